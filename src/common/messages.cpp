@@ -1,0 +1,1 @@
+#include "messages.h"

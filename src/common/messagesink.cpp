@@ -1,0 +1,37 @@
+#include "messagesink.h"
+
+#include <QMessageBox>
+
+namespace cg {
+
+MsgAnswer DialogMessageSink::show(const MessageBoxSpec &spec, QWidget *parent)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(spec.title);
+    box.setText(spec.text);
+    switch (spec.icon) {
+    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (spec.buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return MsgAnswer::Yes;
+    case QMessageBox::No: return MsgAnswer::No;
+    case QMessageBox::Cancel: return MsgAnswer::Cancel;
+    default: return spec.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    }
+}
+
+void DialogMessageSink::notify(const QString &message, QWidget *parent)
+{
+    show({QStringLiteral("注意"), message, MsgIcon::Information, MsgButtons::Ok}, parent);
+}
+
+} // namespace cg

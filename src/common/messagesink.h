@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace cg {
+
+enum class MsgIcon { None, Information, Warning, Critical, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+
+struct MessageBoxSpec {
+    QString title;
+    QString text;
+    MsgIcon icon = MsgIcon::Information;
+    MsgButtons buttons = MsgButtons::Ok;
+};
+
+// Every message box, question and self-closing notice of the program passes
+// through one sink. The workstation shows real dialogs; tests install a
+// recorder that keeps every box and answers from a script.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+
+    // A modal message box or question; returns the button pressed.
+    virtual MsgAnswer show(const MessageBoxSpec &spec, QWidget *parent = nullptr) = 0;
+
+    // The self-closing notice window (frmNotify); returns when it has closed.
+    virtual void notify(const QString &message, QWidget *parent = nullptr) = 0;
+};
+
+// Real QMessageBox dialogs. notify() falls back to a plain information box;
+// the application installs a sink whose notify() shows the notice window.
+class DialogMessageSink : public MessageSink {
+public:
+    MsgAnswer show(const MessageBoxSpec &spec, QWidget *parent = nullptr) override;
+    void notify(const QString &message, QWidget *parent = nullptr) override;
+};
+
+} // namespace cg

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/env.h"
+#include "common/messagesink.h"
+#include "common/sound.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace cg::test {
+
+// Keeps every box and notice shown and answers questions from a script.
+class RecordingMessageSink : public MessageSink {
+public:
+    struct Shown {
+        MessageBoxSpec spec;
+        MsgAnswer answer;
+    };
+    MsgAnswer show(const MessageBoxSpec &spec, QWidget *parent = nullptr) override;
+    void notify(const QString &message, QWidget *parent = nullptr) override;
+
+    // Answers given to the next questions, in order; once used up, a
+    // question gets defaultAnswer (Yes/No boxes) and plain boxes get Ok.
+    QList<MsgAnswer> script;
+    MsgAnswer defaultAnswer = MsgAnswer::Yes;
+
+    QList<Shown> boxes;
+    QStringList notices;
+
+    void clear() { boxes.clear(); notices.clear(); script.clear(); }
+    QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().spec.text; }
+    QString lastTitle() const { return boxes.isEmpty() ? QString() : boxes.last().spec.title; }
+};
+
+class RecordingSoundPlayer : public SoundPlayer {
+public:
+    void play(const QString &path) override { played.append(path); }
+    QStringList played;
+};
+
+class RecordingShellOpener : public ShellOpener {
+public:
+    void open(const QString &path) override { opened.append(path); }
+    QStringList opened;
+};
+
+class RecordingStatusSink : public StatusSink {
+public:
+    void SetStatusText(const QString &text, int panel) override
+    {
+        if (panel >= 1 && panel <= 3)
+            panels[panel - 1] = text;
+        calls.append({text, panel});
+    }
+    QString panels[3];
+    QList<QPair<QString, int>> calls;
+};
+
+} // namespace cg::test
