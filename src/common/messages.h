@@ -16,7 +16,7 @@ void ShowNotice(MessageSink &sink, const QString &text);
 // description as text. Never ends the program, never retries.
 void ReportError(MessageSink &sink, const AppError &error);
 // For the error traps of event handlers: reports an AppError as above and
-// any other exception with number 0... rather its what() as description.
+// any other exception with number 0 and its what() as the description.
 void ReportError(MessageSink &sink, const std::exception &error);
 // Starts a wave file asynchronously; a missing file is ignored.
 void PlayWave(SoundPlayer &player, const QString &path);
