@@ -97,8 +97,17 @@ QVariant FieldValue(const RecordSet &rs, const QString &name)
     const QVariant v = rs.value(name);
     if (!v.isValid() || v.isNull())
         return QVariant();
-    if (v.typeId() == QMetaType::QString)
-        return v.toString().trimmed();
+    if (v.typeId() == QMetaType::QString) {
+        // Spaces only (the padding of fixed-width columns): a remark's line
+        // breaks, tabs or full-width indentation are part of the value.
+        const QString s = v.toString();
+        qsizetype b = 0, e = s.size();
+        while (b < e && s.at(b) == QLatin1Char(' '))
+            ++b;
+        while (e > b && s.at(e - 1) == QLatin1Char(' '))
+            --e;
+        return s.mid(b, e - b);
+    }
     return v;
 }
 
