@@ -3,11 +3,15 @@
 #include "common/recordset.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
 #include <memory>
+
+#include "services/serviceerror.h"
 
 namespace cg {
 
@@ -66,8 +70,21 @@ public:
     QSqlDatabase connection();
 
     // Runs fn in one transaction: commit when it returns, roll back when it
-    // throws (the exception is passed on). Nested calls join the outer one.
-    void transact(const std::function<void()> &fn);
+    // throws (the exception is passed on). Nested calls join the outer one:
+    // their work commits with it, but a nested call that throws first rolls
+    // back its own part (a savepoint), so an outer fn that catches the error
+    // can go on with a clean transaction.
+    //
+    // A PostgreSQL serialization failure or deadlock makes the transaction
+    // fail with TxConflictError. With TxRetry::OnConflict the outermost
+    // transaction is run again (up to three attempts). Pass it only when fn
+    // may safely run more than once: it must touch nothing but the database
+    // (no dialogs, no counters, no signals) and derive everything it writes
+    // from what it reads inside the transaction.
+    enum class TxRetry { Never, OnConflict };
+    void transact(const std::function<void()> &fn, TxRetry retry = TxRetry::Never);
+    // True while this thread is inside transact().
+    bool inTransaction() const;
 
     // Runs one statement with positional (?) bound values; throws ServiceError.
     void exec(const QString &sql, const QVariantList &binds = {});
@@ -93,10 +110,26 @@ public:
     QSqlDatabase openExtraConnection(const QString &name);
 
 private:
+    struct State;
+    QString connectionName() const;
+    QSqlDatabase open(const QString &name);
+    [[noreturn]] void fail(const QSqlError &error, const QString &sql, const QString &connName);
+    void runSql(const QString &sql, const QVariantList &binds, QSqlQuery &query);
+
     DbConfig m_config;
     std::unique_ptr<Dialect> m_dialect;
     QString m_connPrefix;
-    int m_txDepth = 0;
+    std::unique_ptr<State> m_state;
 };
+
+// A transaction lost to a concurrent one (PostgreSQL serialization failure
+// or deadlock). Safe to run again from the start.
+class TxConflictError : public ServiceError {
+public:
+    using ServiceError::ServiceError;
+};
+
+// The dialect of a backend, for code that builds SQL without a connection.
+std::unique_ptr<Dialect> makeDialect(Backend backend);
 
 } // namespace cg

@@ -1,1 +1,36 @@
 #pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace cg::schema {
+
+// One step of the schema. Statements are portable DDL: column types are
+// written as tokens that Dialect::ddl() turns into the backend's own types:
+//   {ID}        generated integer primary key
+//   {INT} {BIGINT} {DOUBLE} {TEXT} {BLOB}
+//   {BOOL}      0 / 1 (a small integer on every backend)
+//   {DATETIME}  a local date-time to the second
+//   {NOW}       the server's current local date-time, usable as a DEFAULT
+// A step is applied in one transaction together with its version record.
+struct Migration {
+    int version;
+    QString description;
+    QStringList statements;
+};
+
+// Every step, in ascending version order, starting at 1 with no gaps.
+const QList<Migration> &migrations();
+
+// The version of the last step: what this program writes and expects.
+int latestVersion();
+
+// The table that records the applied version.
+inline constexpr char16_t versionTable[] = u"schema_version";
+
+// An operator-readable name of a table ("驾驶员" for driver), or the table
+// name itself when it has none.
+QString tableCaption(const QString &table);
+
+} // namespace cg::schema
