@@ -16,8 +16,10 @@ bool IsNoDate(const QDateTime &d); // same calendar day as 1900-01-01
 bool IsEmptyDate(const QDateTime &d);
 // "1900-01-01" for an empty date, else "yyyy-MM-dd".
 QString FormatDateOrDefault(const QDateTime &d);
-// "yyyy-MM-dd HH:mm:ss", 24-hour clock.
+// "yyyy-MM-dd HH:mm:ss", 24-hour clock; "" for an invalid value.
 QString FormatDateTime(const QDateTime &d);
+// The first and last day of the date's month at 00:00:00; an invalid value
+// stays invalid.
 QDateTime FirstDayOfMonth(const QDateTime &d);
 QDateTime LastDayOfMonth(const QDateTime &d);
 

@@ -21,15 +21,21 @@ QString BracketInner(const QString &text, QString *head = nullptr);
 // K001[李四] -> K001, inner = 李四. Without "[": the text, inner = "".
 QString BracketHead(const QString &text, QString *inner = nullptr);
 // K009 + 1 -> K010; 99 + 1 -> 00 (the digit run never grows); A + 1 -> A.
+// The run is counted modulo 10^width at any length; a negative step wraps
+// (K000 - 1 -> K999).
 QString IncrementTrailingNumber(const QString &code, int step);
-// The longest numeric prefix ("12.5kg" -> "12.5"), cut at "." without
-// decimals, "" for a negative value when negatives are not allowed.
+// The longest numeric prefix ("12.5kg" -> "12.5") of the trimmed text, cut
+// at "." without decimals. A number is an optional leading "-", ASCII digits
+// and at most one "." ("-", "." and "-." pass while typing); no "+",
+// exponent or thousands separators. Without negatives any text starting
+// with "-" gives "".
 QString CleanNumericText(const QString &text, bool allowNegative, bool allowDecimal);
 // GBK byte length. A character GBK cannot encode counts as its GB18030
 // length (4 bytes for an emoji), so it is never lost from the count.
 int AnsiByteLength(const QString &text);
 // The longest prefix of whole characters whose byte length is at most
-// maxBytes; the text unchanged when it fits. Never cuts a character in half.
+// maxBytes; the text unchanged when it fits. Never cuts a character in half
+// (a character straddling the limit is dropped); "" for a negative limit.
 QString TruncateToBytes(const QString &text, int maxBytes);
 // False, after an error box "<caption>中不能有单引号或双引号" (title 错误),
 // when the text contains an apostrophe or a double quote.
