@@ -8,6 +8,7 @@ class MessageSink;
 class Clock;
 class SoundPlayer;
 class ShellOpener;
+class FileChooser;
 
 // The main window's three-panel status bar, as screens see it.
 class StatusSink {
@@ -33,6 +34,7 @@ struct Env {
     SoundPlayer *sound = nullptr;
     ShellOpener *shell = nullptr;
     StatusSink *status = nullptr;
+    FileChooser *files = nullptr; // save and open file dialogs (exports)
     QString layoutFile;  // HeadSet.ini with the grids' column widths
     QString dataDir;     // program data: prompt recordings, sheet templates
     QString photoDir;    // pictures fetched from the data service
