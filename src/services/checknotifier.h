@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QSqlRecord;
+
 namespace cg {
 
 class Database;
@@ -20,7 +22,10 @@ public:
     explicit CheckNotifier(Database &db, QObject *parent = nullptr);
     ~CheckNotifier() override;
 
-    // Starts delivering the events of one station. Returns true.
+    // Starts delivering the events of one station that commit from now on
+    // (events already in the outbox are not replayed). Returns true; if the
+    // database cannot be reached yet, the starting point is taken on the
+    // first poll that reaches it.
     bool Subscribe(const QString &stationCode);
     void Unsubscribe();
     QString stationCode() const;
@@ -44,6 +49,7 @@ Q_SIGNALS:
 
 private:
     struct Impl;
+    void deliver(qint64 id, const QSqlRecord &event);
     std::unique_ptr<Impl> d;
 };
 
