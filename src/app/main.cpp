@@ -1,13 +1,6 @@
-#include "app/mainwindow.h"
-
-#include <QApplication>
+#include "app/startup.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("coachgate"));
-    QApplication::setOrganizationName(QStringLiteral("coachgate"));
-    cg::mdiMain w;
-    w.show();
-    return QApplication::exec();
+    return cg::RunWorkstation(argc, argv);
 }

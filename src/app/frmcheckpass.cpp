@@ -1,0 +1,207 @@
+#include "frmcheckpass.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace cg {
+
+namespace {
+const QString kDriverVerify = QStringLiteral("frmDriverVerify");
+}
+
+frmCheckPass::frmCheckPass(const QString &exitPassword, QWidget *parent)
+    : QDialog(parent), m_exitPassword(exitPassword)
+{
+    setObjectName(QStringLiteral("frmCheckPass"));
+    setWindowTitle(QStringLiteral("请输入密码"));
+    setModal(true);
+
+    auto *label = new QLabel(QStringLiteral("请输入密码："), this);
+    label->setObjectName(QStringLiteral("lblPassword"));
+    m_txtPassword = new QLineEdit(this);
+    m_txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    m_txtPassword->setEchoMode(QLineEdit::Password);
+    m_txtPassword->setMinimumWidth(220);
+    m_cmdKey = new QPushButton(QStringLiteral(".."), this);
+    m_cmdKey->setObjectName(QStringLiteral("cmdKey"));
+    m_cmdKey->setFixedWidth(36);
+    m_cmdKey->setAutoDefault(false);
+    m_cmdOK = new QPushButton(QStringLiteral("确定"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOK->setDefault(true);
+    m_cmdClose = new QPushButton(QStringLiteral("关闭"), this);
+    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    m_cmdClose->setAutoDefault(false);
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_txtPassword, 1);
+    row->addWidget(m_cmdKey);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cmdOK);
+    buttons->addWidget(m_cmdClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addLayout(row);
+    layout->addLayout(buttons);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &frmCheckPass::Timer1_Timer);
+    connect(m_cmdOK, &QPushButton::clicked, this, &frmCheckPass::cmdOK_Click);
+    connect(m_cmdClose, &QPushButton::clicked, this, &frmCheckPass::cmdClose_Click);
+    connect(m_cmdKey, &QPushButton::clicked, this, &frmCheckPass::cmdKey_Click);
+}
+
+void frmCheckPass::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_timer->isActive()) {
+        m_countdown = 15;
+        m_timer->start();
+    }
+    m_txtPassword->setFocus();
+}
+
+void frmCheckPass::Timer1_Timer()
+{
+    // Only the unattended check-in station gives up by itself.
+    if (m_szParentForm != kDriverVerify)
+        return;
+    if (m_countdown < 0) {
+        m_timer->stop();
+        if (m_keyboard)
+            m_keyboard->reject();
+        m_ok = false;
+        reject();
+        return;
+    }
+    m_cmdClose->setText(QStringLiteral("关闭%1").arg(m_countdown));
+    --m_countdown;
+}
+
+void frmCheckPass::cmdOK_Click()
+{
+    if (m_txtPassword->text() == m_exitPassword) {
+        m_ok = true;
+        m_timer->stop();
+        accept();
+        return;
+    }
+    m_ok = false;
+    m_txtPassword->clear();
+    m_txtPassword->setFocus();
+}
+
+void frmCheckPass::cmdClose_Click()
+{
+    m_timer->stop();
+    reject();
+}
+
+void frmCheckPass::cmdKey_Click()
+{
+    m_txtPassword->setFocus();
+    frmExit keyboard(m_txtPassword, m_exitPassword, this);
+    keyboard.m_szParentForm = m_szParentForm;
+    connect(&keyboard, &frmExit::passwordConfirmed, this, &frmCheckPass::keyboardConfirmed);
+    // Directly below this dialog, same left edge.
+    const QRect frame = frameGeometry();
+    keyboard.move(frame.left(), frame.top() + frame.height());
+    m_keyboard = &keyboard;
+    keyboard.exec();
+    m_keyboard = nullptr;
+}
+
+void frmCheckPass::keyboardConfirmed()
+{
+    if (m_keyboard)
+        m_keyboard->accept();
+    m_timer->stop();
+    m_ok = true;
+    emit parentCloseRequested();
+    accept();
+}
+
+frmExit::frmExit(QLineEdit *target, const QString &exitPassword, QWidget *parent)
+    : QDialog(parent), m_target(target), m_exitPassword(exitPassword)
+{
+    setObjectName(QStringLiteral("frmExit"));
+    setWindowTitle(QStringLiteral("键盘"));
+    setModal(true);
+
+    auto *grid = new QGridLayout(this);
+    grid->setSpacing(4);
+    auto makeKey = [this](const QString &name, const QString &caption) {
+        auto *key = new QPushButton(caption, this);
+        key->setObjectName(name);
+        key->setAutoDefault(false);
+        key->setFocusPolicy(Qt::NoFocus);
+        key->setMinimumSize(44, 40);
+        return key;
+    };
+    for (int d = 0; d < 10; ++d) {
+        // Digits 1..9 then 0 along the top row, as on a keyboard.
+        const int column = d == 0 ? 9 : d - 1;
+        QPushButton *key = makeKey(QStringLiteral("cmdNum_%1").arg(d), QString::number(d));
+        connect(key, &QPushButton::clicked, this, [this, d] { cmdNum_Click(d); });
+        grid->addWidget(key, 0, column);
+    }
+    static const char *const rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    for (int r = 0; r < 3; ++r) {
+        const QString letters = QString::fromLatin1(rows[r]);
+        for (int c = 0; c < letters.size(); ++c) {
+            const int index = letters.at(c).unicode() - 'A';
+            QPushButton *key = makeKey(QStringLiteral("cmdInput_%1").arg(index), letters.mid(c, 1));
+            connect(key, &QPushButton::clicked, this, [this, index] { cmdInput_Click(index); });
+            grid->addWidget(key, r + 1, c);
+        }
+    }
+    QPushButton *del = makeKey(QStringLiteral("cmdInput_26"), QStringLiteral("删除"));
+    connect(del, &QPushButton::clicked, this, [this] { cmdInput_Click(26); });
+    grid->addWidget(del, 2, 9);
+    QPushButton *ok = makeKey(QStringLiteral("cmdOK"), QStringLiteral("确定"));
+    connect(ok, &QPushButton::clicked, this, &frmExit::cmdOK_Click);
+    grid->addWidget(ok, 3, 7, 1, 3);
+}
+
+void frmExit::cmdInput_Click(int index)
+{
+    if (!m_target)
+        return;
+    if (index == 26) {
+        QString text = m_target->text();
+        if (!text.isEmpty()) {
+            text.chop(1);
+            m_target->setText(text);
+        }
+        return;
+    }
+    if (index >= 0 && index < 26)
+        m_target->setText(m_target->text() + QChar(u'A' + index));
+}
+
+void frmExit::cmdNum_Click(int digit)
+{
+    if (m_target && digit >= 0 && digit <= 9)
+        m_target->setText(m_target->text() + QChar(u'0' + digit));
+}
+
+void frmExit::cmdOK_Click()
+{
+    // Other callers confirm with the password dialog's own button.
+    if (m_szParentForm != kDriverVerify || !m_target)
+        return;
+    if (m_target->text() == m_exitPassword)
+        emit passwordConfirmed();
+    else
+        m_target->clear();
+}
+
+} // namespace cg

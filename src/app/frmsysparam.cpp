@@ -1,0 +1,280 @@
+#include "frmsysparam.h"
+
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/text.h"
+#include "sysparamstore.h"
+#include "services/coreservices.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace cg {
+
+QVariant ServiceSysParamStore::GetSysParam(int index)
+{
+    return m_service.GetSysParam(m_context, index);
+}
+
+void ServiceSysParamStore::SetSysParam(int index, const QVariant &value)
+{
+    m_service.SetSysParam(m_context, index, value);
+}
+
+namespace {
+
+constexpr int kMaxBytes = 50;
+
+// Parameters are read in this order when the dialog opens and written in
+// it when saving (the two screen sizes swapped, as they always were).
+constexpr std::array<int, 15> kOrder{1, 2, 3, 4, 5, 6, 7, 8, 10, 9, 11, 12, 13, 14, 15};
+
+enum class Stored { Text, Number, Flag };
+
+Stored storedForm(int index)
+{
+    switch (index) {
+    case 5: case 9: case 10: case 11: case 15: return Stored::Number;
+    case 12: case 13: case 14: return Stored::Flag;
+    default: return Stored::Text;
+    }
+}
+
+QString valueText(const QVariant &v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+// Restores the pointer however the save ends.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+double frmSysParam::LeadingNumber(const QString &text)
+{
+    bool ok = false;
+    const double value = CleanNumericText(text, true, true).toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
+    : QDialog(parent), m_env(env), m_store(store)
+{
+    setObjectName(QStringLiteral("frmSysParam"));
+    setWindowTitle(QStringLiteral("系统参数设置"));
+    setModal(true);
+
+    auto label = [this](const QString &name, const QString &caption) {
+        auto *l = new QLabel(caption, this);
+        l->setObjectName(name);
+        return l;
+    };
+
+    // Plate prefix: kept and written, but not offered on any page.
+    m_text[1] = addText(1, QStringLiteral("txtPrefixLicense"));
+    QLabel *prefixLabel = label(QStringLiteral("lblPrefixLicense"), QStringLiteral("默认车牌前缀："));
+    prefixLabel->hide();
+    m_text[1]->hide();
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tabParam"));
+
+    // 通用
+    auto *general = new QWidget;
+    general->setObjectName(QStringLiteral("fraGeneral"));
+    auto *generalForm = new QFormLayout(general);
+    m_text[11] = addText(11, QStringLiteral("txtBeforeMinute"));
+    generalForm->addRow(label(QStringLiteral("lblBeforeMinute"), QStringLiteral("提前出站时间：")), m_text[11]);
+    m_text[15] = addText(15, QStringLiteral("txtCondTime"));
+    generalForm->addRow(label(QStringLiteral("lblCondTime"), QStringLiteral("车况例检有效时间：")), m_text[15]);
+    m_check[13] = new QCheckBox(QStringLiteral("是否启用出站门检指纹核对"), general);
+    m_check[13]->setObjectName(QStringLiteral("chkOutCheck"));
+    generalForm->addRow(m_check[13]);
+    m_check[14] = new QCheckBox(QStringLiteral("是否打印车况例检单"), general);
+    m_check[14]->setObjectName(QStringLiteral("chkTechPrint"));
+    generalForm->addRow(m_check[14]);
+    m_tabs->addTab(general, QStringLiteral("通用"));
+
+    // 显示屏
+    auto *screen = new QWidget;
+    screen->setObjectName(QStringLiteral("fraScreen"));
+    auto *screenForm = new QFormLayout(screen);
+    m_cboFontSize = new QComboBox(screen);
+    m_cboFontSize->setObjectName(QStringLiteral("cboFontSize"));
+    m_cboFontSize->setEditable(true);
+    m_cboFontSize->setInsertPolicy(QComboBox::NoInsert);
+    m_cboFontSize->addItems({QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14"), QStringLiteral("16")});
+    screenForm->addRow(label(QStringLiteral("lblFontSize"), QStringLiteral("字体大小：")), m_cboFontSize);
+    m_text[6] = addText(6, QStringLiteral("txtScreenWait"));
+    screenForm->addRow(label(QStringLiteral("lblScreenWait"), QStringLiteral("安检等待：")), m_text[6]);
+    m_text[7] = addText(7, QStringLiteral("txtScreenPass"));
+    screenForm->addRow(label(QStringLiteral("lblScreenPass"), QStringLiteral("安检合格：")), m_text[7]);
+    m_text[8] = addText(8, QStringLiteral("txtScreenNotPass"));
+    screenForm->addRow(label(QStringLiteral("lblScreenNotPass"), QStringLiteral("安检不合格：")), m_text[8]);
+    m_text[9] = addText(9, QStringLiteral("txtScreenHeight"));
+    screenForm->addRow(label(QStringLiteral("lblScreenHeight"), QStringLiteral("显示屏高度：")), m_text[9]);
+    m_text[10] = addText(10, QStringLiteral("txtScreenWidth"));
+    screenForm->addRow(label(QStringLiteral("lblScreenWidth"), QStringLiteral("显示屏宽度：")), m_text[10]);
+    m_tabs->addTab(screen, QStringLiteral("显示屏"));
+
+    // 触摸屏
+    auto *touch = new QWidget;
+    touch->setObjectName(QStringLiteral("fraTouch"));
+    auto *touchForm = new QFormLayout(touch);
+    m_text[2] = addText(2, QStringLiteral("txtExitPassword"));
+    touchForm->addRow(label(QStringLiteral("lblExitPassword"), QStringLiteral("退出密码：")), m_text[2]);
+    auto minutesRow = [&](int index, const QString &name, const QString &labelName, const QString &caption) {
+        m_text[index] = addText(index, name);
+        auto *row = new QHBoxLayout;
+        row->addWidget(m_text[index], 1);
+        row->addWidget(label(labelName + QStringLiteral("Unit"), QStringLiteral("(分钟)")));
+        touchForm->addRow(label(labelName, caption), row);
+    };
+    minutesRow(3, QStringLiteral("txtStartCheckTime"), QStringLiteral("lblStartCheckTime"), QStringLiteral("显示车次时间(前)："));
+    minutesRow(4, QStringLiteral("txtEndCheckTime"), QStringLiteral("lblEndCheckTime"), QStringLiteral("显示车次时间(后)："));
+    m_check[12] = new QCheckBox(QStringLiteral("生物钟预测"), touch);
+    m_check[12]->setObjectName(QStringLiteral("chkBiologicalClockReport"));
+    touchForm->addRow(m_check[12]);
+    m_tabs->addTab(touch, QStringLiteral("触摸屏"));
+
+    for (int index : {2, 3, 4})
+        m_text[index]->installEventFilter(this);
+
+    for (int index = 12; index <= 14; ++index)
+        connect(m_check[index], &QCheckBox::clicked, this, [this, index] { markChanged(index); });
+    connect(m_cboFontSize, &QComboBox::editTextChanged, this, [this] {
+        if (m_loading)
+            return;
+        LimitControlBytes(m_cboFontSize, kMaxBytes);
+        markChanged(5);
+    });
+
+    m_cmdSave = new QPushButton(QStringLiteral("保存(&S)"), this);
+    m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    m_cmdSave->setEnabled(false);
+    m_cmdClose = new QPushButton(QStringLiteral("关闭(&C)"), this);
+    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    connect(m_cmdSave, &QPushButton::clicked, this, &frmSysParam::cmdSave_Click);
+    connect(m_cmdClose, &QPushButton::clicked, this, &frmSysParam::cmdClose_Click);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cmdSave);
+    buttons->addWidget(m_cmdClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs, 1);
+    layout->addLayout(buttons);
+    resize(460, 300);
+
+    Form_Load();
+}
+
+QLineEdit *frmSysParam::addText(int index, const QString &name)
+{
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    connect(edit, &QLineEdit::textChanged, this, [this, edit, index] {
+        if (m_loading)
+            return;
+        if (index == 15)
+            CleanNumericControl(edit, true, true);
+        LimitControlBytes(edit, kMaxBytes);
+        markChanged(index);
+    });
+    return edit;
+}
+
+bool frmSysParam::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *edit = qobject_cast<QLineEdit *>(watched)) {
+            // After the click that gave the focus has placed the caret.
+            QTimer::singleShot(0, edit, [edit] { SelectAllText(edit); });
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmSysParam::Form_Load()
+{
+    m_loading = true;
+    Trap(*m_env.messages, [this] {
+        for (int index : kOrder) {
+            const QVariant value = m_store.GetSysParam(index);
+            if (index == 5)
+                m_cboFontSize->setEditText(valueText(value));
+            else if (m_check[index])
+                m_check[index]->setChecked(LeadingNumber(valueText(value)) == 1.0);
+            else
+                m_text[index]->setText(valueText(value));
+        }
+    });
+    m_loading = false;
+    m_changed.fill(false);
+    m_cmdSave->setEnabled(false);
+}
+
+bool frmSysParam::isChanged(int index) const
+{
+    return index >= 1 && index <= 15 && m_changed[index];
+}
+
+void frmSysParam::markChanged(int index)
+{
+    m_changed[index] = true;
+    m_cmdSave->setEnabled(true);
+}
+
+QVariant frmSysParam::storedValue(int index) const
+{
+    switch (storedForm(index)) {
+    case Stored::Flag:
+        return QVariant(m_check[index]->isChecked() ? 1 : 0);
+    case Stored::Number:
+        return QVariant(LeadingNumber(index == 5 ? m_cboFontSize->currentText() : m_text[index]->text()));
+    case Stored::Text:
+        break;
+    }
+    return QVariant(m_text[index]->text());
+}
+
+void frmSysParam::cmdSave_Click()
+{
+    bool saved = false;
+    {
+        WaitCursor wait;
+        Trap(*m_env.messages, [&] {
+            for (int index : kOrder) {
+                if (!m_changed[index])
+                    continue;
+                m_store.SetSysParam(index, storedValue(index));
+                m_changed[index] = false;
+            }
+            saved = true;
+        });
+    }
+    if (!saved)
+        return; // unwritten flags stay set and 保存 stays enabled
+    m_cmdSave->setEnabled(false);
+    ShowNotice(*m_env.messages, QStringLiteral("系统参数保存完毕!"));
+}
+
+void frmSysParam::cmdClose_Click()
+{
+    reject();
+}
+
+} // namespace cg

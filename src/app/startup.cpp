@@ -1,0 +1,195 @@
+#include "startup.h"
+
+#include "common/apperror.h"
+#include "common/clock.h"
+#include "common/messages.h"
+#include "common/sound.h"
+#include "common/text.h"
+#include "frmnotify.h"
+#include "mainwindow.h"
+#include "screens.h"
+#include "services/coreservices.h"
+#include "services/database.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace cg {
+
+void PosixClockSetter::setSystemClock(const QDateTime &to)
+{
+    const qint64 ms = to.toMSecsSinceEpoch();
+    timespec ts{};
+    ts.tv_sec = time_t(ms / 1000);
+    ts.tv_nsec = long((ms % 1000) * 1000000);
+    if (clock_settime(CLOCK_REALTIME, &ts) != 0) {
+        const int error = errno;
+        throw AppError(70, QStringLiteral("无法按服务器时间 %1 设置本机时钟：%2。请给本程序设置时钟的权限，或先让本机与服务器时间同步。")
+                               .arg(to.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                    QString::fromLocal8Bit(std::strerror(error))));
+    }
+}
+
+QString BuildContext(const QString &operatorCode, const QString &stationCode, const QString &unitCode, qint16 flag)
+{
+    return Bracket(operatorCode) + Bracket(stationCode) + Bracket(unitCode) + Bracket(QString::number(flag));
+}
+
+bool ParamToBool(const QVariant &value, int index, const QString &name)
+{
+    const QString text = value.isNull() ? QString() : value.toString().trimmed();
+    if (!text.isEmpty()) {
+        bool ok = false;
+        const double number = text.toDouble(&ok);
+        if (ok)
+            return number != 0.0;
+        if (text.compare(u"True", Qt::CaseInsensitive) == 0)
+            return true;
+        if (text.compare(u"False", Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    throw AppError(errnum::TypeMismatch, QStringLiteral("类型不匹配：系统参数 %1（%2）的值“%3”不是是/否的取值")
+                                             .arg(index)
+                                             .arg(name, text));
+}
+
+Startup::Startup(Env &env, SystemClockSetter &clockSetter) : m_env(env), m_clockSetter(clockSetter) {}
+
+Startup::~Startup()
+{
+    // Screens hold the session and the database: the window goes first.
+    m_window.reset();
+    m_session.reset();
+    m_db.reset();
+}
+
+void Startup::setClock(ClockService &clock, int toleranceSeconds)
+{
+    // The server's date-time carries the date as well; the date asked for
+    // afterwards is only used when it disagrees (midnight passed between
+    // the two calls), so the clock is never set a day wrong.
+    QDateTime server = clock.GetServerTime();
+    const QDate serverDate = clock.GetServerDate().date();
+    if (serverDate.isValid() && serverDate != server.date() && server.time() > QTime(12, 0))
+        server = QDateTime(serverDate, QTime(0, 0));
+    const qint64 drift = qAbs(m_env.clock->now().secsTo(server));
+    if (drift > toleranceSeconds)
+        m_clockSetter.setSystemClock(server);
+}
+
+void Startup::loadParameters()
+{
+    DefinitionService definitions(*m_db);
+    const QString &ctx = m_station.context;
+    SystemParameters &p = m_station.params;
+    auto text = [&](int index) {
+        const QVariant v = definitions.GetSysParam(ctx, index);
+        return v.isNull() ? QString() : v.toString();
+    };
+    auto flag = [&](int index, const QString &name) {
+        return ParamToBool(definitions.GetSysParam(ctx, index), index, name);
+    };
+    p.PrefixLicense = text(1);
+    p.ExitPassword = text(2);
+    p.StartCheckTime = text(3);
+    p.EndCheckTime = text(4);
+    p.FontSize = text(5);
+    p.ScreenWait = text(6);
+    p.ScreenPass = text(7);
+    p.ScreenNotPass = text(8);
+    p.ScreenHeight = text(9);
+    p.ScreenWidth = text(10);
+    p.BeforeMinute = text(11);
+    p.BiologicalClockReport = flag(12, QStringLiteral("生物钟预测"));
+    p.OutCheck = flag(13, QStringLiteral("是否启用出站门检指纹核对"));
+    p.TechPrint = flag(14, QStringLiteral("是否打印车况例检单"));
+}
+
+bool Startup::Main(const AppConfig &config)
+{
+    try {
+        m_db = std::make_unique<Database>(DbConfig::parse(config.databaseSpec));
+        // A database of another program version is refused before anything
+        // reads or writes it.
+        m_db->requireCurrentSchema();
+        m_station.db = m_db.get();
+        m_station.showHiddenMenus = config.showHiddenMenus;
+
+        m_session = std::make_unique<SessionService>(*m_db);
+        int unused = 0;
+        m_session->OpenSession(config.operatorCode, QString(), config.sessionCode, unused);
+        m_station.session = m_session.get();
+
+        m_station.context = BuildContext(config.operatorCode, config.stationCode, config.unitCode, qint16(config.flag));
+
+        {
+            ClockService clock(*m_db);
+            setClock(clock, config.clockToleranceSeconds);
+        }
+        loadParameters();
+        m_station.lineColour = defaultLineColour();
+    } catch (const std::exception &e) {
+        ReportError(*m_env.messages, e);
+        return false;
+    }
+
+    try {
+        m_window = std::make_unique<mdiMain>(m_env, m_station);
+        m_env.status = m_window.get();
+        RegisterScreens(*m_window, m_env, m_station);
+        m_window->show();
+        if (checkInStation)
+            checkInStation(*m_window, m_station);
+        StartupService(*m_db).Run();
+    } catch (const std::exception &e) {
+        ReportError(*m_env.messages, e);
+    }
+    return m_window != nullptr;
+}
+
+int RunWorkstation(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("coachgate"));
+    QApplication::setOrganizationName(QStringLiteral("coachgate"));
+    QApplication::setApplicationDisplayName(QStringLiteral("客运站安全门检系统"));
+
+    WorkstationMessageSink messages;
+    SystemClock clock;
+    QtSoundPlayer sound;
+    DesktopShellOpener shell;
+    NullStatusSink noStatus;
+    Env env;
+    env.messages = &messages;
+    env.clock = &clock;
+    env.sound = &sound;
+    env.shell = &shell;
+    env.status = &noStatus;
+
+    AppConfig config;
+    try {
+        config = LoadConfig(ParseCommandLine(QApplication::arguments()));
+    } catch (const std::exception &e) {
+        ReportError(messages, e);
+        return 1;
+    }
+    env.layoutFile = config.layoutFile;
+    env.dataDir = config.dataDir;
+    env.photoDir = config.photoDir;
+    env.scratchDir = config.scratchDir;
+    QDir().mkpath(env.photoDir);
+    QDir().mkpath(env.scratchDir);
+
+    PosixClockSetter setter;
+    Startup startup(env, setter);
+    if (!startup.Main(config))
+        return 1;
+    // Closing the main window ends the program with its child windows.
+    return QApplication::exec();
+}
+
+} // namespace cg

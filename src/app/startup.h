@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/config.h"
+#include "common/env.h"
+#include "services/station.h"
+
+#include <QDateTime>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+namespace cg {
+
+class ClockService;
+class Database;
+class SessionService;
+class mdiMain;
+
+// Sets the operating system's clock. The workstation uses clock_settime;
+// tests put in one that records or refuses.
+class SystemClockSetter {
+public:
+    virtual ~SystemClockSetter() = default;
+    // Throws AppError when the system refuses.
+    virtual void setSystemClock(const QDateTime &to) = 0;
+};
+
+class PosixClockSetter : public SystemClockSetter {
+public:
+    void setSystemClock(const QDateTime &to) override;
+};
+
+// "[op][station][unit][flag]"
+QString BuildContext(const QString &operatorCode, const QString &stationCode, const QString &unitCode, qint16 flag);
+
+// The ordinary text-to-boolean rules for parameters 12..14: a number is
+// true when it is not zero, "True" and "False" are read as words; anything
+// else, an empty or missing value included, is AppError 13 naming the
+// parameter.
+bool ParamToBool(const QVariant &value, int index, const QString &name);
+
+// Brings the workstation up: session, context string, clock, parameters,
+// main window, then the check-in station. Everything it builds lives as
+// long as this object.
+class Startup {
+public:
+    Startup(Env &env, SystemClockSetter &clockSetter);
+    ~Startup();
+
+    // Runs start-up with the given settings. Any failure is reported through
+    // the message sink. Returns false when start-up ended before the main
+    // window was shown (the process should then end with a non-zero code);
+    // after that the window stays up whatever happens.
+    bool Main(const AppConfig &config);
+
+    // The check-in station, shown modally once the main window is up; until
+    // it is installed start-up goes straight on.
+    std::function<void(mdiMain &, StationContext &)> checkInStation;
+
+    StationContext &station() { return m_station; }
+    mdiMain *mainWindow() const { return m_window.get(); }
+    Database *database() const { return m_db.get(); }
+
+private:
+    void setClock(ClockService &clock, int toleranceSeconds);
+    void loadParameters();
+
+    Env &m_env;
+    SystemClockSetter &m_clockSetter;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<SessionService> m_session;
+    StationContext m_station;
+    std::unique_ptr<mdiMain> m_window;
+};
+
+// The workstation process: reads the command line and the configuration,
+// builds the real sinks and runs start-up and the event loop.
+int RunWorkstation(int argc, char *argv[]);
+
+} // namespace cg
