@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/env.h"
+#include "common/filechooser.h"
 #include "common/messagesink.h"
 #include "common/sound.h"
 
@@ -54,6 +55,29 @@ public:
     }
     QString panels[3];
     QList<QPair<QString, int>> calls;
+};
+
+// Answers file dialogs from a script: each call takes the next name from
+// answers; an empty name (or none left) means the operator cancelled.
+class ScriptedFileChooser : public FileChooser {
+public:
+    struct Call {
+        QString title;
+        QString filter;
+        bool save;
+    };
+    QString saveFileName(QWidget *, const QString &title, const QString &filter) override
+    {
+        calls.append({title, filter, true});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    QString openFileName(QWidget *, const QString &title, const QString &filter) override
+    {
+        calls.append({title, filter, false});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    QStringList answers;
+    QList<Call> calls;
 };
 
 } // namespace cg::test

@@ -1,0 +1,2 @@
+# Grid widget, column layouts, lamps, control helpers and list export.
+cg_test(tst_grid SOURCES tst_grid.cpp DEPS cg_common)
