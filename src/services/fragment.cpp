@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QSet>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -291,6 +292,7 @@ struct Operand {
     QString expression;    // columns: the mapped SQL expression
     ColumnType type = ColumnType::Text;
     QVariant value;        // literals: the value to bind
+    QString numberText;    // numbers: the digits, for PostgreSQL's NUMERIC
 };
 
 struct Node {
@@ -459,6 +461,7 @@ private:
         case Tok::Number:
             o.kind = Operand::Number;
             o.value = t.value;
+            o.numberText = t.text;
             break;
         case Tok::Text:
             o.kind = Operand::Text;
@@ -480,8 +483,10 @@ private:
     {
         switch (col.type) {
         case ColumnType::Text:
-            if (lit.kind == Operand::Number)
-                lit.value = lit.written; // 123 against a text column means '123'
+            if (lit.kind == Operand::Number) { // 123 against a text column means '123'
+                lit.kind = Operand::Text;
+                lit.value = lit.written;
+            }
             return;
         case ColumnType::Integer:
         case ColumnType::Decimal: {
@@ -490,6 +495,8 @@ private:
             const QString s = lit.value.toString().trimmed();
             bool ok = false;
             const qlonglong i = s.toLongLong(&ok);
+            lit.kind = Operand::Number;
+            lit.numberText = s;
             if (ok) {
                 lit.value = i;
                 return;
@@ -611,16 +618,28 @@ private:
         return u"?"_s;
     }
 
-    // One side of a comparison. A literal compared with another literal gets
-    // an explicit type on PostgreSQL, which cannot infer one from "? = ?".
+    // One side of a comparison. PostgreSQL gives a placeholder the type of
+    // the other side, so there a literal compared with another literal gets
+    // an explicit type (it cannot infer one from "? = ?"), and a decimal or a
+    // large integer is compared as NUMERIC, written as the screen wrote it:
+    // against an integer column a bare 1.5 would be rounded to 2.
     QString operand(const Operand &o, const Operand &other)
     {
         if (o.kind == Operand::Column)
             return columnSql(o.expression);
-        const QString placeholder = bind(o.value);
-        if (!m_pg || other.kind == Operand::Column)
-            return placeholder;
-        return o.kind == Operand::Number ? u"CAST(? AS NUMERIC)"_s : u"CAST(? AS TEXT)"_s;
+        if (!m_pg)
+            return bind(o.value);
+        if (o.kind == Operand::Text) {
+            bind(o.value);
+            return other.kind == Operand::Column ? u"?"_s : u"CAST(? AS TEXT)"_s;
+        }
+        const bool smallInteger = o.value.typeId() == QMetaType::LongLong
+            && o.value.toLongLong() >= std::numeric_limits<qint32>::min()
+            && o.value.toLongLong() <= std::numeric_limits<qint32>::max();
+        if (smallInteger && other.kind == Operand::Column)
+            return bind(o.value);
+        bind(smallInteger ? o.value : QVariant(o.numberText));
+        return u"CAST(? AS NUMERIC)"_s;
     }
 
     // LIKE matches the same rows on both backends: ASCII letters without

@@ -1,0 +1,7 @@
+# Filter fragments and ORDER BY texts, executed on SQLite and, with
+# CG_TEST_PG set, on PostgreSQL. Built from fragment.cpp itself so that the
+# test depends on nothing else of the data service.
+cg_test(tst_fragment
+  SOURCES tst_fragment.cpp ${CMAKE_SOURCE_DIR}/src/services/fragment.cpp
+  DEPS cg_common Qt6::Sql
+  LABELS services)
