@@ -74,6 +74,7 @@ FlexGrid::FlexGrid(QWidget *parent) : QTableWidget(parent)
 {
     horizontalHeader()->hide();
     verticalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(0); // widths are the screen's, down to 0
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -90,6 +91,7 @@ FlexGrid::FlexGrid(QWidget *parent) : QTableWidget(parent)
     m_fixedView->setItemDelegate(m_delegate);
     m_fixedView->horizontalHeader()->hide();
     m_fixedView->verticalHeader()->hide();
+    m_fixedView->horizontalHeader()->setMinimumSectionSize(0);
     m_fixedView->setFocusPolicy(Qt::NoFocus);
     m_fixedView->setSelectionMode(QAbstractItemView::NoSelection);
     m_fixedView->setEditTriggers(QAbstractItemView::NoEditTriggers);

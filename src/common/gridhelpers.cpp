@@ -70,13 +70,19 @@ void LoadColumnLayout(const QString &layoutFile, const QString &section, QWidget
         }
         return;
     }
+    // Every column gets its own width, the last one too: a stretched last
+    // column would neither keep its stored width nor save a meaningful one.
+    list->header()->setStretchLastSection(false);
     const int dpi = list->logicalDpiX();
     const int n = list->columnCount();
     for (int i = 1; i <= n; ++i) {
         int w = storedWidth(ini, prefix + QString::number(i));
         if (w < 0)
             w = TextColumnWidth(list->headerItem()->text(i - 1) + u"  "_s);
-        list->setColumnWidth(i - 1, TwipsToPixels(w, dpi));
+        const int px = TwipsToPixels(w, dpi);
+        if (px < list->header()->minimumSectionSize())
+            list->header()->setMinimumSectionSize(px); // the width given, not the style's minimum
+        list->setColumnWidth(i - 1, px);
     }
 }
 

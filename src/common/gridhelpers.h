@@ -26,8 +26,9 @@ QString DefaultLayoutFile();
 // Applies the stored widths. A grid column without a stored width keeps the
 // width the screen gave it; a list view column without one gets
 // TextColumnWidth(caption + two spaces). A missing or unreadable file counts
-// as no stored widths. Controls other than FlexGrid and QTreeWidget are left
-// alone. Stored values that are not a width (negative, not a number) count as
+// as no stored widths. A list view's last column stops stretching so that
+// its width is the one given. Controls other than FlexGrid and QTreeWidget
+// are left alone. Stored values that are not a width (negative, not a number) count as
 // not stored.
 void LoadColumnLayout(const QString &layoutFile, const QString &section, QWidget *control);
 // Writes every column's current width, overwriting earlier keys; keys of
