@@ -120,6 +120,8 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
 
     // libxlsxwriter writes the whole file when the workbook is closed; write
     // beside the target and replace it only when that succeeded.
+    if (!QFileInfo(path).absoluteDir().exists())
+        writeFailed(path, u"文件夹不存在"_s);
     const QString part = path + u".part"_s;
     QFile::remove(part);
     lxw_workbook *wb = workbook_new(QFile::encodeName(part).constData());
