@@ -417,6 +417,21 @@ void FlexGrid::syncColumn(int c)
         m_fixedView->setColumnWidth(c, columnWidth(c));
 }
 
+int FlexGrid::rowHeightPixels(int r) const
+{
+    return r < m_fixedRows ? m_fixedView->rowHeight(r) : rowHeight(r);
+}
+
+void FlexGrid::setRowHeightPixels(int r, int pixels)
+{
+    if (r < 0 || r >= rowCount())
+        throw AppError(errnum::InvalidArgument, u"无效的行 %1"_s.arg(r));
+    m_fixedView->setRowHeight(r, qMax(0, pixels));
+    if (r >= m_fixedRows)
+        setRowHeight(r, qMax(0, pixels));
+    layoutFixedView();
+}
+
 void FlexGrid::autoSize(int firstCol, int lastCol)
 {
     firstCol = qMax(0, firstCol);

@@ -34,6 +34,10 @@ class FlexGridDelegate;
 // per-cell colour, font and alignment setters; a cell that was never
 // written reads as empty text with the grid's defaults. The grid is read-only
 // for the operator.
+//
+// Screens react through QTableWidget's cellClicked, cellDoubleClicked and
+// currentCellChanged (clicks on a fixed header row arrive with its row
+// number below fixedRows()) and through keyPressed below.
 class FlexGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -90,6 +94,11 @@ public:
     void setColWidthTwips(int c, int twips);
     bool isColHidden(int c) const { return isColumnHidden(c); }
     void setColHidden(int c, bool hidden);
+    // Row height in pixels; use this rather than setRowHeight() so that the
+    // fixed rows, shown by their own view, change too.
+    int rowHeightPixels(int r) const;
+    void setRowHeightPixels(int r, int pixels);
+
     // Fits the columns first..last (inclusive, clamped to the grid) to the
     // widest text they hold, header rows included. Hidden columns stay hidden.
     void autoSize(int firstCol, int lastCol);

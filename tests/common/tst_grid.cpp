@@ -314,6 +314,10 @@ void TstGrid::headerStaysOnTopWhenScrolled()
     QCOMPARE(g.viewport()->geometry().top(), head->geometry().bottom() + 1);
     // The merged caption is as wide as its two columns.
     QCOMPARE(g.mergedSpan(0, 12), QSize(2, 1));
+    // A taller header row moves the data down with it.
+    g.setRowHeightPixels(0, 40);
+    QCOMPARE(head->height(), 40 + head->rowHeight(1));
+    QCOMPARE(g.viewport()->geometry().top(), head->geometry().bottom() + 1);
 
     if (const QString dir = qEnvironmentVariable("CG_RENDER_DIR"); !dir.isEmpty())
         g.grab().save(QDir(dir).filePath(u"flexgrid-top.png"_s));
