@@ -374,9 +374,13 @@ QString describeConstraint(const QSqlError &e, Backend backend)
         static const QRegularExpression keyRe(u"Key \\((.*)\\)=\\((.*)\\) (already exists|is not present in table \"([^\"]+)\"|is still referenced from table \"([^\"]+)\")"_s);
         static const QRegularExpression tableRe(u"(?:relation|table) \"([^\"]+)\""_s);
         static const QRegularExpression columnRe(u"column \"([^\"]+)\""_s);
+        static const QRegularExpression constraintRe(u"constraint \"([^\"]+)\""_s);
         const auto km = keyRe.match(text);
         const auto tm = tableRe.match(text);
-        const QString table = tm.hasMatch() ? schema::tableCaption(tm.captured(1)) : QString();
+        const auto cm = constraintRe.match(text);
+        const QString table = tm.hasMatch()   ? schema::tableCaption(tm.captured(1))
+                              : cm.hasMatch() ? schema::tableCaptionOfConstraint(cm.captured(1))
+                                              : u"数据库"_s;
         if (code == u"23505"_s) {
             if (km.hasMatch())
                 return u"记录重复：%1中已有 %2 = %3 的记录"_s.arg(table, km.captured(1), km.captured(2));
@@ -415,7 +419,7 @@ QString describeConstraint(const QSqlError &e, Backend backend)
                 names.append(t);
             }
         }
-        const QString caption = table.isEmpty() ? QString() : schema::tableCaption(table);
+        const QString caption = table.isEmpty() ? u"数据库"_s : schema::tableCaption(table);
         if (kind == u"UNIQUE"_s)
             return u"记录重复：%1中已有相同 %2 的记录"_s.arg(caption, names.join(u", "_s));
         if (kind == u"NOT NULL"_s)
@@ -558,14 +562,10 @@ Database::~Database()
         QMutexLocker lock(&m_state->mutex);
         names = m_state->names;
     }
-    for (const QString &name : std::as_const(names)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            if (db.isOpen())
-                db.close();
-        }
+    // Connections of other (finished) threads are closed as they are
+    // removed; asking for them here would only warn.
+    for (const QString &name : std::as_const(names))
         QSqlDatabase::removeDatabase(name);
-    }
 }
 
 QString Database::connectionName() const

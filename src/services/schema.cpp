@@ -409,9 +409,10 @@ int latestVersion()
     return migrations().isEmpty() ? 0 : migrations().last().version;
 }
 
-QString tableCaption(const QString &table)
+namespace {
+const QHash<QString, QString> &captions()
 {
-    static const QHash<QString, QString> captions = {
+    static const QHash<QString, QString> all = {
         {u"operators"_s, u"操作员"_s},
         {u"sys_params"_s, u"系统参数"_s},
         {u"code_items"_s, u"代码表"_s},
@@ -440,7 +441,23 @@ QString tableCaption(const QString &table)
         {u"vehicle_returns"_s, u"回场报班"_s},
         {u"schema_version"_s, u"数据库版本"_s},
     };
-    return captions.value(table.toLower(), table);
+    return all;
+}
+} // namespace
+
+QString tableCaption(const QString &table)
+{
+    return captions().value(table.toLower(), table);
+}
+
+QString tableCaptionOfConstraint(const QString &constraint)
+{
+    const QString name = constraint.toLower();
+    QString best;
+    for (auto it = captions().constBegin(); it != captions().constEnd(); ++it)
+        if (name.startsWith(it.key() + u'_') && it.key().size() > best.size())
+            best = it.key();
+    return best.isEmpty() ? QString() : captions().value(best);
 }
 
 } // namespace cg::schema

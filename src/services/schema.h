@@ -32,5 +32,8 @@ inline constexpr char16_t versionTable[] = u"schema_version";
 // An operator-readable name of a table ("驾驶员" for driver), or the table
 // name itself when it has none.
 QString tableCaption(const QString &table);
+// The caption of the table a constraint or index name belongs to
+// ("vehicles_pkey", "vehicles_card" -> "车辆"); empty when unknown.
+QString tableCaptionOfConstraint(const QString &constraint);
 
 } // namespace cg::schema
