@@ -121,6 +121,10 @@ FlexGrid::FlexGrid(QWidget *parent) : QTableWidget(parent)
             syncColumn(c);
         applyFixedFlags();
     });
+    connect(model(), &QAbstractItemModel::columnsRemoved, this, [this] {
+        if (m_fixedCols > columnCount())
+            m_fixedCols = columnCount();
+    });
 }
 
 FlexGrid::~FlexGrid() = default;
@@ -137,8 +141,6 @@ void FlexGrid::setCols(int n)
     if (n < 0)
         throw AppError(errnum::InvalidArgument, u"无效的列数"_s);
     setColumnCount(n);
-    if (m_fixedCols > n)
-        m_fixedCols = n;
 }
 
 void FlexGrid::setFixedRows(int n)

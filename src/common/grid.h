@@ -46,7 +46,8 @@ public:
 
     // Dimensions. Changing the row count keeps the texts of the rows that
     // stay, the fixed header rows included. A count below the fixed count
-    // lowers the fixed count with it.
+    // lowers the fixed count with it. The fixed counts cannot exceed the
+    // rows and columns there are (AppError otherwise): set the size first.
     int rows() const { return rowCount(); }
     void setRows(int n);
     int cols() const { return columnCount(); }

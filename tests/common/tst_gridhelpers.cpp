@@ -206,11 +206,11 @@ void TstGridHelpers::resetGridSize_data()
     QTest::addColumn<int>("expFixedRows");
     QTest::addColumn<int>("expFixedCols");
 
-    // Starts as 5 x 4 with 2 fixed rows and no fixed column.
-    QTest::newRow("both untouched") << -1 << -1 << 5 << 4 << 2 << 0;
-    QTest::newRow("header only") << 1 << -1 << 1 << 4 << 1 << 0;
-    QTest::newRow("more rows") << 9 << -1 << 9 << 4 << 1 << 0;
-    QTest::newRow("rows emptied") << 0 << -1 << 0 << 4 << 0 << 0;
+    // Starts as 5 x 4 with 2 fixed rows and 2 fixed columns.
+    QTest::newRow("both untouched") << -1 << -1 << 5 << 4 << 2 << 2;
+    QTest::newRow("header only") << 1 << -1 << 1 << 4 << 1 << 2;
+    QTest::newRow("more rows") << 9 << -1 << 9 << 4 << 1 << 2;
+    QTest::newRow("rows emptied") << 0 << -1 << 0 << 4 << 0 << 2;
     QTest::newRow("columns set") << -1 << 6 << 5 << 6 << 2 << 1;
     QTest::newRow("columns emptied") << -1 << 0 << 5 << 0 << 2 << 0;
 }
@@ -223,6 +223,7 @@ void TstGridHelpers::resetGridSize()
     g.setCols(4);
     g.setRows(5);
     g.setFixedRows(2);
+    g.setFixedCols(2);
     g.setTextMatrix(0, 0, u"车次"_s);
     ResetGridSize(&g, rows, cols);
     QTEST(g.rows(), "expRows");
