@@ -58,6 +58,7 @@ private slots:
     void twipsRoundTrip_data();
     void twipsRoundTrip();
     void keptTwipsAndHiddenWidths();
+    void autoSizeFitsWidestText();
     void fixedCellsAreNotSelectable();
     void cellOutsideGridThrows();
     void acceptedKeyIsNotHandledByGrid();
@@ -221,6 +222,32 @@ void TstGrid::keptTwipsAndHiddenWidths()
     g.setColHidden(1, false);
     QCOMPARE(g.colWidth(1), TwipsToPixels(1500, dpi));
     QCOMPARE(g.fixedRowsView()->columnWidth(1), g.colWidth(1));
+}
+
+void TstGrid::autoSizeFitsWidestText()
+{
+    FlexGrid g;
+    g.setCols(4);
+    g.setRows(2);
+    g.setFixedRows(2);
+    g.setTextMatrix(0, 0, u"回场时间回场时间"_s); // long caption, own column
+    g.setTextMatrix(0, 1, u"旅客人数旅客人数旅客人数"_s); // shared by columns 1 and 2
+    g.setTextMatrix(0, 2, u"旅客人数旅客人数旅客人数"_s);
+    g.setTextMatrix(1, 1, u"售"_s);
+    g.setTextMatrix(1, 2, u"检"_s);
+    g.mergeFixedCells();
+    g.addRow({u"1"_s, u"30"_s, u"2013年12月17日 18:40"_s});
+    g.setColWidth(3, 50);
+    g.setColHidden(3, true);
+    g.autoSize(0, 3);
+
+    const QFontMetrics fm(g.font());
+    QVERIFY(g.colWidth(0) > fm.horizontalAdvance(u"回场时间回场时间"_s));
+    // The shared caption does not widen its columns; their own texts do.
+    QVERIFY(g.colWidth(1) < fm.horizontalAdvance(u"旅客人数旅客人数"_s));
+    QVERIFY(g.colWidth(2) > fm.horizontalAdvance(u"2013年12月17日 18:40"_s));
+    QVERIFY(g.isColHidden(3));
+    QCOMPARE(g.colWidth(3), 50);
 }
 
 void TstGrid::fixedCellsAreNotSelectable()
