@@ -1,9 +1,16 @@
+#include "admin.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTextStream(stderr) << "coachgate-admin: not yet available\n";
-    return 2;
+    QCoreApplication::setApplicationName(QStringLiteral("coachgate-admin"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int rc = cg::runAdmin(QCoreApplication::arguments(), out, err);
+    out.flush();
+    err.flush();
+    return rc;
 }

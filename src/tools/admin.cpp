@@ -1,0 +1,181 @@
+#include "admin.h"
+
+#include "services/database.h"
+#include "services/serviceerror.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitSchema = 3;
+
+// [database] spec from the workstation's INI files, the later file winning.
+QString specFromConfig(const QString &configFile, QString *source)
+{
+    QStringList files;
+    if (!configFile.isEmpty()) {
+        files << configFile;
+    } else {
+        for (const QString &dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+            files.prepend(QDir(dir).filePath(u"coachgate/coachgate.ini"_s));
+        files.prepend(u"/etc/xdg/coachgate/coachgate.ini"_s);
+    }
+    QString spec;
+    for (const QString &f : std::as_const(files)) {
+        if (!QFileInfo::exists(f))
+            continue;
+        QSettings s(f, QSettings::IniFormat);
+        const QString v = s.value(u"database/spec"_s).toString().trimmed();
+        if (!v.isEmpty()) {
+            spec = v;
+            *source = f;
+        }
+    }
+    return spec;
+}
+
+int cmdInit(Database &db, QTextStream &out)
+{
+    const int before = db.schemaVersion();
+    db.migrate();
+    const int after = db.schemaVersion();
+    if (before == after)
+        out << u"数据库已是最新结构（版本 %1），无需改动：%2\n"_s.arg(after).arg(db.config().describe());
+    else if (before == 0)
+        out << u"已创建数据库结构（版本 %1）：%2\n"_s.arg(after).arg(db.config().describe());
+    else
+        out << u"已把数据库结构从版本 %1 升级到 %2：%3\n"_s.arg(before).arg(after).arg(db.config().describe());
+    return ExitOk;
+}
+
+int cmdCheck(Database &db, QTextStream &out, QTextStream &err)
+{
+    out << u"数据库：%1\n"_s.arg(db.config().describe());
+    const int version = db.schemaVersion();
+    out << u"结构版本：%1（本程序：%2）\n"_s.arg(version).arg(Database::programSchemaVersion());
+    try {
+        db.requireCurrentSchema();
+    } catch (const ServiceError &e) {
+        err << e.description() << u'\n';
+        return ExitSchema;
+    }
+    if (db.backend() == Backend::Sqlite) {
+        const RecordSet integrity = db.select(u"PRAGMA quick_check"_s);
+        const QString verdict = integrity.isEmpty() ? QString() : integrity.row(0).value(0).toString();
+        if (verdict != u"ok"_s) {
+            err << u"数据库文件已损坏：%1\n"_s.arg(verdict);
+            return ExitFailed;
+        }
+        const RecordSet orphans = db.select(u"PRAGMA foreign_key_check"_s);
+        if (!orphans.isEmpty()) {
+            err << u"有 %1 条记录引用了不存在的记录（第一条在表 %2）\n"_s.arg(orphans.RecordCount())
+                       .arg(orphans.row(0).value(0).toString());
+            return ExitFailed;
+        }
+    }
+    const QVariant operators = db.scalar(u"SELECT count(*) FROM operators"_s);
+    out << u"操作员：%1 名\n"_s.arg(operators.toInt());
+    out << u"检查通过\n"_s;
+    return ExitOk;
+}
+
+int cmdSeedDemo(Database &db, const QDate &day, QTextStream &out)
+{
+    db.migrate();
+    const DemoSeedResult r = seedDemoStation(db, day);
+    out << (r.masterData ? u"已写入演示车站的基础资料\n"_s : u"演示车站的基础资料已存在，未改动\n"_s);
+    if (r.trips > 0)
+        out << u"已加入 %1 的车次 %2 个\n"_s.arg(day.toString(u"yyyy-MM-dd"_s)).arg(r.trips);
+    else
+        out << u"%1 的车次已存在，未改动\n"_s.arg(day.toString(u"yyyy-MM-dd"_s));
+    out << u"操作员 %1，车站 %2，单位 %3，退出密码 %4\n"_s.arg(
+        QString::fromUtf16(demo::OperatorCode), QString::fromUtf16(demo::StationCode),
+        QString::fromUtf16(demo::UnitCode), QString::fromUtf16(demo::ExitPassword));
+    return ExitOk;
+}
+
+} // namespace
+
+int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"coachgate 数据库管理：init 创建或升级数据库，check 检查数据库，"
+                                     u"seed-demo 写入演示车站"_s);
+    const QCommandLineOption database(u"database"_s, u"数据库（SQLite 文件或 PostgreSQL 连接串）"_s, u"spec"_s);
+    const QCommandLineOption config(u"config"_s, u"从工作站配置文件读取数据库"_s, u"file"_s);
+    const QCommandLineOption date(u"date"_s, u"seed-demo：车次日期（yyyy-MM-dd，默认今天）"_s, u"date"_s);
+    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"显示帮助"_s);
+    parser.addOption(database);
+    parser.addOption(config);
+    parser.addOption(date);
+    parser.addOption(help);
+    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo"_s);
+
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << u'\n';
+        return ExitUsage;
+    }
+    if (parser.isSet(help)) {
+        out << parser.helpText();
+        return ExitOk;
+    }
+    const QStringList pos = parser.positionalArguments();
+    static const QStringList commands = {u"init"_s, u"check"_s, u"seed-demo"_s};
+    if (pos.size() != 1 || !commands.contains(pos.first())) {
+        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo\n"_s;
+        return ExitUsage;
+    }
+    const QString command = pos.first();
+
+    QDate day = QDate::currentDate();
+    if (parser.isSet(date)) {
+        day = QDate::fromString(parser.value(date), u"yyyy-MM-dd"_s);
+        if (!day.isValid()) {
+            err << u"日期“%1”无效，应为 yyyy-MM-dd\n"_s.arg(parser.value(date));
+            return ExitUsage;
+        }
+    }
+
+    QString spec = parser.value(database).trimmed();
+    if (spec.isEmpty()) {
+        QString source;
+        spec = specFromConfig(parser.value(config), &source);
+        if (spec.isEmpty()) {
+            err << u"没有指定数据库：请用 --database 指定，或在配置文件的 [database] spec 中设置\n"_s;
+            return ExitUsage;
+        }
+        out << u"使用配置文件 %1 中的数据库\n"_s.arg(QDir::toNativeSeparators(source));
+    }
+
+    try {
+        const DbConfig cfg = DbConfig::parse(spec);
+        // Only init and seed-demo create a station database; a check of a
+        // mistyped path must not leave an empty file behind.
+        if (command == u"check"_s && cfg.backend == Backend::Sqlite && !QFileInfo::exists(cfg.sqlitePath)) {
+            err << u"数据库文件不存在：%1\n"_s.arg(QDir::toNativeSeparators(cfg.sqlitePath));
+            return ExitFailed;
+        }
+        Database db(cfg);
+        if (command == u"init"_s)
+            return cmdInit(db, out);
+        if (command == u"check"_s)
+            return cmdCheck(db, out, err);
+        return cmdSeedDemo(db, day, out);
+    } catch (const AppError &e) {
+        err << u"错误 %1：%2\n"_s.arg(e.number()).arg(e.description());
+        return e.number() == svcerr::SchemaTooNew ? ExitSchema : ExitFailed;
+    }
+}
+
+} // namespace cg
