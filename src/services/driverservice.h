@@ -1,0 +1,34 @@
+#pragma once
+
+#include "common/recordset.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+namespace cg {
+
+class Database;
+
+// Drivers, their fingerprint templates and pictures.
+class DriverService {
+public:
+    explicit DriverService(Database &db) : m_db(db) {}
+
+    // Drivers matching a filter fragment (columns: driver_no, driver_id,
+    // driver_name, sex, route_id, drive_type, unit_id, service_kind,
+    // company_name, credit, cert_kind, is_driver), ordered by an ORDER BY
+    // text. Fields: every field of the driver record, plus driver_no (the
+    // driver number again), route_name and finger_value (the formal template).
+    RecordSet QueryDrivers(const QString &context, const QString &where, const QString &orderBy);
+    // The register's list: driver_no, driver_name, sex, route_id,
+    // route_name, year_check_month, safe_study_end_date, drive_type,
+    // unit_id, contract_sign_date, out_date.
+    RecordSet QueryDriverList(const QString &context, const QString &where, const QString &orderBy);
+
+private:
+    Database &m_db;
+};
+
+} // namespace cg

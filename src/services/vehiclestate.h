@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace cg {
+
+class Database;
+
+// What a vehicle's condition (safety routine) state means:
+// - a vehicle with is_cond = 0 needs no condition check: lamp 3;
+// - otherwise its state is the verdict of its latest condition check that
+//   is not cancelled, has a verdict (1 passed, 2 not passed, 5 forced pass)
+//   and was recorded within CondTime hours (system parameter 15, 24 when
+//   unset or unreadable) before now: that verdict's lamp code;
+// - a vehicle with no such check is not checked: lamp 0.
+// Every trip of the vehicle shows this state as its StateStatus.
+
+// The start of the validity window: now minus CondTime hours.
+QDateTime conditionValidSince(Database &db, const QDateTime &now);
+
+// An SQL expression (no bound values; the window start is our own
+// formatted date-time) giving the condition lamp of the vehicle whose plate
+// is plateExpr and whose is_cond is isCondExpr.
+QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, const QDateTime &validSince);
+
+// The date-time as the SQL text literal both backends compare with stored
+// date-times: 'yyyy-MM-dd HH:mm:ss'.
+QString dateTimeSqlLiteral(const QDateTime &t);
+
+} // namespace cg
