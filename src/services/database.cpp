@@ -16,6 +16,7 @@
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QThread>
+#include <QTimeZone>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -637,7 +638,29 @@ QSqlDatabase Database::open(const QString &name)
             throw ServiceError(svcerr::Unreachable, u"无法连接数据库 %1：%2"_s.arg(m_config.describe(), why));
         }
     }
+    if (pg) {
+        // Session times in the workstation's zone, so that the server's "now"
+        // and stored wall-clock times agree with the station's clocks even
+        // when the server runs in another zone (UTC containers, say).
+        const QString zone = QString::fromLatin1(QTimeZone::systemTimeZoneId());
+        static const QRegularExpression zoneName(u"^[A-Za-z0-9_+\\-/]+$"_s);
+        if (zoneName.match(zone).hasMatch() && !q.exec(u"SET TIME ZONE '%1'"_s.arg(zone)))
+            qWarning("coachgate: PostgreSQL does not know the time zone %s; using the server's", qPrintable(zone));
+    }
     return db;
+}
+
+void Database::quietly(const QString &sql) noexcept
+{
+    // Undoing after a failure: a second failure here must not replace the
+    // first one, and a lost connection needs no rollback.
+    try {
+        if (m_state->get(connectionName()).broken)
+            return;
+        QSqlQuery q(connection());
+        q.exec(sql);
+    } catch (...) {
+    }
 }
 
 QSqlDatabase Database::connection()
@@ -799,11 +822,8 @@ void Database::transact(const std::function<void()> &fn, TxRetry retry)
             fn();
         } catch (...) {
             m_state->setDepth(name, depth);
-            if (!m_state->get(name).broken) {
-                QSqlQuery q(connection());
-                q.exec(u"ROLLBACK TO SAVEPOINT "_s + sp);
-                q.exec(u"RELEASE SAVEPOINT "_s + sp);
-            }
+            quietly(u"ROLLBACK TO SAVEPOINT "_s + sp);
+            quietly(u"RELEASE SAVEPOINT "_s + sp);
             throw;
         }
         m_state->setDepth(name, depth);
@@ -822,18 +842,12 @@ void Database::transact(const std::function<void()> &fn, TxRetry retry)
             return;
         } catch (const TxConflictError &) {
             m_state->setDepth(name, 0);
-            if (!m_state->get(name).broken) {
-                QSqlQuery q(connection());
-                q.exec(u"ROLLBACK"_s);
-            }
+            quietly(u"ROLLBACK"_s);
             if (attempt >= attempts)
                 throw;
         } catch (...) {
             m_state->setDepth(name, 0);
-            if (!m_state->get(name).broken) {
-                QSqlQuery q(connection());
-                q.exec(u"ROLLBACK"_s);
-            }
+            quietly(u"ROLLBACK"_s);
             throw;
         }
     }

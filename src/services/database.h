@@ -115,6 +115,7 @@ private:
     QSqlDatabase open(const QString &name);
     [[noreturn]] void fail(const QSqlError &error, const QString &sql, const QString &connName);
     void runSql(const QString &sql, const QVariantList &binds, QSqlQuery &query);
+    void quietly(const QString &sql) noexcept;
 
     DbConfig m_config;
     std::unique_ptr<Dialect> m_dialect;
