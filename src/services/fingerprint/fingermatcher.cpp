@@ -1,0 +1,399 @@
+#include "fingermatcher.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace cg::finger {
+
+namespace {
+
+constexpr float Pi = std::numbers::pi_v<float>;
+constexpr float TwoPi = 2 * Pi;
+constexpr float Deg = Pi / 180;
+
+// Tolerances of the local (neighbourhood) comparison.
+constexpr float LocalDistanceTol = 20.0f;
+constexpr float LocalBearingTol = 26 * Deg;
+constexpr float LocalTurnTol = 32 * Deg;
+// Tolerances of the global pairing after alignment.
+constexpr float PairDistanceTol = 30.0f;
+constexpr float PairAngleTol = 30 * Deg;
+// Neighbours further away than this say little about the minutia itself.
+constexpr float MaxNeighbourDistance = 200.0f;
+// How many of the best local correspondences are tried as alignments.
+constexpr int AlignmentTrials = 12;
+
+constexpr float MaxRotation = MaxRelativeRotationDeg * Deg;
+
+struct Candidate {
+    int similarity = 0;
+    float error = 0;
+    int probe = 0, reference = 0;
+    std::array<std::pair<int, int>, NeighbourCount> matched{};
+};
+
+struct Transform {
+    float rotation = 0, tx = 0, ty = 0;
+};
+
+// Least-squares rigid fit of reference = R * probe + t over point pairs.
+bool fit(const PreparedTemplate &probe, const PreparedTemplate &reference,
+         const std::pair<int, int> *pairs, int count, Transform &out)
+{
+    if (count < 2)
+        return false;
+    double px = 0, py = 0, rx = 0, ry = 0;
+    for (int k = 0; k < count; ++k) {
+        const Point &p = probe.points[pairs[k].first];
+        const Point &r = reference.points[pairs[k].second];
+        px += p.x; py += p.y; rx += r.x; ry += r.y;
+    }
+    px /= count; py /= count; rx /= count; ry /= count;
+    double sdot = 0, scross = 0;
+    for (int k = 0; k < count; ++k) {
+        const Point &p = probe.points[pairs[k].first];
+        const Point &r = reference.points[pairs[k].second];
+        const double ax = p.x - px, ay = p.y - py, bx = r.x - rx, by = r.y - ry;
+        sdot += ax * bx + ay * by;
+        scross += ax * by - ay * bx;
+    }
+    if (sdot == 0 && scross == 0)
+        return false;
+    const double rot = std::atan2(scross, sdot);
+    const double c = std::cos(rot), s = std::sin(rot);
+    out.rotation = float(rot);
+    out.tx = float(rx - (c * px - s * py));
+    out.ty = float(ry - (s * px + c * py));
+    return true;
+}
+
+struct PairCandidate {
+    float cost;
+    int probe, reference;
+};
+
+// Pairs the minutiae one-to-one under the transform, closest first.
+int pairUnder(const PreparedTemplate &probe, const PreparedTemplate &reference,
+              const Transform &t, std::vector<PairCandidate> &scratch,
+              std::vector<std::pair<int, int>> &pairs)
+{
+    scratch.clear();
+    const float c = std::cos(t.rotation), s = std::sin(t.rotation);
+    const float tol2 = PairDistanceTol * PairDistanceTol;
+    for (int i = 0; i < int(probe.points.size()); ++i) {
+        const Point &p = probe.points[i];
+        const float x = c * p.x - s * p.y + t.tx;
+        const float y = s * p.x + c * p.y + t.ty;
+        const float theta = p.theta + t.rotation;
+        for (int j = 0; j < int(reference.points.size()); ++j) {
+            const Point &r = reference.points[j];
+            if (r.type != p.type)
+                continue;
+            const float dx = r.x - x, dy = r.y - y;
+            const float d2 = dx * dx + dy * dy;
+            if (d2 > tol2)
+                continue;
+            const float da = std::fabs(AngleDifference(r.theta, theta));
+            if (da > PairAngleTol)
+                continue;
+            scratch.push_back({d2 / tol2 + da / PairAngleTol, i, j});
+        }
+    }
+    std::sort(scratch.begin(), scratch.end(),
+              [](const PairCandidate &a, const PairCandidate &b) { return a.cost < b.cost; });
+    std::vector<char> usedP(probe.points.size(), 0), usedR(reference.points.size(), 0);
+    pairs.clear();
+    for (const PairCandidate &pc : scratch) {
+        if (usedP[pc.probe] || usedR[pc.reference])
+            continue;
+        usedP[pc.probe] = usedR[pc.reference] = 1;
+        pairs.emplace_back(pc.probe, pc.reference);
+    }
+    return int(pairs.size());
+}
+
+} // namespace
+
+int ScoreFromPairs(int pairs, int probeCount, int referenceCount)
+{
+    if (pairs < MinScoringPairs)
+        return 0;
+    const int a = std::max(probeCount, ScoreFloorCount), b = std::max(referenceCount, ScoreFloorCount);
+    return ScoreScale * pairs * pairs / (a * b);
+}
+
+float WrapAngle(float a)
+{
+    if (a >= 0 && a < TwoPi)
+        return a;
+    a = std::fmod(a, TwoPi);
+    if (a < 0)
+        a += TwoPi;
+    return a >= TwoPi ? 0 : a;
+}
+
+float AngleDifference(float a, float b)
+{
+    float d = a - b;
+    if (d > Pi || d <= -Pi) {
+        d = WrapAngle(d);
+        if (d > Pi)
+            d -= TwoPi;
+    }
+    return d;
+}
+
+float DirectionToRadians(int direction)
+{
+    return float(direction & 0xff) * (TwoPi / 256);
+}
+
+int RadiansToDirection(float radians)
+{
+    return int(std::lround(WrapAngle(radians) * (256 / TwoPi))) & 0xff;
+}
+
+PreparedTemplate Prepare(const FingerTemplate &t)
+{
+    PreparedTemplate p;
+    const int n = int(t.minutiae.size());
+    p.points.reserve(n);
+    for (const Minutia &m : t.minutiae)
+        p.points.push_back({float(m.x), float(m.y), DirectionToRadians(m.direction), int(m.type)});
+    p.neighbours.resize(n);
+    p.neighbourCounts.assign(n, 0);
+
+    std::vector<std::pair<float, int>> byDistance;
+    for (int i = 0; i < n; ++i) {
+        const Point &a = p.points[i];
+        byDistance.clear();
+        for (int j = 0; j < n; ++j) {
+            if (j == i)
+                continue;
+            const float d = std::hypot(p.points[j].x - a.x, p.points[j].y - a.y);
+            if (d > 0 && d <= MaxNeighbourDistance)
+                byDistance.emplace_back(d, j);
+        }
+        const int k = std::min<int>(NeighbourCount, int(byDistance.size()));
+        std::partial_sort(byDistance.begin(), byDistance.begin() + k, byDistance.end());
+        for (int q = 0; q < k; ++q) {
+            const Point &b = p.points[byDistance[q].second];
+            Neighbour &nb = p.neighbours[i][q];
+            nb.distance = byDistance[q].first;
+            nb.bearing = WrapAngle(std::atan2(b.y - a.y, b.x - a.x) - a.theta);
+            nb.turn = WrapAngle(b.theta - a.theta);
+            nb.index = byDistance[q].second;
+        }
+        p.neighbourCounts[i] = k;
+    }
+    return p;
+}
+
+int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference, MatchDetail *detail)
+{
+    if (probe.isEmpty() || reference.isEmpty())
+        return 0;
+
+    // 1. Local correspondences: minutiae whose neighbourhoods look alike.
+    std::vector<Candidate> candidates;
+    const int np = int(probe.points.size()), nr = int(reference.points.size());
+    for (int i = 0; i < np; ++i) {
+        const Point &p = probe.points[i];
+        const auto &pn = probe.neighbours[i];
+        const int pk = probe.neighbourCounts[i];
+        for (int j = 0; j < nr; ++j) {
+            const Point &r = reference.points[j];
+            if (r.type != p.type || std::fabs(AngleDifference(r.theta, p.theta)) > MaxRotation + LocalTurnTol)
+                continue;
+            const auto &rn = reference.neighbours[j];
+            const int rk = reference.neighbourCounts[j];
+            Candidate c;
+            unsigned used = 0;
+            for (int a = 0; a < pk; ++a) {
+                const Neighbour &na = pn[a];
+                const int ta = probe.points[na.index].type;
+                int best = -1;
+                float bestErr = 3;
+                for (int b = 0; b < rk; ++b) {
+                    if (used & (1u << b))
+                        continue;
+                    const Neighbour &nb = rn[b];
+                    if (reference.points[nb.index].type != ta)
+                        continue;
+                    const float dd = std::fabs(na.distance - nb.distance);
+                    if (dd > LocalDistanceTol)
+                        continue;
+                    const float db = std::fabs(AngleDifference(na.bearing, nb.bearing));
+                    if (db > LocalBearingTol)
+                        continue;
+                    const float dt = std::fabs(AngleDifference(na.turn, nb.turn));
+                    if (dt > LocalTurnTol)
+                        continue;
+                    const float err = dd / LocalDistanceTol + db / LocalBearingTol + dt / LocalTurnTol;
+                    if (err < bestErr) {
+                        bestErr = err;
+                        best = b;
+                    }
+                }
+                if (best >= 0) {
+                    used |= 1u << best;
+                    c.matched[c.similarity++] = {na.index, rn[best].index};
+                    c.error += bestErr;
+                }
+            }
+            if (c.similarity >= 2) {
+                c.probe = i;
+                c.reference = j;
+                candidates.push_back(c);
+            }
+        }
+    }
+    if (candidates.empty())
+        return 0;
+
+    const int trials = std::min<int>(AlignmentTrials, int(candidates.size()));
+    std::partial_sort(candidates.begin(), candidates.begin() + trials, candidates.end(),
+                      [](const Candidate &a, const Candidate &b) {
+                          if (a.similarity != b.similarity)
+                              return a.similarity > b.similarity;
+                          return a.error < b.error;
+                      });
+
+    // 2. Each of the best correspondences proposes an alignment, refined
+    //    twice from the minutiae it pairs.
+    int bestScore = 0;
+    std::vector<PairCandidate> scratch;
+    std::vector<std::pair<int, int>> pairs, bestPairs;
+    Transform bestTransform;
+    std::array<std::pair<int, int>, NeighbourCount + 1> seed{};
+    for (int k = 0; k < trials; ++k) {
+        const Candidate &c = candidates[k];
+        seed[0] = {c.probe, c.reference};
+        for (int q = 0; q < c.similarity; ++q)
+            seed[q + 1] = c.matched[q];
+        Transform t;
+        if (!fit(probe, reference, seed.data(), c.similarity + 1, t))
+            continue;
+        for (int round = 0; round < 3; ++round) {
+            if (std::fabs(t.rotation) > MaxRotation)
+                break;
+            const int score = pairUnder(probe, reference, t, scratch, pairs);
+            if (score > bestScore) {
+                bestScore = score;
+                bestPairs = pairs;
+                bestTransform = t;
+            }
+            if (pairs.size() < 3 || !fit(probe, reference, pairs.data(), int(pairs.size()), t))
+                break;
+        }
+    }
+    if (detail) {
+        detail->pairs.clear();
+        detail->rotation = bestTransform.rotation;
+        detail->tx = bestTransform.tx;
+        detail->ty = bestTransform.ty;
+        detail->pairs = bestPairs;
+    }
+    return ScoreFromPairs(bestScore, np, nr);
+}
+
+} // namespace cg::finger
+
+namespace cg::finger {
+
+namespace {
+
+struct Accumulator {
+    double x = 0, y = 0, dx = 0, dy = 0, weight = 0;
+    void add(double px, double py, double theta, double w)
+    {
+        x += w * px;
+        y += w * py;
+        dx += w * std::cos(theta);
+        dy += w * std::sin(theta);
+        weight += w;
+    }
+};
+
+// Places probe pairs of `detail` in the reference frame and adds them.
+void accumulate(const PreparedTemplate &probe, const MatchDetail &detail, double weight,
+                std::vector<Accumulator> &acc)
+{
+    const float c = std::cos(detail.rotation), s = std::sin(detail.rotation);
+    for (const auto &[pi, ri] : detail.pairs) {
+        const Point &p = probe.points[pi];
+        acc[ri].add(c * p.x - s * p.y + detail.tx, s * p.x + c * p.y + detail.ty,
+                    p.theta + detail.rotation, weight);
+    }
+}
+
+FingerTemplate averaged(const FingerTemplate &base, const std::vector<Accumulator> &acc)
+{
+    FingerTemplate out = base;
+    for (int i = 0; i < int(out.minutiae.size()); ++i) {
+        const Accumulator &a = acc[i];
+        if (a.weight <= 0)
+            continue;
+        Minutia &m = out.minutiae[i];
+        m.x = qBound(0, int(std::lround(a.x / a.weight)), FingerSpace - 1);
+        m.y = qBound(0, int(std::lround(a.y / a.weight)), FingerSpace - 1);
+        m.direction = RadiansToDirection(float(std::atan2(a.dy, a.dx)));
+    }
+    return out;
+}
+
+std::vector<Accumulator> seeded(const FingerTemplate &base, double weight)
+{
+    std::vector<Accumulator> acc(base.minutiae.size());
+    for (int i = 0; i < int(base.minutiae.size()); ++i) {
+        const Minutia &m = base.minutiae[i];
+        acc[i].add(m.x, m.y, DirectionToRadians(m.direction), weight);
+    }
+    return acc;
+}
+
+} // namespace
+
+FingerTemplate MergePresses(const std::vector<FingerTemplate> &presses, int threshold, bool *ok)
+{
+    *ok = false;
+    int baseIndex = -1;
+    for (int i = 0; i < int(presses.size()); ++i) {
+        if (!presses[i].isEmpty()
+            && (baseIndex < 0 || presses[i].minutiae.size() > presses[baseIndex].minutiae.size()))
+            baseIndex = i;
+    }
+    if (baseIndex < 0)
+        return {};
+    const FingerTemplate &base = presses[baseIndex];
+    const PreparedTemplate preparedBase = Prepare(base);
+    std::vector<Accumulator> acc = seeded(base, 1.0);
+    for (int i = 0; i < int(presses.size()); ++i) {
+        if (i == baseIndex)
+            continue;
+        const PreparedTemplate other = Prepare(presses[i]);
+        MatchDetail detail;
+        if (MatchScore(other, preparedBase, &detail) < threshold)
+            return {};
+        accumulate(other, detail, 1.0, acc);
+    }
+    *ok = true;
+    return averaged(base, acc);
+}
+
+bool LearnFromCapture(FingerTemplate &registered, const FingerTemplate &captured)
+{
+    const PreparedTemplate probe = Prepare(captured);
+    MatchDetail detail;
+    if (MatchScore(probe, Prepare(registered), &detail) == 0)
+        return false;
+    std::vector<Accumulator> acc = seeded(registered, 3.0);
+    accumulate(probe, detail, 1.0, acc);
+    const FingerTemplate learnt = averaged(registered, acc);
+    const bool changed = learnt != registered;
+    registered = learnt;
+    return changed;
+}
+
+} // namespace cg::finger
