@@ -191,6 +191,7 @@ struct CheckNotifier::Impl {
     QSqlDatabase conn;        // this notifier's own reading (and listening) connection
     QString connName;
     bool warned = false;
+    bool pollQueued = false;  // a read requested by a notification is pending
 
     bool pg() const { return db.backend() == Backend::Postgres; }
     bool open(CheckNotifier *self);
@@ -241,6 +242,7 @@ void CheckNotifier::Unsubscribe()
 
 void CheckNotifier::poll()
 {
+    d->pollQueued = false;
     if (!d->subscribed)
         return;
     const QString station = d->station;
@@ -387,13 +389,18 @@ bool CheckNotifier::Impl::open(CheckNotifier *self)
             // Polling still delivers everything, only later.
             qWarning("CheckNotifier: LISTEN failed: %s", qUtf8Printable(driver->lastError().text()));
         }
+        // The read is queued, not run inside the driver's own signal: a read
+        // that finds the connection gone closes it, and a handler may delete
+        // the notifier, either of which destroys the driver.
         QObject::connect(driver, &QSqlDriver::notification, self,
-                         [self](const QString &channel, QSqlDriver::NotificationSource, const QVariant &payload) {
-                             if (channel != kChannel)
+                         [self, this](const QString &channel, QSqlDriver::NotificationSource, const QVariant &payload) {
+                             if (channel != kChannel || pollQueued)
                                  return;
                              const QString station = payload.toString();
-                             if (station.isEmpty() || station == self->stationCode())
-                                 self->poll();
+                             if (!station.isEmpty() && station != self->stationCode())
+                                 return;
+                             pollQueued = true;
+                             QMetaObject::invokeMethod(self, &CheckNotifier::poll, Qt::QueuedConnection);
                          });
     }
     return true;
