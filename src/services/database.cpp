@@ -797,8 +797,10 @@ qint64 Database::insert(const QString &sqlIn, const QVariantList &binds, const Q
         return q.value(0).toLongLong();
     }
     runSql(sql, binds, q);
+    // Nothing inserted (INSERT ... ON CONFLICT DO NOTHING, INSERT ... SELECT
+    // of no rows): SQLite would still report the connection's previous id.
     const QVariant id = q.lastInsertId();
-    if (!id.isValid())
+    if (q.numRowsAffected() < 1 || !id.isValid())
         throw ServiceError(svcerr::Sql, u"新增记录后没有得到编号"_s);
     return id.toLongLong();
 }

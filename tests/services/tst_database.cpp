@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QSemaphore>
 #include <QThread>
 
 #include <atomic>
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void transactions();
     void conflictRetryOnlyWhenAsked_data() { test::TestDatabase::addBackendRows(); }
     void conflictRetryOnlyWhenAsked();
+    void deadlockIsAConflict();
     void constraintNamesTheRecord_data() { test::TestDatabase::addBackendRows(); }
     void constraintNamesTheRecord();
     void twoDatabasesAndThreads_data() { test::TestDatabase::addBackendRows(); }
@@ -249,6 +251,46 @@ void TstDatabase::insertReturnsNewIds()
     QCOMPARE(db.scalar(u"SELECT name FROM t WHERE id = ?"_s, {b}).toString(), u"b"_s);
     const qint64 code = db.insert(u"INSERT INTO c (name) VALUES (?)"_s, {u"x"_s}, u"code"_s);
     QCOMPARE(db.scalar(u"SELECT name FROM c WHERE code = ?"_s, {code}).toString(), u"x"_s);
+    // An insert that inserts nothing has no new id (not the previous one).
+    const ServiceError none = catchError([&] {
+        db.insert(u"INSERT INTO t (id, name) VALUES (?, 'again') ON CONFLICT DO NOTHING"_s, {a});
+    });
+    QCOMPARE(none.number(), svcerr::Sql);
+}
+
+// Two workstations locking the same rows in opposite order: PostgreSQL
+// ends one transaction, which must surface as a retryable conflict.
+void TstDatabase::deadlockIsAConflict()
+{
+    test::TestDatabase env(u"postgres"_s);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    Database a(env.config());
+    Database b(env.config());
+    a.exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER)"_s);
+    a.exec(u"INSERT INTO t VALUES (1, 0), (2, 0)"_s);
+    const auto crosswise = [](Database &db, int first, int second, QSemaphore &mine, QSemaphore &theirs) {
+        try {
+            db.transact([&] {
+                db.exec(u"UPDATE t SET n = n + 1 WHERE id = ?"_s, {first});
+                mine.release();
+                theirs.acquire();
+                db.exec(u"UPDATE t SET n = n + 1 WHERE id = ?"_s, {second});
+            });
+        } catch (const TxConflictError &) {
+            return 1;
+        }
+        return 0;
+    };
+    QSemaphore aLocked, bLocked;
+    int aConflicts = 0;
+    QThread *other = QThread::create([&] { aConflicts = crosswise(a, 1, 2, aLocked, bLocked); });
+    other->start();
+    const int bConflicts = crosswise(b, 2, 1, bLocked, aLocked);
+    QVERIFY(other->wait(30000));
+    delete other;
+    QCOMPARE(aConflicts + bConflicts, 1);
+    QCOMPARE(a.scalar(u"SELECT sum(n) FROM t"_s).toInt(), 2); // the survivor's two updates only
 }
 
 // ------------------------------------------------------------ transactions
