@@ -27,6 +27,18 @@ public:
     // unit_id, contract_sign_date, out_date.
     RecordSet QueryDriverList(const QString &context, const QString &where, const QString &orderBy);
 
+    // ---- pictures (driverservice_pictures.cpp) -------------------------
+    // The stored bytes of a picture, or an invalid QVariant (Null) when
+    // there is none with that id.
+    QVariant GetPicture(const QString &context, qint64 pictureId);
+    QString GetPictureFileName(const QString &context, qint64 pictureId);
+
+    // ---- a trip's drivers (driverservice_tripdrivers.cpp) --------------
+    // The drivers registered for a trip (its vehicle by plate, its code),
+    // each with up to four template texts: driver_no, driver_name,
+    // finger_value1 .. finger_value4 (empty when absent).
+    RecordSet QueryTripDrivers(const QString &context, const QString &license, const QString &busId);
+
 private:
     Database &m_db;
 };

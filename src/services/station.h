@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
+
+#include <functional>
+
+class QWidget;
 
 namespace cg {
 
@@ -40,6 +45,16 @@ struct StationContext {
     SystemParameters params;
     QString lineColour = defaultLineColour();
     bool showHiddenMenus = false;
+
+    // Opens a modal screen of another subsystem by its form name (for
+    // example "frmTeckCheckList" from the departure gate), so screen
+    // libraries never depend on each other. members are set as the form's
+    // properties before it is shown; the result is every property of the
+    // form after it closed (m_IsOk, m_ok, ...). An empty map means no such
+    // form is available. The workstation installs it at start-up.
+    using FormOpener = std::function<QVariantMap(QWidget *parent, const QString &form,
+                                                 const QVariantMap &members)>;
+    FormOpener openForm;
 };
 
 } // namespace cg

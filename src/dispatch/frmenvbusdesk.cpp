@@ -1,0 +1,1 @@
+#include "frmenvbusdesk.h"

@@ -1,0 +1,1 @@
+#include "frmdriverchecklist.h"
