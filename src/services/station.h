@@ -5,12 +5,14 @@
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 namespace cg {
 
 class Database;
 class SessionService;
+class FingerprintEngine;
 
 // The fourteen system parameters start-up reads once per process (the
 // fifteenth, the condition-check validity, is read where it is used).
@@ -55,6 +57,11 @@ struct StationContext {
     using FormOpener = std::function<QVariantMap(QWidget *parent, const QString &form,
                                                  const QVariantMap &members)>;
     FormOpener openForm;
+
+    // Makes the fingerprint engine a screen holds (owned by parent). The
+    // workstation attaches every engine to the one reader of the machine
+    // (the simulated reader in the demo and in tests).
+    std::function<FingerprintEngine *(QObject *parent)> makeFingerprintEngine;
 };
 
 } // namespace cg
