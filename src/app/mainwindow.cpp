@@ -645,13 +645,13 @@ void mdiMain::runProductAction(int index)
         case 2: {
             // Send the active child to the back; the one before it comes forward.
             const QList<QMdiSubWindow *> order = m_mdi->subWindowList(QMdiArea::StackingOrder);
-            active->lower();
             for (auto it = order.crbegin(); it != order.crend(); ++it) {
                 if (*it != active && (*it)->isVisible()) {
                     m_mdi->setActiveSubWindow(*it);
                     break;
                 }
             }
+            active->lower();
             return;
         }
         case 3:
@@ -670,16 +670,16 @@ void mdiMain::runProductAction(int index)
             default: return;
             }
         }
-        bool invoked = false;
+        static const char *const signatures[] = {"ExportFile()", "ExportFileOpen()", "PreView()", "PrintReport(bool)"};
+        if (screen->metaObject()->indexOfMethod(signatures[index - 4]) < 0)
+            throw missingOperation();
         switch (index) {
-        case 4: invoked = QMetaObject::invokeMethod(screen, "ExportFile"); break;
-        case 5: invoked = QMetaObject::invokeMethod(screen, "ExportFileOpen"); break;
-        case 6: invoked = QMetaObject::invokeMethod(screen, "PreView"); break;
-        case 7: invoked = QMetaObject::invokeMethod(screen, "PrintReport", Q_ARG(bool, false)); break;
+        case 4: QMetaObject::invokeMethod(screen, "ExportFile"); break;
+        case 5: QMetaObject::invokeMethod(screen, "ExportFileOpen"); break;
+        case 6: QMetaObject::invokeMethod(screen, "PreView"); break;
+        case 7: QMetaObject::invokeMethod(screen, "PrintReport", Q_ARG(bool, false)); break;
         default: break;
         }
-        if (!invoked)
-            throw missingOperation();
     });
 }
 
