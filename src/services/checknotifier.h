@@ -16,6 +16,9 @@ class Database;
 // included, in commit order, each once. Writers put events into the outbox in
 // the same transaction as the result (see CheckEvents below); subscribers read
 // the outbox past the last event they delivered.
+//
+// A notifier reads on a connection of its own, on the thread that creates it,
+// and must not outlive the Database it was given.
 class CheckNotifier : public QObject {
     Q_OBJECT
 public:

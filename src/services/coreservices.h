@@ -55,7 +55,8 @@ private:
     Database &m_db;
 };
 
-// Called once when the start-up check-in screen closes.
+// Called once when the start-up check-in screen closes: clears check events
+// older than a week from the outbox.
 class StartupService {
 public:
     explicit StartupService(Database &db) : m_db(db) {}
@@ -64,12 +65,19 @@ private:
     Database &m_db;
 };
 
-// Code tables and system parameters.
+// Code tables and system parameters. The code tables are kinds 3, 4, 5, 8
+// and 9; kind 7 lists the companies (read-only here: column 3 holds
+// "code[name]", column 4 the short name). Another kind is a BadArgument.
+// Names are trimmed and unique within a kind (Constraint); updating or
+// deleting a code that does not exist is NotFound. Every write is one
+// transaction.
 class DefinitionService {
 public:
     explicit DefinitionService(Database &db) : m_db(db) {}
 
-    // Parameter 1..15 as stored (text); Null when never set.
+    // Parameter 1..15 as stored (text); Null when never set. Numbers are
+    // stored as plain decimal text (15 -> "15", 1.5 -> "1.5"), booleans as
+    // "1"/"0"; an index outside 1..15 is a BadArgument.
     QVariant GetSysParam(const QString &context, int index);
     void SetSysParam(const QString &context, int index, const QVariant &value);
 
