@@ -394,12 +394,33 @@ QStringList version1()
     };
 }
 
+// Version 2: the history of route sheet issues. The trip keeps only the
+// latest issue (scheme_status, scheme_time, scheme_operator); every issue,
+// repeated ones included, is kept here with its operator and unit.
+QStringList version2()
+{
+    return {
+        uR"(CREATE TABLE route_sheet_issues (
+            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            unit_code {TEXT},
+            issue_time {DATETIME} NOT NULL
+        ))"_s,
+        u"CREATE INDEX route_sheet_issues_trip ON route_sheet_issues (bus_date, bus_id)"_s,
+    };
+}
+
 } // namespace
 
 const QList<Migration> &migrations()
 {
     static const QList<Migration> all = {
         {1, u"车站安检数据库"_s, version1()},
+        {2, u"路单签发记录"_s, version2()},
     };
     return all;
 }
@@ -439,6 +460,7 @@ const QHash<QString, QString> &captions()
         {u"forced_releases"_s, u"强制放行"_s},
         {u"departures"_s, u"出站"_s},
         {u"vehicle_returns"_s, u"回场报班"_s},
+        {u"route_sheet_issues"_s, u"路单签发记录"_s},
         {u"schema_version"_s, u"数据库版本"_s},
     };
     return all;
