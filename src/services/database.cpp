@@ -400,10 +400,15 @@ QString describeConstraint(const QSqlError &e, Backend backend)
             const auto cm = columnRe.match(text);
             return u"缺少必填的值：%1的“%2”不能为空"_s.arg(table, cm.hasMatch() ? cm.captured(1) : QString());
         }
+        if (code == u"23514"_s) {
+            static const QRegularExpression checkRe(u"check constraint \"([^\"]+)\""_s);
+            const auto ck = checkRe.match(text);
+            return u"数据不合规则：%1的记录不符合规则 %2"_s.arg(table, ck.hasMatch() ? ck.captured(1) : QString());
+        }
         return u"违反数据库约束：%1"_s.arg(firstLine(e.databaseText()));
     }
     // SQLite names the table and columns but not the values.
-    static const QRegularExpression sqliteRe(u"(UNIQUE|NOT NULL|CHECK|FOREIGN KEY) constraint failed(?:: ([^\\s]+))?"_s);
+    static const QRegularExpression sqliteRe(u"(UNIQUE|NOT NULL|CHECK|FOREIGN KEY) constraint failed(?:: ([^\\n]+))?"_s);
     const auto m = sqliteRe.match(text);
     if (m.hasMatch()) {
         const QString kind = m.captured(1);
@@ -427,7 +432,7 @@ QString describeConstraint(const QSqlError &e, Backend backend)
             return u"缺少必填的值：%1的“%2”不能为空"_s.arg(caption, names.join(u", "_s));
         if (kind == u"FOREIGN KEY"_s)
             return u"引用的记录不存在或仍被其他记录使用（违反引用约束）"_s;
-        return u"数据不合规则：%1"_s.arg(m.captured(2));
+        return u"数据不合规则：%1"_s.arg(m.captured(2).trimmed());
     }
     return u"违反数据库约束：%1"_s.arg(firstLine(e.databaseText()));
 }

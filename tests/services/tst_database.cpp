@@ -399,6 +399,13 @@ void TstDatabase::constraintNamesTheRecord()
     db.exec(u"INSERT INTO vehicles (license_id, license) VALUES ('00003', '粤A3')"_s);
     db.exec(u"INSERT INTO vehicles (license_id, license) VALUES ('00004', '粤A4')"_s);
 
+    // A key of several columns is named whole.
+    db.exec(u"INSERT INTO code_items (kind, name) VALUES (3, 'A1')"_s);
+    e = catchError([&] { db.exec(u"INSERT INTO code_items (kind, name) VALUES (?, ?)"_s, {3, u"A1"_s}); });
+    QCOMPARE(e.number(), svcerr::Constraint);
+    QVERIFY2(e.description().contains(u"代码表"_s) && e.description().contains(u"kind, name"_s),
+             qPrintable(e.description()));
+
     // An arrangement needs an existing driver.
     e = catchError([&] {
         db.exec(u"INSERT INTO arrangements (license_id, driver_id, start_date, end_date) VALUES (?, ?, ?, ?)"_s,
