@@ -1,7 +1,7 @@
 // A second workstation process for the notifier tests: writes check events
 // of one writer tag, each in its own transaction, and exits.
 //
-//   notifier_peer SPEC STATION TAG FIRST COUNT [HOLD_MS] [OTHER_STATION]
+//   notifier_peer DATABASE STATION TAG FIRST COUNT [HOLD_MS] [OTHER_STATION]
 //
 // HOLD_MS keeps each transaction open that long after its event is written
 // (a slow writer); OTHER_STATION adds, in the same transaction, the same
@@ -22,7 +22,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
     if (a.size() < 6) {
-        std::fprintf(stderr, "usage: notifier_peer SPEC STATION TAG FIRST COUNT [HOLD_MS] [OTHER_STATION]\n");
+        std::fprintf(stderr, "usage: notifier_peer DATABASE STATION TAG FIRST COUNT [HOLD_MS] [OTHER_STATION]\n");
         return 2;
     }
     const QString station = a[2], tag = a[3];

@@ -38,14 +38,14 @@ public:
             m_admin = DbConfig::parse(qEnvironmentVariable("CG_TEST_PG"));
             m_name = QStringLiteral("cg_n_%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
             adminExec(QStringLiteral("CREATE DATABASE %1").arg(m_name));
-            m_spec = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4 sslmode=%5")
+            m_location = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4 sslmode=%5")
                          .arg(m_admin.host).arg(m_admin.port).arg(m_name, m_admin.user,
                                                                   m_admin.sslmode.isEmpty() ? QStringLiteral("disable")
                                                                                             : m_admin.sslmode);
         } else {
-            m_spec = m_dir.filePath(QStringLiteral("station.sqlite"));
+            m_location = m_dir.filePath(QStringLiteral("station.sqlite"));
         }
-        db = std::make_unique<Database>(DbConfig::parse(m_spec));
+        db = std::make_unique<Database>(DbConfig::parse(m_location));
         db->migrate();
     }
     ~TestDb()
@@ -57,8 +57,8 @@ public:
     TestDb(const TestDb &) = delete;
     TestDb &operator=(const TestDb &) = delete;
 
-    // The database spec a second process opens the same database with.
-    QString spec() const { return m_spec; }
+    // Where a second process opens the same database with.
+    QString location() const { return m_location; }
     bool isPostgres() const { return !m_name.isEmpty(); }
 
     std::unique_ptr<Database> db;
@@ -87,7 +87,7 @@ private:
     QTemporaryDir m_dir;
     DbConfig m_admin;
     QString m_name;
-    QString m_spec;
+    QString m_location;
 };
 
 } // namespace cg::test

@@ -91,7 +91,7 @@ void TestNotifier::acrossProcesses()
     QProcess a, b;
     for (auto [p, tag] : {std::pair{&a, u"A"_s}, std::pair{&b, u"B"_s}}) {
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(peerPath(), {t.spec(), kStation, tag, u"0"_s, QString::number(kCount), u"20"_s, kOtherStation});
+        p->start(peerPath(), {t.location(), kStation, tag, u"0"_s, QString::number(kCount), u"20"_s, kOtherStation});
     }
     QVERIFY2(a.waitForStarted() && b.waitForStarted(), qUtf8Printable(peerPath()));
     QTRY_VERIFY_WITH_TIMEOUT(a.state() == QProcess::NotRunning && b.state() == QProcess::NotRunning, 60000);
@@ -191,7 +191,7 @@ void TestNotifier::lostListenerMissesNothing()
     auto runPeer = [&](int first) {
         QProcess p;
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p.start(peerPath(), {t.spec(), kStation, u"P"_s, QString::number(first), QString::number(kCount)});
+        p.start(peerPath(), {t.location(), kStation, u"P"_s, QString::number(first), QString::number(kCount)});
         return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     };
 
