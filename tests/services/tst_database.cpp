@@ -479,6 +479,11 @@ void TstDatabase::schemaVersions()
     db.requireCurrentSchema();
     db.migrate(); // a second run changes nothing
     QCOMPARE(db.scalar(u"SELECT count(*) FROM schema_version"_s).toInt(), schema::migrations().size());
+    // An older database (as a previous program left it) is refused too.
+    db.exec(u"DELETE FROM schema_version WHERE version = ?"_s, {Database::programSchemaVersion()});
+    const ServiceError older = catchError([&] { db.requireCurrentSchema(); });
+    QCOMPARE(older.number(), svcerr::SchemaMissing);
+    QVERIFY2(older.description().contains(u"coachgate-admin init"_s), qPrintable(older.description()));
     // The default parameters are in place.
     QCOMPARE(db.scalar(u"SELECT param_value FROM sys_params WHERE param_index = 12"_s).toString(), u"0"_s);
 }
