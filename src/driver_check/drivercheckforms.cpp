@@ -1,0 +1,29 @@
+#include "drivercheckforms.h"
+
+#include "common/env.h"
+#include "common/formregistry.h"
+#include "fingerprintsimulator.h"
+#include "frmdriververify.h"
+#include "services/driverservice.h"
+#include "services/station.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationContext &station)
+{
+    // The touch check-in station, and in demo mode the simulated reader's
+    // window to press the enrolled drivers' fingers.
+    registry.add(u"frmDriverVerify"_s,
+                 [env, &station](QWidget *parent) -> QWidget * { return new frmDriverVerify(env, station, parent); });
+    registry.add(u"frmFingerprintSimulator"_s, [&station](QWidget *parent) -> QWidget * {
+        SimulatedFingerReader *reader = SimulatedReader();
+        if (!reader || !station.db)
+            return nullptr;
+        DriverService drivers(*station.db);
+        return new FingerprintSimulator(reader, drivers.QueryDrivers(station.context, QString(), QString()), parent);
+    });
+}
+
+} // namespace cg
