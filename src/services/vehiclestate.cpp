@@ -36,4 +36,25 @@ QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, c
         .arg(isCondExpr, plateExpr, dateTimeSqlLiteral(validSince));
 }
 
+void transactWithIndexRetry(Database &db, const std::function<void()> &fn)
+{
+    if (db.inTransaction()) {
+        db.transact(fn);
+        return;
+    }
+    constexpr int kAttempts = 8;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            db.transact(fn, Database::TxRetry::OnConflict);
+            return;
+        } catch (const TxConflictError &) {
+            if (attempt >= kAttempts)
+                throw;
+        } catch (const ServiceError &e) {
+            if (e.number() != svcerr::Constraint || attempt >= kAttempts)
+                throw;
+        }
+    }
+}
+
 } // namespace cg

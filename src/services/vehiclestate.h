@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 namespace cg {
 
 class Database;
@@ -27,5 +29,12 @@ QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, c
 // The date-time as the SQL text literal both backends compare with stored
 // date-times: 'yyyy-MM-dd HH:mm:ss'.
 QString dateTimeSqlLiteral(const QDateTime &t);
+
+// Runs a check write in one transaction. Check numbers are taken as MAX+1
+// under a unique index; when a concurrent station took the same number
+// first, the write is refused by the index and run again from the start
+// (fn must touch nothing but the database). Inside an outer transaction fn
+// simply joins it.
+void transactWithIndexRetry(Database &db, const std::function<void()> &fn);
 
 } // namespace cg
