@@ -66,7 +66,9 @@ public:
     Backend backend() const { return m_config.backend; }
     const Dialect &dialect() const { return *m_dialect; }
 
-    // This thread's open connection; throws ServiceError(Unreachable).
+    // This thread's open connection; throws ServiceError(Unreachable). After
+    // a call met a lost connection, the next call opens a new one (but not
+    // in the middle of the transaction that lost it: that one fails whole).
     QSqlDatabase connection();
 
     // Runs fn in one transaction: commit when it returns, roll back when it
@@ -89,12 +91,14 @@ public:
     // Runs one statement with positional (?) bound values; throws ServiceError.
     void exec(const QString &sql, const QVariantList &binds = {});
     // Runs a query and returns its rows as a record set whose fields take the
-    // given types (by column name; unnamed columns are Text).
+    // given types (by column name, case-insensitive; columns the shape does
+    // not name are Text). Null stays an invalid QVariant.
     RecordSet select(const QString &sql, const QVariantList &binds = {},
                      const QList<RecordSet::Field> &shape = {});
     // The first column of the first row, or an invalid QVariant.
     QVariant scalar(const QString &sql, const QVariantList &binds = {});
     // Inserts and returns the new row's generated id (idColumn on PostgreSQL).
+    // An insert that inserts no row throws ServiceError(Sql).
     qint64 insert(const QString &sql, const QVariantList &binds, const QString &idColumn = QStringLiteral("id"));
 
     // Schema: the version this program writes, the database's own version
