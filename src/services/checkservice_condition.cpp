@@ -31,8 +31,12 @@ ColumnMap conditionListColumns()
     };
     for (const auto &c : cols) {
         const QString name = QString::fromUtf16(c.name);
-        m.add(name, u"q."_s + name, c.type);
-        m.add(u"v."_s + name, u"q."_s + name, c.type);
+        // A missing date counts as the no-date value, so that both backends
+        // sort vehicles never checked after the checked ones in "desc".
+        const QString expr = c.type == ColumnType::DateTime
+            ? u"COALESCE(q.%1, '1900-01-01 00:00:00')"_s.arg(name) : u"q."_s + name;
+        m.add(name, expr, c.type);
+        m.add(u"v."_s + name, expr, c.type);
     }
     return m;
 }
