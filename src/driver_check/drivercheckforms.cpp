@@ -3,6 +3,7 @@
 #include "common/env.h"
 #include "common/formregistry.h"
 #include "fingerprintsimulator.h"
+#include "frmcheckinfo.h"
 #include "frmdriververify.h"
 #include "services/driverservice.h"
 #include "services/station.h"
@@ -24,6 +25,9 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
         DriverService drivers(*station.db);
         return new FingerprintSimulator(reader, drivers.QueryDrivers(station.context, QString(), QString()), parent);
     });
+    // The boarding confirmation the departure gate opens.
+    registry.add(u"frmCheckInfo"_s,
+                 [env, &station](QWidget *parent) -> QWidget * { return new frmCheckInfo(env, station, parent); });
 }
 
 } // namespace cg
