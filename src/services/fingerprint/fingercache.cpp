@@ -12,15 +12,20 @@ constexpr float Pi = std::numbers::pi_v<float>;
 constexpr float TwoPi = 2 * Pi;
 
 // Feature quantisation.
-constexpr int IndexNeighbours = 5;
-constexpr float DistanceBin = 16.0f;
-constexpr int DistanceBins = 12; // features further apart than 192 units are not indexed
-constexpr int AngleBins = 16;
+constexpr float DistanceBin = 20.0f;
+constexpr int DistanceBins = 10; // features further apart than 200 units are not indexed
+constexpr int AngleBins = 12;
 constexpr float AngleBin = TwoPi / AngleBins;
 constexpr int KeyCount = DistanceBins * AngleBins * AngleBins * 4;
-// Votes per template fall into bins of relative rotation (256 steps a turn).
-constexpr int RotationBins = 16;
+
+// Vote space per template: 4 turns of 45 degrees (turns beyond the matcher's
+// limit are not voted for) times 10 x 10 cells of 64 units for the landing
+// place of the probe's centre.
 constexpr int MaxRotationSteps = int(MaxRelativeRotationDeg * 256 / 360);
+constexpr int TurnBins = 4;
+constexpr int CellSize = 64;
+constexpr int Cells = FingerSpace / CellSize;
+constexpr int VotesPerTemplate = TurnBins * Cells * Cells;
 
 int keyOf(int d, int a, int b, int types)
 {
@@ -35,6 +40,34 @@ void binsOf(float value, float width, int &first, int &second)
     second = (pos - float(first)) >= 0.5f ? first + 1 : first - 1;
 }
 
+// Strongest pile of one template: the best sum over 2 x 2 x 2 neighbouring
+// cells of its vote space. Sums are formed axis by axis in a scratch copy.
+int strongestPile(const quint8 *votes)
+{
+    int a[VotesPerTemplate];
+    for (int i = 0; i < VotesPerTemplate; ++i)
+        a[i] = votes[i];
+    for (int t = 0; t < TurnBins; ++t)
+        for (int y = 0; y < Cells; ++y) {
+            int *row = a + (t * Cells + y) * Cells;
+            for (int x = 0; x + 1 < Cells; ++x)
+                row[x] += row[x + 1];
+        }
+    for (int t = 0; t < TurnBins; ++t)
+        for (int y = 0; y + 1 < Cells; ++y) {
+            int *row = a + (t * Cells + y) * Cells;
+            for (int x = 0; x < Cells; ++x)
+                row[x] += row[x + Cells];
+        }
+    int best = 0;
+    for (int t = 0; t + 1 < TurnBins; ++t) {
+        const int *p = a + t * Cells * Cells;
+        for (int i = 0; i < Cells * Cells; ++i)
+            best = std::max(best, p[i] + p[i + Cells * Cells]);
+    }
+    return best;
+}
+
 } // namespace
 
 IdentificationCache::IdentificationCache()
@@ -44,24 +77,123 @@ IdentificationCache::IdentificationCache()
 
 void IdentificationCache::add(int id, const FingerTemplate &t)
 {
-    const quint32 slot = quint32(m_templates.size());
+    const quint64 slot = quint64(m_templates.size());
     m_ids.push_back(id);
     m_templates.push_back(Prepare(t));
     const PreparedTemplate &p = m_templates.back();
     for (int i = 0; i < int(p.points.size()); ++i) {
-        const quint32 dir = quint32(RadiansToDirection(p.points[i].theta));
-        const int k = std::min(IndexNeighbours, p.neighbourCounts[i]);
-        for (int q = 0; q < k; ++q) {
+        const Point &pt = p.points[i];
+        const quint64 where = quint64(int(pt.x)) << 20 | quint64(int(pt.y)) << 8
+                              | quint64(RadiansToDirection(pt.theta));
+        for (int q = 0; q < p.neighbourCounts[i]; ++q) {
             const Neighbour &nb = p.neighbours[i][q];
             const int d = int(nb.distance / DistanceBin);
             if (d >= DistanceBins)
                 continue;
             const int a = int(nb.bearing / AngleBin) % AngleBins;
             const int b = int(nb.turn / AngleBin) % AngleBins;
-            const int types = p.points[i].type * 2 + p.points[nb.index].type;
-            m_index[keyOf(d, a, b, types)].push_back(slot << 8 | dir);
+            const int types = pt.type * 2 + p.points[nb.index].type;
+            m_index[keyOf(d, a, b, types)].push_back(slot << 32 | where);
         }
     }
+}
+
+std::vector<int> IdentificationCache::shortlist(const PreparedTemplate &probe) const
+{
+    const int n = size();
+    float cx = 0, cy = 0;
+    for (const Point &p : probe.points) {
+        cx += p.x;
+        cy += p.y;
+    }
+    cx /= float(probe.points.size());
+    cy /= float(probe.points.size());
+
+    // Turning by a whole number of direction steps: sine and cosine once.
+    float cosOf[2 * MaxRotationSteps + 1], sinOf[2 * MaxRotationSteps + 1];
+    for (int r = -MaxRotationSteps; r <= MaxRotationSteps; ++r) {
+        cosOf[r + MaxRotationSteps] = std::cos(float(r) * TwoPi / 256);
+        sinOf[r + MaxRotationSteps] = std::sin(float(r) * TwoPi / 256);
+    }
+
+    // Every index list the probe's features look up, with what a hit on it
+    // needs to place its vote.
+    struct Lookup {
+        const std::vector<quint64> *entries;
+        size_t next;
+        int direction;
+        float ux, uy; // from the probe minutia to the probe's centre
+    };
+    std::vector<Lookup> lookups;
+    for (int i = 0; i < int(probe.points.size()); ++i) {
+        const Point &pt = probe.points[i];
+        const int dir = RadiansToDirection(pt.theta);
+        for (int q = 0; q < probe.neighbourCounts[i]; ++q) {
+            const Neighbour &nb = probe.neighbours[i][q];
+            int d[2], a[2], b[2];
+            binsOf(nb.distance, DistanceBin, d[0], d[1]);
+            binsOf(nb.bearing, AngleBin, a[0], a[1]);
+            binsOf(nb.turn, AngleBin, b[0], b[1]);
+            const int types = pt.type * 2 + probe.points[nb.index].type;
+            for (int dd : d) {
+                if (dd < 0 || dd >= DistanceBins)
+                    continue;
+                for (int aa : a)
+                    for (int bb : b) {
+                        const auto &entries = m_index[keyOf(dd, (aa + AngleBins) % AngleBins,
+                                                            (bb + AngleBins) % AngleBins, types)];
+                        if (!entries.empty())
+                            lookups.push_back({&entries, 0, dir, cx - pt.x, cy - pt.y});
+                    }
+            }
+        }
+    }
+
+    // Templates are voted for a block at a time, so that the block's vote
+    // space stays in the processor's cache. Index lists are in slot order;
+    // each lookup walks on where the previous block left it.
+    constexpr int Block = 256;
+    m_votes.assign(size_t(Block) * VotesPerTemplate, 0);
+    std::vector<std::pair<int, int>> support(static_cast<size_t>(n));
+    for (int first = 0; first < n; first += Block) {
+        const quint64 end = quint64(std::min(n, first + Block));
+        for (Lookup &l : lookups) {
+            const auto &entries = *l.entries;
+            size_t k = l.next;
+            for (; k < entries.size(); ++k) {
+                const quint64 e = entries[k];
+                if ((e >> 32) >= end)
+                    break;
+                const int rot = qint8(quint8(int(e & 0xff) - l.direction));
+                if (rot > MaxRotationSteps || rot < -MaxRotationSteps)
+                    continue;
+                const float c = cosOf[rot + MaxRotationSteps], s = sinOf[rot + MaxRotationSteps];
+                const float ex = float((e >> 20) & 0xfff), ey = float((e >> 8) & 0xfff);
+                const int x = std::clamp(int(ex + c * l.ux - s * l.uy) / CellSize, 0, Cells - 1);
+                const int y = std::clamp(int(ey + s * l.ux + c * l.uy) / CellSize, 0, Cells - 1);
+                const int t = (rot + MaxRotationSteps) * TurnBins / (2 * MaxRotationSteps + 1);
+                quint8 &v = m_votes[size_t(int(e >> 32) - first) * VotesPerTemplate + (t * Cells + y) * Cells + x];
+                if (v < 255)
+                    ++v;
+            }
+            l.next = k;
+        }
+        for (int s = first; s < int(end); ++s) {
+            quint8 *v = m_votes.data() + size_t(s - first) * VotesPerTemplate;
+            support[s] = {strongestPile(v), s};
+            std::fill(v, v + VotesPerTemplate, quint8(0));
+        }
+    }
+
+    const int keep = std::min(Shortlist, n);
+    std::partial_sort(support.begin(), support.begin() + keep, support.end(),
+                      [](const auto &x, const auto &y) {
+                          return x.first != y.first ? x.first > y.first : x.second < y.second;
+                      });
+    std::vector<int> chosen(static_cast<size_t>(keep));
+    for (int k = 0; k < keep; ++k)
+        chosen[k] = support[k].second;
+    return chosen;
 }
 
 IdentificationCache::Result IdentificationCache::identify(const FingerTemplate &probeTemplate,
@@ -73,62 +205,18 @@ IdentificationCache::Result IdentificationCache::identify(const FingerTemplate &
         return result;
     const PreparedTemplate probe = Prepare(probeTemplate);
 
-    std::vector<int> shortlist;
+    std::vector<int> candidates;
     if (exhaustive || size() <= Shortlist) {
-        shortlist.resize(m_templates.size());
+        candidates.resize(m_templates.size());
         for (int s = 0; s < size(); ++s)
-            shortlist[s] = s;
+            candidates[s] = s;
     } else {
-        m_votes.assign(m_templates.size() * RotationBins, 0);
-        for (int i = 0; i < int(probe.points.size()); ++i) {
-            const int dir = RadiansToDirection(probe.points[i].theta);
-            const int k = std::min(IndexNeighbours, probe.neighbourCounts[i]);
-            for (int q = 0; q < k; ++q) {
-                const Neighbour &nb = probe.neighbours[i][q];
-                int d[2], a[2], b[2];
-                binsOf(nb.distance, DistanceBin, d[0], d[1]);
-                binsOf(nb.bearing, AngleBin, a[0], a[1]);
-                binsOf(nb.turn, AngleBin, b[0], b[1]);
-                const int types = probe.points[i].type * 2 + probe.points[nb.index].type;
-                for (int dd : d) {
-                    if (dd < 0 || dd >= DistanceBins)
-                        continue;
-                    for (int aa : a) {
-                        for (int bb : b) {
-                            const auto &entries = m_index[keyOf(dd, (aa + AngleBins) % AngleBins,
-                                                                (bb + AngleBins) % AngleBins, types)];
-                            for (quint32 e : entries) {
-                                const int rot = qint8(quint8(int(e & 0xff) - dir));
-                                if (rot > MaxRotationSteps || rot < -MaxRotationSteps)
-                                    continue;
-                                ++m_votes[(e >> 8) * RotationBins + ((rot + 128) >> 4)];
-                            }
-                        }
-                    }
-                }
-            }
-        }
-        // A template's support is its best pair of adjacent rotation bins.
-        std::vector<std::pair<int, int>> support(m_templates.size());
-        for (int s = 0; s < size(); ++s) {
-            const quint16 *v = m_votes.data() + size_t(s) * RotationBins;
-            int best = 0;
-            for (int r = 0; r + 1 < RotationBins; ++r)
-                best = std::max(best, v[r] + v[r + 1]);
-            support[s] = {best, s};
-        }
-        std::partial_sort(support.begin(), support.begin() + Shortlist, support.end(),
-                          [](const auto &x, const auto &y) {
-                              return x.first != y.first ? x.first > y.first : x.second < y.second;
-                          });
-        shortlist.resize(Shortlist);
-        for (int k = 0; k < Shortlist; ++k)
-            shortlist[k] = support[k].second;
-        std::sort(shortlist.begin(), shortlist.end());
+        candidates = shortlist(probe);
+        std::sort(candidates.begin(), candidates.end()); // ties go to the earliest added
     }
 
     int bestSlot = -1;
-    for (int s : shortlist) {
+    for (int s : candidates) {
         const int score = MatchScore(probe, m_templates[s]);
         if (score > result.score) {
             result.score = score;

@@ -11,10 +11,15 @@ namespace cg::finger {
 // A 1:N identification cache. Besides the prepared templates it keeps an
 // index of local features: for every minutia and each of its nearest
 // neighbours, the distance between them, the bearing of the neighbour and
-// its relative direction, quantised, with the two minutia types. A probe
-// looks its own features up (with one bin of tolerance in every
-// dimension) and votes for (template, relative rotation); only the
-// templates with the strongest votes go through the full matcher.
+// its relative direction, quantised, with the two minutia types. Each index
+// entry also remembers where its minutia lies and which way it points.
+//
+// A probe looks its own features up (one bin of tolerance in every
+// dimension). Every hit says how the probe would have to be turned and moved
+// to lie on that template, so it votes for (template, turn, where the
+// probe's centre lands). Features of unrelated prints hit by chance but
+// scatter their votes; a genuine print piles them up in one place. Only the
+// templates with the strongest pile go through the full matcher.
 class IdentificationCache {
 public:
     IdentificationCache();
@@ -30,14 +35,18 @@ public:
     // exhaustive: run the full matcher on every template.
     Result identify(const FingerTemplate &probe, int threshold, bool exhaustive = false) const;
 
-    // How many index candidates go through the full matcher.
-    static constexpr int Shortlist = 48;
+    // The templates the index proposes for a probe, best first (at most
+    // Shortlist of them).
+    std::vector<int> shortlist(const PreparedTemplate &probe) const;
+
+    static constexpr int Shortlist = 24;
 
 private:
     std::vector<int> m_ids;
     std::vector<PreparedTemplate> m_templates;
-    std::vector<std::vector<quint32>> m_index; // per feature key: slot << 8 | centre direction
-    mutable std::vector<quint16> m_votes;
+    // Per feature key: slot << 32 | x << 20 | y << 8 | direction.
+    std::vector<std::vector<quint64>> m_index;
+    mutable std::vector<quint8> m_votes;
 };
 
 } // namespace cg::finger

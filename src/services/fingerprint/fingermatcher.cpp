@@ -14,8 +14,8 @@ constexpr float Deg = Pi / 180;
 
 // Tolerances of the local (neighbourhood) comparison.
 constexpr float LocalDistanceTol = 20.0f;
-constexpr float LocalBearingTol = 26 * Deg;
-constexpr float LocalTurnTol = 32 * Deg;
+constexpr int LocalBearingTol = 19; // steps of 256 a turn: about 26 degrees
+constexpr int LocalTurnTol = 23;    // about 32 degrees
 // Tolerances of the global pairing after alignment.
 constexpr float PairDistanceTol = 30.0f;
 constexpr float PairAngleTol = 30 * Deg;
@@ -25,6 +25,14 @@ constexpr float MaxNeighbourDistance = 200.0f;
 constexpr int AlignmentTrials = 12;
 
 constexpr float MaxRotation = MaxRelativeRotationDeg * Deg;
+constexpr int MaxRotationSteps = int(MaxRelativeRotationDeg * 256 / 360);
+
+// Difference of two directions in 256 steps a turn, as a magnitude 0 .. 128.
+inline int stepDistance(int a, int b)
+{
+    const int d = (a - b) & 0xff;
+    return d > 128 ? 256 - d : d;
+}
 
 struct Candidate {
     int similarity = 0;
@@ -78,26 +86,30 @@ int pairUnder(const PreparedTemplate &probe, const PreparedTemplate &reference,
               const Transform &t, std::vector<PairCandidate> &scratch,
               std::vector<std::pair<int, int>> &pairs)
 {
+    static const float cosTol = std::cos(PairAngleTol);
     scratch.clear();
     const float c = std::cos(t.rotation), s = std::sin(t.rotation);
     const float tol2 = PairDistanceTol * PairDistanceTol;
+    const auto &refs = reference.points;
     for (int i = 0; i < int(probe.points.size()); ++i) {
         const Point &p = probe.points[i];
         const float x = c * p.x - s * p.y + t.tx;
         const float y = s * p.x + c * p.y + t.ty;
-        const float theta = p.theta + t.rotation;
-        for (int j = 0; j < int(reference.points.size()); ++j) {
-            const Point &r = reference.points[j];
+        const float ux = c * p.cosTheta - s * p.sinTheta, uy = s * p.cosTheta + c * p.sinTheta;
+        auto it = std::lower_bound(refs.begin(), refs.end(), x - PairDistanceTol,
+                                   [](const Point &r, float v) { return r.x < v; });
+        for (; it != refs.end() && it->x <= x + PairDistanceTol; ++it) {
+            const Point &r = *it;
             if (r.type != p.type)
                 continue;
             const float dx = r.x - x, dy = r.y - y;
             const float d2 = dx * dx + dy * dy;
             if (d2 > tol2)
                 continue;
-            const float da = std::fabs(AngleDifference(r.theta, theta));
-            if (da > PairAngleTol)
+            const float dot = r.cosTheta * ux + r.sinTheta * uy;
+            if (dot < cosTol)
                 continue;
-            scratch.push_back({d2 / tol2 + da / PairAngleTol, i, j});
+            scratch.push_back({d2 / tol2 + (1 - dot) / (1 - cosTol), i, int(it - refs.begin())});
         }
     }
     std::sort(scratch.begin(), scratch.end(),
@@ -159,8 +171,23 @@ PreparedTemplate Prepare(const FingerTemplate &t)
     PreparedTemplate p;
     const int n = int(t.minutiae.size());
     p.points.reserve(n);
-    for (const Minutia &m : t.minutiae)
-        p.points.push_back({float(m.x), float(m.y), DirectionToRadians(m.direction), int(m.type)});
+    p.source.resize(n);
+    for (int i = 0; i < n; ++i)
+        p.source[i] = i;
+    std::stable_sort(p.source.begin(), p.source.end(),
+                     [&t](int a, int b) { return t.minutiae[a].x < t.minutiae[b].x; });
+    for (int i : p.source) {
+        const Minutia &m = t.minutiae[i];
+        Point pt;
+        pt.x = float(m.x);
+        pt.y = float(m.y);
+        pt.direction = m.direction & 0xff;
+        pt.theta = DirectionToRadians(pt.direction);
+        pt.cosTheta = std::cos(pt.theta);
+        pt.sinTheta = std::sin(pt.theta);
+        pt.type = int(m.type);
+        p.points.push_back(pt);
+    }
     p.neighbours.resize(n);
     p.neighbourCounts.assign(n, 0);
 
@@ -183,7 +210,10 @@ PreparedTemplate Prepare(const FingerTemplate &t)
             nb.distance = byDistance[q].first;
             nb.bearing = WrapAngle(std::atan2(b.y - a.y, b.x - a.x) - a.theta);
             nb.turn = WrapAngle(b.theta - a.theta);
+            nb.bearingSteps = RadiansToDirection(nb.bearing);
+            nb.turnSteps = (b.direction - a.direction) & 0xff;
             nb.index = byDistance[q].second;
+            nb.type = b.type;
         }
         p.neighbourCounts[i] = k;
     }
@@ -204,7 +234,7 @@ int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
         const int pk = probe.neighbourCounts[i];
         for (int j = 0; j < nr; ++j) {
             const Point &r = reference.points[j];
-            if (r.type != p.type || std::fabs(AngleDifference(r.theta, p.theta)) > MaxRotation + LocalTurnTol)
+            if (r.type != p.type || stepDistance(r.direction, p.direction) > MaxRotationSteps + LocalTurnTol)
                 continue;
             const auto &rn = reference.neighbours[j];
             const int rk = reference.neighbourCounts[j];
@@ -212,25 +242,26 @@ int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
             unsigned used = 0;
             for (int a = 0; a < pk; ++a) {
                 const Neighbour &na = pn[a];
-                const int ta = probe.points[na.index].type;
                 int best = -1;
                 float bestErr = 3;
                 for (int b = 0; b < rk; ++b) {
-                    if (used & (1u << b))
-                        continue;
                     const Neighbour &nb = rn[b];
-                    if (reference.points[nb.index].type != ta)
+                    // Neighbours come nearest first: none further on can fit.
+                    if (nb.distance > na.distance + LocalDistanceTol)
+                        break;
+                    if (nb.type != na.type || (used & (1u << b)))
                         continue;
                     const float dd = std::fabs(na.distance - nb.distance);
                     if (dd > LocalDistanceTol)
                         continue;
-                    const float db = std::fabs(AngleDifference(na.bearing, nb.bearing));
+                    const int db = stepDistance(na.bearingSteps, nb.bearingSteps);
                     if (db > LocalBearingTol)
                         continue;
-                    const float dt = std::fabs(AngleDifference(na.turn, nb.turn));
+                    const int dt = stepDistance(na.turnSteps, nb.turnSteps);
                     if (dt > LocalTurnTol)
                         continue;
-                    const float err = dd / LocalDistanceTol + db / LocalBearingTol + dt / LocalTurnTol;
+                    const float err = dd / LocalDistanceTol + float(db) / LocalBearingTol
+                                      + float(dt) / LocalTurnTol;
                     if (err < bestErr) {
                         bestErr = err;
                         best = b;
@@ -317,14 +348,14 @@ struct Accumulator {
 };
 
 // Places probe pairs of `detail` in the reference frame and adds them.
-void accumulate(const PreparedTemplate &probe, const MatchDetail &detail, double weight,
-                std::vector<Accumulator> &acc)
+void accumulate(const PreparedTemplate &probe, const PreparedTemplate &reference,
+                const MatchDetail &detail, double weight, std::vector<Accumulator> &acc)
 {
     const float c = std::cos(detail.rotation), s = std::sin(detail.rotation);
     for (const auto &[pi, ri] : detail.pairs) {
         const Point &p = probe.points[pi];
-        acc[ri].add(c * p.x - s * p.y + detail.tx, s * p.x + c * p.y + detail.ty,
-                    p.theta + detail.rotation, weight);
+        acc[reference.source[ri]].add(c * p.x - s * p.y + detail.tx, s * p.x + c * p.y + detail.ty,
+                                      p.theta + detail.rotation, weight);
     }
 }
 
@@ -376,7 +407,7 @@ FingerTemplate MergePresses(const std::vector<FingerTemplate> &presses, int thre
         MatchDetail detail;
         if (MatchScore(other, preparedBase, &detail) < threshold)
             return {};
-        accumulate(other, detail, 1.0, acc);
+        accumulate(other, preparedBase, detail, 1.0, acc);
     }
     *ok = true;
     return averaged(base, acc);
@@ -385,11 +416,12 @@ FingerTemplate MergePresses(const std::vector<FingerTemplate> &presses, int thre
 bool LearnFromCapture(FingerTemplate &registered, const FingerTemplate &captured)
 {
     const PreparedTemplate probe = Prepare(captured);
+    const PreparedTemplate reference = Prepare(registered);
     MatchDetail detail;
-    if (MatchScore(probe, Prepare(registered), &detail) == 0)
+    if (MatchScore(probe, reference, &detail) == 0)
         return false;
     std::vector<Accumulator> acc = seeded(registered, 3.0);
-    accumulate(probe, detail, 1.0, acc);
+    accumulate(probe, reference, detail, 1.0, acc);
     const FingerTemplate learnt = averaged(registered, acc);
     const bool changed = learnt != registered;
     registered = learnt;

@@ -16,6 +16,8 @@ constexpr int NeighbourCount = 6;
 
 struct Point {
     float x = 0, y = 0, theta = 0;
+    float cosTheta = 1, sinTheta = 0;
+    int direction = 0; // theta in 256 steps a turn
     int type = 0;
 };
 
@@ -23,11 +25,16 @@ struct Neighbour {
     float distance = 0;
     float bearing = 0;   // direction of the line to the neighbour, relative to theta, [0, 2pi)
     float turn = 0;      // neighbour's direction relative to theta, [0, 2pi)
+    int bearingSteps = 0, turnSteps = 0; // the same in 256 steps a turn
     int index = 0;
+    int type = 0; // the neighbour's minutia type
 };
 
+// Points are kept sorted by x (the pairing searches a window of x);
+// `source` gives each point's position in the original template.
 struct PreparedTemplate {
     std::vector<Point> points;
+    std::vector<int> source;
     std::vector<std::array<Neighbour, NeighbourCount>> neighbours;
     std::vector<int> neighbourCounts;
 

@@ -36,6 +36,8 @@ public:
 
     // Enrolment: the next EnrollCount acceptable presses make one template,
     // delivered by EnrolmentDone. While enrolling, presses raise no Captured.
+    // Several presses must match each other (Threshold) or the enrolment
+    // fails: EnrolmentDone(false, "").
     virtual void BeginEnrolment() = 0;
     virtual bool IsEnrolling() const = 0;
     virtual void CancelEnrolment() = 0;

@@ -114,7 +114,7 @@ void SimulatedFingerprintEngine::onPressed(const SimulatedPress &press)
 void SimulatedFingerprintEngine::finishEnrolment()
 {
     bool ok = false;
-    const FingerTemplate merged = finger::MergePresses(m_enrolPresses, OneToOneThreshold(), &ok);
+    const FingerTemplate merged = finger::MergePresses(m_enrolPresses, Threshold(), &ok);
     m_enrolling = false;
     m_enrolPresses.clear();
     const QString text = ok ? EncodeTemplateText(merged) : QString();
