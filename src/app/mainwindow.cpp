@@ -8,6 +8,8 @@
 #include "services/station.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -155,6 +157,7 @@ mdiMain::mdiMain(const Env &env, StationContext &station, QWidget *parent)
 {
     setObjectName(QStringLiteral("mdiMain"));
     setWindowTitle(QStringLiteral("客运站安全门检系统"));
+    setWindowIcon(QIcon(DrawAppIcon(32)));
 
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
@@ -383,6 +386,8 @@ QMdiSubWindow *mdiMain::openChild(const QString &name, const ScreenFactory &fact
         return nullptr;
     QMdiSubWindow *window = m_mdi->addSubWindow(screen);
     window->setObjectName(name + QStringLiteral("_window"));
+    if (screen->windowIcon().cacheKey() == QApplication::windowIcon().cacheKey())
+        window->setWindowIcon(windowIcon());
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_children.insert(name, window);
     window->show();

@@ -145,3 +145,26 @@ QPixmap DrawProductPicture(const QString &tag, const QString &state, int size)
 }
 
 } // namespace cg
+
+namespace cg {
+
+QPixmap DrawAppIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2b, 0x5c, 0x9e));
+    p.drawRoundedRect(QRectF(0.5, 0.5, s - 1, s - 1), s * 0.18, s * 0.18);
+    // A barrier arm over a green lamp.
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(s * 0.16, s * 0.3, s * 0.1, s * 0.55));
+    p.drawRoundedRect(QRectF(s * 0.16, s * 0.3, s * 0.7, s * 0.1), s * 0.04, s * 0.04);
+    p.setBrush(QColor(0x3c, 0xd0, 0x5a));
+    p.drawEllipse(QRectF(s * 0.5, s * 0.52, s * 0.28, s * 0.28));
+    return pixmap;
+}
+
+} // namespace cg

@@ -11,3 +11,10 @@ namespace cg {
 QPixmap DrawProductPicture(const QString &tag, const QString &state, int size);
 
 } // namespace cg
+
+namespace cg {
+
+// The program's window icon: a gate lamp on the station's blue.
+QPixmap DrawAppIcon(int size);
+
+} // namespace cg

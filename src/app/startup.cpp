@@ -7,12 +7,14 @@
 #include "common/text.h"
 #include "frmnotify.h"
 #include "mainwindow.h"
+#include "productpictures.h"
 #include "screens.h"
 #include "services/coreservices.h"
 #include "services/database.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 #include <cerrno>
 #include <cstring>
@@ -157,6 +159,7 @@ int RunWorkstation(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("coachgate"));
     QApplication::setOrganizationName(QStringLiteral("coachgate"));
     QApplication::setApplicationDisplayName(QStringLiteral("客运站安全门检系统"));
+    QApplication::setWindowIcon(QIcon(DrawAppIcon(32)));
 
     WorkstationMessageSink messages;
     SystemClock clock;

@@ -1,0 +1,167 @@
+// Renders the workstation's own windows to PNG files for the documentation:
+//   render_screens OUTPUT_DIR
+// Runs offscreen against a throwaway SQLite station.
+#include "app/frmcheckpass.h"
+#include "app/frmnotify.h"
+#include "app/frmsysparam.h"
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "app/sysparamstore.h"
+#include "common/clock.h"
+#include "services/coreservices.h"
+#include "services/database.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+using namespace cg;
+
+namespace {
+
+class NoClockSetter : public SystemClockSetter {
+public:
+    void setSystemClock(const QDateTime &) override {}
+};
+
+void save(QWidget *w, const QString &dir, const QString &name)
+{
+    QApplication::processEvents();
+    w->grab().save(dir + QLatin1Char('/') + name);
+}
+
+// A window frame around a grabbed dialog, so the captions show.
+QImage framed(QWidget *w)
+{
+    const QPixmap body = w->grab();
+    const int title = 28;
+    QImage image(body.width() + 2, body.height() + title + 1, QImage::Format_ARGB32);
+    image.fill(QColor(0x4a, 0x6f, 0xa5));
+    QPainter p(&image);
+    p.setPen(Qt::white);
+    QFont f = w->font();
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRect(10, 0, image.width() - 20, title), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    p.drawPixmap(1, title, body);
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+
+    QTemporaryDir tmp;
+    const QString dbPath = tmp.filePath(QStringLiteral("demo.sqlite"));
+    {
+        Database db(DbConfig::parse(dbPath));
+        db.migrate();
+        db.exec(QStringLiteral("DELETE FROM sys_params"));
+        db.exec(QStringLiteral("INSERT INTO operators(operator_code, operator_name, station_code, unit_code, unit_name) "
+                               "VALUES ('wg', '王刚', '440100001', '440101', '广州市天河客运站')"));
+        const QStringList values{QStringLiteral("粤"), QStringLiteral("8888"), QStringLiteral("30"),
+                                 QStringLiteral("60"), QStringLiteral("12"), QStringLiteral("请稍候"),
+                                 QStringLiteral("安检合格"), QStringLiteral("安检不合格"), QStringLiteral("64"),
+                                 QStringLiteral("256"), QStringLiteral("30"), QStringLiteral("1"),
+                                 QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("24")};
+        for (int i = 0; i < values.size(); ++i)
+            db.exec(QStringLiteral("INSERT INTO sys_params(param_index, param_value) VALUES (?, ?)"),
+                    {i + 1, values.at(i)});
+    }
+
+    test::RecordingMessageSink sink;
+    SystemClock clock;
+    Env env;
+    env.messages = &sink;
+    env.clock = &clock;
+    NoClockSetter setter;
+    Startup startup(env, setter);
+    AppConfig config;
+    config.operatorCode = QStringLiteral("wg");
+    config.stationCode = QStringLiteral("440100001");
+    config.unitCode = QStringLiteral("440101");
+    config.sessionCode = QStringLiteral("CGS");
+    config.databaseSpec = dbPath;
+    if (!startup.Main(config)) {
+        qWarning("start-up failed: %s", qPrintable(sink.lastText()));
+        return 1;
+    }
+    mdiMain *w = startup.mainWindow();
+    w->resize(1100, 680);
+    // Two stand-in child windows so the frame shows how screens sit in it.
+    for (const QString &title : {QStringLiteral("驾驶员报班信息"), QStringLiteral("强制信息查询")}) {
+        QMdiSubWindow *sub = w->openChild(title, [title] {
+            auto *page = new QLabel(title);
+            page->setAlignment(Qt::AlignCenter);
+            page->setWindowTitle(title);
+            page->setMinimumSize(420, 240);
+            return page;
+        });
+        sub->resize(460, 280);
+    }
+    w->mdiArea()->cascadeSubWindows();
+    w->imgProduct_MouseMove(5); // one button hovered
+    w->SetStatusText(QStringLiteral("查询完毕,共12条记录"), 2);
+    save(w, out, QStringLiteral("main-window.png"));
+
+    // System parameters, one picture per page.
+    DefinitionService definitions(*startup.database());
+    ServiceSysParamStore store(definitions, startup.station().context);
+    frmSysParam params(env, store);
+    params.show();
+    auto *tabs = params.findChild<QTabWidget *>(QStringLiteral("tabParam"));
+    const QStringList pages{QStringLiteral("sysparam-general.png"), QStringLiteral("sysparam-screen.png"),
+                            QStringLiteral("sysparam-touch.png")};
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QApplication::processEvents();
+        framed(&params).save(out + QLatin1Char('/') + pages.at(i));
+    }
+    params.hide();
+
+    // Password dialog with its keyboard below it.
+    frmCheckPass pass(startup.station().params.ExitPassword);
+    pass.m_szParentForm = QStringLiteral("frmDriverVerify");
+    pass.show();
+    pass.Timer1_Timer();
+    pass.Timer1_Timer();
+    QLineEdit *box = pass.findChild<QLineEdit *>(QStringLiteral("txtPassword"));
+    box->setText(QStringLiteral("88"));
+    frmExit keyboard(box, startup.station().params.ExitPassword);
+    keyboard.show();
+    QApplication::processEvents();
+    const QImage top = framed(&pass);
+    const QImage bottom = framed(&keyboard);
+    QImage both(std::max(top.width(), bottom.width()), top.height() + bottom.height(), QImage::Format_ARGB32);
+    both.fill(Qt::transparent);
+    {
+        QPainter p(&both);
+        p.drawImage(0, 0, top);
+        p.drawImage(0, top.height(), bottom);
+    }
+    both.save(out + QStringLiteral("/checkpass-keyboard.png"));
+    keyboard.hide();
+    pass.hide();
+
+    frmNotify notice;
+    notice.m_szErrorDescription = QStringLiteral("保存成功！");
+    notice.show();
+    notice.Timer2_Timer();
+    QApplication::processEvents();
+    framed(&notice).save(out + QStringLiteral("/notify.png"));
+    notice.hide();
+    return 0;
+}
