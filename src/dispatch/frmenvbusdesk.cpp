@@ -1,1 +1,416 @@
 #include "frmenvbusdesk.h"
+
+#include "frmprintsheet.h"
+
+#include "common/apperror.h"
+#include "common/clock.h"
+#include "common/env.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "services/checknotifier.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+#include "services/station.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setFocusPolicy(Qt::TabFocus);
+    b->setMinimumHeight(30);
+    return b;
+}
+} // namespace
+
+frmEnvBusDesk::frmEnvBusDesk(const Env &env, StationContext &station, QWidget *parent)
+    : QWidget(parent), m_env(env), m_station(station)
+{
+    setObjectName(u"frmEnvBusDesk"_s);
+    setWindowTitle(u"调度中心"_s);
+    buildUi();
+    buildHeader();
+    LoadColumnLayout(m_env.layoutFile, u"frmEnvBusDesk"_s, vsList);
+
+    const QDate today = m_env.clock->today();
+    dtpDate->setDate(today);
+    setListDate(today);
+
+    if (m_station.db) {
+        moMsg = new CheckNotifier(*m_station.db, this);
+        connect(moMsg, &CheckNotifier::DriverCheck, this, &frmEnvBusDesk::onDriverCheck);
+        connect(moMsg, &CheckNotifier::SchemeCheck, this, &frmEnvBusDesk::onSchemeCheck);
+        connect(moMsg, &CheckNotifier::SchemeExCheck, this, &frmEnvBusDesk::onSchemeExCheck);
+        connect(moMsg, &CheckNotifier::ReturnCheck, this, &frmEnvBusDesk::onReturnCheck);
+        connect(moMsg, &CheckNotifier::TechCheck, this, &frmEnvBusDesk::onTechCheck);
+        moMsg->Subscribe(m_station.session ? m_station.session->GetStationCode() : QString());
+    }
+    fillRegular();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(u"Timer1"_s);
+    Timer1->setInterval(60000);
+    connect(Timer1, &QTimer::timeout, this, &frmEnvBusDesk::Timer1_Timer);
+    Timer1->start();
+}
+
+frmEnvBusDesk::~frmEnvBusDesk()
+{
+    if (!m_layoutSaved)
+        SaveColumnLayout(m_env.layoutFile, u"frmEnvBusDesk"_s, vsList);
+}
+
+CheckService &frmEnvBusDesk::service()
+{
+    if (!m_service)
+        m_service = std::make_unique<CheckService>(*m_station.db);
+    return *m_service;
+}
+
+void frmEnvBusDesk::buildUi()
+{
+    // Top bar: record and vehicle buttons, the route sheet issue.
+    auto *top = new QHBoxLayout;
+    cmdFaceCheck = makeButton(this, u"cmdFaceCheck"_s, u"车容门检"_s);
+    cmdLug = makeButton(this, u"cmdLug"_s, u"行包件数"_s);
+    cmdOK = makeButton(this, u"cmdOK"_s, u"路单签发"_s);
+    cmdTempVehicle = makeButton(this, u"cmdTempVehicle"_s, u"临时车辆"_s);
+    cmdNotUseVehicle = makeButton(this, u"cmdNotUseVehicle"_s, u"不可用车辆"_s);
+    cmdNotBusVehicle = makeButton(this, u"cmdNotBusVehicle"_s, u"未排班车辆"_s);
+    cmdBusVehicle = makeButton(this, u"cmdBusVehicle"_s, u"排班车辆"_s);
+    cmdAllVehicle = makeButton(this, u"cmdAllVehicle"_s, u"所有车辆"_s);
+    cmdAddVehicle = makeButton(this, u"cmdAddVehicle"_s, u"新增车辆"_s);
+    QFont strong = cmdOK->font();
+    strong.setBold(true);
+    cmdOK->setFont(strong);
+    for (QPushButton *b : {cmdFaceCheck, cmdLug, cmdOK})
+        top->addWidget(b);
+    top->addSpacing(16);
+    for (QPushButton *b : {cmdTempVehicle, cmdNotUseVehicle, cmdNotBusVehicle, cmdBusVehicle, cmdAllVehicle,
+                           cmdAddVehicle})
+        top->addWidget(b);
+    top->addStretch();
+
+    // Filters and list buttons.
+    auto *filters = new QHBoxLayout;
+    auto *caption = new QLabel(u"车次列表："_s, this);
+    caption->setObjectName(u"lblList"_s);
+    txtBusID = new QLineEdit(this);
+    txtBusID->setObjectName(u"txtBusID"_s);
+    txtBusID->setPlaceholderText(u"(车次代码)"_s);
+    txtBusID->setMaximumWidth(110);
+    txtLicenseID = new QLineEdit(this);
+    txtLicenseID->setObjectName(u"txtLicenseID"_s);
+    txtLicenseID->setPlaceholderText(u"(车牌号)"_s);
+    txtLicenseID->setMaximumWidth(110);
+    cboCheckGate = new QComboBox(this);
+    cboCheckGate->setObjectName(u"cboCheckGate"_s);
+    cboCheckGate->setEditable(true);
+    cboCheckGate->lineEdit()->setPlaceholderText(u"(检票口)"_s);
+    cboCheckGate->setMaximumWidth(110);
+    dtpDate = new QDateEdit(this);
+    dtpDate->setObjectName(u"dtpDate"_s);
+    dtpDate->setCalendarPopup(true);
+    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
+    lblDate = new QLabel(this);
+    lblDate->setObjectName(u"lblDate"_s);
+    QFont dateFont = lblDate->font();
+    dateFont.setBold(true);
+    lblDate->setFont(dateFont);
+    cmdQuery = makeButton(this, u"cmdQuery"_s, u"查询"_s);
+    cmdTodayBus = makeButton(this, u"cmdTodayBus"_s, u"今日车次"_s);
+    cmdScroll = makeButton(this, u"cmdScroll"_s, u"G查询"_s);
+    cmdTechCheck = makeButton(this, u"cmdTechCheck"_s, u"车容车况"_s);
+    cmdDriver = makeButton(this, u"cmdDriver"_s, u"驾驶员"_s);
+    filters->addWidget(caption);
+    filters->addWidget(lblDate);
+    filters->addSpacing(12);
+    filters->addWidget(txtBusID);
+    filters->addWidget(txtLicenseID);
+    filters->addWidget(cboCheckGate);
+    filters->addWidget(dtpDate);
+    for (QPushButton *b : {cmdQuery, cmdTodayBus, cmdScroll, cmdTechCheck, cmdDriver})
+        filters->addWidget(b);
+    filters->addStretch();
+
+    vsList = new FlexGrid(this);
+    vsList->setObjectName(u"vsList"_s);
+    vsList->setHighlightSelection(false);
+    vsList->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto *legend = new LampLegend(this);
+    legend->setObjectName(u"ptLegend"_s);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(filters);
+    layout->addWidget(vsList, 1);
+    layout->addWidget(legend);
+
+    connect(cmdQuery, &QPushButton::clicked, this, &frmEnvBusDesk::cmdQuery_Click);
+    connect(cmdTodayBus, &QPushButton::clicked, this, &frmEnvBusDesk::cmdTodayBus_Click);
+    connect(cmdScroll, &QPushButton::clicked, this, &frmEnvBusDesk::cmdScroll_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmEnvBusDesk::cmdOK_Click);
+    connect(cmdDriver, &QPushButton::clicked, this, &frmEnvBusDesk::cmdDriver_Click);
+    connect(cmdFaceCheck, &QPushButton::clicked, this, &frmEnvBusDesk::cmdFaceCheck_Click);
+    connect(cmdLug, &QPushButton::clicked, this, &frmEnvBusDesk::cmdLug_Click);
+    connect(cmdTechCheck, &QPushButton::clicked, this, &frmEnvBusDesk::cmdTechCheck_Click);
+    connect(cmdAddVehicle, &QPushButton::clicked, this, &frmEnvBusDesk::cmdAddVehicle_Click);
+    connect(cmdAllVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"1"_s); });
+    connect(cmdBusVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"2"_s); });
+    connect(cmdNotBusVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"3"_s); });
+    connect(cmdNotUseVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"4"_s); });
+    connect(cmdTempVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"5"_s); });
+    connect(vsList, &QTableWidget::currentCellChanged, this,
+            [this](int row, int, int, int) { selectRow(row); });
+    connect(vsList, &QTableWidget::cellClicked, this, [this](int row, int) { selectRow(row); });
+    connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { vsList_DblClick(row); });
+    connect(vsList, &FlexGrid::keyPressed, this, [this](QKeyEvent *e) {
+        if (handleKey(e->key()))
+            e->accept();
+    });
+    txtBusID->installEventFilter(this);
+    txtLicenseID->installEventFilter(this);
+    resize(1100, 640);
+}
+
+void frmEnvBusDesk::buildHeader()
+{
+    static const char16_t *const headers[ColumnCount] = {
+        u"序号", u"车牌号", u"车型", u"总座数", u"参运公司", u"回场状态", u"安全例检", u"驾驶员", u"检票状态",
+        u"旅客人数", u"旅客人数", u"出站状况", u"车次", u"时间", u"车次类型", u"终点站", u"签发时间", u"回场时间",
+        u"出站时间", u"线路代码"};
+    static const int widths[ColumnCount] = {50, 90, 70, 55, 90, 60, 60, 55, 60, 45, 45, 60, 80, 50, 70, 90, 160,
+                                            160, 160, 60};
+    vsList->setRows(2);
+    vsList->setCols(ColumnCount);
+    vsList->setFixedRows(2);
+    vsList->setFixedCols(1);
+    vsList->setAllCentered();
+    for (int c = 0; c < ColumnCount; ++c) {
+        const QString text = QString::fromUtf16(headers[c]);
+        vsList->setTextMatrix(0, c, text);
+        vsList->setTextMatrix(1, c, text);
+        vsList->setColWidth(c, widths[c]);
+    }
+    vsList->setTextMatrix(1, ColSold, u" 售 "_s);
+    vsList->setTextMatrix(1, ColChecked, u" 检 "_s);
+    vsList->mergeFixedCells();
+    for (int c : {ColModel, ColReturn, ColReturnTime, ColRoute})
+        vsList->setColHidden(c, true);
+}
+
+void frmEnvBusDesk::setListDate(const QDate &date)
+{
+    m_listDate = date;
+    lblDate->setText(date.toString(u"yyyy年MM月dd日"_s));
+}
+
+QString frmEnvBusDesk::busIdFilter() const
+{
+    const QString t = txtBusID->text().trimmed();
+    return t == u"(车次代码)"_s ? QString() : t;
+}
+
+QString frmEnvBusDesk::licenseFilter() const
+{
+    const QString t = txtLicenseID->text().trimmed();
+    return t == u"(车牌号)"_s ? QString() : t;
+}
+
+// Read like the other filters, but trips are not filtered by gate here.
+QString frmEnvBusDesk::gateFilter() const
+{
+    const QString t = cboCheckGate->currentText().trimmed();
+    return t == u"(检票口)"_s ? QString() : t;
+}
+
+void frmEnvBusDesk::cmdQuery_Click()
+{
+    setListDate(dtpDate->date());
+    fillRegular();
+}
+
+void frmEnvBusDesk::cmdTodayBus_Click()
+{
+    dtpDate->setDate(m_env.clock->today());
+    setListDate(dtpDate->date());
+    fillRegular();
+}
+
+void frmEnvBusDesk::cmdScroll_Click()
+{
+    setListDate(dtpDate->date());
+    fillRolling();
+}
+
+bool frmEnvBusDesk::handleKey(int key)
+{
+    switch (key) {
+    case Qt::Key_F4:
+        cmdOK_Click(); // also when the button is disabled: a green trip may be issued again
+        return true;
+    case Qt::Key_F8:
+        cmdQuery_Click();
+        return true;
+    case Qt::Key_F9:
+        cmdTodayBus_Click();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmEnvBusDesk::keyPressEvent(QKeyEvent *event)
+{
+    if (handleKey(event->key()))
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+bool frmEnvBusDesk::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn && (watched == txtBusID || watched == txtLicenseID)) {
+        auto *edit = static_cast<QLineEdit *>(watched);
+        QTimer::singleShot(0, edit, [edit] { SelectAllText(edit); });
+    } else if (event->type() == QEvent::KeyPress) {
+        if (handleKey(static_cast<QKeyEvent *>(event)->key()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmEnvBusDesk::closeEvent(QCloseEvent *event)
+{
+    if (moMsg) {
+        moMsg->Unsubscribe();
+        delete moMsg;
+        moMsg = nullptr;
+    }
+    Timer1->stop();
+    SaveColumnLayout(m_env.layoutFile, u"frmEnvBusDesk"_s, vsList);
+    m_layoutSaved = true;
+    QWidget::closeEvent(event);
+}
+
+bool frmEnvBusDesk::hasCurrentTrip() const
+{
+    const int r = vsList->row();
+    return r >= vsList->fixedRows() && r < vsList->rows();
+}
+
+// The issue button is for trips whose ticket check is not done yet; the
+// safety-check and driver lamps do not decide it.
+void frmEnvBusDesk::updateButtons(int row)
+{
+    cmdOK->setEnabled(!IsLampGreen(vsList, row, ColScheme));
+}
+
+void frmEnvBusDesk::selectRow(int row)
+{
+    if (row < vsList->fixedRows() || row >= vsList->rows())
+        return;
+    updateButtons(row);
+    static const int painted[] = {ColLicense, ColModel, ColSeats, ColCompany, ColSold, ColChecked, ColBusId,
+                                  ColTime, ColBusType, ColEnd, ColSchemeTime, ColReturnTime, ColExitTime};
+    const QColor mark(0x80, 0xFF, 0xFF);
+    for (int r = vsList->fixedRows(); r < vsList->rows(); ++r)
+        if (r != row && vsList->cellBackColor(r, ColLicense) == mark)
+            for (int c : painted)
+                vsList->setCellBackColor(r, c, Qt::white);
+    for (int c : painted)
+        vsList->setCellBackColor(row, c, mark);
+}
+
+void frmEnvBusDesk::cmdOK_Click()
+{
+    Trap(*m_env.messages, [&] {
+        if (!hasCurrentTrip()) {
+            ShowNotice(*m_env.messages, u"请先选择一个班次!"_s);
+            return;
+        }
+        const int row = vsList->row();
+        const MsgAnswer answer = m_env.messages->show(
+            {u"注意"_s, u"是否对此车次签发？"_s, MsgIcon::Information, MsgButtons::YesNo}, this);
+        if (answer != MsgAnswer::Yes)
+            return;
+        const bool ok = service().IssueRouteSheet(
+            m_station.context, QDateTime(m_listDate, QTime(0, 0)), vsList->textMatrix(row, ColBusId).trimmed(),
+            vsList->textMatrix(row, ColLicense).trimmed(), m_env.clock->now(), 1,
+            QVariant(m_station.session ? m_station.session->GetOperatorName() : QString()),
+            m_station.session ? m_station.session->GetUnitCode() : QString());
+        ShowNotice(*m_env.messages, ok ? u"签发成功!"_s : u"签发不成功!"_s);
+    });
+}
+
+void frmEnvBusDesk::vsList_DblClick(int row)
+{
+    if (row < vsList->fixedRows() || row >= vsList->rows() || !IsLampGreen(vsList, row, ColScheme))
+        return;
+    frmPrintSheet dialog(m_env, m_station, this);
+    dialog.setProperty("m_szLicense", vsList->textMatrix(row, ColLicense));
+    dialog.setProperty("m_szStartTime", vsList->textMatrix(row, ColTime));
+    dialog.setProperty("m_szBusID", vsList->textMatrix(row, ColBusId));
+    dialog.setProperty("m_szSeatNum", vsList->textMatrix(row, ColSeats));
+    dialog.setProperty("m_szEndStation", vsList->textMatrix(row, ColEnd));
+    dialog.setProperty("m_szBusDate", dtpDate->date().toString(u"yyyy-MM-dd"_s));
+    dialog.setProperty("m_SheetType", 0);
+    dialog.exec();
+}
+
+void frmEnvBusDesk::openRecords(const QString &form, bool withLicense, bool withRoute)
+{
+    if (!hasCurrentTrip() || !m_station.openForm)
+        return;
+    const int row = vsList->row();
+    QVariantMap members{{u"m_szBusID"_s, vsList->textMatrix(row, ColBusId)},
+                        {u"m_dtBusDate"_s, QDateTime(m_listDate, QTime(0, 0))},
+                        {u"m_szParentForm"_s, u"frmEnvBusDesk"_s}};
+    if (withLicense)
+        members.insert(u"m_szLicense"_s, vsList->textMatrix(row, ColLicense));
+    if (withRoute)
+        members.insert(u"m_szRouteID"_s, vsList->textMatrix(row, ColRoute));
+    Trap(*m_env.messages, [&] { m_station.openForm(this, form, members); });
+}
+
+void frmEnvBusDesk::cmdDriver_Click() { openRecords(u"frmDriverCheckList"_s, false, true); }
+void frmEnvBusDesk::cmdFaceCheck_Click() { openRecords(u"frmFaceCheckList"_s, false, false); }
+void frmEnvBusDesk::cmdLug_Click() { openRecords(u"frmLugCheckList"_s, false, false); }
+void frmEnvBusDesk::cmdTechCheck_Click() { openRecords(u"frmTeckCheckList"_s, true, false); }
+
+void frmEnvBusDesk::openVehicleRegister(const QString &type)
+{
+    if (!m_station.openForm)
+        return;
+    Trap(*m_env.messages, [&] { m_station.openForm(this, u"frmVehicleMain"_s, {{u"m_szType"_s, type}}); });
+}
+
+void frmEnvBusDesk::cmdAddVehicle_Click()
+{
+    if (!m_station.openForm)
+        return;
+    Trap(*m_env.messages, [&] {
+        m_station.openForm(this, u"frmVehicle"_s,
+                           {{u"m_szParentForm"_s, u"frmEnvBusDesk"_s}, {u"m_eStatus"_s, 0}});
+    });
+}
+
+} // namespace cg
