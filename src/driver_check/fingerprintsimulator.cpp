@@ -1,1 +1,109 @@
 #include "fingerprintsimulator.h"
+
+#include "services/fingerprint/simulatedfingerprintengine.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+QPointer<SimulatedFingerReader> &readerSlot()
+{
+    static QPointer<SimulatedFingerReader> reader;
+    return reader;
+}
+} // namespace
+
+QString FormalFingerKey(const QString &driverId) { return driverId.trimmed() + u"/formal"_s; }
+QString BackupFingerKey(const QString &driverId) { return driverId.trimmed() + u"/backup"_s; }
+
+void SetSimulatedReader(SimulatedFingerReader *reader) { readerSlot() = reader; }
+SimulatedFingerReader *SimulatedReader() { return readerSlot(); }
+
+FingerprintSimulator::FingerprintSimulator(SimulatedFingerReader *reader, const RecordSet &driversIn,
+                                           QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::Tool), m_reader(reader)
+{
+    setObjectName(u"frmFingerprintSimulator"_s);
+    setWindowTitle(u"模拟指纹仪"_s);
+    resize(340, 420);
+    auto *root = new QVBoxLayout(this);
+    lstDrivers = new QTreeWidget(this);
+    lstDrivers->setObjectName(u"lstDrivers"_s);
+    lstDrivers->setHeaderLabels({u"编号"_s, u"姓名"_s});
+    lstDrivers->setRootIsDecorated(false);
+    lstDrivers->header()->setStretchLastSection(true);
+    root->addWidget(lstDrivers, 1);
+
+    RecordSet drivers = driversIn;
+    const bool hasTemplates = drivers.hasField(u"fng_value"_s);
+    for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext()) {
+        auto *item = new QTreeWidgetItem(lstDrivers, {drivers.value(u"driver_no"_s).toString().trimmed(),
+                                                      drivers.value(u"driver_name"_s).toString().trimmed()});
+        if (hasTemplates && drivers.value(u"fng_value"_s).toString().trimmed().isEmpty()
+            && drivers.value(u"fng_value1"_s).toString().trimmed().isEmpty()) {
+            item->setForeground(0, Qt::gray);
+            item->setForeground(1, Qt::gray);
+        }
+    }
+    if (lstDrivers->topLevelItemCount() > 0)
+        lstDrivers->setCurrentItem(lstDrivers->topLevelItem(0));
+
+    auto *buttons = new QHBoxLayout;
+    cmdFormal = new QPushButton(u"按正式指纹"_s, this);
+    cmdFormal->setObjectName(u"cmdFormal"_s);
+    cmdBackup = new QPushButton(u"按备用指纹"_s, this);
+    cmdBackup->setObjectName(u"cmdBackup"_s);
+    cmdUnknown = new QPushButton(u"未登记手指"_s, this);
+    cmdUnknown->setObjectName(u"cmdUnknown"_s);
+    for (QPushButton *b : {cmdFormal, cmdBackup, cmdUnknown}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        buttons->addWidget(b);
+    }
+    root->addLayout(buttons);
+    lblLast = new QLabel(this);
+    lblLast->setObjectName(u"lblLast"_s);
+    root->addWidget(lblLast);
+
+    connect(cmdFormal, &QPushButton::clicked, this, [this] { pressSelected(false); });
+    connect(cmdBackup, &QPushButton::clicked, this, [this] { pressSelected(true); });
+    connect(cmdUnknown, &QPushButton::clicked, this, &FingerprintSimulator::pressUnknown);
+}
+
+void FingerprintSimulator::pressSelected(bool backup)
+{
+    QTreeWidgetItem *item = lstDrivers->currentItem();
+    if (!item || !m_reader)
+        return;
+    const QString id = item->text(0);
+    pressed(backup ? BackupFingerKey(id) : FormalFingerKey(id),
+            u"%1 %2 的%3"_s.arg(id, item->text(1), backup ? u"备用指纹"_s : u"正式指纹"_s));
+}
+
+void FingerprintSimulator::pressUnknown()
+{
+    if (!m_reader)
+        return;
+    // Pressed through the reader so that the key comes out the reader's way.
+    const QString key = m_reader->pressUnknown();
+    m_lastKey = key;
+    lblLast->setText(u"已按：未登记的手指"_s);
+    emit fingerPressed(key);
+}
+
+void FingerprintSimulator::pressed(const QString &key, const QString &what)
+{
+    m_lastKey = key;
+    lblLast->setText(u"已按：%1"_s.arg(what));
+    m_reader->press(key);
+    emit fingerPressed(key);
+}
+
+} // namespace cg

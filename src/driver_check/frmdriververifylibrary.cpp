@@ -1,0 +1,95 @@
+#include "frmdriververifylibrary.h"
+
+#include "common/messagesink.h"
+#include "services/fingerprint/fingerprintengine.h"
+#include "services/station.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+DriverFingerLibrary::DriverFingerLibrary(StationContext &station, QObject *parent)
+    : QObject(parent), m_station(station)
+{
+    if (m_station.makeFingerprintEngine)
+        m_engine = m_station.makeFingerprintEngine(this);
+}
+
+DriverFingerLibrary::~DriverFingerLibrary()
+{
+    release();
+}
+
+int DriverFingerLibrary::initialise(MessageSink &messages, QWidget *parent)
+{
+    if (!m_engine) {
+        messages.show({u"信息提示"_s, u"没连接指纹仪！"_s, MsgIcon::Information, MsgButtons::Ok}, parent);
+        return FingerprintEngine::NoReader;
+    }
+    int code = m_engine->Initialise();
+    if (code != 0) {
+        code = m_engine->Initialise();
+        if (code != 0)
+            messages.show({u"信息提示"_s, code == 1 ? u"指纹识别驱动程序加载失败！"_s : u"没连接指纹仪！"_s,
+                           MsgIcon::Information, MsgButtons::Ok},
+                          parent);
+    }
+    // Leave the engine in plain capture mode, where every press is captured.
+    m_engine->BeginEnrolment();
+    if (m_engine->IsEnrolling())
+        m_engine->CancelEnrolment();
+    return code;
+}
+
+void DriverFingerLibrary::shutdown()
+{
+    if (m_engine)
+        m_engine->Shutdown();
+}
+
+void DriverFingerLibrary::release()
+{
+    if (m_engine && m_cache != 0)
+        m_engine->FreeCache(m_cache);
+    m_cache = 0;
+}
+
+void DriverFingerLibrary::load(const RecordSet &driversIn)
+{
+    release();
+    m_drivers.clear();
+    if (!m_engine)
+        return;
+    m_cache = m_engine->CreateCache();
+    RecordSet drivers = driversIn;
+    const bool hasBackup = drivers.hasField(u"fng_value1"_s);
+    int index = 0;
+    for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext(), ++index) {
+        m_engine->AddTemplateText(m_cache, index, drivers.value(u"finger_value"_s).toString());
+        if (hasBackup) {
+            const QString backup = drivers.value(u"fng_value1"_s).toString();
+            if (!backup.trimmed().isEmpty())
+                m_engine->AddTemplateText(m_cache, index, backup);
+        }
+        LibraryDriver d;
+        d.driverNo = drivers.value(u"driver_no"_s).toString().trimmed();
+        d.name = drivers.value(u"driver_name"_s).toString().trimmed();
+        d.sex = drivers.value(u"sex"_s).toString().trimmed();
+        d.birthDate = drivers.value(u"birth_date"_s).toDateTime();
+        d.photoId = drivers.value(u"photo_id"_s).toLongLong();
+        d.fingerId = drivers.value(u"finger_id"_s).toLongLong();
+        m_drivers.append(d);
+    }
+}
+
+int DriverFingerLibrary::identify(const QString &templateText)
+{
+    if (!m_engine || m_cache == 0 || m_drivers.isEmpty())
+        return -1;
+    int threshold = IdentifyThreshold;
+    int processed = 0;
+    const int index = m_engine->IdentifyTemplateText(m_cache, templateText, threshold, processed);
+    return index >= 0 && index < m_drivers.size() ? index : -1;
+}
+
+} // namespace cg

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "common/recordset.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace cg {
+
+class FingerprintEngine;
+class MessageSink;
+struct StationContext;
+
+// One driver of an identification library: the texts the check-in screens
+// keep per cache index.
+struct LibraryDriver {
+    QString driverNo;
+    QString name;
+    QString sex;
+    QDateTime birthDate;   // invalid or the no-date value when unknown
+    qint64 photoId = 0;
+    qint64 fingerId = 0;
+};
+
+// A fingerprint engine with its 1:N cache of every driver and the drivers
+// under their cache indexes. Each driver's formal finger is added, and the
+// backup finger under the same index, so either finger identifies him.
+class DriverFingerLibrary : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int IdentifyThreshold = 8;
+
+    DriverFingerLibrary(StationContext &station, QObject *parent = nullptr);
+    ~DriverFingerLibrary() override;
+
+    // The engine (nullptr when the workstation offers none).
+    FingerprintEngine *engine() const { return m_engine; }
+
+    // Starts the engine in plain capture mode. A failure is told in a
+    // "信息提示" box ("指纹识别驱动程序加载失败！" or "没连接指纹仪！"); the
+    // screen goes on without a working sensor. Returns the engine's code.
+    int initialise(MessageSink &messages, QWidget *parent);
+    void shutdown();
+
+    // Replaces the cache and the drivers with the given records (fields
+    // driver_no, driver_name, sex, birth_date, photo_id, finger_id,
+    // finger_value and, when present, fng_value1). No records give an empty
+    // library that identifies nobody.
+    void load(const RecordSet &drivers);
+    bool hasCache() const { return m_cache != 0; }
+    void release();
+
+    int count() const { return int(m_drivers.size()); }
+    const LibraryDriver &driver(int index) const { return m_drivers.at(index); }
+    // The cache index of the best match at or above the threshold, or -1.
+    int identify(const QString &templateText);
+
+private:
+    StationContext &m_station;
+    FingerprintEngine *m_engine = nullptr;
+    quint32 m_cache = 0;
+    QList<LibraryDriver> m_drivers;
+};
+
+} // namespace cg

@@ -1,0 +1,246 @@
+// Recording driver check-ins and listing them, picture look-ups and the
+// photo fetch, on SQLite and PostgreSQL; the same driver checked in by two
+// workstation processes at once.
+
+#include "tst_checkinservice_fixture.h"
+
+#include "../services/dbtestenv.h"
+
+#include "common/dates.h"
+#include "services/checkservice.h"
+#include "services/database.h"
+#include "services/driverphoto.h"
+#include "services/driverservice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+using cg::test::checkinToday;
+using cg::test::kCheckinCtx;
+
+namespace {
+
+const QString kAlready = u"指纹已通过，请勿重试！"_s;
+
+int lampOf(Database &db, const QString &busId)
+{
+    return db.scalar(u"SELECT driver_verify_status FROM trips WHERE bus_id = ?"_s, {busId}).toInt();
+}
+
+int checkinRows(Database &db, const QString &busId)
+{
+    return db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE bus_id = ?"_s, {busId}).toInt();
+}
+
+QString checkIn(Database &db, const QString &busId, const QString &driver)
+{
+    CheckService svc(db);
+    return svc.CheckInDriver(kCheckinCtx, busId, checkinToday(), driver,
+                             checkinToday().addSecs(8 * 3600 + 40 * 60), u"王刚"_s, u"R01"_s);
+}
+
+QString peerPath()
+{
+    const QString dir = qEnvironmentVariable("CG_TEST_BINARY_DIR");
+    return dir.isEmpty() ? QCoreApplication::applicationDirPath() + u"/checkin_peer"_s
+                         : dir + u"/tests/driver_check/checkin_peer"_s;
+}
+
+} // namespace
+
+class TstCheckinService : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void recordedOnceAndLampPassed_data() { test::TestDatabase::addBackendRows(); }
+    void recordedOnceAndLampPassed();
+    void refused_data();
+    void refused();
+    void noCheckNeededTripKeepsItsLamp_data() { test::TestDatabase::addBackendRows(); }
+    void noCheckNeededTripKeepsItsLamp();
+    void twoProcessesRecordOnce_data() { test::TestDatabase::addBackendRows(); }
+    void twoProcessesRecordOnce();
+    void tripAndPeriodRecords_data() { test::TestDatabase::addBackendRows(); }
+    void tripAndPeriodRecords();
+    void pictures_data() { test::TestDatabase::addBackendRows(); }
+    void pictures();
+    void photoStaysInsideFolder_data();
+    void photoStaysInsideFolder();
+};
+
+void TstCheckinService::recordedOnceAndLampPassed()
+{
+    CG_FRESH_DB(db);
+    test::seedCheckinStation(db);
+    QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
+    QCOMPARE(lampOf(db, u"K001"_s), 1);
+    QCOMPARE(checkinRows(db, u"K001"_s), 1);
+    const int events = db.scalar(u"SELECT COUNT(*) FROM check_events WHERE event = 'DriverCheck' AND bus_id = 'K001' "
+                                 u"AND lamp = 1 AND station_code = '440100001'"_s)
+                           .toInt();
+    QCOMPARE(events, 1);
+    // The second press of the same driver: refused, nothing written, no event.
+    QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), kAlready);
+    QCOMPARE(checkinRows(db, u"K001"_s), 1);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM check_events"_s).toInt(), 1);
+    // The substitute of the day checks in on his own.
+    QCOMPARE(checkIn(db, u"K001"_s, u"D02"_s), QString());
+    QCOMPARE(checkinRows(db, u"K001"_s), 2);
+    // A cancelled check-in does not block a new one.
+    db.exec(u"UPDATE driver_checkins SET is_driver = 0 WHERE driver_run_id = 'D01'"_s);
+    QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
+}
+
+void TstCheckinService::refused_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("busId");
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("expectedPart");
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        QTest::addRow("%s/unknown trip", qPrintable(b)) << b << u"K999"_s << u"D01"_s << u"不存在"_s;
+        QTest::addRow("%s/unknown driver", qPrintable(b)) << b << u"K001"_s << u"D77"_s << u"不在驾驶员档案中"_s;
+        QTest::addRow("%s/driver of another vehicle", qPrintable(b)) << b << u"K001"_s << u"D03"_s << u"没有被安排"_s;
+        QTest::addRow("%s/no driver", qPrintable(b)) << b << u"K001"_s << u" "_s << u"没有识别出驾驶员"_s;
+    }
+}
+
+void TstCheckinService::refused()
+{
+    CG_FRESH_DB(db);
+    QFETCH(QString, busId);
+    QFETCH(QString, driver);
+    QFETCH(QString, expectedPart);
+    test::seedCheckinStation(db);
+    const QString answer = checkIn(db, busId, driver);
+    QVERIFY2(answer.contains(expectedPart), qPrintable(answer));
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM driver_checkins"_s).toInt(), 0);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM check_events"_s).toInt(), 0);
+    QCOMPARE(lampOf(db, u"K001"_s), 0);
+}
+
+void TstCheckinService::noCheckNeededTripKeepsItsLamp()
+{
+    CG_FRESH_DB(db);
+    test::seedCheckinStation(db);
+    QCOMPARE(checkIn(db, u"K002"_s, u"D01"_s), QString());
+    QCOMPARE(lampOf(db, u"K002"_s), 3);
+    QCOMPARE(db.scalar(u"SELECT lamp FROM check_events WHERE bus_id = 'K002'"_s).toInt(), 3);
+}
+
+void TstCheckinService::twoProcessesRecordOnce()
+{
+    CG_FRESH_DB(db);
+    constexpr int trips = 40;
+    test::seedCheckinStation(db, trips);
+    QProcess a, b;
+    for (QProcess *p : {&a, &b}) {
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(peerPath(), {dbEnv.spec(), QString::number(trips)});
+    }
+    QVERIFY(a.waitForFinished(120000));
+    QVERIFY(b.waitForFinished(120000));
+    QCOMPARE(a.exitCode(), 0);
+    QCOMPARE(b.exitCode(), 0);
+    const QStringList ra = QString::fromUtf8(a.readAllStandardOutput()).split(u' ');
+    const QStringList rb = QString::fromUtf8(b.readAllStandardOutput()).split(u' ');
+    QCOMPARE(ra.size(), 3);
+    QCOMPARE(rb.size(), 3);
+    // Every trip recorded once; the losing process was told so each time.
+    QCOMPARE(ra[0].toInt() + rb[0].toInt(), trips);
+    QCOMPARE(ra[1].toInt() + rb[1].toInt(), trips);
+    QCOMPARE(ra[2].trimmed().toInt() + rb[2].trimmed().toInt(), 0);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM driver_checkins"_s).toInt(), trips);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM check_events WHERE event = 'DriverCheck'"_s).toInt(), trips);
+}
+
+void TstCheckinService::tripAndPeriodRecords()
+{
+    CG_FRESH_DB(db);
+    test::seedCheckinStation(db);
+    QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
+    QCOMPARE(checkIn(db, u"K001"_s, u"D02"_s), QString());
+    db.exec(u"UPDATE driver_checkins SET is_driver = 0 WHERE driver_run_id = 'D02'"_s);
+    CheckService svc(db);
+
+    RecordSet trip = svc.QueryTripDriverRecords(kCheckinCtx, checkinToday(), u"K001"_s, NoDate(), NoDate());
+    QCOMPARE(trip.RecordCount(), 1);
+    trip.MoveFirst();
+    QCOMPARE(trip.value(u"driver_run_id"_s).toString(), u"D01"_s);
+    QCOMPARE(trip.value(u"driver_run_name"_s).toString(), u"张三"_s);
+    QCOMPARE(trip.value(u"driver_report_time"_s).toDateTime(), checkinToday().addSecs(8 * 3600 + 40 * 60));
+    QCOMPARE(trip.value(u"bus_date"_s).toDateTime(), checkinToday());
+
+    // A period lists cancelled check-ins too; a "to" at midnight is the whole day.
+    RecordSet period = svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday(), checkinToday());
+    QCOMPARE(period.RecordCount(), 2);
+    period.MoveLast();
+    QCOMPARE(period.value(u"is_driver"_s).toInt(), 0);
+    RecordSet before = svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday().addDays(-3),
+                                                  checkinToday().addSecs(8 * 3600));
+    QCOMPARE(before.RecordCount(), 0);
+}
+
+void TstCheckinService::pictures()
+{
+    CG_FRESH_DB(db);
+    db.migrate();
+    const QByteArray bytes("\x89PNG\r\n\x1a\n\0\x01\x02", 11);
+    const qint64 id = db.insert(u"INSERT INTO pictures (file_name, data) VALUES (?, ?)"_s, {u"D01.png"_s, bytes});
+    DriverService svc(db);
+    QCOMPARE(svc.GetPicture(kCheckinCtx, id).toByteArray(), bytes);
+    QCOMPARE(svc.GetPictureFileName(kCheckinCtx, id), u"D01.png"_s);
+    QVERIFY(!svc.GetPicture(kCheckinCtx, id + 100).isValid());
+    QVERIFY(!svc.GetPicture(kCheckinCtx, 0).isValid());
+}
+
+void TstCheckinService::photoStaysInsideFolder_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("storedName");
+    QTest::addColumn<QString>("writtenName");
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        QTest::addRow("%s/plain", qPrintable(b)) << b << u"D01.png"_s << u"D01.png"_s;
+        QTest::addRow("%s/parent folders", qPrintable(b)) << b << u"../../x.bmp"_s << u"x.bmp"_s;
+        QTest::addRow("%s/absolute path", qPrintable(b)) << b << u"/etc/passwd"_s << u"passwd"_s;
+        QTest::addRow("%s/windows path", qPrintable(b)) << b << u"C:\\照片\\..\\d01.jpg"_s << u"d01.jpg"_s;
+        QTest::addRow("%s/empty name", qPrintable(b)) << b << u""_s << u"picture_%1"_s;
+        QTest::addRow("%s/only dots", qPrintable(b)) << b << u".."_s << u"picture_%1"_s;
+    }
+}
+
+void TstCheckinService::photoStaysInsideFolder()
+{
+    CG_FRESH_DB(db);
+    QFETCH(QString, storedName);
+    QFETCH(QString, writtenName);
+    db.migrate();
+    const QByteArray bytes("photo bytes");
+    const qint64 id = db.insert(u"INSERT INTO pictures (file_name, data) VALUES (?, ?)"_s, {storedName, bytes});
+    QTemporaryDir root;
+    const QString photoDir = root.path() + u"/a/b/photos"_s;
+    QVERIFY(QDir().mkpath(photoDir));
+    DriverService svc(db);
+    const QString path = FetchDriverPhoto(svc, kCheckinCtx, id, photoDir);
+    const QString expected = QDir(photoDir).absoluteFilePath(writtenName.contains(u"%1"_s) ? writtenName.arg(id)
+                                                                                         : writtenName);
+    QCOMPARE(path, expected);
+    QCOMPARE(QFileInfo(path).absolutePath(), QDir(photoDir).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), bytes);
+    // Nothing landed above the photo folder.
+    QVERIFY(!QFileInfo::exists(root.path() + u"/a/x.bmp"_s));
+    QVERIFY(!QFileInfo::exists(root.path() + u"/x.bmp"_s));
+    // No picture: no path, nothing written.
+    QCOMPARE(FetchDriverPhoto(svc, kCheckinCtx, 0, photoDir), QString());
+    QCOMPARE(FetchDriverPhoto(svc, kCheckinCtx, id + 50, photoDir), QString());
+}
+
+QTEST_GUILESS_MAIN(TstCheckinService)
+#include "tst_checkinservice.moc"
