@@ -161,7 +161,8 @@ void seedMasterData(Database &db, const QDate &day)
     db.exec(u"INSERT INTO check_gates (gate_id, gate_name) VALUES ('G02', '2号检票口') ON CONFLICT DO NOTHING"_s);
 
     // Drivers with both fingers enrolled: the simulated reader's fingers
-    // "<driver id>-1" (formal) and "<driver id>-2" (backup).
+    // "<driver id>/formal" and "<driver id>/backup" (the keys the reader
+    // window of the demo presses).
     const QDate hired = day.addYears(-3);
     for (const DemoDriver &d : kDrivers) {
         const QString id = s(d.id);
@@ -175,8 +176,8 @@ void seedMasterData(Database &db, const QDate &day)
                                                      .arg(id.right(2)),
                  QDate(d.birthYear, 3, 15), u"1380000%1"_s.arg(id.right(4)), u"广州市白云区"_s, s(d.cert),
                  s(d.kind), u"JY%1"_s.arg(id), u"SG%1"_s.arg(id), s(d.company), hired, hired.addYears(5), hired,
-                 d.mobile, QString(), EnrolTemplateTextForFinger(id + u"-1"_s, 1),
-                 EnrolTemplateTextForFinger(id + u"-2"_s, 1), unit, s(d.route), s(d.cert),
+                 d.mobile, QString(), EnrolTemplateTextForFinger(id + u"/formal"_s, 1),
+                 EnrolTemplateTextForFinger(id + u"/backup"_s, 1), unit, s(d.route), s(d.cert),
                  day.addMonths(8).toString(u"yyyy-MM"_s), day.addMonths(6), hired, hired.addYears(5)});
     }
 
