@@ -1,1 +1,114 @@
 #pragma once
+
+#include "common/env.h"
+#include "common/recordset.h"
+#include "services/station.h"
+
+#include <QDate>
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace cg {
+
+class CheckNotifier;
+class CheckService;
+class FlexGrid;
+
+// The departure gate ("出站门检"): the trips of one day with every check as a
+// lamp. A departing vehicle is identified by its IC card or plate in
+// txtLicenseID, confirmed in the boarding confirmation and recorded; the
+// operator can also allow or forbid a selected trip by hand and open its
+// check records. Lamps follow the check notifications; a 60 s timer
+// refreshes the trips departing around now.
+//
+// Rows: vsList has two header rows; data rows start at row 2. Column 1 is
+// the trip code as shown (a rolling trip "code-serial"). Each data row keeps
+// its stored trip code and serial as row data, so the refresh matches a
+// rolling row by (bus_id, bus_serial_no) and a timetable row by bus_id,
+// never one kind with the other.
+class frmOutCheck : public QWidget {
+    Q_OBJECT
+public:
+    frmOutCheck(const Env &env, StationContext &station, QWidget *parent = nullptr);
+    ~frmOutCheck() override;
+
+    // Refreshes, in place, the timetable trips departing within BeforeMinute
+    // minutes of now: a changed vehicle rewrites its row, and the ticket-check
+    // lamp and passenger counts follow the data service. Never adds rows.
+    void ListTimeBusInfo();
+
+    QDate listDate() const { return m_listDate; }
+
+public slots:
+    void cmdQuery_Click();
+    void cmdTodayBus_Click();
+    void cmdAllow_Click();
+    void cmdEngage_Click();
+    void cmdDriver_Click();
+    void cmdFaceCheck_Click();
+    void cmdLug_Click();
+    void cmdTechCheck_Click();
+    void txtLicenseID_Enter();
+    void Timer1_Timer();
+    // Makes a data row current: button states and the row highlight.
+    void SelectRow(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildUi();
+    void buildHeader();
+    CheckService &service();
+    QString busFilter() const;
+    void setListDate(const QDate &date);
+    void FillRegular();
+    void FillRolling();
+    void fillRow(int row, const RecordSet &rs, int rec, bool rolling, int seq);
+    void RefreshRolling();
+    void refreshRows(const RecordSet &rs, bool rolling);
+    void Identify(const QString &text);
+    void SelectDeparture(const QString &busId);
+    bool hasCurrentTrip() const;
+    void openRecords(const QString &form, bool withPlate);
+    int beforeMinute() const;
+    void redrawByTrip(const QString &busId, const QDateTime &busDate, int col, int lamp);
+
+    void moMsg_TechCheck(const QString &license, const QDateTime &checkDate, int lamp);
+    void moMsg_DriverCheck(const QString &busId, const QDateTime &busDate, int lamp);
+    void moMsg_SchemeCheck(const QString &busId, const QDateTime &busDate, int lamp);
+    void moMsg_SchemeExCheck(const QString &busId, const QDateTime &busDate, int lamp);
+
+    Env m_env;
+    StationContext &m_station;
+    std::unique_ptr<CheckService> m_service;
+    CheckNotifier *moMsg = nullptr;
+
+    QDate m_listDate;
+    RecordSet m_vehicle;        // the vehicle of the last identification
+    QString m_checkText;        // its check summary
+    QString m_lastDeparture;    // trip code of the last recorded departure
+    bool m_lastConfirmed = false;
+
+    QLineEdit *txtBusID;
+    QComboBox *cboCheckGate;
+    QDateEdit *dtpDate;
+    QLabel *lblDate;
+    QLineEdit *txtLicenseID;
+    QPushButton *cmdQuery, *cmdTodayBus, *cmdDriver, *cmdFaceCheck, *cmdAllow, *cmdTechCheck, *cmdLug,
+        *cmdEngage;
+    FlexGrid *vsList;
+    QTimer *Timer1;
+};
+
+} // namespace cg
