@@ -1,3 +1,4 @@
 # Vehicle inspections: the check operations on both backends, and the code
 # tables, item dialog, stations and record lists driven through QTest.
 cg_test(tst_inspectionservices SOURCES tst_inspectionservices.cpp DEPS cg_services cg_dbtestenv LABELS services)
+cg_test(tst_basedefine SOURCES tst_basedefine.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)

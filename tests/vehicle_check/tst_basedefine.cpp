@@ -1,0 +1,225 @@
+// 常用定义: pending additions, edits and deletions per table, the switch
+// prompt, and the guards that keep one table's changes out of another.
+
+#include "inspectionfixture.h"
+
+#include "common/grid.h"
+#include "vehicle_check/frmbasedefine.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+// The names and remarks of a code table as stored, in code order.
+QStringList stored(test::InspectionStation &st, int kind)
+{
+    const RecordSet rs = st.db.select(u"SELECT name, remark FROM code_items WHERE kind = ? ORDER BY code"_s, {kind});
+    QStringList out;
+    for (int r = 0; r < rs.RecordCount(); ++r)
+        out << rs.valueAt(r, u"name"_s).toString() + u"/"_s + rs.valueAt(r, u"remark"_s).toString();
+    return out;
+}
+
+QLineEdit *openEditor(frmBaseDefine &f)
+{
+    QLineEdit *editor = nullptr;
+    for (QLineEdit *e : f.vsBaseInfo->viewport()->findChildren<QLineEdit *>())
+        if (e->isVisible())
+            editor = e;
+    return editor;
+}
+
+// Types into the editor of a cell and leaves it for column 0, which commits
+// the text as a click on another cell does.
+void edit(frmBaseDefine &f, int row, int col, const QString &text)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    f.vsBaseInfo->setCurrent(row, col);
+    QLineEdit *editor = openEditor(f);
+    QVERIFY(editor);
+    editor->selectAll();
+    editor->insert(text); // typed text (the key simulator takes ASCII only)
+    f.vsBaseInfo->setCurrent(row, 0);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestBaseDefine : public QObject {
+    Q_OBJECT
+private slots:
+    void pendingChanges_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("expected");
+        // Seeded: 灯光/l, 轮胎/t.
+        QTest::newRow("add then delete sends nothing") << u"add,delete"_s << QStringList{u"灯光/l"_s, u"轮胎/t"_s};
+        QTest::newRow("edited new row added once")
+            << u"add,name 制动,remark 刹车,name 制动器"_s << QStringList{u"灯光/l"_s, u"轮胎/t"_s, u"制动器/刹车"_s};
+        QTest::newRow("deleted edited row only deleted")
+            << u"edit1 灯光X,del1"_s << QStringList{u"轮胎/t"_s};
+        QTest::newRow("delete above unsaved new row")
+            << u"add,name 制动,remark 刹车,del1"_s << QStringList{u"轮胎/t"_s, u"制动/刹车"_s};
+        QTest::newRow("edit of a saved row updates it") << u"edit2 轮胎气压"_s
+                                                        << QStringList{u"灯光/l"_s, u"轮胎气压/t"_s};
+    }
+    void pendingChanges()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QStringList, expected);
+        test::InspectionStation st;
+        st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l'), (9, '轮胎', 't')"_s);
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        QCOMPARE(f.vsBaseInfo->dataRows(), 2);
+        QVERIFY(!f.cmdSave->isEnabled());
+        int newRow = -1;
+        for (const QString &step : steps.split(u','))  {
+            const QString arg = step.section(u' ', 1);
+            if (step == u"add"_s) {
+                f.cmdAdd->click();
+                newRow = f.vsBaseInfo->rows() - 1;
+                QCOMPARE(f.vsBaseInfo->textMatrix(newRow, 0), QString::number(newRow));
+            } else if (step == u"delete"_s) {
+                f.vsBaseInfo->setCurrent(newRow, 1);
+                f.cmdDelete->click();
+            } else if (step.startsWith(u"name"_s)) {
+                edit(f, newRow, 1, arg);
+            } else if (step.startsWith(u"remark"_s)) {
+                edit(f, newRow, 2, arg);
+            } else if (step.startsWith(u"edit"_s)) {
+                edit(f, step.mid(4, 1).toInt(), 1, arg);
+                QVERIFY(f.cmdSave->isEnabled());
+            } else if (step.startsWith(u"del"_s)) {
+                f.vsBaseInfo->setCurrent(step.mid(3, 1).toInt(), 1);
+                f.cmdDelete->click();
+                --newRow;
+            }
+        }
+        f.cmdSave->click();
+        QCOMPARE(stored(st, 9), expected);
+        QVERIFY(!f.cmdSave->isEnabled());
+        QVERIFY(!f.hasPendingChanges());
+        // The running numbers stay consecutive.
+        for (int r = 1; r < f.vsBaseInfo->rows(); ++r)
+            QCOMPARE(f.vsBaseInfo->textMatrix(r, 0), QString::number(r));
+    }
+
+    void switchPrompt_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("kind9");
+        QTest::newRow("No writes nothing") << int(MsgAnswer::No) << QStringList{u"灯光/l"_s};
+        QTest::newRow("Yes saves under the old table") << int(MsgAnswer::Yes) << QStringList{u"灯光/l"_s, u"雨刮/"_s};
+    }
+    void switchPrompt()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, kind9);
+        test::InspectionStation st;
+        st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l'), (5, '大型客车', '')"_s);
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        f.cmdAdd->click();
+        edit(f, 2, 1, u"雨刮"_s);
+        st.messages.script = {MsgAnswer(answer)};
+        f.tvItemTree->setCurrentItem(f.tableNode(5));
+        QCOMPARE(st.messages.lastText(), u"项目已变动，是否保存变动？"_s);
+        QCOMPARE(st.messages.lastTitle(), u"问题"_s);
+        QCOMPARE(stored(st, 9), kind9);
+        QCOMPARE(stored(st, 5), QStringList{u"大型客车/"_s});
+        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
+        QCOMPARE(f.vsBaseInfo->textMatrix(1, 1), u"大型客车"_s);
+    }
+
+    void rootBlocksEditing()
+    {
+        test::InspectionStation st;
+        st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (3, 'A1', '')"_s);
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(3));
+        f.tvItemTree->setCurrentItem(f.rootNode());
+        // The grid stays as it was, but nothing can be changed under the root.
+        QCOMPARE(f.vsBaseInfo->textMatrix(1, 1), u"A1"_s);
+        QCOMPARE(st.status.panels[1], u"共0项"_s);
+        QVERIFY(!f.cmdAdd->isEnabled());
+        f.cmdAdd_Click();
+        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
+        f.vsBaseInfo->setCurrent(1, 1);
+        QVERIFY(!openEditor(f));
+        f.cmdDelete_Click();
+        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
+        QVERIFY(!f.hasPendingChanges());
+        // Another table opens without a prompt.
+        f.tvItemTree->setCurrentItem(f.tableNode(4));
+        QVERIFY(st.messages.boxes.isEmpty());
+        QCOMPARE(stored(st, 3), QStringList{u"A1/"_s});
+    }
+
+    void enterMovesOnAndAddsFromTheLastColumn()
+    {
+        test::InspectionStation st;
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(8));
+        f.cmdAdd->click();
+        QLineEdit *editor = openEditor(f);
+        QVERIFY(editor);
+        editor->insert(u"天气"_s);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.vsBaseInfo->row(), 1);
+        QCOMPARE(f.vsBaseInfo->col(), 2);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        editor = openEditor(f);
+        QVERIFY(editor);
+        editor->insert(u"雨雪"_s);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.vsBaseInfo->dataRows(), 2);
+        QCOMPARE(f.vsBaseInfo->row(), 2);
+        QCOMPARE(f.vsBaseInfo->textMatrix(2, 0), u"2"_s);
+        // The blank row is dropped again; only the typed one is written.
+        f.cmdDelete->click();
+        f.cmdSave->click();
+        QCOMPARE(stored(st, 8), QStringList{u"天气/雨雪"_s});
+    }
+
+    void failedSaveKeepsTheOldTable()
+    {
+        test::InspectionStation st;
+        st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l'), (4, '正式', '')"_s);
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        // A second 灯光 breaks the table's unique names: the save fails.
+        f.cmdAdd->click();
+        edit(f, 2, 1, u"灯光"_s);
+        st.messages.script = {MsgAnswer::Yes};
+        f.tvItemTree->setCurrentItem(f.tableNode(4));
+        QVERIFY(st.messages.lastTitle().startsWith(u"错误-"_s));
+        QCOMPARE(f.tvItemTree->currentItem(), f.tableNode(9));
+        QCOMPARE(f.vsBaseInfo->dataRows(), 2);
+        QCOMPARE(f.vsBaseInfo->textMatrix(2, 1), u"灯光"_s);
+        QVERIFY(f.hasPendingChanges());
+        QVERIFY(f.cmdSave->isEnabled());
+        QCOMPARE(stored(st, 4), QStringList{u"正式/"_s});
+        // Corrected, the change is written under its own table.
+        edit(f, 2, 1, u"灯光2"_s);
+        f.cmdSave->click();
+        QCOMPARE(stored(st, 9), (QStringList{u"灯光/l"_s, u"灯光2/"_s}));
+        QCOMPARE(stored(st, 4), QStringList{u"正式/"_s});
+    }
+};
+
+QTEST_MAIN(TestBaseDefine)
+#include "tst_basedefine.moc"
