@@ -180,10 +180,13 @@ void frmDriverVerify::buildGridHeader()
     const QStringList captions = {u"车次"_s, u"发车时间"_s, u"终点站"_s, u"车牌号"_s, u"参运公司"_s,
                                   u"线路代码"_s, u"线路名称"_s, u"回场"_s, u"车容车况"_s, u"驾驶员"_s,
                                   u"选择"_s};
-    for (int c = 0; c < ColCount; ++c)
+    for (int c = 0; c < ColCount; ++c) {
         vsList->setTextMatrix(0, c, captions.at(c));
+        vsList->setCellFontSize(0, c, 16);
+        vsList->setCellFontBold(0, c, true);
+    }
     vsList->setAllCentered();
-    const int widths[ColCount] = {1500, 1700, 2200, 2000, 2200, 1200, 1800, 1000, 1500, 1400, 2000};
+    const int widths[ColCount] = {1900, 2100, 2700, 2700, 2700, 1200, 1800, 1000, 1900, 1900, 2000};
     for (int c = 0; c < ColCount; ++c)
         vsList->setColWidthTwips(c, widths[c]);
     for (int c : {ColRoute, ColRouteName, ColReturn})

@@ -222,6 +222,9 @@ void frmDriverVerifySingle::playWave(const QString &name)
 void frmDriverVerifySingle::showStatus(int which)
 {
     ptStatus->setCurrentIndex(which);
+    static const QString prompts[] = {u"请按指纹"_s, u"报班成功"_s, u"请重按指纹"_s};
+    if (auto *prompt = findChild<QLabel *>(u"lblPrompt"_s))
+        prompt->setText(prompts[qBound(0, which, 2)]);
 }
 
 void frmDriverVerifySingle::loadScreen()

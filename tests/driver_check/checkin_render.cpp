@@ -92,7 +92,11 @@ int main(int argc, char **argv)
     RecordSet rs = drivers.QueryDrivers(station.context, QString(), QString());
     for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext()) {
         const BiorhythmForecast f = ComputeBiorhythm(rs.value(u"birth_date"_s).toDate(), day, 3);
-        if (!f.valid || !f.anyLow())
+        // One with high and low days looks like a forecast.
+        int lows = 0;
+        for (const BiorhythmCell &c : f.cells)
+            lows += c.low ? 1 : 0;
+        if (!f.valid || lows == 0 || lows == f.cells.size())
             continue;
         const QString id = rs.value(u"driver_no"_s).toString();
         RecordSet trips = checks.QueryDriverTrips(station.context, id, session.GetUnitCode(), QDateTime(day, QTime()),
