@@ -1,0 +1,287 @@
+// The boarding confirmation: operator confirmation with OutCheck off, and the
+// trip's drivers confirming by fingerprint with it on.
+#include "driver_check/frmcheckinfo.h"
+#include "services/dbtestenv.h"
+
+#include "common/clock.h"
+#include "services/coreservices.h"
+#include "services/database.h"
+#include "services/fingerprint/simulatedfingerprintengine.h"
+#include "support/testsupport.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+const QString kCtx = u"[op1][440100001][440101][0]"_s;
+constexpr quint32 kSeed = 7;
+
+QString tpl(const QString &finger) { return EnrolTemplateTextForFinger(finger, kSeed); }
+
+QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+
+// Vehicle V1 with trip K001 today; drivers D01..D04, each enrolled with
+// fingers "<id>-R" (formal) and "<id>-L" (backup). D01 and D02 are arranged
+// to V1; trip K002 has all four checked in, D01 first and D04 last.
+void seed(Database &db)
+{
+    db.migrate();
+    db.exec(u"INSERT INTO operators (operator_code, operator_name, station_code, unit_code) "
+            u"VALUES ('op1', '王门检', '440100001', '440101')"_s);
+    db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id) VALUES ('V1', '粤A10001', '0000000001')"_s);
+    const QStringList names{u"张一"_s, u"李二"_s, u"赵三"_s, u"钱四"_s};
+    for (int i = 0; i < 4; ++i) {
+        const QString id = u"D0%1"_s.arg(i + 1);
+        db.exec(u"INSERT INTO drivers (driver_id, driver_name, fng_value, fng_value1) VALUES (?, ?, ?, ?)"_s,
+                {id, names[i], tpl(id + u"-R"_s), tpl(id + u"-L"_s)});
+        db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
+                u"VALUES (?, 'K002', ?, ?, ?)"_s,
+                {today(), id, names[i], today().addSecs(3600 + i * 60)});
+    }
+    for (const char *bus : {"K001", "K002"})
+        db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_id, license_tag_no) "
+                u"VALUES (?, ?, ?, 'V1', '粤A10001')"_s,
+                {today(), QString::fromLatin1(bus), today().addSecs(8 * 3600)});
+    db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) VALUES "
+            u"('V1', 'D02', '李二', ?, ?), ('V1', 'D01', '张一', ?, ?)"_s,
+            {today().addDays(-1), today().addDays(1), today().addDays(-1), today().addDays(1)});
+}
+
+struct Station {
+    explicit Station(Database &db, bool outCheck)
+        : session(db), reader(kSeed)
+    {
+        int out = 0;
+        session.OpenSession(u"op1"_s, QString(), u"s1"_s, out);
+        env.messages = &messages;
+        env.clock = &clock;
+        env.sound = &sound;
+        env.status = &status;
+        env.dataDir = u"/opt/gate"_s;
+        station.db = &db;
+        station.session = &session;
+        station.context = kCtx;
+        station.params.OutCheck = outCheck;
+        station.makeFingerprintEngine = [this](QObject *parent) -> FingerprintEngine * {
+            ++enginesMade;
+            return new SimulatedFingerprintEngine(&reader, parent);
+        };
+    }
+    SessionService session;
+    SimulatedFingerReader reader;
+    test::RecordingMessageSink messages;
+    test::RecordingSoundPlayer sound;
+    test::RecordingStatusSink status;
+    ManualClock clock{QDateTime::currentDateTime()};
+    Env env;
+    StationContext station;
+    int enginesMade = 0;
+};
+
+QString label(QWidget &w, const QString &name) { return w.findChild<QLabel *>(name)->text(); }
+
+void openFor(frmCheckInfo &dlg, const QString &busId)
+{
+    dlg.setProperty("m_szErrorDescription", u"车次：%1\n安全例检：通过检验"_s.arg(busId));
+    dlg.setProperty("m_szBusID", busId);
+    dlg.setProperty("m_szLicense", u"粤A10001"_s);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+}
+
+} // namespace
+
+class TstCheckInfo : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void operatorConfirmsWithoutFingerprints_data();
+    void operatorConfirmsWithoutFingerprints();
+    void twoDriversInAnyOrder_data();
+    void twoDriversInAnyOrder();
+    void fourDriversNeedFirstSecondAndLast();
+    void anyOfFourTemplatesRecognised_data();
+    void anyOfFourTemplatesRecognised();
+    void unknownFingerNeverConfirms_data();
+    void unknownFingerNeverConfirms();
+    void readerMissingLeavesOnlyCancel();
+};
+
+void TstCheckInfo::operatorConfirmsWithoutFingerprints_data()
+{
+    QTest::addColumn<bool>("pressOk");
+    QTest::newRow("确定") << true;
+    QTest::newRow("取消") << false;
+}
+
+void TstCheckInfo::operatorConfirmsWithoutFingerprints()
+{
+    QFETCH(bool, pressOk);
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    Station s(db, false);
+    frmCheckInfo dlg(s.env, s.station);
+    openFor(dlg, u"K001"_s);
+    QVERIFY(!dlg.findChild<QGroupBox *>(u"fraDriver"_s)->isVisible());
+    QCOMPARE(s.enginesMade, 0);
+    QCOMPARE(label(dlg, u"lblError"_s), u"车次：K001\n安全例检：通过检验"_s);
+    QCOMPARE(dlg.property("m_IsOk").toBool(), false);
+    auto *button = dlg.findChild<QPushButton *>(pressOk ? u"cmdOK"_s : u"cmdNo"_s);
+    QVERIFY(button->isEnabled());
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(dlg.property("m_IsOk").toBool(), pressOk);
+}
+
+void TstCheckInfo::twoDriversInAnyOrder_data()
+{
+    QTest::addColumn<QStringList>("presses");
+    QTest::newRow("first then second") << QStringList{u"D01-R"_s, u"D02-R"_s};
+    QTest::newRow("second then first") << QStringList{u"D02-L"_s, u"D01-R"_s};
+    QTest::newRow("same finger twice") << QStringList{u"D01-R"_s, u"D01-R"_s, u"D02-R"_s};
+}
+
+void TstCheckInfo::twoDriversInAnyOrder()
+{
+    QFETCH(QStringList, presses);
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    Station s(db, true);
+    frmCheckInfo dlg(s.env, s.station);
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    openFor(dlg, u"K001"_s); // nobody checked in: the two drivers arranged to V1
+    QVERIFY(dlg.findChild<QGroupBox *>(u"fraDriver"_s)->isVisible());
+    QCOMPARE(label(dlg, u"lblDriverName1"_s), u"张一"_s);
+    QCOMPARE(label(dlg, u"lblDriverName2"_s), u"李二"_s);
+    QCOMPARE(label(dlg, u"lblDriverNo3"_s), QString());
+    QVERIFY(!dlg.findChild<QPushButton *>(u"cmdOK"_s)->isEnabled());
+
+    for (int i = 0; i < presses.size(); ++i) {
+        QCOMPARE(finished.count(), 0);
+        s.reader.press(presses[i]);
+    }
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(dlg.property("m_IsOk").toBool());
+    QCOMPARE(label(dlg, u"lblDriverStatus1"_s), u"比对成功"_s);
+    QCOMPARE(label(dlg, u"lblDriverStatus2"_s), u"比对成功"_s);
+    QCOMPARE(s.sound.played, QStringList{u"/opt/gate/出站成功.wav"_s});
+}
+
+void TstCheckInfo::fourDriversNeedFirstSecondAndLast()
+{
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    Station s(db, true);
+    frmCheckInfo dlg(s.env, s.station);
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    openFor(dlg, u"K002"_s);
+    QCOMPARE(label(dlg, u"lblDriverName3"_s), u"钱四"_s);
+    QCOMPARE(label(dlg, u"lblDriverNo3"_s), u"D04"_s);
+
+    s.reader.press(u"D03-R"_s);
+    QCOMPARE(label(dlg, u"lblDriverError"_s), u"赵三 您不是该车的报班驾驶员！ "_s);
+    s.reader.press(u"D01-L"_s);
+    s.reader.press(u"D02-R"_s);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(!dlg.property("m_IsOk").toBool());
+    s.reader.press(u"D04-R"_s);
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(dlg.property("m_IsOk").toBool());
+}
+
+void TstCheckInfo::anyOfFourTemplatesRecognised_data()
+{
+    QTest::addColumn<int>("finger");
+    for (int f = 1; f <= 4; ++f)
+        QTest::addRow("finger %d", f) << f;
+}
+
+void TstCheckInfo::anyOfFourTemplatesRecognised()
+{
+    QFETCH(int, finger);
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    Station s(db, true);
+    frmCheckInfo dlg(s.env, s.station);
+    dlg.setDriverQuery([](const QString &, const QString &) {
+        RecordSet rs;
+        for (const char *f : {"driver_no", "driver_name", "finger_value1", "finger_value2", "finger_value3",
+                              "finger_value4"})
+            rs.appendField(QString::fromLatin1(f), FieldType::Text);
+        rs.appendRow({u"D09"_s, u"孙九"_s, tpl(u"F1"_s), tpl(u"F2"_s), tpl(u"F3"_s), tpl(u"F4"_s)});
+        return rs;
+    });
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    openFor(dlg, u"K009"_s);
+    s.reader.press(u"F%1"_s.arg(finger));
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(dlg.property("m_IsOk").toBool());
+}
+
+void TstCheckInfo::unknownFingerNeverConfirms_data()
+{
+    QTest::addColumn<bool>("withDrivers");
+    QTest::newRow("listed drivers") << true;
+    QTest::newRow("no listed driver") << false;
+}
+
+void TstCheckInfo::unknownFingerNeverConfirms()
+{
+    QFETCH(bool, withDrivers);
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    if (!withDrivers)
+        db.exec(u"DELETE FROM arrangements"_s);
+    Station s(db, true);
+    frmCheckInfo dlg(s.env, s.station);
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    openFor(dlg, u"K001"_s);
+    s.reader.pressUnknown();
+    s.reader.pressUnknown();
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(!dlg.property("m_IsOk").toBool());
+    QVERIFY(s.sound.played.isEmpty());
+    auto *ok = dlg.findChild<QPushButton *>(u"cmdOK"_s);
+    if (withDrivers) {
+        QCOMPARE(label(dlg, u"lblDriverError"_s), u"未能识别指纹，请重试！"_s);
+        QVERIFY(!ok->isEnabled());
+    } else {
+        // Nobody can press: the operator looks and confirms.
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(dlg.property("m_IsOk").toBool());
+    }
+}
+
+void TstCheckInfo::readerMissingLeavesOnlyCancel()
+{
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    Station s(db, true);
+    s.reader.setState(SimulatedFingerReader::State::DriverFails);
+    frmCheckInfo dlg(s.env, s.station);
+    openFor(dlg, u"K001"_s);
+    QCOMPARE(s.messages.lastTitle(), u"信息提示"_s);
+    QCOMPARE(s.messages.lastText(), u"指纹识别驱动程序加载失败！"_s);
+    QVERIFY(!dlg.findChild<QPushButton *>(u"cmdOK"_s)->isEnabled());
+    QVERIFY(dlg.findChild<QPushButton *>(u"cmdNo"_s)->isEnabled());
+}
+
+QTEST_MAIN(TstCheckInfo)
+#include "tst_checkinfo.moc"
