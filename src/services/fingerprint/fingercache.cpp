@@ -18,12 +18,12 @@ constexpr int AngleBins = 12;
 constexpr float AngleBin = TwoPi / AngleBins;
 constexpr int KeyCount = DistanceBins * AngleBins * AngleBins * 4;
 
-// Vote space per template: 4 turns of 45 degrees (turns beyond the matcher's
-// limit are not voted for) times 10 x 10 cells of 64 units for the landing
-// place of the probe's centre.
+// Vote space per template: 6 bins of turn (about 23 degrees each, turns
+// beyond the matcher's limit are not voted for) times 13 x 13 cells of 48
+// units for the landing place of the probe's centre.
 constexpr int MaxRotationSteps = int(MaxRelativeRotationDeg * 256 / 360);
-constexpr int TurnBins = 4;
-constexpr int CellSize = 64;
+constexpr int TurnBins = 6;
+constexpr int CellSize = 48;
 constexpr int Cells = FingerSpace / CellSize;
 constexpr int VotesPerTemplate = TurnBins * Cells * Cells;
 

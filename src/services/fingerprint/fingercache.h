@@ -39,7 +39,7 @@ public:
     // Shortlist of them).
     std::vector<int> shortlist(const PreparedTemplate &probe) const;
 
-    static constexpr int Shortlist = 24;
+    static constexpr int Shortlist = 48;
 
 private:
     std::vector<int> m_ids;
