@@ -605,6 +605,13 @@ void frmDriverVerify::onReplaceVehicle(const QString &busId, const QDateTime &bu
 
 void frmDriverVerify::closeEvent(QCloseEvent *event)
 {
+    // Only 返回 with the exit password leaves the station: a close from the
+    // window system (Alt+F4, the title bar) asks for the password first.
+    if (event->spontaneous()) {
+        event->ignore();
+        Trap(*m_env.messages, [&] { returnClicked(); });
+        return;
+    }
     m_clock.stop();
     delete m_moMsg;
     m_moMsg = nullptr;

@@ -10,10 +10,12 @@
 #include "common/clock.h"
 #include "common/grid.h"
 #include "common/gridhelpers.h"
+#include "driver_check/fingerprintsimulator.h"
 #include "driver_check/frmdriververify.h"
 #include "driver_check/frmdriververifysingle.h"
 #include "services/checknotifier.h"
 #include "services/coreservices.h"
+#include "services/driverservice.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 #include "services/station.h"
 
@@ -23,7 +25,10 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
+#include <QtTest/qtestspontaneevent.h>
+#include <QCloseEvent>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <functional>
 #include <memory>
@@ -155,6 +160,12 @@ private Q_SLOTS:
     void techCheckTurnsBothLampsRed();
     void returnAsksForPassword_data();
     void returnAsksForPassword();
+    void windowCloseAsksForPassword();
+    void notificationsRedrawRows_data();
+    void notificationsRedrawRows();
+    void readerFailureIsTold_data();
+    void readerFailureIsTold();
+    void reloadedFingersReachTheSingleScreen();
     void confirmChecksInAndCloses_data();
     void confirmChecksInAndCloses();
     void secondPressIsAlreadyPassed();
@@ -364,6 +375,148 @@ void TstDriverVerify::returnAsksForPassword()
     QCOMPARE(s.opened[0].value(u"form"_s).toString(), u"frmCheckPass"_s);
     QCOMPARE(s.opened[0].value(u"m_szParentForm"_s).toString(), u"frmDriverVerify"_s);
     QCOMPARE(form.isVisible(), !closes);
+}
+
+void TstDriverVerify::windowCloseAsksForPassword()
+{
+    Station s;
+    s.openAnswer = {{u"m_ok"_s, false}};
+    frmDriverVerify form(s.env, s.ctx);
+    form.show();
+    QCloseEvent close;
+    QSpontaneKeyEvent::setSpontaneous(&close);
+    QApplication::instance()->notify(&form, &close);
+    QCOMPARE(s.opened.size(), 1);
+    QVERIFY(form.isVisible());
+    s.openAnswer = {{u"m_ok"_s, true}};
+    QApplication::instance()->notify(&form, &close);
+    QVERIFY(!form.isVisible());
+}
+
+void TstDriverVerify::notificationsRedrawRows_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<int>("dayOffset");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("text"); // expected text of T02, or "green"
+    QTest::newRow("driver check today") << u"DriverCheck"_s << 0 << 9 << u"green"_s;
+    QTest::newRow("driver check of another day") << u"DriverCheck"_s << -1 << 9 << u"yellow"_s;
+    QTest::newRow("return check") << u"ReturnCheck"_s << 0 << 7 << u"green"_s;
+    QTest::newRow("vehicle replaced today") << u"ReplaceVehicle"_s << 0 << 3 << u"粤B99999"_s;
+    QTest::newRow("vehicle replaced another day") << u"ReplaceVehicle"_s << 1 << 3 << u"粤A10001"_s;
+}
+
+void TstDriverVerify::notificationsRedrawRows()
+{
+    QFETCH(QString, event);
+    QFETCH(int, dayOffset);
+    QFETCH(int, col);
+    QFETCH(QString, text);
+    Station s;
+    s.trips(3, 1);
+    frmDriverVerify form(s.env, s.ctx);
+    form.show();
+    auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
+    const QDateTime day = test::checkinToday().addDays(dayOffset);
+    const QString station = u"440100001"_s;
+    s.db->transact([&] {
+        if (event == u"DriverCheck"_s)
+            CheckEvents::driverCheck(*s.db, station, u"T02"_s, day, 1);
+        else if (event == u"ReturnCheck"_s)
+            CheckEvents::returnCheck(*s.db, station, u"粤A10001"_s, day, 1, s.clock.now(), u"李检"_s);
+        else
+            CheckEvents::replaceVehicle(*s.db, station, u"T02"_s, day, u" 粤B99999 "_s, u"新公司 "_s);
+        // Another station's event and then a marker: once the marker shows,
+        // everything before it has been delivered.
+        CheckEvents::driverCheck(*s.db, u"440100999"_s, u"T01"_s, test::checkinToday(), 2);
+        CheckEvents::driverCheck(*s.db, station, u"T03"_s, test::checkinToday(), 2);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(IsLampRed(grid, 3, 9), 5000);
+    QVERIFY(!IsLampRed(grid, 1, 9));
+    if (text == u"green"_s)
+        QVERIFY(IsLampGreen(grid, 2, col));
+    else if (text == u"yellow"_s)
+        QCOMPARE(LampCellColor(grid, 2, col), LampYellow);
+    else
+        QCOMPARE(grid->textMatrix(2, col), text);
+    if (event == u"ReplaceVehicle"_s) {
+        // The replacement also holds when the page is shown again.
+        QTest::mouseClick(form.findChild<QPushButton *>(u"cmdPrev"_s), Qt::LeftButton);
+        QCOMPARE(grid->textMatrix(2, 3), text);
+        QCOMPARE(grid->textMatrix(2, 4), dayOffset == 0 ? u"新公司"_s : u"天河"_s);
+    }
+}
+
+void TstDriverVerify::readerFailureIsTold_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("driver fails") << int(SimulatedFingerReader::State::DriverFails) << u"指纹识别驱动程序加载失败！"_s;
+    QTest::newRow("unplugged") << int(SimulatedFingerReader::State::Disconnected) << u"没连接指纹仪！"_s;
+}
+
+void TstDriverVerify::readerFailureIsTold()
+{
+    QFETCH(int, state);
+    QFETCH(QString, message);
+    Station s;
+    s.trips(2, 1);
+    s.reader.setState(SimulatedFingerReader::State(state));
+    frmDriverVerify form(s.env, s.ctx);
+    form.show();
+    QCOMPARE(s.messages.boxes.size(), 1);
+    QCOMPARE(s.messages.lastTitle(), u"信息提示"_s);
+    QCOMPARE(s.messages.lastText(), message);
+    // The station goes on without a sensor.
+    QCOMPARE(form.findChild<FlexGrid *>(u"vsList"_s)->rows(), 3);
+}
+
+void TstDriverVerify::reloadedFingersReachTheSingleScreen()
+{
+    Station s;
+    s.trips(3, 5);
+    frmDriverVerify form(s.env, s.ctx);
+    form.show();
+    auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
+    const auto confirm = [&](int row) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 10)).center());
+    };
+    DriverService drivers(*s.db);
+    FingerprintSimulator simulator(&s.reader, drivers.QueryDrivers(test::kCheckinCtx, QString(), QString()));
+    auto *list = simulator.findChild<QTreeWidget *>(u"lstDrivers"_s);
+    QCOMPARE(list->topLevelItemCount(), 3);
+    list->setCurrentItem(list->topLevelItem(0));
+    auto *backup = simulator.findChild<QPushButton *>(u"cmdBackup"_s);
+
+    // Enrolled after the station loaded its drivers: not known yet, neither
+    // on the station nor on the single screen its first hand-off builds.
+    s.enrol(u"D01"_s);
+    whenModal([&](QWidget *w) {
+        QTest::mouseClick(backup, Qt::LeftButton);
+        w->close();
+    });
+    confirm(1);
+    QCOMPARE(simulator.lastKey(), u"D01/backup"_s);
+    QCOMPARE(s.messages.notices, QStringList{u"指纹比对失败！请重试！"_s});
+
+    // 刷新 → 刷新指纹 loads them again; the next hand-off rebuilds the single
+    // screen's cache, and the one after reuses it.
+    auto *refresh = form.findChild<QPushButton *>(u"cmdRefresh"_s);
+    auto *fingers = form.findChild<QPushButton *>(u"cmdRefreshFinger"_s);
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    QVERIFY(!fingers->isHidden());
+    QTest::mouseClick(fingers, Qt::LeftButton);
+    QVERIFY(fingers->isHidden());
+    s.messages.clear();
+    for (int row : {1, 2}) {
+        whenModal([&](QWidget *w) {
+            QTest::mouseClick(backup, Qt::LeftButton);
+            w->close();
+        });
+        confirm(row);
+    }
+    QCOMPARE(s.messages.notices, QStringList{});
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE driver_run_id = 'D01'"_s).toInt(), 2);
 }
 
 void TstDriverVerify::confirmChecksInAndCloses_data()
