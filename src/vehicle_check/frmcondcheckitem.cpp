@@ -1,1 +1,266 @@
 #include "frmcondcheckitem.h"
+
+#include "common/clock.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "inspectionhelpers.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+const QString kPlaceholder = u"(常用不合格原因)"_s;
+const QString kListHead = u"不合格条目:"_s;
+const QString kPassed = u"√"_s;
+const QString kFailed = u"×"_s;
+constexpr int kItemKind = 9;
+constexpr int kRemarkBytes = 255;
+
+QFrame *titleLine(const QString &lineColour)
+{
+    auto *line = new QFrame;
+    line->setFixedHeight(2);
+    line->setAutoFillBackground(true);
+    // The stored colour is BGR like the desktop's colour values.
+    const uint bgr = lineColour.toUInt();
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
+    line->setPalette(p);
+    return line;
+}
+} // namespace
+
+frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWidget *parent)
+    : QDialog(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db))
+{
+    setObjectName(u"frmCondCheckItem"_s);
+    setWindowTitle(u"车况检验"_s);
+    resize(640, 560);
+    auto *layout = new QVBoxLayout(this);
+    auto *title = new QLabel(u"车况检验"_s);
+    QFont tf = title->font();
+    tf.setPointSize(16);
+    tf.setBold(true);
+    title->setFont(tf);
+    title->setAlignment(Qt::AlignCenter);
+    layout->addWidget(title);
+    for (int i = 0; i < 3; ++i)
+        layout->addWidget(titleLine(m_station.lineColour));
+
+    auto *header = new QGridLayout;
+    lblLicenseID = AddCaptionedLabel(this, header, 0, 0, u"车牌号:"_s, u"lblLicenseID"_s);
+    lblCompany = AddCaptionedLabel(this, header, 0, 2, u"车属公司:"_s, u"lblCompany"_s);
+    lblBuskind = AddCaptionedLabel(this, header, 1, 0, u"车型:"_s, u"lblBuskind"_s);
+    lblStatus = new QLabel(u"●"_s);
+    lblStatus->setObjectName(u"lblStatus"_s);
+    QFont lf = lblStatus->font();
+    lf.setPointSize(20);
+    lblStatus->setFont(lf);
+    header->addWidget(lblStatus, 0, 4, 2, 1);
+    layout->addLayout(header);
+
+    vsList = new FlexGrid;
+    vsList->setObjectName(u"vsList"_s);
+    QFont gf = vsList->font();
+    gf.setPointSize(11);
+    vsList->setFont(gf);
+    layout->addWidget(vsList, 1);
+
+    layout->addWidget(new QLabel(u"请在下框中输入车辆检查备注信息："_s));
+    auto *causeRow = new QHBoxLayout;
+    txtCheckCause = new QPlainTextEdit;
+    txtCheckCause->setObjectName(u"txtCheckCause"_s);
+    txtCheckCause->setFixedHeight(70);
+    causeRow->addWidget(txtCheckCause, 1);
+    cboCause = new QComboBox;
+    cboCause->setObjectName(u"cboCause"_s);
+    cboCause->setEditable(true);
+    cboCause->setMinimumWidth(170);
+    causeRow->addWidget(cboCause, 0, Qt::AlignTop);
+    layout->addLayout(causeRow);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(new QLabel(u"检查时间:"_s));
+    dtpDate = new QDateEdit;
+    dtpDate->setObjectName(u"dtpDate"_s);
+    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
+    dtpDate->setReadOnly(true);
+    dtpTime = new QTimeEdit;
+    dtpTime->setObjectName(u"dtpTime"_s);
+    dtpTime->setDisplayFormat(u"HH:mm:ss"_s);
+    dtpTime->setReadOnly(true);
+    bottom->addWidget(dtpDate);
+    bottom->addWidget(dtpTime);
+    bottom->addSpacing(12);
+    bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格"_s));
+    bottom->addStretch();
+    cmdPass = new QToolButton;
+    cmdPass->setObjectName(u"cmdPass"_s);
+    cmdPass->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    cmdPass->setIconSize(QSize(40, 40));
+    cmdPass->setToolTip(u"合格"_s);
+    cmdNotPass = new QToolButton;
+    cmdNotPass->setObjectName(u"cmdNotPass"_s);
+    cmdNotPass->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    cmdNotPass->setIconSize(QSize(40, 40));
+    cmdNotPass->setToolTip(u"不合格"_s);
+    bottom->addWidget(cmdPass);
+    bottom->addWidget(cmdNotPass);
+    layout->addLayout(bottom);
+
+    ResetGridSize(vsList, 1, 4);
+    vsList->setAllCentered();
+    const QStringList captions = {u"编号"_s, u"名称"_s, u"合格"_s, u"描述"_s};
+    for (int c = 0; c < captions.size(); ++c)
+        vsList->setTextMatrix(0, c, captions.at(c));
+    const QDateTime now = m_env.clock->now();
+    dtpDate->setDate(now.date());
+    dtpTime->setTime(now.time());
+    cboCause->addItem(kPlaceholder);
+    cboCause->setCurrentIndex(0);
+
+    connect(vsList, &QTableWidget::cellClicked, this, &frmCondCheckItem::vsList_Click);
+    connect(cboCause, &QComboBox::currentTextChanged, this, &frmCondCheckItem::cboCause_Change);
+    connect(txtCheckCause, &QPlainTextEdit::textChanged, this,
+            [this] { LimitControlBytes(txtCheckCause, kRemarkBytes); });
+    connect(cmdPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdPass_Click);
+    connect(cmdNotPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdNotPass_Click);
+    new FormKeys(this, {{Qt::Key_F4, [this] { cmdPass_Click(); }}, {Qt::Key_F5, [this] { cmdNotPass_Click(); }}});
+}
+
+frmCondCheckItem::~frmCondCheckItem() = default;
+
+void frmCondCheckItem::Form_Load()
+{
+    DefinitionService definitions(*m_station.db);
+    const RecordSet items = definitions.QueryCheckItems(m_station.context, kItemKind);
+    vsList->setRows(1);
+    for (int r = 0; r < items.RecordCount(); ++r)
+        vsList->addRow({QString::number(r + 1), items.valueAt(r, u"name"_s).toString(), kPassed,
+                        items.valueAt(r, u"Memo"_s).toString()});
+    vsList->autoSize(0, vsList->cols() - 1);
+    txtCheckCause->clear();
+    m_loaded = true;
+}
+
+void frmCondCheckItem::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_loaded)
+        Trap(*m_env.messages, [this] { Form_Load(); });
+}
+
+QString frmCondCheckItem::RemarkAfterMark(const QString &remark, const QString &name, bool failed)
+{
+    QString t = remark;
+    if (name.isEmpty())
+        return t;
+    if (failed) {
+        if (!t.contains(name))
+            t = t.isEmpty() ? kListHead + name : t + u","_s + name;
+        return t;
+    }
+    const qsizetype g = t.indexOf(name); // 0-based; the item must not start the text
+    if (t.isEmpty() || g < 1)
+        return t;
+    const QChar before = t.at(g - 1);
+    const qsizetype after = g + name.size();
+    if (before == u',') {
+        t.remove(u","_s + name);
+    } else if (before == u':') {
+        if (after >= t.size())
+            t.clear();
+        else if (t.at(after) == u',')
+            t.remove(name + u","_s);
+        else
+            t = t.mid(after + 1);
+    }
+    return t;
+}
+
+void frmCondCheckItem::vsList_Click(int row, int col)
+{
+    if (row < vsList->fixedRows() || col != 2)
+        return;
+    const QString mark = vsList->textMatrix(row, 2);
+    if (mark != kPassed && mark != kFailed)
+        return;
+    const bool failed = mark == kPassed;
+    vsList->setTextMatrix(row, 2, failed ? kFailed : kPassed);
+    txtCheckCause->setPlainText(RemarkAfterMark(txtCheckCause->toPlainText(), vsList->textMatrix(row, 1), failed));
+}
+
+void frmCondCheckItem::cboCause_Change(const QString &text)
+{
+    if (text == kPlaceholder)
+        txtCheckCause->clear();
+    else
+        txtCheckCause->setPlainText(text);
+}
+
+void frmCondCheckItem::cmdPass_Click()
+{
+    verdict(true);
+}
+
+void frmCondCheckItem::cmdNotPass_Click()
+{
+    if (txtCheckCause->toPlainText().isEmpty()) {
+        m_env.messages->show({QApplication::applicationDisplayName(), u"请先选择不合格条目"_s,
+                              MsgIcon::Information, MsgButtons::Ok},
+                             this);
+        return;
+    }
+    verdict(false);
+}
+
+void frmCondCheckItem::verdict(bool passed)
+{
+    Trap(*m_env.messages, [&] {
+        if (m_env.messages->show({u"车况门检"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::YesNo}, this)
+            != MsgAnswer::Yes)
+            return;
+        const QString remark = txtCheckCause->toPlainText().trimmed();
+        const QString sent = remark.isEmpty() ? u"无"_s : remark;
+        const QDateTime now = m_env.clock->now();
+        const QString checker = m_station.session->GetOperatorName();
+        const QString message =
+            (m_nCount < 1 ? m_checks->AddConditionCheckResult(m_station.context, m_szLicense, now, passed, checker,
+                                                              sent)
+                          : m_checks->UpdateConditionCheckResult(m_station.context, m_szLicense, now, passed,
+                                                                 checker, sent))
+                .trimmed();
+        if (!message.isEmpty()) {
+            m_env.messages->notify(message, this);
+        } else if (passed && m_station.params.TechPrint && m_station.openForm) {
+            m_station.openForm(this, u"frmPrintSheet"_s,
+                               {{u"m_SheetType"_s, 1},
+                                {u"m_szLicense"_s, lblLicenseID->text().trimmed()},
+                                {u"m_Company"_s, lblCompany->text().trimmed()},
+                                {u"m_szStatus"_s, true},
+                                {u"m_TechCause"_s, remark},
+                                {u"m_TechSheetTime"_s, now.toString(u"yyyy年MM月dd日 HH:mm"_s)}});
+        }
+        accept();
+    });
+}
+
+} // namespace cg

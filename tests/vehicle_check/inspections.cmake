@@ -2,3 +2,4 @@
 # tables, item dialog, stations and record lists driven through QTest.
 cg_test(tst_inspectionservices SOURCES tst_inspectionservices.cpp DEPS cg_services cg_dbtestenv LABELS services)
 cg_test(tst_basedefine SOURCES tst_basedefine.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
+cg_test(tst_condcheckitem SOURCES tst_condcheckitem.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)

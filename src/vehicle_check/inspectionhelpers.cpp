@@ -1,0 +1,99 @@
+#include "inspectionhelpers.h"
+
+#include "common/dates.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+FormKeys::FormKeys(QWidget *form, QHash<int, std::function<void()>> keys)
+    : QObject(form), m_keys(std::move(keys))
+{
+    attach(form);
+}
+
+void FormKeys::attach(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *child : widget->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+bool FormKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const auto it = m_keys.constFind(key->key());
+        if (it != m_keys.constEnd() && key->modifiers() == Qt::NoModifier) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                (*it)();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QColor ThreeColourLamp(int status)
+{
+    if (status == 1 || status == 5)
+        return LampGreen;
+    if (status == 2)
+        return LampRed;
+    return LampYellow;
+}
+
+void SetThreeColourLamp(QLabel *label, int status)
+{
+    label->setText(u"●"_s);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, ThreeColourLamp(status));
+    label->setPalette(pal);
+}
+
+QString LongDateTime(const QDateTime &t)
+{
+    if (!t.isValid() || IsNoDate(t))
+        return {};
+    return t.toString(u"yyyy年MM月dd日 HH:mm"_s);
+}
+
+QString ShortDateTime(const QDateTime &t)
+{
+    if (!t.isValid() || IsNoDate(t))
+        return {};
+    return t.toString(u"yyyy-MM-dd HH:mm"_s);
+}
+
+QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text)
+{
+    QList<int> rows;
+    for (int r = grid->fixedRows(); r < grid->rows(); ++r)
+        if (grid->textMatrix(r, col) == text)
+            rows << r;
+    return rows;
+}
+
+QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col, const QString &caption,
+                          const QString &objectName)
+{
+    layout->addWidget(new QLabel(caption, parent), row, col, Qt::AlignRight);
+    auto *value = new QLabel(parent);
+    value->setObjectName(objectName);
+    value->setMinimumWidth(120);
+    QFont f = value->font();
+    f.setBold(true);
+    value->setFont(f);
+    layout->addWidget(value, row, col + 1);
+    return value;
+}
+
+} // namespace cg
