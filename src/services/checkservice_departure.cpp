@@ -295,7 +295,7 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                           {status, exitTime, operatorName, day, trip.busId});
             }
             m_db.insert(u"INSERT INTO departures (bus_date, bus_id, bus_serial_no, license, ic_card_id, status, "
-                        u"manual, operator_name, decided_at, unit_code) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                        u"manual, operator_name, decided_at, unit_code) VALUES (?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?, ?)"_s,
                         {day, trip.busId, trip.serial, plate, icCard.trimmed(), status, manual, operatorName,
                          decided, unitCode});
             CheckEvents::schemeExCheck(m_db, session.stationCode, trip.code, day, status);

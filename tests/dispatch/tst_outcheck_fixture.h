@@ -1,0 +1,59 @@
+#pragma once
+// The gate's day: trips placed around the moment the test runs.
+//
+//   V1 粤A10001 card 0000000001   K001 now+10 min (ticket check green),
+//                                 K004 now-20 min, already allowed out
+//   V2 粤A10002 card 0000000002   K002 now+5 min, no driver check needed (3)
+//   V3 粤B20003 no card           K003 now+3 h (outside the window),
+//                                 rolling R01-1 now+20 min, R01-2 now+4 h
+// Operator op1 of station 440100001, unit 440101; BeforeMinute 30.
+#include "services/database.h"
+
+#include <QDateTime>
+
+namespace cg::test {
+
+inline const QString kGateCtx = QStringLiteral("[op1][440100001][440101][0]");
+
+inline QDateTime gateNow()
+{
+    const QDateTime n = QDateTime::currentDateTime();
+    return QDateTime(n.date(), QTime(n.time().hour(), n.time().minute()));
+}
+
+inline QDateTime gateDay() { return QDateTime(gateNow().date(), QTime(0, 0)); }
+
+inline void seedGate(Database &db)
+{
+    using namespace Qt::StringLiterals;
+    db.migrate();
+    const QDateTime now = gateNow(), day = gateDay();
+    db.exec(u"INSERT INTO operators (operator_code, operator_name, station_code, unit_code) "
+            u"VALUES ('op1', '王门检', '440100001', '440101')"_s);
+    db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id, service_kind) VALUES "
+            u"('V1', '粤A10001', '0000000001', '正常'), ('V2', '粤A10002', '0000000002', '正常'), "
+            u"('V3', '粤B20003', '', '正常')"_s);
+    const auto trip = [&](const char *id, int minutes, const char *vid, const char *plate, int driver, int scheme,
+                          int out) {
+        db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, end_station_name, license_id, "
+                u"license_tag_no, total_seat, transport_company_short_name, sale_num, check_num, "
+                u"driver_verify_status, scheme_status, out_status) "
+                u"VALUES (?, ?, ?, '440101', '佛山', ?, ?, 45, '天河', 30, 12, ?, ?, ?)"_s,
+                {day, QString::fromLatin1(id), now.addSecs(60LL * minutes), QString::fromLatin1(vid),
+                 QString::fromUtf8(plate), driver, scheme, out});
+    };
+    trip("K001", 10, "V1", "粤A10001", 1, 1, 0);
+    trip("K002", 5, "V2", "粤A10002", 3, 1, 0);
+    trip("K003", 180, "V3", "粤B20003", 0, 0, 0);
+    trip("K004", -20, "V1", "粤A10001", 1, 1, 1);
+    const auto rolling = [&](const char *serial, int minutes) {
+        db.exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
+                u"end_station_name, license_id, total_seat, check_num) VALUES (?, 'R01', ?, ?, '440101', '顺德', "
+                u"'V3', 40, 3)"_s,
+                {day, QString::fromLatin1(serial), now.addSecs(60LL * minutes)});
+    };
+    rolling("1", 20);
+    rolling("2", 240);
+}
+
+} // namespace cg::test
