@@ -1,1 +1,277 @@
 #include "checklists.h"
+
+#include "common/clock.h"
+#include "common/dates.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "common/sqlliteral.h"
+#include "common/text.h"
+#include "inspectionhelpers.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+#include "services/serviceerror.h"
+#include "services/vehicleservice.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+// ------------------------------------------------------------------ frame
+
+CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const QString &formName,
+                                 const QString &title, QWidget *parent)
+    : QDialog(parent), m_env(env), m_station(station)
+{
+    setObjectName(formName);
+    resize(620, 440);
+    auto *layout = new QVBoxLayout(this);
+    auto *caption = new QLabel(title);
+    QFont tf = caption->font();
+    tf.setPointSize(15);
+    tf.setBold(true);
+    caption->setFont(tf);
+    caption->setAlignment(Qt::AlignCenter);
+    layout->addWidget(caption);
+
+    auto *headerRow = new QHBoxLayout;
+    m_header = new QGridLayout;
+    headerRow->addLayout(m_header, 1);
+    lblStatus = new QLabel(u"●"_s);
+    lblStatus->setObjectName(u"lblStatus"_s);
+    QFont lf = lblStatus->font();
+    lf.setPointSize(22);
+    lblStatus->setFont(lf);
+    SetThreeColourLamp(lblStatus, 0);
+    headerRow->addWidget(lblStatus);
+    layout->addLayout(headerRow);
+
+    vsList = new FlexGrid;
+    vsList->setObjectName(u"vsList"_s);
+    QFont gf = vsList->font();
+    gf.setPointSize(11);
+    vsList->setFont(gf);
+    layout->addWidget(vsList, 1);
+
+    m_buttons = new QHBoxLayout;
+    m_buttons->addStretch();
+    cmdClose = new QPushButton(u"关闭(&C)"_s);
+    cmdClose->setObjectName(u"cmdClose"_s);
+    m_buttons->addWidget(cmdClose);
+    layout->addLayout(m_buttons);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CheckRecordList::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The opener sets the members after construction: load on first show.
+    if (!m_loaded) {
+        m_loaded = true;
+        Trap(*m_env.messages, [this] { Form_Load(); });
+    }
+}
+
+void CheckRecordList::setupGrid(const QStringList &captions)
+{
+    ResetGridSize(vsList, 1, int(captions.size()));
+    vsList->setAllCentered();
+    for (int c = 0; c < captions.size(); ++c)
+        vsList->setTextMatrix(0, c, captions.at(c));
+}
+
+void CheckRecordList::forcePass(const std::function<void()> &write)
+{
+    Trap(*m_env.messages, [&] {
+        if (m_env.messages->show({u"注意"_s, u"是否要强行通过？"_s, MsgIcon::Information, MsgButtons::YesNo}, this)
+            == MsgAnswer::Yes) {
+            write();
+            m_IsOk = true;
+        }
+        close();
+    });
+}
+
+// -------------------------------------------------------------- condition
+
+frmTeckCheckList::frmTeckCheckList(const Env &env, StationContext &station, QWidget *parent)
+    : CheckRecordList(env, station, u"frmTeckCheckList"_s, u"车况检验记录"_s, parent)
+{
+    setWindowTitle(u"车况检验记录"_s);
+    lblLicenseID = AddCaptionedLabel(this, m_header, 0, 0, u"车牌号:"_s, u"lblLicenseID"_s);
+    lblBusKind = AddCaptionedLabel(this, m_header, 0, 2, u"车型:"_s, u"lblBusKind"_s);
+    lblCompany = AddCaptionedLabel(this, m_header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
+    lblBusCode = AddCaptionedLabel(this, m_header, 1, 2, u"车辆编号:"_s, u"lblBusCode"_s);
+    cmdOk = new QPushButton(u"强行通过(&O)"_s);
+    cmdOk->setObjectName(u"cmdOk"_s);
+    cmdOk->setVisible(false);
+    m_buttons->insertWidget(1, cmdOk);
+    connect(cmdOk, &QPushButton::clicked, this, &frmTeckCheckList::cmdOk_Click);
+    setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"  检测时间"_s, u"备注"_s});
+}
+
+void frmTeckCheckList::Form_Load()
+{
+    setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"  检测时间"_s, u"备注"_s});
+    cmdOk->setVisible(fromDispatchCentre());
+    VehicleService vehicles(*m_station.db);
+    const RecordSet v = vehicles.QueryVehicles(m_station.context, u" license = "_s + SqlLiteral(m_szLicense),
+                                               QString(), NoDate(), true);
+    if (v.RecordCount() == 0)
+        return;
+    lblBusKind->setText(v.valueAt(0, u"model_id"_s).toString());
+    lblCompany->setText(BracketInner(v.valueAt(0, u"company_name"_s).toString()));
+    lblLicenseID->setText(v.valueAt(0, u"license"_s).toString());
+    lblBusCode->setText(v.valueAt(0, u"license_id"_s).toString());
+
+    const bool fromStation = m_szParentForm == u"frmTechCheck"_s;
+    CheckService checks(*m_station.db);
+    const RecordSet rs = fromStation
+        ? checks.QueryConditionCheckRecords(m_station.context, m_dtBusDate, m_szLicense, m_nCount)
+        : checks.QueryTripConditionChecks(m_station.context, m_dtBusDate, m_szBusID, m_szLicense);
+    vsList->setRows(1);
+    if (rs.RecordCount() == 0)
+        SetThreeColourLamp(lblStatus, 0);
+    for (int i = 0; i < rs.RecordCount(); ++i) {
+        const int r = vsList->addRow();
+        const int status = rs.valueAt(i, u"cond_status"_s).toInt();
+        SetLampCell(vsList, r, 0, status);
+        vsList->setTextMatrix(r, 2, rs.valueAt(i, u"cond_checker"_s).toString());
+        vsList->setTextMatrix(r, 3, LongDateTime(rs.valueAt(i, u"cond_time"_s).toDateTime()));
+        SetThreeColourLamp(lblStatus, status);
+        if (fromStation) {
+            vsList->setTextMatrix(r, 1, rs.valueAt(i, u"cond_index"_s).toString());
+            vsList->setTextMatrix(r, 4, rs.valueAt(i, u"check_cause"_s).toString());
+        }
+    }
+    vsList->autoSize(0, vsList->cols() - 1);
+}
+
+void frmTeckCheckList::cmdOk_Click()
+{
+    if (!fromDispatchCentre())
+        return;
+    forcePass([this] {
+        CheckService checks(*m_station.db);
+        checks.ForcePassConditionCheck(m_station.context, m_dtBusDate, 0, m_szBusID, lblLicenseID->text(),
+                                       m_env.clock->now(), 2, m_station.session->GetOperatorName(), QString(),
+                                       m_station.session->GetUnitCode());
+    });
+}
+
+// ------------------------------------------------------------ trip header
+
+TripRecordList::TripRecordList(const Env &env, StationContext &station, const QString &formName,
+                               const QString &title, QWidget *parent)
+    : CheckRecordList(env, station, formName, title, parent)
+{
+    lblBusID = AddCaptionedLabel(this, m_header, 0, 0, u"车次:"_s, u"lblBusID"_s);
+    lblEndStation = AddCaptionedLabel(this, m_header, 0, 2, u"到站:"_s, u"lblEndStation"_s);
+    lblCompany = AddCaptionedLabel(this, m_header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
+    lblLicenseID = AddCaptionedLabel(this, m_header, 1, 2, u"车号:"_s, u"lblLicenseID"_s);
+    lblStartTime = AddCaptionedLabel(this, m_header, 2, 0, u"发车时间:"_s, u"lblStartTime"_s);
+}
+
+bool TripRecordList::loadTrip(const QString &unitCode, int *luggageStatus)
+{
+    // Without a trip code the day's first trip would stand in for it.
+    if (m_szBusID.trimmed().isEmpty())
+        return false;
+    CheckService checks(*m_station.db);
+    const RecordSet t = checks.QueryDayTrips(m_station.context, m_dtBusDate, m_szBusID, QString(), QString(),
+                                             QString(), QVariant(), 1, unitCode);
+    if (t.RecordCount() == 0)
+        return false;
+    lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
+    lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());
+    lblCompany->setText(t.valueAt(0, u"transport_company_short_name"_s).toString());
+    lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
+    lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
+    if (luggageStatus)
+        *luggageStatus = t.valueAt(0, u"luggage_check_status"_s).toInt();
+    return true;
+}
+
+// ------------------------------------------------------------- appearance
+
+frmFaceCheckList::frmFaceCheckList(const Env &env, StationContext &station, QWidget *parent)
+    : TripRecordList(env, station, u"frmFaceCheckList"_s, u"车容检验记录"_s, parent)
+{
+    setWindowTitle(u"车容检查明细"_s);
+    cmdForcePass = new QPushButton(u"强行通过(&O)"_s);
+    cmdForcePass->setObjectName(u"cmdForcePass"_s);
+    cmdForcePass->setVisible(false);
+    m_buttons->insertWidget(1, cmdForcePass);
+    connect(cmdForcePass, &QPushButton::clicked, this, &frmFaceCheckList::cmdForcePass_Click);
+    setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"检测时间"_s});
+}
+
+void frmFaceCheckList::Form_Load()
+{
+    setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"检测时间"_s});
+    if (loadTrip(QString(), nullptr)) {
+        CheckService checks(*m_station.db);
+        const RecordSet rs = checks.QueryTripAppearanceChecks(m_station.context, m_dtBusDate, m_szBusID);
+        SetThreeColourLamp(lblStatus, 0);
+        for (int i = 0; i < rs.RecordCount(); ++i) {
+            const int r = vsList->addRow();
+            const int status = rs.valueAt(i, u"check_status"_s).toInt();
+            SetLampCell(vsList, r, 0, status);
+            vsList->setTextMatrix(r, 1, rs.valueAt(i, u"face_index"_s).toString());
+            vsList->setTextMatrix(r, 2, rs.valueAt(i, u"checker"_s).toString());
+            vsList->setTextMatrix(r, 3, ShortDateTime(rs.valueAt(i, u"check_time"_s).toDateTime()));
+            SetThreeColourLamp(lblStatus, status);
+        }
+        vsList->autoSize(0, vsList->cols() - 1);
+    }
+    cmdForcePass->setVisible(fromDispatchCentre());
+}
+
+void frmFaceCheckList::cmdForcePass_Click()
+{
+    if (!fromDispatchCentre())
+        return;
+    forcePass([this] {
+        CheckService checks(*m_station.db);
+        const QDateTime start = ParseDateTime(lblStartTime->text());
+        if (!start.isValid())
+            throw ServiceError(svcerr::BadArgument, u"车次的发车时间不明，不能强行通过"_s);
+        checks.ForcePassAppearanceCheck(m_station.context, QDateTime(start.date(), QTime(0, 0)), lblBusID->text(),
+                                        lblLicenseID->text(), m_env.clock->now(), 1,
+                                        m_station.session->GetOperatorName(), QString(),
+                                        m_station.session->GetUnitCode());
+    });
+}
+
+// ---------------------------------------------------------------- luggage
+
+frmLugCheckList::frmLugCheckList(const Env &env, StationContext &station, QWidget *parent)
+    : TripRecordList(env, station, u"frmLugCheckList"_s, u"行包件数核对记录"_s, parent)
+{
+    setWindowTitle(u"行包件数核对记录"_s);
+    setupGrid({u"站点"_s, u"受理件数"_s, u"签发件数"_s});
+}
+
+void frmLugCheckList::Form_Load()
+{
+    setupGrid({u"站点"_s, u"受理件数"_s, u"签发件数"_s});
+    int luggage = 0;
+    if (loadTrip(m_station.session->GetUnitCode(), &luggage))
+        SetThreeColourLamp(lblStatus, luggage);
+    CheckService checks(*m_station.db);
+    const RecordSet rs = checks.QueryLuggageCounts(m_station.context, m_dtBusDate, m_szBusID);
+    vsList->setRows(1);
+    for (int i = 0; i < rs.RecordCount(); ++i)
+        vsList->addRow({rs.valueAt(i, u"station_name"_s).toString(), rs.valueAt(i, u"accept_count"_s).toString(),
+                        rs.valueAt(i, u"send_count"_s).toString()});
+    vsList->autoSize(0, vsList->cols() - 1);
+}
+
+} // namespace cg

@@ -1,0 +1,226 @@
+// The record windows: records by opener, the header lamp, the forced pass
+// offered to the dispatch centre only, and members set by name through the
+// form registry before the window loads.
+
+#include "inspectionfixture.h"
+
+#include "common/formregistry.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "services/checkservice.h"
+#include "vehicle_check/checklists.h"
+#include "vehicle_check/vehiclecheckforms.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+
+void seed(test::InspectionStation &st)
+{
+    st.db.exec(u"INSERT INTO vehicles (license_id, license, company_name, ic_card_id, model_id) "
+               u"VALUES ('V1', '粤A10001', 'C01[天河运输]', '0000000001', '宇通ZK6120')"_s);
+    st.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_id, license_tag_no, end_station_name, "
+               u"transport_company_short_name, luggage_check_status, unit_code) "
+               u"VALUES (?, 'K001', ?, 'V1', '粤A10001', '佛山', '天河', 2, '440101')"_s,
+               {today(), today().addSecs(8 * 3600 + 5 * 60)});
+}
+
+void condCheck(test::InspectionStation &st, int index, int status, const QString &cause)
+{
+    const QDateTime t = QDateTime::currentDateTime().addSecs(-600 + index);
+    st.db.exec(u"INSERT INTO condition_checks (license_id, license, check_date, cond_index, cond_status, "
+               u"cond_checker, cond_time, check_cause, started_at) VALUES ('V1', '粤A10001', ?, ?, ?, '李检', ?, ?, ?)"_s,
+               {today(), index, status, t, cause, t});
+}
+
+template <typename Form>
+std::unique_ptr<Form> open(test::InspectionStation &st, const QVariantMap &members)
+{
+    auto f = std::make_unique<Form>(st.env, st.station);
+    for (auto it = members.begin(); it != members.end(); ++it)
+        f->setProperty(it.key().toLatin1().constData(), it.value());
+    f->show();
+    return f;
+}
+
+} // namespace
+
+class TestCheckLists : public QObject {
+    Q_OBJECT
+private slots:
+    void conditionRecordsByOpener_data()
+    {
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QStringList>("indexes");
+        QTest::addColumn<QStringList>("causes");
+        QTest::newRow("condition station") << u"frmTechCheck"_s << QStringList{u"1"_s, u"2"_s}
+                                           << QStringList{u"不合格条目:灯光"_s, u"无"_s};
+        QTest::newRow("gate") << u"frmOutCheck"_s << QStringList{u""_s, u""_s} << QStringList{u""_s, u""_s};
+    }
+    void conditionRecordsByOpener()
+    {
+        QFETCH(QString, parent);
+        QFETCH(QStringList, indexes);
+        QFETCH(QStringList, causes);
+        test::InspectionStation st;
+        seed(st);
+        condCheck(st, 1, 2, u"不合格条目:灯光"_s);
+        condCheck(st, 2, 1, u"无"_s);
+        auto f = open<frmTeckCheckList>(st, {{u"m_szParentForm"_s, parent}, {u"m_szLicense"_s, u"粤A10001"_s},
+                                             {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s},
+                                             {u"m_nCount"_s, 2}});
+        QCOMPARE(f->lblLicenseID->text(), u"粤A10001"_s);
+        QCOMPARE(f->lblCompany->text(), u"天河运输"_s);
+        QCOMPARE(f->lblBusKind->text(), u"宇通ZK6120"_s);
+        QCOMPARE(f->lblBusCode->text(), u"V1"_s);
+        QCOMPARE(f->vsList->dataRows(), 2);
+        QCOMPARE(f->vsList->textMatrix(0, 3), u"  检测时间"_s);
+        QVERIFY(IsLampRed(f->vsList, 1, 0));
+        QVERIFY(IsLampGreen(f->vsList, 2, 0));
+        QCOMPARE(f->vsList->textMatrix(1, 2), u"李检"_s);
+        QVERIFY(f->vsList->textMatrix(1, 3).contains(u"年"_s));
+        for (int r = 0; r < 2; ++r) {
+            QCOMPARE(f->vsList->textMatrix(r + 1, 1), indexes[r]);
+            QCOMPARE(f->vsList->textMatrix(r + 1, 4), causes[r]);
+        }
+        // The last record decides the header lamp.
+        QCOMPARE(LampLabelColor(f->lblStatus), LampGreen);
+        QVERIFY(!f->cmdOk->isVisible());
+    }
+
+    void noRecordsTurnTheLampYellow()
+    {
+        test::InspectionStation st;
+        seed(st);
+        frmTeckCheckList f(st.env, st.station);
+        f.m_szParentForm = u"frmTechCheck"_s;
+        f.m_szLicense = u"粤A10001"_s;
+        f.m_dtBusDate = today();
+        SetLampLabel(f.lblStatus, 1); // the opener's colour
+        f.show();
+        QCOMPARE(f.vsList->dataRows(), 0);
+        QCOMPARE(LampLabelColor(f.lblStatus), LampYellow);
+    }
+
+    void forcedPass_data()
+    {
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("written");
+        QTest::newRow("dispatch centre, Yes") << u"frmEnvBusDesk"_s << int(MsgAnswer::Yes) << 1;
+        QTest::newRow("dispatch centre, No") << u"frmEnvBusDesk"_s << int(MsgAnswer::No) << 0;
+        QTest::newRow("gate never") << u"frmOutCheck"_s << int(MsgAnswer::Yes) << 0;
+    }
+    void forcedPass()
+    {
+        QFETCH(QString, parent);
+        QFETCH(int, answer);
+        QFETCH(int, written);
+        test::InspectionStation st;
+        seed(st);
+        condCheck(st, 1, 2, u"灯光"_s);
+        st.db.exec(u"INSERT INTO appearance_checks (bus_date, bus_id, license, face_index, check_status, checker, "
+                   u"check_time) VALUES (?, 'K001', '粤A10001', 1, 2, '赵检', ?)"_s,
+                   {today(), QDateTime::currentDateTime()});
+        const QVariantMap members = {{u"m_szParentForm"_s, parent}, {u"m_szLicense"_s, u"粤A10001"_s},
+                                     {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}};
+        auto cond = open<frmTeckCheckList>(st, members);
+        auto face = open<frmFaceCheckList>(st, members);
+        QCOMPARE(cond->cmdOk->isVisible(), written || answer == int(MsgAnswer::No));
+        QCOMPARE(face->cmdForcePass->isVisible(), cond->cmdOk->isVisible());
+        st.messages.script = {MsgAnswer(answer), MsgAnswer(answer)};
+        cond->cmdOk_Click();
+        face->cmdForcePass_Click();
+        QCOMPARE(st.count(u"SELECT COUNT(*) FROM forced_releases WHERE pass_type = 2 AND operator_name = '王工'"_s),
+                 written);
+        QCOMPARE(st.count(u"SELECT COUNT(*) FROM forced_releases WHERE pass_type = 1 AND bus_id = 'K001'"_s), written);
+        QCOMPARE(st.count(u"SELECT COUNT(*) FROM condition_checks WHERE cond_status = 5"_s), written);
+        if (parent == u"frmEnvBusDesk"_s) {
+            QCOMPARE(st.messages.boxes.size(), 2);
+            QCOMPARE(st.messages.boxes[0].spec.text, u"是否要强行通过？"_s);
+            QCOMPARE(st.messages.boxes[0].spec.title, u"注意"_s);
+            QVERIFY(!cond->isVisible()); // closed on Yes and No alike
+            QVERIFY(!face->isVisible());
+            QCOMPARE(cond->m_IsOk, bool(written));
+        } else {
+            QVERIFY(st.messages.boxes.isEmpty());
+        }
+    }
+
+    void appearanceRecords()
+    {
+        test::InspectionStation st;
+        seed(st);
+        CheckService svc(st.db);
+        svc.AddAppearanceCheckResult(st.station.context, today(), u"K001"_s, u"粤A10001"_s,
+                                     QDateTime::currentDateTime(), false, u"赵检"_s);
+        svc.UpdateAppearanceCheckResult(st.station.context, today(), u"K001"_s, u"粤A10001"_s,
+                                        QDateTime::currentDateTime(), true, u"钱检"_s);
+        auto f = open<frmFaceCheckList>(st, {{u"m_szParentForm"_s, u"frmFaceCheck"_s},
+                                             {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}});
+        QCOMPARE(f->windowTitle(), u"车容检查明细"_s);
+        QCOMPARE(f->lblEndStation->text(), u"佛山"_s);
+        QCOMPARE(f->lblStartTime->text(), today().toString(u"yyyy-MM-dd"_s) + u" 08:05"_s);
+        QCOMPARE(f->vsList->dataRows(), 2);
+        QCOMPARE(f->vsList->textMatrix(2, 1), u"2"_s);
+        QCOMPARE(f->vsList->textMatrix(2, 2), u"钱检"_s);
+        QCOMPARE(LampLabelColor(f->lblStatus), LampGreen);
+        QVERIFY(!f->cmdForcePass->isVisible());
+    }
+
+    void luggageCounts()
+    {
+        test::InspectionStation st;
+        seed(st);
+        st.db.exec(u"INSERT INTO luggage_counts (bus_date, bus_id, seq, station_name, accept_count, send_count) "
+                   u"VALUES (?, 'K001', 1, '佛山', 3, 2), (?, 'K001', 2, '江门', 0, 0), (?, 'K009', 1, '肇庆', 5, 5)"_s,
+                   {today(), today(), today()});
+        auto f = open<frmLugCheckList>(st, {{u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}});
+        QCOMPARE(f->vsList->dataRows(), 2);
+        QCOMPARE(f->vsList->textMatrix(1, 1), u"3"_s);
+        QCOMPARE(f->vsList->textMatrix(2, 0), u"江门"_s);
+        QCOMPARE(LampLabelColor(f->lblStatus), LampRed); // luggage_check_status 2
+        // A trip missing from the timetable still shows its counts.
+        auto g = open<frmLugCheckList>(st, {{u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K009"_s}});
+        QCOMPARE(g->lblBusID->text(), QString());
+        QCOMPARE(g->vsList->dataRows(), 1);
+    }
+
+    void membersThroughTheRegistry()
+    {
+        test::InspectionStation st;
+        seed(st);
+        condCheck(st, 1, 1, u"无"_s);
+        FormRegistry registry;
+        RegisterVehicleCheckForms(registry, st.env, st.station);
+        for (const char *name : {"frmBaseDefine", "frmCondCheckItem", "frmTeckCheckList", "frmFaceCheckList",
+                                 "frmLugCheckList"})
+            QVERIFY2(registry.contains(QString::fromLatin1(name)), name);
+        int rows = -1;
+        registry.setBeforeShowHook([&](QWidget *w) {
+            QTimer::singleShot(0, w, [&rows, w] {
+                rows = w->findChild<FlexGrid *>(u"vsList"_s)->dataRows();
+                w->close();
+            });
+        });
+        const QVariantMap result = registry.runModal(nullptr, u"frmTeckCheckList"_s,
+                                                     {{u"m_szParentForm"_s, u"frmEnvBusDesk"_s},
+                                                      {u"m_szLicense"_s, u"粤A10001"_s},
+                                                      {u"m_dtBusDate"_s, today()},
+                                                      {u"m_szBusID"_s, u"K001"_s}});
+        QCOMPARE(rows, 1);
+        QCOMPARE(result.value(u"m_szLicense"_s).toString(), u"粤A10001"_s);
+        QCOMPARE(result.value(u"m_IsOk"_s).toBool(), false);
+    }
+};
+
+QTEST_MAIN(TestCheckLists)
+#include "tst_checklists.moc"
