@@ -76,6 +76,7 @@ private slots:
     void initialise_codes_data();
     void initialise_codes();
     void events_orderAndShutdown();
+    void autoIdentify_reportsEachCapture();
     void freeCache_invalidatesHandle();
     void images_bitmapAndDrawing();
     void enrolTemplateTextForFinger_isReproducible();
@@ -562,6 +563,32 @@ void tst_fingerprint::events_orderAndShutdown()
     reader.setState(SimulatedFingerReader::State::Disconnected);
     reader.press(driverKey(9));
     QVERIFY(events.isEmpty());
+}
+
+void tst_fingerprint::autoIdentify_reportsEachCapture()
+{
+    SimulatedFingerReader reader(7);
+    SimulatedFingerprintEngine engine(&reader);
+    QCOMPARE(engine.Initialise(), 0);
+    QSignalSpy identified(&engine, &FingerprintEngine::Identified);
+    quint32 cache = engine.CreateCache();
+    for (int i = 0; i < 30; ++i)
+        engine.AddTemplateText(cache, 100 + i, EnrolTemplateTextForFinger(driverKey(i), 1));
+
+    reader.press(driverKey(3));
+    QCOMPARE(identified.count(), 0); // off by default
+
+    engine.SetAutoIdentify(true);
+    reader.press(driverKey(3));
+    reader.pressUnknown();
+    QCOMPARE(identified.count(), 2);
+    QCOMPARE(identified[0][0].toInt(), 103);
+    QVERIFY(identified[0][1].toInt() >= engine.Threshold());
+    QCOMPARE(identified[1][0].toInt(), -1);
+
+    engine.FreeCache(cache); // nothing to search: no report, no crash
+    reader.press(driverKey(3));
+    QCOMPARE(identified.count(), 2);
 }
 
 void tst_fingerprint::freeCache_invalidatesHandle()
