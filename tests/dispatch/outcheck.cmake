@@ -10,3 +10,8 @@ cg_test(tst_outcheck
   DEPS cg_dispatch cg_dbtestenv
   LABELS dispatch)
 add_dependencies(tst_outcheck outcheck_peer)
+
+cg_test(tst_outcheck_service
+  SOURCES tst_outcheck_service.cpp tst_outcheck_fixture.h
+  DEPS cg_services cg_dbtestenv
+  LABELS dispatch)

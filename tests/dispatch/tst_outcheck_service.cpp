@@ -1,0 +1,247 @@
+// The departure gate's data-service operations on both backends: the
+// departing trip, the check summary, allow / forbid with their event, and a
+// trip's drivers.
+#include "tst_outcheck_fixture.h"
+
+#include "common/dates.h"
+#include "services/checkservice.h"
+#include "services/dbtestenv.h"
+#include "services/driverservice.h"
+#include "services/serviceerror.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+QString decide(CheckService &s, const QString &busId, const QString &plate, const QString &card, int status,
+               const QString &before = u"30"_s)
+{
+    return s.SetDepartureStatus(test::kGateCtx, test::gateDay(), busId, plate, u"王门检"_s,
+                                FormatDateTime(test::gateNow()), {}, {}, status, card, before, u"440101"_s,
+                                busId.isEmpty() ? false : true);
+}
+
+QString events(Database &db)
+{
+    QStringList out;
+    const RecordSet rs =
+        db.select(u"SELECT event, bus_id, lamp FROM check_events WHERE event = 'SchemeExCheck' ORDER BY id"_s);
+    for (int r = 0; r < rs.RecordCount(); ++r)
+        out << rs.valueAt(r, u"bus_id"_s).toString() + u":"_s + rs.valueAt(r, u"lamp"_s).toString();
+    return out.join(u' ');
+}
+
+void addBackendColumn() { QTest::addColumn<QString>("backend"); }
+
+} // namespace
+
+class TstOutCheckService : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void departingTrip_data();
+    void departingTrip();
+    void allowRecordsDepartureAndEvent_data();
+    void allowRecordsDepartureAndEvent();
+    void forbidAnswersTrue_data() { test::TestDatabase::addBackendRows(); }
+    void forbidAnswersTrue();
+    void refusals_data();
+    void refusals();
+    void failedEventRecordsNothing_data() { test::TestDatabase::addBackendRows(); }
+    void failedEventRecordsNothing();
+    void checkText_data() { test::TestDatabase::addBackendRows(); }
+    void checkText();
+    void tripDrivers_data() { test::TestDatabase::addBackendRows(); }
+    void tripDrivers();
+};
+
+void TstOutCheckService::departingTrip_data()
+{
+    addBackendColumn();
+    QTest::addColumn<QString>("plate");
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<int>("before");
+    QTest::addColumn<QString>("expected");
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        const auto row = [&](const char *n) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), n) << b; };
+        // K004 started 20 minutes ago but is already out.
+        row("departed trip skipped") << u"粤A10001"_s << u""_s << 30 << u"K001"_s;
+        row("by card") << u""_s << u"0000000002"_s << 30 << u"K002"_s;
+        row("rolling trip") << u"粤B20003"_s << u""_s << 30 << u"R01-1"_s;
+        row("outside a short window") << u"粤B20003"_s << u""_s << 15 << u""_s;
+        row("wide window: earliest first") << u"粤B20003"_s << u""_s << 200 << u"R01-1"_s;
+        row("unknown card") << u""_s << u"9999999999"_s << 30 << u""_s;
+    }
+}
+
+void TstOutCheckService::departingTrip()
+{
+    CG_FRESH_DB(db);
+    QFETCH(QString, plate);
+    QFETCH(QString, card);
+    QFETCH(int, before);
+    QFETCH(QString, expected);
+    test::seedGate(db);
+    CheckService s(db);
+    const RecordSet rs = s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), plate, card, before,
+                                              u"440101"_s);
+    QCOMPARE(rs.RecordCount() > 0 ? rs.valueAt(0, u"bus_id"_s).toString() : QString(), expected);
+}
+
+void TstOutCheckService::allowRecordsDepartureAndEvent_data()
+{
+    addBackendColumn();
+    QTest::addColumn<QString>("busId");
+    QTest::addColumn<QString>("plate");
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QString>("expected");
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        const auto row = [&](const char *n) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), n) << b; };
+        row("card") << u""_s << u""_s << u"0000000001"_s << u"K001"_s;
+        row("plate") << u""_s << u"粤A10002"_s << u""_s << u"K002"_s;
+        row("named timetable trip") << u"K003"_s << u"粤B20003"_s << u""_s << u"K003"_s;
+        row("named rolling trip") << u"R01-2"_s << u""_s << u""_s << u"R01-2"_s;
+    }
+}
+
+void TstOutCheckService::allowRecordsDepartureAndEvent()
+{
+    CG_FRESH_DB(db);
+    QFETCH(QString, busId);
+    QFETCH(QString, plate);
+    QFETCH(QString, card);
+    QFETCH(QString, expected);
+    test::seedGate(db);
+    CheckService s(db);
+    QCOMPARE(decide(s, busId, plate, card, 1), expected);
+    QCOMPARE(events(db), expected + u":1"_s);
+    const QString stored = expected.section(u'-', 0, 0), serial = expected.section(u'-', 1);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures WHERE bus_id = ? AND bus_serial_no = COALESCE(?, '') AND status = 1 "
+                       u"AND operator_name = '王门检' AND decided_at = ?"_s,
+                       {stored, serial, test::gateNow()})
+                 .toInt(),
+             1);
+    const QString table = serial.isEmpty() ? u"trips"_s : u"rolling_trips"_s;
+    QCOMPARE(db.scalar(u"SELECT out_status FROM %1 WHERE bus_id = ? AND exit_time = ?"_s.arg(table),
+                       {stored, test::gateNow()})
+                 .toInt(),
+             1);
+    // Swiped again: the trip is out, the vehicle has nothing more to leave on.
+    if (busId.isEmpty())
+        QVERIFY(decide(s, busId, plate, card, 1).startsWith(u'#'));
+}
+
+void TstOutCheckService::forbidAnswersTrue()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    CheckService s(db);
+    QCOMPARE(decide(s, u"K004"_s, u"粤A10001"_s, QString(), 2), u"True"_s);
+    QCOMPARE(db.scalar(u"SELECT out_status FROM trips WHERE bus_id = 'K004' AND exit_time IS NULL"_s).toInt(), 2);
+    QCOMPARE(events(db), u"K004:2"_s);
+}
+
+void TstOutCheckService::refusals_data()
+{
+    addBackendColumn();
+    QTest::addColumn<QString>("busId");
+    QTest::addColumn<QString>("plate");
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("refusal");
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        const auto row = [&](const char *n) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), n) << b; };
+        row("no such trip") << u"K404"_s << u""_s << u""_s << 1 << u"没有车次 K404"_s;
+        row("no such rolling serial") << u"R01-9"_s << u""_s << u""_s << 2 << u"没有车次 R01-9"_s;
+        row("unknown card") << u""_s << u""_s << u"9999999999"_s << 1 << u"没有登记的车辆"_s;
+        row("nothing departing") << u""_s << u"粤Z00000"_s << u""_s << 1 << u"没有待出站的车次"_s;
+    }
+}
+
+void TstOutCheckService::refusals()
+{
+    CG_FRESH_DB(db);
+    QFETCH(QString, busId);
+    QFETCH(QString, plate);
+    QFETCH(QString, card);
+    QFETCH(int, status);
+    QFETCH(QString, refusal);
+    test::seedGate(db);
+    CheckService s(db);
+    const QString answer = decide(s, busId, plate, card, status);
+    QVERIFY2(answer.startsWith(u'#') && answer.contains(refusal), qUtf8Printable(answer));
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures"_s).toInt(), 0);
+    QCOMPARE(events(db), QString());
+    QVERIFY_THROWS_EXCEPTION(ServiceError, decide(s, u"K001"_s, QString(), QString(), 3));
+    QVERIFY_THROWS_EXCEPTION(ServiceError, decide(s, QString(), u"粤A10001"_s, QString(), 1, u"半小时"_s));
+}
+
+void TstOutCheckService::failedEventRecordsNothing()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    db.exec(u"DROP TABLE check_events"_s);
+    CheckService s(db);
+    QVERIFY_THROWS_EXCEPTION(ServiceError, decide(s, QString(), u"粤A10001"_s, QString(), 1));
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures"_s).toInt(), 0);
+    QCOMPARE(db.scalar(u"SELECT out_status FROM trips WHERE bus_id = 'K001'"_s).toInt(), 0);
+}
+
+void TstOutCheckService::checkText()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
+            u"VALUES (?, 'K001', 'D01', '张一', ?), (?, 'K001', 'D02', '李二', ?)"_s,
+            {test::gateDay(), test::gateNow().addSecs(-600), test::gateDay(), test::gateNow().addSecs(-300)});
+    CheckService s(db);
+    const QString text =
+        s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), QString(), u"0000000001"_s, 30,
+                                u"440101"_s);
+    QCOMPARE(text.left(7), u"[出站检查] "_s);
+    const QString shown = text.mid(7);
+    for (const QString &part : {u"车次：K001"_s, u"车牌号：粤A10001"_s, u"张一、李二"_s, u"路单：已签发"_s,
+                                u"售票：30 人  检票：12 人"_s})
+        QVERIFY2(shown.contains(part), qUtf8Printable(shown));
+    const QString none = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), u"粤B20003"_s,
+                                                 QString(), 10, u"440101"_s);
+    QCOMPARE(none.left(7), u"[出站检查] "_s);
+    QVERIFY2(none.contains(u"没有待出站的车次"_s), qUtf8Printable(none));
+}
+
+void TstOutCheckService::tripDrivers()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    db.exec(u"INSERT INTO drivers (driver_id, driver_name, fng_value, fng_value1) VALUES "
+            u"('D01', '张一', 'T1A', 'T1B'), ('D02', '李二', 'T2A', NULL), ('D03', '赵三', 'T3A', 'T3B')"_s);
+    const QDateTime day = test::gateDay();
+    db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) VALUES "
+            u"('V1', 'D01', '张一', ?, ?), ('V1', 'D02', '李二', ?, ?)"_s,
+            {day.addDays(-5), day.addDays(5), day.addDays(-5), day.addDays(5)});
+    db.exec(u"INSERT INTO substitutions (license_id, driver_id, arrangement_start, substitute_id, start_date, "
+            u"end_date) VALUES ('V1', 'D01', ?, 'D03', ?, ?)"_s,
+            {day.addDays(-5), day, day});
+    DriverService drivers(db);
+    const auto list = [&](const QString &bus) {
+        QStringList out;
+        const RecordSet rs = drivers.QueryTripDrivers(test::kGateCtx, u"粤A10001"_s, bus);
+        for (int r = 0; r < rs.RecordCount(); ++r)
+            out << QStringList{rs.valueAt(r, u"driver_no"_s).toString(), rs.valueAt(r, u"finger_value1"_s).toString(),
+                               rs.valueAt(r, u"finger_value2"_s).toString(), rs.valueAt(r, u"finger_value4"_s).toString()}
+                       .join(u'/');
+        return out;
+    };
+    // Nobody checked in: arranged drivers, D01 replaced by his substitute today.
+    QCOMPARE(list(u"K001"_s), (QStringList{u"D02/T2A//"_s, u"D03/T3A/T3B/"_s}));
+    db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
+            u"VALUES (?, 'K001', 'D01', '张一', ?)"_s,
+            {day, test::gateNow()});
+    QCOMPARE(list(u"K001"_s), QStringList{u"D01/T1A/T1B/"_s});
+}
+
+QTEST_MAIN(TstOutCheckService)
+#include "tst_outcheck_service.moc"
