@@ -63,6 +63,8 @@ frmDriverVerify::frmDriverVerify(const Env &env, StationContext &station, QWidge
 {
     setObjectName(u"frmDriverVerify"_s);
     setWindowTitle(u"驾驶员指纹报班"_s);
+    // The station runs full-screen on the touch terminal.
+    setWindowState(windowState() | Qt::WindowFullScreen);
     m_library = new DriverFingerLibrary(m_station, this);
     m_singleLibrary = new DriverFingerLibrary(m_station, this);
     if (FingerprintEngine *engine = m_library->engine())
