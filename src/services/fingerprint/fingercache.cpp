@@ -70,21 +70,25 @@ int strongestPile(const quint8 *votes)
 
 } // namespace
 
-IdentificationCache::IdentificationCache()
-    : m_index(KeyCount)
-{
-}
+constexpr int SegmentBits = 12;
+constexpr int SegmentSize = 1 << SegmentBits;
+constexpr int PositionStep = 5;
+
+IdentificationCache::IdentificationCache() = default;
 
 void IdentificationCache::add(int id, const FingerTemplate &t)
 {
-    const quint64 slot = quint64(m_templates.size());
+    const int slot = int(m_templates.size());
     m_ids.push_back(id);
     m_templates.push_back(Prepare(t));
     const PreparedTemplate &p = m_templates.back();
+    if (slot % SegmentSize == 0)
+        m_segments.emplace_back(KeyCount);
+    auto &index = m_segments.back();
     for (int i = 0; i < int(p.points.size()); ++i) {
         const Point &pt = p.points[i];
-        const quint64 where = quint64(int(pt.x)) << 20 | quint64(int(pt.y)) << 8
-                              | quint64(RadiansToDirection(pt.theta));
+        const quint32 entry = quint32(slot % SegmentSize) << 20 | quint32(int(pt.x) / PositionStep) << 13
+                              | quint32(int(pt.y) / PositionStep) << 6 | quint32(pt.direction >> 2);
         for (int q = 0; q < p.neighbourCounts[i]; ++q) {
             const Neighbour &nb = p.neighbours[i][q];
             const int d = int(nb.distance / DistanceBin);
@@ -93,7 +97,7 @@ void IdentificationCache::add(int id, const FingerTemplate &t)
             const int a = int(nb.bearing / AngleBin) % AngleBins;
             const int b = int(nb.turn / AngleBin) % AngleBins;
             const int types = pt.type * 2 + p.points[nb.index].type;
-            m_index[keyOf(d, a, b, types)].push_back(slot << 32 | where);
+            index[keyOf(d, a, b, types)].push_back(entry);
         }
     }
 }
@@ -119,10 +123,11 @@ std::vector<int> IdentificationCache::shortlist(const PreparedTemplate &probe) c
     // Every index list the probe's features look up, with what a hit on it
     // needs to place its vote.
     struct Lookup {
-        const std::vector<quint64> *entries;
-        size_t next;
+        int key;
         int direction;
         float ux, uy; // from the probe minutia to the probe's centre
+        const std::vector<quint32> *entries = nullptr;
+        size_t next = 0;
     };
     std::vector<Lookup> lookups;
     for (int i = 0; i < int(probe.points.size()); ++i) {
@@ -139,49 +144,59 @@ std::vector<int> IdentificationCache::shortlist(const PreparedTemplate &probe) c
                 if (dd < 0 || dd >= DistanceBins)
                     continue;
                 for (int aa : a)
-                    for (int bb : b) {
-                        const auto &entries = m_index[keyOf(dd, (aa + AngleBins) % AngleBins,
-                                                            (bb + AngleBins) % AngleBins, types)];
-                        if (!entries.empty())
-                            lookups.push_back({&entries, 0, dir, cx - pt.x, cy - pt.y});
-                    }
+                    for (int bb : b)
+                        lookups.push_back({keyOf(dd, (aa + AngleBins) % AngleBins, (bb + AngleBins) % AngleBins,
+                                                 types),
+                                           dir, cx - pt.x, cy - pt.y});
             }
         }
     }
 
     // Templates are voted for a block at a time, so that the block's vote
-    // space stays in the processor's cache. Index lists are in slot order;
-    // each lookup walks on where the previous block left it.
+    // space stays in the processor's cache. Index lists are in template
+    // order; each lookup walks on where the previous block left it.
     constexpr int Block = 256;
     m_votes.assign(size_t(Block) * VotesPerTemplate, 0);
     std::vector<std::pair<int, int>> support(static_cast<size_t>(n));
-    for (int first = 0; first < n; first += Block) {
-        const quint64 end = quint64(std::min(n, first + Block));
+    for (int seg = 0; seg < int(m_segments.size()); ++seg) {
         for (Lookup &l : lookups) {
-            const auto &entries = *l.entries;
-            size_t k = l.next;
-            for (; k < entries.size(); ++k) {
-                const quint64 e = entries[k];
-                if ((e >> 32) >= end)
-                    break;
-                const int rot = qint8(quint8(int(e & 0xff) - l.direction));
-                if (rot > MaxRotationSteps || rot < -MaxRotationSteps)
-                    continue;
-                const float c = cosOf[rot + MaxRotationSteps], s = sinOf[rot + MaxRotationSteps];
-                const float ex = float((e >> 20) & 0xfff), ey = float((e >> 8) & 0xfff);
-                const int x = std::clamp(int(ex + c * l.ux - s * l.uy) / CellSize, 0, Cells - 1);
-                const int y = std::clamp(int(ey + s * l.ux + c * l.uy) / CellSize, 0, Cells - 1);
-                const int t = (rot + MaxRotationSteps) * TurnBins / (2 * MaxRotationSteps + 1);
-                quint8 &v = m_votes[size_t(int(e >> 32) - first) * VotesPerTemplate + (t * Cells + y) * Cells + x];
-                if (v < 255)
-                    ++v;
-            }
-            l.next = k;
+            l.entries = &m_segments[seg][l.key];
+            l.next = 0;
         }
-        for (int s = first; s < int(end); ++s) {
-            quint8 *v = m_votes.data() + size_t(s - first) * VotesPerTemplate;
-            support[s] = {strongestPile(v), s};
-            std::fill(v, v + VotesPerTemplate, quint8(0));
+        const int segFirst = seg * SegmentSize;
+        const int segEnd = std::min(n, segFirst + SegmentSize);
+        for (int first = segFirst; first < segEnd; first += Block) {
+            const int end = std::min(segEnd, first + Block);
+            const quint32 endInSegment = quint32(end - segFirst);
+            const int firstInSegment = first - segFirst;
+            for (Lookup &l : lookups) {
+                const auto &entries = *l.entries;
+                size_t k = l.next;
+                for (; k < entries.size(); ++k) {
+                    const quint32 e = entries[k];
+                    if ((e >> 20) >= endInSegment)
+                        break;
+                    const int rot = qint8(quint8(int((e & 63) << 2) + 2 - l.direction));
+                    if (rot > MaxRotationSteps || rot < -MaxRotationSteps)
+                        continue;
+                    const float c = cosOf[rot + MaxRotationSteps], s = sinOf[rot + MaxRotationSteps];
+                    const float ex = float(((e >> 13) & 127) * PositionStep) + PositionStep / 2.0f;
+                    const float ey = float(((e >> 6) & 127) * PositionStep) + PositionStep / 2.0f;
+                    const int x = std::clamp(int(ex + c * l.ux - s * l.uy) / CellSize, 0, Cells - 1);
+                    const int y = std::clamp(int(ey + s * l.ux + c * l.uy) / CellSize, 0, Cells - 1);
+                    const int t = (rot + MaxRotationSteps) * TurnBins / (2 * MaxRotationSteps + 1);
+                    quint8 &v = m_votes[size_t(int(e >> 20) - firstInSegment) * VotesPerTemplate
+                                        + (t * Cells + y) * Cells + x];
+                    if (v < 255)
+                        ++v;
+                }
+                l.next = k;
+            }
+            for (int s = first; s < end; ++s) {
+                quint8 *v = m_votes.data() + size_t(s - first) * VotesPerTemplate;
+                support[s] = {strongestPile(v), s};
+                std::fill(v, v + VotesPerTemplate, quint8(0));
+            }
         }
     }
 

@@ -44,8 +44,11 @@ public:
 private:
     std::vector<int> m_ids;
     std::vector<PreparedTemplate> m_templates;
-    // Per feature key: slot << 32 | x << 20 | y << 8 | direction.
-    std::vector<std::vector<quint64>> m_index;
+    // The index, per segment of 4096 templates and per feature key, in
+    // template order. An entry packs the template's place in its segment
+    // (12 bits), the minutia's x and y in steps of 5 units (7 bits each)
+    // and its direction in 64 steps a turn (6 bits).
+    std::vector<std::vector<std::vector<quint32>>> m_segments;
     mutable std::vector<quint8> m_votes;
 };
 
