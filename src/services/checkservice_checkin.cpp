@@ -120,7 +120,7 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
                       {busDate, busId});
         }
         CheckEvents::driverCheck(m_db, station, busId, busDate, lamp);
-    });
+    }, Database::TxRetry::OnConflict);
     return answer;
 }
 
