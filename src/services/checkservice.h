@@ -59,9 +59,12 @@ public:
     // driver_run_id, driver_run_name, driver_report_time, is_driver.
     RecordSet QueryTripDriverRecords(const QString &context, const QDateTime &busDate, const QString &busId,
                                      const QDateTime &from, const QDateTime &to);
+    // Cancels a driver's valid check-in for a trip, recomputes the trip's
+    // driver lamp and sends DriverCheck; "" when done, else a refusal.
     QString CancelDriverCheckIn(const QString &context, const QString &busId, const QDateTime &busDate,
                                 const QString &driverNo, const QString &routeId, const QString &license);
-    // Drivers arranged or substituted onto the route's vehicles for the day.
+    // Drivers arranged or substituted onto the vehicles of the route's trips
+    // today, and drivers lent to the route today (temporary_drivers).
     // Fields: driver_no, driver_name, contract_sign_date, out_date, route_id.
     RecordSet QueryTemporaryDrivers(const QString &context, const QString &reserved, const QString &routeId,
                                     const QString &reserved2);
