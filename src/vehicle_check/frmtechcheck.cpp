@@ -1,1 +1,405 @@
 #include "frmtechcheck.h"
+
+#include "checklists.h"
+#include "common/apperror.h"
+#include "common/clock.h"
+#include "common/dates.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "common/sqlliteral.h"
+#include "common/text.h"
+#include "frmcondcheckitem.h"
+#include "inspectionhelpers.h"
+#include "services/checknotifier.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+#include "services/vehicleservice.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+const QColor kHighlight(0x80, 0xFF, 0xFF);
+const QColor kWhite(0xFF, 0xFF, 0xFF);
+const QColor kBlack(0, 0, 0);
+const QList<int> kTextCols = {frmTechCheck::ColLicense, frmTechCheck::ColCompany, frmTechCheck::ColReturnTime,
+                              frmTechCheck::ColCount, frmTechCheck::ColChecker, frmTechCheck::ColTime};
+const QList<int> kPlainCols = {frmTechCheck::ColLicense, frmTechCheck::ColCard, frmTechCheck::ColCompany,
+                               frmTechCheck::ColReturnTime, frmTechCheck::ColCount, frmTechCheck::ColChecker,
+                               frmTechCheck::ColTime};
+constexpr int kCardLength = 10;
+} // namespace
+
+frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *parent)
+    : QWidget(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db))
+{
+    setObjectName(u"frmTechCheck"_s);
+    setWindowTitle(u"车况门检"_s);
+    resize(1100, 640);
+    runDialog = [](QDialog *d) { return d->exec(); };
+
+    auto *layout = new QVBoxLayout(this);
+    auto *titleRow = new QHBoxLayout;
+    auto *title = new QLabel(u"车况门检"_s);
+    QFont tf = title->font();
+    tf.setPointSize(18);
+    tf.setBold(true);
+    title->setFont(tf);
+    titleRow->addWidget(title);
+    titleRow->addStretch();
+    tbMin = new QToolButton;
+    tbMin->setObjectName(u"tbMin"_s);
+    tbMin->setText(u"—"_s);
+    tbClose = new QToolButton;
+    tbClose->setObjectName(u"tbClose"_s);
+    tbClose->setText(u"×"_s);
+    titleRow->addWidget(tbMin);
+    titleRow->addWidget(tbClose);
+    layout->addLayout(titleRow);
+
+    auto *filterRow = new QHBoxLayout;
+    filterRow->addWidget(new QLabel(u"车牌号："_s));
+    txtLicense = new QLineEdit;
+    txtLicense->setObjectName(u"txtLicense"_s);
+    txtLicense->setMaximumWidth(180);
+    filterRow->addWidget(txtLicense);
+    chkIsToday = new QCheckBox(u"今日已检测"_s);
+    chkIsToday->setObjectName(u"chkIsToday"_s);
+    filterRow->addWidget(chkIsToday);
+    dtpDate = new QDateEdit;
+    dtpDate->setObjectName(u"dtpDate"_s);
+    dtpDate->setDisplayFormat(u"yyyy年MM月dd日"_s);
+    filterRow->addWidget(dtpDate);
+    cmdQuery = new QPushButton(u"查询"_s);
+    cmdQuery->setObjectName(u"cmdQuery"_s);
+    cmdStartCheck = new QPushButton(u"开始检查"_s);
+    cmdStartCheck->setObjectName(u"cmdStartCheck"_s);
+    cmdCheckList = new QPushButton(u"检查明细"_s);
+    cmdCheckList->setObjectName(u"cmdCheckList"_s);
+    cmdRemoveCheck = new QPushButton(u"撤消检查"_s);
+    cmdRemoveCheck->setObjectName(u"cmdRemoveCheck"_s);
+    for (QPushButton *b : {cmdQuery, cmdStartCheck, cmdCheckList, cmdRemoveCheck})
+        filterRow->addWidget(b);
+    filterRow->addStretch();
+    layout->addLayout(filterRow);
+
+    vsList = new FlexGrid;
+    vsList->setObjectName(u"vsList"_s);
+    vsList->setHighlightSelection(false); // the current row has its own colour
+    QFont gf = vsList->font();
+    gf.setPointSize(11);
+    vsList->setFont(gf);
+    layout->addWidget(vsList, 1);
+
+    auto *legendRow = new QHBoxLayout;
+    legendRow->addWidget(new QLabel(u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 "_s));
+    legendRow->addStretch();
+    legendRow->addWidget(new LampLegend);
+    layout->addLayout(legendRow);
+
+    // Grid: 18 rows and 9 columns at first, widths in twips.
+    ResetGridSize(vsList, 18, 9);
+    vsList->setAllCentered();
+    const QStringList captions = {u"车牌号"_s, u"IC卡号"_s, u"车属公司"_s, u"回场状态"_s, u"安全例检"_s,
+                                  u"回场时间"_s, u"检测次数"_s, u"检测人"_s, u"检测通过时间"_s};
+    const int widths[] = {1200, 1300, 1400, 1200, 1200, 0, 1200, 1000, 3000};
+    for (int c = 0; c < captions.size(); ++c) {
+        vsList->setTextMatrix(0, c, captions.at(c));
+        vsList->setColWidthTwips(c, widths[c]);
+    }
+    vsList->setColHidden(ColReturn, true);
+
+    connect(cmdQuery, &QPushButton::clicked, this, &frmTechCheck::cmdQuery_Click);
+    connect(cmdStartCheck, &QPushButton::clicked, this, &frmTechCheck::cmdStartCheck_Click);
+    connect(cmdCheckList, &QPushButton::clicked, this, &frmTechCheck::cmdCheckList_Click);
+    connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmTechCheck::cmdRemoveCheck_Click);
+    connect(txtLicense, &QLineEdit::returnPressed, this, &frmTechCheck::txtLicense_Enter);
+    connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
+    connect(tbClose, &QToolButton::clicked, this, &QWidget::close);
+    connect(tbMin, &QToolButton::clicked, this, &QWidget::showMinimized);
+    new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
+                        {Qt::Key_F5, [this] { quickVerdict(false); }},
+                        {Qt::Key_F8, [this] { cmdQuery_Click(); }}});
+
+    moMsg = new CheckNotifier(*m_station.db, this);
+    moMsg->Subscribe(m_station.session->GetStationCode());
+    connect(moMsg, &CheckNotifier::TechCheck, this, &frmTechCheck::moMsg_TechCheck);
+
+    dtpDate->setDate(m_env.clock->today());
+    Trap(*m_env.messages, [this] { loadList(); });
+}
+
+frmTechCheck::~frmTechCheck() = default;
+
+int frmTechCheck::selectedRow() const
+{
+    const int r = vsList->row();
+    return r >= vsList->fixedRows() && r < vsList->rows() ? r : -1;
+}
+
+QString frmTechCheck::buildFilter() const
+{
+    QString where = u" 1=1 "_s;
+    const QString t = txtLicense->text();
+    if (!t.isEmpty()) {
+        where += u" AND ( v.license LIKE "_s + SqlLiteral(u"%"_s + t + u"%"_s) + u" OR v.license LIKE "_s +
+                 SqlLiteral(t + u"%"_s) + u" OR v.license LIKE "_s + SqlLiteral(u"%"_s + t) +
+                 u" OR v.license = "_s + SqlLiteral(t) + u")"_s;
+    }
+    where += u" AND status= "_s + SqlLiteral(0);
+    return where;
+}
+
+void frmTechCheck::fillRow(int r, const RecordSet &rs, int i)
+{
+    const int status = rs.valueAt(i, u"cond_status1"_s).toInt();
+    const bool checked = status == 1 || status == 2;
+    vsList->setTextMatrix(r, ColLicense, rs.valueAt(i, u"license"_s).toString());
+    vsList->setTextMatrix(r, ColCard, rs.valueAt(i, u"ic_card_id"_s).toString());
+    vsList->setTextMatrix(r, ColCompany, BracketInner(rs.valueAt(i, u"company_name"_s).toString()));
+    SetLampCell(vsList, r, ColReturn, checked ? 1 : 0);
+    SetLampCell(vsList, r, ColCond, status);
+    if (status == 2)
+        for (int c : kTextCols)
+            vsList->setCellForeColor(r, c, LampRed);
+    if (checked)
+        vsList->setTextMatrix(r, ColReturnTime, LongDateTime(rs.valueAt(i, u"return_time"_s).toDateTime()));
+    const int count = rs.valueAt(i, u"cond_check_num1"_s).toInt();
+    if (checked && count != 0) {
+        vsList->setTextMatrix(r, ColCount, QString::number(count));
+        vsList->setTextMatrix(r, ColChecker, rs.valueAt(i, u"cond_checker1"_s).toString());
+        vsList->setTextMatrix(r, ColTime, LongDateTime(rs.valueAt(i, u"cond_time1"_s).toDateTime()));
+    }
+}
+
+void frmTechCheck::loadList()
+{
+    m_env.status->SetStatusText(u"正在查询相关车辆，请稍等..."_s, 1);
+    const QDate today = m_env.clock->today();
+    const QString extra = u"( is_cond=1 or   bus_date= "_s + SqlLiteral(today) + u")"_s;
+    try {
+        const RecordSet rs = m_checks->QueryConditionCheckVehicles(
+            m_station.context, QDateTime(today, QTime(0, 0)), QString(), buildFilter(), u" cond_time1 desc "_s, extra,
+            chkIsToday->isChecked());
+        vsList->setRows(1);
+        for (int i = 0; i < rs.RecordCount(); ++i)
+            fillRow(vsList->addRow(), rs, i);
+    } catch (...) {
+        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
+        throw;
+    }
+    m_env.status->SetStatusText(QString(), 1);
+    m_env.status->SetStatusText(u"查询完毕,  共%1条记录"_s.arg(vsList->dataRows()), 2);
+}
+
+void frmTechCheck::cmdQuery_Click()
+{
+    Trap(*m_env.messages, [this] { loadList(); });
+}
+
+void frmTechCheck::resetPlateBox()
+{
+    txtLicense->clear();
+    txtLicense->setFocus();
+}
+
+void frmTechCheck::refuseCard(const QString &text)
+{
+    m_env.messages->show({u"提示"_s, text, MsgIcon::Information, MsgButtons::Ok}, this);
+    resetPlateBox();
+}
+
+void frmTechCheck::txtLicense_Enter()
+{
+    const QString text = txtLicense->text();
+    if (text.size() != kCardLength) {
+        if (!text.isEmpty()) {
+            cmdQuery_Click();
+            resetPlateBox();
+        }
+        return;
+    }
+    Trap(*m_env.messages, [&] {
+        try {
+            VehicleService vehicles(*m_station.db);
+            const RecordSet v = vehicles.QueryVehicles(m_station.context, u" ic_card_id = "_s + SqlLiteral(text.trimmed()),
+                                                       QString(), NoDate(), true);
+            if (v.RecordCount() == 0)
+                return refuseCard(u"此IC卡号的车辆不存在！"_s);
+            if (v.RecordCount() > 1)
+                return refuseCard(u"此IC卡号的车辆有两辆车以上！"_s);
+            const QString plate = v.valueAt(0, u"license"_s).toString();
+            const QDate today = m_env.clock->today();
+            const RecordSet cond = m_checks->QueryConditionCheckVehicles(
+                m_station.context, QDateTime(today, QTime(0, 0)), QString(), u" v.license = "_s + SqlLiteral(plate),
+                QString(), u"( is_cond=1)"_s, false);
+            if (cond.RecordCount() == 0)
+                throw AppError(errnum::NoCurrentRecord, u"车辆%1不需要安全例检"_s.arg(plate));
+            if (cond.valueAt(0, u"cond_status1"_s).toInt() == 1 &&
+                FormatDateOrDefault(cond.valueAt(0, u"cond_time1"_s).toDateTime()) >=
+                    today.toString(u"yyyy-MM-dd"_s)) {
+                resetPlateBox();
+                m_env.messages->notify(u"此IC卡号的车辆已经通过安全例检！"_s, this);
+                return;
+            }
+            startCheck(v);
+        } catch (...) {
+            resetPlateBox();
+            throw;
+        }
+    });
+}
+
+void frmTechCheck::cmdStartCheck_Click()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    Trap(*m_env.messages, [&] {
+        try {
+            VehicleService vehicles(*m_station.db);
+            const RecordSet v = vehicles.QueryVehicles(
+                m_station.context, u" license = "_s + SqlLiteral(vsList->textMatrix(row, ColLicense).trimmed()),
+                QString(), NoDate(), true);
+            if (v.RecordCount() == 0)
+                return refuseCard(u"此IC卡号的车辆不存在！"_s);
+            if (v.RecordCount() > 1)
+                return refuseCard(u"此IC卡号的车辆有两辆车以上！"_s);
+            startCheck(v);
+        } catch (...) {
+            resetPlateBox();
+            throw;
+        }
+    });
+}
+
+void frmTechCheck::startCheck(const RecordSet &v)
+{
+    const QString plate = v.valueAt(0, u"license"_s).toString().trimmed();
+    const QString number = m_checks->StartConditionCheck(m_station.context, m_env.clock->now(),
+                                                         v.valueAt(0, u"ic_card_id"_s).toString().trimmed(), plate);
+    frmCondCheckItem dialog(m_env, m_station, this);
+    dialog.m_szLicense = plate;
+    dialog.m_nCount = number.toInt();
+    dialog.lblLicenseID->setText(plate);
+    dialog.lblCompany->setText(BracketInner(v.valueAt(0, u"company_name"_s).toString()));
+    SetLampLabel(dialog.lblStatus, v.valueAt(0, u"cond_status"_s).toInt());
+    dialog.Form_Load();
+    runDialog(&dialog);
+    resetPlateBox();
+}
+
+void frmTechCheck::quickVerdict(bool passed)
+{
+    const int row = selectedRow();
+    if (!cmdStartCheck->isEnabled() || row < 0)
+        return;
+    Trap(*m_env.messages, [&] {
+        const MessageBoxSpec ask = passed
+            ? MessageBoxSpec{u"车况门检"_s, u"您确认车况合格吗？"_s, MsgIcon::Question, MsgButtons::YesNo}
+            : MessageBoxSpec{u"车况门检"_s, u"您确认车况不合格吗？"_s, MsgIcon::Critical, MsgButtons::YesNo};
+        if (m_env.messages->show(ask, this) != MsgAnswer::Yes)
+            return;
+        const QString plate = vsList->textMatrix(row, ColLicense);
+        const QString checker = m_station.session->GetOperatorName();
+        const QDateTime now = m_env.clock->now();
+        if (vsList->textMatrix(row, ColCount).toInt() > 0)
+            m_checks->UpdateConditionCheckResult(m_station.context, plate, now, passed, checker, QString());
+        else
+            m_checks->AddConditionCheckResult(m_station.context, plate, now, passed, checker, QString());
+    });
+}
+
+void frmTechCheck::cmdRemoveCheck_Click()
+{
+    Trap(*m_env.messages, [&] {
+        if (m_env.messages->show({u"车况门检撤消"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::OkCancel},
+                                 this) == MsgAnswer::Cancel)
+            return;
+        const int row = selectedRow();
+        if (row < 0)
+            return;
+        const QDateTime checked = ParseDateTime(vsList->textMatrix(row, ColTime));
+        if (!checked.isValid())
+            throw AppError(errnum::TypeMismatch, u"类型不匹配：检测通过时间为空，不能撤消"_s);
+        m_checks->CancelConditionCheck(m_station.context, QDateTime(m_env.clock->today(), QTime(0, 0)),
+                                       vsList->textMatrix(row, ColLicense),
+                                       QDateTime(checked.date(), QTime(0, 0)));
+    });
+}
+
+void frmTechCheck::cmdCheckList_Click()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    Trap(*m_env.messages, [&] {
+        frmTeckCheckList list(m_env, m_station, this);
+        list.m_szParentForm = u"frmTechCheck"_s;
+        list.m_szLicense = vsList->textMatrix(row, ColLicense);
+        list.m_dtBusDate = QDateTime(m_env.clock->today(), QTime(0, 0));
+        list.m_nCount = vsList->textMatrix(row, ColCount).toInt();
+        QPalette pal = list.lblStatus->palette();
+        pal.setColor(QPalette::WindowText, LampCellColor(vsList, row, ColCond));
+        list.lblStatus->setPalette(pal);
+        runDialog(&list);
+    });
+}
+
+void frmTechCheck::vsList_Click()
+{
+    const int row = selectedRow();
+    if (row >= 0) {
+        const QString glyph = vsList->textMatrix(row, ColCond);
+        if (glyph == u"×"_s) {
+            cmdStartCheck->setEnabled(false);
+            cmdCheckList->setEnabled(false);
+            cmdRemoveCheck->setEnabled(false);
+        } else if (glyph == u"●"_s) {
+            const bool counted = vsList->textMatrix(row, ColCount).toInt() > 0;
+            cmdCheckList->setEnabled(counted);
+            cmdRemoveCheck->setEnabled(counted);
+            cmdStartCheck->setEnabled(LampCellColor(vsList, row, ColCond) != LampGrey);
+        }
+    }
+    for (int r = vsList->fixedRows(); r < vsList->rows(); ++r)
+        if (vsList->cellBackColor(r, ColLicense) == kHighlight)
+            for (int c : kPlainCols)
+                vsList->setCellBackColor(r, c, kWhite);
+    if (row >= 0) {
+        for (int c : kPlainCols)
+            vsList->setCellBackColor(row, c, kHighlight);
+        txtLicense->setFocus();
+    }
+}
+
+void frmTechCheck::moMsg_TechCheck(const QString &license, const QDateTime &, int status, int count,
+                                   const QDateTime &checkTime, const QString &checker)
+{
+    for (int r : RowsWithText(vsList, ColLicense, license)) {
+        SetLampCell(vsList, r, ColReturn, status);
+        SetLampCell(vsList, r, ColCond, status);
+        if (status == 1 || status == 2)
+            for (int c : kTextCols)
+                vsList->setCellForeColor(r, c, status == 1 ? kBlack : LampRed);
+        vsList->setTextMatrix(r, ColCount, count == 0 ? QString() : QString::number(count));
+        const QString when = LongDateTime(checkTime);
+        vsList->setTextMatrix(r, ColTime, when);
+        vsList->setTextMatrix(r, ColReturnTime, when);
+        vsList->setTextMatrix(r, ColChecker, checker);
+    }
+}
+
+} // namespace cg

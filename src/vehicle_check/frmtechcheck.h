@@ -1,1 +1,79 @@
 #pragma once
+
+#include "common/env.h"
+#include "services/station.h"
+
+#include <QDateTime>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QDateEdit;
+class QDialog;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace cg {
+
+class CheckNotifier;
+class CheckService;
+class FlexGrid;
+class RecordSet;
+
+// 车况门检: the vehicles due for or done with the safety routine inspection.
+// A vehicle is taken into the check by its IC card or its row, its verdict
+// is given in the item dialog or with F4/F5, and rows change only when the
+// TechCheck notification arrives.
+class frmTechCheck : public QWidget {
+    Q_OBJECT
+public:
+    frmTechCheck(const Env &env, StationContext &station, QWidget *parent = nullptr);
+    ~frmTechCheck() override;
+
+    // Grid columns.
+    enum Col { ColLicense, ColCard, ColCompany, ColReturn, ColCond, ColReturnTime, ColCount, ColChecker, ColTime };
+
+    QLineEdit *txtLicense = nullptr;
+    QCheckBox *chkIsToday = nullptr;
+    QDateEdit *dtpDate = nullptr;
+    QPushButton *cmdQuery = nullptr;
+    QPushButton *cmdStartCheck = nullptr;
+    QPushButton *cmdCheckList = nullptr;
+    QPushButton *cmdRemoveCheck = nullptr;
+    QToolButton *tbMin = nullptr;
+    QToolButton *tbClose = nullptr;
+    FlexGrid *vsList = nullptr;
+    CheckNotifier *moMsg = nullptr;
+
+    // Runs the item dialog and the record list modally (tests drive them).
+    std::function<int(QDialog *)> runDialog;
+
+public slots:
+    void cmdQuery_Click();
+    void cmdStartCheck_Click();
+    void cmdCheckList_Click();
+    void cmdRemoveCheck_Click();
+    void txtLicense_Enter();
+    void vsList_Click();
+    void quickVerdict(bool passed); // F4 / F5
+    void moMsg_TechCheck(const QString &license, const QDateTime &checkDate, int status, int count,
+                         const QDateTime &checkTime, const QString &checker);
+
+private:
+    void loadList();
+    QString buildFilter() const;
+    void fillRow(int row, const RecordSet &rs, int record);
+    void startCheck(const RecordSet &vehicle);
+    int selectedRow() const;
+    void resetPlateBox();
+    void refuseCard(const QString &text);
+
+    Env m_env;
+    StationContext &m_station;
+    std::unique_ptr<CheckService> m_checks;
+};
+
+} // namespace cg

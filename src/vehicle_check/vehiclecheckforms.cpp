@@ -4,6 +4,7 @@
 #include "common/formregistry.h"
 #include "frmbasedefine.h"
 #include "frmcondcheckitem.h"
+#include "frmtechcheck.h"
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +22,7 @@ void offer(FormRegistry &registry, const QString &name, const Env &env, StationC
 void RegisterVehicleCheckForms(FormRegistry &registry, const Env &env, StationContext &station)
 {
     offer<frmBaseDefine>(registry, u"frmBaseDefine"_s, env, station);
+    offer<frmTechCheck>(registry, u"frmTechCheck"_s, env, station);
     offer<frmCondCheckItem>(registry, u"frmCondCheckItem"_s, env, station);
     offer<frmTeckCheckList>(registry, u"frmTeckCheckList"_s, env, station);
     offer<frmFaceCheckList>(registry, u"frmFaceCheckList"_s, env, station);

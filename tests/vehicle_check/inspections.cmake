@@ -4,3 +4,4 @@ cg_test(tst_inspectionservices SOURCES tst_inspectionservices.cpp DEPS cg_servic
 cg_test(tst_basedefine SOURCES tst_basedefine.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
 cg_test(tst_condcheckitem SOURCES tst_condcheckitem.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
 cg_test(tst_checklists SOURCES tst_checklists.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
+cg_test(tst_techcheck SOURCES tst_techcheck.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
