@@ -215,8 +215,10 @@ QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &bu
     lines << u"安全例检：%1"_s.arg(lampMeaning(v("StateStatus").toInt()));
     lines << u"驾驶员报班：%1（%2）"_s.arg(drivers.isEmpty() ? u"无人报班"_s : drivers.join(u"、"_s),
                                          lampMeaning(v("driver_verify_status").toInt()));
-    lines << (issued ? u"路单：已签发 %1"_s.arg(v("scheme_time").toDateTime().toString(u"HH:mm"_s))
-                     : u"路单：未签发"_s);
+    const QDateTime schemeTime = v("scheme_time").toDateTime();
+    const bool timed = schemeTime.isValid() && !IsNoDate(schemeTime);
+    lines << (!issued ? u"路单：未签发"_s
+                      : timed ? u"路单：已签发 %1"_s.arg(schemeTime.toString(u"HH:mm"_s)) : u"路单：已签发"_s);
     lines << u"售票：%1 人  检票：%2 人"_s.arg(trip.rolling ? 0 : v("sale_num").toInt()).arg(v("check_num").toInt());
     return header() + lines.join(u'\n');
 }
