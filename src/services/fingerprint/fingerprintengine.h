@@ -78,7 +78,7 @@ public:
     virtual bool SaveTemplateFile(const QString &path, const FingerTemplate &t) const = 0;
     virtual void DrawImage(QPainter &painter, int x, int y, int width, int height) const = 0;
 
-    // Settings. EnrollCount below 1 counts as 1.
+    // Settings. EnrollCount is kept within 1 .. 10.
     int EnrollCount() const { return m_enrollCount; }
     void SetEnrollCount(int n) { m_enrollCount = qBound(1, n, 10); }
     int SensorIndex() const { return m_sensorIndex; }
