@@ -153,7 +153,7 @@ void frmEnvBusDesk::buildUi()
     vsList = new FlexGrid(this);
     vsList->setObjectName(u"vsList"_s);
     vsList->setHighlightSelection(false);
-    vsList->setSelectionMode(QAbstractItemView::SingleSelection);
+    vsList->setSelectionMode(QAbstractItemView::NoSelection); // the current row is painted by selectRow
 
     auto *legend = new LampLegend(this);
     legend->setObjectName(u"ptLegend"_s);

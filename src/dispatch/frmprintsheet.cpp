@@ -7,6 +7,7 @@
 #include "common/messages.h"
 #include "common/messagesink.h"
 #include "common/recordset.h"
+#include "services/checkservice.h"
 #include "services/database.h"
 #include "services/sheetprinter/sheetprinter.h"
 #include "services/station.h"
@@ -93,17 +94,19 @@ QString frmPrintSheet::templatePath() const
     return QDir(m_env.dataDir).filePath(name);
 }
 
-// The first driver checked in for the trip; cancelled check-ins do not
-// count (the sheet names who drives).
+// The first driver checked in for the trip (cancelled check-ins are not
+// listed).
 QString frmPrintSheet::tripDriverName(const QDateTime &busDate) const
 {
     if (!m_station.db || !busDate.isValid())
         return {};
-    const QVariant name = m_station.db->scalar(
-        u"SELECT driver_run_name FROM driver_checkins WHERE bus_date = ? AND bus_id = ? AND is_driver = 1 "
-        u"ORDER BY driver_report_time, id"_s,
-        {busDate, m_szBusID.trimmed()});
-    return name.isValid() ? name.toString().trimmed() : QString();
+    CheckService service(*m_station.db);
+    RecordSet rs = service.QueryTripDriverRecords(m_station.context, busDate, m_szBusID.trimmed(), NoDate(),
+                                                  NoDate());
+    if (rs.RecordCount() == 0)
+        return {};
+    rs.MoveFirst();
+    return FieldValue(rs, u"driver_run_name"_s).toString();
 }
 
 void frmPrintSheet::prepareSheet()

@@ -1,0 +1,19 @@
+# The sheet printer, the dispatch centre, the print dialog and the route
+# sheet issue.
+cg_test(tst_sheetprinter SOURCES tst_sheetprinter.cpp DEPS cg_sheetprinter LABELS dispatch)
+
+add_executable(envbusdesk_peer envbusdesk_peer.cpp)
+target_compile_options(envbusdesk_peer PRIVATE ${CG_WARNINGS})
+target_include_directories(envbusdesk_peer PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(envbusdesk_peer PRIVATE cg_services)
+
+cg_test(tst_envbusdesk
+  SOURCES tst_envbusdesk.cpp tst_envbusdesk_fixture.h
+  DEPS cg_dispatch cg_dbtestenv
+  LABELS dispatch)
+add_dependencies(tst_envbusdesk envbusdesk_peer)
+
+# Renders the screens from a seeded demo database (documentation pictures).
+add_executable(envbusdesk_render envbusdesk_render.cpp)
+target_compile_options(envbusdesk_render PRIVATE ${CG_WARNINGS})
+target_link_libraries(envbusdesk_render PRIVATE cg_dispatch)
