@@ -1,1 +1,316 @@
 #include "frmfacecheck.h"
+
+#include "checklists.h"
+#include "common/clock.h"
+#include "common/dates.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "frmregfacecheck.h"
+#include "inspectionhelpers.h"
+#include "services/checknotifier.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+const QString kBusPlaceholder = u"(车次代码)"_s;
+const QString kPlatePlaceholder = u"(车牌号)"_s;
+const QString kForm = u"frmFaceCheck"_s;
+QString chineseDate(const QDate &d) { return d.toString(u"yyyy年MM月dd日"_s); }
+} // namespace
+
+frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *parent)
+    : QWidget(parent), m_env(env), m_station(station)
+{
+    setObjectName(kForm);
+    setWindowTitle(u"车容检查"_s);
+    resize(1100, 640);
+    runDialog = [](QDialog *d) { return d->exec(); };
+
+    auto *layout = new QVBoxLayout(this);
+    auto *titleRow = new QHBoxLayout;
+    auto *title = new QLabel(u"车容检查"_s);
+    QFont tf = title->font();
+    tf.setPointSize(18);
+    tf.setBold(true);
+    title->setFont(tf);
+    titleRow->addWidget(title);
+    titleRow->addStretch();
+    tbMin = new QToolButton;
+    tbMin->setObjectName(u"tbMin"_s);
+    tbMin->setText(u"—"_s);
+    tbClose = new QToolButton;
+    tbClose->setObjectName(u"tbClose"_s);
+    tbClose->setText(u"×"_s);
+    titleRow->addWidget(tbMin);
+    titleRow->addWidget(tbClose);
+    layout->addLayout(titleRow);
+
+    auto *filterRow = new QHBoxLayout;
+    dtpDate = new QDateEdit;
+    dtpDate->setObjectName(u"dtpDate"_s);
+    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
+    dtpDate->setCalendarPopup(true);
+    txtBusID = new QLineEdit(kBusPlaceholder);
+    txtBusID->setObjectName(u"txtBusID"_s);
+    txtLicenseID = new QLineEdit(kPlatePlaceholder);
+    txtLicenseID->setObjectName(u"txtLicenseID"_s);
+    filterRow->addWidget(dtpDate);
+    filterRow->addWidget(txtBusID);
+    filterRow->addWidget(txtLicenseID);
+    cmdQuery = new QPushButton(u"查询"_s);
+    cmdQuery->setObjectName(u"cmdQuery"_s);
+    cmdTodayBus = new QPushButton(u"今日车次"_s);
+    cmdTodayBus->setObjectName(u"cmdTodayBus"_s);
+    cmdStartCheck = new QPushButton(u"开始检查"_s);
+    cmdStartCheck->setObjectName(u"cmdStartCheck"_s);
+    cmdCheckList = new QPushButton(u"检查明细"_s);
+    cmdCheckList->setObjectName(u"cmdCheckList"_s);
+    cmdRemoveCheck = new QPushButton(u"撤消检查"_s);
+    cmdRemoveCheck->setObjectName(u"cmdRemoveCheck"_s);
+    for (QPushButton *b : {cmdQuery, cmdTodayBus, cmdStartCheck, cmdCheckList, cmdRemoveCheck})
+        filterRow->addWidget(b);
+    filterRow->addStretch();
+    layout->addLayout(filterRow);
+
+    auto *captionRow = new QHBoxLayout;
+    captionRow->addWidget(new QLabel(u"车次列表："_s));
+    captionRow->addStretch();
+    lblDate = new QLabel;
+    lblDate->setObjectName(u"lblDate"_s);
+    QFont df = lblDate->font();
+    df.setBold(true);
+    lblDate->setFont(df);
+    captionRow->addWidget(lblDate);
+    layout->addLayout(captionRow);
+
+    vsList = new FlexGrid;
+    vsList->setObjectName(u"vsList"_s);
+    QFont gf = vsList->font();
+    gf.setPointSize(11);
+    vsList->setFont(gf);
+    layout->addWidget(vsList, 1);
+
+    auto *legendRow = new QHBoxLayout;
+    legendRow->addWidget(new QLabel(u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s));
+    legendRow->addStretch();
+    legendRow->addWidget(new LampLegend);
+    layout->addLayout(legendRow);
+
+    ResetGridSize(vsList, 1, 10);
+    vsList->setAllCentered();
+    const QStringList captions = {u"车次"_s, u"日期"_s, u"发车时间"_s, u"终点站"_s, u"车号"_s,
+                                  u"车属公司"_s, u"车容"_s, u"回场时间"_s, u"检测次数"_s, u"检测人"_s};
+    for (int c = 0; c < captions.size(); ++c)
+        vsList->setTextMatrix(0, c, captions.at(c));
+
+    const QDate today = m_env.clock->today();
+    dtpDate->setDate(today);
+    lblDate->setText(chineseDate(today));
+
+    txtBusID->installEventFilter(this);
+    txtLicenseID->installEventFilter(this);
+    connect(cmdQuery, &QPushButton::clicked, this, &frmFaceCheck::cmdQuery_Click);
+    connect(cmdTodayBus, &QPushButton::clicked, this, &frmFaceCheck::cmdTodayBus_Click);
+    connect(cmdStartCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdStartCheck_Click);
+    connect(cmdCheckList, &QPushButton::clicked, this, &frmFaceCheck::cmdCheckList_Click);
+    connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdRemoveCheck_Click);
+    connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
+    connect(tbClose, &QToolButton::clicked, this, &QWidget::close);
+    connect(tbMin, &QToolButton::clicked, this, &QWidget::showMinimized);
+    new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
+                        {Qt::Key_F5, [this] { quickVerdict(false); }},
+                        {Qt::Key_F8, [this] { cmdQuery_Click(); }},
+                        {Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
+
+    moMsg = new CheckNotifier(*m_station.db, this);
+    moMsg->Subscribe(m_station.session->GetStationCode());
+    connect(moMsg, &CheckNotifier::FaceCheck, this, &frmFaceCheck::moMsg_FaceCheck);
+
+    Trap(*m_env.messages, [this] { loadList(); });
+}
+
+frmFaceCheck::~frmFaceCheck() = default;
+
+bool frmFaceCheck::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn && (watched == txtBusID || watched == txtLicenseID))
+        SelectAllText(static_cast<QWidget *>(watched));
+    return QWidget::eventFilter(watched, event);
+}
+
+QString frmFaceCheck::filterText(const QLineEdit *box, const QString &placeholder) const
+{
+    const QString t = box->text().trimmed();
+    return t == placeholder ? QString() : t;
+}
+
+int frmFaceCheck::selectedRow() const
+{
+    const int r = vsList->row();
+    return r >= vsList->fixedRows() && r < vsList->rows() ? r : -1;
+}
+
+QDateTime frmFaceCheck::rowDate(int row) const
+{
+    const QDateTime d = ParseDateTime(vsList->textMatrix(row, ColDate));
+    return d.isValid() ? QDateTime(d.date(), QTime(0, 0)) : d;
+}
+
+void frmFaceCheck::loadList()
+{
+    m_env.status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
+    try {
+        CheckService checks(*m_station.db);
+        const RecordSet rs = checks.QueryDayTrips(
+            m_station.context, QDateTime(dtpDate->date(), QTime(0, 0)), filterText(txtBusID, kBusPlaceholder),
+            filterText(txtLicenseID, kPlatePlaceholder), QString(), QString(), QVariant(), 1,
+            m_station.session->GetUnitCode());
+        vsList->setRows(1);
+        for (int i = 0; i < rs.RecordCount(); ++i) {
+            const int r = vsList->addRow(
+                {rs.valueAt(i, u"bus_id"_s).toString(),
+                 rs.valueAt(i, u"bus_date"_s).toDateTime().toString(u"yyyy-MM-dd"_s),
+                 rs.valueAt(i, u"bus_start_time"_s).toDateTime().toString(u"HH:mm"_s),
+                 rs.valueAt(i, u"end_station_name"_s).toString(), rs.valueAt(i, u"license_tag_no"_s).toString(),
+                 rs.valueAt(i, u"transport_company_short_name"_s).toString()});
+            SetLampCell(vsList, r, ColLamp, rs.valueAt(i, u"AppearanceStatus"_s).toInt());
+            const int count = rs.valueAt(i, u"face_check_num"_s).toInt();
+            if (count != 0) {
+                vsList->setTextMatrix(r, ColTime, ShortDateTime(rs.valueAt(i, u"face_check_time"_s).toDateTime()));
+                vsList->setTextMatrix(r, ColCount, QString::number(count));
+            }
+            vsList->setTextMatrix(r, ColChecker, rs.valueAt(i, u"face_checker"_s).toString());
+        }
+        vsList->autoSize(0, vsList->cols() - 1);
+    } catch (...) {
+        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
+        throw;
+    }
+    m_env.status->SetStatusText(QString(), 1);
+    m_env.status->SetStatusText(u"查询完毕,共%1条记录"_s.arg(vsList->dataRows()), 2);
+}
+
+void frmFaceCheck::cmdQuery_Click()
+{
+    lblDate->setText(chineseDate(dtpDate->date()));
+    Trap(*m_env.messages, [this] { loadList(); });
+}
+
+void frmFaceCheck::cmdTodayBus_Click()
+{
+    dtpDate->setDate(m_env.clock->today());
+    cmdQuery_Click();
+}
+
+void frmFaceCheck::vsList_Click()
+{
+    const int row = selectedRow();
+    const bool counted = row >= 0 && vsList->textMatrix(row, ColCount).toInt() > 0;
+    cmdCheckList->setEnabled(counted);
+    cmdRemoveCheck->setEnabled(counted);
+}
+
+void frmFaceCheck::cmdStartCheck_Click()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    Trap(*m_env.messages, [&] {
+        frmRegFaceCheck dialog(m_env, m_station, this);
+        dialog.m_szBusID = vsList->textMatrix(row, ColBusId);
+        dialog.m_dtBusDate = rowDate(row);
+        dialog.m_szLicese = vsList->textMatrix(row, ColLicense);
+        dialog.m_nCount = vsList->textMatrix(row, ColCount).toInt();
+        runDialog(&dialog);
+    });
+}
+
+void frmFaceCheck::quickVerdict(bool passed)
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    Trap(*m_env.messages, [&] {
+        const MessageBoxSpec ask = passed
+            ? MessageBoxSpec{u"车容门检"_s, u"您确认车容门检合格吗？"_s, MsgIcon::Question, MsgButtons::YesNo}
+            : MessageBoxSpec{u"车容门检"_s, u"您确认车容门检不合格吗？"_s, MsgIcon::Critical, MsgButtons::YesNo};
+        if (m_env.messages->show(ask, this) != MsgAnswer::Yes)
+            return;
+        CheckService checks(*m_station.db);
+        const QString checker = m_station.session->GetOperatorName();
+        const QString busId = vsList->textMatrix(row, ColBusId);
+        const QString plate = vsList->textMatrix(row, ColLicense);
+        if (vsList->textMatrix(row, ColCount).toInt() > 0)
+            checks.UpdateAppearanceCheckResult(m_station.context, rowDate(row), busId, plate, m_env.clock->now(),
+                                               passed, checker);
+        else
+            checks.AddAppearanceCheckResult(m_station.context, rowDate(row), busId, plate, m_env.clock->now(),
+                                            passed, checker);
+    });
+}
+
+void frmFaceCheck::cmdRemoveCheck_Click()
+{
+    Trap(*m_env.messages, [&] {
+        if (m_env.messages->show({u"车容门检撤消"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::OkCancel},
+                                 this) == MsgAnswer::Cancel)
+            return;
+        const int row = selectedRow();
+        if (row < 0)
+            return;
+        CheckService checks(*m_station.db);
+        checks.CancelAppearanceCheck(m_station.context, rowDate(row), vsList->textMatrix(row, ColBusId),
+                                     vsList->textMatrix(row, ColLicense));
+    });
+}
+
+void frmFaceCheck::cmdCheckList_Click()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    Trap(*m_env.messages, [&] {
+        frmFaceCheckList list(m_env, m_station, this);
+        list.m_szBusID = vsList->textMatrix(row, ColBusId);
+        list.m_dtBusDate = rowDate(row);
+        list.m_szParentForm = kForm;
+        runDialog(&list);
+    });
+}
+
+void frmFaceCheck::moMsg_FaceCheck(const QString &busId, const QDateTime &busDate, int status, int count,
+                                   const QDateTime &checkTime, const QString &checker)
+{
+    // Only the day the list shows.
+    if (ParseDateTime(chineseDate(busDate.date())).date() != ParseDateTime(lblDate->text()).date())
+        return;
+    for (int r : RowsWithText(vsList, ColBusId, busId)) {
+        SetLampCell(vsList, r, ColLamp, status);
+        vsList->setTextMatrix(r, ColCount, count == 0 ? QString() : QString::number(count));
+        vsList->setTextMatrix(r, ColTime, ShortDateTime(checkTime));
+        vsList->setTextMatrix(r, ColChecker, checker);
+    }
+}
+
+void frmFaceCheck::closeEvent(QCloseEvent *event)
+{
+    SaveColumnLayout(m_env.layoutFile, kForm, vsList);
+    QWidget::closeEvent(event);
+}
+
+} // namespace cg

@@ -1,1 +1,153 @@
 #include "frmregfacecheck.h"
+
+#include "common/clock.h"
+#include "common/dates.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "inspectionhelpers.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+#include "services/serviceerror.h"
+
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidget *parent)
+    : QDialog(parent), m_env(env), m_station(station)
+{
+    setObjectName(u"frmRegFaceCheck"_s);
+    setWindowTitle(u"车容门检"_s);
+    resize(560, 300);
+    auto *layout = new QVBoxLayout(this);
+    auto *title = new QLabel(u"车容门检"_s);
+    QFont tf = title->font();
+    tf.setPointSize(16);
+    tf.setBold(true);
+    title->setFont(tf);
+    title->setAlignment(Qt::AlignCenter);
+    layout->addWidget(title);
+
+    auto *headerRow = new QHBoxLayout;
+    auto *header = new QGridLayout;
+    lblBusID = AddCaptionedLabel(this, header, 0, 0, u"车次:"_s, u"lblBusID"_s);
+    lblEndStation = AddCaptionedLabel(this, header, 0, 2, u"到站:"_s, u"lblEndStation"_s);
+    lblCompany = AddCaptionedLabel(this, header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
+    lblLicenseID = AddCaptionedLabel(this, header, 1, 2, u"车号:"_s, u"lblLicenseID"_s);
+    lblStartTime = AddCaptionedLabel(this, header, 2, 0, u"发车时间:"_s, u"lblStartTime"_s);
+    headerRow->addLayout(header, 1);
+    lblStatus = new QLabel;
+    lblStatus->setObjectName(u"lblStatus"_s);
+    QFont lf = lblStatus->font();
+    lf.setPointSize(26);
+    lblStatus->setFont(lf);
+    SetThreeColourLamp(lblStatus, 0);
+    headerRow->addWidget(lblStatus);
+    layout->addLayout(headerRow);
+
+    auto *timeRow = new QHBoxLayout;
+    timeRow->addWidget(new QLabel(u"回场时间:"_s));
+    dtpDate = new QDateEdit;
+    dtpDate->setObjectName(u"dtpDate"_s);
+    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
+    dtpDate->setReadOnly(true);
+    dtpTime = new QTimeEdit;
+    dtpTime->setObjectName(u"dtpTime"_s);
+    dtpTime->setDisplayFormat(u"HH:mm:ss"_s);
+    dtpTime->setReadOnly(true);
+    timeRow->addWidget(dtpDate);
+    timeRow->addWidget(dtpTime);
+    timeRow->addStretch();
+    layout->addLayout(timeRow);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s));
+    bottom->addStretch();
+    cmdPass = new QToolButton;
+    cmdPass->setObjectName(u"cmdPass"_s);
+    cmdPass->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    cmdPass->setIconSize(QSize(40, 40));
+    cmdPass->setToolTip(u"合格"_s);
+    cmdNotPass = new QToolButton;
+    cmdNotPass->setObjectName(u"cmdNotPass"_s);
+    cmdNotPass->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    cmdNotPass->setIconSize(QSize(40, 40));
+    cmdNotPass->setToolTip(u"不合格"_s);
+    bottom->addWidget(cmdPass);
+    bottom->addWidget(cmdNotPass);
+    layout->addLayout(bottom);
+
+    const QDateTime now = m_env.clock->now();
+    dtpDate->setDate(now.date());
+    dtpTime->setTime(now.time());
+    connect(cmdPass, &QToolButton::clicked, this, &frmRegFaceCheck::cmdPass_Click);
+    connect(cmdNotPass, &QToolButton::clicked, this, &frmRegFaceCheck::cmdNotPass_Click);
+}
+
+void frmRegFaceCheck::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_loaded) {
+        m_loaded = true;
+        Trap(*m_env.messages, [this] { Form_Load(); });
+    }
+}
+
+void frmRegFaceCheck::Form_Load()
+{
+    m_loaded = true;
+    CheckService checks(*m_station.db);
+    const RecordSet t = checks.QueryDayTrips(m_station.context, m_dtBusDate, m_szBusID, QString(), QString(),
+                                             QString(), QVariant(), 1, m_station.session->GetUnitCode());
+    if (t.RecordCount() == 0 || m_szBusID.trimmed().isEmpty())
+        return;
+    lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
+    lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());
+    lblCompany->setText(t.valueAt(0, u"transport_company_short_name"_s).toString());
+    lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
+    lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
+    SetThreeColourLamp(lblStatus, t.valueAt(0, u"AppearanceStatus"_s).toInt());
+}
+
+void frmRegFaceCheck::cmdPass_Click()
+{
+    verdict(true);
+}
+
+void frmRegFaceCheck::cmdNotPass_Click()
+{
+    verdict(false);
+}
+
+void frmRegFaceCheck::verdict(bool passed)
+{
+    Trap(*m_env.messages, [&] {
+        if (m_env.messages->show({u"车容门检"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::YesNo}, this)
+            == MsgAnswer::Yes) {
+            const QDateTime start = ParseDateTime(lblStartTime->text());
+            if (!start.isValid())
+                throw ServiceError(svcerr::NotFound, u"找不到车次%1，不能记录车容门检"_s.arg(m_szBusID));
+            const QDateTime day(start.date(), QTime(0, 0));
+            CheckService checks(*m_station.db);
+            const QString checker = m_station.session->GetOperatorName();
+            if (m_nCount < 1)
+                checks.AddAppearanceCheckResult(m_station.context, day, lblBusID->text(), m_szLicese,
+                                                m_env.clock->now(), passed, checker);
+            else
+                checks.UpdateAppearanceCheckResult(m_station.context, day, lblBusID->text(), m_szLicese,
+                                                   m_env.clock->now(), passed, checker);
+        }
+        close();
+    });
+}
+
+} // namespace cg

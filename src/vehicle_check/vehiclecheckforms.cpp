@@ -4,6 +4,8 @@
 #include "common/formregistry.h"
 #include "frmbasedefine.h"
 #include "frmcondcheckitem.h"
+#include "frmfacecheck.h"
+#include "frmregfacecheck.h"
 #include "frmtechcheck.h"
 
 using namespace Qt::StringLiterals;
@@ -23,6 +25,8 @@ void RegisterVehicleCheckForms(FormRegistry &registry, const Env &env, StationCo
 {
     offer<frmBaseDefine>(registry, u"frmBaseDefine"_s, env, station);
     offer<frmTechCheck>(registry, u"frmTechCheck"_s, env, station);
+    offer<frmFaceCheck>(registry, u"frmFaceCheck"_s, env, station);
+    offer<frmRegFaceCheck>(registry, u"frmRegFaceCheck"_s, env, station);
     offer<frmCondCheckItem>(registry, u"frmCondCheckItem"_s, env, station);
     offer<frmTeckCheckList>(registry, u"frmTeckCheckList"_s, env, station);
     offer<frmFaceCheckList>(registry, u"frmFaceCheckList"_s, env, station);

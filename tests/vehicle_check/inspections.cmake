@@ -5,3 +5,4 @@ cg_test(tst_basedefine SOURCES tst_basedefine.cpp inspectionfixture.h DEPS cg_ve
 cg_test(tst_condcheckitem SOURCES tst_condcheckitem.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
 cg_test(tst_checklists SOURCES tst_checklists.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
 cg_test(tst_techcheck SOURCES tst_techcheck.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
+cg_test(tst_facecheck SOURCES tst_facecheck.cpp inspectionfixture.h DEPS cg_vehicle_check cg_dbtestenv)
