@@ -4,6 +4,8 @@
 #include "common/formregistry.h"
 #include "fingerprintsimulator.h"
 #include "frmcheckinfo.h"
+#include "frmdriverchecklist.h"
+#include "frmdriverlist.h"
 #include "frmdriververify.h"
 #include "services/driverservice.h"
 #include "services/station.h"
@@ -28,6 +30,12 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
     // The boarding confirmation the departure gate opens.
     registry.add(u"frmCheckInfo"_s,
                  [env, &station](QWidget *parent) -> QWidget * { return new frmCheckInfo(env, station, parent); });
+    // The check-in records of a trip (the gate and the dispatch centre) and
+    // the forced driver pass the records lead on to.
+    registry.add(u"frmDriverCheckList"_s,
+                 [env, &station](QWidget *parent) -> QWidget * { return new frmDriverCheckList(env, station, parent); });
+    registry.add(u"frmDriverList"_s,
+                 [env, &station](QWidget *parent) -> QWidget * { return new frmDriverList(env, station, parent); });
 }
 
 } // namespace cg

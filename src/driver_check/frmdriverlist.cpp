@@ -1,1 +1,257 @@
 #include "frmdriverlist.h"
+
+#include "common/clock.h"
+#include "common/dates.h"
+#include "common/grid.h"
+#include "common/gridhelpers.h"
+#include "common/messages.h"
+#include "common/messagesink.h"
+#include "common/sqlliteral.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+#include "services/driverservice.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+constexpr int kBaseCauseKind = 8;
+constexpr int kDriverPassKind = 3;
+const QColor kRegular{0x00, 0x00, 0x00};
+const QColor kMobile{0x00, 0x00, 0xFF};
+const QColor kTemporary{0xFF, 0x00, 0x00};
+
+QString validityText(const RecordSet &rs)
+{
+    const auto day = [&](const QString &field) {
+        const QDateTime d = FieldValue(rs, field).toDateTime();
+        return d.isValid() && !IsNoDate(d) ? d.toString(u"yyyy年MM月dd日"_s) : QString();
+    };
+    return day(u"contract_sign_date"_s) + u" - "_s + day(u"out_date"_s);
+}
+
+} // namespace
+
+QFrame *DriverListLine(const QString &lineColour, QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFixedHeight(2);
+    line->setAutoFillBackground(true);
+    const uint bgr = lineColour.toUInt();
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
+    line->setPalette(p);
+    return line;
+}
+
+frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *parent)
+    : QDialog(parent), m_env(env), m_station(station)
+{
+    setObjectName(u"frmDriverList"_s);
+    setWindowTitle(u"驾驶员检验"_s);
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    resize(620, 540);
+
+    const auto caption = [this](const QString &text) { return new QLabel(text, this); };
+    const auto value = [this](const QString &name) {
+        auto *label = new QLabel(this);
+        label->setObjectName(name);
+        label->setStyleSheet(u"QLabel { color: #000080; font-weight: bold; }"_s);
+        return label;
+    };
+    lblBusDate = value(u"lblBusDate"_s);
+    lblVehicle = value(u"lblVehicle"_s);
+    lblBusID = value(u"lblBusID"_s);
+    auto *heading = new QHBoxLayout;
+    heading->addWidget(caption(u"日期:"_s));
+    heading->addWidget(lblBusDate, 1);
+    heading->addWidget(caption(u"车辆:"_s));
+    heading->addWidget(lblVehicle, 1);
+    heading->addWidget(caption(u"车次:"_s));
+    heading->addWidget(lblBusID, 1);
+
+    auto *title = new QLabel(u"驾驶员"_s, this);
+    title->setObjectName(u"lblTitle"_s);
+    QFont tf = title->font();
+    tf.setPointSize(13);
+    tf.setBold(true);
+    title->setFont(tf);
+
+    vsList = new FlexGrid(this);
+    vsList->setObjectName(u"vsList"_s);
+    vsList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    vsList->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto *legend = new QLabel(u"黑色：正常排班驾驶员 红色：临时排班驾驶员 蓝色：机动驾驶员"_s, this);
+    legend->setObjectName(u"lblLegend"_s);
+
+    cboCause = new QComboBox(this);
+    cboCause->setObjectName(u"cboCause"_s);
+    cboCause->setEditable(true);
+    cboCause->setInsertPolicy(QComboBox::NoInsert);
+    txtCause = new QLineEdit(this);
+    txtCause->setObjectName(u"txtCause"_s);
+    auto *causes = new QGridLayout;
+    causes->addWidget(caption(u"常用"_s), 0, 0);
+    causes->addWidget(caption(u"原因"_s), 0, 1);
+    causes->addWidget(cboCause, 1, 0);
+    causes->addWidget(txtCause, 1, 1);
+    causes->setColumnStretch(0, 1);
+    causes->setColumnStretch(1, 2);
+
+    cmdForcePass = new QPushButton(u"确定(&O)"_s, this);
+    cmdForcePass->setObjectName(u"cmdForcePass"_s);
+    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
+    cmdClose->setObjectName(u"cmdClose"_s);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdForcePass);
+    buttons->addWidget(cmdClose);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(heading);
+    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(title);
+    layout->addWidget(vsList, 1);
+    layout->addWidget(legend);
+    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addLayout(causes);
+    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addLayout(buttons);
+
+    // Choosing or typing a common cause replaces the cause text.
+    connect(cboCause, &QComboBox::currentTextChanged, txtCause, &QLineEdit::setText);
+    connect(cmdForcePass, &QPushButton::clicked, this, &frmDriverList::cmdForcePass_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmDriverList::cmdClose_Click);
+    SetupGrid();
+}
+
+frmDriverList::~frmDriverList() = default;
+
+void frmDriverList::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    Form_Load();
+}
+
+void frmDriverList::Form_Load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    Trap(*m_env.messages, [&] { SetupGrid(); });
+    Trap(*m_env.messages, [&] { LoadHeading(); });
+    Trap(*m_env.messages, [&] { LoadDrivers(); });
+}
+
+void frmDriverList::SetupGrid()
+{
+    QFont gf = vsList->font();
+    gf.setPointSize(11);
+    vsList->setFont(gf);
+    vsList->setAllCentered();
+    ResetGridSize(vsList, 1, 4);
+    vsList->setTextMatrix(0, 0, u"驾驶员编号"_s);
+    vsList->setTextMatrix(0, 1, u"驾驶员"_s);
+    vsList->setTextMatrix(0, 2, u"有效期限"_s);
+    vsList->setTextMatrix(0, 3, QString());
+}
+
+void frmDriverList::LoadHeading()
+{
+    ResetGridSize(vsList, 1, -1);
+    txtCause->clear();
+    lblBusDate->setText(m_dtBusDate.date().toString(u"yyyy年MM月dd日"_s));
+    lblBusID->setText(m_szBusID);
+    lblVehicle->setText(m_szLicense);
+
+    DefinitionService definitions(*m_station.db);
+    const Array2D list = definitions.GetCodeList(m_station.context, kBaseCauseKind);
+    QStringList names{QString()};
+    for (int i = 1; i <= ArrayCount(list, 1); ++i)
+        names << list.at(i, 3).toString();
+    {
+        const QSignalBlocker quiet(cboCause);
+        cboCause->clear();
+        cboCause->addItems(names);
+        cboCause->setCurrentIndex(0);
+    }
+}
+
+void frmDriverList::LoadDrivers()
+{
+    const auto append = [this](RecordSet &rs, const QColor &colour) {
+        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext()) {
+            const int r = vsList->addRow({FieldValue(rs, u"driver_no"_s).toString(),
+                                          FieldValue(rs, u"driver_name"_s).toString(), validityText(rs),
+                                          FieldValue(rs, u"route_id"_s).toString()});
+            for (int c = 0; c <= 2; ++c)
+                vsList->setCellForeColor(r, c, colour);
+        }
+    };
+    DriverService drivers(*m_station.db);
+    RecordSet regular = drivers.QueryDriverList(
+        m_station.context, u"  route_id = "_s + SqlLiteral(m_szRouteID.trimmed()), u" driver_name "_s);
+    append(regular, kRegular);
+    // The unit of the mobile drivers is the regular drivers' unit; a route
+    // without regular drivers names none.
+    if (!regular.isEmpty()) {
+        regular.MoveFirst();
+        const QString unit = FieldValue(regular, u"unit_id"_s).toString().trimmed();
+        RecordSet mobile = drivers.QueryDriverList(
+            m_station.context, u"  drive_type='机动'  AND  unit_id = "_s + SqlLiteral(unit), u" driver_name "_s);
+        append(mobile, kMobile);
+    }
+    CheckService checks(*m_station.db);
+    RecordSet temporary = checks.QueryTemporaryDrivers(m_station.context, QString(), m_szRouteID.trimmed(), QString());
+    append(temporary, kTemporary);
+    vsList->autoSize(0, 3);
+    vsList->setCurrentCell(-1, -1);
+}
+
+void frmDriverList::cmdForcePass_Click()
+{
+    const int row = vsList->row();
+    if (row < vsList->fixedRows() || row >= vsList->rows())
+        return;
+    bool recorded = false;
+    QString refusal;
+    Trap(*m_env.messages, [&] {
+        CheckService checks(*m_station.db);
+        const QString op = m_station.session ? m_station.session->GetOperatorName() : QString();
+        refusal = checks.ForceDriverPass(m_station.context, lblBusID->text(), QDateTime(m_dtBusDate.date(), QTime(0, 0)),
+                                         vsList->textMatrix(row, 0).trimmed(),
+                                         m_env.clock ? m_env.clock->now() : QDateTime::currentDateTime(), op,
+                                         m_szLicense.trimmed(), txtCause->text().trimmed(), kDriverPassKind);
+        recorded = true;
+    });
+    // A failure leaves the screen as it was; an answer (pass or refusal)
+    // ends the sequence.
+    if (!recorded)
+        return;
+    if (!refusal.isEmpty())
+        ShowNotice(*m_env.messages, refusal);
+    else
+        m_env.messages->notify(u"此驾驶员报班已强行通过"_s, this);
+    done(QDialog::Accepted);
+}
+
+void frmDriverList::cmdClose_Click()
+{
+    done(QDialog::Rejected);
+}
+
+} // namespace cg
