@@ -32,6 +32,14 @@ void setupPage(QPagedPaintDevice &device)
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
 }
+
+// Lays the sheet out on the device's pages itself, so that no page numbers
+// are added (a sheet is a form, not a report with pages).
+void printOn(QTextDocument &sheet, QPagedPaintDevice &device)
+{
+    sheet.setPageSize(device.pageLayout().paintRectPoints().size());
+    sheet.print(&device);
+}
 } // namespace
 
 bool QPrinterBackend::print(QTextDocument &sheet, bool showDialog, QWidget *parent)
@@ -49,7 +57,7 @@ bool QPrinterBackend::print(QTextDocument &sheet, bool showDialog, QWidget *pare
         qCWarning(lcSheetPrinter) << "no printer available; sheet not printed";
         return false;
     }
-    sheet.print(&printer);
+    printOn(sheet, printer);
     if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
         qCWarning(lcSheetPrinter) << "printer" << printer.printerName() << "failed; sheet not printed";
         return false;
@@ -62,7 +70,7 @@ bool PdfFolderBackend::print(QTextDocument &sheet, bool, QWidget *)
     const QString path = QDir(m_folder).filePath(u"sheet-%1.pdf"_s.arg(m_printed.size() + 1));
     QPdfWriter writer(path);
     setupPage(writer);
-    sheet.print(&writer);
+    printOn(sheet, writer);
     if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0) {
         qCWarning(lcSheetPrinter) << "cannot write" << path;
         return false;
@@ -148,7 +156,7 @@ void SheetPrinter::PreviewSheet()
     setupPage(printer);
     QPrintPreviewDialog dialog(&printer, this);
     auto doc = makeDocument();
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&doc](QPrinter *p) { doc->print(p); });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&doc](QPrinter *p) { printOn(*doc, *p); });
     dialog.exec();
 }
 
@@ -166,7 +174,7 @@ bool SheetPrinter::renderToPdf(const QString &path) const
         writer.setCreator(u"coachgate"_s);
         setupPage(writer);
         auto doc = makeDocument();
-        doc->print(&writer);
+        printOn(*doc, writer);
     }
     if (!QFileInfo(temp).isFile() || QFileInfo(temp).size() == 0) {
         qCWarning(lcSheetPrinter) << "cannot write" << path;
