@@ -64,6 +64,8 @@ Startup::Startup(Env &env, SystemClockSetter &clockSetter) : m_env(env), m_clock
 Startup::~Startup()
 {
     // Screens hold the session and the database: the window goes first.
+    if (m_window && m_env.status == m_window.get())
+        m_env.status = nullptr;
     m_window.reset();
     m_session.reset();
     m_db.reset();
@@ -157,7 +159,6 @@ int RunWorkstation(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("coachgate"));
-    QApplication::setOrganizationName(QStringLiteral("coachgate"));
     QApplication::setApplicationDisplayName(QStringLiteral("客运站安全门检系统"));
     QApplication::setWindowIcon(QIcon(DrawAppIcon(32)));
 

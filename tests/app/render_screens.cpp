@@ -1,6 +1,6 @@
 // Renders the workstation's own windows to PNG files for the documentation:
-//   render_screens OUTPUT_DIR
-// Runs offscreen against a throwaway SQLite station.
+//   render_screens OUTPUT_DIR [DATABASE]
+// Runs offscreen against a throwaway SQLite station, or the given database.
 #include "app/frmcheckpass.h"
 #include "app/frmnotify.h"
 #include "app/frmsysparam.h"
@@ -65,8 +65,9 @@ int main(int argc, char *argv[])
     QDir().mkpath(out);
 
     QTemporaryDir tmp;
-    const QString dbPath = tmp.filePath(QStringLiteral("demo.sqlite"));
-    {
+    const bool given = argc > 2;
+    const QString dbPath = given ? QString::fromLocal8Bit(argv[2]) : tmp.filePath(QStringLiteral("demo.sqlite"));
+    if (!given) {
         Database db(DbConfig::parse(dbPath));
         db.migrate();
         db.exec(QStringLiteral("DELETE FROM sys_params"));
