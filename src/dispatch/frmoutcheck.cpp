@@ -172,7 +172,9 @@ void frmOutCheck::buildUi()
 
     vsList = new FlexGrid(this);
     vsList->setObjectName(u"vsList"_s);
+    // The current trip is shown by its painted cells alone.
     vsList->setHighlightSelection(false);
+    vsList->setSelectionMode(QAbstractItemView::NoSelection);
 
     auto *legend = new QHBoxLayout;
     legend->addWidget(new LampLegend(this));
@@ -205,7 +207,7 @@ void frmOutCheck::buildHeader()
     static const char16_t *const row1[ColCount] = {u"序号", u"车次", u"时间", u"终点站", u"车牌号", u"IC卡号",
                                                    u"车型", u"总座数", u"安全例检", u"驾驶员", u"检票状态",
                                                    u"参运公司", u"旅客人数", u"旅客人数", u"回场时间", u"出站状况"};
-    static const int widths[ColCount] = {40, 90, 50, 90, 90, 95, 80, 55, 65, 55, 65, 90, 45, 45, 150, 65};
+    static const int widths[ColCount] = {40, 80, 50, 80, 90, 95, 115, 55, 65, 55, 65, 90, 45, 45, 150, 65};
     vsList->setCols(ColCount);
     vsList->setRows(kHeaderRows);
     vsList->setFixedRows(kHeaderRows);

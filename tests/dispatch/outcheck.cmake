@@ -7,7 +7,7 @@ target_link_libraries(outcheck_peer PRIVATE cg_services)
 
 cg_test(tst_outcheck
   SOURCES tst_outcheck.cpp tst_outcheck_fixture.h
-  DEPS cg_dispatch cg_dbtestenv
+  DEPS cg_dispatch cg_driver_check cg_dbtestenv
   LABELS dispatch)
 add_dependencies(tst_outcheck outcheck_peer)
 

@@ -6,9 +6,12 @@
 #include "common/grid.h"
 #include "common/gridhelpers.h"
 #include "dispatch/frmoutcheck.h"
+#include "driver_check/frmcheckinfo.h"
 #include "services/checknotifier.h"
 #include "services/coreservices.h"
+#include "services/checkservice.h"
 #include "services/dbtestenv.h"
+#include "services/fingerprint/simulatedfingerprintengine.h"
 #include "support/testsupport.h"
 
 #include <QLineEdit>
@@ -121,6 +124,7 @@ private Q_SLOTS:
     void refreshTouchesOnlyWindowAndAddsNoRows();
     void unknownLampCodeEmptiesCell();
     void peerResultsRedrawLamps();
+    void renderForDocs();
 };
 
 void TstOutCheck::opensWithTheDaysTrips()
@@ -427,6 +431,57 @@ void TstOutCheck::peerResultsRedrawLamps()
     QTRY_VERIFY_WITH_TIMEOUT(IsLampRed(g.grid(), g.rowOf(u"K003"_s), ColCond), 10000);
     QVERIFY(IsLampRed(g.grid(), g.rowOf(u"R01-2"_s), ColCond)); // same vehicle
     QVERIFY(!IsLampGreen(g.grid(), g.rowOf(u"R01-2"_s), ColOut));
+}
+
+// Pictures of the gate and the confirmation over a demo database, for the
+// documentation: CG_DEMO_DB names the database, CG_RENDER_DIR the folder.
+void TstOutCheck::renderForDocs()
+{
+    const QString demo = qEnvironmentVariable("CG_DEMO_DB"), dir = qEnvironmentVariable("CG_RENDER_DIR");
+    if (demo.isEmpty() || dir.isEmpty())
+        QSKIP("CG_DEMO_DB and CG_RENDER_DIR not set");
+    Database db(DbConfig::parse(demo));
+    SessionService session(db);
+    int out = 0;
+    session.OpenSession(u"wg"_s, QString(), u"s1"_s, out);
+    test::RecordingMessageSink messages;
+    test::RecordingSoundPlayer sound;
+    test::RecordingStatusSink status;
+    ManualClock clock{QDateTime::currentDateTime()};
+    Env env;
+    env.messages = &messages;
+    env.clock = &clock;
+    env.sound = &sound;
+    env.status = &status;
+    StationContext station;
+    station.db = &db;
+    station.session = &session;
+    station.context = u"[wg][440100001][440100][0]"_s;
+    station.params.BeforeMinute = u"600"_s;
+    station.params.OutCheck = true;
+    frmOutCheck gate(env, station);
+    gate.resize(1280, 620);
+    gate.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&gate));
+    auto *grid = gate.findChild<FlexGrid *>(u"vsList"_s);
+    emit grid->cellClicked(4, 1);
+    QVERIFY(gate.grab().save(dir + u"/frmOutCheck.png"_s));
+
+    CheckService checks(db);
+    const QString text = checks.GetDepartureCheckText(station.context, QDateTime(QDate::currentDate(), QTime(0, 0)),
+                                                      QString(), grid->textMatrix(4, ColPlate), QString(), 600,
+                                                      session.GetUnitCode());
+    SimulatedFingerReader reader(1);
+    station.makeFingerprintEngine = [&reader](QObject *parent) -> FingerprintEngine * {
+        return new SimulatedFingerprintEngine(&reader, parent);
+    };
+    frmCheckInfo dlg(env, station);
+    dlg.setProperty("m_szErrorDescription", text.mid(7));
+    dlg.setProperty("m_szBusID", grid->textMatrix(4, ColBus));
+    dlg.setProperty("m_szLicense", grid->textMatrix(4, ColPlate));
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QVERIFY(dlg.grab().save(dir + u"/frmCheckInfo.png"_s));
 }
 
 QTEST_MAIN(TstOutCheck)
