@@ -24,4 +24,10 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
     //   window.registerScreen(QStringLiteral("m6"), [&] { return new frmDriverMain(env, station); });
 }
 
+std::function<void(mdiMain &, StationContext &)> CheckInStation(const Env &env)
+{
+    Q_UNUSED(env);
+    return {};
+}
+
 } // namespace cg

@@ -190,6 +190,7 @@ int RunWorkstation(int argc, char *argv[])
 
     PosixClockSetter setter;
     Startup startup(env, setter);
+    startup.checkInStation = CheckInStation(env);
     if (!startup.Main(config))
         return 1;
     // Closing the main window ends the program with its child windows.
