@@ -229,7 +229,7 @@ void frmDriverVerify::loadScreen()
 void frmDriverVerify::loadDriverLibrary()
 {
     m_library->release();
-    m_library->initialise(*m_env.messages, this);
+    m_library->initialise(m_env.messages, this);
     DriverService drivers(*m_station.db);
     m_rsDrivers = drivers.QueryDrivers(m_station.context, QString(), QString());
     // An empty driver table is an empty library: nobody is identified.
@@ -379,7 +379,7 @@ void frmDriverVerify::onGridClicked(int row, int col)
         m_library->shutdown();
         handOff(vsList->textMatrix(row, ColBus), vsList->textMatrix(row, ColRoute),
                 vsList->textMatrix(row, ColRouteName), vsList->textMatrix(row, ColCompany));
-        m_library->initialise(*m_env.messages, this);
+        m_library->initialise(nullptr, this);
         cmdRefreshBus->hide();
         cmdRefreshFinger->hide();
         RefreshBus();

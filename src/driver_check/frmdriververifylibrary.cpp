@@ -20,17 +20,18 @@ DriverFingerLibrary::~DriverFingerLibrary()
     release();
 }
 
-int DriverFingerLibrary::initialise(MessageSink &messages, QWidget *parent)
+int DriverFingerLibrary::initialise(MessageSink *messages, QWidget *parent)
 {
     if (!m_engine) {
-        messages.show({u"信息提示"_s, u"没连接指纹仪！"_s, MsgIcon::Information, MsgButtons::Ok}, parent);
+        if (messages)
+            messages->show({u"信息提示"_s, u"没连接指纹仪！"_s, MsgIcon::Information, MsgButtons::Ok}, parent);
         return FingerprintEngine::NoReader;
     }
     int code = m_engine->Initialise();
     if (code != 0) {
         code = m_engine->Initialise();
-        if (code != 0)
-            messages.show({u"信息提示"_s, code == 1 ? u"指纹识别驱动程序加载失败！"_s : u"没连接指纹仪！"_s,
+        if (code != 0 && messages)
+            messages->show({u"信息提示"_s, code == 1 ? u"指纹识别驱动程序加载失败！"_s : u"没连接指纹仪！"_s,
                            MsgIcon::Information, MsgButtons::Ok},
                           parent);
     }

@@ -40,10 +40,11 @@ public:
     // The engine (nullptr when the workstation offers none).
     FingerprintEngine *engine() const { return m_engine; }
 
-    // Starts the engine in plain capture mode. A failure is told in a
-    // "信息提示" box ("指纹识别驱动程序加载失败！" or "没连接指纹仪！"); the
-    // screen goes on without a working sensor. Returns the engine's code.
-    int initialise(MessageSink &messages, QWidget *parent);
+    // Starts the engine in plain capture mode. With a sink, a failure is
+    // told in a "信息提示" box ("指纹识别驱动程序加载失败！" or "没连接指纹仪！");
+    // without one it is quiet (restarts after a hand-off). The screen goes
+    // on without a working sensor either way. Returns the engine's code.
+    int initialise(MessageSink *messages, QWidget *parent);
     void shutdown();
 
     // Replaces the cache and the drivers with the given records (fields

@@ -246,7 +246,9 @@ void frmDriverVerifySingle::loadScreen()
     // library has not changed; without any cache yet, build one from what
     // the station handed over.
     const bool rebuild = !m_rsTemp.isEmpty() && (m_FingerLibChanged || !m_library->hasCache());
-    m_library->initialise(*m_env.messages, this);
+    // The reader's failure is told when the screen starts its engine for the
+    // first time; later openings restart it quietly.
+    m_library->initialise(rebuild && !m_library->hasCache() ? m_env.messages : nullptr, this);
     if (rebuild) {
         m_library->load(m_rsTemp);
         m_FingerLibChanged = false;
