@@ -371,7 +371,9 @@ void frmEnvBusDesk::vsList_DblClick(int row)
     dialog.setProperty("m_szBusID", vsList->textMatrix(row, ColBusId));
     dialog.setProperty("m_szSeatNum", vsList->textMatrix(row, ColSeats));
     dialog.setProperty("m_szEndStation", vsList->textMatrix(row, ColEnd));
-    dialog.setProperty("m_szBusDate", dtpDate->date().toString(u"yyyy-MM-dd"_s));
+    // The row belongs to the list date; the picker may already show another
+    // day that has not been queried yet.
+    dialog.setProperty("m_szBusDate", m_listDate.toString(u"yyyy-MM-dd"_s));
     dialog.setProperty("m_SheetType", 0);
     dialog.exec();
 }
