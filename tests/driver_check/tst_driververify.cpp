@@ -605,7 +605,10 @@ void TstDriverVerify::secondPressIsAlreadyPassed()
         // An unknown finger on the same screen.
         s.reader.pressUnknown();
         QVERIFY(single->isCountdownRunning());
-        single->close();
+        // A touch on 关闭N closes at once.
+        QSignalSpy finished(single, &QDialog::finished);
+        QTest::mouseClick(single->findChild<QLabel *>(u"lblClose"_s), Qt::LeftButton);
+        QCOMPARE(finished.size(), 1);
     });
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 10)).center());
     QCOMPARE(s.messages.notices, (QStringList{u"指纹已通过，请勿重试！"_s, u"指纹比对失败！请重试！"_s}));
