@@ -10,6 +10,8 @@
 #include "common/env.h"
 #include "common/grid.h"
 #include "common/gridhelpers.h"
+#include "common/formregistry.h"
+#include "dispatch/dispatchforms.h"
 #include "dispatch/frmenvbusdesk.h"
 #include "dispatch/frmprintsheet.h"
 #include "services/checkservice.h"
@@ -134,6 +136,7 @@ private slots:
     void checkSheetTable_data();
     void checkSheetTable();
     void missingTemplateSilentButLogged();
+    void checkSheetOpenedByName();
 
     void issueFromTheScreen_data();
     void issueFromTheScreen();
@@ -359,6 +362,38 @@ void TestEnvBusDesk::missingTemplateSilentButLogged()
     QVERIFY2(!logged.isEmpty(), qPrintable(g_log.join(u'\n')));
 }
 
+// The condition check station opens the dialog by name: its members are set
+// after construction, and the sheet printed is the one they describe.
+void TestEnvBusDesk::checkSheetOpenedByName()
+{
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    test::seedDispatchStation(db);
+    Desk desk(db);
+    FormRegistry registry;
+    RegisterDispatchForms(registry, desk.env, desk.station);
+    QVERIFY(registry.contains(u"frmEnvBusDesk"_s));
+    registry.setBeforeShowHook([](QWidget *form) {
+        QTimer::singleShot(0, form, [form] {
+            QTest::mouseClick(form->findChild<QPushButton *>(u"cmdYes"_s), Qt::LeftButton);
+        });
+    });
+    const int printedBefore = int(m_printed.printed().size());
+    const QVariantMap result = registry.runModal(
+        nullptr, u"frmPrintSheet"_s,
+        {{u"m_SheetType"_s, 1}, {u"m_szLicense"_s, u"粤B54321"_s}, {u"m_TechSheetTime"_s, u"2026-12-09 07:40"_s},
+         {u"m_szStatus"_s, true}, {u"m_Company"_s, u"广运"_s}});
+    QCOMPARE(result.value(u"m_szLicense"_s).toString(), u"粤B54321"_s);
+    QCOMPARE(int(m_printed.printed().size()), printedBefore + 1);
+    QProcess text;
+    text.start(u"pdftotext"_s, {m_printed.printed().last(), u"-"_s});
+    QVERIFY(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    QVERIFY2(printed.contains(u"粤B54321"_s) && printed.contains(u"合格"_s) && printed.contains(u"广运"_s),
+             qPrintable(printed));
+    QVERIFY(desk.messages.boxes.isEmpty());
+}
+
 // ---- the screen ---------------------------------------------------------
 
 void TestEnvBusDesk::issueFromTheScreen_data()
@@ -489,9 +524,13 @@ void TestEnvBusDesk::rollingOrRegularNeverBoth()
     test::TestDatabase dbEnv(u"sqlite"_s);
     Database db(dbEnv.config());
     test::seedDispatchStation(db);
+    // A lamp code outside the lamp table draws nothing.
+    db.exec(u"UPDATE trips SET out_status = 7 WHERE bus_id = 'K103'"_s);
     Desk desk(db);
     frmEnvBusDesk screen(desk.env, desk.station);
     FlexGrid *grid = screen.list();
+    QCOMPARE(grid->textMatrix(rowOf(grid, u"K103"_s), frmEnvBusDesk::ColOut), QString());
+    QCOMPARE(grid->textMatrix(rowOf(grid, u"K102"_s), frmEnvBusDesk::ColOut), u"●"_s);
     // Opening lists the timetable only.
     QCOMPARE(column(grid, frmEnvBusDesk::ColBusId), (QStringList{u"K101"_s, u"K102"_s, u"K103"_s}));
     QCOMPARE(column(grid, frmEnvBusDesk::ColTime), (QStringList{u"08:00"_s, u"09:00"_s, u"10:00"_s}));
