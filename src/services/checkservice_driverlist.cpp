@@ -95,7 +95,8 @@ void storeLamp(Database &db, const QDateTime &day, const ListTrip &trip, int lam
 // check-in itself follows: a trip that needs no driver check keeps 3, any
 // valid check-in passes the check (1), none leaves it unchecked (0). A check
 // that still stands on a forced pass (a valid check-in of a driver forced
-// through for this trip) stays drawn as passed (5).
+// through for this trip no earlier than that check-in) stays drawn as
+// passed (5).
 int driverLampFor(Database &db, const QDateTime &day, const ListTrip &trip)
 {
     if (trip.lamp == 3)
@@ -109,7 +110,8 @@ int driverLampFor(Database &db, const QDateTime &day, const ListTrip &trip)
     const int forced = db.scalar(u"SELECT COUNT(*) FROM driver_checkins c WHERE c.bus_date = ? AND c.bus_id = ? "
                                  u"AND c.is_driver = 1 AND EXISTS (SELECT 1 FROM forced_releases f "
                                  u"WHERE f.bus_date = c.bus_date AND f.bus_id = c.bus_id "
-                                 u"AND f.driver_id = c.driver_run_id AND f.pass_type = 3)"_s,
+                                 u"AND f.driver_id = c.driver_run_id AND f.pass_type = 3 "
+                                 u"AND f.operate_time >= c.driver_report_time)"_s,
                                  {day, trip.key})
                            .toInt();
     return forced > 0 ? kLampDrawnPassed : 1;
