@@ -79,8 +79,11 @@ frmEnvBusDesk::~frmEnvBusDesk()
 
 CheckService &frmEnvBusDesk::service()
 {
-    if (!m_service)
+    if (!m_service) {
+        if (!m_station.db)
+            throw AppError(0, u"没有连接车站数据库"_s);
         m_service = std::make_unique<CheckService>(*m_station.db);
+    }
     return *m_service;
 }
 
