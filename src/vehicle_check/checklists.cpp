@@ -82,6 +82,7 @@ void CheckRecordList::showEvent(QShowEvent *event)
 void CheckRecordList::setupGrid(const QStringList &captions)
 {
     ResetGridSize(vsList, 1, int(captions.size()));
+    vsList->setFixedCols(0);
     vsList->setAllCentered();
     for (int c = 0; c < captions.size(); ++c)
         vsList->setTextMatrix(0, c, captions.at(c));

@@ -200,6 +200,9 @@ void frmBaseDefine::tvItemTree_NodeClick(QTreeWidgetItem *node)
             vsBaseInfo->setTextMatrix(0, 0, u"序"_s);
             vsBaseInfo->setTextMatrix(0, 1, u"名称"_s);
             vsBaseInfo->setTextMatrix(0, 2, u"备注"_s);
+            vsBaseInfo->setColWidth(0, 50);
+            vsBaseInfo->setColWidth(1, 240);
+            vsBaseInfo->setColWidth(2, 280);
             LoadColumnLayout(m_env.layoutFile, kForm, vsBaseInfo);
         }
         loadTable();

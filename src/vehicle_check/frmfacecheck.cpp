@@ -112,6 +112,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     layout->addLayout(legendRow);
 
     ResetGridSize(vsList, 1, 10);
+    vsList->setFixedCols(0);
     vsList->setAllCentered();
     const QStringList captions = {u"车次"_s, u"日期"_s, u"发车时间"_s, u"终点站"_s, u"车号"_s,
                                   u"车属公司"_s, u"车容"_s, u"回场时间"_s, u"检测次数"_s, u"检测人"_s};

@@ -111,6 +111,7 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
 
     // Grid: 18 rows and 9 columns at first, widths in twips.
     ResetGridSize(vsList, 18, 9);
+    vsList->setFixedCols(0);
     vsList->setAllCentered();
     const QStringList captions = {u"车牌号"_s, u"IC卡号"_s, u"车属公司"_s, u"回场状态"_s, u"安全例检"_s,
                                   u"回场时间"_s, u"检测次数"_s, u"检测人"_s, u"检测通过时间"_s};
@@ -120,6 +121,7 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
         vsList->setColWidthTwips(c, widths[c]);
     }
     vsList->setColHidden(ColReturn, true);
+    vsList->setColHidden(ColReturnTime, true);
 
     connect(cmdQuery, &QPushButton::clicked, this, &frmTechCheck::cmdQuery_Click);
     connect(cmdStartCheck, &QPushButton::clicked, this, &frmTechCheck::cmdStartCheck_Click);
@@ -196,6 +198,14 @@ void frmTechCheck::loadList()
         vsList->setRows(1);
         for (int i = 0; i < rs.RecordCount(); ++i)
             fillRow(vsList->addRow(), rs, i);
+        // Wider than the designed widths where a plate, card or company
+        // name would be cut off; the hidden columns stay hidden.
+        for (int c = 0; c < vsList->cols(); ++c) {
+            const int designed = vsList->colWidth(c);
+            vsList->autoSize(c, c);
+            if (vsList->colWidth(c) < designed)
+                vsList->setColWidth(c, designed);
+        }
     } catch (...) {
         m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
         throw;
@@ -379,6 +389,8 @@ void frmTechCheck::vsList_Click()
             for (int c : kPlainCols)
                 vsList->setCellBackColor(r, c, kWhite);
     if (row >= 0) {
+        // The row's own colour marks it; the lamps keep their look.
+        vsList->clearSelection();
         for (int c : kPlainCols)
             vsList->setCellBackColor(row, c, kHighlight);
         txtLicense->setFocus();

@@ -1,0 +1,150 @@
+// Renders the inspection screens over a seeded demo database to PNG files,
+// for the screen pictures of the documentation.
+//
+//   inspection_render DEMO.sqlite OUTDIR
+//
+// Adds a few appearance checks to the demo day first, so the appearance
+// screens have something to show.
+
+#include "common/clock.h"
+#include "common/grid.h"
+#include "common/messagesink.h"
+#include "common/sound.h"
+#include "services/checkservice.h"
+#include "services/coreservices.h"
+#include "services/database.h"
+#include "services/station.h"
+#include "vehicle_check/checklists.h"
+#include "vehicle_check/frmbasedefine.h"
+#include "vehicle_check/frmcondcheckitem.h"
+#include "vehicle_check/frmfacecheck.h"
+#include "vehicle_check/frmregfacecheck.h"
+#include "vehicle_check/frmtechcheck.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+class QuietSink : public MessageSink {
+public:
+    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
+    {
+        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
+        return MsgAnswer::No;
+    }
+    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
+};
+class NoSound : public SoundPlayer {
+public:
+    void play(const QString &) override {}
+};
+
+void save(QWidget &w, const QString &dir, int width, int height)
+{
+    w.resize(width, height);
+    w.show();
+    QApplication::processEvents();
+    w.grab().save(dir + u"/"_s + w.objectName() + u".png"_s);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList a = app.arguments();
+    if (a.size() < 3) {
+        std::fprintf(stderr, "usage: inspection_render DEMO.sqlite OUTDIR\n");
+        return 2;
+    }
+    Database db(DbConfig::parse(a[1]));
+    SessionService session(db);
+    int out = 0;
+    session.OpenSession(u"wg"_s, QString(), QString(), out);
+    ManualClock clock(QDateTime::currentDateTime());
+    QuietSink sink;
+    NoSound sound;
+    NullStatusSink status;
+    Env env;
+    env.messages = &sink;
+    env.clock = &clock;
+    env.sound = &sound;
+    env.status = &status;
+    StationContext station;
+    station.db = &db;
+    station.session = &session;
+    station.context = u"[wg][%1][%2][0]"_s.arg(session.GetStationCode(), session.GetUnitCode());
+    const QDateTime day(QDate::currentDate(), QTime(0, 0));
+    const QString dir = a[2];
+
+    // Appearance checks of the first trips of the day.
+    CheckService checks(db);
+    const RecordSet trips = checks.QueryDayTrips(station.context, day, QString(), QString(), QString(), QString(),
+                                                 QVariant(), 1, QString());
+    if (db.scalar(u"SELECT COUNT(*) FROM appearance_checks"_s).toInt() == 0) {
+        for (int i = 0; i < qMin(4, trips.RecordCount()); ++i) {
+            const QString id = trips.valueAt(i, u"bus_id"_s).toString();
+            const QString plate = trips.valueAt(i, u"license_tag_no"_s).toString();
+            checks.AddAppearanceCheckResult(station.context, day, id, plate, clock.now().addSecs(-3600 + 60 * i),
+                                            i != 1, u"王工"_s);
+            if (i == 1)
+                checks.UpdateAppearanceCheckResult(station.context, day, id, plate, clock.now().addSecs(-600), true,
+                                                   u"王工"_s);
+        }
+    }
+    const QString firstTrip = trips.valueAt(1, u"bus_id"_s).toString();
+
+    frmBaseDefine base(env, station);
+    base.tvItemTree->setCurrentItem(base.tableNode(9));
+    save(base, dir, 820, 420);
+
+    frmTechCheck tech(env, station);
+    tech.vsList->setCurrent(2, 0);
+    tech.vsList_Click();
+    save(tech, dir, 1180, 560);
+
+    frmCondCheckItem item(env, station);
+    item.m_szLicense = tech.vsList->textMatrix(2, 0);
+    item.lblLicenseID->setText(item.m_szLicense);
+    item.lblCompany->setText(tech.vsList->textMatrix(2, 2));
+    item.Form_Load();
+    save(item, dir, 640, 560);
+    item.vsList_Click(2, 2);
+    item.vsList_Click(4, 2);
+    QApplication::processEvents();
+    item.grab().save(dir + u"/frmCondCheckItem.png"_s);
+
+    frmTeckCheckList cond(env, station);
+    cond.m_szParentForm = u"frmTechCheck"_s;
+    cond.m_szLicense = tech.vsList->textMatrix(1, 0);
+    cond.m_dtBusDate = day;
+    save(cond, dir, 620, 360);
+
+    frmFaceCheck face(env, station);
+    face.vsList->setCurrent(2, 0);
+    face.vsList_Click();
+    save(face, dir, 1180, 560);
+
+    frmRegFaceCheck reg(env, station);
+    reg.m_szBusID = firstTrip;
+    reg.m_dtBusDate = day;
+    save(reg, dir, 560, 300);
+
+    frmFaceCheckList faceList(env, station);
+    faceList.m_szParentForm = u"frmEnvBusDesk"_s;
+    faceList.m_szBusID = firstTrip;
+    faceList.m_dtBusDate = day;
+    save(faceList, dir, 620, 360);
+
+    const QVariant luggageTrip = db.scalar(u"SELECT bus_id FROM luggage_counts ORDER BY bus_id LIMIT 1"_s);
+    frmLugCheckList lug(env, station);
+    lug.m_szBusID = luggageTrip.toString();
+    lug.m_dtBusDate = day;
+    save(lug, dir, 620, 360);
+    return 0;
+}
