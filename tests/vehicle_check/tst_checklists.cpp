@@ -174,6 +174,10 @@ private slots:
         QCOMPARE(f->vsList->textMatrix(2, 2), u"钱检"_s);
         QCOMPARE(LampLabelColor(f->lblStatus), LampGreen);
         QVERIFY(!f->cmdForcePass->isVisible());
+        // Without a trip code no trip of the day stands in for it.
+        auto g = open<frmFaceCheckList>(st, {{u"m_szParentForm"_s, u"frmEnvBusDesk"_s}, {u"m_dtBusDate"_s, today()}});
+        QCOMPARE(g->lblBusID->text(), QString());
+        QCOMPARE(g->vsList->dataRows(), 0);
     }
 
     void luggageCounts()
