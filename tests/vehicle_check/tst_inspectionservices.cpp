@@ -166,6 +166,16 @@ private slots:
                                  svc.AddConditionCheckResult(kCtx, u"粤Z99999"_s, now, true, u"王检"_s, u"无"_s));
         QVERIFY(!svc.CancelConditionCheck(kCtx, today(), u"粤B20003"_s, today()).isEmpty());
         QCOMPARE(events(db).size(), 3);
+
+        // The verdict and its event commit together: an event that cannot
+        // be written (no station in the context) takes the verdict back.
+        QVERIFY_THROWS_EXCEPTION(ServiceError, svc.UpdateConditionCheckResult(u"bad"_s, u"粤A10001"_s, now, true,
+                                                                              u"王检"_s, u"无"_s));
+        QVERIFY_THROWS_EXCEPTION(ServiceError, svc.AddAppearanceCheckResult(u"bad"_s, today(), u"K001"_s,
+                                                                            u"粤A10001"_s, now, true, u"王检"_s));
+        QCOMPARE(count(db, u"SELECT COUNT(*) FROM condition_checks WHERE cond_status = 2 AND cancelled = 0"_s), 1);
+        QCOMPARE(count(db, u"SELECT COUNT(*) FROM appearance_checks"_s), 0);
+        QCOMPARE(events(db).size(), 3);
     }
 
     void forcedPasses_data() { test::TestDatabase::addBackendRows(); }
