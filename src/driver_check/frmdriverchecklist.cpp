@@ -183,7 +183,7 @@ bool frmDriverCheckList::LoadTrip()
     }
     m_found = false;
     for (trip.MoveFirst(); !trip.isEOF(); trip.MoveNext()) {
-        const QString runSerial = FieldValue(trip, u"bus_serial_no"_s).toString();
+        const QString runSerial = rolling ? FieldValue(trip, u"bus_serial_no"_s).toString() : QString();
         if (!serial.isEmpty() && runSerial != serial)
             continue;
         m_found = true;
