@@ -33,13 +33,7 @@ CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const 
     setObjectName(formName);
     resize(620, 440);
     auto *layout = new QVBoxLayout(this);
-    auto *caption = new QLabel(title);
-    QFont tf = caption->font();
-    tf.setPointSize(15);
-    tf.setBold(true);
-    caption->setFont(tf);
-    caption->setAlignment(Qt::AlignCenter);
-    layout->addWidget(caption);
+    layout->addLayout(AddTitleBar(this, title, &tbMin, &tbClose));
 
     auto *headerRow = new QHBoxLayout;
     m_header = new QGridLayout;

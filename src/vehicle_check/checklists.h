@@ -12,6 +12,7 @@ class QGridLayout;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QToolButton;
 
 namespace cg {
 
@@ -36,6 +37,8 @@ public:
     FlexGrid *vsList = nullptr;
     QLabel *lblStatus = nullptr;
     QPushButton *cmdClose = nullptr;
+    QToolButton *tbMin = nullptr;
+    QToolButton *tbClose = nullptr;
 
     // Fills the header and the records (called on the first show).
     virtual void Form_Load() = 0;

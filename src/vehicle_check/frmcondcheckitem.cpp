@@ -55,13 +55,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     setWindowTitle(u"车况检验"_s);
     resize(640, 560);
     auto *layout = new QVBoxLayout(this);
-    auto *title = new QLabel(u"车况检验"_s);
-    QFont tf = title->font();
-    tf.setPointSize(16);
-    tf.setBold(true);
-    title->setFont(tf);
-    title->setAlignment(Qt::AlignCenter);
-    layout->addWidget(title);
+    layout->addLayout(AddTitleBar(this, u"车况检验"_s, &tbMin, &tbClose));
     for (int i = 0; i < 3; ++i)
         layout->addWidget(titleLine(m_station.lineColour));
 

@@ -50,6 +50,8 @@ public:
     QTimeEdit *dtpTime = nullptr;
     QToolButton *cmdPass = nullptr;
     QToolButton *cmdNotPass = nullptr;
+    QToolButton *tbMin = nullptr;
+    QToolButton *tbClose = nullptr;
 
 public slots:
     void cmdPass_Click();

@@ -29,13 +29,7 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     setWindowTitle(u"车容门检"_s);
     resize(560, 300);
     auto *layout = new QVBoxLayout(this);
-    auto *title = new QLabel(u"车容门检"_s);
-    QFont tf = title->font();
-    tf.setPointSize(16);
-    tf.setBold(true);
-    title->setFont(tf);
-    title->setAlignment(Qt::AlignCenter);
-    layout->addWidget(title);
+    layout->addLayout(AddTitleBar(this, u"车容门检"_s, &tbMin, &tbClose));
 
     auto *headerRow = new QHBoxLayout;
     auto *header = new QGridLayout;

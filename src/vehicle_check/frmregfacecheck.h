@@ -39,6 +39,8 @@ public:
     QTimeEdit *dtpTime = nullptr;
     QToolButton *cmdPass = nullptr;
     QToolButton *cmdNotPass = nullptr;
+    QToolButton *tbMin = nullptr;
+    QToolButton *tbClose = nullptr;
 
     // Fills the header from the trip (called on the first show).
     void Form_Load();

@@ -8,6 +8,8 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -94,6 +96,32 @@ QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col
     value->setFont(f);
     layout->addWidget(value, row, col + 1);
     return value;
+}
+
+QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose)
+{
+    auto *row = new QHBoxLayout;
+    auto *title = new QLabel(caption, form);
+    QFont tf = title->font();
+    tf.setPointSize(16);
+    tf.setBold(true);
+    title->setFont(tf);
+    row->addStretch();
+    row->addWidget(title);
+    row->addStretch();
+    auto *min = new QToolButton(form);
+    min->setObjectName(u"tbMin"_s);
+    min->setText(u"—"_s);
+    auto *close = new QToolButton(form);
+    close->setObjectName(u"tbClose"_s);
+    close->setText(u"×"_s);
+    row->addWidget(min);
+    row->addWidget(close);
+    QObject::connect(min, &QToolButton::clicked, form, &QWidget::showMinimized);
+    QObject::connect(close, &QToolButton::clicked, form, &QWidget::close);
+    *tbMin = min;
+    *tbClose = close;
+    return row;
 }
 
 } // namespace cg

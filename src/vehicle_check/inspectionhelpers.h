@@ -7,6 +7,8 @@
 #include <functional>
 
 class QGridLayout;
+class QHBoxLayout;
+class QToolButton;
 class QLabel;
 class QWidget;
 
@@ -43,5 +45,9 @@ QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text);
 // A caption label followed by its value label, for the dialog headers.
 QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col, const QString &caption,
                           const QString &objectName);
+
+// The caption of a form in large bold type with the title-bar buttons tbMin
+// (minimise) and tbClose (close) on its right.
+QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose);
 
 } // namespace cg

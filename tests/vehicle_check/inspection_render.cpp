@@ -8,6 +8,7 @@
 
 #include "common/clock.h"
 #include "common/grid.h"
+#include "common/gridhelpers.h"
 #include "common/messagesink.h"
 #include "common/sound.h"
 #include "services/checkservice.h"
@@ -112,6 +113,7 @@ int main(int argc, char **argv)
     item.m_szLicense = tech.vsList->textMatrix(2, 0);
     item.lblLicenseID->setText(item.m_szLicense);
     item.lblCompany->setText(tech.vsList->textMatrix(2, 2));
+    SetLampLabel(item.lblStatus, 1);
     item.Form_Load();
     save(item, dir, 640, 560);
     item.vsList_Click(2, 2);
