@@ -5,10 +5,12 @@
 #include "../services/dbtestenv.h"
 #include "../support/testsupport.h"
 
+#include "driver_check/drivercheckforms.h"
 #include "driver_check/frmdriverchecklist.h"
 #include "driver_check/frmdriverlist.h"
 
 #include "common/clock.h"
+#include "common/formregistry.h"
 #include "common/grid.h"
 #include "common/gridhelpers.h"
 #include "services/checkservice.h"
@@ -155,6 +157,77 @@ private slots:
             auto again = openRecords(s, u"K001"_s, u"frmEnvBusDesk"_s);
             QCOMPARE(child<FlexGrid>(again.get(), "vsList")->dataRows(), drivers.size() + 1);
             QCOMPARE(LampLabelColor(child<QLabel>(again.get(), "lblStatus")), LampGreen);
+        }
+    }
+
+    // Opened by name as the gate and the dispatch centre do: the members
+    // arrive after construction and the list still shows that trip.
+    void openedByName()
+    {
+        Station s;
+        s.checkIn(u"K001"_s, u"D01"_s);
+        FormRegistry registry;
+        RegisterDriverCheckForms(registry, s.env, s.ctx);
+        QVERIFY(registry.contains(u"frmDriverList"_s));
+        QString shown;
+        int rows = -1;
+        registry.setBeforeShowHook([&](QWidget *form) {
+            QTimer::singleShot(0, form, [&, form] {
+                shown = child<QLabel>(form, "lblBusID")->text();
+                rows = child<FlexGrid>(form, "vsList")->dataRows();
+                QTest::mouseClick(child<QPushButton>(form, "cmdClose"), Qt::LeftButton);
+            });
+        });
+        const QVariantMap result = registry.runModal(
+            nullptr, u"frmDriverCheckList"_s,
+            {{u"m_szBusID"_s, u"K001"_s}, {u"m_dtBusDate"_s, test::checkinToday()},
+             {u"m_szParentForm"_s, u"frmOutCheck"_s}});
+        QCOMPARE(shown, u"K001"_s);
+        QCOMPARE(rows, 1);
+        QCOMPARE(result.value(u"m_szParentForm"_s).toString(), u"frmOutCheck"_s);
+    }
+
+    // A failing query or write is reported as an error box and changes
+    // nothing on the screen.
+    void failuresReported_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("trip query") << u"trips"_s << u"load"_s;
+        QTest::newRow("cancel") << u"driver_checkins"_s << u"cancel"_s;
+        QTest::newRow("forced pass") << u"forced_releases"_s << u"force"_s;
+    }
+    void failuresReported()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, step);
+        Station s;
+        s.checkIn(u"K001"_s, u"D01"_s);
+        const auto breakTable = [&] { s.db->exec(u"ALTER TABLE %1 RENAME TO %1_away"_s.arg(table)); };
+        if (step == u"load"_s) {
+            breakTable();
+            auto dlg = openRecords(s, u"K001"_s, u"frmEnvBusDesk"_s);
+            QCOMPARE(s.messages.boxes.size(), 1);
+            QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
+            QCOMPARE(child<FlexGrid>(dlg.get(), "vsList")->dataRows(), 0);
+        } else if (step == u"cancel"_s) {
+            auto dlg = openRecords(s, u"K001"_s, u"frmEnvBusDesk"_s);
+            auto *grid = child<FlexGrid>(dlg.get(), "vsList");
+            grid->setCurrent(1, 0);
+            breakTable();
+            QTest::mouseClick(child<QPushButton>(dlg.get(), "CoolButton1"), Qt::LeftButton);
+            QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
+            QCOMPARE(grid->dataRows(), 1);
+            QCOMPARE(LampLabelColor(child<QLabel>(dlg.get(), "lblStatus")), LampGreen);
+        } else {
+            auto dlg = openDrivers(s, u"K001"_s, u"R01"_s);
+            child<FlexGrid>(dlg.get(), "vsList")->setCurrent(1, 0);
+            breakTable();
+            QTest::mouseClick(child<QPushButton>(dlg.get(), "cmdForcePass"), Qt::LeftButton);
+            QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
+            QVERIFY(s.messages.notices.isEmpty());
+            QVERIFY(dlg->isVisible());
+            QCOMPARE(s.count(u"SELECT driver_verify_status FROM trips WHERE bus_id = 'K001'"_s), 1);
         }
     }
 
