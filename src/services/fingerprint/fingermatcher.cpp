@@ -22,7 +22,7 @@ constexpr float PairAngleTol = 30 * Deg;
 // Neighbours further away than this say little about the minutia itself.
 constexpr float MaxNeighbourDistance = 200.0f;
 // How many of the best local correspondences are tried as alignments.
-constexpr int AlignmentTrials = 12;
+constexpr int AlignmentTrials = 16;
 
 constexpr float MaxRotation = MaxRelativeRotationDeg * Deg;
 constexpr int MaxRotationSteps = int(MaxRelativeRotationDeg * 256 / 360);
