@@ -348,7 +348,7 @@ void tst_fingerprint::verify_atOneToOneThreshold()
         QVERIFY(!changed);
         impostor += engine.VerifyTemplate(registered, pressFeatures(driverKey(i + 1000), 1), false, changed);
     }
-    // About one genuine press in fifteen scores below 10 (see PERFORMANCE.md).
+    // About one genuine press in thirty scores below 10 (see PERFORMANCE.md).
     QVERIFY2(genuine >= Fingers * 4 / 5, qPrintable(u"%1 of %2 genuine passed"_s.arg(genuine).arg(Fingers)));
     QCOMPARE(impostor, 0);
 
