@@ -269,17 +269,16 @@ void frmDriverCheckList::CoolButton1_Click()
 
 void frmDriverCheckList::cmdOk_Click()
 {
-    auto *list = new frmDriverList(m_env, m_station, parentWidget());
-    list->setAttribute(Qt::WA_DeleteOnClose);
-    list->m_dtBusDate = QDateTime(TripDate(), QTime(0, 0));
-    list->m_szBusID = lblBusID->text();
-    list->m_szRouteID = m_szRouteID;
-    list->m_szLicense = lblLicenseID->text();
-    list->m_szParentForm = m_szParentForm;
+    frmDriverList list(m_env, m_station, parentWidget());
+    list.m_dtBusDate = QDateTime(TripDate(), QTime(0, 0));
+    list.m_szBusID = lblBusID->text();
+    list.m_szRouteID = m_szRouteID;
+    list.m_szLicense = lblLicenseID->text();
+    list.m_szParentForm = m_szParentForm;
     // The record list goes away; the forced pass ends the sequence and
     // control goes back to the opener.
     hide();
-    list->exec();
+    list.exec();
     done(QDialog::Accepted);
 }
 

@@ -342,14 +342,24 @@ private slots:
 
     // Neither trip list knows the code: the heading says so, nothing fails,
     // and no forced pass is offered for it.
+    // An empty code names no trip (it must not pick the day's first one).
+    void unknownTrip_data()
+    {
+        QTest::addColumn<QString>("busId");
+        QTest::newRow("unknown code") << u"X999"_s;
+        QTest::newRow("empty code") << QString();
+    }
     void unknownTrip()
     {
+        QFETCH(QString, busId);
         Station s;
-        auto dlg = openRecords(s, u"X999"_s, u"frmEnvBusDesk"_s);
+        s.checkIn(u"K001"_s, u"D01"_s);
+        auto dlg = openRecords(s, busId, u"frmEnvBusDesk"_s);
         QVERIFY(s.messages.boxes.isEmpty());
         auto *message = child<QLabel>(dlg.get(), "lblMessage");
         QVERIFY(message->isVisible());
-        QVERIFY(message->text().contains(u"X999"_s));
+        QVERIFY(message->text().contains(busId));
+        QCOMPARE(child<QLabel>(dlg.get(), "lblLicenseID")->text(), QString());
         QVERIFY(!child<QPushButton>(dlg.get(), "cmdOk")->isEnabled());
         QCOMPARE(child<FlexGrid>(dlg.get(), "vsList")->dataRows(), 0);
         QCOMPARE(LampLabelColor(child<QLabel>(dlg.get(), "lblStatus")), LampYellow);

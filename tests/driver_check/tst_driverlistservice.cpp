@@ -98,15 +98,19 @@ private slots:
         QTest::addColumn<QString>("driver");
         QTest::addColumn<bool>("recorded");
         QTest::addColumn<QString>("checkinKey");
+        QTest::addColumn<int>("lamp");
         for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
             const QByteArray p = b.toUtf8() + ' ';
-            QTest::newRow((p + "timetable, unarranged driver").constData()) << b << u"K001"_s << u"D03"_s << true << u"K001"_s;
-            QTest::newRow((p + "rolling code-serial").constData()) << b << u"RL1-2"_s << u"D01"_s << true << u"RL1-2"_s;
-            QTest::newRow((p + "rolling code run once").constData()) << b << u"RL2"_s << u"D01"_s << true << u"RL2-1"_s;
-            QTest::newRow((p + "rolling code run twice").constData()) << b << u"RL1"_s << u"D01"_s << false << QString();
-            QTest::newRow((p + "unknown trip").constData()) << b << u"X999"_s << u"D01"_s << false << QString();
-            QTest::newRow((p + "unknown serial").constData()) << b << u"RL1-7"_s << u"D01"_s << false << QString();
-            QTest::newRow((p + "unknown driver").constData()) << b << u"K001"_s << u"D99"_s << false << QString();
+            QTest::newRow((p + "timetable, unarranged driver").constData()) << b << u"K001"_s << u"D03"_s << true << u"K001"_s << 5;
+            // A trip that needs no driver check keeps its grey lamp.
+            QTest::newRow((p + "no driver check needed").constData()) << b << u"K002"_s << u"D01"_s << true
+                                                                      << u"K002"_s << 3;
+            QTest::newRow((p + "rolling code-serial").constData()) << b << u"RL1-2"_s << u"D01"_s << true << u"RL1-2"_s << 5;
+            QTest::newRow((p + "rolling code run once").constData()) << b << u"RL2"_s << u"D01"_s << true << u"RL2-1"_s << 5;
+            QTest::newRow((p + "rolling code run twice").constData()) << b << u"RL1"_s << u"D01"_s << false << QString() << 0;
+            QTest::newRow((p + "unknown trip").constData()) << b << u"X999"_s << u"D01"_s << false << QString() << 0;
+            QTest::newRow((p + "unknown serial").constData()) << b << u"RL1-7"_s << u"D01"_s << false << QString() << 0;
+            QTest::newRow((p + "unknown driver").constData()) << b << u"K001"_s << u"D99"_s << false << QString() << 0;
         }
     }
     void forcePass()
@@ -116,6 +120,7 @@ private slots:
         QFETCH(QString, driver);
         QFETCH(bool, recorded);
         QFETCH(QString, checkinKey);
+        QFETCH(int, lamp);
         test::seedDriverListStation(db);
         CheckService svc(db);
         const QDateTime today = test::checkinToday();
@@ -148,7 +153,12 @@ private slots:
         const QList<Event> events = driverEvents(db);
         QCOMPARE(events.size(), 1);
         QCOMPARE(events[0].busId, checkinKey);
-        QCOMPARE(events[0].lamp, 5);
+        QCOMPARE(events[0].lamp, lamp);
+        const QString table = checkinKey.contains(u'-') ? u"rolling_trips"_s : u"trips"_s;
+        QCOMPARE(db.scalar(u"SELECT MAX(driver_verify_status) FROM %1 WHERE bus_id = ?"_s.arg(table),
+                           {checkinKey.section(u'-', 0, 0)})
+                     .toInt(),
+                 lamp);
     }
 
     // A driver already checked in keeps his one check-in; the trip is drawn
