@@ -357,9 +357,9 @@ bool frmOutCheck::eventFilter(QObject *watched, QEvent *event)
 
 void frmOutCheck::closeEvent(QCloseEvent *event)
 {
+    // The subscription ends with moMsg when the screen goes; a window that
+    // is only hidden and shown again keeps its lamps current.
     SaveColumnLayout(m_env.layoutFile, kSection, vsList);
-    if (moMsg)
-        moMsg->Unsubscribe();
     QWidget::closeEvent(event);
 }
 

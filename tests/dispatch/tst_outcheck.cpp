@@ -106,6 +106,7 @@ class TstOutCheck : public QObject {
 
 private Q_SLOTS:
     void opensWithTheDaysTrips();
+    void columnWidthsKept();
     void queryKeys_data();
     void queryKeys();
     void cardEntry_data();
@@ -145,6 +146,15 @@ void TstOutCheck::opensWithTheDaysTrips()
     QVERIFY(IsLampGreen(grid, g.rowOf(u"K004"_s), ColOut));
     QVERIFY(g.button(u"cmdAllow"_s)->isEnabled());
     QVERIFY(!g.button(u"cmdEngage"_s)->isEnabled());
+}
+
+void TstOutCheck::columnWidthsKept()
+{
+    Gate g;
+    g.grid()->setColWidth(3, 123);
+    g.form->close();
+    frmOutCheck again(g.env, g.station);
+    QCOMPARE(again.findChild<FlexGrid *>(u"vsList"_s)->colWidth(3), 123);
 }
 
 void TstOutCheck::queryKeys_data()
