@@ -112,7 +112,7 @@ void applyPgKey(DbConfig &c, const QString &key, const QString &value)
             configError(u"sslmode“%1”无效，可用值：%2"_s.arg(value, modes.join(u", "_s)));
         c.sslmode = value;
     } else if (key == u"password"_s) {
-        // A password in the spec ends up in shell histories, process lists
+        // A password in the database setting ends up in shell histories, process lists
         // and messages; it belongs in the password file.
         configError(u"连接串中不能写密码，请把密码放在密码文件中（passfile）"_s);
     } else {

@@ -28,7 +28,7 @@ struct DbConfig {
     int port = 5432;
     QString database;
     QString user;
-    QString password;     // read from the password file, never from the spec
+    QString password;     // read from the password file, never from the setting
     QString passwordFile;
     QString sslmode;
 

@@ -13,7 +13,7 @@ class Database;
 //
 //   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo [--date yyyy-MM-dd]
 //
-// Without --database the spec is read from [database] spec of the
+// Without --database the database setting is read from [database] spec of the
 // workstation's INI file (--config, or the system and user files).
 // Exit codes: 0 done, 1 failed (reason on err), 2 wrong usage,
 // 3 (check) the database needs "init" or was written by a newer program.

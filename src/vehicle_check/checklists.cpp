@@ -8,7 +8,7 @@
 #include "common/messagesink.h"
 #include "common/sqlliteral.h"
 #include "common/text.h"
-#include "inspectionhelpers.h"
+#include "checkhelpers.h"
 #include "services/checkservice.h"
 #include "services/coreservices.h"
 #include "services/serviceerror.h"

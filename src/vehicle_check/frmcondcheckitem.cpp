@@ -5,7 +5,7 @@
 #include "common/gridhelpers.h"
 #include "common/messages.h"
 #include "common/messagesink.h"
-#include "inspectionhelpers.h"
+#include "checkhelpers.h"
 #include "services/checkservice.h"
 #include "services/coreservices.h"
 

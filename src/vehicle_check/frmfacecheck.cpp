@@ -8,7 +8,7 @@
 #include "common/messages.h"
 #include "common/messagesink.h"
 #include "frmregfacecheck.h"
-#include "inspectionhelpers.h"
+#include "checkhelpers.h"
 #include "services/checknotifier.h"
 #include "services/checkservice.h"
 #include "services/coreservices.h"

@@ -4,7 +4,7 @@
 #include "common/dates.h"
 #include "common/messages.h"
 #include "common/messagesink.h"
-#include "inspectionhelpers.h"
+#include "checkhelpers.h"
 #include "services/checkservice.h"
 #include "services/coreservices.h"
 #include "services/serviceerror.h"

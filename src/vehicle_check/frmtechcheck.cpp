@@ -11,7 +11,7 @@
 #include "common/sqlliteral.h"
 #include "common/text.h"
 #include "frmcondcheckitem.h"
-#include "inspectionhelpers.h"
+#include "checkhelpers.h"
 #include "services/checknotifier.h"
 #include "services/checkservice.h"
 #include "services/coreservices.h"

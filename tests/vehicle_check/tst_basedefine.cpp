@@ -1,7 +1,7 @@
 // 常用定义: pending additions, edits and deletions per table, the switch
 // prompt, and the guards that keep one table's changes out of another.
 
-#include "inspectionfixture.h"
+#include "vehiclecheckfixture.h"
 
 #include "common/grid.h"
 #include "vehicle_check/frmbasedefine.h"

@@ -2,7 +2,7 @@
 // offered to the dispatch centre only, and members set by name through the
 // form registry before the window loads.
 
-#include "inspectionfixture.h"
+#include "vehiclecheckfixture.h"
 
 #include "common/formregistry.h"
 #include "common/grid.h"

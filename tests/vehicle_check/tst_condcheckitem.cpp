@@ -1,7 +1,7 @@
 // 车况检验: the remark kept in step with the item marks, the cause combo,
 // the byte limit, and the verdicts with their refusals and the check sheet.
 
-#include "inspectionfixture.h"
+#include "vehiclecheckfixture.h"
 
 #include "common/grid.h"
 #include "vehicle_check/frmcondcheckitem.h"

@@ -1,7 +1,7 @@
 // 车容检查 and its dialog: filters with placeholders, the day's rows redrawn
 // from FaceCheck, quick verdicts, the dialog's own lamp and its verdicts.
 
-#include "inspectionfixture.h"
+#include "vehiclecheckfixture.h"
 
 #include "common/grid.h"
 #include "common/gridhelpers.h"

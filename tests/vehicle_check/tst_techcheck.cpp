@@ -1,7 +1,7 @@
 // 车况门检: card and plate intake, the already-passed test, quick verdicts
 // and their guards, undo, the record list, and rows redrawn from TechCheck.
 
-#include "inspectionfixture.h"
+#include "vehiclecheckfixture.h"
 
 #include "common/dates.h"
 #include "common/grid.h"

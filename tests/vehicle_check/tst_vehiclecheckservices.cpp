@@ -281,4 +281,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestInspectionServices)
-#include "tst_inspectionservices.moc"
+#include "tst_vehiclecheckservices.moc"

@@ -1,7 +1,7 @@
 // Renders the inspection screens over a seeded demo database to PNG files,
 // for the screen pictures of the documentation.
 //
-//   inspection_render DEMO.sqlite OUTDIR
+//   vehiclecheck_render DEMO.sqlite OUTDIR
 //
 // Adds a few appearance checks to the demo day first, so the appearance
 // screens have something to show.
@@ -60,7 +60,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList a = app.arguments();
     if (a.size() < 3) {
-        std::fprintf(stderr, "usage: inspection_render DEMO.sqlite OUTDIR\n");
+        std::fprintf(stderr, "usage: vehiclecheck_render DEMO.sqlite OUTDIR\n");
         return 2;
     }
     Database db(DbConfig::parse(a[1]));

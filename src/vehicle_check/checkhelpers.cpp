@@ -1,4 +1,4 @@
-#include "inspectionhelpers.h"
+#include "checkhelpers.h"
 
 #include "common/dates.h"
 #include "common/grid.h"
