@@ -32,6 +32,7 @@ class ScreenHub : public QObject {
 public:
     explicit ScreenHub(QObject *parent) : QObject(parent)
     {
+        setObjectName(u"cgScreenHub"_s);
         // No vendor reader driver is installed: the workstation uses the
         // simulated reader, pressed through its "模拟指纹仪" window.
         reader = new SimulatedFingerReader(QRandomGenerator::global()->generate64(), this);
@@ -67,7 +68,8 @@ private:
 
 ScreenHub *hubOf(mdiMain &window)
 {
-    return window.findChild<ScreenHub *>(QString(), Qt::FindDirectChildrenOnly);
+    // The hub has no meta-object of its own: find it by name, check its type.
+    return dynamic_cast<ScreenHub *>(window.findChild<QObject *>(u"cgScreenHub"_s, Qt::FindDirectChildrenOnly));
 }
 
 // The exit-password dialog lives in this library; screens open it by name.
