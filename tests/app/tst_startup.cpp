@@ -2,6 +2,7 @@
 #include "app/config.h"
 #include "app/frmsysparam.h"
 #include "app/mainwindow.h"
+#include "app/screens.h"
 #include "app/startup.h"
 #include "common/clock.h"
 #include "services/coreservices.h"
@@ -11,6 +12,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +52,7 @@ private slots:
     void cleanup();
 
     void startsWithParameters();
+    void checkInStationAndScreensPlugIn();
     void flagParameters_data();
     void flagParameters();
     void clockWithinToleranceIsNotSet();
@@ -460,4 +464,54 @@ void tst_startup::commandLine()
 }
 
 QTEST_MAIN(tst_startup)
+void tst_startup::checkInStationAndScreensPlugIn()
+{
+    prepareDatabase(demoParams());
+    Startup startup(m_env, m_setter);
+    startup.checkInStation = CheckInStation(m_env);
+    // The check-in station runs modally: note it and leave it as the exit
+    // password would.
+    QString shownModal;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            shownModal = modal->objectName();
+            modal->close();
+        }
+    });
+    closer.start(50);
+    QVERIFY(startup.Main(config()));
+    QCOMPARE(shownModal, QStringLiteral("frmDriverVerify"));
+
+    // Menu entries open the station screens as child windows, once each.
+    mdiMain *w = startup.mainWindow();
+    const QStringList menus = {QStringLiteral("mnu_check_exit"), QStringLiteral("mnu_center"),
+                               QStringLiteral("mnu_check_cond"), QStringLiteral("m7")};
+    for (const QString &m : menus) {
+        w->menuAction(m)->trigger();
+        w->menuAction(m)->trigger();
+    }
+    QStringList children;
+    for (QMdiSubWindow *sub : w->mdiArea()->subWindowList())
+        children << sub->widget()->objectName();
+    children.sort();
+    QCOMPARE(children, (QStringList{QStringLiteral("frmBaseDefine"), QStringLiteral("frmEnvBusDesk"),
+                                    QStringLiteral("frmOutCheck"), QStringLiteral("frmTechCheck")}));
+
+    // A screen opens another subsystem's modal form by name.
+    shownModal.clear();
+    const QVariantMap result = startup.station().openForm(
+        w, QStringLiteral("frmTeckCheckList"),
+        {{QStringLiteral("m_szLicense"), QStringLiteral("粤A00001")},
+         {QStringLiteral("m_szParentForm"), QStringLiteral("frmOutCheck")}});
+    QCOMPARE(shownModal, QStringLiteral("frmTeckCheckList"));
+    QCOMPARE(result.value(QStringLiteral("m_szLicense")).toString(), QStringLiteral("粤A00001"));
+    QVERIFY(startup.station().openForm(w, QStringLiteral("frmNoSuchForm"), {}).isEmpty());
+    closer.stop();
+    // The reader's window stays up for the station; close everything.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *tl : windows)
+        tl->close();
+}
+
 #include "tst_startup.moc"
