@@ -1,11 +1,15 @@
 #include "admin.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // A command-line tool: the GUI application only lends its fonts to the
+    // demo's driver photos, so it never needs a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("coachgate-admin"));
     QTextStream out(stdout);
     QTextStream err(stderr);

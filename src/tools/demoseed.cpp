@@ -3,7 +3,17 @@
 #include "services/database.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QDateTime>
+#include <QFont>
+#include <QGuiApplication>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRandomGenerator>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -11,82 +21,269 @@ namespace cg {
 
 namespace {
 
-struct DemoDriver {
-    const char16_t *id;
-    const char16_t *name;
-    const char16_t *sex;
-    int birthYear;
-    const char16_t *cert;
-    const char16_t *kind;
-    const char16_t *company;
-    const char16_t *route;
-    int mobile; // 1 = 机动驾驶员
+// The demo station is generated from name pools by a generator with a fixed
+// seed: every run builds the same companies, drivers and vehicles, so a run
+// on an existing demo finds its rows by their codes and adds only the rest.
+constexpr quint32 MasterSeed = 20131217;
+
+constexpr int DriverCount = 128;
+constexpr int CardedVehiclesPerCompany = 16;
+constexpr int MobileEvery = 8; // one driver in eight is a mobile driver
+
+struct Company {
+    QString code;
+    QString name;
+    QString shortName;
+    QChar plateLetter;
+    QStringList owners; // "O001[name]"
+    QString codeName() const { return u"%1[%2]"_s.arg(code, name); }
 };
 
-const DemoDriver kDrivers[] = {
-    {u"D0001", u"张伟", u"男", 1975, u"A1", u"正班驾驶员", u"001[广州市第一汽车运输公司]", u"R001", 0},
-    {u"D0002", u"李强", u"男", 1980, u"A1", u"正班驾驶员", u"001[广州市第一汽车运输公司]", u"R001", 0},
-    {u"D0003", u"王芳", u"女", 1985, u"A1", u"正班驾驶员", u"002[广东粤运客运有限公司]", u"R002", 0},
-    {u"D0004", u"刘洋", u"男", 1978, u"A1", u"正班驾驶员", u"002[广东粤运客运有限公司]", u"R002", 0},
-    {u"D0005", u"陈明", u"男", 1982, u"A1", u"正班驾驶员", u"003[广州南方客运有限公司]", u"R003", 0},
-    {u"D0006", u"赵磊", u"男", 1988, u"A2", u"机动驾驶员", u"001[广州市第一汽车运输公司]", u"", 1},
-    {u"D0007", u"黄静", u"女", 1990, u"A1", u"正班驾驶员", u"003[广州南方客运有限公司]", u"R004", 0},
-    {u"D0008", u"周杰", u"男", 1976, u"A1", u"机动驾驶员", u"002[广东粤运客运有限公司]", u"", 1},
-};
-
-struct DemoVehicle {
-    const char16_t *id;
-    const char16_t *plate;
-    const char16_t *card;
-    const char16_t *company;
-    const char16_t *owner;
-    const char16_t *model;
+struct Model {
+    QString code;
+    QString name;
+    int first;
+    int second;
     int seats;
-    const char16_t *kind;
-    const char16_t *drivers[2];
+    QString codeName() const { return u"%1[%2]"_s.arg(code, name); }
 };
 
-const DemoVehicle kVehicles[] = {
-    {u"00101", u"粤A10101", u"0010010101", u"001[广州市第一汽车运输公司]", u"O001[陈建国]", u"M01[宇通ZK6118]", 49,
-     u"班线客车", {u"D0001", u"D0002"}},
-    {u"00102", u"粤A10102", u"0010010102", u"001[广州市第一汽车运输公司]", u"O001[陈建国]", u"M02[金龙XMQ6127]", 53,
-     u"班线客车", {u"D0002", nullptr}},
-    {u"00201", u"粤A20201", u"0010020201", u"002[广东粤运客运有限公司]", u"O002[林志华]", u"M01[宇通ZK6118]", 49,
-     u"班线客车", {u"D0003", u"D0004"}},
-    {u"00202", u"粤A20202", u"0010020202", u"002[广东粤运客运有限公司]", u"O002[林志华]", u"M03[海格KLQ6109]", 45,
-     u"旅游客车", {u"D0004", nullptr}},
-    {u"00301", u"粤A30301", u"0010030301", u"003[广州南方客运有限公司]", u"O003[何伟民]", u"M02[金龙XMQ6127]", 53,
-     u"班线客车", {u"D0005", nullptr}},
-    {u"00302", u"粤A30302", u"0010030302", u"003[广州南方客运有限公司]", u"O003[何伟民]", u"M03[海格KLQ6109]", 45,
-     u"班线客车", {u"D0007", nullptr}},
-    {u"00303", u"粤A30303", u"", u"003[广州南方客运有限公司]", u"O003[何伟民]", u"M01[宇通ZK6118]", 49,
-     u"临时加班车", {u"D0006", nullptr}},
+struct Route {
+    QString id;
+    QString name;
+    QStringList stops; // station codes, the last one the destination
 };
 
-struct DemoRoute {
-    const char16_t *id;
-    const char16_t *name;
-    QList<const char16_t *> stops; // station codes, the last one the destination
+struct Driver {
+    QString id;
+    QString name;
+    QString sex;
+    int birthYear = 1980;
+    QString cert;
+    int company = 0;
+    bool mobile = false;
+    int route = 0;
 };
 
-const DemoRoute kRoutes[] = {
-    {u"R001", u"广州-深圳", {u"440100001", u"441900001", u"440300001"}},
-    {u"R002", u"广州-珠海", {u"440100001", u"442000001", u"440400001"}},
-    {u"R003", u"广州-韶关", {u"440100001", u"441800001", u"440200001"}},
-    {u"R004", u"广州-汕头", {u"440100001", u"441300001", u"440500001"}},
+struct Vehicle {
+    QString id;
+    QString plate;
+    QString card; // empty: the temporary vehicle
+    int company = 0;
+    QString owner;
+    int model = 0;
+    QString kind;
+    int route = 0;
+    QList<int> drivers; // indexes into Station::drivers
 };
 
-QString s(const char16_t *text)
+struct Station {
+    QList<Company> companies;
+    QList<Model> models;
+    QList<std::pair<QString, QString>> places; // code, name
+    QList<Route> routes;
+    QList<Driver> drivers;
+    QList<Vehicle> vehicles;
+};
+
+const char16_t Surnames[] = u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘蔡蒋余杜叶"
+                            u"程苏魏吕丁任沈姚卢姜崔钟谭陆汪范金石廖贾夏韦方白邹孟熊秦邱江尹薛段雷侯龙史陶黎贺"
+                            u"顾毛郝龚邵万钱严覃武戴莫孔向汤";
+const char16_t MaleGiven[] = u"伟强磊军勇杰涛斌超明刚平辉鹏华飞鑫波宁健彬亮俊峰建国志文海东林永祥新春发成荣德"
+                             u"光耀家福锦昌";
+const char16_t FemaleGiven[] = u"芳娜敏静丽艳娟霞燕玲婷雪慧红琴云莉梅兰秀英桂珍凤洁";
+
+QChar pick(QRandomGenerator &rng, QStringView pool)
 {
-    return text ? QString::fromUtf16(text) : QString();
+    return pool.at(int(rng.bounded(quint32(pool.size()))));
 }
 
-QString stationName(Database &db, const QString &code)
+QString personName(QRandomGenerator &rng, bool female)
 {
-    return db.scalar(u"SELECT station_name FROM stations WHERE station_code = ?"_s, {code}).toString();
+    const QStringView given = female ? QStringView(FemaleGiven) : QStringView(MaleGiven);
+    QString name(pick(rng, QStringView(Surnames)));
+    name += pick(rng, given);
+    if (rng.bounded(3u) != 0)
+        name += pick(rng, given);
+    return name;
 }
 
-void seedMasterData(Database &db, const QDate &day)
+QString uniqueName(QRandomGenerator &rng, bool female, QSet<QString> &used)
+{
+    for (;;) {
+        const QString name = personName(rng, female);
+        if (!used.contains(name)) {
+            used.insert(name);
+            return name;
+        }
+    }
+}
+
+Station buildStation()
+{
+    QRandomGenerator rng(MasterSeed);
+    Station st;
+    QSet<QString> names;
+
+    st.companies = {
+        {u"001"_s, u"广州市第一汽车运输公司"_s, u"一汽运"_s, u'A', {}},
+        {u"002"_s, u"广东粤运客运有限公司"_s, u"粤运"_s, u'A', {}},
+        {u"003"_s, u"广州南方客运有限公司"_s, u"南方客运"_s, u'A', {}},
+        {u"004"_s, u"佛山市汽车运输集团有限公司"_s, u"佛汽"_s, u'E', {}},
+    };
+    int owner = 0;
+    for (Company &c : st.companies)
+        for (int i = 0; i < 2; ++i)
+            c.owners << u"O%1[%2]"_s.arg(++owner, 3, 10, QChar(u'0')).arg(uniqueName(rng, false, names));
+
+    st.models = {
+        {u"M01"_s, u"宇通ZK6118"_s, 47, 3, 49}, {u"M02"_s, u"金龙XMQ6127"_s, 51, 3, 53},
+        {u"M03"_s, u"海格KLQ6109"_s, 43, 3, 45}, {u"M04"_s, u"金旅XML6122"_s, 51, 2, 53},
+        {u"M05"_s, u"中通LCK6108"_s, 41, 2, 43},
+    };
+
+    st.places = {
+        {u"440100001"_s, u"广州"_s}, {u"440300001"_s, u"深圳"_s}, {u"440400001"_s, u"珠海"_s},
+        {u"440200001"_s, u"韶关"_s}, {u"440500001"_s, u"汕头"_s}, {u"441900001"_s, u"东莞"_s},
+        {u"442000001"_s, u"中山"_s}, {u"441800001"_s, u"清远"_s}, {u"441300001"_s, u"惠州"_s},
+        {u"440600001"_s, u"佛山"_s}, {u"440700001"_s, u"江门"_s}, {u"440800001"_s, u"湛江"_s},
+        {u"440900001"_s, u"茂名"_s}, {u"441200001"_s, u"肇庆"_s}, {u"441400001"_s, u"梅州"_s},
+        {u"441500001"_s, u"汕尾"_s}, {u"441600001"_s, u"河源"_s}, {u"441700001"_s, u"阳江"_s},
+        {u"445100001"_s, u"潮州"_s}, {u"445200001"_s, u"揭阳"_s}, {u"445300001"_s, u"云浮"_s},
+    };
+    const QString gz = u"440100001"_s;
+    st.routes = {
+        {u"R001"_s, u"广州-深圳"_s, {gz, u"441900001"_s, u"440300001"_s}},
+        {u"R002"_s, u"广州-珠海"_s, {gz, u"442000001"_s, u"440400001"_s}},
+        {u"R003"_s, u"广州-韶关"_s, {gz, u"441800001"_s, u"440200001"_s}},
+        {u"R004"_s, u"广州-汕头"_s, {gz, u"441300001"_s, u"440500001"_s}},
+        {u"R005"_s, u"广州-湛江"_s, {gz, u"440600001"_s, u"440700001"_s, u"441700001"_s, u"440900001"_s,
+                                     u"440800001"_s}},
+        {u"R006"_s, u"广州-梅州"_s, {gz, u"441300001"_s, u"441600001"_s, u"441400001"_s}},
+        {u"R007"_s, u"广州-肇庆"_s, {gz, u"440600001"_s, u"441200001"_s}},
+        {u"R008"_s, u"广州-潮州"_s, {gz, u"441300001"_s, u"441500001"_s, u"445200001"_s, u"445100001"_s}},
+        {u"R009"_s, u"广州-云浮"_s, {gz, u"440600001"_s, u"441200001"_s, u"445300001"_s}},
+        {u"R010"_s, u"广州-江门"_s, {gz, u"440600001"_s, u"440700001"_s}},
+    };
+    const int routeCount = int(st.routes.size());
+
+    static const QStringList certs = {u"A1"_s, u"A1"_s, u"A1"_s, u"A1"_s, u"A2"_s, u"B1"_s};
+    for (int i = 0; i < DriverCount; ++i) {
+        Driver d;
+        d.id = u"D%1"_s.arg(i + 1, 4, 10, QChar(u'0'));
+        const bool female = rng.bounded(100u) < 15;
+        d.name = uniqueName(rng, female, names);
+        d.sex = female ? u"女"_s : u"男"_s;
+        d.birthYear = 1966 + int(rng.bounded(30u));
+        d.cert = certs.at(int(rng.bounded(quint32(certs.size()))));
+        d.company = i % int(st.companies.size());
+        d.mobile = i % MobileEvery == MobileEvery - 3; // D0006, D0014, ...
+        d.route = i % routeCount;
+        st.drivers << d;
+    }
+
+    // Vehicles: sixteen carded ones per company, each driven by one to three
+    // of the company's regular drivers, and one temporary vehicle without a
+    // card, driven by a mobile driver (its trips need no driver check).
+    QSet<QString> plates, cards;
+    QSet<int> routed;
+    const QString plateChars = u"ABCDEFGHJKLMNPQRSTUVWXYZ"_s;
+    int serial = 0;
+    for (int c = 0; c < st.companies.size(); ++c) {
+        QList<int> pool;
+        for (int i = 0; i < st.drivers.size(); ++i)
+            if (st.drivers[i].company == c && !st.drivers[i].mobile)
+                pool << i;
+        int next = 0;
+        for (int n = 0; n < CardedVehiclesPerCompany; ++n) {
+            Vehicle v;
+            v.id = st.companies[c].code + u"%1"_s.arg(n + 1, 2, 10, QChar(u'0'));
+            do {
+                QString tail = QString::number(rng.bounded(100000u)).rightJustified(5, u'0');
+                if (rng.bounded(5u) == 0)
+                    tail[int(rng.bounded(2u))] = plateChars.at(int(rng.bounded(quint32(plateChars.size()))));
+                v.plate = u"粤"_s + st.companies[c].plateLetter + tail;
+            } while (plates.contains(v.plate));
+            plates.insert(v.plate);
+            do {
+                v.card = QString::number(1000 + rng.bounded(9000u))
+                         + QString::number(rng.bounded(1000000u)).rightJustified(6, u'0');
+            } while (cards.contains(v.card));
+            cards.insert(v.card);
+            v.company = c;
+            v.owner = st.companies[c].owners.at(n % 2);
+            v.model = int(rng.bounded(quint32(st.models.size())));
+            v.kind = rng.bounded(8u) == 0 ? u"旅游客车"_s : u"班线客车"_s;
+            v.route = serial++ % routeCount;
+            const int k = 1 + int(rng.bounded(3u));
+            for (int j = 0; j < k && j < pool.size(); ++j)
+                v.drivers << pool[(next + j) % pool.size()];
+            next = (next + k) % pool.size();
+            for (int d : v.drivers)
+                if (!routed.contains(d)) { // the first vehicle gives the driver's route
+                    routed.insert(d);
+                    st.drivers[d].route = v.route;
+                }
+            st.vehicles << v;
+        }
+    }
+    Vehicle temp;
+    temp.id = u"00399"_s;
+    temp.card = u""_s; // stored as an empty card, not as none
+    for (int k = 399; temp.plate.isEmpty() || plates.contains(temp.plate); ++k)
+        temp.plate = u"粤A3%1"_s.arg(k, 4, 10, QChar(u'0'));
+    temp.company = 2;
+    temp.owner = st.companies[2].owners.at(0);
+    temp.model = 0;
+    temp.kind = u"临时加班车"_s;
+    temp.route = 1;
+    temp.drivers << MobileEvery - 3; // D0006
+    st.vehicles << temp;
+    return st;
+}
+
+QByteArray driverPhoto(const QString &name, int index)
+{
+    QImage image(96, 128, QImage::Format_RGB32);
+    const QColor background = QColor::fromHsv((index * 47) % 360, 40, 235);
+    const QColor figure = QColor::fromHsv((index * 47 + 180) % 360, 150, 130);
+    image.fill(background);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(figure);
+    QPainterPath shoulders;
+    shoulders.addRoundedRect(QRectF(10, 70, 76, 70), 30, 30);
+    p.drawPath(shoulders);
+    p.setBrush(figure.lighter(125));
+    p.drawEllipse(QRectF(29, 20, 38, 44));
+    p.fillRect(QRect(0, 104, 96, 24), QColor(0, 0, 0, 120));
+    // Text needs the fonts of a GUI application; the silhouette alone otherwise.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        QFont font = p.font();
+        font.setPixelSize(14);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRect(0, 104, 96, 24), Qt::AlignCenter, name);
+    }
+    p.end();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+QString stationName(const Station &st, const QString &code)
+{
+    for (const auto &p : st.places)
+        if (p.first == code)
+            return p.second;
+    return {};
+}
+
+// Adds the master data that is missing; true when anything was added.
+bool seedMasterData(Database &db, const Station &st, const QDate &day)
 {
     const QString unit = QString::fromUtf16(demo::UnitCode);
     const QString station = QString::fromUtf16(demo::StationCode);
@@ -119,183 +316,307 @@ void seedMasterData(Database &db, const QDate &day)
             db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (?, ?, '') ON CONFLICT DO NOTHING"_s,
                     {c.first, name});
 
-    const QList<QStringList> companies = {
-        {u"001"_s, u"广州市第一汽车运输公司"_s, u"一汽运"_s},
-        {u"002"_s, u"广东粤运客运有限公司"_s, u"粤运"_s},
-        {u"003"_s, u"广州南方客运有限公司"_s, u"南方客运"_s},
-    };
-    for (const QStringList &c : companies)
+    for (const Company &c : st.companies) {
         db.exec(u"INSERT INTO companies (company_code, company_name, short_name) VALUES (?, ?, ?) "
                 u"ON CONFLICT DO NOTHING"_s,
-                {c[0], c[1], c[2]});
-    const QList<QStringList> owners = {
-        {u"O001"_s, u"陈建国"_s, u"001"_s}, {u"O002"_s, u"林志华"_s, u"002"_s}, {u"O003"_s, u"何伟民"_s, u"003"_s}};
-    for (const QStringList &o : owners)
-        db.exec(u"INSERT INTO owners (owner_code, owner_name, company_code) VALUES (?, ?, ?) "
-                u"ON CONFLICT DO NOTHING"_s,
-                {o[0], o[1], o[2]});
-    const QList<QVariantList> models = {
-        {u"M01"_s, u"宇通ZK6118"_s, 47, 3}, {u"M02"_s, u"金龙XMQ6127"_s, 51, 3}, {u"M03"_s, u"海格KLQ6109"_s, 43, 3}};
-    for (const QVariantList &m : models)
+                {c.code, c.name, c.shortName});
+        for (const QString &o : c.owners)
+            db.exec(u"INSERT INTO owners (owner_code, owner_name, company_code) VALUES (?, ?, ?) "
+                    u"ON CONFLICT DO NOTHING"_s,
+                    {o.left(o.indexOf(u'[')), o.mid(o.indexOf(u'[') + 1).chopped(1), c.code});
+    }
+    for (const Model &m : st.models)
         db.exec(u"INSERT INTO vehicle_models (model_code, model_name, first_seat_figure, second_seat_figure) "
                 u"VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING"_s,
-                m);
-
-    const QList<QStringList> stations = {
-        {u"440100001"_s, u"广州"_s}, {u"440300001"_s, u"深圳"_s}, {u"440400001"_s, u"珠海"_s},
-        {u"440200001"_s, u"韶关"_s}, {u"440500001"_s, u"汕头"_s}, {u"441900001"_s, u"东莞"_s},
-        {u"442000001"_s, u"中山"_s}, {u"441800001"_s, u"清远"_s}, {u"441300001"_s, u"惠州"_s},
-    };
-    for (const QStringList &st : stations)
+                {m.code, m.name, m.first, m.second});
+    for (const auto &p : st.places)
         db.exec(u"INSERT INTO stations (station_code, station_name) VALUES (?, ?) ON CONFLICT DO NOTHING"_s,
-                {st[0], st[1]});
-    for (const DemoRoute &r : kRoutes) {
+                {p.first, p.second});
+    for (const Route &r : st.routes) {
         db.exec(u"INSERT INTO routes (route_id, route_name, unit_code) VALUES (?, ?, ?) ON CONFLICT DO NOTHING"_s,
-                {s(r.id), s(r.name), unit});
+                {r.id, r.name, unit});
         for (int i = 0; i < r.stops.size(); ++i)
             db.exec(u"INSERT INTO route_stations (route_id, seq, station_code) VALUES (?, ?, ?) "
                     u"ON CONFLICT DO NOTHING"_s,
-                    {s(r.id), i + 1, s(r.stops[i])});
+                    {r.id, i + 1, r.stops[i]});
     }
-    db.exec(u"INSERT INTO check_gates (gate_id, gate_name) VALUES ('G01', '1号检票口') ON CONFLICT DO NOTHING"_s);
-    db.exec(u"INSERT INTO check_gates (gate_id, gate_name) VALUES ('G02', '2号检票口') ON CONFLICT DO NOTHING"_s);
+    for (int g = 1; g <= 4; ++g)
+        db.exec(u"INSERT INTO check_gates (gate_id, gate_name) VALUES (?, ?) ON CONFLICT DO NOTHING"_s,
+                {u"G%1"_s.arg(g, 2, 10, QChar(u'0')), u"%1号检票口"_s.arg(g)});
 
-    // Drivers with both fingers enrolled: the simulated reader's fingers
-    // "<driver id>/formal" and "<driver id>/backup" (the keys the reader
-    // window of the demo presses).
+    // Drivers with a photo and both fingers enrolled: the simulated reader's
+    // fingers "<driver id>/formal" and "<driver id>/backup" (the keys the
+    // reader window of the demo presses). Only missing drivers are built:
+    // photos and templates are the costly part.
+    QSet<QString> existing;
+    {
+        RecordSet rs = db.select(u"SELECT driver_id FROM drivers"_s);
+        for (int row = 0; row < rs.RecordCount(); ++row)
+            existing.insert(rs.row(row).at(0).toString());
+    }
     const QDate hired = day.addYears(-3);
-    for (const DemoDriver &d : kDrivers) {
-        const QString id = s(d.id);
+    bool added = false;
+    for (int i = 0; i < st.drivers.size(); ++i) {
+        const Driver &d = st.drivers[i];
+        if (existing.contains(d.id))
+            continue;
+        added = true;
+        const qint64 photo = db.insert(u"INSERT INTO pictures (file_name, data) VALUES (?, ?)"_s,
+                                       {d.id + u".png"_s, driverPhoto(d.name, i)});
+        const QString number = d.id.right(4);
         db.exec(u"INSERT INTO drivers (driver_id, driver_name, sex, credit, birth_date, link_phone, address, "
                 u"cert_kind, service_kind, job_cert_id, post_cert_id, company_name, in_start_date, in_end_date, "
-                u"create_date, is_driver, memo, fng_value, fng_value1, unit_id, route_id, drive_type, "
+                u"create_date, is_driver, memo, photo_id, fng_value, fng_value1, unit_id, route_id, drive_type, "
                 u"year_check_month, safe_study_end_date, contract_sign_date, out_date) "
-                u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
                 u"ON CONFLICT DO NOTHING"_s,
-                {id, s(d.name), s(d.sex), u"44010019%1010112%2"_s.arg(d.birthYear % 100, 2, 10, QChar(u'0'))
-                                                     .arg(id.right(2)),
-                 QDate(d.birthYear, 3, 15), u"1380000%1"_s.arg(id.right(4)), u"广州市白云区"_s, s(d.cert),
-                 s(d.kind), u"JY%1"_s.arg(id), u"SG%1"_s.arg(id), s(d.company), hired, hired.addYears(5), hired,
-                 d.mobile, QString(), EnrolTemplateTextForFinger(id + u"/formal"_s, 1),
-                 EnrolTemplateTextForFinger(id + u"/backup"_s, 1), unit, s(d.route), s(d.cert),
-                 day.addMonths(8).toString(u"yyyy-MM"_s), day.addMonths(6), hired, hired.addYears(5)});
+                {d.id, d.name, d.sex,
+                 u"440100%1%2%3"_s.arg(d.birthYear).arg(QDate(d.birthYear, 1 + i % 12, 1 + i % 28).toString(u"MMdd"_s))
+                     .arg(number),
+                 QDate(d.birthYear, 1 + i % 12, 1 + i % 28), u"138%1%2"_s.arg(number).arg(7919 * (i + 1) % 10000, 4,
+                                                                                       10, QChar(u'0')),
+                 u"广州市白云区"_s, d.cert, d.mobile ? u"机动驾驶员"_s : u"正班驾驶员"_s, u"JY%1"_s.arg(d.id),
+                 u"SG%1"_s.arg(d.id), st.companies[d.company].codeName(), hired, hired.addYears(5), hired,
+                 d.mobile ? 1 : 0, QString(), photo, EnrolTemplateTextForFinger(d.id + u"/formal"_s, 1),
+                 EnrolTemplateTextForFinger(d.id + u"/backup"_s, 1), unit, st.routes[d.route].id,
+                 d.mobile ? u"机动"_s : u"正班"_s, day.addMonths(1 + i % 11).toString(u"yyyy-MM"_s),
+                 day.addMonths(6), hired, hired.addYears(5)});
     }
 
+    QSet<QString> vehiclesThere;
+    {
+        RecordSet rs = db.select(u"SELECT license_id FROM vehicles"_s);
+        for (int row = 0; row < rs.RecordCount(); ++row)
+            vehiclesThere.insert(rs.row(row).at(0).toString());
+    }
     const QDate from = day.addDays(-30);
     const QDate to = day.addYears(1);
-    for (const DemoVehicle &v : kVehicles) {
+    for (const Vehicle &v : st.vehicles) {
+        if (vehiclesThere.contains(v.id))
+            continue;
+        added = true;
+        const Model &m = st.models[v.model];
         db.exec(u"INSERT INTO vehicles (license_id, license, company_name, owner, model_id, seat_weight_num, "
                 u"service_kind, status, ic_card_id, driver_num, create_date, memo) "
                 u"VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, '') ON CONFLICT DO NOTHING"_s,
-                {s(v.id), s(v.plate), s(v.company), s(v.owner), s(v.model), v.seats, s(v.kind), s(v.card),
-                 v.drivers[1] ? 2 : 1, hired});
-        for (const char16_t *driver : v.drivers) {
-            if (!driver)
-                continue;
-            const QString name = db.scalar(u"SELECT driver_name FROM drivers WHERE driver_id = ?"_s,
-                                           {s(driver)}).toString();
+                {v.id, v.plate, st.companies[v.company].codeName(), v.owner, m.codeName(), m.seats, v.kind, v.card,
+                 int(v.drivers.size()), hired});
+        for (int d : v.drivers)
             db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date, memo) "
                     u"VALUES (?, ?, ?, ?, ?, '') ON CONFLICT DO NOTHING"_s,
-                    {s(v.id), s(driver), name, from, to});
-        }
+                    {v.id, st.drivers[d].id, st.drivers[d].name, from, to});
     }
     // A mobile driver lent to the Shenzhen route.
     if (!db.scalar(u"SELECT count(*) FROM temporary_drivers"_s).toInt())
         db.exec(u"INSERT INTO temporary_drivers (driver_id, route_id, start_date, end_date, memo) "
-                u"VALUES ('D0008', 'R001', ?, ?, '节假日加班')"_s,
-                {from, to});
+                u"VALUES (?, 'R001', ?, ?, '节假日加班')"_s,
+                {st.drivers[2 * MobileEvery - 3].id, from, to});
+    return added;
 }
 
-// The day's timetable: hourly departures from 06:00 to 21:00 on the four
-// routes. Trips that have already left carry their recorded checks.
-int seedTrips(Database &db, const QDate &day)
+struct VehicleRow {
+    QString plate, card, company, model, kind;
+    int seats = 0;
+    QList<std::pair<QString, QString>> drivers; // id, name arranged for the day
+};
+
+// The day's timetable: every route leaves every 40 minutes from 06:00 (a few
+// minutes apart from route to route) until 21:00, over the four gates. What
+// has happened by now is recorded: trips past their time have left with
+// their checks; those near their time are being checked; later ones are on
+// sale only.
+int seedTrips(Database &db, const Station &st, const QDate &day)
 {
     if (db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ?"_s, {day}).toInt() > 0)
         return 0;
+    QRandomGenerator rng(MasterSeed ^ quint32(day.toJulianDay()));
     const QString unit = QString::fromUtf16(demo::UnitCode);
     const QDateTime now = QDateTime::currentDateTime();
     const QDateTime midnight = day.startOfDay();
-    const int vehicleCount = int(std::size(kVehicles));
-    const int routeCount = int(std::size(kRoutes));
+
+    // The vehicles as stored, with the drivers arranged to them on the day.
+    QHash<QString, VehicleRow> rows;
+    {
+        RecordSet rs = db.select(u"SELECT license_id, license, ic_card_id, company_name, model_id, service_kind, "
+                                 u"seat_weight_num FROM vehicles"_s);
+        for (int row = 0; row < rs.RecordCount(); ++row) {
+            VehicleRow &r = rows[rs.row(row).at(0).toString()];
+            r.plate = rs.row(row).at(1).toString();
+            r.card = rs.row(row).at(2).toString();
+            r.company = rs.row(row).at(3).toString();
+            r.model = rs.row(row).at(4).toString();
+            r.kind = rs.row(row).at(5).toString();
+            r.seats = rs.row(row).at(6).toInt();
+        }
+    }
+    const auto loadArrangements = [&] {
+        for (VehicleRow &r : rows)
+            r.drivers.clear();
+        RecordSet rs = db.select(u"SELECT license_id, driver_id, driver_name FROM arrangements "
+                                 u"WHERE start_date <= ? AND end_date >= ? ORDER BY license_id, driver_id"_s,
+                                 {day, day});
+        for (int row = 0; row < rs.RecordCount(); ++row)
+            if (rows.contains(rs.row(row).at(0).toString()))
+                rows[rs.row(row).at(0).toString()].drivers.append({rs.row(row).at(1).toString(), rs.row(row).at(2).toString()});
+    };
+    loadArrangements();
+    // A day outside the seeded arrangements: the vehicles keep their drivers.
+    bool extended = false;
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        if (!it->drivers.isEmpty())
+            continue;
+        extended = true;
+        db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date, memo) "
+                u"SELECT DISTINCT license_id, driver_id, driver_name, ?, ?, '' FROM arrangements "
+                u"WHERE license_id = ? ON CONFLICT DO NOTHING"_s,
+                {day.addDays(-30), day.addYears(1), it.key()});
+    }
+    if (extended)
+        loadArrangements();
+
+    QHash<QString, QString> shortNames;
+    {
+        RecordSet rs = db.select(u"SELECT company_code, short_name FROM companies"_s);
+        for (int row = 0; row < rs.RecordCount(); ++row)
+            shortNames.insert(rs.row(row).at(0).toString(), rs.row(row).at(1).toString());
+    }
+
+    QList<QList<QString>> byRoute(st.routes.size());
+    for (const Vehicle &v : st.vehicles)
+        if (rows.contains(v.id))
+            byRoute[v.route] << v.id;
+
+    QHash<QString, QDateTime> firstTrip; // vehicle -> its first trip of the day
     int added = 0;
+    for (int r = 0; r < st.routes.size(); ++r) {
+        const Route &route = st.routes[r];
+        if (byRoute[r].isEmpty())
+            continue;
+        const QString dest = route.stops.last();
+        const QString destName = stationName(st, dest);
+        for (int j = 0;; ++j) {
+            const int minute = 6 * 60 + 4 * r + 40 * j;
+            if (minute > 21 * 60)
+                break;
+            const QDateTime start(day, QTime(minute / 60, minute % 60));
+            const QString licenseId = byRoute[r][j % byRoute[r].size()];
+            const VehicleRow &v = rows[licenseId];
+            const QString busId = u"%1%2"_s.arg(QChar(u'A' + r)).arg(101 + j);
+            const QString companyCode = v.company.left(v.company.indexOf(u'['));
+            const QString modelName = v.model.mid(v.model.indexOf(u'[') + 1).chopped(1);
+            if (!firstTrip.contains(licenseId) || start < firstTrip[licenseId])
+                firstTrip[licenseId] = start;
 
-    for (int hour = 6; hour <= 21; ++hour) {
-        const int n = hour - 6;
-        const DemoRoute &route = kRoutes[n % routeCount];
-        const DemoVehicle &v = kVehicles[n % vehicleCount];
-        const QString busId = u"%1%2"_s.arg(QChar(u'A' + n % routeCount)).arg(100 + hour);
-        const QDateTime start(day, QTime(hour, n % 2 ? 30 : 0));
-        const QString dest = s(route.stops.last());
-        const QString company = s(v.company);
-        const QString companyCode = company.left(company.indexOf(u'['));
-        const QString shortName = db.scalar(u"SELECT short_name FROM companies WHERE company_code = ?"_s,
-                                            {companyCode}).toString();
-        const QString model = s(v.model);
-        const bool departed = start.addSecs(10 * 60) < now;
-        // The temporary vehicle's trip needs no driver check.
-        const int driverLamp = !v.drivers[1] && s(v.kind) == u"临时加班车"_s ? 3 : (departed ? 1 : 0);
-        const int sold = 20 + (hour * 7) % (v.seats - 20);
+            const bool departed = start.addSecs(10 * 60) < now;
+            const bool boarding = !departed && start.addSecs(-60 * 60) < now;
+            const bool noDriverCheck = v.card.isEmpty(); // the temporary vehicle
+            const int seats = qMax(v.seats, 1);
+            int sold = seats / 3 + int(rng.bounded(quint32(seats - seats / 3 + 1)));
+            if (!departed && !boarding)
+                sold = int(rng.bounded(quint32(seats / 2 + 1))); // still on sale
+            int checked = 0;
+            int checkedIn = 0; // drivers checked in
+            bool sheet = false;
+            if (departed) {
+                checked = sold;
+                checkedIn = int(v.drivers.size());
+                sheet = true;
+            } else if (boarding) {
+                checked = sold * int(rng.bounded(90u)) / 100;
+                checkedIn = rng.bounded(3u) == 0 ? 0 : 1 + int(rng.bounded(quint32(v.drivers.size())));
+                checkedIn = qMin<int>(checkedIn, int(v.drivers.size()));
+                sheet = checkedIn > 0 && rng.bounded(2u) == 0;
+            }
+            if (noDriverCheck)
+                checkedIn = 0;
+            const int driverLamp = noDriverCheck ? 3 : (checkedIn > 0 ? 1 : 0);
+            const QDateTime sheetTime = start.addSecs(-15 * 60);
+            const QDateTime exitTime = start.addSecs(60);
 
-        db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
-                u"end_station_id, end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, "
-                u"vehicle_type_code, vehicle_type_name, total_seat, transport_company_id, "
-                u"transport_company_short_name, sale_num, check_num, driver_verify_status, scheme_status, "
-                u"scheme_time, scheme_operator, out_status, exit_time, out_operator) "
-                u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
-                {midnight, busId, start, unit, s(route.id), s(route.name), dest, stationName(db, dest),
-                 n % 2 ? u"G02"_s : u"G01"_s, u"正班"_s, s(v.id), s(v.plate), model.left(3), model.mid(4).chopped(1),
-                 v.seats, companyCode, shortName, sold, departed ? sold : sold / 3, driverLamp, departed ? 1 : 0,
-                 departed ? QVariant(start.addSecs(-15 * 60)) : QVariant(), departed ? u"王刚"_s : QVariant(),
-                 departed ? 1 : 0, departed ? QVariant(start.addSecs(60)) : QVariant(),
-                 departed ? u"王刚"_s : QVariant()});
-        ++added;
+            db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+                    u"end_station_id, end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, "
+                    u"vehicle_type_code, vehicle_type_name, total_seat, transport_company_id, "
+                    u"transport_company_short_name, sale_num, check_num, driver_verify_status, scheme_status, "
+                    u"scheme_time, scheme_operator, out_status, exit_time, out_operator) "
+                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                    {midnight, busId, start, unit, route.id, route.name, dest, destName,
+                     u"G%1"_s.arg(1 + (r + j) % 4, 2, 10, QChar(u'0')),
+                     u"正班"_s, licenseId, v.plate, v.model.left(3), modelName, v.seats,
+                     companyCode, shortNames.value(companyCode), sold, checked, driverLamp, sheet ? 1 : 0,
+                     sheet ? QVariant(sheetTime) : QVariant(), sheet ? u"王刚"_s : QVariant(), departed ? 1 : 0,
+                     departed ? QVariant(exitTime) : QVariant(), departed ? u"王刚"_s : QVariant()});
+            ++added;
 
-        if (departed) {
-            for (const char16_t *driver : v.drivers) {
-                if (!driver || driverLamp == 3)
-                    continue;
-                const QString name = db.scalar(u"SELECT driver_name FROM drivers WHERE driver_id = ?"_s,
-                                               {s(driver)}).toString();
+            for (int d = 0; d < checkedIn; ++d)
                 db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
                         u"driver_report_time, route_id, license, operator_name, is_driver) "
                         u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1)"_s,
-                        {midnight, busId, s(driver), name, start.addSecs(-40 * 60), s(route.id), s(v.plate),
-                         u"王刚"_s});
-            }
-            db.exec(u"INSERT INTO departures (bus_date, bus_id, license, ic_card_id, status, manual, operator_name, "
-                    u"decided_at, unit_code) VALUES (?, ?, ?, ?, 1, 0, ?, ?, ?)"_s,
-                    {midnight, busId, s(v.plate), s(v.card), u"王刚"_s, start.addSecs(60), unit});
+                        {midnight, busId, v.drivers[d].first, v.drivers[d].second,
+                         start.addSecs(-40 * 60 + 90 * d), route.id, v.plate, u"王刚"_s});
+            if (sheet)
+                db.exec(u"INSERT INTO route_sheet_issues (bus_date, bus_id, bus_serial_no, license, operator_name, "
+                        u"unit_code, issue_time) VALUES (?, ?, NULL, ?, ?, ?, ?)"_s,
+                        {midnight, busId, v.plate, u"王刚"_s, unit, sheetTime});
+            if (departed)
+                db.exec(u"INSERT INTO departures (bus_date, bus_id, license, ic_card_id, status, manual, "
+                        u"operator_name, decided_at, unit_code) VALUES (?, ?, ?, ?, 1, 0, ?, ?, ?)"_s,
+                        {midnight, busId, v.plate, v.card, u"王刚"_s, exitTime, unit});
+            // Luggage of one trip in three, per stop after the first.
+            if ((departed || boarding) && j % 3 == 0)
+                for (int stop = 1; stop < route.stops.size(); ++stop) {
+                    const int pieces = int(rng.bounded(9u));
+                    db.exec(u"INSERT INTO luggage_counts (bus_date, bus_id, seq, station_name, accept_count, "
+                            u"send_count) VALUES (?, ?, ?, ?, ?, ?)"_s,
+                            {midnight, busId, stop, stationName(st, route.stops[stop]), pieces,
+                             departed ? pieces : 0});
+                }
         }
-        // Luggage for the Shenzhen trips.
-        if (route.id == kRoutes[0].id)
-            for (int stop = 1; stop < route.stops.size(); ++stop)
-                db.exec(u"INSERT INTO luggage_counts (bus_date, bus_id, seq, station_name, accept_count, send_count) "
-                        u"VALUES (?, ?, ?, ?, ?, ?)"_s,
-                        {midnight, busId, stop, stationName(db, s(route.stops[stop])), 3 + stop, 3 + stop});
     }
 
-    // The morning's condition checks: the first vehicles passed, one failed.
-    for (int i = 0; i < 3; ++i) {
-        const DemoVehicle &v = kVehicles[i];
-        const QDateTime at(day, QTime(5, 30 + 5 * i));
-        const int status = i == 2 ? 2 : 1;
-        db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, "
-                u"cond_status, cond_checker, cond_time, check_cause, started_at) "
-                u"VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?, ?)"_s,
-                {s(v.id), s(v.plate), s(v.card), midnight, status, u"李敏"_s, at,
-                 status == 2 ? u"轮胎及车轮"_s : QString(), at.addSecs(-300)});
+    // The condition checks of the day: an hour before a vehicle's first trip,
+    // for the vehicles whose first trip has left or is near. One vehicle in
+    // seven fails; it passes a second check if its trip has left since.
+    int n = 0;
+    for (const Vehicle &model : st.vehicles) {
+        if (!firstTrip.contains(model.id))
+            continue;
+        const VehicleRow &v = rows[model.id];
+        const QDateTime first = firstTrip[model.id];
+        const QDateTime at = first.addSecs(-60 * 60 + 60 * (n % 20));
+        ++n;
+        if (at >= now)
+            continue;
+        const bool departed = first.addSecs(10 * 60) < now;
+        const bool fails = n % 7 == 3;
+        int index = 0;
+        const auto check = [&](const QDateTime &time, int status) {
+            db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, "
+                    u"cond_status, cond_checker, cond_time, check_cause, started_at) "
+                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                    {model.id, v.plate, v.card, midnight, ++index, status, u"李敏"_s, time,
+                     status == 2 ? u"轮胎及车轮"_s : QString(), time.addSecs(-300)});
+        };
+        if (fails) {
+            check(at, 2);
+            const QDateTime again = at.addSecs(30 * 60);
+            if (departed)
+                check(again, 1);
+        } else {
+            check(at, 1);
+        }
     }
 
     // Two rolling trips of the Zhuhai route in the afternoon.
-    for (int serial = 1; serial <= 2; ++serial) {
-        const DemoVehicle &v = kVehicles[3 + serial - 1];
-        const QString model = s(v.model);
+    const QList<QString> &zhuhai = byRoute[1];
+    for (int serial = 1; serial <= 2 && serial <= zhuhai.size(); ++serial) {
+        const VehicleRow &v = rows[zhuhai[serial - 1]];
         db.exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, "
                 u"end_station_id, end_station_name, check_gate_id, license_id, total_seat, vehicle_type_code, "
                 u"vehicle_type_name, transport_company_id) VALUES (?, 'G900', ?, ?, ?, 'R002', '440400001', ?, "
-                u"'G01', ?, ?, '111', ?, '111')"_s,
-                {midnight, u"%1"_s.arg(serial, 3, 10, QChar(u'0')), midnight, unit, stationName(db, u"440400001"_s),
-                 s(v.id), v.seats, model.mid(4).chopped(1)});
+                u"'G01', ?, ?, ?, ?, ?)"_s,
+                {midnight, u"%1"_s.arg(serial, 3, 10, QChar(u'0')), midnight, unit,
+                 stationName(st, u"440400001"_s), zhuhai[serial - 1], v.seats, v.model.left(3),
+                 v.model.mid(v.model.indexOf(u'[') + 1).chopped(1), v.company.left(v.company.indexOf(u'['))});
     }
     return added;
 }
@@ -305,12 +626,10 @@ int seedTrips(Database &db, const QDate &day)
 DemoSeedResult seedDemoStation(Database &db, const QDate &day)
 {
     DemoSeedResult result;
+    const Station st = buildStation();
     db.transact([&] {
-        result.masterData = !db.scalar(u"SELECT count(*) FROM operators WHERE operator_code = ?"_s,
-                                       {QString::fromUtf16(demo::OperatorCode)}).toInt();
-        if (result.masterData)
-            seedMasterData(db, day);
-        result.trips = seedTrips(db, day);
+        result.masterData = seedMasterData(db, st, day);
+        result.trips = seedTrips(db, st, day);
     });
     return result;
 }

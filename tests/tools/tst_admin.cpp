@@ -45,6 +45,8 @@ private Q_SLOTS:
     void specFromConfigFile();
     void seedDemo_data() { test::TestDatabase::addBackendRows(); }
     void seedDemo();
+    void seedDemoStationSize_data() { test::TestDatabase::addBackendRows(); }
+    void seedDemoStationSize();
 };
 
 void TstAdmin::usage_data()
@@ -192,5 +194,77 @@ void TstAdmin::seedDemo()
                        {QDate(2099, 1, 2)}).toInt(), 0);
 }
 
-QTEST_GUILESS_MAIN(TstAdmin)
+void TstAdmin::seedDemoStationSize()
+{
+    QFETCH(QString, backend);
+    test::TestDatabase env(backend);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    const Run r = admin({u"--database"_s, env.spec(), u"--date"_s, u"2013-12-17"_s, u"seed-demo"_s});
+    QCOMPARE(r.rc, 0);
+    Database db(env.config());
+    const auto count = [&](const QString &sql) { return db.scalar(sql).toInt(); };
+    const QDate day(2013, 12, 17);
+
+    // Drivers: each with a stored photo (a PNG) and both fingers enrolled;
+    // some are mobile drivers, all belong to the unit and a route.
+    QVERIFY(count(u"SELECT count(*) FROM drivers"_s) >= 120);
+    QCOMPARE(count(u"SELECT count(*) FROM drivers d LEFT JOIN pictures p ON p.id = d.photo_id "
+                   u"WHERE d.photo_id = 0 OR p.id IS NULL"_s), 0);
+    QCOMPARE(count(u"SELECT count(DISTINCT photo_id) FROM drivers"_s), count(u"SELECT count(*) FROM drivers"_s));
+    const QByteArray photo = db.scalar(u"SELECT p.data FROM drivers d JOIN pictures p ON p.id = d.photo_id "
+                                       u"WHERE d.driver_id = 'D0001'"_s).toByteArray();
+    QVERIFY(photo.startsWith("\x89PNG"));
+    QCOMPARE(count(u"SELECT count(*) FROM drivers WHERE fng_value IS NULL OR fng_value = '' "
+                   u"OR fng_value1 IS NULL OR fng_value1 = '' OR fng_value = fng_value1"_s), 0);
+    QVERIFY(count(u"SELECT count(*) FROM drivers WHERE drive_type = '机动'"_s) > 0);
+    QCOMPARE(count(u"SELECT count(*) FROM drivers d LEFT JOIN routes r ON r.route_id = d.route_id "
+                   u"WHERE r.route_id IS NULL OR d.unit_id IS NULL OR d.unit_id = ''"_s), 0);
+
+    // Vehicles: ten-digit cards and 粤 plates, none twice; one to three drivers.
+    QVERIFY(count(u"SELECT count(*) FROM vehicles WHERE length(ic_card_id) = 10"_s) >= 60);
+    QCOMPARE(count(u"SELECT count(*) FROM vehicles WHERE ic_card_id <> '' AND length(ic_card_id) <> 10"_s), 0);
+    QCOMPARE(count(u"SELECT count(DISTINCT ic_card_id) FROM vehicles WHERE ic_card_id <> ''"_s),
+             count(u"SELECT count(*) FROM vehicles WHERE ic_card_id <> ''"_s));
+    QCOMPARE(count(u"SELECT count(DISTINCT license) FROM vehicles"_s), count(u"SELECT count(*) FROM vehicles"_s));
+    QCOMPARE(count(u"SELECT count(*) FROM vehicles WHERE length(license) <> 7 OR license NOT LIKE '粤%'"_s), 0);
+    QCOMPARE(count(u"SELECT count(*) FROM vehicles v WHERE (SELECT count(*) FROM arrangements a "
+                   u"WHERE a.license_id = v.license_id) NOT BETWEEN 1 AND 3"_s), 0);
+
+    QCOMPARE(count(u"SELECT count(*) FROM check_gates"_s), 4);
+    QVERIFY(count(u"SELECT count(*) FROM routes"_s) >= 8);
+    QCOMPARE(count(u"SELECT count(*) FROM routes r WHERE (SELECT count(*) FROM route_stations s "
+                   u"WHERE s.route_id = r.route_id) < 2"_s), 0);
+    QVERIFY(count(u"SELECT count(*) FROM companies"_s) >= 3);
+
+    // Trips: from 06:00 to 21:00 over every route and gate.
+    const QDateTime first(day, QTime(6, 0)), last(day, QTime(21, 0));
+    const int trips = db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ?"_s, {day}).toInt();
+    QVERIFY(trips >= 200);
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ? AND bus_start_time BETWEEN ? AND ?"_s,
+                       {day, first, last}).toInt(), trips);
+    QCOMPARE(count(u"SELECT count(DISTINCT check_gate_id) FROM trips"_s), 4);
+    QCOMPARE(count(u"SELECT count(DISTINCT route_id) FROM trips"_s), count(u"SELECT count(*) FROM routes"_s));
+    QCOMPARE(count(u"SELECT count(*) FROM trips WHERE sale_num > total_seat OR check_num > sale_num"_s), 0);
+    // Only drivers arranged to the trip's vehicle on the day are checked in.
+    QVERIFY(count(u"SELECT count(*) FROM driver_checkins"_s) > 0);
+    QCOMPARE(count(u"SELECT count(*) FROM driver_checkins c JOIN trips t ON t.bus_date = c.bus_date "
+                   u"AND t.bus_id = c.bus_id WHERE NOT EXISTS (SELECT 1 FROM arrangements a "
+                   u"WHERE a.license_id = t.license_id AND a.driver_id = c.driver_run_id "
+                   u"AND a.start_date <= t.bus_date AND a.end_date >= t.bus_date)"_s), 0);
+    QVERIFY(count(u"SELECT count(*) FROM luggage_counts"_s) > 0);
+
+    // A day still to come: the trips are on sale, nothing has been checked.
+    const QDate future(2099, 1, 2);
+    QCOMPARE(admin({u"--database"_s, env.spec(), u"--date"_s, u"2099-01-02"_s, u"seed-demo"_s}).rc, 0);
+    QVERIFY(db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ?"_s, {future}).toInt() >= 200);
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ? AND (check_num <> 0 "
+                       u"OR driver_verify_status = 1 OR scheme_status <> 0 OR out_status <> 0)"_s,
+                       {future}).toInt(), 0);
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM departures WHERE bus_date = ?"_s, {future}).toInt(), 0);
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM condition_checks WHERE check_date = ?"_s, {future}).toInt(), 0);
+}
+
+// A GUI application: the demo's driver photos carry the driver's name.
+QTEST_MAIN(TstAdmin)
 #include "tst_admin.moc"
