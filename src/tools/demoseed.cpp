@@ -486,7 +486,51 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
         if (rows.contains(v.id))
             byRoute[v.route] << v.id;
 
-    QHash<QString, QDateTime> firstTrip; // vehicle -> its first trip of the day
+    // Each vehicle's first trip: its place in the route's rotation.
+    QHash<QString, QDateTime> firstTrip;
+    for (int r = 0; r < st.routes.size(); ++r)
+        for (int k = 0; k < byRoute[r].size(); ++k) {
+            const int minute = 6 * 60 + 4 * r + 40 * k;
+            if (minute <= 21 * 60)
+                firstTrip.insert(byRoute[r][k], QDateTime(day, QTime(minute / 60, minute % 60)));
+        }
+    QHash<QString, bool> passed; // vehicle -> passed its condition check by now
+
+    // The condition checks of the day: an hour before a vehicle's first trip,
+    // for the vehicles whose first trip has left or is near. One vehicle in
+    // seven fails; it passes a second check if its trip has left since.
+    int n = 0;
+    for (const Vehicle &model : st.vehicles) {
+        if (!firstTrip.contains(model.id))
+            continue;
+        const VehicleRow &v = rows[model.id];
+        const QDateTime first = firstTrip[model.id];
+        const QDateTime at = first.addSecs(-60 * 60 + 60 * (n % 20));
+        ++n;
+        if (at >= now)
+            continue;
+        const bool departed = first.addSecs(10 * 60) < now;
+        const bool fails = n % 7 == 3;
+        passed.insert(model.id, !fails || departed);
+        int index = 0;
+        const auto check = [&](const QDateTime &time, int status) {
+            db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, "
+                    u"cond_status, cond_checker, cond_time, check_cause, started_at) "
+                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                    {model.id, v.plate, v.card, midnight, ++index, status, u"李敏"_s, time,
+                     status == 2 ? u"轮胎及车轮"_s : QString(), time.addSecs(-300)});
+        };
+        if (fails) {
+            check(at, 2);
+            const QDateTime again = first.addSecs(-25 * 60); // before the route sheet
+
+            if (departed)
+                check(again, 1);
+        } else {
+            check(at, 1);
+        }
+    }
+
     int added = 0;
     for (int r = 0; r < st.routes.size(); ++r) {
         const Route &route = st.routes[r];
@@ -504,8 +548,6 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
             const QString busId = u"%1%2"_s.arg(QChar(u'A' + r)).arg(101 + j);
             const QString companyCode = v.company.left(v.company.indexOf(u'['));
             const QString modelName = v.model.mid(v.model.indexOf(u'[') + 1).chopped(1);
-            if (!firstTrip.contains(licenseId) || start < firstTrip[licenseId])
-                firstTrip[licenseId] = start;
 
             const bool departed = start.addSecs(10 * 60) < now;
             const bool boarding = !departed && start.addSecs(-60 * 60) < now;
@@ -514,6 +556,8 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
             int sold = seats / 3 + int(rng.bounded(quint32(seats - seats / 3 + 1)));
             if (!departed && !boarding)
                 sold = int(rng.bounded(quint32(seats / 2 + 1))); // still on sale
+            const QDateTime sheetTime = start.addSecs(-15 * 60);
+            const QDateTime exitTime = start.addSecs(60);
             int checked = 0;
             int checkedIn = 0; // drivers checked in
             bool sheet = false;
@@ -525,13 +569,12 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
                 checked = sold * int(rng.bounded(90u)) / 100;
                 checkedIn = rng.bounded(3u) == 0 ? 0 : 1 + int(rng.bounded(quint32(v.drivers.size())));
                 checkedIn = qMin<int>(checkedIn, int(v.drivers.size()));
-                sheet = checkedIn > 0 && rng.bounded(2u) == 0;
+                // A route sheet only for a vehicle that passed its check.
+                sheet = checkedIn > 0 && passed.value(licenseId) && sheetTime < now && rng.bounded(2u) == 0;
             }
             if (noDriverCheck)
                 checkedIn = 0;
             const int driverLamp = noDriverCheck ? 3 : (checkedIn > 0 ? 1 : 0);
-            const QDateTime sheetTime = start.addSecs(-15 * 60);
-            const QDateTime exitTime = start.addSecs(60);
 
             db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
                     u"end_station_id, end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, "
@@ -547,12 +590,17 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
                      departed ? QVariant(exitTime) : QVariant(), departed ? u"王刚"_s : QVariant()});
             ++added;
 
-            for (int d = 0; d < checkedIn; ++d)
+            for (int d = 0; d < checkedIn; ++d) {
+                // Forty minutes before the trip, or just now for a trip close at hand.
+                QDateTime reported = start.addSecs(-40 * 60 + 90 * d);
+                if (reported >= now)
+                    reported = now.addSecs(-60 * (checkedIn - d));
                 db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
                         u"driver_report_time, route_id, license, operator_name, is_driver) "
                         u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1)"_s,
-                        {midnight, busId, v.drivers[d].first, v.drivers[d].second,
-                         start.addSecs(-40 * 60 + 90 * d), route.id, v.plate, u"王刚"_s});
+                        {midnight, busId, v.drivers[d].first, v.drivers[d].second, reported, route.id, v.plate,
+                         u"王刚"_s});
+            }
             if (sheet)
                 db.exec(u"INSERT INTO route_sheet_issues (bus_date, bus_id, bus_serial_no, license, operator_name, "
                         u"unit_code, issue_time) VALUES (?, ?, NULL, ?, ?, ?, ?)"_s,
@@ -570,39 +618,6 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
                             {midnight, busId, stop, stationName(st, route.stops[stop]), pieces,
                              departed ? pieces : 0});
                 }
-        }
-    }
-
-    // The condition checks of the day: an hour before a vehicle's first trip,
-    // for the vehicles whose first trip has left or is near. One vehicle in
-    // seven fails; it passes a second check if its trip has left since.
-    int n = 0;
-    for (const Vehicle &model : st.vehicles) {
-        if (!firstTrip.contains(model.id))
-            continue;
-        const VehicleRow &v = rows[model.id];
-        const QDateTime first = firstTrip[model.id];
-        const QDateTime at = first.addSecs(-60 * 60 + 60 * (n % 20));
-        ++n;
-        if (at >= now)
-            continue;
-        const bool departed = first.addSecs(10 * 60) < now;
-        const bool fails = n % 7 == 3;
-        int index = 0;
-        const auto check = [&](const QDateTime &time, int status) {
-            db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, "
-                    u"cond_status, cond_checker, cond_time, check_cause, started_at) "
-                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
-                    {model.id, v.plate, v.card, midnight, ++index, status, u"李敏"_s, time,
-                     status == 2 ? u"轮胎及车轮"_s : QString(), time.addSecs(-300)});
-        };
-        if (fails) {
-            check(at, 2);
-            const QDateTime again = at.addSecs(30 * 60);
-            if (departed)
-                check(again, 1);
-        } else {
-            check(at, 1);
         }
     }
 

@@ -252,6 +252,11 @@ void TstAdmin::seedDemoStationSize()
                    u"AND t.bus_id = c.bus_id WHERE NOT EXISTS (SELECT 1 FROM arrangements a "
                    u"WHERE a.license_id = t.license_id AND a.driver_id = c.driver_run_id "
                    u"AND a.start_date <= t.bus_date AND a.end_date >= t.bus_date)"_s), 0);
+    // A route sheet goes only to a vehicle that passed its condition check that day.
+    QCOMPARE(count(u"SELECT count(*) FROM trips t WHERE t.scheme_status = 1 AND NOT EXISTS (SELECT 1 "
+                   u"FROM condition_checks c WHERE c.license_id = t.license_id AND c.check_date = t.bus_date "
+                   u"AND c.cond_status = 1 AND c.cond_time < t.scheme_time)"_s), 0);
+    QVERIFY(count(u"SELECT count(*) FROM condition_checks WHERE cond_status = 2"_s) > 0);
     QVERIFY(count(u"SELECT count(*) FROM luggage_counts"_s) > 0);
 
     // A day still to come: the trips are on sale, nothing has been checked.
@@ -263,6 +268,24 @@ void TstAdmin::seedDemoStationSize()
                        {future}).toInt(), 0);
     QCOMPARE(db.scalar(u"SELECT count(*) FROM departures WHERE bus_date = ?"_s, {future}).toInt(), 0);
     QCOMPARE(db.scalar(u"SELECT count(*) FROM condition_checks WHERE check_date = ?"_s, {future}).toInt(), 0);
+
+    // Today, whatever the hour: nothing is recorded later than the seeding.
+    const QDate today = QDate::currentDate();
+    QCOMPARE(admin({u"--database"_s, env.spec(), u"--date"_s, today.toString(u"yyyy-MM-dd"_s), u"seed-demo"_s}).rc,
+             0);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QString &sql : {
+             u"SELECT count(*) FROM driver_checkins WHERE bus_date = ? AND driver_report_time > ?"_s,
+             u"SELECT count(*) FROM trips WHERE bus_date = ? AND (scheme_time > ? OR exit_time > ?)"_s,
+             u"SELECT count(*) FROM trips WHERE bus_date = ? AND out_status = 1 AND bus_start_time > ?"_s,
+             u"SELECT count(*) FROM condition_checks WHERE check_date = ? AND cond_time > ?"_s,
+             u"SELECT count(*) FROM departures WHERE bus_date = ? AND decided_at > ?"_s,
+         }) {
+        QVariantList binds = {today, now};
+        if (sql.count(u'?') == 3)
+            binds << now;
+        QVERIFY2(db.scalar(sql, binds).toInt() == 0, qPrintable(sql));
+    }
 }
 
 // A GUI application: the demo's driver photos carry the driver's name.
