@@ -100,9 +100,11 @@ void tst_startup::init()
 void tst_startup::cleanup()
 {
     // No window may outlive its test.
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()
-                || std::none_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
-                                [](QWidget *w) { return w->isVisible(); }));
+    const auto visibleWindows = [] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::count_if(windows.cbegin(), windows.cend(), [](QWidget *w) { return w->isVisible(); });
+    };
+    QTRY_COMPARE(visibleWindows(), 0);
 }
 
 void tst_startup::prepareDatabase(const QHash<int, QVariant> &params)
