@@ -90,8 +90,15 @@ int cmdCheck(Database &db, QTextStream &out, QTextStream &err)
     return ExitOk;
 }
 
-int cmdSeedDemo(Database &db, const QDate &day, QTextStream &out)
+int cmdSeedDemo(Database &db, const QDate &day, bool force, QTextStream &out, QTextStream &err)
 {
+    // A database that already holds a station is only written with --force:
+    // the demo must never mix into a station's real data by accident.
+    if (!force && db.schemaVersion() > 0
+        && db.scalar(u"SELECT (SELECT count(*) FROM operators) + (SELECT count(*) FROM trips)"_s).toInt() > 0) {
+        err << u"数据库中已有数据，未写入任何内容；如确要写入或补充演示车站，请加 --force\n"_s;
+        return ExitFailed;
+    }
     db.migrate();
     const DemoSeedResult r = seedDemoStation(db, day);
     out << (r.masterData ? u"已写入演示车站的基础资料\n"_s : u"演示车站的基础资料已存在，未改动\n"_s);
@@ -115,7 +122,10 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QCommandLineOption database(u"database"_s, u"数据库（SQLite 文件或 PostgreSQL 连接串）"_s, u"spec"_s);
     const QCommandLineOption config(u"config"_s, u"从工作站配置文件读取数据库"_s, u"file"_s);
     const QCommandLineOption date(u"date"_s, u"seed-demo：车次日期（yyyy-MM-dd，默认今天）"_s, u"date"_s);
+    const QCommandLineOption force(u"force"_s,
+                                   u"seed-demo：数据库中已有数据时仍写入（只补充缺少的资料和当天车次）"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"显示帮助"_s);
+    parser.addOption(force);
     parser.addOption(database);
     parser.addOption(config);
     parser.addOption(date);
@@ -171,7 +181,7 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
             return cmdInit(db, out);
         if (command == u"check"_s)
             return cmdCheck(db, out, err);
-        return cmdSeedDemo(db, day, out);
+        return cmdSeedDemo(db, day, parser.isSet(force), out, err);
     } catch (const AppError &e) {
         err << u"错误 %1：%2\n"_s.arg(e.number()).arg(e.description());
         return e.number() == svcerr::SchemaTooNew ? ExitSchema : ExitFailed;

@@ -466,10 +466,15 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
         if (!it->drivers.isEmpty())
             continue;
         extended = true;
-        db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date, memo) "
-                u"SELECT DISTINCT license_id, driver_id, driver_name, ?, ?, '' FROM arrangements "
-                u"WHERE license_id = ? ON CONFLICT DO NOTHING"_s,
-                {day.addDays(-30), day.addYears(1), it.key()});
+        // Read, then insert with bound dates: PostgreSQL will not take an
+        // untyped bound text into a timestamp column of an INSERT ... SELECT.
+        RecordSet drivers = db.select(u"SELECT DISTINCT driver_id, driver_name FROM arrangements "
+                                      u"WHERE license_id = ?"_s, {it.key()});
+        for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext())
+            db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date, memo) "
+                    u"VALUES (?, ?, ?, ?, ?, '') ON CONFLICT DO NOTHING"_s,
+                    {it.key(), drivers.value(u"driver_id"_s), drivers.value(u"driver_name"_s), day.addDays(-30),
+                     day.addYears(1)});
     }
     if (extended)
         loadArrangements();

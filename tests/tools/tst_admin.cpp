@@ -174,18 +174,25 @@ void TstAdmin::seedDemo()
                  .toInt(), 0);
     QCOMPARE(db.scalar(u"SELECT count(*) FROM trips WHERE out_status = 1"_s).toInt(), trips);
 
+    // Without --force a station that holds data is left alone.
+    const QStringList pastForced = past + QStringList{u"--force"_s};
+    r = admin(past);
+    QCOMPARE(r.rc, 1);
+    QVERIFY(r.err.contains(u"--force"_s));
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM trips"_s).toInt(), trips);
+
     // Running again changes nothing; another day adds only its trips.
     const auto count = [&](const QString &table) {
         return db.scalar(u"SELECT count(*) FROM "_s + table).toInt();
     };
     const int drivers = count(u"drivers"_s), checkins = count(u"driver_checkins"_s);
-    r = admin(past);
+    r = admin(pastForced);
     QCOMPARE(r.rc, 0);
     QCOMPARE(count(u"trips"_s), trips);
     QCOMPARE(count(u"driver_checkins"_s), checkins);
     QCOMPARE(count(u"drivers"_s), drivers);
 
-    r = admin({u"--database"_s, env.spec(), u"--date"_s, u"2099-01-02"_s, u"seed-demo"_s});
+    r = admin({u"--database"_s, env.spec(), u"--date"_s, u"2099-01-02"_s, u"--force"_s, u"seed-demo"_s});
     QCOMPARE(r.rc, 0);
     QCOMPARE(count(u"trips"_s), 2 * trips);
     QCOMPARE(count(u"drivers"_s), drivers);
@@ -261,7 +268,7 @@ void TstAdmin::seedDemoStationSize()
 
     // A day still to come: the trips are on sale, nothing has been checked.
     const QDate future(2099, 1, 2);
-    QCOMPARE(admin({u"--database"_s, env.spec(), u"--date"_s, u"2099-01-02"_s, u"seed-demo"_s}).rc, 0);
+    QCOMPARE(admin({u"--database"_s, env.spec(), u"--date"_s, u"2099-01-02"_s, u"--force"_s, u"seed-demo"_s}).rc, 0);
     QVERIFY(db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ?"_s, {future}).toInt() >= 200);
     QCOMPARE(db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ? AND (check_num <> 0 "
                        u"OR driver_verify_status = 1 OR scheme_status <> 0 OR out_status <> 0)"_s,
@@ -271,7 +278,8 @@ void TstAdmin::seedDemoStationSize()
 
     // Today, whatever the hour: nothing is recorded later than the seeding.
     const QDate today = QDate::currentDate();
-    QCOMPARE(admin({u"--database"_s, env.spec(), u"--date"_s, today.toString(u"yyyy-MM-dd"_s), u"seed-demo"_s}).rc,
+    QCOMPARE(admin({u"--database"_s, env.spec(), u"--date"_s, today.toString(u"yyyy-MM-dd"_s), u"--force"_s,
+                    u"seed-demo"_s}).rc,
              0);
     const QDateTime now = QDateTime::currentDateTime();
     for (const QString &sql : {
