@@ -235,7 +235,7 @@ Station buildStation()
     temp.company = 2;
     temp.owner = st.companies[2].owners.at(0);
     temp.model = 0;
-    temp.kind = u"临时加班车"_s;
+    temp.kind = u"临时"_s;
     temp.route = 1;
     temp.drivers << MobileEvery - 3; // D0006
     st.vehicles << temp;
@@ -303,18 +303,34 @@ bool seedMasterData(Database &db, const Station &st, const QDate &day)
         db.exec(u"INSERT INTO sys_params (param_index, param_value) VALUES (?, ?) ON CONFLICT DO NOTHING"_s,
                 {p.first, p.second});
 
-    const QList<std::pair<int, QStringList>> codes = {
-        {3, {u"A1"_s, u"A2"_s, u"A3"_s, u"B1"_s, u"B2"_s}},
-        {4, {u"正班驾驶员"_s, u"机动驾驶员"_s, u"临时驾驶员"_s}},
-        {5, {u"班线客车"_s, u"旅游客车"_s, u"临时加班车"_s}},
-        {8, {u"车辆故障换车"_s, u"驾驶员临时调换"_s, u"指纹无法识别"_s, u"紧急加班"_s}},
-        {9, {u"制动系统"_s, u"转向系统"_s, u"灯光信号"_s, u"轮胎及车轮"_s, u"安全设施（灭火器、安全锤）"_s,
-             u"车容车貌"_s}},
+    // Code tables: kind, then name and remark (the remark of a kind 9 item
+    // is the description the condition check dialog shows).
+    struct CodeItem {
+        int kind;
+        const char16_t *name;
+        const char16_t *remark;
     };
-    for (const auto &c : codes)
-        for (const QString &name : c.second)
-            db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (?, ?, '') ON CONFLICT DO NOTHING"_s,
-                    {c.first, name});
+    static const CodeItem codes[] = {
+        {3, u"A1", u""}, {3, u"A2", u""}, {3, u"A3", u""}, {3, u"B1", u""}, {3, u"B2", u""}, {3, u"C1", u""},
+        {4, u"正班驾驶员", u""}, {4, u"机动驾驶员", u""}, {4, u"临时驾驶员", u""},
+        {5, u"班线客车", u""}, {5, u"旅游客车", u""}, {5, u"临时", u"临时加班车"},
+        {8, u"车辆故障换车", u""}, {8, u"驾驶员临时调换", u""}, {8, u"指纹无法识别", u""}, {8, u"紧急加班", u""},
+        {9, u"制动系统", u"行车、驻车制动有效，无漏气漏油"},
+        {9, u"转向系统", u"转向轻便灵活，无卡滞，横直拉杆无松旷"},
+        {9, u"灯光信号", u"前照灯、转向灯、制动灯、示廓灯齐全有效"},
+        {9, u"轮胎及车轮", u"胎压正常，花纹深度足够，无裂口鼓包，螺母齐全"},
+        {9, u"安全设施（灭火器、安全锤）", u"灭火器在有效期内，安全锤齐全可取"},
+        {9, u"车容车貌", u"车身整洁，门窗玻璃完好"},
+        {9, u"雨刮器", u"刮水器工作正常，刮片完好"},
+        {9, u"后视镜", u"左右后视镜及下视镜齐全、视野清楚"},
+        {9, u"喇叭", u"喇叭声响正常"},
+        {9, u"车门及应急出口", u"车门开闭正常，应急出口标志清楚、开启有效"},
+        {9, u"安全带", u"驾驶员及乘客安全带齐全有效"},
+        {9, u"行驶记录仪", u"卫星定位及行驶记录装置工作正常"},
+    };
+    for (const CodeItem &c : codes)
+        db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (?, ?, ?) ON CONFLICT DO NOTHING"_s,
+                {c.kind, QString::fromUtf16(c.name), QString::fromUtf16(c.remark)});
 
     for (const Company &c : st.companies) {
         db.exec(u"INSERT INTO companies (company_code, company_name, short_name) VALUES (?, ?, ?) "

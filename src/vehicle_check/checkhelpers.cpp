@@ -1,5 +1,7 @@
 #include "checkhelpers.h"
 
+#include <QStyle>
+
 #include "common/dates.h"
 #include "common/grid.h"
 #include "common/gridhelpers.h"
@@ -122,6 +124,22 @@ QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tb
     *tbMin = min;
     *tbClose = close;
     return row;
+}
+
+void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, QToolButton **cmdNotPass)
+{
+    const auto make = [form](const QString &name, QStyle::StandardPixmap icon, const QString &tip) {
+        auto *b = new QToolButton(form);
+        b->setObjectName(name);
+        b->setIcon(form->style()->standardIcon(icon));
+        b->setIconSize(QSize(40, 40));
+        b->setToolTip(tip);
+        return b;
+    };
+    *cmdPass = make(u"cmdPass"_s, QStyle::SP_DialogApplyButton, u"合格"_s);
+    *cmdNotPass = make(u"cmdNotPass"_s, QStyle::SP_DialogCancelButton, u"不合格"_s);
+    row->addWidget(*cmdPass);
+    row->addWidget(*cmdNotPass);
 }
 
 } // namespace cg

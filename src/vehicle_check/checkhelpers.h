@@ -50,4 +50,8 @@ QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col
 // (minimise) and tbClose (close) on its right.
 QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose);
 
+// The two picture buttons of a verdict, cmdPass (合格) and cmdNotPass
+// (不合格), appended to row.
+void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, QToolButton **cmdNotPass);
+
 } // namespace cg

@@ -106,18 +106,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     bottom->addSpacing(12);
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格"_s));
     bottom->addStretch();
-    cmdPass = new QToolButton;
-    cmdPass->setObjectName(u"cmdPass"_s);
-    cmdPass->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    cmdPass->setIconSize(QSize(40, 40));
-    cmdPass->setToolTip(u"合格"_s);
-    cmdNotPass = new QToolButton;
-    cmdNotPass->setObjectName(u"cmdNotPass"_s);
-    cmdNotPass->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    cmdNotPass->setIconSize(QSize(40, 40));
-    cmdNotPass->setToolTip(u"不合格"_s);
-    bottom->addWidget(cmdPass);
-    bottom->addWidget(cmdNotPass);
+    AddVerdictButtons(this, bottom, &cmdPass, &cmdNotPass);
     layout->addLayout(bottom);
 
     ResetGridSize(vsList, 1, 4);

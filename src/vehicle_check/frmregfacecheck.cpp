@@ -66,18 +66,7 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s));
     bottom->addStretch();
-    cmdPass = new QToolButton;
-    cmdPass->setObjectName(u"cmdPass"_s);
-    cmdPass->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    cmdPass->setIconSize(QSize(40, 40));
-    cmdPass->setToolTip(u"合格"_s);
-    cmdNotPass = new QToolButton;
-    cmdNotPass->setObjectName(u"cmdNotPass"_s);
-    cmdNotPass->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    cmdNotPass->setIconSize(QSize(40, 40));
-    cmdNotPass->setToolTip(u"不合格"_s);
-    bottom->addWidget(cmdPass);
-    bottom->addWidget(cmdNotPass);
+    AddVerdictButtons(this, bottom, &cmdPass, &cmdNotPass);
     layout->addLayout(bottom);
 
     const QDateTime now = m_env.clock->now();

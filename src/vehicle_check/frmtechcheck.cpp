@@ -51,23 +51,7 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     runDialog = [](QDialog *d) { return d->exec(); };
 
     auto *layout = new QVBoxLayout(this);
-    auto *titleRow = new QHBoxLayout;
-    auto *title = new QLabel(u"车况门检"_s);
-    QFont tf = title->font();
-    tf.setPointSize(18);
-    tf.setBold(true);
-    title->setFont(tf);
-    titleRow->addWidget(title);
-    titleRow->addStretch();
-    tbMin = new QToolButton;
-    tbMin->setObjectName(u"tbMin"_s);
-    tbMin->setText(u"—"_s);
-    tbClose = new QToolButton;
-    tbClose->setObjectName(u"tbClose"_s);
-    tbClose->setText(u"×"_s);
-    titleRow->addWidget(tbMin);
-    titleRow->addWidget(tbClose);
-    layout->addLayout(titleRow);
+    layout->addLayout(AddTitleBar(this, u"车况门检"_s, &tbMin, &tbClose));
 
     auto *filterRow = new QHBoxLayout;
     filterRow->addWidget(new QLabel(u"车牌号："_s));
@@ -129,8 +113,6 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmTechCheck::cmdRemoveCheck_Click);
     connect(txtLicense, &QLineEdit::returnPressed, this, &frmTechCheck::txtLicense_Enter);
     connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
-    connect(tbClose, &QToolButton::clicked, this, &QWidget::close);
-    connect(tbMin, &QToolButton::clicked, this, &QWidget::showMinimized);
     new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
                         {Qt::Key_F5, [this] { quickVerdict(false); }},
                         {Qt::Key_F8, [this] { cmdQuery_Click(); }}});
