@@ -1,8 +1,8 @@
 #include "config.h"
 
-#include "common/apperror.h"
-#include "common/gridhelpers.h"
-#include "services/serviceerror.h"
+#include "core/apperror.h"
+#include "widgets/gridhelpers.h"
+#include "services/database/serviceerror.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/messagesink.h"
+#include "widgets/messagesink.h"
 
 #include <QDialog>
 

@@ -1,10 +1,10 @@
 #include "frmsysparam.h"
 
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/text.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "core/text.h"
 #include "sysparamstore.h"
-#include "services/coreservices.h"
+#include "services/station/coreservices.h"
 
 #include <QApplication>
 #include <QCheckBox>

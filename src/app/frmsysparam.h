@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/env.h"
+#include "widgets/env.h"
 
 #include <QDialog>
 #include <array>

@@ -1,11 +1,11 @@
 #include "mainwindow.h"
 
-#include "common/apperror.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
+#include "core/apperror.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
 #include "productpictures.h"
-#include "services/coreservices.h"
-#include "services/station.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
 
 #include <QAction>
 #include <QApplication>

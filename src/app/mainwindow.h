@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/env.h"
-#include "common/listreport.h"
+#include "widgets/env.h"
+#include "widgets/listreport.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -5,13 +5,13 @@
 #include "mainwindow.h"
 #include "sysparamstore.h"
 
-#include "common/formregistry.h"
+#include "widgets/formregistry.h"
 #include "dispatch/dispatchforms.h"
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/fingerprintsimulator.h"
-#include "services/coreservices.h"
+#include "services/station/coreservices.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
-#include "services/station.h"
+#include "stationui/stationcontext.h"
 #include "vehicle_check/vehiclecheckforms.h"
 
 #include <QApplication>

@@ -1,16 +1,16 @@
 #include "startup.h"
 
-#include "common/apperror.h"
-#include "common/clock.h"
-#include "common/messages.h"
-#include "common/sound.h"
-#include "common/text.h"
+#include "core/apperror.h"
+#include "core/clock.h"
+#include "widgets/messages.h"
+#include "widgets/sound.h"
+#include "core/text.h"
 #include "frmnotify.h"
 #include "mainwindow.h"
 #include "productpictures.h"
 #include "screens.h"
-#include "services/coreservices.h"
-#include "services/database.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/config.h"
-#include "common/env.h"
-#include "services/station.h"
+#include "widgets/env.h"
+#include "stationui/stationcontext.h"
 
 #include <QDateTime>
 #include <QVariant>

@@ -1,11 +1,11 @@
 #include "dispatchforms.h"
 
-#include "common/env.h"
-#include "common/formregistry.h"
+#include "widgets/env.h"
+#include "widgets/formregistry.h"
 #include "frmenvbusdesk.h"
 #include "frmoutcheck.h"
 #include "frmprintsheet.h"
-#include "services/station.h"
+#include "stationui/stationcontext.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,17 +2,17 @@
 
 #include "frmprintsheet.h"
 
-#include "common/apperror.h"
-#include "common/clock.h"
-#include "common/env.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "services/checknotifier.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/station.h"
+#include "core/apperror.h"
+#include "core/clock.h"
+#include "widgets/env.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "services/checks/checknotifier.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

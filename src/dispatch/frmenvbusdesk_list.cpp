@@ -3,18 +3,18 @@
 
 #include "frmenvbusdesk.h"
 
-#include "common/apperror.h"
-#include "common/clock.h"
-#include "common/dates.h"
-#include "common/env.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "common/recordset.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/station.h"
+#include "core/apperror.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "widgets/env.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "core/recordset.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
 
 #include <QPushButton>
 

@@ -1,16 +1,16 @@
 #include "frmprintsheet.h"
 
-#include "common/apperror.h"
-#include "common/clock.h"
-#include "common/dates.h"
-#include "common/env.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "common/recordset.h"
-#include "services/checkservice.h"
-#include "services/database.h"
-#include "services/sheetprinter/sheetprinter.h"
-#include "services/station.h"
+#include "core/apperror.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "widgets/env.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "core/recordset.h"
+#include "services/checks/checkservice.h"
+#include "services/database/database.h"
+#include "sheetprinter/sheetprinter.h"
+#include "stationui/stationcontext.h"
 
 #include <QDir>
 #include <QHBoxLayout>

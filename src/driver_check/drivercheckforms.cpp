@@ -1,14 +1,14 @@
 #include "drivercheckforms.h"
 
-#include "common/env.h"
-#include "common/formregistry.h"
+#include "widgets/env.h"
+#include "widgets/formregistry.h"
 #include "fingerprintsimulator.h"
 #include "frmcheckinfo.h"
 #include "frmdriverchecklist.h"
 #include "frmdriverlist.h"
 #include "frmdriververify.h"
-#include "services/driverservice.h"
-#include "services/station.h"
+#include "services/masterdata/driverservice.h"
+#include "stationui/stationcontext.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/recordset.h"
+#include "core/recordset.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "frmcheckinfo.h"
 
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "services/driverservice.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "services/masterdata/driverservice.h"
 #include "services/fingerprint/fingerprintengine.h"
 
 #include <QCloseEvent>

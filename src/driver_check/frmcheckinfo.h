@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/env.h"
-#include "common/recordset.h"
-#include "services/station.h"
+#include "widgets/env.h"
+#include "core/recordset.h"
+#include "stationui/stationcontext.h"
 
 #include <QDialog>
 

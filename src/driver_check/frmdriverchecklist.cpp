@@ -2,13 +2,13 @@
 
 #include "frmdriverlist.h"
 
-#include "common/dates.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
+#include "core/dates.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,15 +1,15 @@
 #include "frmdriverlist.h"
 
-#include "common/clock.h"
-#include "common/dates.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "common/sqlliteral.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/driverservice.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "core/sqlliteral.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "services/masterdata/driverservice.h"
 
 #include <QComboBox>
 #include <QFrame>

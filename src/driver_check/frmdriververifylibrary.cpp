@@ -1,8 +1,8 @@
 #include "frmdriververifylibrary.h"
 
-#include "common/messagesink.h"
+#include "widgets/messagesink.h"
 #include "services/fingerprint/fingerprintengine.h"
-#include "services/station.h"
+#include "stationui/stationcontext.h"
 
 using namespace Qt::StringLiterals;
 

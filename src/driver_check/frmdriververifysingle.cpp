@@ -1,18 +1,18 @@
 #include "frmdriververifysingle.h"
 
 #include "biorhythm.h"
-#include "common/apperror.h"
-#include "common/clock.h"
-#include "common/dates.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
+#include "core/apperror.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
 #include "frmdriververifylibrary.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/driverphoto.h"
-#include "services/driverservice.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "services/masterdata/driverphoto.h"
+#include "services/masterdata/driverservice.h"
 #include "services/fingerprint/fingerprintengine.h"
-#include "services/station.h"
+#include "stationui/stationcontext.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/env.h"
-#include "common/recordset.h"
+#include "widgets/env.h"
+#include "core/recordset.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #include "admin.h"
 
-#include "services/database.h"
-#include "services/serviceerror.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "admin.h"
 
-#include "services/database.h"
+#include "services/database/database.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 
 #include <QBuffer>

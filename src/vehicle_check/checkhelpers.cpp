@@ -2,9 +2,9 @@
 
 #include <QStyle>
 
-#include "common/dates.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
+#include "core/dates.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
 
 #include <QEvent>
 #include <QGridLayout>

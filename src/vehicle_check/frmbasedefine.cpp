@@ -1,11 +1,11 @@
 #include "frmbasedefine.h"
 
-#include "common/array2d.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
-#include "services/coreservices.h"
+#include "core/array2d.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+#include "services/station/coreservices.h"
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>

@@ -1,13 +1,13 @@
 #include "frmcondcheckitem.h"
 
-#include "common/clock.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
+#include "core/clock.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
 #include "checkhelpers.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,17 +1,17 @@
 #include "frmfacecheck.h"
 
 #include "checklists.h"
-#include "common/clock.h"
-#include "common/dates.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
 #include "frmregfacecheck.h"
 #include "checkhelpers.h"
-#include "services/checknotifier.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
+#include "services/checks/checknotifier.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
 
 #include <QCloseEvent>
 #include <QDateEdit>

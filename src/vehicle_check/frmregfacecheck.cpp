@@ -1,13 +1,13 @@
 #include "frmregfacecheck.h"
 
-#include "common/clock.h"
-#include "common/dates.h"
-#include "common/messages.h"
-#include "common/messagesink.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
 #include "checkhelpers.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/serviceerror.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "services/database/serviceerror.h"
 
 #include <QDateEdit>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/env.h"
-#include "services/station.h"
+#include "widgets/env.h"
+#include "stationui/stationcontext.h"
 
 #include <QDateTime>
 #include <QWidget>

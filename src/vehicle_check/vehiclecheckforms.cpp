@@ -1,7 +1,7 @@
 #include "vehiclecheckforms.h"
 
 #include "checklists.h"
-#include "common/formregistry.h"
+#include "widgets/formregistry.h"
 #include "frmbasedefine.h"
 #include "frmcondcheckitem.h"
 #include "frmfacecheck.h"

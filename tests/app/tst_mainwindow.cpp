@@ -1,8 +1,8 @@
 // The main window: menu entries, child windows, status bar and product bar.
 #include "app/mainwindow.h"
-#include "common/apperror.h"
-#include "common/listreport.h"
-#include "services/station.h"
+#include "core/apperror.h"
+#include "widgets/listreport.h"
+#include "stationui/stationcontext.h"
 #include "support/testsupport.h"
 
 #include <QAction>

@@ -4,9 +4,9 @@
 #include "app/mainwindow.h"
 #include "app/screens.h"
 #include "app/startup.h"
-#include "common/clock.h"
-#include "services/coreservices.h"
-#include "services/database.h"
+#include "core/clock.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
 #include "support/testsupport.h"
 
 #include <QAction>

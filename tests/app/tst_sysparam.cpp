@@ -2,7 +2,7 @@
 // be told to fail on a given write.
 #include "app/frmsysparam.h"
 #include "app/sysparamstore.h"
-#include "common/apperror.h"
+#include "core/apperror.h"
 #include "support/testsupport.h"
 
 #include <QApplication>

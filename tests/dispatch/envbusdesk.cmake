@@ -1,6 +1,3 @@
-# The sheet printer, the dispatch centre, the print dialog and the route
-# sheet issue.
-cg_test(tst_sheetprinter SOURCES tst_sheetprinter.cpp DEPS cg_sheetprinter LABELS dispatch)
 
 add_executable(envbusdesk_peer envbusdesk_peer.cpp)
 target_compile_options(envbusdesk_peer PRIVATE ${CG_WARNINGS})

@@ -3,9 +3,9 @@
 //
 //   envbusdesk_peer DATABASE CONTEXT DATE(yyyy-MM-dd) BUSID
 
-#include "services/checkservice.h"
-#include "services/database.h"
-#include "services/serviceerror.h"
+#include "services/checks/checkservice.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QCoreApplication>
 

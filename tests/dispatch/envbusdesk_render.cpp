@@ -6,17 +6,17 @@
 // The dispatch centre is shown at 10:00 of the demo day; the route sheet is
 // that of the first trip whose ticket check is done.
 
-#include "common/clock.h"
-#include "common/env.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/messagesink.h"
+#include "core/clock.h"
+#include "widgets/env.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/messagesink.h"
 #include "dispatch/frmenvbusdesk.h"
 #include "dispatch/frmprintsheet.h"
-#include "services/coreservices.h"
-#include "services/database.h"
-#include "services/sheetprinter/sheetprinter.h"
-#include "services/station.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "sheetprinter/sheetprinter.h"
+#include "stationui/stationcontext.h"
 
 #include <QApplication>
 

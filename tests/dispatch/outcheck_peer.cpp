@@ -4,11 +4,11 @@
 //
 //   outcheck_peer DATABASE CONTEXT TRIP PLATE
 
-#include "services/checknotifier.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/database.h"
-#include "services/serviceerror.h"
+#include "services/checks/checknotifier.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QCoreApplication>
 

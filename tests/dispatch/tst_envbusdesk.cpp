@@ -6,18 +6,18 @@
 #include "../services/dbtestenv.h"
 #include "../support/testsupport.h"
 
-#include "common/clock.h"
-#include "common/env.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "common/formregistry.h"
+#include "core/clock.h"
+#include "widgets/env.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/formregistry.h"
 #include "dispatch/dispatchforms.h"
 #include "dispatch/frmenvbusdesk.h"
 #include "dispatch/frmprintsheet.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/sheetprinter/sheetprinter.h"
-#include "services/station.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "sheetprinter/sheetprinter.h"
+#include "stationui/stationcontext.h"
 
 #include <QApplication>
 #include <QDateEdit>

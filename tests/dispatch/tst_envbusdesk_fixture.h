@@ -4,7 +4,7 @@
 // vehicles, three timetable trips of today (one with its route sheet
 // issued), two rolling runs of one code, and check-ins of the first trip.
 
-#include "services/database.h"
+#include "services/database/database.h"
 
 #include <QDateTime>
 

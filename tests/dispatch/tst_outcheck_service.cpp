@@ -3,11 +3,11 @@
 // trip's drivers.
 #include "tst_outcheck_fixture.h"
 
-#include "common/dates.h"
-#include "services/checkservice.h"
+#include "core/dates.h"
+#include "services/checks/checkservice.h"
 #include "services/dbtestenv.h"
-#include "services/driverservice.h"
-#include "services/serviceerror.h"
+#include "services/masterdata/driverservice.h"
+#include "services/database/serviceerror.h"
 
 #include <QTest>
 

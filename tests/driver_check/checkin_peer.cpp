@@ -6,8 +6,8 @@
 
 #include "tst_checkinservice_fixture.h"
 
-#include "services/checkservice.h"
-#include "services/serviceerror.h"
+#include "services/checks/checkservice.h"
+#include "services/database/serviceerror.h"
 
 #include <QCoreApplication>
 

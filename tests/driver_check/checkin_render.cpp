@@ -6,19 +6,19 @@
 // The station is shown at 10:00 of the demo day; the single-driver screen
 // after the first driver with a low biorhythm day has pressed his finger.
 
-#include "common/clock.h"
-#include "common/messagesink.h"
-#include "common/sound.h"
+#include "core/clock.h"
+#include "widgets/messagesink.h"
+#include "widgets/sound.h"
 #include "driver_check/biorhythm.h"
 #include "driver_check/fingerprintsimulator.h"
 #include "driver_check/frmdriververify.h"
 #include "driver_check/frmdriververifysingle.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
-#include "services/database.h"
-#include "services/driverservice.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "services/masterdata/driverservice.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
-#include "services/station.h"
+#include "stationui/stationcontext.h"
 
 #include <QApplication>
 #include <QTimer>

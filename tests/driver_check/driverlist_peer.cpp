@@ -4,9 +4,9 @@
 //
 //   driverlist_peer DATABASE STATION TIMEOUT_MS
 
-#include "services/checknotifier.h"
-#include "services/database.h"
-#include "services/serviceerror.h"
+#include "services/checks/checknotifier.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -3,14 +3,14 @@
 //
 //   driverlist_render DEMO.sqlite OUTDIR TRIP
 
-#include "common/clock.h"
-#include "common/grid.h"
-#include "common/messagesink.h"
+#include "core/clock.h"
+#include "widgets/grid.h"
+#include "widgets/messagesink.h"
 #include "driver_check/frmdriverchecklist.h"
 #include "driver_check/frmdriverlist.h"
-#include "services/coreservices.h"
-#include "services/database.h"
-#include "services/station.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "stationui/stationcontext.h"
 
 #include <QApplication>
 #include <QComboBox>

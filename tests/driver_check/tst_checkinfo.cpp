@@ -3,9 +3,9 @@
 #include "driver_check/frmcheckinfo.h"
 #include "services/dbtestenv.h"
 
-#include "common/clock.h"
-#include "services/coreservices.h"
-#include "services/database.h"
+#include "core/clock.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 #include "support/testsupport.h"
 

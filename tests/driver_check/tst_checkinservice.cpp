@@ -6,11 +6,11 @@
 
 #include "../services/dbtestenv.h"
 
-#include "common/dates.h"
-#include "services/checkservice.h"
-#include "services/database.h"
-#include "services/driverphoto.h"
-#include "services/driverservice.h"
+#include "core/dates.h"
+#include "services/checks/checkservice.h"
+#include "services/database/database.h"
+#include "services/masterdata/driverphoto.h"
+#include "services/masterdata/driverservice.h"
 
 #include <QDir>
 #include <QFileInfo>

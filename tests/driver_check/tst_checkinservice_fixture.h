@@ -4,7 +4,7 @@
 // vehicle with an arranged driver and a substitute, a driver of nobody's
 // vehicle, and trips of today.
 
-#include "services/database.h"
+#include "services/database/database.h"
 
 #include <QDateTime>
 

@@ -9,12 +9,12 @@
 #include "driver_check/frmdriverchecklist.h"
 #include "driver_check/frmdriverlist.h"
 
-#include "common/clock.h"
-#include "common/formregistry.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "services/checkservice.h"
-#include "services/coreservices.h"
+#include "core/clock.h"
+#include "widgets/formregistry.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "services/checks/checkservice.h"
+#include "services/station/coreservices.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,8 +4,8 @@
 
 #include "../services/dbtestenv.h"
 
-#include "services/checkservice.h"
-#include "services/serviceerror.h"
+#include "services/checks/checkservice.h"
+#include "services/database/serviceerror.h"
 
 #include <QTest>
 

@@ -7,17 +7,17 @@
 #include "../services/dbtestenv.h"
 #include "../support/testsupport.h"
 
-#include "common/clock.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
+#include "core/clock.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
 #include "driver_check/fingerprintsimulator.h"
 #include "driver_check/frmdriververify.h"
 #include "driver_check/frmdriververifysingle.h"
-#include "services/checknotifier.h"
-#include "services/coreservices.h"
-#include "services/driverservice.h"
+#include "services/checks/checknotifier.h"
+#include "services/station/coreservices.h"
+#include "services/masterdata/driverservice.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
-#include "services/station.h"
+#include "stationui/stationcontext.h"
 
 #include <QApplication>
 #include <QLabel>

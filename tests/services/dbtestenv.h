@@ -5,7 +5,7 @@
 // CG_TEST_PG (dropped again when the object goes). Without CG_TEST_PG the
 // PostgreSQL rows are skipped, unless CG_REQUIRE_PG is set.
 
-#include "services/database.h"
+#include "services/database/database.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -9,8 +9,8 @@
 
 #include "tst_notifier_events.h"
 
-#include "services/database.h"
-#include "services/serviceerror.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QCoreApplication>
 #include <QThread>

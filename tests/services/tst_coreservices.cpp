@@ -2,9 +2,9 @@
 
 #include "tst_coreservices_db.h"
 
-#include "common/array2d.h"
-#include "services/coreservices.h"
-#include "services/serviceerror.h"
+#include "core/array2d.h"
+#include "services/station/coreservices.h"
+#include "services/database/serviceerror.h"
 
 #include <QTest>
 

@@ -4,7 +4,7 @@
 // temporary folder, or a new database on the PostgreSQL cluster named by
 // CG_TEST_PG, dropped again afterwards.
 
-#include "services/database.h"
+#include "services/database/database.h"
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>

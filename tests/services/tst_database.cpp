@@ -4,8 +4,8 @@
 
 #include "dbtestenv.h"
 
-#include "services/database.h"
-#include "services/schema.h"
+#include "services/database/database.h"
+#include "services/database/schema.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,10 +1,10 @@
 // Filter fragments as the screens build them, compiled and executed against
 // a small vehicle/driver table on SQLite and on PostgreSQL (CG_TEST_PG).
 
-#include "common/sqlliteral.h"
-#include "services/database.h"
-#include "services/fragment.h"
-#include "services/serviceerror.h"
+#include "core/sqlliteral.h"
+#include "services/database/database.h"
+#include "services/database/fragment.h"
+#include "services/database/serviceerror.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

@@ -3,8 +3,8 @@
 #include "tst_coreservices_db.h"
 #include "tst_notifier_events.h"
 
-#include "services/checknotifier.h"
-#include "services/serviceerror.h"
+#include "services/checks/checknotifier.h"
+#include "services/database/serviceerror.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -4,7 +4,7 @@
 // (tag) has a kind and arguments that follow from (tag, i) alone, so the
 // peer process and the test agree without talking to each other.
 
-#include "services/checknotifier.h"
+#include "services/checks/checknotifier.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -4,12 +4,12 @@
 
 #include "dbtestenv.h"
 
-#include "common/dates.h"
-#include "services/checkservice.h"
-#include "services/database.h"
-#include "services/driverservice.h"
-#include "services/serviceerror.h"
-#include "services/vehicleservice.h"
+#include "core/dates.h"
+#include "services/checks/checkservice.h"
+#include "services/database/database.h"
+#include "services/masterdata/driverservice.h"
+#include "services/database/serviceerror.h"
+#include "services/masterdata/vehicleservice.h"
 
 #include <QTest>
 

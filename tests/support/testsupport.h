@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/env.h"
-#include "common/filechooser.h"
-#include "common/messagesink.h"
-#include "common/sound.h"
+#include "widgets/env.h"
+#include "widgets/filechooser.h"
+#include "widgets/messagesink.h"
+#include "widgets/sound.h"
 
 #include <QList>
 #include <QStringList>

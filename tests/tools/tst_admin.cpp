@@ -2,7 +2,7 @@
 
 #include "../services/dbtestenv.h"
 
-#include "services/database.h"
+#include "services/database/database.h"
 #include "tools/admin.h"
 
 #include <QFile>

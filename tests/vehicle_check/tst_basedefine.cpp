@@ -3,7 +3,7 @@
 
 #include "vehiclecheckfixture.h"
 
-#include "common/grid.h"
+#include "widgets/grid.h"
 #include "vehicle_check/frmbasedefine.h"
 
 #include <QLineEdit>

@@ -4,10 +4,10 @@
 
 #include "vehiclecheckfixture.h"
 
-#include "common/formregistry.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "services/checkservice.h"
+#include "widgets/formregistry.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "services/checks/checkservice.h"
 #include "vehicle_check/checklists.h"
 #include "vehicle_check/vehiclecheckforms.h"
 

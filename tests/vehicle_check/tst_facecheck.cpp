@@ -3,10 +3,10 @@
 
 #include "vehiclecheckfixture.h"
 
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "services/checknotifier.h"
-#include "services/checkservice.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "services/checks/checknotifier.h"
+#include "services/checks/checkservice.h"
 #include "vehicle_check/frmfacecheck.h"
 #include "vehicle_check/frmregfacecheck.h"
 

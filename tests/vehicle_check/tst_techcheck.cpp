@@ -3,11 +3,11 @@
 
 #include "vehiclecheckfixture.h"
 
-#include "common/dates.h"
-#include "common/grid.h"
-#include "common/gridhelpers.h"
-#include "services/checknotifier.h"
-#include "services/checkservice.h"
+#include "core/dates.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "services/checks/checknotifier.h"
+#include "services/checks/checkservice.h"
 #include "vehicle_check/checklists.h"
 #include "vehicle_check/frmcondcheckitem.h"
 #include "vehicle_check/frmtechcheck.h"

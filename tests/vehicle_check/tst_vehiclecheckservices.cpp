@@ -4,10 +4,10 @@
 
 #include "../services/dbtestenv.h"
 
-#include "common/dates.h"
-#include "services/checkservice.h"
-#include "services/database.h"
-#include "services/serviceerror.h"
+#include "core/dates.h"
+#include "services/checks/checkservice.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QTest>
 #include <QThread>

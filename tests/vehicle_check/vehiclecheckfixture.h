@@ -6,11 +6,11 @@
 #include "../services/dbtestenv.h"
 #include "../support/testsupport.h"
 
-#include "common/clock.h"
-#include "common/env.h"
-#include "services/coreservices.h"
-#include "services/database.h"
-#include "services/station.h"
+#include "core/clock.h"
+#include "widgets/env.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "stationui/stationcontext.h"
 
 #include <QTemporaryDir>
 #include <QVariantMap>

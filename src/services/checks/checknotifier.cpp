@@ -1,0 +1,421 @@
+#include "services/checks/checknotifier.h"
+
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
+
+#include <QAtomicInteger>
+#include <QPointer>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTimer>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+// The channel every event writer notifies on PostgreSQL; the payload is the
+// station code.
+const QString kChannel = u"cg_check_events"_s;
+// Key of the transaction-level advisory lock that serialises event writers
+// on PostgreSQL, so that event ids become visible in id order.
+constexpr qint64 kEventLockKey = 0x63676576; // "cgev"
+
+// How often the outbox is read: SQLite has no notifications, so it is polled
+// often; PostgreSQL is woken by NOTIFY and polled only as a safety net.
+constexpr int kSqlitePollMs = 200;
+constexpr int kPostgresPollMs = 1000;
+
+// One event as it is kept in the outbox: a typed column per argument. The
+// date argument of every event (trip date, check date, return date) goes to
+// bus_date, the time argument (ticket-check, check or return time) to
+// check_time; columns an event does not use stay NULL.
+struct EventRow {
+    QString event;
+    QVariant busId, busDate, license, lamp, checkCount, checkTime, checker, newLicense, newCompany;
+};
+
+QVariant text(const QString &s) { return s.isNull() ? u""_s : s; }
+QVariant when(const QDateTime &t) { return t.isValid() ? QVariant(t) : QVariant(); }
+
+void addEvent(Database &db, const QString &station, const EventRow &e)
+{
+    if (station.isEmpty())
+        throw ServiceError(svcerr::BadArgument, u"检查通知缺少站点编码"_s);
+    db.transact([&] {
+        const bool pg = db.backend() == Backend::Postgres;
+        // Writers take turns from here to their commit, so an event with a
+        // higher id never becomes visible before one with a lower id.
+        if (pg)
+            db.scalar(u"SELECT pg_advisory_xact_lock(?)"_s, {kEventLockKey});
+        db.exec(u"INSERT INTO check_events (station_code, event, bus_id, bus_date, license, lamp, check_count, "
+                "check_time, checker, new_license, new_company, created_at) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "_s + db.dialect().nowExpression() + u')',
+                {station, e.event, e.busId, e.busDate, e.license, e.lamp, e.checkCount, e.checkTime, e.checker,
+                 e.newLicense, e.newCompany});
+        if (pg)
+            db.scalar(u"SELECT pg_notify(?, ?)"_s, {kChannel, station});
+    });
+}
+
+QAtomicInteger<quint32> g_notifierSerial;
+
+} // namespace
+
+// ---------------------------------------------------------------- writers
+
+namespace CheckEvents {
+
+void driverCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp)
+{
+    EventRow e;
+    e.event = u"DriverCheck"_s;
+    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp;
+    addEvent(db, station, e);
+}
+
+void schemeCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp,
+                 const QDateTime &checkTime)
+{
+    EventRow e;
+    e.event = u"SchemeCheck"_s;
+    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp; e.checkTime = when(checkTime);
+    addEvent(db, station, e);
+}
+
+void schemeExCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp)
+{
+    EventRow e;
+    e.event = u"SchemeExCheck"_s;
+    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp;
+    addEvent(db, station, e);
+}
+
+void techCheck(Database &db, const QString &station, const QString &license, const QDateTime &checkDate, int lamp,
+               int checkCount, const QDateTime &checkTime, const QString &checker)
+{
+    EventRow e;
+    e.event = u"TechCheck"_s;
+    e.license = text(license); e.busDate = when(checkDate); e.lamp = lamp; e.checkCount = checkCount;
+    e.checkTime = when(checkTime); e.checker = text(checker);
+    addEvent(db, station, e);
+}
+
+void faceCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp,
+               int checkCount, const QDateTime &checkTime, const QString &checker)
+{
+    EventRow e;
+    e.event = u"FaceCheck"_s;
+    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp; e.checkCount = checkCount;
+    e.checkTime = when(checkTime); e.checker = text(checker);
+    addEvent(db, station, e);
+}
+
+void returnCheck(Database &db, const QString &station, const QString &license, const QDateTime &date, int lamp,
+                 const QDateTime &returnTime, const QString &checker)
+{
+    EventRow e;
+    e.event = u"ReturnCheck"_s;
+    e.license = text(license); e.busDate = when(date); e.lamp = lamp; e.checkTime = when(returnTime);
+    e.checker = text(checker);
+    addEvent(db, station, e);
+}
+
+void replaceVehicle(Database &db, const QString &station, const QString &busId, const QDateTime &busDate,
+                    const QString &newLicense, const QString &newCompanyShortName)
+{
+    EventRow e;
+    e.event = u"ReplaceVehicle"_s;
+    e.busId = text(busId); e.busDate = when(busDate); e.newLicense = text(newLicense);
+    e.newCompany = text(newCompanyShortName);
+    addEvent(db, station, e);
+}
+
+} // namespace CheckEvents
+
+// ---------------------------------------------------------------- subscriber
+
+namespace {
+
+// The arguments of one outbox row; ok() turns false when a column an event
+// needs is NULL or unreadable.
+class Args {
+public:
+    Args(const QSqlRecord &rec, const Dialect &dialect) : m_rec(rec), m_dialect(dialect) {}
+    bool ok() const { return m_ok; }
+    QString text(const QString &col)
+    {
+        const QVariant v = m_rec.value(col);
+        if (m_rec.isNull(col)) { m_ok = false; return {}; }
+        return v.toString();
+    }
+    int integer(const QString &col)
+    {
+        bool ok = false;
+        const int n = m_rec.isNull(col) ? 0 : m_rec.value(col).toInt(&ok);
+        m_ok = m_ok && ok;
+        return n;
+    }
+    // NULL is a date the writer did not have (an invalid date-time).
+    QDateTime dateTime(const QString &col)
+    {
+        if (m_rec.isNull(col))
+            return {};
+        const QDateTime t = m_dialect.fromDb(m_rec.value(col), FieldType::DateTime).toDateTime();
+        m_ok = m_ok && t.isValid();
+        return t;
+    }
+
+private:
+    QSqlRecord m_rec;
+    const Dialect &m_dialect;
+    bool m_ok = true;
+};
+
+} // namespace
+
+struct CheckNotifier::Impl {
+    explicit Impl(Database &database) : db(database) {}
+
+    Database &db;
+    QString station;
+    bool subscribed = false;
+    bool haveStart = false;   // the starting point (last id) has been read
+    qint64 lastId = 0;        // the last event delivered (or skipped)
+    QTimer timer;
+    QSqlDatabase conn;        // this notifier's own reading (and listening) connection
+    QString connName;
+    bool warned = false;
+    bool pollQueued = false;  // a read requested by a notification is pending
+
+    bool pg() const { return db.backend() == Backend::Postgres; }
+    bool open(CheckNotifier *self);
+    void close();
+};
+
+CheckNotifier::CheckNotifier(Database &db, QObject *parent)
+    : QObject(parent), d(std::make_unique<Impl>(db))
+{
+    d->timer.setInterval(d->pg() ? kPostgresPollMs : kSqlitePollMs);
+    connect(&d->timer, &QTimer::timeout, this, &CheckNotifier::poll);
+}
+
+CheckNotifier::~CheckNotifier()
+{
+    Unsubscribe();
+}
+
+QString CheckNotifier::stationCode() const
+{
+    return d->subscribed ? d->station : QString();
+}
+
+bool CheckNotifier::Subscribe(const QString &stationCode)
+{
+    if (d->subscribed && stationCode == d->station)
+        return true;
+    Unsubscribe();
+    d->station = stationCode;
+    d->subscribed = true;
+    d->haveStart = false;
+    d->lastId = 0;
+    d->warned = false;
+    // Take the starting point now; if the database cannot be reached yet the
+    // next poll takes it.
+    poll();
+    d->timer.start();
+    return true;
+}
+
+void CheckNotifier::Unsubscribe()
+{
+    d->timer.stop();
+    d->subscribed = false;
+    d->haveStart = false;
+    d->close();
+}
+
+void CheckNotifier::poll()
+{
+    d->pollQueued = false;
+    if (!d->subscribed)
+        return;
+    const QString station = d->station;
+
+    std::vector<QSqlRecord> rows;
+    bool ok = false;
+    // One retry: a connection that was dropped (server restart, terminated
+    // backend) is reopened and read again at once.
+    for (int attempt = 0; attempt < 2 && !ok; ++attempt) {
+        if (d->connName.isEmpty() && !d->open(this))
+            break;
+        QSqlQuery q(d->conn);
+        q.setForwardOnly(true);
+        bool queryOk;
+        if (!d->haveStart) {
+            // Events committed before the subscription are not replayed:
+            // a subscriber wants the results from now on.
+            queryOk = q.prepare(u"SELECT MAX(id) FROM check_events"_s) && q.exec();
+            if (queryOk) {
+                d->lastId = q.next() ? q.value(0).toLongLong() : 0;
+                d->haveStart = true;
+                ok = true;
+            }
+        } else {
+            queryOk = q.prepare(u"SELECT id, event, bus_id, bus_date, license, lamp, check_count, check_time, "
+                                "checker, new_license, new_company FROM check_events "
+                                "WHERE station_code = ? AND id > ? ORDER BY id"_s);
+            if (queryOk) {
+                q.addBindValue(station);
+                q.addBindValue(d->lastId);
+                queryOk = q.exec();
+            }
+            if (queryOk) {
+                while (q.next())
+                    rows.push_back(q.record());
+                ok = true;
+            }
+        }
+        if (!queryOk) {
+            if (!d->warned)
+                qWarning("CheckNotifier: reading check events failed: %s", qUtf8Printable(q.lastError().text()));
+            d->warned = true;
+            q = QSqlQuery();
+            // Reopen on the next attempt; the read starts past the last id
+            // delivered, so nothing is missed or delivered twice.
+            d->close();
+        }
+    }
+    if (!ok)
+        return;
+    d->warned = false;
+
+    QPointer<CheckNotifier> self(this);
+    for (const QSqlRecord &rec : rows) {
+        // A handler may run a nested event loop that polls again, or may end
+        // the subscription or destroy the notifier: check before each event.
+        if (!self || !d->subscribed || d->station != station)
+            return;
+        const qint64 id = rec.value(0).toLongLong();
+        if (id <= d->lastId)
+            continue;
+        d->lastId = id;
+        deliver(id, rec);
+    }
+}
+
+void CheckNotifier::deliver(qint64 id, const QSqlRecord &rec)
+{
+    Args a(rec, d->db.dialect());
+    const QString k = rec.value(u"event"_s).toString();
+    if (k == u"DriverCheck") {
+        const QString busId = a.text(u"bus_id"_s);
+        const QDateTime busDate = a.dateTime(u"bus_date"_s);
+        const int lamp = a.integer(u"lamp"_s);
+        if (a.ok()) Q_EMIT DriverCheck(busId, busDate, lamp);
+    } else if (k == u"SchemeCheck") {
+        const QString busId = a.text(u"bus_id"_s);
+        const QDateTime busDate = a.dateTime(u"bus_date"_s);
+        const int lamp = a.integer(u"lamp"_s);
+        const QDateTime checkTime = a.dateTime(u"check_time"_s);
+        if (a.ok()) Q_EMIT SchemeCheck(busId, busDate, lamp, checkTime);
+    } else if (k == u"SchemeExCheck") {
+        const QString busId = a.text(u"bus_id"_s);
+        const QDateTime busDate = a.dateTime(u"bus_date"_s);
+        const int lamp = a.integer(u"lamp"_s);
+        if (a.ok()) Q_EMIT SchemeExCheck(busId, busDate, lamp);
+    } else if (k == u"TechCheck") {
+        const QString license = a.text(u"license"_s);
+        const QDateTime checkDate = a.dateTime(u"bus_date"_s);
+        const int lamp = a.integer(u"lamp"_s);
+        const int count = a.integer(u"check_count"_s);
+        const QDateTime checkTime = a.dateTime(u"check_time"_s);
+        const QString checker = a.text(u"checker"_s);
+        if (a.ok()) Q_EMIT TechCheck(license, checkDate, lamp, count, checkTime, checker);
+    } else if (k == u"FaceCheck") {
+        const QString busId = a.text(u"bus_id"_s);
+        const QDateTime busDate = a.dateTime(u"bus_date"_s);
+        const int lamp = a.integer(u"lamp"_s);
+        const int count = a.integer(u"check_count"_s);
+        const QDateTime checkTime = a.dateTime(u"check_time"_s);
+        const QString checker = a.text(u"checker"_s);
+        if (a.ok()) Q_EMIT FaceCheck(busId, busDate, lamp, count, checkTime, checker);
+    } else if (k == u"ReturnCheck") {
+        const QString license = a.text(u"license"_s);
+        const QDateTime date = a.dateTime(u"bus_date"_s);
+        const int lamp = a.integer(u"lamp"_s);
+        const QDateTime returnTime = a.dateTime(u"check_time"_s);
+        const QString checker = a.text(u"checker"_s);
+        if (a.ok()) Q_EMIT ReturnCheck(license, date, lamp, returnTime, checker);
+    } else if (k == u"ReplaceVehicle") {
+        const QString busId = a.text(u"bus_id"_s);
+        const QDateTime busDate = a.dateTime(u"bus_date"_s);
+        const QString newLicense = a.text(u"new_license"_s);
+        const QString company = a.text(u"new_company"_s);
+        if (a.ok()) Q_EMIT ReplaceVehicle(busId, busDate, newLicense, company);
+    } else {
+        qWarning("CheckNotifier: check event %lld skipped: unknown event \"%s\"", id, qUtf8Printable(k));
+        return;
+    }
+    if (!a.ok())
+        qWarning("CheckNotifier: check event %lld (%s) skipped: its arguments are missing or unreadable", id,
+                 qUtf8Printable(k));
+}
+
+// Opens (or reopens) this notifier's connection. On PostgreSQL it also
+// listens on the event channel; a notification for our station reads the
+// outbox at once.
+bool CheckNotifier::Impl::open(CheckNotifier *self)
+{
+    const QString name = u"cg-notifier-%1"_s.arg(g_notifierSerial.fetchAndAddRelaxed(1));
+    try {
+        conn = db.openExtraConnection(name);
+    } catch (const ServiceError &e) {
+        if (!warned)
+            qWarning("CheckNotifier: cannot connect: %s", qUtf8Printable(e.description()));
+        warned = true;
+        conn = QSqlDatabase();
+        return false;
+    }
+    connName = conn.connectionName();
+    if (pg()) {
+        QSqlDriver *driver = conn.driver();
+        if (!driver->subscribeToNotification(kChannel)) {
+            // Polling still delivers everything, only later.
+            qWarning("CheckNotifier: LISTEN failed: %s", qUtf8Printable(driver->lastError().text()));
+        }
+        // The read is queued, not run inside the driver's own signal: a read
+        // that finds the connection gone closes it, and a handler may delete
+        // the notifier, either of which destroys the driver.
+        QObject::connect(driver, &QSqlDriver::notification, self,
+                         [self, this](const QString &channel, QSqlDriver::NotificationSource, const QVariant &payload) {
+                             if (channel != kChannel || pollQueued)
+                                 return;
+                             const QString station = payload.toString();
+                             if (!station.isEmpty() && station != self->stationCode())
+                                 return;
+                             pollQueued = true;
+                             QMetaObject::invokeMethod(self, &CheckNotifier::poll, Qt::QueuedConnection);
+                         });
+    }
+    return true;
+}
+
+void CheckNotifier::Impl::close()
+{
+    if (connName.isEmpty())
+        return;
+    if (conn.isValid() && conn.driver())
+        QObject::disconnect(conn.driver(), nullptr, nullptr, nullptr);
+    conn.close();
+    conn = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connName);
+    connName.clear();
+}
+
+} // namespace cg

@@ -1,0 +1,166 @@
+// Driver check-in (报班): recording a driver's fingerprint check-in for a
+// trip and listing the check-ins of a trip or of a period.
+#include "services/checks/checkservice.h"
+
+#include "services/checks/checknotifier.h"
+#include "core/dates.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+const QString kAlreadyCheckedIn = u"指纹已通过，请勿重试！"_s;
+
+QDateTime dayOf(const QDateTime &d) { return QDateTime(d.date(), QTime(0, 0)); }
+
+bool validCheckInExists(Database &db, const QDateTime &busDate, const QString &busId, const QString &driverNo)
+{
+    return db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE bus_date = ? AND bus_id = ? "
+                     u"AND driver_run_id = ? AND is_driver = 1"_s,
+                     {busDate, busId, driverNo})
+               .toInt() > 0;
+}
+
+// A driver may check in for a trip when arranged to the trip's vehicle on
+// the trip's day, substituting on that vehicle that day, or lent to the
+// trip's route for that day.
+bool driverBelongsToTrip(Database &db, const QDateTime &busDate, const QString &vehicleId, const QString &routeId,
+                         const QString &driverNo)
+{
+    return db.scalar(uR"(SELECT
+  (SELECT COUNT(*) FROM arrangements a WHERE a.license_id = ? AND a.driver_id = ?
+     AND a.start_date <= ? AND a.end_date >= ?)
++ (SELECT COUNT(*) FROM substitutions s WHERE s.license_id = ? AND s.substitute_id = ?
+     AND s.start_date <= ? AND s.end_date >= ?)
++ (SELECT COUNT(*) FROM temporary_drivers t WHERE t.route_id = ? AND t.driver_id = ?
+     AND t.start_date <= ? AND t.end_date >= ?))"_s,
+                     {vehicleId, driverNo, busDate, busDate, vehicleId, driverNo, busDate, busDate, routeId,
+                      driverNo, busDate, busDate})
+               .toInt() > 0;
+}
+
+} // namespace
+
+// The check-in of one driver for one trip of the day. The trip's driver check
+// counts as passed as soon as one driver who belongs to the trip has checked
+// in: its lamp becomes 1, unless the trip needs no driver check (3), which
+// stays. A driver who does not belong to the trip is refused. Two
+// workstations checking in the same driver for the same trip at once record
+// it once: the unique index over the valid check-ins decides, and the later
+// one gets the already-passed answer.
+QString CheckService::CheckInDriver(const QString &context, const QString &busIdIn, const QDateTime &busDateIn,
+                                    const QString &driverNoIn, const QDateTime &now, const QString &operatorName,
+                                    const QString &routeId)
+{
+    const QString busId = busIdIn.trimmed();
+    const QString driverNo = driverNoIn.trimmed();
+    if (busId.isEmpty())
+        return u"没有选择车次，请重新选择！"_s;
+    if (driverNo.isEmpty())
+        return u"没有识别出驾驶员，请重按指纹！"_s;
+    if (!busDateIn.isValid() || IsNoDate(busDateIn))
+        return u"车次日期无效，请重新选择车次！"_s;
+    const QDateTime busDate = dayOf(busDateIn);
+    const QDateTime reportTime = now.isValid() ? now : QDateTime::currentDateTime();
+    const QString station = SessionContext::parse(context).stationCode;
+
+    QString answer;
+    m_db.transact([&] {
+        answer.clear();
+        RecordSet trip = m_db.select(
+            u"SELECT license_id, license_tag_no, route_id, driver_verify_status FROM trips "
+            u"WHERE bus_date = ? AND bus_id = ?"_s,
+            {busDate, busId}, {{u"driver_verify_status"_s, FieldType::Integer, 0}});
+        if (trip.isEmpty()) {
+            answer = u"车次 %1（%2）不存在，请重新选择车次！"_s.arg(busId, busDate.toString(u"yyyy-MM-dd"_s));
+            return;
+        }
+        trip.MoveFirst();
+        RecordSet driver = m_db.select(u"SELECT driver_name FROM drivers WHERE driver_id = ?"_s, {driverNo});
+        if (driver.isEmpty()) {
+            answer = u"驾驶员 %1 不在驾驶员档案中，请联系管理员！"_s.arg(driverNo);
+            return;
+        }
+        driver.MoveFirst();
+        const QString driverName = driver.value(u"driver_name"_s).toString();
+        const QString vehicleId = trip.value(u"license_id"_s).toString();
+        const QString tripRoute = trip.value(u"route_id"_s).toString();
+        if (!driverBelongsToTrip(m_db, busDate, vehicleId, tripRoute, driverNo)) {
+            answer = u"%1 没有被安排驾驶车次 %2，请联系调度！"_s.arg(driverName, busId);
+            return;
+        }
+        if (validCheckInExists(m_db, busDate, busId, driverNo)) {
+            answer = kAlreadyCheckedIn;
+            return;
+        }
+        // A concurrent check-in may have committed since the look-up above:
+        // the unique index over the valid check-ins then takes no second
+        // row (on PostgreSQL the insert waits for the other transaction).
+        const RecordSet inserted = m_db.select(
+            u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
+            u"driver_report_time, route_id, license, operator_name, is_driver) "
+            u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1) ON CONFLICT DO NOTHING RETURNING id"_s,
+            {busDate, busId, driverNo, driverName, reportTime,
+             routeId.trimmed().isEmpty() ? tripRoute : routeId.trimmed(),
+             trip.value(u"license_tag_no"_s).toString(), operatorName});
+        if (inserted.isEmpty()) {
+            answer = kAlreadyCheckedIn;
+            return;
+        }
+        int lamp = trip.value(u"driver_verify_status"_s).toInt();
+        if (lamp != 3) {
+            lamp = 1;
+            m_db.exec(u"UPDATE trips SET driver_verify_status = 1 WHERE bus_date = ? AND bus_id = ? "
+                      u"AND driver_verify_status <> 3"_s,
+                      {busDate, busId});
+        }
+        CheckEvents::driverCheck(m_db, station, busId, busDate, lamp);
+    }, Database::TxRetry::OnConflict);
+    return answer;
+}
+
+// Check-ins of one trip (the valid ones), or, when busDate is the no-date
+// value, every check-in reported between from and to, cancelled ones too
+// (is_driver 0). A "to" at midnight takes in that whole day.
+RecordSet CheckService::QueryTripDriverRecords(const QString &, const QDateTime &busDate, const QString &busId,
+                                               const QDateTime &from, const QDateTime &to)
+{
+    const QList<RecordSet::Field> shape = {{u"bus_date"_s, FieldType::DateTime, 0},
+                                           {u"bus_id"_s, FieldType::Text, 10},
+                                           {u"driver_run_id"_s, FieldType::Text, 10},
+                                           {u"driver_run_name"_s, FieldType::Text, 10},
+                                           {u"driver_report_time"_s, FieldType::DateTime, 0},
+                                           {u"is_driver"_s, FieldType::Integer, 0}};
+    const QString columns =
+        u"SELECT bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, is_driver "
+        u"FROM driver_checkins "_s;
+    if (busDate.isValid() && !IsNoDate(busDate)) {
+        return m_db.select(columns + u"WHERE bus_date = ? AND bus_id = ? AND is_driver = 1 "
+                                     u"ORDER BY driver_report_time, id"_s,
+                           {dayOf(busDate), busId.trimmed()}, shape);
+    }
+    QString sql = columns + u"WHERE 1 = 1"_s;
+    QVariantList binds;
+    if (from.isValid() && !IsNoDate(from)) {
+        sql += u" AND driver_report_time >= ?"_s;
+        binds << from;
+    }
+    if (to.isValid() && !IsNoDate(to)) {
+        if (to.time() == QTime(0, 0)) {
+            sql += u" AND driver_report_time < ?"_s;
+            binds << to.addDays(1);
+        } else {
+            sql += u" AND driver_report_time <= ?"_s;
+            binds << to;
+        }
+    }
+    sql += u" ORDER BY driver_report_time, id"_s;
+    return m_db.select(sql, binds, shape);
+}
+
+} // namespace cg

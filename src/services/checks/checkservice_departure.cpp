@@ -1,0 +1,310 @@
+// The departure gate: which trip a vehicle departs on now, the summary of its
+// checks the operator confirms, and the allow / forbid decision.
+#include "services/checks/checkservice.h"
+
+#include "services/checks/checknotifier.h"
+#include "core/dates.h"
+#include "services/station/coreservices.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
+#include "services/checks/tripquery.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+// Refusals start with this mark so that no caller mistakes one for a trip
+// code or for "True".
+const QString kRefusalMark = u"#"_s;
+
+struct DepartingTrip {
+    bool found = false;
+    bool rolling = false;
+    QString code;    // as the lists show it: bus_id, or bus_id-serial
+    QString busId;   // the stored trip code
+    QString serial;  // rolling trips only
+    QString plate;
+};
+
+QDateTime dayOf(const QDateTime &d) { return QDateTime(d.date(), QTime(0, 0)); }
+
+QDateTime wholeSeconds(const QDateTime &d)
+{
+    return QDateTime(d.date(), QTime(d.time().hour(), d.time().minute(), d.time().second()));
+}
+
+// The plate of the vehicle a card belongs to; "" for an unknown card.
+QString plateOfCard(Database &db, const QString &icCard)
+{
+    return db.scalar(u"SELECT license FROM vehicles WHERE ic_card_id = ?"_s, {icCard.trimmed()}).toString();
+}
+
+QString unitClause(const QString &unitCode, QVariantList &binds)
+{
+    if (unitCode.trimmed().isEmpty())
+        return {};
+    binds << unitCode.trimmed();
+    return u" AND (t.unit_code = ? OR t.unit_code IS NULL OR t.unit_code = '')"_s;
+}
+
+// The vehicle's departing trip on the list day: among its timetable and
+// rolling trips of that day that are not yet allowed out (out_status <> 1)
+// and start within [now - before, now + before], the earliest; rolling trips
+// after timetable trips of the same time.
+RecordSet departingTrips(Database &db, const QDateTime &day, const QString &plate, const QDateTime &now,
+                         int beforeMinute, const QString &unitCode)
+{
+    const QDateTime from = now.addSecs(-60LL * beforeMinute);
+    const QDateTime to = now.addSecs(60LL * beforeMinute);
+    QVariantList binds{day, plate, from, to};
+    QString sql = uR"(SELECT * FROM (
+SELECT t.bus_id AS bus_id, '' AS bus_serial_no, t.bus_id AS stored_bus_id, 0 AS rolling, t.bus_date,
+  t.bus_start_time, t.license_tag_no, COALESCE(v.ic_card_id, '') AS ic_card_id, t.driver_verify_status,
+  t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.end_station_name
+FROM trips t LEFT JOIN vehicles v ON v.license_id = t.license_id
+WHERE t.bus_date = ? AND t.license_tag_no = ? AND t.out_status <> 1
+  AND t.bus_start_time >= ? AND t.bus_start_time <= ?)"_s;
+    sql += unitClause(unitCode, binds);
+    binds << day << plate << from << to;
+    sql += uR"(
+UNION ALL
+SELECT t.bus_id || '-' || t.bus_serial_no AS bus_id, t.bus_serial_no, t.bus_id AS stored_bus_id, 1 AS rolling,
+  t.bus_date, t.bus_start_time, v.license AS license_tag_no, COALESCE(v.ic_card_id, '') AS ic_card_id,
+  t.driver_verify_status, t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.end_station_name
+FROM rolling_trips t JOIN vehicles v ON v.license_id = t.license_id
+WHERE t.bus_date = ? AND v.license = ? AND t.out_status <> 1
+  AND t.bus_start_time >= ? AND t.bus_start_time <= ?)"_s;
+    sql += unitClause(unitCode, binds);
+    sql += u") d ORDER BY bus_start_time, rolling, bus_id"_s;
+    using FT = FieldType;
+    return db.select(sql, binds,
+                     {{u"bus_id"_s, FT::Text, 24},          {u"bus_serial_no"_s, FT::Text, 3},
+                      {u"stored_bus_id"_s, FT::Text, 20},   {u"rolling"_s, FT::Integer, 0},
+                      {u"bus_date"_s, FT::DateTime, 0},     {u"bus_start_time"_s, FT::DateTime, 0},
+                      {u"license_tag_no"_s, FT::Text, 20},  {u"ic_card_id"_s, FT::Text, 20},
+                      {u"driver_verify_status"_s, FT::Integer, 0}, {u"SchemeStatus"_s, FT::Integer, 0},
+                      {u"OutStatus"_s, FT::Integer, 0},     {u"end_station_name"_s, FT::Text, 50}});
+}
+
+DepartingTrip firstOf(const RecordSet &rs)
+{
+    DepartingTrip t;
+    if (rs.RecordCount() == 0)
+        return t;
+    t.found = true;
+    t.code = rs.valueAt(0, u"bus_id"_s).toString();
+    t.busId = rs.valueAt(0, u"stored_bus_id"_s).toString();
+    t.rolling = rs.valueAt(0, u"rolling"_s).toInt() == 1;
+    t.serial = rs.valueAt(0, u"bus_serial_no"_s).toString();
+    t.plate = rs.valueAt(0, u"license_tag_no"_s).toString();
+    return t;
+}
+
+// A trip named as the lists show it: a timetable code, else a rolling code
+// with its serial after the last "-".
+DepartingTrip namedTrip(Database &db, const QDateTime &day, const QString &code)
+{
+    DepartingTrip t;
+    const QVariant plate =
+        db.scalar(u"SELECT COALESCE(license_tag_no, '') FROM trips WHERE bus_date = ? AND bus_id = ?"_s, {day, code});
+    if (plate.isValid()) {
+        t = {true, false, code, code, QString(), plate.toString()};
+        return t;
+    }
+    const qsizetype dash = code.lastIndexOf(u'-');
+    if (dash <= 0 || dash == code.size() - 1)
+        return t;
+    const QString busId = code.left(dash), serial = code.mid(dash + 1);
+    const QVariant rplate = db.scalar(u"SELECT COALESCE(v.license, '') FROM rolling_trips t "
+                                      u"LEFT JOIN vehicles v ON v.license_id = t.license_id "
+                                      u"WHERE t.bus_date = ? AND t.bus_id = ? AND t.bus_serial_no = ?"_s,
+                                      {day, busId, serial});
+    if (rplate.isValid())
+        t = {true, true, code, busId, serial, rplate.toString()};
+    return t;
+}
+
+QString lampMeaning(int code)
+{
+    switch (code) {
+    case 0: return u"未检验"_s;
+    case 1:
+    case 5: return u"通过检验"_s;
+    case 2: return u"没有通过"_s;
+    case 3: return u"不需检验"_s;
+    case 4: return u"不能检验"_s;
+    default: return u"未知"_s;
+    }
+}
+
+QString header() { return u"[出站检查]"_s.leftJustified(7, u' ', true); }
+
+int minutesOf(const QString &text)
+{
+    bool ok = false;
+    const int m = text.trimmed().toInt(&ok);
+    if (!ok || m < 0)
+        throw ServiceError(svcerr::BadArgument, u"提前出站时间“%1”不是有效的分钟数"_s.arg(text));
+    return m;
+}
+
+} // namespace
+
+RecordSet CheckService::QueryDepartureTrip(const QString &, const QDateTime &busDate, const QString &,
+                                           const QString &license, const QString &icCard, int beforeMinute,
+                                           const QString &unitCode)
+{
+    if (!busDate.isValid() || IsNoDate(busDate))
+        throw ServiceError(svcerr::BadArgument, u"查询出站车次缺少车次日期"_s);
+    QString plate = license.trimmed();
+    if (plate.isEmpty() && !icCard.trimmed().isEmpty())
+        plate = plateOfCard(m_db, icCard);
+    RecordSet rs = departingTrips(m_db, dayOf(busDate), plate, QDateTime::currentDateTime(),
+                                  qMax(0, beforeMinute), unitCode);
+    rs.MoveFirst();
+    return rs;
+}
+
+QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &busDate, const QString &,
+                                            const QString &license, const QString &icCard, int beforeMinute,
+                                            const QString &unitCode)
+{
+    if (!busDate.isValid() || IsNoDate(busDate))
+        throw ServiceError(svcerr::BadArgument, u"出站检查缺少车次日期"_s);
+    const QDateTime day = dayOf(busDate);
+    QString plate = license.trimmed();
+    if (plate.isEmpty() && !icCard.trimmed().isEmpty()) {
+        plate = plateOfCard(m_db, icCard);
+        if (plate.isEmpty())
+            return header() + u"IC卡号 %1 没有登记的车辆。"_s.arg(icCard.trimmed());
+    }
+    const DepartingTrip trip =
+        firstOf(departingTrips(m_db, day, plate, QDateTime::currentDateTime(), qMax(0, beforeMinute), unitCode));
+    if (!trip.found)
+        return header() + u"车辆 %1 在前后 %2 分钟内没有待出站的车次。"_s.arg(plate).arg(beforeMinute);
+
+    TripFilter f;
+    f.busDate = day;
+    f.busId = trip.busId;
+    f.licenseExact = plate;
+    RecordSet rs = trip.rolling ? queryRollingTrips(m_db, f) : queryTrips(m_db, f);
+    int row = 0;
+    if (trip.rolling)
+        for (row = 0; row < rs.RecordCount(); ++row)
+            if (rs.valueAt(row, u"bus_serial_no"_s).toString() == trip.serial)
+                break;
+    if (row >= rs.RecordCount())
+        return header() + u"车次 %1 已不存在。"_s.arg(trip.code);
+    const auto v = [&](const char *field) { return rs.valueAt(row, QString::fromLatin1(field)); };
+
+    QStringList drivers;
+    RecordSet checkins = m_db.select(u"SELECT driver_run_name FROM driver_checkins WHERE bus_date = ? AND bus_id = ? "
+                                     u"AND is_driver = 1 ORDER BY driver_report_time, id"_s,
+                                     {day, trip.code});
+    for (int r = 0; r < checkins.RecordCount(); ++r)
+        drivers << checkins.valueAt(r, u"driver_run_name"_s).toString();
+
+    const int scheme = v("SchemeStatus").toInt();
+    const bool issued = scheme == 1 || scheme == 5;
+    QStringList lines;
+    lines << u"车次：%1  发车时间：%2  终点站：%3"_s.arg(trip.code, v("bus_start_time").toDateTime().toString(u"HH:mm"_s),
+                                                      v("end_station_name").toString());
+    lines << u"车牌号：%1"_s.arg(plate);
+    lines << u"安全例检：%1"_s.arg(lampMeaning(v("StateStatus").toInt()));
+    lines << u"驾驶员报班：%1（%2）"_s.arg(drivers.isEmpty() ? u"无人报班"_s : drivers.join(u"、"_s),
+                                         lampMeaning(v("driver_verify_status").toInt()));
+    const QDateTime schemeTime = v("scheme_time").toDateTime();
+    const bool timed = schemeTime.isValid() && !IsNoDate(schemeTime);
+    lines << (!issued ? u"路单：未签发"_s
+                      : timed ? u"路单：已签发 %1"_s.arg(schemeTime.toString(u"HH:mm"_s)) : u"路单：已签发"_s);
+    lines << u"售票：%1 人  检票：%2 人"_s.arg(trip.rolling ? 0 : v("sale_num").toInt()).arg(v("check_num").toInt());
+    return header() + lines.join(u'\n');
+}
+
+// Records allow (1) or forbid (2) for a trip. With a trip code the trip is
+// the one named (a rolling trip as "code-serial"); with an empty code it is
+// the departing trip of the vehicle given by plate or card within
+// beforeMinute of now. The decision is added to departures, the trip takes
+// the new out_status (exit_time = now on allow, cleared on forbid) and
+// SchemeExCheck carries the new lamp, all in one transaction.
+// Returns, when recorded: the trip code as the lists show it for allow,
+// "True" for forbid. When nothing could be recorded: a refusal starting with
+// "#" followed by the reason for the operator.
+QString CheckService::SetDepartureStatus(const QString &context, const QDateTime &busDate, const QString &busId,
+                                         const QString &license, const QString &operatorName, const QString &now,
+                                         const QVariant &, const QVariant &, int status, const QString &icCard,
+                                         const QString &beforeMinute, const QString &unitCode, bool manual)
+{
+    const SessionContext session = SessionContext::parse(context);
+    if (status != 1 && status != 2)
+        throw ServiceError(svcerr::BadArgument, u"出站状态无效：%1"_s.arg(status));
+    if (!busDate.isValid() || IsNoDate(busDate))
+        throw ServiceError(svcerr::BadArgument, u"出站记录缺少车次日期"_s);
+    QDateTime decided = now.trimmed().isEmpty() ? QDateTime::currentDateTime() : ParseDateTime(now);
+    if (!decided.isValid())
+        throw ServiceError(svcerr::BadArgument,
+                           u"当前时间“%1”不是有效的日期时间（应为 yyyy-MM-dd HH:mm:ss）"_s.arg(now));
+    decided = wholeSeconds(decided);
+    const QDateTime day = dayOf(busDate);
+    const QString code = busId.trimmed();
+    const int minutes = code.isEmpty() ? minutesOf(beforeMinute) : 0;
+
+    QString result;
+    m_db.transact(
+        [&] {
+            DepartingTrip trip;
+            QString plate = license.trimmed();
+            if (code.isEmpty()) {
+                if (plate.isEmpty() && !icCard.trimmed().isEmpty())
+                    plate = plateOfCard(m_db, icCard);
+                if (plate.isEmpty()) {
+                    result = kRefusalMark + u"IC卡号 %1 没有登记的车辆！"_s.arg(icCard.trimmed());
+                    return;
+                }
+                // Two gates taking the same vehicle at once: the second waits
+                // here and then no longer sees the trip as waiting.
+                if (m_db.backend() == Backend::Postgres) {
+                    m_db.exec(u"SELECT 1 FROM trips WHERE bus_date = ? AND license_tag_no = ? FOR UPDATE"_s,
+                              {day, plate});
+                    m_db.exec(u"SELECT 1 FROM rolling_trips t JOIN vehicles v ON v.license_id = t.license_id "
+                              u"WHERE t.bus_date = ? AND v.license = ? FOR UPDATE OF t"_s,
+                              {day, plate});
+                }
+                trip = firstOf(departingTrips(m_db, day, plate, decided, minutes, unitCode));
+                if (!trip.found) {
+                    result = kRefusalMark + u"车辆 %1 在前后 %2 分钟内没有待出站的车次！"_s.arg(plate).arg(minutes);
+                    return;
+                }
+            } else {
+                trip = namedTrip(m_db, day, code);
+                if (!trip.found) {
+                    result = kRefusalMark + u"%1 没有车次 %2！"_s.arg(day.toString(u"yyyy-MM-dd"_s), code);
+                    return;
+                }
+                if (plate.isEmpty())
+                    plate = trip.plate;
+            }
+            const QVariant exitTime = status == 1 ? QVariant(decided) : QVariant();
+            if (trip.rolling) {
+                m_db.exec(u"UPDATE rolling_trips SET out_status = ?, exit_time = ?, out_operator = ? "
+                          u"WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
+                          {status, exitTime, operatorName, day, trip.busId, trip.serial});
+            } else {
+                m_db.exec(u"UPDATE trips SET out_status = ?, exit_time = ?, out_operator = ? "
+                          u"WHERE bus_date = ? AND bus_id = ?"_s,
+                          {status, exitTime, operatorName, day, trip.busId});
+            }
+            m_db.insert(u"INSERT INTO departures (bus_date, bus_id, bus_serial_no, license, ic_card_id, status, "
+                        u"manual, operator_name, decided_at, unit_code) VALUES (?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?, ?)"_s,
+                        {day, trip.busId, trip.serial, plate, icCard.trimmed(), status, manual, operatorName,
+                         decided, unitCode});
+            CheckEvents::schemeExCheck(m_db, session.stationCode, trip.code, day, status);
+            result = status == 1 ? trip.code : u"True"_s;
+        },
+        Database::TxRetry::OnConflict);
+    return result;
+}
+
+} // namespace cg

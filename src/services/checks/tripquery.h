@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/recordset.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace cg {
+
+class Database;
+
+// What a trip list is restricted to. Empty texts and invalid dates do not
+// restrict; busDate at the no-date value does not restrict either.
+struct TripFilter {
+    QDateTime busDate;
+    QString busId;         // exact trip code
+    QString licenseLike;   // part of the plate (case-insensitive)
+    QString licenseExact;  // the whole plate
+    QDateTime from, to;    // departure window on bus_start_time, inclusive
+    QString unitCode;
+    QString driverNo;      // trips whose vehicle the driver is arranged or substituted to
+};
+
+// The record-set shape every trip list has (names, types).
+QList<RecordSet::Field> tripShape(bool rolling);
+
+// Timetable trips with their lamps, ordered by departure time and code.
+RecordSet queryTrips(Database &db, const TripFilter &filter);
+// Rolling trips with their lamps, ordered by code and serial number.
+RecordSet queryRollingTrips(Database &db, const TripFilter &filter);
+
+} // namespace cg

@@ -1,0 +1,60 @@
+#include "services/checks/vehiclestate.h"
+
+#include "services/database/database.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+constexpr int kDefaultCondHours = 24;
+constexpr int kCondTimeParam = 15;
+}
+
+QDateTime conditionValidSince(Database &db, const QDateTime &now)
+{
+    double hours = kDefaultCondHours;
+    const QVariant v = db.scalar(u"SELECT param_value FROM sys_params WHERE param_index = ?"_s, {kCondTimeParam});
+    bool ok = false;
+    const double stored = v.toString().trimmed().toDouble(&ok);
+    if (ok && stored > 0 && stored < 24.0 * 3650)
+        hours = stored;
+    return now.addSecs(-qint64(hours * 3600.0));
+}
+
+QString dateTimeSqlLiteral(const QDateTime &t)
+{
+    // Digits, dashes, colons and a blank only: safe to write into SQL.
+    return u"'"_s + t.toString(u"yyyy-MM-dd HH:mm:ss"_s) + u"'"_s;
+}
+
+QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, const QDateTime &validSince)
+{
+    return uR"(CASE WHEN COALESCE(%1, 1) = 0 THEN 3 ELSE COALESCE((SELECT c.cond_status FROM condition_checks c
+  WHERE c.license = %2 AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5) AND c.cond_time >= %3
+  ORDER BY c.cond_time DESC, c.id DESC LIMIT 1), 0) END)"_s
+        .arg(isCondExpr, plateExpr, dateTimeSqlLiteral(validSince));
+}
+
+void transactWithIndexRetry(Database &db, const std::function<void()> &fn)
+{
+    if (db.inTransaction()) {
+        db.transact(fn);
+        return;
+    }
+    constexpr int kAttempts = 8;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            db.transact(fn, Database::TxRetry::OnConflict);
+            return;
+        } catch (const TxConflictError &) {
+            if (attempt >= kAttempts)
+                throw;
+        } catch (const ServiceError &e) {
+            if (e.number() != svcerr::Constraint || attempt >= kAttempts)
+                throw;
+        }
+    }
+}
+
+} // namespace cg

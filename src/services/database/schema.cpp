@@ -1,0 +1,485 @@
+#include "services/database/schema.h"
+
+#include <QHash>
+
+using namespace Qt::StringLiterals;
+
+namespace cg::schema {
+
+namespace {
+
+// Version 1: the whole station schema.
+QStringList version1()
+{
+    return {
+        // ------------------------------------------------------------ station
+        // Operators of the station's workstations; a session is opened for one.
+        uR"(CREATE TABLE operators (
+            operator_code {TEXT} PRIMARY KEY,
+            operator_name {TEXT} NOT NULL,
+            station_code {TEXT} NOT NULL,
+            unit_code {TEXT} NOT NULL,
+            unit_name {TEXT} NOT NULL DEFAULT '',
+            password_hash {TEXT}
+        ))"_s,
+        // System parameters 1..15 by index, stored as text.
+        uR"(CREATE TABLE sys_params (
+            param_index {INT} PRIMARY KEY CHECK (param_index BETWEEN 1 AND 15),
+            param_value {TEXT}
+        ))"_s,
+        // Small code tables: kind 3 licence classes, 4 driver types,
+        // 5 vehicle types, 8 basic causes, 9 check causes / check items.
+        uR"(CREATE TABLE code_items (
+            code {ID},
+            kind {INT} NOT NULL,
+            name {TEXT} NOT NULL,
+            remark {TEXT} NOT NULL DEFAULT '',
+            UNIQUE (kind, name)
+        ))"_s,
+        // Transport companies (vehicle owners' companies).
+        uR"(CREATE TABLE companies (
+            company_code {TEXT} PRIMARY KEY,
+            company_name {TEXT} NOT NULL,
+            short_name {TEXT} NOT NULL DEFAULT ''
+        ))"_s,
+
+        // Owners of vehicles; each belongs to one company.
+        uR"(CREATE TABLE owners (
+            owner_code {TEXT} PRIMARY KEY,
+            owner_name {TEXT} NOT NULL,
+            company_code {TEXT} REFERENCES companies (company_code) ON DELETE SET NULL
+        ))"_s,
+        // Vehicle models with their two seat figures.
+        uR"(CREATE TABLE vehicle_models (
+            model_code {TEXT} PRIMARY KEY,
+            model_name {TEXT} NOT NULL,
+            first_seat_figure {INT} NOT NULL DEFAULT 0,
+            second_seat_figure {INT} NOT NULL DEFAULT 0
+        ))"_s,
+        // Stops and destinations.
+        uR"(CREATE TABLE stations (
+            station_code {TEXT} PRIMARY KEY,
+            station_name {TEXT} NOT NULL
+        ))"_s,
+        uR"(CREATE TABLE routes (
+            route_id {TEXT} PRIMARY KEY,
+            route_name {TEXT} NOT NULL,
+            unit_code {TEXT}
+        ))"_s,
+        // The stops of a route in running order; the last is the destination.
+        uR"(CREATE TABLE route_stations (
+            route_id {TEXT} NOT NULL REFERENCES routes (route_id) ON DELETE CASCADE,
+            seq {INT} NOT NULL,
+            station_code {TEXT} NOT NULL REFERENCES stations (station_code),
+            PRIMARY KEY (route_id, seq)
+        ))"_s,
+        // Ticket gates.
+        uR"(CREATE TABLE check_gates (
+            gate_id {TEXT} PRIMARY KEY,
+            gate_name {TEXT} NOT NULL
+        ))"_s,
+        // Photos and fingerprint pictures; id 0 stands for "none" elsewhere.
+        uR"(CREATE TABLE pictures (
+            id {ID},
+            file_name {TEXT} NOT NULL DEFAULT '',
+            data {BLOB} NOT NULL,
+            stored_at {DATETIME} NOT NULL DEFAULT {NOW}
+        ))"_s,
+
+        // ------------------------------------------------------------ drivers
+        uR"(CREATE TABLE drivers (
+            driver_id {TEXT} PRIMARY KEY CHECK (driver_id <> ''),
+            driver_name {TEXT} NOT NULL,
+            sex {TEXT},
+            credit {TEXT},
+            birth_date {DATETIME},
+            link_phone {TEXT},
+            home_phone {TEXT},
+            address {TEXT},
+            cert_kind {TEXT},
+            service_kind {TEXT},
+            job_cert_id {TEXT},
+            post_cert_id {TEXT},
+            company_name {TEXT},
+            in_start_date {DATETIME},
+            in_end_date {DATETIME},
+            create_date {DATETIME},
+            is_driver {INT} NOT NULL DEFAULT 0,
+            memo {TEXT},
+            photo_id {BIGINT} NOT NULL DEFAULT 0,
+            finger_id {BIGINT} NOT NULL DEFAULT 0,
+            finger_id1 {BIGINT} NOT NULL DEFAULT 0,
+            fng_value {TEXT},
+            fng_value1 {TEXT},
+            unit_id {TEXT},
+            route_id {TEXT},
+            drive_type {TEXT},
+            year_check_month {TEXT},
+            safe_study_end_date {DATETIME},
+            contract_sign_date {DATETIME},
+            out_date {DATETIME}
+        ))"_s,
+        u"CREATE INDEX drivers_name ON drivers (driver_name)"_s,
+        u"CREATE INDEX drivers_route ON drivers (route_id)"_s,
+
+        // ----------------------------------------------------------- vehicles
+        // company_name, owner and model_id hold the code[name] form the
+        // pick-lists return. The return state is the vehicle's current one;
+        // vehicle_returns keeps the history.
+        uR"(CREATE TABLE vehicles (
+            license_id {TEXT} PRIMARY KEY CHECK (license_id <> ''),
+            license {TEXT} NOT NULL,
+            company_name {TEXT},
+            owner {TEXT},
+            model_id {TEXT},
+            seat_weight_num {INT} NOT NULL DEFAULT 0,
+            service_kind {TEXT},
+            status {INT} NOT NULL DEFAULT 0,
+            ic_card_id {TEXT} NOT NULL DEFAULT '',
+            driver_num {INT} NOT NULL DEFAULT 1,
+            create_date {DATETIME},
+            memo {TEXT},
+            is_cond {INT} NOT NULL DEFAULT 1,
+            return_status {INT} NOT NULL DEFAULT 0,
+            return_time {DATETIME},
+            return_checker {TEXT}
+        ))"_s,
+        // A card or a plate identifies one vehicle at the gate and at the
+        // check stations; vehicles without a card keep an empty one.
+        u"CREATE UNIQUE INDEX vehicles_card ON vehicles (ic_card_id) WHERE ic_card_id <> ''"_s,
+        u"CREATE UNIQUE INDEX vehicles_plate ON vehicles (license) WHERE license <> ''"_s,
+
+        // Which drivers drive which vehicle over which period.
+        uR"(CREATE TABLE arrangements (
+            license_id {TEXT} NOT NULL REFERENCES vehicles (license_id) ON DELETE CASCADE,
+            driver_id {TEXT} NOT NULL REFERENCES drivers (driver_id) ON DELETE CASCADE,
+            driver_name {TEXT},
+            start_date {DATETIME} NOT NULL,
+            end_date {DATETIME} NOT NULL,
+            memo {TEXT},
+            PRIMARY KEY (license_id, driver_id, start_date),
+            CHECK (end_date >= start_date)
+        ))"_s,
+        u"CREATE INDEX arrangements_driver ON arrangements (driver_id)"_s,
+        // A substitute driving for the arranged driver over part of the period.
+        uR"(CREATE TABLE substitutions (
+            id {ID},
+            license_id {TEXT} NOT NULL,
+            driver_id {TEXT} NOT NULL,
+            arrangement_start {DATETIME} NOT NULL,
+            substitute_id {TEXT} NOT NULL REFERENCES drivers (driver_id) ON DELETE CASCADE,
+            start_date {DATETIME} NOT NULL,
+            end_date {DATETIME} NOT NULL,
+            memo {TEXT},
+            FOREIGN KEY (license_id, driver_id, arrangement_start)
+                REFERENCES arrangements (license_id, driver_id, start_date) ON DELETE CASCADE ON UPDATE CASCADE,
+            CHECK (end_date >= start_date)
+        ))"_s,
+        // Drivers lent to a route for a period (listed in red at forced pass).
+        uR"(CREATE TABLE temporary_drivers (
+            id {ID},
+            driver_id {TEXT} NOT NULL REFERENCES drivers (driver_id) ON DELETE CASCADE,
+            route_id {TEXT} NOT NULL,
+            start_date {DATETIME} NOT NULL,
+            end_date {DATETIME} NOT NULL,
+            memo {TEXT}
+        ))"_s,
+
+        // -------------------------------------------------------------- trips
+        // One run of the timetable on one day (bus_date at 00:00:00). The
+        // ticketing side fills the trip and its passenger counts; the check
+        // stations keep the lamp codes and times of the trip's checks.
+        uR"(CREATE TABLE trips (
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_start_time {DATETIME} NOT NULL,
+            unit_code {TEXT},
+            route_id {TEXT},
+            route_name {TEXT},
+            end_station_id {TEXT},
+            end_station_name {TEXT},
+            check_gate_id {TEXT},
+            bus_type_name {TEXT},
+            license_id {TEXT},
+            license_tag_no {TEXT},
+            vehicle_type_code {TEXT},
+            vehicle_type_name {TEXT},
+            total_seat {INT} NOT NULL DEFAULT 0,
+            transport_company_id {TEXT},
+            transport_company_short_name {TEXT},
+            sale_num {INT} NOT NULL DEFAULT 0,
+            check_num {INT} NOT NULL DEFAULT 0,
+            driver_verify_status {INT} NOT NULL DEFAULT 0,
+            scheme_status {INT} NOT NULL DEFAULT 0,
+            scheme_time {DATETIME},
+            scheme_operator {TEXT},
+            out_status {INT} NOT NULL DEFAULT 0,
+            exit_time {DATETIME},
+            out_operator {TEXT},
+            appearance_status {INT} NOT NULL DEFAULT 0,
+            face_check_num {INT} NOT NULL DEFAULT 0,
+            face_checker {TEXT},
+            face_check_time {DATETIME},
+            luggage_check_status {INT} NOT NULL DEFAULT 0,
+            PRIMARY KEY (bus_date, bus_id)
+        ))"_s,
+        u"CREATE INDEX trips_start ON trips (bus_start_time)"_s,
+        u"CREATE INDEX trips_plate ON trips (bus_date, license_tag_no)"_s,
+        // Trips outside the timetable, added at the station; a trip code runs
+        // several times a day under its serial numbers.
+        uR"(CREATE TABLE rolling_trips (
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT} NOT NULL,
+            bus_start_time {DATETIME},
+            unit_code {TEXT},
+            route_id {TEXT},
+            end_station_id {TEXT},
+            end_station_name {TEXT},
+            check_gate_id {TEXT},
+            license_id {TEXT},
+            total_seat {INT} NOT NULL DEFAULT 0,
+            vehicle_type_code {TEXT},
+            vehicle_type_name {TEXT},
+            transport_company_id {TEXT},
+            check_num {INT} NOT NULL DEFAULT 0,
+            driver_verify_status {INT} NOT NULL DEFAULT 0,
+            scheme_status {INT} NOT NULL DEFAULT 0,
+            scheme_time {DATETIME},
+            scheme_operator {TEXT},
+            out_status {INT} NOT NULL DEFAULT 0,
+            exit_time {DATETIME},
+            out_operator {TEXT},
+            appearance_status {INT} NOT NULL DEFAULT 0,
+            face_check_num {INT} NOT NULL DEFAULT 0,
+            face_checker {TEXT},
+            face_check_time {DATETIME},
+            luggage_check_status {INT} NOT NULL DEFAULT 0,
+            PRIMARY KEY (bus_date, bus_id, bus_serial_no)
+        ))"_s,
+        // Pieces of luggage accepted and issued per stop of a trip.
+        uR"(CREATE TABLE luggage_counts (
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            seq {INT} NOT NULL,
+            station_name {TEXT} NOT NULL,
+            accept_count {INT} NOT NULL DEFAULT 0,
+            send_count {INT} NOT NULL DEFAULT 0,
+            PRIMARY KEY (bus_date, bus_id, seq)
+        ))"_s,
+
+        // ------------------------------------------------------------- checks
+        // Driver check-ins (报班). is_driver 1 = valid, 0 = cancelled; a
+        // driver holds at most one valid check-in per trip.
+        uR"(CREATE TABLE driver_checkins (
+            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            driver_run_id {TEXT} NOT NULL,
+            driver_run_name {TEXT} NOT NULL,
+            driver_report_time {DATETIME} NOT NULL,
+            route_id {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            is_driver {INT} NOT NULL DEFAULT 1,
+            cancel_time {DATETIME},
+            cancel_operator {TEXT}
+        ))"_s,
+        u"CREATE INDEX driver_checkins_trip ON driver_checkins (bus_date, bus_id)"_s,
+        u"CREATE INDEX driver_checkins_time ON driver_checkins (driver_report_time)"_s,
+        u"CREATE UNIQUE INDEX driver_checkins_valid ON driver_checkins (bus_date, bus_id, driver_run_id) "
+        u"WHERE is_driver = 1"_s,
+
+        // Condition (safety routine) checks of a vehicle: cond_index counts
+        // the checks of the vehicle on check_date from 1.
+        uR"(CREATE TABLE condition_checks (
+            id {ID},
+            license_id {TEXT},
+            license {TEXT} NOT NULL,
+            ic_card_id {TEXT},
+            check_date {DATETIME} NOT NULL,
+            cond_index {INT} NOT NULL,
+            cond_status {INT} NOT NULL DEFAULT 0,
+            cond_checker {TEXT},
+            cond_time {DATETIME},
+            check_cause {TEXT},
+            started_at {DATETIME} NOT NULL,
+            cancelled {BOOL} NOT NULL DEFAULT 0,
+            UNIQUE (license, check_date, cond_index)
+        ))"_s,
+        u"CREATE INDEX condition_checks_time ON condition_checks (cond_time)"_s,
+        // Appearance checks of a trip's vehicle.
+        uR"(CREATE TABLE appearance_checks (
+            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            license {TEXT},
+            face_index {INT} NOT NULL,
+            check_status {INT} NOT NULL DEFAULT 0,
+            checker {TEXT},
+            check_time {DATETIME},
+            cancelled {BOOL} NOT NULL DEFAULT 0,
+            UNIQUE (bus_date, bus_id, face_index)
+        ))"_s,
+        // Forced passes: pass_type 1 appearance, 2 condition, 3 driver.
+        uR"(CREATE TABLE forced_releases (
+            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            license_id {TEXT},
+            driver_id {TEXT},
+            pass_type {INT} NOT NULL CHECK (pass_type BETWEEN 1 AND 3),
+            operator_name {TEXT} NOT NULL,
+            operate_time {DATETIME} NOT NULL,
+            cause {TEXT},
+            unit_code {TEXT}
+        ))"_s,
+        u"CREATE INDEX forced_releases_time ON forced_releases (operate_time)"_s,
+        // Departure decisions at the gate: status 1 allowed, 2 forbidden.
+        uR"(CREATE TABLE departures (
+            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT} NOT NULL DEFAULT '',
+            license {TEXT},
+            ic_card_id {TEXT},
+            status {INT} NOT NULL CHECK (status IN (1, 2)),
+            manual {BOOL} NOT NULL DEFAULT 0,
+            operator_name {TEXT},
+            decided_at {DATETIME} NOT NULL,
+            unit_code {TEXT}
+        ))"_s,
+        u"CREATE INDEX departures_trip ON departures (bus_date, bus_id)"_s,
+        u"CREATE INDEX departures_time ON departures (decided_at)"_s,
+        // Return registrations (回场) of vehicles; returned 0 records a
+        // cancelled return.
+        uR"(CREATE TABLE vehicle_returns (
+            id {ID},
+            license_id {TEXT} NOT NULL,
+            license {TEXT},
+            ic_card_id {TEXT},
+            return_time {DATETIME} NOT NULL,
+            returned {BOOL} NOT NULL DEFAULT 1,
+            checker {TEXT},
+            recorded_at {DATETIME} NOT NULL DEFAULT {NOW}
+        ))"_s,
+        u"CREATE INDEX vehicle_returns_time ON vehicle_returns (return_time)"_s,
+
+        // ------------------------------------------------------ check events
+        // The outbox of check events: written in the transaction of the result
+        // it reports, read by every workstation past its last delivered id.
+        uR"(CREATE TABLE check_events (
+            id {ID},
+            station_code {TEXT} NOT NULL,
+            event {TEXT} NOT NULL,
+            bus_id {TEXT},
+            bus_date {DATETIME},
+            license {TEXT},
+            lamp {INT},
+            check_count {INT},
+            check_time {DATETIME},
+            checker {TEXT},
+            new_license {TEXT},
+            new_company {TEXT},
+            created_at {DATETIME} NOT NULL DEFAULT {NOW}
+        ))"_s,
+        u"CREATE INDEX check_events_created ON check_events (created_at)"_s,
+
+        // ------------------------------------------------- default parameters
+        // Check-in window 30 minutes before to 60 after now, departure window
+        // 30 minutes, condition checks valid 24 hours, optional features off.
+        uR"(INSERT INTO sys_params (param_index, param_value) VALUES
+            (3, '30'), (4, '60'), (5, '12'), (11, '30'),
+            (12, '0'), (13, '0'), (14, '0'), (15, '24'))"_s,
+    };
+}
+
+// Version 2: the history of route sheet issues. The trip keeps only the
+// latest issue (scheme_status, scheme_time, scheme_operator); every issue,
+// repeated ones included, is kept here with its operator and unit.
+QStringList version2()
+{
+    return {
+        uR"(CREATE TABLE route_sheet_issues (
+            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            unit_code {TEXT},
+            issue_time {DATETIME} NOT NULL
+        ))"_s,
+        u"CREATE INDEX route_sheet_issues_trip ON route_sheet_issues (bus_date, bus_id)"_s,
+    };
+}
+
+} // namespace
+
+const QList<Migration> &migrations()
+{
+    static const QList<Migration> all = {
+        {1, u"车站安检数据库"_s, version1()},
+        {2, u"路单签发记录"_s, version2()},
+    };
+    return all;
+}
+
+int latestVersion()
+{
+    return migrations().isEmpty() ? 0 : migrations().last().version;
+}
+
+namespace {
+const QHash<QString, QString> &captions()
+{
+    static const QHash<QString, QString> all = {
+        {u"operators"_s, u"操作员"_s},
+        {u"sys_params"_s, u"系统参数"_s},
+        {u"code_items"_s, u"代码表"_s},
+        {u"companies"_s, u"参运公司"_s},
+        {u"check_events"_s, u"检查通知"_s},
+        {u"owners"_s, u"车主"_s},
+        {u"vehicle_models"_s, u"车型"_s},
+        {u"stations"_s, u"站点"_s},
+        {u"routes"_s, u"线路"_s},
+        {u"route_stations"_s, u"线路站点"_s},
+        {u"check_gates"_s, u"检票口"_s},
+        {u"pictures"_s, u"图片"_s},
+        {u"drivers"_s, u"驾驶员"_s},
+        {u"vehicles"_s, u"车辆"_s},
+        {u"arrangements"_s, u"驾驶员车辆排班"_s},
+        {u"substitutions"_s, u"顶班"_s},
+        {u"temporary_drivers"_s, u"临时排班驾驶员"_s},
+        {u"trips"_s, u"车次"_s},
+        {u"rolling_trips"_s, u"滚动车次"_s},
+        {u"luggage_counts"_s, u"行包件数"_s},
+        {u"driver_checkins"_s, u"驾驶员报班"_s},
+        {u"condition_checks"_s, u"车况例检"_s},
+        {u"appearance_checks"_s, u"车容门检"_s},
+        {u"forced_releases"_s, u"强制放行"_s},
+        {u"departures"_s, u"出站"_s},
+        {u"vehicle_returns"_s, u"回场报班"_s},
+        {u"route_sheet_issues"_s, u"路单签发记录"_s},
+        {u"schema_version"_s, u"数据库版本"_s},
+    };
+    return all;
+}
+} // namespace
+
+QString tableCaption(const QString &table)
+{
+    return captions().value(table.toLower(), table);
+}
+
+QString tableCaptionOfConstraint(const QString &constraint)
+{
+    const QString name = constraint.toLower();
+    QString best;
+    for (auto it = captions().constBegin(); it != captions().constEnd(); ++it)
+        if (name.startsWith(it.key() + u'_') && it.key().size() > best.size())
+            best = it.key();
+    return best.isEmpty() ? QString() : captions().value(best);
+}
+
+} // namespace cg::schema

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/apperror.h"
+
+namespace cg {
+
+// A failure reported by the station data service. The description is for
+// the operator, in Chinese, and says what went wrong and where.
+class ServiceError : public AppError {
+public:
+    using AppError::AppError;
+};
+
+namespace svcerr {
+constexpr int Unreachable = 10001;      // database cannot be reached / connection lost
+constexpr int Constraint = 10002;       // a constraint of the database was broken
+constexpr int NotFound = 10003;         // the record asked for does not exist
+constexpr int BadFragment = 10004;      // a filter fragment or ORDER BY text was refused
+constexpr int BadArgument = 10005;      // an argument the operation cannot use
+constexpr int SchemaTooNew = 10006;     // the database was written by a newer program
+constexpr int SchemaMissing = 10007;    // the database has not been initialised
+constexpr int Sql = 10008;              // any other database failure
+constexpr int Config = 10009;           // database configuration unusable
+}
+
+} // namespace cg

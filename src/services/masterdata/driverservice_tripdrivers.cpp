@@ -1,0 +1,86 @@
+// The drivers of a trip, with their fingerprint templates, for the boarding
+// confirmation at the gate.
+#include "services/masterdata/driverservice.h"
+
+#include "core/dates.h"
+#include "services/database/database.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+// MAX() of a date column: a date-time on PostgreSQL, text on SQLite.
+QDateTime dateOf(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return {};
+    return v.typeId() == QMetaType::QDateTime ? v.toDateTime() : ParseDateTime(v.toString());
+}
+
+QList<RecordSet::Field> tripDriverShape()
+{
+    using FT = FieldType;
+    return {{u"driver_no"_s, FT::Text, 20},      {u"driver_name"_s, FT::Text, 20},
+            {u"finger_value1"_s, FT::Text, 0},   {u"finger_value2"_s, FT::Text, 0},
+            {u"finger_value3"_s, FT::Text, 0},   {u"finger_value4"_s, FT::Text, 0}};
+}
+
+} // namespace
+
+// The trip is the one of that code on its vehicle, on the latest day up to
+// today it runs (a rolling trip is named "code-serial"); without such a day,
+// today. Its drivers are those checked in for it (valid check-ins, in the
+// order they checked in); when nobody has checked in, the drivers arranged to
+// the vehicle on that day, an arranged driver replaced by his substitute
+// where one drives for him then (ordered by driver number). Each driver
+// brings his formal and backup templates as finger_value1 and
+// finger_value2; finger_value3 and finger_value4 stay empty (a driver has
+// two enrolled fingers).
+RecordSet DriverService::QueryTripDrivers(const QString &, const QString &license, const QString &busId)
+{
+    const QString plate = license.trimmed();
+    const QString code = busId.trimmed();
+    const QDateTime today(QDate::currentDate(), QTime(0, 0));
+
+    QDateTime day = dateOf(m_db.scalar(u"SELECT MAX(bus_date) FROM trips WHERE bus_id = ? AND license_tag_no = ? "
+                                u"AND bus_date <= ?"_s,
+                                {code, plate, today}));
+    if (!day.isValid()) {
+        const qsizetype dash = code.lastIndexOf(u'-');
+        if (dash > 0)
+            day = dateOf(m_db.scalar(u"SELECT MAX(t.bus_date) FROM rolling_trips t JOIN vehicles v "
+                              u"ON v.license_id = t.license_id WHERE t.bus_id = ? AND t.bus_serial_no = ? "
+                              u"AND v.license = ? AND t.bus_date <= ?"_s,
+                              {code.left(dash), code.mid(dash + 1), plate, today}));
+    }
+    if (!day.isValid())
+        day = today;
+    day = QDateTime(day.date(), QTime(0, 0));
+
+    const QString fingers = u"COALESCE(d.fng_value, '') AS finger_value1, COALESCE(d.fng_value1, '') AS finger_value2, "
+                            u"'' AS finger_value3, '' AS finger_value4"_s;
+    RecordSet rs = m_db.select(
+        u"SELECT c.driver_run_id AS driver_no, COALESCE(d.driver_name, c.driver_run_name) AS driver_name, "_s + fingers +
+            u" FROM driver_checkins c LEFT JOIN drivers d ON d.driver_id = c.driver_run_id "
+            u"WHERE c.bus_date = ? AND c.bus_id = ? AND c.is_driver = 1 ORDER BY c.driver_report_time, c.id"_s,
+        {day, code}, tripDriverShape());
+    if (rs.RecordCount() == 0) {
+        rs = m_db.select(
+            u"SELECT d.driver_id AS driver_no, d.driver_name, "_s + fingers +
+                uR"( FROM drivers d WHERE d.driver_id IN (
+  SELECT COALESCE((SELECT MIN(s.substitute_id) FROM substitutions s
+                   WHERE s.license_id = a.license_id AND s.driver_id = a.driver_id
+                     AND s.arrangement_start = a.start_date AND s.start_date <= ? AND s.end_date >= ?),
+                  a.driver_id)
+  FROM arrangements a JOIN vehicles v ON v.license_id = a.license_id
+  WHERE v.license = ? AND a.start_date <= ? AND a.end_date >= ?)
+ORDER BY d.driver_id)"_s,
+            {day, day, plate, day, day}, tripDriverShape());
+    }
+    rs.MoveFirst();
+    return rs;
+}
+
+} // namespace cg

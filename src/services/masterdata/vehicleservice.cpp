@@ -1,0 +1,101 @@
+#include "services/masterdata/vehicleservice.h"
+
+#include "core/dates.h"
+#include "services/database/database.h"
+#include "services/database/fragment.h"
+#include "services/checks/vehiclestate.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+// Columns a vehicle filter may name, bare or with the alias v.
+ColumnMap vehicleColumns(const QString &condState)
+{
+    ColumnMap m;
+    const struct { const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
+        {u"license_id", u"v.license_id", ColumnType::Text},
+        {u"license", u"v.license", ColumnType::Text},
+        {u"ic_card_id", u"v.ic_card_id", ColumnType::Text},
+        {u"company_name", u"v.company_name", ColumnType::Text},
+        {u"owner", u"v.owner", ColumnType::Text},
+        {u"model_id", u"v.model_id", ColumnType::Text},
+        {u"service_kind", u"v.service_kind", ColumnType::Text},
+        {u"status", u"v.status", ColumnType::Integer},
+        {u"seat_weight_num", u"v.seat_weight_num", ColumnType::Integer},
+        {u"return_status", u"v.return_status", ColumnType::Integer},
+        {u"is_cond", u"v.is_cond", ColumnType::Integer},
+        {u"create_date", u"v.create_date", ColumnType::DateTime},
+        {u"return_time", u"v.return_time", ColumnType::DateTime},
+    };
+    for (const auto &c : cols) {
+        const QString name = QString::fromUtf16(c.name);
+        const QString expr = QString::fromUtf16(c.expr);
+        m.add(name, expr, c.type);
+        m.add(u"v."_s + name, expr, c.type);
+    }
+    m.add(u"cond_status"_s, condState, ColumnType::Integer);
+    m.add(u"v.cond_status"_s, condState, ColumnType::Integer);
+    return m;
+}
+
+QList<RecordSet::Field> vehicleShape()
+{
+    using FT = FieldType;
+    return {
+        {u"license_id"_s, FT::Text, 5},      {u"license"_s, FT::Text, 10},
+        {u"ic_card_id"_s, FT::Text, 10},     {u"company_name"_s, FT::Text, 30},
+        {u"Owner"_s, FT::Text, 20},          {u"model_id"_s, FT::Text, 50},
+        {u"seat_weight_num"_s, FT::Integer, 0}, {u"service_kind"_s, FT::Text, 20},
+        {u"Status"_s, FT::Integer, 0},       {u"driver_num"_s, FT::Integer, 0},
+        {u"create_date"_s, FT::DateTime, 0}, {u"Memo"_s, FT::Text, 255},
+        {u"is_cond"_s, FT::Integer, 0},      {u"return_status"_s, FT::Integer, 0},
+        {u"return_time"_s, FT::DateTime, 0}, {u"return_checker"_s, FT::Text, 20},
+        {u"cond_status"_s, FT::Integer, 0},  {u"cond_time"_s, FT::DateTime, 0},
+    };
+}
+
+} // namespace
+
+RecordSet VehicleService::QueryVehicles(const QString &, const QString &where, const QString &orderBy,
+                                        const QDateTime &arrangeDate, bool arranged)
+{
+    const QDateTime since = conditionValidSince(m_db, QDateTime::currentDateTime());
+    const QString condState = conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since);
+    const ColumnMap columns = vehicleColumns(condState);
+    const CompiledSql filter = compileWhere(where, columns, m_db.backend());
+    const QString order = compileOrderBy(orderBy, columns);
+
+    QString sql = uR"(SELECT v.license_id, v.license, v.ic_card_id, v.company_name, v.owner AS Owner, v.model_id,
+  v.seat_weight_num, v.service_kind, v.status AS Status, v.driver_num, v.create_date, v.memo AS Memo,
+  v.is_cond, v.return_status, v.return_time, v.return_checker, %1 AS cond_status,
+  (SELECT MAX(c.cond_time) FROM condition_checks c WHERE c.license = v.license AND c.cancelled = 0
+     AND c.cond_status IN (1, 2, 5)) AS cond_time
+FROM vehicles v WHERE 1 = 1)"_s.arg(condState);
+    QVariantList binds;
+    if (!filter.sql.isEmpty()) {
+        sql += u" AND "_s + filter.sql;
+        binds += filter.binds;
+    }
+    if (arrangeDate.isValid() && !IsNoDate(arrangeDate)) {
+        sql += arranged ? u" AND EXISTS"_s : u" AND NOT EXISTS"_s;
+        sql += u" (SELECT 1 FROM arrangements a WHERE a.license_id = v.license_id"
+               u" AND a.start_date <= ? AND a.end_date >= ?)"_s;
+        const QDateTime day(arrangeDate.date(), QTime(0, 0));
+        binds << day << day;
+    }
+    sql += order.isEmpty() ? u" ORDER BY v.license_id"_s : u" ORDER BY "_s + order;
+    RecordSet rs = m_db.select(sql, binds, vehicleShape());
+    for (int r = 0; r < rs.RecordCount(); ++r) {
+        if (!rs.valueAt(r, u"return_time"_s).isValid())
+            rs.setValueAt(r, u"return_time"_s, NoDate());
+        if (!rs.valueAt(r, u"cond_time"_s).isValid())
+            rs.setValueAt(r, u"cond_time"_s, NoDate());
+    }
+    rs.MoveFirst();
+    return rs;
+}
+
+} // namespace cg

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "services/station/station.h"
+
+#include <QVariantMap>
+
+#include <functional>
+
+class QObject;
+class QWidget;
+
+namespace cg {
+
+class FingerprintEngine;
+
+// What every screen receives: the station's data (database, session,
+// parameters) plus the workstation's hooks for opening other subsystems'
+// forms and attaching to the machine's fingerprint reader.
+struct StationContext : StationData {
+    // Opens a modal screen of another subsystem by its form name (for
+    // example "frmTeckCheckList" from the departure gate), so screen
+    // libraries never depend on each other. members are set as the form's
+    // properties before it is shown; the result is every property of the
+    // form after it closed (m_IsOk, m_ok, ...). An empty map means no such
+    // form is available. The workstation installs it at start-up.
+    using FormOpener = std::function<QVariantMap(QWidget *parent, const QString &form,
+                                                 const QVariantMap &members)>;
+    FormOpener openForm;
+
+    // Makes the fingerprint engine a screen holds (owned by parent). The
+    // workstation attaches every engine to the one reader of the machine
+    // (the simulated reader in the demo and in tests).
+    std::function<FingerprintEngine *(QObject *parent)> makeFingerprintEngine;
+};
+
+} // namespace cg

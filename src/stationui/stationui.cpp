@@ -1,0 +1,1 @@
+// The station screens' shared pieces.

@@ -1,0 +1,250 @@
+#include "listexport.h"
+
+#include "core/apperror.h"
+#include "filechooser.h"
+#include "grid.h"
+#include "sound.h"
+#include "core/text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <QTreeWidget>
+
+#include <xlsxwriter.h>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+ExportTable GridTable(const FlexGrid &grid)
+{
+    ExportTable t;
+    t.headerRows = grid.fixedRows();
+    const int nr = grid.rows();
+    const int nc = grid.cols();
+    t.rows.reserve(nr);
+    for (int r = 0; r < nr; ++r) {
+        QStringList cells;
+        cells.reserve(nc);
+        for (int c = 0; c < nc; ++c)
+            cells.append(grid.textMatrix(r, c));
+        t.rows.append(cells);
+    }
+    return t;
+}
+
+namespace {
+
+void appendItem(ExportTable &t, const QTreeWidgetItem *item, int nc)
+{
+    QStringList cells;
+    cells.reserve(nc);
+    for (int c = 0; c < nc; ++c)
+        cells.append(item->text(c));
+    t.rows.append(cells);
+    for (int i = 0; i < item->childCount(); ++i)
+        appendItem(t, item->child(i), nc);
+}
+
+constexpr qsizetype CellTextMax = 32767; // characters one workbook cell holds
+
+[[noreturn]] void writeFailed(const QString &path, const QString &why)
+{
+    throw AppError(ExportWriteError, u"无法写入文件 %1：%2"_s.arg(QDir::toNativeSeparators(path), why));
+}
+
+QString flatCell(QString text)
+{
+    text.replace(u"\r\n"_s, u" "_s);
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    text.replace(u'\t', u' ');
+    return text;
+}
+
+} // namespace
+
+ExportTable ListViewTable(const QTreeWidget &list)
+{
+    ExportTable t;
+    const int nc = list.columnCount();
+    if (nc == 0)
+        return t;
+    if (const QTreeWidgetItem *head = list.headerItem()) {
+        QStringList captions;
+        for (int c = 0; c < nc; ++c)
+            captions.append(head->text(c));
+        t.rows.append(captions);
+        t.headerRows = 1;
+    }
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        appendItem(t, list.topLevelItem(i), nc);
+    return t;
+}
+
+QByteArray TabDelimitedBytes(const ExportTable &table)
+{
+    QString text;
+    for (const QStringList &row : table.rows) {
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                text += u'\t';
+            text += flatCell(row.at(c));
+        }
+        text += u"\r\n"_s;
+    }
+    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return encoder.encode(text);
+}
+
+void WriteTabDelimited(const ExportTable &table, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        writeFailed(path, file.errorString());
+    const QByteArray bytes = TabDelimitedBytes(table);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        writeFailed(path, file.errorString());
+}
+
+void WriteWorkbook(const ExportTable &table, const QString &path)
+{
+    if (table.rows.size() > LXW_ROW_MAX)
+        writeFailed(path, u"行数超过工作表的上限"_s);
+    for (const QStringList &row : table.rows)
+        if (row.size() > LXW_COL_MAX)
+            writeFailed(path, u"列数超过工作表的上限"_s);
+
+    // libxlsxwriter writes the whole file when the workbook is closed; write
+    // beside the target and replace it only when that succeeded.
+    if (!QFileInfo(path).absoluteDir().exists())
+        writeFailed(path, u"文件夹不存在"_s);
+    const QString part = path + u".part"_s;
+    QFile::remove(part);
+    lxw_workbook *wb = workbook_new(QFile::encodeName(part).constData());
+    if (!wb)
+        writeFailed(path, u"无法创建工作簿"_s);
+    lxw_worksheet *ws = workbook_add_worksheet(wb, "Sheet1");
+    lxw_format *bold = workbook_add_format(wb);
+    format_set_bold(bold);
+
+    QList<int> widths;
+    lxw_error err = LXW_NO_ERROR;
+    for (qsizetype r = 0; r < table.rows.size() && err == LXW_NO_ERROR; ++r) {
+        const QStringList &row = table.rows.at(r);
+        lxw_format *fmt = r < table.headerRows ? bold : nullptr;
+        for (qsizetype c = 0; c < row.size() && err == LXW_NO_ERROR; ++c) {
+            QString text = row.at(c);
+            if (text.isEmpty())
+                continue;
+            if (text.size() > CellTextMax) { // a cell holds at most 32767 characters
+                text.truncate(CellTextMax);
+                if (text.back().isHighSurrogate())
+                    text.chop(1);
+            }
+            err = worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), text.toUtf8().constData(), fmt);
+            if (widths.size() <= c)
+                widths.resize(c + 1, 0);
+            widths[c] = qMax(widths[c], AnsiByteLength(text));
+        }
+    }
+    for (qsizetype c = 0; c < widths.size() && err == LXW_NO_ERROR; ++c)
+        if (widths[c] > 0)
+            err = worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), qBound(4, widths[c] + 2, 60), nullptr);
+    const lxw_error closed = workbook_close(wb);
+    if (err == LXW_NO_ERROR)
+        err = closed;
+    if (err != LXW_NO_ERROR) {
+        QFile::remove(part);
+        writeFailed(path, QString::fromUtf8(lxw_strerror(err)));
+    }
+    if (QFileInfo::exists(path) && !QFile::remove(path)) {
+        QFile::remove(part);
+        writeFailed(path, u"无法替换原有文件"_s);
+    }
+    if (!QFile::rename(part, path)) {
+        QFile::remove(part);
+        writeFailed(path, u"无法重命名临时文件"_s);
+    }
+}
+
+void ExportTableToFile(const ExportTable &table, const QString &path)
+{
+    if (path.endsWith(u".xlsx"_s, Qt::CaseInsensitive))
+        WriteWorkbook(table, path);
+    else
+        WriteTabDelimited(table, path);
+}
+
+void ExportGrid(const FlexGrid &grid, const QString &path)
+{
+    ExportTableToFile(GridTable(grid), path);
+}
+
+void ExportListView(const QTreeWidget &list, const QString &path)
+{
+    ExportTableToFile(ListViewTable(list), path);
+}
+
+// ---- GridReport -------------------------------------------------------------
+
+GridReport::GridReport(const Env &env, FlexGrid *grid, QWidget *dialogParent)
+    : m_env(env), m_grid(grid), m_parent(dialogParent)
+{
+}
+
+GridReport::GridReport(const Env &env, QTreeWidget *list, QWidget *dialogParent)
+    : m_env(env), m_list(list), m_parent(dialogParent)
+{
+}
+
+QString GridReport::dialogTitle()
+{
+    return u"当前表格导出至..."_s;
+}
+
+QString GridReport::dialogFilter()
+{
+    return u"Microsoft Excel File (*.xls);;Microsoft Excel Workbook (*.xlsx)"_s;
+}
+
+QString GridReport::chooseAndWrite(bool openForm)
+{
+    static DialogFileChooser fallback;
+    FileChooser *chooser = m_env.files ? m_env.files : &fallback;
+    QWidget *parent = m_parent ? m_parent.data() : (m_grid ? static_cast<QWidget *>(m_grid.data()) : m_list.data());
+    const QString name = openForm ? chooser->openFileName(parent, dialogTitle(), dialogFilter())
+                                  : chooser->saveFileName(parent, dialogTitle(), dialogFilter());
+    if (name.isEmpty())
+        return QString();
+    if (m_grid)
+        ExportGrid(*m_grid, name);
+    else if (m_list)
+        ExportListView(*m_list, name);
+    else
+        throw AppError(errnum::InvalidArgument, u"没有可导出的表格"_s);
+    return name;
+}
+
+void GridReport::ExportFile()
+{
+    chooseAndWrite(false);
+}
+
+void GridReport::ExportFileOpen()
+{
+    const QString name = chooseAndWrite(true);
+    if (name.isEmpty())
+        return;
+    if (m_env.shell) {
+        m_env.shell->open(name);
+    } else {
+        DesktopShellOpener shell;
+        shell.open(name);
+    }
+}
+
+} // namespace cg

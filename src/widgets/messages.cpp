@@ -1,0 +1,59 @@
+#include "messages.h"
+
+#include "core/apperror.h"
+#include "messagesink.h"
+#include "sound.h"
+
+namespace cg {
+
+void ShowNotice(MessageSink &sink, const QString &text)
+{
+    sink.show({QStringLiteral("注意"), text, MsgIcon::Information, MsgButtons::Ok});
+}
+
+namespace {
+
+void showError(MessageSink &sink, int number, const QString &description)
+{
+    sink.show({QStringLiteral("错误-") + QString::number(number), description,
+               MsgIcon::Warning, MsgButtons::Ok});
+}
+
+} // namespace
+
+void ReportError(MessageSink &sink, const AppError &error)
+{
+    showError(sink, error.number(), error.description());
+}
+
+void ReportError(MessageSink &sink, const std::exception &error)
+{
+    if (const auto *app = dynamic_cast<const AppError *>(&error)) {
+        showError(sink, app->number(), app->description());
+        return;
+    }
+    showError(sink, 0, QString::fromUtf8(error.what()));
+}
+
+void PlayWave(SoundPlayer &player, const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    player.play(path);
+}
+
+void OpenWithShell(ShellOpener &shell, const QString &path)
+{
+    shell.open(path);
+}
+
+bool CheckNoQuotes(MessageSink &sink, const QString &text, const QString &caption)
+{
+    if (!text.contains(QLatin1Char('\'')) && !text.contains(QLatin1Char('"')))
+        return true;
+    sink.show({QStringLiteral("错误"), caption + QStringLiteral("中不能有单引号或双引号"),
+               MsgIcon::Critical, MsgButtons::Ok});
+    return false;
+}
+
+} // namespace cg

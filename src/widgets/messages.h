@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+namespace cg {
+
+class AppError;
+class MessageSink;
+class SoundPlayer;
+class ShellOpener;
+
+// An information box titled "注意" with one OK button.
+void ShowNotice(MessageSink &sink, const QString &text);
+// The shared error reporter: a warning box titled "错误-<number>" with the
+// description as text. Never ends the program, never retries.
+void ReportError(MessageSink &sink, const AppError &error);
+// For the error traps of event handlers: reports an AppError as above and
+// any other exception with number 0 and its what() as the description.
+void ReportError(MessageSink &sink, const std::exception &error);
+// Starts a wave file asynchronously; a missing file is ignored.
+void PlayWave(SoundPlayer &player, const QString &path);
+// Opens a file with the desktop's registered program.
+void OpenWithShell(ShellOpener &shell, const QString &path);
+
+// False, after an error box "<caption>中不能有单引号或双引号" (title 错误),
+// when the text contains an apostrophe or a double quote.
+bool CheckNoQuotes(MessageSink &sink, const QString &text, const QString &caption);
+
+// Runs an event handler under the error trap: AppError and any other
+// std::exception reach ReportError, and the handler ends there.
+template <typename F>
+void Trap(MessageSink &sink, F &&handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        ReportError(sink, e);
+    }
+}
+
+} // namespace cg
