@@ -82,7 +82,7 @@ CheckService &frmEnvBusDesk::service()
     if (!m_service) {
         if (!m_station.db)
             throw AppError(0, u"没有连接车站数据库"_s);
-        m_service = std::make_unique<CheckService>(*m_station.db);
+        m_service = std::make_unique<CheckService>(*m_station.db, *m_env.clock);
     }
     return *m_service;
 }

@@ -228,7 +228,7 @@ void frmOutCheck::buildHeader()
 CheckService &frmOutCheck::service()
 {
     if (!m_service)
-        m_service = std::make_unique<CheckService>(*m_station.db);
+        m_service = std::make_unique<CheckService>(*m_station.db, *m_env.clock);
     return *m_service;
 }
 
@@ -488,7 +488,7 @@ void frmOutCheck::Identify(const QString &text)
     const QDateTime day(m_listDate, QTime(0, 0));
     const QString unit = m_station.session ? m_station.session->GetUnitCode() : QString();
     const QString entry = text.trimmed();
-    VehicleService vehicles(*m_station.db);
+    VehicleService vehicles(*m_station.db, *m_env.clock);
     // A card reader types exactly ten characters; anything else is a plate
     // or a part of one. The typed text only ever reaches the fragment as a
     // quoted literal.

@@ -100,7 +100,7 @@ QString frmPrintSheet::tripDriverName(const QDateTime &busDate) const
 {
     if (!m_station.db || !busDate.isValid())
         return {};
-    CheckService service(*m_station.db);
+    CheckService service(*m_station.db, *m_env.clock);
     RecordSet rs = service.QueryTripDriverRecords(m_station.context, busDate, m_szBusID.trimmed(), NoDate(),
                                                   NoDate());
     if (rs.RecordCount() == 0)

@@ -20,11 +20,11 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
     // window to press the enrolled drivers' fingers.
     registry.add(u"frmDriverVerify"_s,
                  [env, &station](QWidget *parent) -> QWidget * { return new frmDriverVerify(env, station, parent); });
-    registry.add(u"frmFingerprintSimulator"_s, [&station](QWidget *parent) -> QWidget * {
+    registry.add(u"frmFingerprintSimulator"_s, [env, &station](QWidget *parent) -> QWidget * {
         SimulatedFingerReader *reader = SimulatedReader();
         if (!reader || !station.db)
             return nullptr;
-        DriverService drivers(*station.db);
+        DriverService drivers(*station.db, *env.clock);
         return new FingerprintSimulator(reader, drivers.QueryDrivers(station.context, QString(), QString()), parent);
     });
     // The boarding confirmation the departure gate opens.

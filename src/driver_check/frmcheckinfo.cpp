@@ -32,7 +32,7 @@ frmCheckInfo::frmCheckInfo(const Env &env, StationContext &station, QWidget *par
     setModal(true);
 
     m_driverQuery = [this](const QString &license, const QString &busId) {
-        DriverService drivers(*m_station.db);
+        DriverService drivers(*m_station.db, *m_env.clock);
         return drivers.QueryTripDrivers(m_station.context, license, busId);
     };
 

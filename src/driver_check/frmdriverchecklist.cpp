@@ -159,7 +159,7 @@ void frmDriverCheckList::Form_Load()
 // run. Throws when a query fails; returns true once the heading is set.
 bool frmDriverCheckList::LoadTrip()
 {
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     const QString code = m_szBusID.trimmed();
     const QString unit = m_station.session ? m_station.session->GetUnitCode() : QString();
     // An empty code would not restrict the queries at all: it names no trip.
@@ -218,7 +218,7 @@ QDate frmDriverCheckList::TripDate() const
 
 void frmDriverCheckList::FillGrid()
 {
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     RecordSet rs = checks.QueryTripDriverRecords(m_station.context, QDateTime(TripDate(), QTime(0, 0)), m_tripCode,
                                                  NoDate(), NoDate());
     ResetGrid();
@@ -251,7 +251,7 @@ void frmDriverCheckList::CoolButton1_Click()
     if (answer != MsgAnswer::Yes)
         return;
     Trap(*m_env.messages, [&] {
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         const QString refusal =
             checks.CancelDriverCheckIn(m_station.context, m_tripCode, QDateTime(TripDate(), QTime(0, 0)),
                                        vsList->textMatrix(row, 0).trimmed(), m_szRouteID,

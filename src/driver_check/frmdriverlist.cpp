@@ -202,7 +202,7 @@ void frmDriverList::LoadDrivers()
                 vsList->setCellForeColor(r, c, colour);
         }
     };
-    DriverService drivers(*m_station.db);
+    DriverService drivers(*m_station.db, *m_env.clock);
     RecordSet regular = drivers.QueryDriverList(
         m_station.context, u"  route_id = "_s + SqlLiteral(m_szRouteID.trimmed()), u" driver_name "_s);
     append(regular, kRegular);
@@ -215,7 +215,7 @@ void frmDriverList::LoadDrivers()
             m_station.context, u"  drive_type='机动'  AND  unit_id = "_s + SqlLiteral(unit), u" driver_name "_s);
         append(mobile, kMobile);
     }
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     RecordSet temporary = checks.QueryTemporaryDrivers(m_station.context, QString(), m_szRouteID.trimmed(), QString());
     append(temporary, kTemporary);
     vsList->autoSize(0, 3);
@@ -230,7 +230,7 @@ void frmDriverList::cmdForcePass_Click()
     bool recorded = false;
     QString refusal;
     Trap(*m_env.messages, [&] {
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         const QString op = m_station.session ? m_station.session->GetOperatorName() : QString();
         refusal = checks.ForceDriverPass(m_station.context, lblBusID->text(), QDateTime(m_dtBusDate.date(), QTime(0, 0)),
                                          vsList->textMatrix(row, 0).trimmed(),

@@ -230,7 +230,7 @@ void frmDriverVerify::loadDriverLibrary()
 {
     m_library->release();
     m_library->initialise(m_env.messages, this);
-    DriverService drivers(*m_station.db);
+    DriverService drivers(*m_station.db, *m_env.clock);
     m_rsDrivers = drivers.QueryDrivers(m_station.context, QString(), QString());
     // An empty driver table is an empty library: nobody is identified.
     m_library->load(m_rsDrivers);
@@ -251,7 +251,7 @@ void frmDriverVerify::RefreshBus()
 {
     Trap(*m_env.messages, [&] {
         m_page = 1;
-        CheckService service(*m_station.db);
+        CheckService service(*m_station.db, *m_env.clock);
         m_rsBus = service.QueryDayTrips(m_station.context, QDateTime(m_env.clock->today(), QTime(0, 0)),
                                         QString(), QString(), windowStart().toString(kWindowText),
                                         windowEnd().toString(kWindowText), QString(), 1,
@@ -437,7 +437,7 @@ void frmDriverVerify::identifyCapture()
         vsList->setRows(vsList->fixedRows());
         m_env.messages->notify(u"未能识别指纹，请重试"_s, this);
     } else {
-        CheckService service(*m_station.db);
+        CheckService service(*m_station.db, *m_env.clock);
         m_rsBus = service.QueryDriverTrips(m_station.context, m_library->driver(index).driverNo,
                                            m_station.session->GetUnitCode(),
                                            QDateTime(m_env.clock->today(), QTime(0, 0)), windowStart(), windowEnd());
@@ -513,7 +513,7 @@ void frmDriverVerify::cardKey(QKeyEvent *event)
 
 void frmDriverVerify::cardEntered(const QString &card)
 {
-    VehicleService vehicles(*m_station.db);
+    VehicleService vehicles(*m_station.db, *m_env.clock);
     RecordSet rsVehicle = vehicles.QueryVehicles(m_station.context, u" ic_card_id = "_s + SqlLiteral(card),
                                                  QString(), NoDate(), true);
     if (rsVehicle.RecordCount() == 0) {
@@ -528,7 +528,7 @@ void frmDriverVerify::cardEntered(const QString &card)
     const QString plate = trimmedText(rsVehicle, u"license"_s);
     const QDateTime today(m_env.clock->today(), QTime(0, 0));
     const QDateTime now = m_env.clock->now();
-    CheckService service(*m_station.db);
+    CheckService service(*m_station.db, *m_env.clock);
     RecordSet trips = service.QueryVehicleTrips(m_station.context, today, QString(), plate,
                                                 now.toString(kWindowText), windowEnd().toString(kWindowText),
                                                 QString(), 1, m_station.session->GetUnitCode(), 0);

@@ -329,7 +329,7 @@ void frmDriverVerifySingle::onCaptured()
     const LibraryDriver driver = m_library->driver(index);
     QString message;
     try {
-        CheckService service(*m_station.db);
+        CheckService service(*m_station.db, *m_env.clock);
         message = service.CheckInDriver(m_station.context, m_szBusID,
                                         QDateTime(m_env.clock->today(), QTime(0, 0)), driver.driverNo,
                                         m_env.clock->now(), m_station.session->GetOperatorName(), m_szRouteID);
@@ -346,7 +346,7 @@ void frmDriverVerifySingle::onCaptured()
     // Recorded: the driver sees his photo and name.
     imgPhoto->clear();
     try {
-        DriverService drivers(*m_station.db);
+        DriverService drivers(*m_station.db, *m_env.clock);
         const QString path = FetchDriverPhoto(drivers, m_station.context, driver.photoId, m_env.photoDir);
         if (!path.isEmpty())
             imgPhoto->setPixmap(QPixmap(path));

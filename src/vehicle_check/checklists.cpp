@@ -116,7 +116,7 @@ void frmTeckCheckList::Form_Load()
 {
     setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"  检测时间"_s, u"备注"_s});
     cmdOk->setVisible(fromDispatchCentre());
-    VehicleService vehicles(*m_station.db);
+    VehicleService vehicles(*m_station.db, *m_env.clock);
     const RecordSet v = vehicles.QueryVehicles(m_station.context, u" license = "_s + SqlLiteral(m_szLicense),
                                                QString(), NoDate(), true);
     if (v.RecordCount() == 0)
@@ -127,7 +127,7 @@ void frmTeckCheckList::Form_Load()
     lblBusCode->setText(v.valueAt(0, u"license_id"_s).toString());
 
     const bool fromStation = m_szParentForm == u"frmTechCheck"_s;
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     const RecordSet rs = fromStation
         ? checks.QueryConditionCheckRecords(m_station.context, m_dtBusDate, m_szLicense, m_nCount)
         : checks.QueryTripConditionChecks(m_station.context, m_dtBusDate, m_szBusID, m_szLicense);
@@ -154,7 +154,7 @@ void frmTeckCheckList::cmdOk_Click()
     if (!fromDispatchCentre())
         return;
     forcePass([this] {
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         checks.ForcePassConditionCheck(m_station.context, m_dtBusDate, 0, m_szBusID, lblLicenseID->text(),
                                        m_env.clock->now(), 2, m_station.session->GetOperatorName(), QString(),
                                        m_station.session->GetUnitCode());
@@ -179,7 +179,7 @@ bool TripRecordList::loadTrip(const QString &unitCode, int *luggageStatus)
     // Without a trip code the day's first trip would stand in for it.
     if (m_szBusID.trimmed().isEmpty())
         return false;
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     const RecordSet t = checks.QueryDayTrips(m_station.context, m_dtBusDate, m_szBusID, QString(), QString(),
                                              QString(), QVariant(), 1, unitCode);
     if (t.RecordCount() == 0)
@@ -212,7 +212,7 @@ void frmFaceCheckList::Form_Load()
 {
     setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"检测时间"_s});
     if (loadTrip(QString(), nullptr)) {
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         const RecordSet rs = checks.QueryTripAppearanceChecks(m_station.context, m_dtBusDate, m_szBusID);
         SetThreeColourLamp(lblStatus, 0);
         for (int i = 0; i < rs.RecordCount(); ++i) {
@@ -234,7 +234,7 @@ void frmFaceCheckList::cmdForcePass_Click()
     if (!fromDispatchCentre())
         return;
     forcePass([this] {
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         const QDateTime start = ParseDateTime(lblStartTime->text());
         if (!start.isValid())
             throw ServiceError(svcerr::BadArgument, u"车次的发车时间不明，不能强行通过"_s);
@@ -260,7 +260,7 @@ void frmLugCheckList::Form_Load()
     int luggage = 0;
     if (loadTrip(m_station.session->GetUnitCode(), &luggage))
         SetThreeColourLamp(lblStatus, luggage);
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     const RecordSet rs = checks.QueryLuggageCounts(m_station.context, m_dtBusDate, m_szBusID);
     vsList->setRows(1);
     for (int i = 0; i < rs.RecordCount(); ++i)

@@ -49,7 +49,7 @@ QFrame *titleLine(const QString &lineColour)
 } // namespace
 
 frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWidget *parent)
-    : QDialog(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db))
+    : QDialog(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
     setObjectName(u"frmCondCheckItem"_s);
     setWindowTitle(u"车况检验"_s);

@@ -158,7 +158,7 @@ void frmFaceCheck::loadList()
 {
     m_env.status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
     try {
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         const RecordSet rs = checks.QueryDayTrips(
             m_station.context, QDateTime(dtpDate->date(), QTime(0, 0)), filterText(txtBusID, kBusPlaceholder),
             filterText(txtLicenseID, kPlatePlaceholder), QString(), QString(), QVariant(), 1,
@@ -234,7 +234,7 @@ void frmFaceCheck::quickVerdict(bool passed)
             : MessageBoxSpec{u"车容门检"_s, u"您确认车容门检不合格吗？"_s, MsgIcon::Critical, MsgButtons::YesNo};
         if (m_env.messages->show(ask, this) != MsgAnswer::Yes)
             return;
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         const QString checker = m_station.session->GetOperatorName();
         const QString busId = vsList->textMatrix(row, ColBusId);
         const QString plate = vsList->textMatrix(row, ColLicense);
@@ -256,7 +256,7 @@ void frmFaceCheck::cmdRemoveCheck_Click()
         const int row = selectedRow();
         if (row < 0)
             return;
-        CheckService checks(*m_station.db);
+        CheckService checks(*m_station.db, *m_env.clock);
         checks.CancelAppearanceCheck(m_station.context, rowDate(row), vsList->textMatrix(row, ColBusId),
                                      vsList->textMatrix(row, ColLicense));
     });

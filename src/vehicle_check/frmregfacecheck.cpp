@@ -88,7 +88,7 @@ void frmRegFaceCheck::showEvent(QShowEvent *event)
 void frmRegFaceCheck::Form_Load()
 {
     m_loaded = true;
-    CheckService checks(*m_station.db);
+    CheckService checks(*m_station.db, *m_env.clock);
     const RecordSet t = checks.QueryDayTrips(m_station.context, m_dtBusDate, m_szBusID, QString(), QString(),
                                              QString(), QVariant(), 1, m_station.session->GetUnitCode());
     if (t.RecordCount() == 0 || m_szBusID.trimmed().isEmpty())
@@ -120,7 +120,7 @@ void frmRegFaceCheck::verdict(bool passed)
             if (!start.isValid())
                 throw ServiceError(svcerr::NotFound, u"找不到车次%1，不能记录车容门检"_s.arg(m_szBusID));
             const QDateTime day(start.date(), QTime(0, 0));
-            CheckService checks(*m_station.db);
+            CheckService checks(*m_station.db, *m_env.clock);
             const QString checker = m_station.session->GetOperatorName();
             if (m_nCount < 1)
                 checks.AddAppearanceCheckResult(m_station.context, day, lblBusID->text(), m_szLicese,

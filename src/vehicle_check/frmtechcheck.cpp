@@ -43,7 +43,7 @@ constexpr int kCardLength = 10;
 } // namespace
 
 frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *parent)
-    : QWidget(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db))
+    : QWidget(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
     setObjectName(u"frmTechCheck"_s);
     setWindowTitle(u"车况门检"_s);
@@ -225,7 +225,7 @@ void frmTechCheck::txtLicense_Enter()
     }
     Trap(*m_env.messages, [&] {
         try {
-            VehicleService vehicles(*m_station.db);
+            VehicleService vehicles(*m_station.db, *m_env.clock);
             const RecordSet v = vehicles.QueryVehicles(m_station.context, u" ic_card_id = "_s + SqlLiteral(text.trimmed()),
                                                        QString(), NoDate(), true);
             if (v.RecordCount() == 0)
@@ -261,7 +261,7 @@ void frmTechCheck::cmdStartCheck_Click()
         return;
     Trap(*m_env.messages, [&] {
         try {
-            VehicleService vehicles(*m_station.db);
+            VehicleService vehicles(*m_station.db, *m_env.clock);
             const RecordSet v = vehicles.QueryVehicles(
                 m_station.context, u" license = "_s + SqlLiteral(vsList->textMatrix(row, ColLicense).trimmed()),
                 QString(), NoDate(), true);

@@ -1,7 +1,7 @@
 
 add_executable(envbusdesk_peer envbusdesk_peer.cpp)
 target_compile_options(envbusdesk_peer PRIVATE ${CG_WARNINGS})
-target_include_directories(envbusdesk_peer PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(envbusdesk_peer PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(envbusdesk_peer PRIVATE cg_services)
 
 cg_test(tst_envbusdesk
@@ -13,4 +13,5 @@ add_dependencies(tst_envbusdesk envbusdesk_peer)
 # Renders the screens from a seeded demo database (documentation pictures).
 add_executable(envbusdesk_render envbusdesk_render.cpp)
 target_compile_options(envbusdesk_render PRIVATE ${CG_WARNINGS})
+target_include_directories(envbusdesk_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(envbusdesk_render PRIVATE cg_dispatch)

@@ -3,6 +3,7 @@
 //
 //   envbusdesk_peer DATABASE CONTEXT DATE(yyyy-MM-dd) BUSID
 
+#include "support/fixturetime.h"
 #include "services/checks/checkservice.h"
 #include "services/database/database.h"
 #include "services/database/serviceerror.h"
@@ -21,9 +22,9 @@ int main(int argc, char **argv)
     }
     try {
         cg::Database db(cg::DbConfig::parse(a[1]));
-        cg::CheckService service(db);
+        cg::CheckService service(db, cg::test::fixtureClock());
         const QDateTime day(QDate::fromString(a[3], QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
-        const bool ok = service.IssueRouteSheet(a[2], day, a[4], QString(), QDateTime::currentDateTime(), 1,
+        const bool ok = service.IssueRouteSheet(a[2], day, a[4], QString(), cg::test::fixtureNow(), 1,
                                                 QStringLiteral("李敏"), QStringLiteral("440101"));
         return ok ? 0 : 3;
     } catch (const cg::ServiceError &e) {

@@ -2,7 +2,7 @@
 # is a second workstation writing results.
 add_executable(outcheck_peer outcheck_peer.cpp)
 target_compile_options(outcheck_peer PRIVATE ${CG_WARNINGS})
-target_include_directories(outcheck_peer PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(outcheck_peer PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(outcheck_peer PRIVATE cg_services)
 
 cg_test(tst_outcheck

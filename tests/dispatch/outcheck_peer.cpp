@@ -4,6 +4,7 @@
 //
 //   outcheck_peer DATABASE CONTEXT TRIP PLATE
 
+#include "support/fixturetime.h"
 #include "services/checks/checknotifier.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
@@ -24,8 +25,8 @@ int main(int argc, char **argv)
     }
     try {
         cg::Database db(cg::DbConfig::parse(a[1]));
-        cg::CheckService checks(db);
-        const QDateTime now = QDateTime::currentDateTime();
+        cg::CheckService checks(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
         const QString result = checks.SetDepartureStatus(a[2], QDateTime(now.date(), QTime(0, 0)), a[3], a[4],
                                                          QStringLiteral("李调度"), QString(), {}, {}, 1, QString(),
                                                          QStringLiteral("30"), QString(), true);

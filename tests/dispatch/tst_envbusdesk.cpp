@@ -1,6 +1,7 @@
 // The dispatch centre, the print dialog and the route sheet issue, on a
 // seeded station database.
 
+#include "support/fixturetime.h"
 #include "tst_envbusdesk_fixture.h"
 
 #include "../services/dbtestenv.h"
@@ -50,7 +51,7 @@ struct Desk {
     {
         int out = 0;
         session.OpenSession(u"wg"_s, QString(), QString(), out);
-        clock.set(QDateTime(QDate::currentDate(), QTime(8, 10)));
+        clock.set(QDateTime(cg::test::fixtureDay(), QTime(8, 10)));
         env.messages = &messages;
         env.clock = &clock;
         env.sound = &sound;
@@ -181,7 +182,7 @@ void TestEnvBusDesk::issueRouteSheet()
     test::seedDispatchStation(db);
     const QDateTime day = test::deskToday();
     const QDateTime now(day.date(), QTime(7, 45, 12));
-    CheckService service(db);
+    CheckService service(db, cg::test::fixtureClock());
     const bool ok = service.IssueRouteSheet(test::kDeskCtx, day.addSecs(3600 * 5), busId, u"粤A20001"_s, now, 1,
                                             u"王刚"_s, u"440101"_s);
     QCOMPARE(ok, issued);
@@ -227,10 +228,10 @@ void TestEnvBusDesk::issueIsAtomic()
     test::seedDispatchStation(db);
     // The event cannot be written: the issue must not stay behind without it.
     db.exec(u"DROP TABLE check_events"_s);
-    CheckService service(db);
+    CheckService service(db, cg::test::fixtureClock());
     QVERIFY_THROWS_EXCEPTION(ServiceError,
                              service.IssueRouteSheet(test::kDeskCtx, test::deskToday(), u"K101"_s, u"粤A20001"_s,
-                                                     QDateTime::currentDateTime(), 1, u"王刚"_s, u"440101"_s));
+                                                     cg::test::fixtureNow(), 1, u"王刚"_s, u"440101"_s));
     QCOMPARE(count(db, u"SELECT scheme_status FROM trips WHERE bus_id = 'K101'"_s), 0);
     QVERIFY(!db.scalar(u"SELECT scheme_time FROM trips WHERE bus_id = 'K101'"_s).isValid()
             || db.scalar(u"SELECT scheme_time FROM trips WHERE bus_id = 'K101'"_s).isNull());

@@ -4,6 +4,7 @@
 // vehicles, three timetable trips of today (one with its route sheet
 // issued), two rolling runs of one code, and check-ins of the first trip.
 
+#include "support/fixturetime.h"
 #include "services/database/database.h"
 
 #include <QDateTime>
@@ -12,7 +13,7 @@ namespace cg::test {
 
 inline const QString kDeskCtx = QStringLiteral("[wg][440100001][440101][0]");
 
-inline QDateTime deskToday() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+inline QDateTime deskToday() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 inline void seedDispatchStation(Database &db)
 {

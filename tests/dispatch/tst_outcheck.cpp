@@ -1,5 +1,6 @@
 // The departure gate as the operator drives it: identification by card or
 // plate, the boarding confirmation, manual decisions, refresh and lamps.
+#include "support/fixturetime.h"
 #include "tst_outcheck_fixture.h"
 
 #include "core/clock.h"
@@ -457,7 +458,7 @@ void TstOutCheck::renderForDocs()
     test::RecordingMessageSink messages;
     test::RecordingSoundPlayer sound;
     test::RecordingStatusSink status;
-    ManualClock clock{QDateTime::currentDateTime()};
+    ManualClock clock{cg::test::fixtureNow()};
     Env env;
     env.messages = &messages;
     env.clock = &clock;
@@ -477,8 +478,8 @@ void TstOutCheck::renderForDocs()
     emit grid->cellClicked(4, 1);
     QVERIFY(gate.grab().save(dir + u"/frmOutCheck.png"_s));
 
-    CheckService checks(db);
-    const QString text = checks.GetDepartureCheckText(station.context, QDateTime(QDate::currentDate(), QTime(0, 0)),
+    CheckService checks(db, cg::test::fixtureClock());
+    const QString text = checks.GetDepartureCheckText(station.context, QDateTime(cg::test::fixtureDay(), QTime(0, 0)),
                                                       QString(), grid->textMatrix(4, ColPlate), QString(), 600,
                                                       session.GetUnitCode());
     SimulatedFingerReader reader(1);

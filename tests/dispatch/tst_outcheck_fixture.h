@@ -7,6 +7,7 @@
 //   V3 粤B20003 no card           K003 now+3 h (outside the window),
 //                                 rolling R01-1 now+20 min, R01-2 now+4 h
 // Operator op1 of station 440100001, unit 440101; BeforeMinute 30.
+#include "support/fixturetime.h"
 #include "services/database/database.h"
 
 #include <QDateTime>
@@ -17,7 +18,7 @@ inline const QString kGateCtx = QStringLiteral("[op1][440100001][440101][0]");
 
 inline QDateTime gateNow()
 {
-    const QDateTime n = QDateTime::currentDateTime();
+    const QDateTime n = cg::test::fixtureNow();
     return QDateTime(n.date(), QTime(n.time().hour(), n.time().minute()));
 }
 

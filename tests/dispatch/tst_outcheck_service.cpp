@@ -1,6 +1,7 @@
 // The departure gate's data-service operations on both backends: the
 // departing trip, the check summary, allow / forbid with their event, and a
 // trip's drivers.
+#include "support/fixturetime.h"
 #include "tst_outcheck_fixture.h"
 
 #include "core/dates.h"
@@ -85,7 +86,7 @@ void TstOutCheckService::departingTrip()
     QFETCH(int, before);
     QFETCH(QString, expected);
     test::seedGate(db);
-    CheckService s(db);
+    CheckService s(db, cg::test::fixtureClock());
     const RecordSet rs = s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), plate, card, before,
                                               u"440101"_s);
     QCOMPARE(rs.RecordCount() > 0 ? rs.valueAt(0, u"bus_id"_s).toString() : QString(), expected);
@@ -115,7 +116,7 @@ void TstOutCheckService::allowRecordsDepartureAndEvent()
     QFETCH(QString, card);
     QFETCH(QString, expected);
     test::seedGate(db);
-    CheckService s(db);
+    CheckService s(db, cg::test::fixtureClock());
     QCOMPARE(decide(s, busId, plate, card, 1), expected);
     QCOMPARE(events(db), expected + u":1"_s);
     const QString stored = expected.section(u'-', 0, 0), serial = expected.section(u'-', 1);
@@ -138,7 +139,7 @@ void TstOutCheckService::forbidAnswersTrue()
 {
     CG_FRESH_DB(db);
     test::seedGate(db);
-    CheckService s(db);
+    CheckService s(db, cg::test::fixtureClock());
     QCOMPARE(decide(s, u"K004"_s, u"粤A10001"_s, QString(), 2), u"True"_s);
     QCOMPARE(db.scalar(u"SELECT out_status FROM trips WHERE bus_id = 'K004' AND exit_time IS NULL"_s).toInt(), 2);
     QCOMPARE(events(db), u"K004:2"_s);
@@ -170,7 +171,7 @@ void TstOutCheckService::refusals()
     QFETCH(int, status);
     QFETCH(QString, refusal);
     test::seedGate(db);
-    CheckService s(db);
+    CheckService s(db, cg::test::fixtureClock());
     const QString answer = decide(s, busId, plate, card, status);
     QVERIFY2(answer.startsWith(u'#') && answer.contains(refusal), qUtf8Printable(answer));
     QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures"_s).toInt(), 0);
@@ -184,7 +185,7 @@ void TstOutCheckService::failedEventRecordsNothing()
     CG_FRESH_DB(db);
     test::seedGate(db);
     db.exec(u"DROP TABLE check_events"_s);
-    CheckService s(db);
+    CheckService s(db, cg::test::fixtureClock());
     QVERIFY_THROWS_EXCEPTION(ServiceError, decide(s, QString(), u"粤A10001"_s, QString(), 1));
     QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures"_s).toInt(), 0);
     QCOMPARE(db.scalar(u"SELECT out_status FROM trips WHERE bus_id = 'K001'"_s).toInt(), 0);
@@ -197,7 +198,7 @@ void TstOutCheckService::checkText()
     db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
             u"VALUES (?, 'K001', 'D01', '张一', ?), (?, 'K001', 'D02', '李二', ?)"_s,
             {test::gateDay(), test::gateNow().addSecs(-600), test::gateDay(), test::gateNow().addSecs(-300)});
-    CheckService s(db);
+    CheckService s(db, cg::test::fixtureClock());
     const QString text =
         s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), QString(), u"0000000001"_s, 30,
                                 u"440101"_s);
@@ -225,7 +226,7 @@ void TstOutCheckService::tripDrivers()
     db.exec(u"INSERT INTO substitutions (license_id, driver_id, arrangement_start, substitute_id, start_date, "
             u"end_date) VALUES ('V1', 'D01', ?, 'D03', ?, ?)"_s,
             {day.addDays(-5), day, day});
-    DriverService drivers(db);
+    DriverService drivers(db, cg::test::fixtureClock());
     const auto list = [&](const QString &bus) {
         QStringList out;
         const RecordSet rs = drivers.QueryTripDrivers(test::kGateCtx, u"粤A10001"_s, bus);

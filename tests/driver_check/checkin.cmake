@@ -4,7 +4,7 @@ cg_test(tst_biorhythm SOURCES tst_biorhythm.cpp DEPS cg_driver_check LABELS driv
 
 add_executable(checkin_peer checkin_peer.cpp tst_checkinservice_fixture.h)
 target_compile_options(checkin_peer PRIVATE ${CG_WARNINGS})
-target_include_directories(checkin_peer PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(checkin_peer PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(checkin_peer PRIVATE cg_services)
 
 cg_test(tst_checkinservice
@@ -21,4 +21,5 @@ cg_test(tst_driververify
 # Renders both screens from a seeded demo database (documentation pictures).
 add_executable(checkin_render checkin_render.cpp)
 target_compile_options(checkin_render PRIVATE ${CG_WARNINGS})
+target_include_directories(checkin_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(checkin_render PRIVATE cg_driver_check)

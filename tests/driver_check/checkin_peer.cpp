@@ -4,6 +4,7 @@
 //
 //   checkin_peer DATABASE COUNT
 
+#include "support/fixturetime.h"
 #include "tst_checkinservice_fixture.h"
 
 #include "services/checks/checkservice.h"
@@ -24,11 +25,11 @@ int main(int argc, char **argv)
     int recorded = 0, already = 0, other = 0;
     try {
         cg::Database db(cg::DbConfig::parse(a[1]));
-        cg::CheckService svc(db);
+        cg::CheckService svc(db, cg::test::fixtureClock());
         for (int i = 0; i < a[2].toInt(); ++i) {
             const QString answer = svc.CheckInDriver(cg::test::kCheckinCtx, QStringLiteral("R%1").arg(i, 3, 10, QChar(u'0')),
                                                      cg::test::checkinToday(), QStringLiteral("D01"),
-                                                     QDateTime::currentDateTime(), QStringLiteral("王刚"),
+                                                     cg::test::fixtureNow(), QStringLiteral("王刚"),
                                                      QStringLiteral("R01"));
             if (answer.isEmpty())
                 ++recorded;

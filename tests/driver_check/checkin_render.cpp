@@ -6,6 +6,7 @@
 // The station is shown at 10:00 of the demo day; the single-driver screen
 // after the first driver with a low biorhythm day has pressed his finger.
 
+#include "support/fixturetime.h"
 #include "core/clock.h"
 #include "widgets/messagesink.h"
 #include "widgets/sound.h"
@@ -87,8 +88,8 @@ int main(int argc, char **argv)
     form.grab().save(a[2] + u"/frmDriverVerify.png"_s);
 
     // A driver with a low day ahead and an open trip of his own.
-    DriverService drivers(db);
-    CheckService checks(db);
+    DriverService drivers(db, cg::test::fixtureClock());
+    CheckService checks(db, cg::test::fixtureClock());
     RecordSet rs = drivers.QueryDrivers(station.context, QString(), QString());
     for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext()) {
         const BiorhythmForecast f = ComputeBiorhythm(rs.value(u"birth_date"_s).toDate(), day, 3);

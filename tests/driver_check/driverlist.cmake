@@ -7,7 +7,7 @@ cg_test(tst_driverlistservice
 
 add_executable(driverlist_peer driverlist_peer.cpp)
 target_compile_options(driverlist_peer PRIVATE ${CG_WARNINGS})
-target_include_directories(driverlist_peer PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(driverlist_peer PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(driverlist_peer PRIVATE cg_services)
 
 cg_test(tst_driverlist
@@ -19,4 +19,5 @@ add_dependencies(tst_driverlist driverlist_peer)
 # Renders both screens from a seeded demo database (documentation pictures).
 add_executable(driverlist_render driverlist_render.cpp)
 target_compile_options(driverlist_render PRIVATE ${CG_WARNINGS})
+target_include_directories(driverlist_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(driverlist_render PRIVATE cg_driver_check)

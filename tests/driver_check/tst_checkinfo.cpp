@@ -1,5 +1,6 @@
 // The boarding confirmation: operator confirmation with OutCheck off, and the
 // trip's drivers confirming by fingerprint with it on.
+#include "support/fixturetime.h"
 #include "driver_check/frmcheckinfo.h"
 #include "services/dbtestenv.h"
 
@@ -25,7 +26,7 @@ constexpr quint32 kSeed = 7;
 
 QString tpl(const QString &finger) { return EnrolTemplateTextForFinger(finger, kSeed); }
 
-QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 // Vehicle V1 with trip K001 today; drivers D01..D04, each enrolled with
 // fingers "<id>-R" (formal) and "<id>-L" (backup). D01 and D02 are arranged
@@ -79,7 +80,7 @@ struct Station {
     test::RecordingMessageSink messages;
     test::RecordingSoundPlayer sound;
     test::RecordingStatusSink status;
-    ManualClock clock{QDateTime::currentDateTime()};
+    ManualClock clock{cg::test::fixtureNow()};
     Env env;
     StationContext station;
     int enginesMade = 0;

@@ -2,6 +2,7 @@
 // photo fetch, on SQLite and PostgreSQL; the same driver checked in by two
 // workstation processes at once.
 
+#include "support/fixturetime.h"
 #include "tst_checkinservice_fixture.h"
 
 #include "../services/dbtestenv.h"
@@ -39,7 +40,7 @@ int checkinRows(Database &db, const QString &busId)
 
 QString checkIn(Database &db, const QString &busId, const QString &driver)
 {
-    CheckService svc(db);
+    CheckService svc(db, cg::test::fixtureClock());
     return svc.CheckInDriver(kCheckinCtx, busId, checkinToday(), driver,
                              checkinToday().addSecs(8 * 3600 + 40 * 60), u"王刚"_s, u"R01"_s);
 }
@@ -166,7 +167,7 @@ void TstCheckinService::tripAndPeriodRecords()
     QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
     QCOMPARE(checkIn(db, u"K001"_s, u"D02"_s), QString());
     db.exec(u"UPDATE driver_checkins SET is_driver = 0 WHERE driver_run_id = 'D02'"_s);
-    CheckService svc(db);
+    CheckService svc(db, cg::test::fixtureClock());
 
     RecordSet trip = svc.QueryTripDriverRecords(kCheckinCtx, checkinToday(), u"K001"_s, NoDate(), NoDate());
     QCOMPARE(trip.RecordCount(), 1);
@@ -192,7 +193,7 @@ void TstCheckinService::pictures()
     db.migrate();
     const QByteArray bytes("\x89PNG\r\n\x1a\n\0\x01\x02", 11);
     const qint64 id = db.insert(u"INSERT INTO pictures (file_name, data) VALUES (?, ?)"_s, {u"D01.png"_s, bytes});
-    DriverService svc(db);
+    DriverService svc(db, cg::test::fixtureClock());
     QCOMPARE(svc.GetPicture(kCheckinCtx, id).toByteArray(), bytes);
     QCOMPARE(svc.GetPictureFileName(kCheckinCtx, id), u"D01.png"_s);
     QVERIFY(!svc.GetPicture(kCheckinCtx, id + 100).isValid());
@@ -225,7 +226,7 @@ void TstCheckinService::photoStaysInsideFolder()
     QTemporaryDir root;
     const QString photoDir = root.path() + u"/a/b/photos"_s;
     QVERIFY(QDir().mkpath(photoDir));
-    DriverService svc(db);
+    DriverService svc(db, cg::test::fixtureClock());
     const QString path = FetchDriverPhoto(svc, kCheckinCtx, id, photoDir);
     const QString expected = QDir(photoDir).absoluteFilePath(writtenName.contains(u"%1"_s) ? writtenName.arg(id)
                                                                                          : writtenName);

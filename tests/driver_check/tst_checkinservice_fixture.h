@@ -4,6 +4,7 @@
 // vehicle with an arranged driver and a substitute, a driver of nobody's
 // vehicle, and trips of today.
 
+#include "support/fixturetime.h"
 #include "services/database/database.h"
 
 #include <QDateTime>
@@ -12,7 +13,7 @@ namespace cg::test {
 
 inline const QString kCheckinCtx = QStringLiteral("[wg][440100001][440101][0]");
 
-inline QDateTime checkinToday() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+inline QDateTime checkinToday() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 inline void seedCheckinStation(Database &db, int extraTrips = 0)
 {

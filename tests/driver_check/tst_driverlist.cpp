@@ -1,5 +1,6 @@
 // The check-in records of a trip (驾驶员身份识别记录) and the forced driver
 // pass (驾驶员检验), driven like an operator would, over a SQLite station.
+#include "support/fixturetime.h"
 #include "tst_driverlist_fixture.h"
 
 #include "../services/dbtestenv.h"
@@ -42,7 +43,7 @@ struct Station {
     std::unique_ptr<Database> db;
     std::unique_ptr<SessionService> session;
     test::RecordingMessageSink messages;
-    ManualClock clock{QDateTime(QDate::currentDate(), QTime(8, 30))};
+    ManualClock clock{QDateTime(cg::test::fixtureDay(), QTime(8, 30))};
     Env env;
     StationContext ctx;
 
@@ -61,7 +62,7 @@ struct Station {
     }
     void checkIn(const QString &busId, const QString &driver)
     {
-        CheckService svc(*db);
+        CheckService svc(*db, cg::test::fixtureClock());
         QCOMPARE(svc.CheckInDriver(ctx.context, busId, test::checkinToday(), driver, clock.now(), u"王刚"_s,
                                    u"R01"_s),
                  QString());
@@ -308,7 +309,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, plate);
         Station s;
-        CheckService svc(*s.db);
+        CheckService svc(*s.db, cg::test::fixtureClock());
         QCOMPARE(svc.ForceDriverPass(s.ctx.context, shown, test::checkinToday(), u"D02"_s, s.clock.now(),
                                      u"王刚"_s, plate, QString(), 3),
                  QString());
@@ -336,7 +337,7 @@ private slots:
         QCOMPARE(seen.value(u"m_szLicense"_s).toString(), plate);
         QCOMPARE(seen.value(u"m_szRouteID"_s).toString(), u"R01"_s);
         QCOMPARE(seen.value(u"m_szParentForm"_s).toString(), u"frmEnvBusDesk"_s);
-        QCOMPARE(seen.value(u"m_dtBusDate"_s).toDateTime().date(), QDate::currentDate());
+        QCOMPARE(seen.value(u"m_dtBusDate"_s).toDateTime().date(), cg::test::fixtureDay());
         QVERIFY(!dlg->isVisible());
     }
 
@@ -409,7 +410,7 @@ private slots:
         if (d01 > 0)
             QCOMPARE(grid->textMatrix(d01, 2), u"2020年03月01日 - 2028年02月29日"_s);
         QCOMPARE(child<QLabel>(dlg.get(), "lblBusDate")->text(),
-                 QDate::currentDate().toString(u"yyyy年MM月dd日"_s));
+                 cg::test::fixtureDay().toString(u"yyyy年MM月dd日"_s));
         QVERIFY(s.messages.boxes.isEmpty());
     }
 

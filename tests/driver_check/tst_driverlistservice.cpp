@@ -1,5 +1,6 @@
 // Cancelling check-ins, the temporary drivers of a route and the forced
 // driver pass, on both backends.
+#include "support/fixturetime.h"
 #include "tst_driverlist_fixture.h"
 
 #include "../services/dbtestenv.h"
@@ -44,7 +45,7 @@ private slots:
     {
         CG_FRESH_DB(db);
         test::seedDriverListStation(db);
-        CheckService svc(db);
+        CheckService svc(db, cg::test::fixtureClock());
         const QDateTime today = test::checkinToday();
         const QDateTime now = today.addSecs(8 * 3600);
         QCOMPARE(svc.CheckInDriver(test::kCheckinCtx, u"K001"_s, today, u"D01"_s, now, u"王刚"_s, u"R01"_s), QString());
@@ -122,7 +123,7 @@ private slots:
         QFETCH(QString, checkinKey);
         QFETCH(int, lamp);
         test::seedDriverListStation(db);
-        CheckService svc(db);
+        CheckService svc(db, cg::test::fixtureClock());
         const QDateTime today = test::checkinToday();
         const QDateTime now = today.addSecs(8 * 3600 + 61);
         const QString answer = svc.ForceDriverPass(test::kCheckinCtx, busId, today, driver, now, u"王刚"_s,
@@ -168,7 +169,7 @@ private slots:
     {
         CG_FRESH_DB(db);
         test::seedDriverListStation(db);
-        CheckService svc(db);
+        CheckService svc(db, cg::test::fixtureClock());
         const QDateTime today = test::checkinToday();
         const QDateTime now = today.addSecs(8 * 3600);
         QCOMPARE(svc.CheckInDriver(test::kCheckinCtx, u"K001"_s, today, u"D01"_s, now, u"王刚"_s, u"R01"_s), QString());
@@ -202,7 +203,7 @@ private slots:
         CG_FRESH_DB(db);
         test::seedDriverListStation(db);
         db.exec(u"ALTER TABLE check_events RENAME TO check_events_away"_s);
-        CheckService svc(db);
+        CheckService svc(db, cg::test::fixtureClock());
         const QDateTime today = test::checkinToday();
         QVERIFY_THROWS_EXCEPTION(ServiceError,
                                  svc.ForceDriverPass(test::kCheckinCtx, u"K001"_s, today, u"D01"_s,
@@ -232,7 +233,7 @@ private slots:
         QFETCH(QString, route);
         QFETCH(QStringList, drivers);
         test::seedDriverListStation(db);
-        CheckService svc(db);
+        CheckService svc(db, cg::test::fixtureClock());
         RecordSet rs = svc.QueryTemporaryDrivers(test::kCheckinCtx, QString(), route, QString());
         QStringList got;
         for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())

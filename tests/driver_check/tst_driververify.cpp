@@ -2,6 +2,7 @@
 // touch terminal: finger presses on the simulated reader, card reads as
 // keys, touches on the grid and the countdown's ticks.
 
+#include "support/fixturetime.h"
 #include "tst_checkinservice_fixture.h"
 
 #include "../services/dbtestenv.h"
@@ -72,7 +73,7 @@ struct Station {
     NoticeSink messages;
     test::RecordingSoundPlayer sound;
     test::RecordingStatusSink status;
-    ManualClock clock{QDateTime(QDate::currentDate(), QTime(12, 0))};
+    ManualClock clock{QDateTime(cg::test::fixtureDay(), QTime(12, 0))};
     SimulatedFingerReader reader{7};
     Env env;
     StationContext ctx;
@@ -489,7 +490,7 @@ void TstDriverVerify::reloadedFingersReachTheSingleScreen()
     const auto confirm = [&](int row) {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 10)).center());
     };
-    DriverService drivers(*s.db);
+    DriverService drivers(*s.db, cg::test::fixtureClock());
     FingerprintSimulator simulator(&s.reader, drivers.QueryDrivers(test::kCheckinCtx, QString(), QString()));
     auto *list = simulator.findChild<QTreeWidget *>(u"lstDrivers"_s);
     QCOMPARE(list->topLevelItemCount(), 3);

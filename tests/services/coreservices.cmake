@@ -7,7 +7,7 @@ cg_test(tst_coreservices
 
 add_executable(notifier_peer notifier_peer.cpp tst_notifier_events.h)
 target_compile_options(notifier_peer PRIVATE ${CG_WARNINGS})
-target_include_directories(notifier_peer PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(notifier_peer PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(notifier_peer PRIVATE cg_services)
 
 cg_test(tst_notifier

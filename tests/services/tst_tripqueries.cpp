@@ -2,6 +2,7 @@
 // vehicles by filter fragment and arrangement day, drivers, a driver's trips.
 // Each data row runs on a fresh SQLite file or PostgreSQL database.
 
+#include "support/fixturetime.h"
 #include "dbtestenv.h"
 
 #include "core/dates.h"
@@ -20,8 +21,8 @@ namespace {
 
 const QString kCtx = u"[wg][440100001][440101][0]"_s;
 
-QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
-QDateTime at(int h, int m) { return QDateTime(QDate::currentDate(), QTime(h, m)); }
+QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
+QDateTime at(int h, int m) { return QDateTime(cg::test::fixtureDay(), QTime(h, m)); }
 
 // Two vehicles (V1 needs condition checks, V2 does not), three trips today
 // and one tomorrow, a driver arranged to V1 and a substitute on V2.
@@ -98,7 +99,7 @@ void TstTripQueries::dayTripsFilters_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QStringList>("expected");
-    const QString d = QDate::currentDate().toString(u"yyyy-MM-dd"_s);
+    const QString d = cg::test::fixtureDay().toString(u"yyyy-MM-dd"_s);
     for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
         const auto row = [&](const char *name) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), name) << b; };
         row("all of the unit") << u""_s << u""_s << u""_s << u""_s << u"440101"_s << QStringList{u"K001"_s, u"K002"_s};
@@ -126,7 +127,7 @@ void TstTripQueries::dayTripsFilters()
     QFETCH(QString, unit);
     QFETCH(QStringList, expected);
     seed(db);
-    CheckService svc(db);
+    CheckService svc(db, cg::test::fixtureClock());
     const RecordSet rs = svc.QueryDayTrips(kCtx, today(), busId, plate, from, to, QVariant(), 1, unit);
     QCOMPARE(column(rs, u"bus_id"_s), expected);
     if (rs.RecordCount() > 0) {
@@ -165,8 +166,8 @@ void TstTripQueries::conditionLamp()
     QFETCH(bool, cancelled);
     QFETCH(int, expected);
     seed(db);
-    condCheck(db, u"粤A10001"_s, status, QDateTime::currentDateTime().addSecs(-3600 * hoursAgo), 1, cancelled);
-    CheckService svc(db);
+    condCheck(db, u"粤A10001"_s, status, cg::test::fixtureNow().addSecs(-3600 * hoursAgo), 1, cancelled);
+    CheckService svc(db, cg::test::fixtureClock());
     RecordSet rs = svc.QueryDayTrips(kCtx, today(), u"K001"_s, u""_s, u""_s, u""_s, QVariant(), 1, u""_s);
     QCOMPARE(rs.RecordCount(), 1);
     QCOMPARE(rs.value(u"StateStatus"_s).toInt(), expected);
@@ -174,7 +175,7 @@ void TstTripQueries::conditionLamp()
     rs = svc.QueryDayTrips(kCtx, today(), u"K002"_s, u""_s, u""_s, u""_s, QVariant(), 1, u""_s);
     QCOMPARE(rs.value(u"StateStatus"_s).toInt(), 3);
     // The vehicle list carries the same state.
-    VehicleService vs(db);
+    VehicleService vs(db, cg::test::fixtureClock());
     const RecordSet v = vs.QueryVehicles(kCtx, u" license = '粤A10001'"_s, u""_s, NoDate(), true);
     QCOMPARE(v.RecordCount(), 1);
     QCOMPARE(v.value(u"cond_status"_s).toInt(), expected);
@@ -184,7 +185,7 @@ void TstTripQueries::badWindowRefused()
 {
     CG_FRESH_DB(db);
     seed(db);
-    CheckService svc(db);
+    CheckService svc(db, cg::test::fixtureClock());
     try {
         svc.QueryDayTrips(kCtx, today(), u""_s, u""_s, u"tomorrow morning"_s, u""_s, QVariant(), 1, u""_s);
         QFAIL("an unreadable window was accepted");
@@ -223,7 +224,7 @@ void TstTripQueries::vehiclesByFragment()
     QFETCH(bool, arranged);
     QFETCH(QStringList, expected);
     seed(db);
-    VehicleService vs(db);
+    VehicleService vs(db, cg::test::fixtureClock());
     const QDateTime day = arrangedDayOffset == 99 ? NoDate() : today().addDays(arrangedDayOffset);
     QCOMPARE(column(vs.QueryVehicles(kCtx, where, u" license_id "_s, day, arranged), u"license_id"_s), expected);
 }
@@ -232,7 +233,7 @@ void TstTripQueries::driversByEitherName()
 {
     CG_FRESH_DB(db);
     seed(db);
-    DriverService ds(db);
+    DriverService ds(db, cg::test::fixtureClock());
     RecordSet a = ds.QueryDrivers(kCtx, u" driver_no = 'D01'"_s, u""_s);
     RecordSet b = ds.QueryDrivers(kCtx, u" driver_id='D01'"_s, u""_s);
     QCOMPARE(a.RecordCount(), 1);
@@ -250,7 +251,7 @@ void TstTripQueries::driverTripsFollowArrangements()
 {
     CG_FRESH_DB(db);
     seed(db);
-    CheckService svc(db);
+    CheckService svc(db, cg::test::fixtureClock());
     // D01 is arranged to V1 (K001 at 07:00, K003 at 09:15); the old V2
     // arrangement has ended.
     RecordSet rs = svc.QueryDriverTrips(kCtx, u"D01"_s, u""_s, today(), at(6, 0), at(10, 0));

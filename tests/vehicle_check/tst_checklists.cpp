@@ -2,6 +2,7 @@
 // offered to the dispatch centre only, and members set by name through the
 // form registry before the window loads.
 
+#include "support/fixturetime.h"
 #include "vehiclecheckfixture.h"
 
 #include "widgets/formregistry.h"
@@ -21,7 +22,7 @@ using namespace cg;
 
 namespace {
 
-QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 void seed(test::InspectionStation &st)
 {
@@ -35,7 +36,7 @@ void seed(test::InspectionStation &st)
 
 void condCheck(test::InspectionStation &st, int index, int status, const QString &cause)
 {
-    const QDateTime t = QDateTime::currentDateTime().addSecs(-600 + index);
+    const QDateTime t = cg::test::fixtureNow().addSecs(-600 + index);
     st.db.exec(u"INSERT INTO condition_checks (license_id, license, check_date, cond_index, cond_status, "
                u"cond_checker, cond_time, check_cause, started_at) VALUES ('V1', '粤A10001', ?, ?, ?, '李检', ?, ?, ?)"_s,
                {today(), index, status, t, cause, t});
@@ -129,7 +130,7 @@ private slots:
         condCheck(st, 1, 2, u"灯光"_s);
         st.db.exec(u"INSERT INTO appearance_checks (bus_date, bus_id, license, face_index, check_status, checker, "
                    u"check_time) VALUES (?, 'K001', '粤A10001', 1, 2, '赵检', ?)"_s,
-                   {today(), QDateTime::currentDateTime()});
+                   {today(), cg::test::fixtureNow()});
         const QVariantMap members = {{u"m_szParentForm"_s, parent}, {u"m_szLicense"_s, u"粤A10001"_s},
                                      {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}};
         auto cond = open<frmTeckCheckList>(st, members);
@@ -159,11 +160,11 @@ private slots:
     {
         test::InspectionStation st;
         seed(st);
-        CheckService svc(st.db);
+        CheckService svc(st.db, cg::test::fixtureClock());
         svc.AddAppearanceCheckResult(st.station.context, today(), u"K001"_s, u"粤A10001"_s,
-                                     QDateTime::currentDateTime(), false, u"赵检"_s);
+                                     cg::test::fixtureNow(), false, u"赵检"_s);
         svc.UpdateAppearanceCheckResult(st.station.context, today(), u"K001"_s, u"粤A10001"_s,
-                                        QDateTime::currentDateTime(), true, u"钱检"_s);
+                                        cg::test::fixtureNow(), true, u"钱检"_s);
         auto f = open<frmFaceCheckList>(st, {{u"m_szParentForm"_s, u"frmFaceCheck"_s},
                                              {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}});
         QCOMPARE(f->windowTitle(), u"车容检查明细"_s);

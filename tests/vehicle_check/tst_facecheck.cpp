@@ -1,6 +1,7 @@
 // 车容检查 and its dialog: filters with placeholders, the day's rows redrawn
 // from FaceCheck, quick verdicts, the dialog's own lamp and its verdicts.
 
+#include "support/fixturetime.h"
 #include "vehiclecheckfixture.h"
 
 #include "widgets/grid.h"
@@ -22,7 +23,7 @@ using namespace cg;
 
 namespace {
 
-QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 void seed(test::InspectionStation &st)
 {
@@ -81,11 +82,11 @@ private slots:
         QCOMPARE(f->vsList->dataRows(), 1);
         QCOMPARE(f->vsList->textMatrix(1, 0), u"K002"_s);
         f->txtLicenseID->setText(u"(车牌号)"_s);
-        f->dtpDate->setDate(QDate::currentDate().addDays(1));
+        f->dtpDate->setDate(cg::test::fixtureDay().addDays(1));
         QTest::keyClick(f.get(), Qt::Key_F8);
         QCOMPARE(f->vsList->dataRows(), 1);
         QTest::keyClick(f.get(), Qt::Key_F9);
-        QCOMPARE(f->dtpDate->date(), QDate::currentDate());
+        QCOMPARE(f->dtpDate->date(), cg::test::fixtureDay());
         QCOMPARE(f->vsList->dataRows(), 2);
     }
 
@@ -103,9 +104,9 @@ private slots:
         Station st;
         seed(st);
         auto f = st.open();
-        CheckService svc(st.db);
+        CheckService svc(st.db, cg::test::fixtureClock());
         svc.AddAppearanceCheckResult(st.station.context, today().addDays(dayOffset), u"K001"_s, u"粤A10001"_s,
-                                     QDateTime::currentDateTime(), false, u"王工"_s);
+                                     cg::test::fixtureNow(), false, u"王工"_s);
         f->moMsg->poll();
         QCoreApplication::processEvents();
         QCOMPARE(IsLampRed(f->vsList, 1, frmFaceCheck::ColLamp), changes);
@@ -140,7 +141,7 @@ private slots:
         QVERIFY(f->cmdCheckList->isEnabled());
         f->cmdCheckList->click();
         f->cmdStartCheck->click();
-        const QString day = QDate::currentDate().toString(u"yyyy-MM-dd"_s);
+        const QString day = cg::test::fixtureDay().toString(u"yyyy-MM-dd"_s);
         QCOMPARE(st.dialogs, (QStringList{u"frmFaceCheckList:K002:"_s + day, u"frmRegFaceCheck:K002:"_s + day}));
         st.messages.script = {MsgAnswer::Ok};
         f->cmdRemoveCheck->click();

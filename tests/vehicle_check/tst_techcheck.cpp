@@ -1,6 +1,7 @@
 // 车况门检: card and plate intake, the already-passed test, quick verdicts
 // and their guards, undo, the record list, and rows redrawn from TechCheck.
 
+#include "support/fixturetime.h"
 #include "vehiclecheckfixture.h"
 
 #include "core/dates.h"
@@ -23,7 +24,7 @@ using namespace cg;
 
 namespace {
 
-QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 void seed(test::InspectionStation &st)
 {
@@ -85,7 +86,7 @@ private slots:
     {
         Station st;
         seed(st);
-        pass(st, u"粤A10002"_s, QDateTime::currentDateTime().addSecs(-60));
+        pass(st, u"粤A10002"_s, cg::test::fixtureNow().addSecs(-60));
         auto f = st.open();
         // V3 needs no check and was not checked today: not listed.
         QCOMPARE(f->vsList->dataRows(), 2);
@@ -143,7 +144,7 @@ private slots:
         QFETCH(bool, refused);
         Station st;
         seed(st);
-        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime now = cg::test::fixtureNow();
         if (passedDaysAgo == 0)
             pass(st, u"粤A10001"_s, now.addSecs(-30).date() == now.date() ? now.addSecs(-30) : now);
         else if (passedDaysAgo > 0)
@@ -169,7 +170,7 @@ private slots:
     {
         Station st;
         seed(st);
-        pass(st, u"粤A10001"_s, QDateTime::currentDateTime().addSecs(-30));
+        pass(st, u"粤A10001"_s, cg::test::fixtureNow().addSecs(-30));
         auto f = st.open();
         clickRow(*f, rowOf(*f, u"粤A10001"_s));
         f->cmdStartCheck->click();
@@ -248,7 +249,7 @@ private slots:
         Station st;
         seed(st);
         if (checked)
-            pass(st, u"粤A10001"_s, QDateTime::currentDateTime().addSecs(-30));
+            pass(st, u"粤A10001"_s, cg::test::fixtureNow().addSecs(-30));
         auto f = st.open();
         clickRow(*f, rowOf(*f, u"粤A10001"_s));
         st.messages.script = {MsgAnswer(answer)};
@@ -263,7 +264,7 @@ private slots:
     {
         Station st;
         seed(st);
-        pass(st, u"粤A10002"_s, QDateTime::currentDateTime().addSecs(-30));
+        pass(st, u"粤A10002"_s, cg::test::fixtureNow().addSecs(-30));
         auto f = st.open();
         clickRow(*f, rowOf(*f, u"粤A10002"_s));
         QVERIFY(f->cmdCheckList->isEnabled());

@@ -2,6 +2,7 @@
 // numbers under concurrency, verdicts with their events, undo, forced passes
 // and the condition list's filters.
 
+#include "support/fixturetime.h"
 #include "../services/dbtestenv.h"
 
 #include "core/dates.h"
@@ -21,7 +22,7 @@ namespace {
 
 const QString kCtx = u"[wg][440100001][440101][0]"_s;
 
-QDateTime today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 void seed(Database &db)
 {
@@ -70,8 +71,8 @@ private slots:
     {
         CG_FRESH_DB(db);
         seed(db);
-        CheckService svc(db);
-        const QDateTime now = QDateTime::currentDateTime();
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
         QCOMPARE(svc.StartConditionCheck(kCtx, now, u"0000000001"_s, u"粤A10001"_s), u"1"_s);
         QCOMPARE(svc.StartConditionCheck(kCtx, now, u"0000000001"_s, u"粤A10001"_s), u"2"_s);
         QCOMPARE(svc.StartConditionCheck(kCtx, now, u"0000000001"_s, u"粤A10001"_s), u"3"_s);
@@ -88,12 +89,12 @@ private slots:
     {
         CG_FRESH_DB(db);
         seed(db);
-        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime now = cg::test::fixtureNow();
         constexpr int kPerThread = 6;
         std::atomic<int> failures{0};
         QStringList got[2];
         auto work = [&](int t) {
-            CheckService svc(db);
+            CheckService svc(db, cg::test::fixtureClock());
             for (int i = 0; i < kPerThread; ++i) {
                 try {
                     got[t] << svc.StartConditionCheck(kCtx, now, u""_s, u"粤A10001"_s);
@@ -124,8 +125,8 @@ private slots:
     {
         CG_FRESH_DB(db);
         seed(db);
-        CheckService svc(db);
-        const QDateTime now = QDateTime::currentDateTime().addSecs(-60);
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow().addSecs(-60);
         QCOMPARE(svc.StartConditionCheck(kCtx, now, u""_s, u"粤A10001"_s), u"1"_s);
         QCOMPARE(svc.UpdateConditionCheckResult(kCtx, u"粤A10001"_s, now, false, u"王检"_s, u"不合格条目:灯光"_s),
                  QString());
@@ -183,8 +184,8 @@ private slots:
     {
         CG_FRESH_DB(db);
         seed(db);
-        CheckService svc(db);
-        const QDateTime now = QDateTime::currentDateTime();
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
         svc.AddConditionCheckResult(kCtx, u"粤A10001"_s, now.addSecs(-120), false, u"王检"_s, u"不合格条目:灯光"_s);
         svc.ForcePassConditionCheck(kCtx, today(), 0, u"K001"_s, u"粤A10001"_s, now, 2, u"调度甲"_s, u""_s,
                                     u"440101"_s);
@@ -218,8 +219,8 @@ private slots:
     {
         CG_FRESH_DB(db);
         seed(db);
-        CheckService svc(db);
-        const QDateTime now = QDateTime::currentDateTime();
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
         svc.AddAppearanceCheckResult(kCtx, today(), u"K001"_s, u"粤A10001"_s, now, false, u"赵检"_s);
         svc.UpdateAppearanceCheckResult(kCtx, today(), u"K001"_s, u"粤A10001"_s, now.addSecs(60), true, u"钱检"_s);
         RecordSet t = svc.QueryDayTrips(kCtx, today(), u"K001"_s, {}, {}, {}, {}, 1, {});
@@ -253,8 +254,8 @@ private slots:
     {
         CG_FRESH_DB(db);
         seed(db);
-        CheckService svc(db);
-        const QDateTime now = QDateTime::currentDateTime();
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
         svc.AddConditionCheckResult(kCtx, u"粤B20003"_s, now.addSecs(-30), true, u"王检"_s, u"无"_s);
         const QString todayLit = u"'"_s + today().toString(u"yyyy-MM-dd HH:mm:ss"_s) + u"'"_s;
         const QString extra = u"( is_cond=1 or   bus_date= "_s + todayLit + u")"_s;

@@ -6,6 +6,7 @@
 // Adds a few appearance checks to the demo day first, so the appearance
 // screens have something to show.
 
+#include "support/fixturetime.h"
 #include "core/clock.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
@@ -67,7 +68,7 @@ int main(int argc, char **argv)
     SessionService session(db);
     int out = 0;
     session.OpenSession(u"wg"_s, QString(), QString(), out);
-    ManualClock clock(QDateTime::currentDateTime());
+    ManualClock clock(cg::test::fixtureNow());
     QuietSink sink;
     NoSound sound;
     NullStatusSink status;
@@ -80,11 +81,11 @@ int main(int argc, char **argv)
     station.db = &db;
     station.session = &session;
     station.context = u"[wg][%1][%2][0]"_s.arg(session.GetStationCode(), session.GetUnitCode());
-    const QDateTime day(QDate::currentDate(), QTime(0, 0));
+    const QDateTime day(cg::test::fixtureDay(), QTime(0, 0));
     const QString dir = a[2];
 
     // Appearance checks of the first trips of the day.
-    CheckService checks(db);
+    CheckService checks(db, cg::test::fixtureClock());
     const RecordSet trips = checks.QueryDayTrips(station.context, day, QString(), QString(), QString(), QString(),
                                                  QVariant(), 1, QString());
     if (db.scalar(u"SELECT COUNT(*) FROM appearance_checks"_s).toInt() == 0) {

@@ -3,6 +3,7 @@
 // operator's session, recording message, status and sound sinks, a clock at
 // the current time, and a form opener that records its calls.
 
+#include "support/fixturetime.h"
 #include "../services/dbtestenv.h"
 #include "../support/testsupport.h"
 
@@ -26,7 +27,7 @@ struct OpenedForm {
 
 class InspectionStation {
 public:
-    InspectionStation() : dbEnv(QStringLiteral("sqlite")), db(dbEnv.config()), clock(QDateTime::currentDateTime())
+    InspectionStation() : dbEnv(QStringLiteral("sqlite")), db(dbEnv.config()), clock(cg::test::fixtureNow())
     {
         db.migrate();
         db.exec(QStringLiteral("INSERT INTO operators (operator_code, operator_name, station_code, unit_code, "

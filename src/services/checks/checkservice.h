@@ -8,6 +8,7 @@
 
 namespace cg {
 
+class Clock;
 class Database;
 
 // Trips, check-ins, checks, statuses and releases. Every operation takes the
@@ -17,8 +18,10 @@ class Database;
 // checkservice_*.cpp files, one file per station area.
 class CheckService {
 public:
-    explicit CheckService(Database &db) : m_db(db) {}
+    // "now" for the trip windows and condition validity comes from clock.
+    CheckService(Database &db, const Clock &clock) : m_db(db), m_clock(clock) {}
     Database &database() const { return m_db; }
+    const Clock &clock() const { return m_clock; }
 
     // ---- trips (checkservice_trips.cpp) --------------------------------
     // Timetable trips of one day with every lamp. Empty filters and empty
@@ -129,6 +132,7 @@ public:
 
 private:
     Database &m_db;
+    const Clock &m_clock;
 };
 
 } // namespace cg

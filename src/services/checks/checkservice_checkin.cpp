@@ -1,5 +1,6 @@
 // Driver check-in (报班): recording a driver's fingerprint check-in for a
 // trip and listing the check-ins of a trip or of a period.
+#include "core/clock.h"
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
@@ -66,7 +67,7 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
     if (!busDateIn.isValid() || IsNoDate(busDateIn))
         return u"车次日期无效，请重新选择车次！"_s;
     const QDateTime busDate = dayOf(busDateIn);
-    const QDateTime reportTime = now.isValid() ? now : QDateTime::currentDateTime();
+    const QDateTime reportTime = now.isValid() ? now : m_clock.now();
     const QString station = SessionContext::parse(context).stationCode;
 
     QString answer;

@@ -1,3 +1,4 @@
+#include "core/clock.h"
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
@@ -179,7 +180,7 @@ RecordSet CheckService::QueryConditionCheckVehicles(const QString &, const QDate
                                                     const QString &where, const QString &orderBy,
                                                     const QString &extra, bool checkedToday)
 {
-    const QDateTime since = conditionValidSince(m_db, QDateTime::currentDateTime());
+    const QDateTime since = conditionValidSince(m_db, m_clock.now());
     const ColumnMap columns = conditionListColumns();
     const CompiledSql filter = compileWhere(where, columns, m_db.backend());
     const CompiledSql extraFilter = compileWhere(extra, columns, m_db.backend());
@@ -258,7 +259,7 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
         }
         // Only one undo wins when two stations undo the same check.
         m_db.exec(u"UPDATE condition_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0"_s, {id});
-        sendTechCheck(m_db, context, plate, QDateTime::currentDateTime());
+        sendTechCheck(m_db, context, plate, m_clock.now());
     });
     return message;
 }

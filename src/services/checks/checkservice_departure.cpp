@@ -1,5 +1,6 @@
 // The departure gate: which trip a vehicle departs on now, the summary of its
 // checks the operator confirms, and the allow / forbid decision.
+#include "core/clock.h"
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
@@ -161,7 +162,7 @@ RecordSet CheckService::QueryDepartureTrip(const QString &, const QDateTime &bus
     QString plate = license.trimmed();
     if (plate.isEmpty() && !icCard.trimmed().isEmpty())
         plate = plateOfCard(m_db, icCard);
-    RecordSet rs = departingTrips(m_db, dayOf(busDate), plate, QDateTime::currentDateTime(),
+    RecordSet rs = departingTrips(m_db, dayOf(busDate), plate, m_clock.now(),
                                   qMax(0, beforeMinute), unitCode);
     rs.MoveFirst();
     return rs;
@@ -181,11 +182,12 @@ QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &bu
             return header() + u"IC卡号 %1 没有登记的车辆。"_s.arg(icCard.trimmed());
     }
     const DepartingTrip trip =
-        firstOf(departingTrips(m_db, day, plate, QDateTime::currentDateTime(), qMax(0, beforeMinute), unitCode));
+        firstOf(departingTrips(m_db, day, plate, m_clock.now(), qMax(0, beforeMinute), unitCode));
     if (!trip.found)
         return header() + u"车辆 %1 在前后 %2 分钟内没有待出站的车次。"_s.arg(plate).arg(beforeMinute);
 
     TripFilter f;
+    f.now = m_clock.now();
     f.busDate = day;
     f.busId = trip.busId;
     f.licenseExact = plate;
@@ -242,7 +244,7 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
         throw ServiceError(svcerr::BadArgument, u"出站状态无效：%1"_s.arg(status));
     if (!busDate.isValid() || IsNoDate(busDate))
         throw ServiceError(svcerr::BadArgument, u"出站记录缺少车次日期"_s);
-    QDateTime decided = now.trimmed().isEmpty() ? QDateTime::currentDateTime() : ParseDateTime(now);
+    QDateTime decided = now.trimmed().isEmpty() ? m_clock.now() : ParseDateTime(now);
     if (!decided.isValid())
         throw ServiceError(svcerr::BadArgument,
                            u"当前时间“%1”不是有效的日期时间（应为 yyyy-MM-dd HH:mm:ss）"_s.arg(now));

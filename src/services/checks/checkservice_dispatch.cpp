@@ -1,3 +1,4 @@
+#include "core/clock.h"
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
@@ -64,7 +65,7 @@ bool CheckService::IssueRouteSheet(const QString &context, const QDateTime &busD
     if (code.isEmpty())
         return false;
     const QDateTime day(busDate.date(), QTime(0, 0));
-    QDateTime issued = now.isValid() ? now : QDateTime::currentDateTime();
+    QDateTime issued = now.isValid() ? now : m_clock.now();
     issued = QDateTime(issued.date(), QTime(issued.time().hour(), issued.time().minute(), issued.time().second()));
     const QString op = operatorName.isValid() ? operatorName.toString().trimmed() : QString();
 

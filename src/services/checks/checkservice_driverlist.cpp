@@ -1,6 +1,7 @@
 // The driver check list and the forced driver pass: cancelling a check-in
 // (报班) of a trip, listing the drivers lent or arranged to a route, and
 // recording a driver check that passes without fingerprint.
+#include "core/clock.h"
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
@@ -150,7 +151,7 @@ QString CheckService::CancelDriverCheckIn(const QString &context, const QString 
             ListTrip trip = findListTrip(m_db, day, busId);
             if (!trip.found)
                 trip.key = busId; // a trip since removed: its check-ins can still be cancelled
-            const QDateTime now = QDateTime::currentDateTime();
+            const QDateTime now = m_clock.now();
             const RecordSet cancelled = m_db.select(
                 u"UPDATE driver_checkins SET is_driver = 0, cancel_time = ?, cancel_operator = ? "
                 u"WHERE bus_date = ? AND bus_id = ? AND driver_run_id = ? AND is_driver = 1 RETURNING id"_s,
@@ -180,7 +181,7 @@ RecordSet CheckService::QueryTemporaryDrivers(const QString &, const QString &, 
                                               const QString &)
 {
     const QString routeId = routeIdIn.trimmed();
-    const QDateTime today(QDate::currentDate(), QTime(0, 0));
+    const QDateTime today(m_clock.today(), QTime(0, 0));
     const QString vehicles = u"(SELECT license_id FROM trips WHERE bus_date = ? AND route_id = ? "
                              u"UNION SELECT license_id FROM rolling_trips WHERE bus_date = ? AND route_id = ?)"_s;
     const QString sql = uR"(SELECT d.driver_id AS driver_no, d.driver_name, d.contract_sign_date, d.out_date,
@@ -226,7 +227,7 @@ QString CheckService::ForceDriverPass(const QString &context, const QString &bus
     if (!busDate.isValid() || IsNoDate(busDate))
         return u"车次日期无效，请重新选择车次！"_s;
     const QDateTime day = dayOf(busDate);
-    QDateTime now = nowIn.isValid() ? nowIn : QDateTime::currentDateTime();
+    QDateTime now = nowIn.isValid() ? nowIn : m_clock.now();
     now = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     const SessionContext session = SessionContext::parse(context);
 

@@ -1,5 +1,6 @@
 // Trip lists of the check stations: the timetable and rolling trips of a day
 // with every lamp, a driver's trips and a vehicle's trips.
+#include "core/clock.h"
 #include "services/checks/checkservice.h"
 
 #include "core/dates.h"
@@ -34,6 +35,7 @@ RecordSet CheckService::QueryDayTrips(const QString &, const QDateTime &busDate,
                                       const QVariant &, int, const QString &unitCode)
 {
     TripFilter f;
+    f.now = m_clock.now();
     f.busDate = busDate;
     f.busId = busId.trimmed();
     f.licenseLike = license.trimmed();
@@ -48,6 +50,7 @@ RecordSet CheckService::QueryRollingTrips(const QString &, const QDateTime &busD
                                           const QVariant &, int)
 {
     TripFilter f;
+    f.now = m_clock.now();
     f.busDate = busDate;
     f.busId = busId.trimmed();
     f.licenseLike = license.trimmed();
@@ -58,6 +61,7 @@ RecordSet CheckService::QueryDriverTrips(const QString &, const QString &driverN
                                          const QDateTime &busDate, const QDateTime &from, const QDateTime &to)
 {
     TripFilter f;
+    f.now = m_clock.now();
     f.busDate = busDate;
     f.from = from;
     f.to = to;
@@ -73,6 +77,7 @@ RecordSet CheckService::QueryVehicleTrips(const QString &, const QDateTime &busD
                                           const QVariant &, int, const QString &unitCode, int)
 {
     TripFilter f;
+    f.now = m_clock.now();
     f.busDate = busDate;
     f.busId = busId.trimmed();
     f.licenseExact = license.trimmed();

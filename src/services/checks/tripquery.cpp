@@ -2,6 +2,7 @@
 
 #include "core/dates.h"
 #include "services/database/database.h"
+#include "services/database/serviceerror.h"
 #include "services/checks/vehiclestate.h"
 
 using namespace Qt::StringLiterals;
@@ -51,6 +52,15 @@ QList<RecordSet::Field> tripShape(bool rolling)
 }
 
 namespace {
+
+// A trip list's lamps depend on "now"; a caller that forgot to pass its
+// clock's time is a programming error, never a silent use of the system clock.
+QDateTime requireNow(const TripFilter &f)
+{
+    if (!f.now.isValid())
+        throw ServiceError(svcerr::BadArgument, QStringLiteral("车次查询缺少当前时间"));
+    return f.now;
+}
 
 // The no-date value stands in for every missing date-time of a trip row.
 void fillMissingDates(RecordSet &rs)
@@ -109,7 +119,7 @@ QString likePattern(const QString &text)
 
 RecordSet queryTrips(Database &db, const TripFilter &f)
 {
-    const QDateTime since = conditionValidSince(db, QDateTime::currentDateTime());
+    const QDateTime since = conditionValidSince(db, requireNow(f));
     QString sql = uR"(SELECT t.bus_id, t.bus_date, t.bus_start_time, t.route_id,
   COALESCE(t.route_name, r.route_name, '') AS route_name, t.end_station_id, t.end_station_name,
   t.check_gate_id, t.license_id, t.license_tag_no, COALESCE(v.ic_card_id, '') AS ic_card_id,
@@ -142,7 +152,7 @@ WHERE 1 = 1)"_s.arg(conditionStateSql(u"t.license_tag_no"_s, u"v.is_cond"_s, sin
 
 RecordSet queryRollingTrips(Database &db, const TripFilter &f)
 {
-    const QDateTime since = conditionValidSince(db, QDateTime::currentDateTime());
+    const QDateTime since = conditionValidSince(db, requireNow(f));
     QString sql = uR"(SELECT t.bus_id, t.bus_date, t.bus_start_time, t.route_id,
   COALESCE(r.route_name, '') AS route_name, t.end_station_id, t.end_station_name,
   t.check_gate_id, t.license_id, COALESCE(v.license, '') AS license_tag_no,

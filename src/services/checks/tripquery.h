@@ -19,6 +19,7 @@ struct TripFilter {
     QDateTime from, to;    // departure window on bus_start_time, inclusive
     QString unitCode;
     QString driverNo;      // trips whose vehicle the driver is arranged or substituted to
+    QDateTime now;         // the caller's clock: condition validity is counted back from it
 };
 
 // The record-set shape every trip list has (names, types).

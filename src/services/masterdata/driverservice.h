@@ -9,12 +9,13 @@
 
 namespace cg {
 
+class Clock;
 class Database;
 
 // Drivers, their fingerprint templates and pictures.
 class DriverService {
 public:
-    explicit DriverService(Database &db) : m_db(db) {}
+    DriverService(Database &db, const Clock &clock) : m_db(db), m_clock(clock) {}
 
     // Drivers matching a filter fragment (columns: driver_no, driver_id,
     // driver_name, sex, route_id, drive_type, unit_id, service_kind,
@@ -41,6 +42,7 @@ public:
 
 private:
     Database &m_db;
+    const Clock &m_clock;
 };
 
 } // namespace cg

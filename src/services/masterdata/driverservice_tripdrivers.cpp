@@ -1,5 +1,6 @@
 // The drivers of a trip, with their fingerprint templates, for the boarding
 // confirmation at the gate.
+#include "core/clock.h"
 #include "services/masterdata/driverservice.h"
 
 #include "core/dates.h"
@@ -42,7 +43,7 @@ RecordSet DriverService::QueryTripDrivers(const QString &, const QString &licens
 {
     const QString plate = license.trimmed();
     const QString code = busId.trimmed();
-    const QDateTime today(QDate::currentDate(), QTime(0, 0));
+    const QDateTime today(m_clock.today(), QTime(0, 0));
 
     QDateTime day = dateOf(m_db.scalar(u"SELECT MAX(bus_date) FROM trips WHERE bus_id = ? AND license_tag_no = ? "
                                 u"AND bus_date <= ?"_s,

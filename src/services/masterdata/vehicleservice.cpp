@@ -1,3 +1,4 @@
+#include "core/clock.h"
 #include "services/masterdata/vehicleservice.h"
 
 #include "core/dates.h"
@@ -62,7 +63,7 @@ QList<RecordSet::Field> vehicleShape()
 RecordSet VehicleService::QueryVehicles(const QString &, const QString &where, const QString &orderBy,
                                         const QDateTime &arrangeDate, bool arranged)
 {
-    const QDateTime since = conditionValidSince(m_db, QDateTime::currentDateTime());
+    const QDateTime since = conditionValidSince(m_db, m_clock.now());
     const QString condState = conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since);
     const ColumnMap columns = vehicleColumns(condState);
     const CompiledSql filter = compileWhere(where, columns, m_db.backend());

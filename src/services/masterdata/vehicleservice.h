@@ -7,12 +7,13 @@
 
 namespace cg {
 
+class Clock;
 class Database;
 
 // Vehicles and driver-vehicle arrangements.
 class VehicleService {
 public:
-    explicit VehicleService(Database &db) : m_db(db) {}
+    VehicleService(Database &db, const Clock &clock) : m_db(db), m_clock(clock) {}
 
     // Vehicles matching a filter fragment (columns, also with the alias v.:
     // license_id, license, ic_card_id, company_name, owner, model_id,
@@ -29,6 +30,7 @@ public:
 
 private:
     Database &m_db;
+    const Clock &m_clock;
 };
 
 } // namespace cg
