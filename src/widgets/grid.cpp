@@ -243,13 +243,18 @@ void FlexGrid::setTextMatrix(int r, int c, const QString &text)
     ensureItem(r, c)->setText(text);
 }
 
-QColor FlexGrid::cellForeColor(int r, int c) const
+QColor FlexGrid::cellColor(int r, int c, int role, QPalette::ColorRole fixed, QPalette::ColorRole normal) const
 {
     const QTableWidgetItem *it = item(r, c);
-    const QVariant v = it ? it->data(Qt::ForegroundRole) : QVariant();
+    const QVariant v = it ? it->data(role) : QVariant();
     if (v.isValid())
         return v.value<QBrush>().color();
-    return palette().color(isFixedCell(r, c) ? QPalette::ButtonText : QPalette::Text);
+    return palette().color(isFixedCell(r, c) ? fixed : normal);
+}
+
+QColor FlexGrid::cellForeColor(int r, int c) const
+{
+    return cellColor(r, c, Qt::ForegroundRole, QPalette::ButtonText, QPalette::Text);
 }
 
 void FlexGrid::setCellForeColor(int r, int c, const QColor &color)
@@ -259,11 +264,7 @@ void FlexGrid::setCellForeColor(int r, int c, const QColor &color)
 
 QColor FlexGrid::cellBackColor(int r, int c) const
 {
-    const QTableWidgetItem *it = item(r, c);
-    const QVariant v = it ? it->data(Qt::BackgroundRole) : QVariant();
-    if (v.isValid())
-        return v.value<QBrush>().color();
-    return palette().color(isFixedCell(r, c) ? QPalette::Button : QPalette::Base);
+    return cellColor(r, c, Qt::BackgroundRole, QPalette::Button, QPalette::Base);
 }
 
 void FlexGrid::setCellBackColor(int r, int c, const QColor &color)

@@ -155,6 +155,7 @@ private:
     QTableWidgetItem *columnTag(int c);
     void checkCell(int r, int c) const;
     QFont effectiveFont(int r, int c) const;
+    QColor cellColor(int r, int c, int role, QPalette::ColorRole fixed, QPalette::ColorRole normal) const;
     void applyFixedFlags();
     void applyFixedFlags(QTableWidgetItem *item, int r, int c);
     void setFrontRowsHidden(int fixedCount, int showUpTo);

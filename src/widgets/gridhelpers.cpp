@@ -256,23 +256,18 @@ void LimitControlBytes(QWidget *control, int maxBytes)
             setLineText(edit, cut);
         return;
     }
-    if (auto *plain = qobject_cast<QPlainTextEdit *>(control)) {
-        const QString text = plain->toPlainText();
+    const auto cutTo = [maxBytes](auto *box) {
+        const QString text = box->toPlainText();
         const QString cut = TruncateToBytes(text, maxBytes);
         if (cut != text) {
-            plain->setPlainText(cut);
-            plain->moveCursor(QTextCursor::End);
+            box->setPlainText(cut);
+            box->moveCursor(QTextCursor::End);
         }
-        return;
-    }
-    if (auto *rich = qobject_cast<QTextEdit *>(control)) {
-        const QString text = rich->toPlainText();
-        const QString cut = TruncateToBytes(text, maxBytes);
-        if (cut != text) {
-            rich->setPlainText(cut);
-            rich->moveCursor(QTextCursor::End);
-        }
-    }
+    };
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(control))
+        cutTo(plain);
+    else if (auto *rich = qobject_cast<QTextEdit *>(control))
+        cutTo(rich);
 }
 
 void SelectAllText(QWidget *control)

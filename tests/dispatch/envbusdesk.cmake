@@ -9,9 +9,3 @@ cg_test(tst_envbusdesk
   DEPS cg_dispatch cg_dbtestenv
   LABELS dispatch)
 add_dependencies(tst_envbusdesk envbusdesk_peer)
-
-# Renders the screens from a seeded demo database (documentation pictures).
-add_executable(envbusdesk_render envbusdesk_render.cpp)
-target_compile_options(envbusdesk_render PRIVATE ${CG_WARNINGS})
-target_include_directories(envbusdesk_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(envbusdesk_render PRIVATE cg_dispatch)

@@ -17,9 +17,3 @@ cg_test(tst_driververify
   SOURCES tst_driververify.cpp tst_checkinservice_fixture.h
   DEPS cg_driver_check cg_dbtestenv
   LABELS driver_check)
-
-# Renders both screens from a seeded demo database (documentation pictures).
-add_executable(checkin_render checkin_render.cpp)
-target_compile_options(checkin_render PRIVATE ${CG_WARNINGS})
-target_include_directories(checkin_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(checkin_render PRIVATE cg_driver_check)

@@ -15,9 +15,3 @@ cg_test(tst_driverlist
   DEPS cg_driver_check cg_dbtestenv
   LABELS driver_check)
 add_dependencies(tst_driverlist driverlist_peer)
-
-# Renders both screens from a seeded demo database (documentation pictures).
-add_executable(driverlist_render driverlist_render.cpp)
-target_compile_options(driverlist_render PRIVATE ${CG_WARNINGS})
-target_include_directories(driverlist_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(driverlist_render PRIVATE cg_driver_check)

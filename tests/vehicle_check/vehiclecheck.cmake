@@ -6,9 +6,3 @@ cg_test(tst_condcheckitem SOURCES tst_condcheckitem.cpp vehiclecheckfixture.h DE
 cg_test(tst_checklists SOURCES tst_checklists.cpp vehiclecheckfixture.h DEPS cg_vehicle_check cg_dbtestenv)
 cg_test(tst_techcheck SOURCES tst_techcheck.cpp vehiclecheckfixture.h DEPS cg_vehicle_check cg_dbtestenv)
 cg_test(tst_facecheck SOURCES tst_facecheck.cpp vehiclecheckfixture.h DEPS cg_vehicle_check cg_dbtestenv)
-
-# Screen pictures of the documentation (not a test).
-add_executable(vehiclecheck_render vehiclecheck_render.cpp)
-target_compile_options(vehiclecheck_render PRIVATE ${CG_WARNINGS})
-target_include_directories(vehiclecheck_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(vehiclecheck_render PRIVATE cg_vehicle_check)

@@ -136,8 +136,7 @@ WHERE 1 = 1)"_s.arg(conditionStateSql(u"t.license_tag_no"_s, u"v.is_cond"_s, sin
     QVariantList binds;
     addCommonFilters(f, u"t"_s, sql, binds);
     if (!f.licenseLike.isEmpty()) {
-        sql += db.backend() == Backend::Postgres ? u" AND t.license_tag_no ILIKE ? ESCAPE '\\'"_s
-                                                 : u" AND t.license_tag_no LIKE ? ESCAPE '\\'"_s;
+        sql += u" AND t.license_tag_no "_s + db.dialect().likeCaseInsensitive() + u" ? ESCAPE '\\'"_s;
         binds << likePattern(f.licenseLike);
     }
     if (!f.licenseExact.isEmpty()) {
@@ -171,8 +170,7 @@ WHERE 1 = 1)"_s.arg(conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since));
     QVariantList binds;
     addCommonFilters(f, u"t"_s, sql, binds);
     if (!f.licenseLike.isEmpty()) {
-        sql += db.backend() == Backend::Postgres ? u" AND v.license ILIKE ? ESCAPE '\\'"_s
-                                                 : u" AND v.license LIKE ? ESCAPE '\\'"_s;
+        sql += u" AND v.license "_s + db.dialect().likeCaseInsensitive() + u" ? ESCAPE '\\'"_s;
         binds << likePattern(f.licenseLike);
     }
     if (!f.licenseExact.isEmpty()) {

@@ -50,6 +50,19 @@ public:
     virtual QVariant fromDb(const QVariant &v, FieldType type) const = 0;
     // The server's current date-time, as an SQL expression.
     virtual QString nowExpression() const = 0;
+    // The operator of a case-insensitive LIKE with the given escape
+    // character ("ILIKE" on PostgreSQL; SQLite's LIKE already ignores case).
+    virtual QString likeCaseInsensitive() const = 0;
+    // What follows "x LIKE ?" so that no character escapes a wildcard
+    // (PostgreSQL's default escape is the backslash; SQLite has none).
+    virtual QString likeWithoutEscape() const = 0;
+    // Whether a placeholder needs an explicit type where the other side of a
+    // comparison cannot give it one (PostgreSQL infers placeholder types).
+    virtual bool typedPlaceholders() const = 0;
+    // What ends a SELECT that locks the rows it reads until the transaction
+    // ends (" FOR UPDATE", " FOR UPDATE OF t"); "" on SQLite, whose write
+    // transactions already exclude each other. table may be empty.
+    virtual QString lockRows(const QString &table = QString()) const = 0;
 };
 
 // The connection to the station database, one per thread, reopened after a

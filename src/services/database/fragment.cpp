@@ -575,7 +575,10 @@ QString columnSql(const QString &expression)
 
 class Compiler {
 public:
-    explicit Compiler(Backend backend) : m_pg(backend == Backend::Postgres) {}
+    explicit Compiler(Backend backend)
+        : m_dialect(makeDialect(backend)), m_pg(m_dialect->typedPlaceholders())
+    {
+    }
 
     QString node(const Node &n)
     {
@@ -658,12 +661,12 @@ private:
             left = m_pg ? u"CAST(? AS TEXT)"_s : u"?"_s;
         }
         bind(n.rhs.value);
-        const QString op = m_pg ? (n.negated ? u"NOT ILIKE"_s : u"ILIKE"_s)
-                                : (n.negated ? u"NOT LIKE"_s : u"LIKE"_s);
-        return u'(' + left + u' ' + op + (m_pg ? u" ? ESCAPE '')"_s : u" ?)"_s);
+        const QString op = (n.negated ? u"NOT "_s : QString()) + m_dialect->likeCaseInsensitive();
+        return u'(' + left + u' ' + op + u" ?"_s + m_dialect->likeWithoutEscape() + u')';
     }
 
-    bool m_pg;
+    std::unique_ptr<Dialect> m_dialect;
+    bool m_pg; // placeholders and LIKE's left side need explicit types
 };
 
 void checkLength(const QString &text, const QString &what)

@@ -8,6 +8,25 @@ namespace cg::schema {
 
 namespace {
 
+// The lamp codes, times and operators of a trip's checks: the same columns
+// for timetable and rolling trips.
+QString tripCheckColumns()
+{
+    return uR"(            driver_verify_status {INT} NOT NULL DEFAULT 0,
+            scheme_status {INT} NOT NULL DEFAULT 0,
+            scheme_time {DATETIME},
+            scheme_operator {TEXT},
+            out_status {INT} NOT NULL DEFAULT 0,
+            exit_time {DATETIME},
+            out_operator {TEXT},
+            appearance_status {INT} NOT NULL DEFAULT 0,
+            face_check_num {INT} NOT NULL DEFAULT 0,
+            face_checker {TEXT},
+            face_check_time {DATETIME},
+            luggage_check_status {INT} NOT NULL DEFAULT 0,
+)"_s;
+}
+
 // Version 1: the whole station schema.
 QStringList version1()
 {
@@ -209,20 +228,8 @@ QStringList version1()
             transport_company_short_name {TEXT},
             sale_num {INT} NOT NULL DEFAULT 0,
             check_num {INT} NOT NULL DEFAULT 0,
-            driver_verify_status {INT} NOT NULL DEFAULT 0,
-            scheme_status {INT} NOT NULL DEFAULT 0,
-            scheme_time {DATETIME},
-            scheme_operator {TEXT},
-            out_status {INT} NOT NULL DEFAULT 0,
-            exit_time {DATETIME},
-            out_operator {TEXT},
-            appearance_status {INT} NOT NULL DEFAULT 0,
-            face_check_num {INT} NOT NULL DEFAULT 0,
-            face_checker {TEXT},
-            face_check_time {DATETIME},
-            luggage_check_status {INT} NOT NULL DEFAULT 0,
-            PRIMARY KEY (bus_date, bus_id)
-        ))"_s,
+%1            PRIMARY KEY (bus_date, bus_id)
+        ))"_s.arg(tripCheckColumns()),
         u"CREATE INDEX trips_start ON trips (bus_start_time)"_s,
         u"CREATE INDEX trips_plate ON trips (bus_date, license_tag_no)"_s,
         // Trips outside the timetable, added at the station; a trip code runs
@@ -243,20 +250,8 @@ QStringList version1()
             vehicle_type_name {TEXT},
             transport_company_id {TEXT},
             check_num {INT} NOT NULL DEFAULT 0,
-            driver_verify_status {INT} NOT NULL DEFAULT 0,
-            scheme_status {INT} NOT NULL DEFAULT 0,
-            scheme_time {DATETIME},
-            scheme_operator {TEXT},
-            out_status {INT} NOT NULL DEFAULT 0,
-            exit_time {DATETIME},
-            out_operator {TEXT},
-            appearance_status {INT} NOT NULL DEFAULT 0,
-            face_check_num {INT} NOT NULL DEFAULT 0,
-            face_checker {TEXT},
-            face_check_time {DATETIME},
-            luggage_check_status {INT} NOT NULL DEFAULT 0,
-            PRIMARY KEY (bus_date, bus_id, bus_serial_no)
-        ))"_s,
+%1            PRIMARY KEY (bus_date, bus_id, bus_serial_no)
+        ))"_s.arg(tripCheckColumns()),
         // Pieces of luggage accepted and issued per stop of a trip.
         uR"(CREATE TABLE luggage_counts (
             bus_date {DATETIME} NOT NULL,

@@ -2,6 +2,8 @@
 
 #include "core/apperror.h"
 
+#include <QString>
+
 namespace cg {
 
 // A failure reported by the station data service. The description is for
@@ -10,6 +12,15 @@ class ServiceError : public AppError {
 public:
     using AppError::AppError;
 };
+
+// Operations that answer with a text (a trip code, "True", a refusal) mark
+// a refusal with a leading "#", so that no caller mistakes it for a trip
+// code or a success; the operator reads the text after the mark. Operations
+// that answer "" on success return the refusal's text without the mark.
+inline constexpr QChar RefusalMark = u'#';
+inline QString Refusal(const QString &why) { return QString(RefusalMark) + why; }
+inline bool IsRefusal(const QString &answer) { return answer.startsWith(RefusalMark); }
+inline QString RefusalText(const QString &answer) { return IsRefusal(answer) ? answer.mid(1) : answer; }
 
 namespace svcerr {
 constexpr int Unreachable = 10001;      // database cannot be reached / connection lost

@@ -1,4 +1,5 @@
 #include "services/station/coreservices.h"
+#include "services/station/station.h"
 
 #include "services/database/database.h"
 #include "services/database/serviceerror.h"
@@ -302,6 +303,30 @@ RecordSet DefinitionService::QueryCheckItems(const QString &context, int kind)
     requireCodeTableKind(kind);
     return m_db.select(u"SELECT name, remark AS \"Memo\" FROM code_items WHERE kind = ? ORDER BY code"_s,
                        {kind}, {{u"name"_s, FieldType::Text}, {u"Memo"_s, FieldType::Text}});
+}
+
+// ---- StationData ---------------------------------------------------------
+
+QString StationData::stationCode() const
+{
+    if (context.isEmpty())
+        return session && session->isOpen() ? session->GetStationCode() : QString();
+    return SessionContext::parse(context).stationCode;
+}
+
+QString StationData::unitCode() const
+{
+    return session && session->isOpen() ? session->GetUnitCode() : QString();
+}
+
+QString StationData::operatorCode() const
+{
+    return session && session->isOpen() ? session->GetOperatorCode() : QString();
+}
+
+QString StationData::operatorName() const
+{
+    return session && session->isOpen() ? session->GetOperatorName() : QString();
 }
 
 } // namespace cg

@@ -41,6 +41,15 @@ struct StationData {
     SystemParameters params;
     QString lineColour = defaultLineColour();
     bool showHiddenMenus = false;
+
+    // The session's facts, asked in one place. The station code is the one
+    // the services stamp check events with (from the context string), so a
+    // screen subscribes to exactly the events its station writes. Each is
+    // "" while no session is open.
+    QString stationCode() const;
+    QString unitCode() const;
+    QString operatorCode() const;
+    QString operatorName() const;
 };
 
 } // namespace cg

@@ -1,6 +1,8 @@
 // Renders the workstation's own windows to PNG files for the documentation:
 //   render_screens OUTPUT_DIR [DATABASE]
 // Runs offscreen against a throwaway SQLite station, or the given database.
+#include "shots.h"
+
 #include "app/frmcheckpass.h"
 #include "app/frmnotify.h"
 #include "app/frmsysparam.h"
@@ -10,7 +12,6 @@
 #include "core/clock.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
-#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +25,7 @@
 #include <QTextEdit>
 
 using namespace cg;
+using namespace cg::shots;
 
 namespace {
 
@@ -57,17 +59,14 @@ QImage framed(QWidget *w)
 
 } // namespace
 
-int main(int argc, char *argv[])
+int cg::shots::shotsApp(const QString &out)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(out);
 
     QTemporaryDir tmp;
-    const bool given = argc > 2;
-    const QString dbPath = given ? QString::fromLocal8Bit(argv[2]) : tmp.filePath(QStringLiteral("demo.sqlite"));
-    if (!given) {
+    // The main window over an almost empty station: the frame, not the data.
+    const QString dbPath = tmp.filePath(QStringLiteral("demo.sqlite"));
+    {
         Database db(DbConfig::parse(dbPath));
         db.migrate();
         db.exec(QStringLiteral("DELETE FROM sys_params"));
@@ -83,7 +82,7 @@ int main(int argc, char *argv[])
                     {i + 1, values.at(i)});
     }
 
-    test::RecordingMessageSink sink;
+    QuietSink sink;
     SystemClock clock;
     Env env;
     env.messages = &sink;
@@ -97,7 +96,7 @@ int main(int argc, char *argv[])
     config.sessionCode = QStringLiteral("CGS");
     config.databaseSpec = dbPath;
     if (!startup.Main(config)) {
-        qWarning("start-up failed: %s", qPrintable(sink.lastText()));
+        qWarning("start-up failed");
         return 1;
     }
     mdiMain *w = startup.mainWindow();

@@ -6,7 +6,8 @@
 // Adds a few appearance checks to the demo day first, so the appearance
 // screens have something to show.
 
-#include "support/fixturetime.h"
+#include "shots.h"
+
 #include "core/clock.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
@@ -31,21 +32,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::shots;
 
 namespace {
-class QuietSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::No;
-    }
-    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
-};
-class NoSound : public SoundPlayer {
-public:
-    void play(const QString &) override {}
-};
 
 void save(QWidget &w, const QString &dir, int width, int height)
 {
@@ -56,36 +45,21 @@ void save(QWidget &w, const QString &dir, int width, int height)
 }
 } // namespace
 
-int main(int argc, char **argv)
+int cg::shots::shotsVehicleCheck(ShotStation &s)
 {
-    QApplication app(argc, argv);
-    const QStringList a = app.arguments();
-    if (a.size() < 3) {
-        std::fprintf(stderr, "usage: vehiclecheck_render DEMO.sqlite OUTDIR\n");
-        return 2;
-    }
-    Database db(DbConfig::parse(a[1]));
-    SessionService session(db);
-    int out = 0;
-    session.OpenSession(u"wg"_s, QString(), QString(), out);
-    ManualClock clock(cg::test::fixtureNow());
-    QuietSink sink;
-    NoSound sound;
-    NullStatusSink status;
-    Env env;
-    env.messages = &sink;
-    env.clock = &clock;
-    env.sound = &sound;
-    env.status = &status;
-    StationContext station;
-    station.db = &db;
-    station.session = &session;
-    station.context = u"[wg][%1][%2][0]"_s.arg(session.GetStationCode(), session.GetUnitCode());
-    const QDateTime day(cg::test::fixtureDay(), QTime(0, 0));
-    const QString dir = a[2];
+    Database &db = s.db;
+    SessionService &session = s.session;
+    ManualClock &clock = s.clock;
+    Env env = s.env;
+    StationContext station = s.station;
+    Q_UNUSED(session);
+    Q_UNUSED(clock);
+
+    const QDateTime day(s.day, QTime(0, 0));
+    const QString dir = s.outDir;
 
     // Appearance checks of the first trips of the day.
-    CheckService checks(db, cg::test::fixtureClock());
+    CheckService checks(db, clock);
     const RecordSet trips = checks.QueryDayTrips(station.context, day, QString(), QString(), QString(), QString(),
                                                  QVariant(), 1, QString());
     if (db.scalar(u"SELECT COUNT(*) FROM appearance_checks"_s).toInt() == 0) {

@@ -6,6 +6,8 @@
 // The dispatch centre is shown at 10:00 of the demo day; the route sheet is
 // that of the first trip whose ticket check is done.
 
+#include "shots.h"
+
 #include "core/clock.h"
 #include "widgets/env.h"
 #include "widgets/grid.h"
@@ -24,47 +26,24 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::shots;
 
-namespace {
-class QuietSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::Ok;
-    }
-    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
-};
-} // namespace
 
-int main(int argc, char **argv)
+int cg::shots::shotsDispatch(ShotStation &s)
 {
-    QApplication app(argc, argv);
-    const QStringList a = app.arguments();
-    if (a.size() < 4) {
-        std::fprintf(stderr, "usage: envbusdesk_render DEMO.sqlite RESOURCES OUTDIR\n");
-        return 2;
-    }
-    Database db(DbConfig::parse(a[1]));
-    SessionService session(db);
-    int out = 0;
-    session.OpenSession(u"wg"_s, QString(), QString(), out);
-    const QDate day = db.scalar(u"SELECT MAX(bus_date) FROM trips"_s).toDateTime().date();
-    ManualClock clock(QDateTime(day, QTime(10, 0)));
-    QuietSink sink;
-    NullStatusSink status;
-    Env env;
-    env.messages = &sink;
-    env.clock = &clock;
-    env.status = &status;
-    env.dataDir = a[2];
-    env.layoutFile = a[3] + u"/HeadSet.ini"_s;
-    StationContext station;
-    station.db = &db;
-    station.session = &session;
-    station.context = u"[wg][%1][%2][0]"_s.arg(session.GetStationCode(), session.GetUnitCode());
+    Database &db = s.db;
+    SessionService &session = s.session;
+    ManualClock &clock = s.clock;
+    Env env = s.env;
+    StationContext station = s.station;
+    const QDate day = s.day;
+    Q_UNUSED(session);
+    Q_UNUSED(clock);
+    Q_UNUSED(day);
+    
+    env.layoutFile = s.outDir + u"/HeadSet.ini"_s;
     station.params.BeforeMinute = u"30"_s;
-    PdfFolderBackend printer(a[3]);
+    PdfFolderBackend printer(s.outDir);
     SheetPrinter::setDefaultBackend(&printer);
 
     frmEnvBusDesk desk(env, station);
@@ -79,7 +58,7 @@ int main(int argc, char **argv)
     if (green >= 0)
         grid->setCurrent(green, frmEnvBusDesk::ColLicense);
     QApplication::processEvents();
-    desk.grab().save(a[3] + u"/frmEnvBusDesk.png"_s);
+    desk.grab().save(s.outDir + u"/frmEnvBusDesk.png"_s);
     if (green < 0) {
         std::fprintf(stderr, "no trip with its route sheet issued\n");
         return 1;
@@ -96,7 +75,7 @@ int main(int argc, char **argv)
     dialog.resize(640, 560);
     dialog.show();
     QApplication::processEvents();
-    dialog.grab().save(a[3] + u"/frmPrintSheet.png"_s);
+    dialog.grab().save(s.outDir + u"/frmPrintSheet.png"_s);
     dialog.PrintSheetReport();
     for (const QString &pdf : printer.printed())
         std::printf("printed %s\n", qPrintable(pdf));

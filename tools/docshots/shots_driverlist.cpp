@@ -3,6 +3,8 @@
 //
 //   driverlist_render DEMO.sqlite OUTDIR TRIP
 
+#include "shots.h"
+
 #include "core/clock.h"
 #include "widgets/grid.h"
 #include "widgets/messagesink.h"
@@ -19,56 +21,36 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::shots;
 
-namespace {
-class QuietSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::Ok;
-    }
-    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
-};
-} // namespace
 
-int main(int argc, char **argv)
+int cg::shots::shotsDriverList(ShotStation &s, const QString &trip)
 {
-    QApplication app(argc, argv);
-    const QStringList a = app.arguments();
-    if (a.size() < 4) {
-        std::fprintf(stderr, "usage: driverlist_render DEMO.sqlite OUTDIR TRIP\n");
-        return 2;
-    }
-    Database db(DbConfig::parse(a[1]));
-    SessionService session(db);
-    int out = 0;
-    session.OpenSession(u"wg"_s, QString(), QString(), out);
-    const QDate day = db.scalar(u"SELECT MAX(bus_date) FROM trips"_s).toDateTime().date();
-    ManualClock clock(QDateTime(day, QTime(10, 0)));
-    QuietSink sink;
-    Env env;
-    env.messages = &sink;
-    env.clock = &clock;
-    StationContext station;
-    station.db = &db;
-    station.session = &session;
-    station.context = u"[wg][%1][%2][0]"_s.arg(session.GetStationCode(), session.GetUnitCode());
+    Database &db = s.db;
+    SessionService &session = s.session;
+    ManualClock &clock = s.clock;
+    Env env = s.env;
+    StationContext station = s.station;
+    const QDate day = s.day;
+    Q_UNUSED(session);
+    Q_UNUSED(clock);
+    Q_UNUSED(day);
+
     const QString route = db.scalar(u"SELECT route_id FROM trips WHERE bus_date = ? AND bus_id = ?"_s,
-                                    {QDateTime(day, QTime(0, 0)), a[3]})
+                                    {QDateTime(day, QTime(0, 0)), trip})
                               .toString();
 
     frmDriverCheckList records(env, station);
-    records.m_szBusID = a[3];
+    records.m_szBusID = trip;
     records.m_dtBusDate = QDateTime(day, QTime(0, 0));
     records.m_szRouteID = route;
     records.m_szParentForm = u"frmEnvBusDesk"_s;
     records.show();
     QApplication::processEvents();
-    records.grab().save(a[2] + u"/frmDriverCheckList.png"_s);
+    records.grab().save(s.outDir + u"/frmDriverCheckList.png"_s);
 
     frmDriverList drivers(env, station);
-    drivers.m_szBusID = a[3];
+    drivers.m_szBusID = trip;
     drivers.m_dtBusDate = QDateTime(day, QTime(0, 0));
     drivers.m_szRouteID = route;
     drivers.m_szLicense = records.findChild<QWidget *>(u"lblLicenseID"_s)->property("text").toString();
@@ -80,6 +62,6 @@ int main(int argc, char **argv)
     if (grid->dataRows() > 0)
         grid->setCurrent(1, 0);
     QApplication::processEvents();
-    drivers.grab().save(a[2] + u"/frmDriverList.png"_s);
+    drivers.grab().save(s.outDir + u"/frmDriverList.png"_s);
     return 0;
 }

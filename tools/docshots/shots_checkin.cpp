@@ -6,7 +6,8 @@
 // The station is shown at 10:00 of the demo day; the single-driver screen
 // after the first driver with a low biorhythm day has pressed his finger.
 
-#include "support/fixturetime.h"
+#include "shots.h"
+
 #include "core/clock.h"
 #include "widgets/messagesink.h"
 #include "widgets/sound.h"
@@ -28,51 +29,22 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::shots;
 
-namespace {
-class QuietSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::Ok;
-    }
-    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
-};
-class NoSound : public SoundPlayer {
-public:
-    void play(const QString &) override {}
-};
-} // namespace
 
-int main(int argc, char **argv)
+int cg::shots::shotsCheckin(ShotStation &s)
 {
-    QApplication app(argc, argv);
-    const QStringList a = app.arguments();
-    if (a.size() < 3) {
-        std::fprintf(stderr, "usage: checkin_render DEMO.sqlite OUTDIR\n");
-        return 2;
-    }
-    Database db(DbConfig::parse(a[1]));
-    SessionService session(db);
-    int out = 0;
-    session.OpenSession(u"wg"_s, QString(), QString(), out);
-    const QDate day = db.scalar(u"SELECT MAX(bus_date) FROM trips"_s).toDateTime().date();
-    ManualClock clock(QDateTime(day, QTime(10, 0)));
-    QuietSink sink;
-    NoSound sound;
-    NullStatusSink status;
+    Database &db = s.db;
+    SessionService &session = s.session;
+    ManualClock &clock = s.clock;
+    Env env = s.env;
+    StationContext station = s.station;
+    const QDate day = s.day;
+    Q_UNUSED(session);
+    Q_UNUSED(clock);
+    Q_UNUSED(day);
     SimulatedFingerReader reader(3);
-    Env env;
-    env.messages = &sink;
-    env.clock = &clock;
-    env.sound = &sound;
-    env.status = &status;
-    env.photoDir = a[2] + u"/photos"_s;
-    StationContext station;
-    station.db = &db;
-    station.session = &session;
-    station.context = u"[wg][%1][%2][0]"_s.arg(session.GetStationCode(), session.GetUnitCode());
+    env.photoDir = s.outDir + u"/photos"_s;
     station.params.StartCheckTime = u"30"_s;
     station.params.EndCheckTime = u"240"_s;
     station.params.BiologicalClockReport = true;
@@ -85,11 +57,11 @@ int main(int argc, char **argv)
     form.resize(1280, 800);
     form.show();
     QApplication::processEvents();
-    form.grab().save(a[2] + u"/frmDriverVerify.png"_s);
+    form.grab().save(s.outDir + u"/frmDriverVerify.png"_s);
 
     // A driver with a low day ahead and an open trip of his own.
-    DriverService drivers(db, cg::test::fixtureClock());
-    CheckService checks(db, cg::test::fixtureClock());
+    DriverService drivers(db, clock);
+    CheckService checks(db, clock);
     RecordSet rs = drivers.QueryDrivers(station.context, QString(), QString());
     for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext()) {
         const BiorhythmForecast f = ComputeBiorhythm(rs.value(u"birth_date"_s).toDate(), day, 3);
@@ -117,7 +89,7 @@ int main(int argc, char **argv)
         reader.press(FormalFingerKey(id));
         single.Timer1_Timer();
         QApplication::processEvents();
-        single.grab().save(a[2] + u"/frmDriverVerifySingle.png"_s);
+        single.grab().save(s.outDir + u"/frmDriverVerifySingle.png"_s);
         std::printf("single: %s %s\n", qPrintable(id), qPrintable(single.m_szBusID));
         break;
     }

@@ -1,0 +1,197 @@
+#include "services/database/database.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+using namespace Qt::StringLiterals;
+
+// Everything that differs between SQLite and PostgreSQL in the SQL we write:
+// types, stored values, the server's clock, row locks and case-insensitive
+// matching. How each reports its errors is in dberrors.cpp.
+
+namespace cg {
+
+namespace {
+
+const QString kStoredDateTime = u"yyyy-MM-dd HH:mm:ss"_s;
+
+
+// ---------------------------------------------------------------- dialects
+
+QString replaceTokens(const QString &ddl, const QHash<QString, QString> &map)
+{
+    static const QRegularExpression token(u"\\{([A-Z]+)\\}"_s);
+    QString out;
+    qsizetype last = 0;
+    auto it = token.globalMatch(ddl);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        const auto found = map.constFind(m.captured(1));
+        if (found == map.constEnd())
+            throw ServiceError(svcerr::Sql, u"数据库结构定义中有不认识的类型“%1”"_s.arg(m.captured(0)));
+        out += QStringView(ddl).mid(last, m.capturedStart() - last);
+        out += *found;
+        last = m.capturedEnd();
+    }
+    out += QStringView(ddl).mid(last);
+    return out;
+}
+
+QVariant commonToDb(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return v;
+    switch (v.metaType().id()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(kStoredDateTime);
+    case QMetaType::QDate:
+        return v.toDate().startOfDay().toString(kStoredDateTime);
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
+    default:
+        return v;
+    }
+}
+
+QDateTime parseStoredDateTime(const QString &s)
+{
+    const QString t = s.trimmed();
+    QDateTime dt = QDateTime::fromString(t, kStoredDateTime);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(t, Qt::ISODate);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(t, u"yyyy-MM-dd HH:mm:ss.zzz"_s);
+    if (!dt.isValid()) {
+        const QDate d = QDate::fromString(t, Qt::ISODate);
+        if (d.isValid())
+            dt = d.startOfDay();
+    }
+    return dt;
+}
+
+QVariant commonFromDb(const QVariant &v, FieldType type)
+{
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    switch (type) {
+    case FieldType::Text:
+        switch (v.metaType().id()) {
+        case QMetaType::QDateTime:
+            return v.toDateTime().toString(kStoredDateTime);
+        case QMetaType::QDate:
+            return v.toDate().startOfDay().toString(kStoredDateTime);
+        case QMetaType::QByteArray:
+            return QString::fromUtf8(v.toByteArray());
+        default:
+            return v.toString();
+        }
+    case FieldType::Integer: {
+        bool ok = false;
+        const qlonglong n = v.toLongLong(&ok);
+        if (ok)
+            return n;
+        const double d = v.toDouble(&ok);
+        return ok ? QVariant(qlonglong(d)) : QVariant();
+    }
+    case FieldType::Double: {
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        return ok ? QVariant(d) : QVariant();
+    }
+    case FieldType::Bool:
+        if (v.metaType().id() == QMetaType::QString) {
+            const QString s = v.toString().trimmed().toLower();
+            return !(s.isEmpty() || s == u"0"_s || s == u"f"_s || s == u"false"_s);
+        }
+        return v.toBool();
+    case FieldType::DateTime: {
+        if (v.metaType().id() == QMetaType::QDateTime) {
+            QDateTime dt = v.toDateTime();
+            // Stored date-times are the station's wall-clock time.
+            return QDateTime(dt.date(), dt.time());
+        }
+        if (v.metaType().id() == QMetaType::QDate)
+            return v.toDate().startOfDay();
+        const QDateTime dt = parseStoredDateTime(v.toString());
+        return dt.isValid() ? QVariant(dt) : QVariant();
+    }
+    case FieldType::Bytes:
+        return v.toByteArray();
+    }
+    return v;
+}
+
+class SqliteDialect final : public Dialect {
+public:
+    Backend backend() const override { return Backend::Sqlite; }
+    QString ddl(const QString &portableDdl) const override
+    {
+        static const QHash<QString, QString> map = {
+            {u"ID"_s, u"INTEGER PRIMARY KEY AUTOINCREMENT"_s},
+            {u"INT"_s, u"INTEGER"_s},
+            {u"BIGINT"_s, u"INTEGER"_s},
+            {u"DOUBLE"_s, u"REAL"_s},
+            {u"TEXT"_s, u"TEXT"_s},
+            {u"BLOB"_s, u"BLOB"_s},
+            {u"BOOL"_s, u"INTEGER"_s},
+            {u"DATETIME"_s, u"TEXT"_s},
+            {u"NOW"_s, u"(strftime('%Y-%m-%d %H:%M:%S','now','localtime'))"_s},
+        };
+        return replaceTokens(portableDdl, map);
+    }
+    QVariant toDb(const QVariant &v) const override { return commonToDb(v); }
+    QVariant fromDb(const QVariant &v, FieldType type) const override { return commonFromDb(v, type); }
+    QString nowExpression() const override
+    {
+        return u"strftime('%Y-%m-%d %H:%M:%S','now','localtime')"_s;
+    }
+    QString likeCaseInsensitive() const override { return u"LIKE"_s; }
+    QString likeWithoutEscape() const override { return QString(); }
+    bool typedPlaceholders() const override { return false; }
+    QString lockRows(const QString &) const override { return QString(); }
+};
+
+class PostgresDialect final : public Dialect {
+public:
+    Backend backend() const override { return Backend::Postgres; }
+    QString ddl(const QString &portableDdl) const override
+    {
+        static const QHash<QString, QString> map = {
+            {u"ID"_s, u"BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"_s},
+            {u"INT"_s, u"INTEGER"_s},
+            {u"BIGINT"_s, u"BIGINT"_s},
+            {u"DOUBLE"_s, u"DOUBLE PRECISION"_s},
+            {u"TEXT"_s, u"TEXT"_s},
+            {u"BLOB"_s, u"BYTEA"_s},
+            {u"BOOL"_s, u"SMALLINT"_s},
+            {u"DATETIME"_s, u"TIMESTAMP(0)"_s},
+            {u"NOW"_s, u"LOCALTIMESTAMP(0)"_s},
+        };
+        return replaceTokens(portableDdl, map);
+    }
+    QVariant toDb(const QVariant &v) const override { return commonToDb(v); }
+    QVariant fromDb(const QVariant &v, FieldType type) const override { return commonFromDb(v, type); }
+    QString nowExpression() const override { return u"LOCALTIMESTAMP(0)"_s; }
+    QString likeCaseInsensitive() const override { return u"ILIKE"_s; }
+    QString likeWithoutEscape() const override { return u" ESCAPE ''"_s; }
+    bool typedPlaceholders() const override { return true; }
+    QString lockRows(const QString &table) const override
+    {
+        return table.isEmpty() ? u" FOR UPDATE"_s : u" FOR UPDATE OF "_s + table;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Dialect> makeDialect(Backend backend)
+{
+    if (backend == Backend::Postgres)
+        return std::make_unique<PostgresDialect>();
+    return std::make_unique<SqliteDialect>();
+}
+
+
+
+} // namespace cg

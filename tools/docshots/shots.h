@@ -1,0 +1,54 @@
+#pragma once
+// The documentation's screen pictures: each subsystem renders its windows
+// from a seeded demo station into a folder (scripts/docshots).
+
+#include "core/clock.h"
+#include "services/database/database.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
+#include "widgets/env.h"
+#include "widgets/messagesink.h"
+#include "widgets/sound.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace cg::shots {
+
+// Boxes and notices go to standard error: nobody is there to close them.
+class QuietSink : public MessageSink {
+public:
+    MsgAnswer show(const MessageBoxSpec &spec, QWidget *parent = nullptr) override;
+    void notify(const QString &message, QWidget *parent = nullptr) override;
+};
+
+class NoSound : public SoundPlayer {
+public:
+    void play(const QString &) override {}
+};
+
+// The demo station as operator wg sees it at 10:00 of the seeded day.
+struct ShotStation {
+    ShotStation(const QString &databaseSpec, const QString &dataDir, const QString &outDir);
+
+    Database db;
+    SessionService session;
+    QDate day;
+    ManualClock clock;
+    QuietSink sink;
+    NoSound sound;
+    NullStatusSink status;
+    Env env;
+    StationContext station;
+    QString dataDir;
+    QString outDir;
+};
+
+int shotsApp(const QString &outDir);
+int shotsCheckin(ShotStation &s);
+int shotsDriverList(ShotStation &s, const QString &trip);
+int shotsDispatch(ShotStation &s);
+int shotsVehicleCheck(ShotStation &s);
+
+} // namespace cg::shots
