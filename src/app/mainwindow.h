@@ -84,6 +84,9 @@ public:
     void SetStatusText(const QString &text, int panel) override;
     QString statusText(int panel) const;
     bool isBusy() const;
+    // The normal pointer again, the panels' texts kept (a message box is
+    // never shown under the hourglass).
+    void restorePointer();
 
     // Menu entries that open a child window: the factory builds the screen
     // the first time; later choices bring the same window forward.
@@ -118,6 +121,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildMenus();
@@ -133,6 +137,9 @@ private:
     void about();
     void fileCommand(const std::function<void(IListReport &)> &call);
     void updateWindowList();
+    // Export and print entries follow the active screen: enabled where it
+    // has a list to export (and something to print).
+    void updateReportEntries();
     void tileHorizontally();
     void tileVertically();
     void arrangeIcons();

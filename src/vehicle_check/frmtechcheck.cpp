@@ -6,6 +6,7 @@
 #include "core/dates.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
+#include "widgets/listexport.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "core/sqlliteral.h"
@@ -86,6 +87,8 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     gf.setPointSize(11);
     vsList->setFont(gf);
     layout->addWidget(vsList, 1);
+    // The File menu and the product bar export the vehicle list.
+    AttachGridReport(this, m_env, vsList);
 
     auto *legendRow = new QHBoxLayout;
     legendRow->addWidget(new QLabel(u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 "_s));
@@ -118,7 +121,7 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
                         {Qt::Key_F8, [this] { cmdQuery_Click(); }}});
 
     moMsg = new CheckNotifier(*m_station.db, this);
-    moMsg->Subscribe(m_station.session->GetStationCode());
+    moMsg->Subscribe(m_station.stationCode());
     connect(moMsg, &CheckNotifier::TechCheck, this, &frmTechCheck::moMsg_TechCheck);
 
     dtpDate->setDate(m_env.clock->today());

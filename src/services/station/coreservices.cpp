@@ -1,4 +1,5 @@
 #include "services/station/coreservices.h"
+#include "services/station/station.h"
 
 #include "services/database/database.h"
 #include "services/database/serviceerror.h"
@@ -108,6 +109,11 @@ SessionContext SessionContext::parse(const QString &context)
     c.unitCode = m.captured(3);
     c.flag = flag;
     return c;
+}
+
+QString StationData::stationCode() const
+{
+    return SessionContext::parse(context).stationCode;
 }
 
 // ---------------------------------------------------------------- session

@@ -41,6 +41,11 @@ struct StationData {
     SystemParameters params;
     QString lineColour = defaultLineColour();
     bool showHiddenMenus = false;
+
+    // The workstation's station: the one check events are stamped with and
+    // screens subscribe with. Start-up refuses a configuration whose station
+    // is not the operator's, so this is also the operator's station.
+    QString stationCode() const;
 };
 
 } // namespace cg
