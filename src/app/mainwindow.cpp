@@ -74,6 +74,14 @@ ProductButton::ProductButton(mdiMain *owner, int index, QWidget *parent)
     setFixedSize(mdiMain::ButtonSize, mdiMain::ButtonSize);
 }
 
+void ProductButton::setAvailable(bool available)
+{
+    if (available == m_available)
+        return;
+    m_available = available;
+    update();
+}
+
 void ProductButton::setPicture(const QPixmap &picture)
 {
     m_picture = picture;
@@ -88,9 +96,9 @@ QSize ProductButton::sizeHint() const
 void ProductButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    // A button the active screen has no use for is drawn faded and takes
-    // no clicks.
-    if (!isEnabled())
+    // A button the active screen has no use for is drawn faded; it still
+    // follows the pointer but does nothing when released.
+    if (!m_available)
         p.setOpacity(0.3);
     p.drawPixmap(0, 0, m_picture);
 }
@@ -187,6 +195,8 @@ mdiMain::mdiMain(const Env &env, StationContext &station, QWidget *parent)
 mdiMain::~mdiMain()
 {
     qApp->removeEventFilter(this);
+    // The frame's children go after this object's members: no more updates.
+    disconnect(m_mdi, nullptr, this, nullptr);
 }
 
 void mdiMain::updateReportEntries()
@@ -216,10 +226,8 @@ void mdiMain::updateReportEntries()
                                            prints || offers("PreView()"),
                                            prints || offers("PrintReport(bool)")};
     for (int i = 1; i <= ButtonCount; ++i)
-        if (m_buttons[i] && m_buttons[i]->isEnabled() != enabled[i]) {
-            m_buttons[i]->setEnabled(enabled[i]);
-            m_buttons[i]->update();
-        }
+        if (m_buttons[i])
+            m_buttons[i]->setAvailable(enabled[i]);
 }
 
 void mdiMain::closeEvent(QCloseEvent *event)
@@ -699,7 +707,8 @@ void mdiMain::imgProduct_MouseUp(int index)
 {
     m_outside = false;
     setPicture(index, ButtonState::Normal);
-    runProductAction(index);
+    if (m_buttons[index]->isAvailable())
+        runProductAction(index);
 }
 
 void mdiMain::runProductAction(int index)

@@ -31,6 +31,9 @@ public:
     int index() const { return m_index; }
     void setPicture(const QPixmap &picture);
     QSize sizeHint() const override;
+    // Whether the button has something to do for the active screen.
+    void setAvailable(bool available);
+    bool isAvailable() const { return m_available; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -42,6 +45,7 @@ private:
     mdiMain *m_owner;
     int m_index;
     QPixmap m_picture;
+    bool m_available = true;
 };
 
 // The bar itself: its background takes part in the hover state machine and
