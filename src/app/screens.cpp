@@ -129,12 +129,15 @@ void attachCheckIn(ScreenHub &hub, QWidget *station)
 
 } // namespace
 
-void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, FingerReaderKind reader)
+void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, FingerReaderKind reader,
+                     const std::function<void(FormRegistry &)> &moreForms)
 {
     auto *hub = new ScreenHub(&window, reader);
     RegisterDriverCheckForms(hub->registry, env, station);
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
+    if (moreForms)
+        moreForms(hub->registry);
 
     station.openForm = [hub, &station](QWidget *parent, const QString &form, const QVariantMap &members) {
         if (form == u"frmCheckPass"_s)

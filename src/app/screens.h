@@ -7,6 +7,7 @@
 namespace cg {
 
 struct Env;
+class FormRegistry;
 struct StationContext;
 class mdiMain;
 
@@ -14,8 +15,11 @@ class mdiMain;
 // screen folder adds its entries here as it is built.
 // reader: the fingerprint reader the stations attach to (the simulated one
 // with its 模拟指纹仪 window, or none connected).
+// moreForms registers the forms of further screen libraries (and tests'
+// stand-ins); the menu entries of their forms light up with them.
 void RegisterScreens(mdiMain &window, const Env &env, StationContext &station,
-                     FingerReaderKind reader = FingerReaderKind::None);
+                     FingerReaderKind reader = FingerReaderKind::None,
+                     const std::function<void(FormRegistry &)> &moreForms = {});
 
 // The check-in station start-up shows modally once the main window is up;
 // empty while there is none, and start-up goes straight on.
