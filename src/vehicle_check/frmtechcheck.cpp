@@ -290,6 +290,9 @@ void frmTechCheck::startCheck(const RecordSet &v)
     dialog.m_nCount = number.toInt();
     dialog.lblLicenseID->setText(plate);
     dialog.lblCompany->setText(BracketInner(v.valueAt(0, u"company_name"_s).toString()));
+    // The model is stored as code[name]; a bare text shows as it is.
+    const QString model = v.valueAt(0, u"model_id"_s).toString().trimmed();
+    dialog.lblBuskind->setText(BracketInner(model).isEmpty() ? model : BracketInner(model));
     SetLampLabel(dialog.lblStatus, v.valueAt(0, u"cond_status"_s).toInt());
     dialog.Form_Load();
     runDialog(&dialog);
@@ -388,9 +391,10 @@ void frmTechCheck::moMsg_TechCheck(const QString &license, const QDateTime &, in
     for (int r : RowsWithText(vsList, ColLicense, license)) {
         SetLampCell(vsList, r, ColReturn, status);
         SetLampCell(vsList, r, ColCond, status);
-        if (status == 1 || status == 2)
-            for (int c : kTextCols)
-                vsList->setCellForeColor(r, c, status == 1 ? kBlack : LampRed);
+        // Red text marks a failed vehicle only: a passed or withdrawn
+        // (撤消检查) check turns it black again.
+        for (int c : kTextCols)
+            vsList->setCellForeColor(r, c, status == 2 ? LampRed : kBlack);
         vsList->setTextMatrix(r, ColCount, count == 0 ? QString() : QString::number(count));
         const QString when = LongDateTime(checkTime);
         vsList->setTextMatrix(r, ColTime, when);
