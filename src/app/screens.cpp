@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 #include <QTimer>
 #include <QPointer>
@@ -104,8 +106,15 @@ void showSimulator(ScreenHub &hub, QWidget *anchor)
         if (!hub.simulator)
             return;
         hub.simulator->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
-        if (anchor)
-            hub.simulator->move(anchor->geometry().topRight() - QPoint(hub.simulator->sizeHint().width() + 20, -60));
+        // Low in the middle of the screen: over the list's middle columns,
+        // clear of the station's 确认 column and its buttons.
+        const QScreen *screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            const QRect area = screen->availableGeometry();
+            const QSize size = hub.simulator->size().boundedTo(area.size());
+            hub.simulator->move(area.center().x() - size.width() / 2,
+                                qMax(area.top(), area.bottom() - size.height() - 110));
+        }
     }
     hub.simulator->show();
     hub.simulator->raise();

@@ -146,6 +146,15 @@ void tst_checkin_walk::walk()
     QVERIFY(m_station && m_station->objectName() == u"frmDriverVerify");
     auto *list = m_simulator->findChild<QTreeWidget *>(u"lstDrivers"_s);
     QVERIFY(list->topLevelItemCount() > 0);
+    // The reader's window leaves the 确认 column and the buttons free.
+    auto *grid = m_station->findChild<FlexGrid *>(u"vsList"_s);
+    const QRect confirm(grid->viewport()->mapToGlobal(QPoint(grid->columnViewportPosition(grid->cols() - 1), 0)),
+                        QSize(grid->columnWidth(grid->cols() - 1), grid->viewport()->height()));
+    QVERIFY2(!m_simulator->frameGeometry().intersects(confirm), "the reader's window covers 确认");
+    for (const char16_t *button : {u"cmdReturn", u"cmdRefresh", u"cmdNext"}) {
+        auto *b = m_station->findChild<QPushButton *>(QString::fromUtf16(button));
+        QVERIFY(!m_simulator->frameGeometry().intersects(QRect(b->mapToGlobal(QPoint(0, 0)), b->size())));
+    }
 
     // 1. A known finger: find a driver with trips today.
     int driverRow = -1;
@@ -184,7 +193,6 @@ void tst_checkin_walk::walk()
     m_steps << u"check-in"_s;
 
     // 5. Still there and answering: the next finger lists the driver's trips again.
-    auto *grid = m_station->findChild<FlexGrid *>(u"vsList"_s);
     grid->setRows(grid->fixedRows());
     const qsizetype notices = m_sink.notices.size();
     pressDriver(m_simulator, driverRow);
