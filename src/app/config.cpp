@@ -114,6 +114,20 @@ bool optionalBool(const Layers &s, const QString &key, bool fallback)
                           .arg(displayKey(key), value, file));
 }
 
+FingerReaderKind optionalReader(const Layers &s, const QString &key)
+{
+    if (!s.contains(key))
+        return FingerReaderKind::None;
+    QString file;
+    const QString value = s.value(key, &file).toLower();
+    if (value == u"none")
+        return FingerReaderKind::None;
+    if (value == u"simulated")
+        return FingerReaderKind::Simulated;
+    throw configError(QStringLiteral("配置项 %1 的值“%2”不正确（应为 none 或 simulated），配置文件：%3")
+                          .arg(displayKey(key), value, file));
+}
+
 QString optionalPath(const Layers &s, const QString &key, const QString &fallback)
 {
     const QString value = s.value(key);
@@ -199,6 +213,7 @@ AppConfig LoadConfig(const QStringList &files, bool filesMustExist)
     c.clockToleranceSeconds = optionalInt(s, QStringLiteral("clock/tolerance_seconds"), 2, 0, 86400,
                                           QStringLiteral("0 到 86400 之间的秒数"));
     c.showHiddenMenus = optionalBool(s, QStringLiteral("ui/show_hidden_menus"), false);
+    c.fingerReader = optionalReader(s, QStringLiteral("fingerprint/reader"));
     return c;
 }
 

@@ -13,6 +13,10 @@ namespace cg {
 //   [paths]    photos, scratch, data, layout (all optional)
 //   [clock]    tolerance_seconds (default 2)
 //   [ui]       show_hidden_menus (default false)
+//   [fingerprint] reader: "none" (default: no reader connected) or
+//              "simulated" (the simulated reader and its 模拟指纹仪 window)
+enum class FingerReaderKind { None, Simulated };
+
 struct AppConfig {
     QString operatorCode;
     QString stationCode;
@@ -26,6 +30,7 @@ struct AppConfig {
     QString layoutFile;
     int clockToleranceSeconds = 2;
     bool showHiddenMenus = false;
+    FingerReaderKind fingerReader = FingerReaderKind::None;
     QStringList files; // the files read, lowest priority first
 };
 

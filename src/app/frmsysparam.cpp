@@ -2,7 +2,10 @@
 
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
+#include "widgets/messagesink.h"
 #include "core/text.h"
+
+#include <QHash>
 #include "sysparamstore.h"
 #include "services/station/coreservices.h"
 
@@ -158,6 +161,7 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     connect(m_cboFontSize, &QComboBox::editTextChanged, this, [this] {
         if (m_loading)
             return;
+        CleanNumericControl(m_cboFontSize, false, false);
         LimitControlBytes(m_cboFontSize, kMaxBytes);
         markChanged(5);
     });
@@ -189,8 +193,12 @@ QLineEdit *frmSysParam::addText(int index, const QString &name)
     connect(edit, &QLineEdit::textChanged, this, [this, edit, index] {
         if (m_loading)
             return;
+        // Number boxes take only what their value can hold: whole minutes
+        // and pixels, and the validity as a signed decimal.
         if (index == 15)
             CleanNumericControl(edit, true, true);
+        else if (isWholeNumber(index))
+            CleanNumericControl(edit, false, false);
         LimitControlBytes(edit, kMaxBytes);
         markChanged(index);
     });
@@ -251,8 +259,46 @@ QVariant frmSysParam::storedValue(int index) const
     return QVariant(m_text[index]->text());
 }
 
+bool frmSysParam::isWholeNumber(int index)
+{
+    return index == 3 || index == 4 || index == 5 || index == 9 || index == 10 || index == 11;
+}
+
+QString frmSysParam::invalidNumber(int *badIndex) const
+{
+    static const QHash<int, QString> captions{{3, QStringLiteral("显示车次时间(前)")}, {4, QStringLiteral("显示车次时间(后)")},
+                                              {5, QStringLiteral("字体大小")},         {9, QStringLiteral("显示屏高度")},
+                                              {10, QStringLiteral("显示屏宽度")},      {11, QStringLiteral("提前出站时间")},
+                                              {15, QStringLiteral("车况例检有效时间")}};
+    for (int index : kOrder) {
+        if (!m_changed[index] || !captions.contains(index))
+            continue;
+        const QString text = (index == 5 ? m_cboFontSize->currentText() : m_text[index]->text()).trimmed();
+        bool ok = false;
+        text.toDouble(&ok);
+        if (!ok) {
+            *badIndex = index;
+            return QStringLiteral("%1必须是%2，请重新输入。").arg(captions.value(index),
+                                                            index == 15 ? QStringLiteral("数字") : QStringLiteral("整数"));
+        }
+    }
+    return QString();
+}
+
 void frmSysParam::cmdSave_Click()
 {
+    // A number box left empty (or holding a lone "-" or ".") is not saved
+    // as 0 without a word: nothing is written until it is corrected.
+    int bad = 0;
+    const QString problem = invalidNumber(&bad);
+    if (!problem.isEmpty()) {
+        m_env.messages->show({QStringLiteral("输入错误"), problem, MsgIcon::Warning, MsgButtons::Ok}, this);
+        QWidget *box = bad == 5 ? static_cast<QWidget *>(m_cboFontSize) : m_text[bad];
+        if (QWidget *page = box->parentWidget(); page && m_tabs->indexOf(page) >= 0)
+            m_tabs->setCurrentWidget(page);
+        box->setFocus();
+        return;
+    }
     bool saved = false;
     {
         WaitCursor wait;

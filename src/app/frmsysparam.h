@@ -37,6 +37,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Whole-number parameters (minutes, font size, pixels).
+    static bool isWholeNumber(int index);
+    // The complaint about the first changed number box that holds no
+    // number ("" when all do); badIndex gets its parameter index.
+    QString invalidNumber(int *badIndex) const;
     void Form_Load();
     QLineEdit *addText(int index, const QString &name);
     void markChanged(int index);

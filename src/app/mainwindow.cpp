@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "core/apperror.h"
+#include "widgets/listexport.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "productpictures.h"
@@ -15,6 +16,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStatusBar>
@@ -71,6 +74,14 @@ ProductButton::ProductButton(mdiMain *owner, int index, QWidget *parent)
     setFixedSize(mdiMain::ButtonSize, mdiMain::ButtonSize);
 }
 
+void ProductButton::setAvailable(bool available)
+{
+    if (available == m_available)
+        return;
+    m_available = available;
+    update();
+}
+
 void ProductButton::setPicture(const QPixmap &picture)
 {
     m_picture = picture;
@@ -85,6 +96,10 @@ QSize ProductButton::sizeHint() const
 void ProductButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
+    // A button the active screen has no use for is drawn faded; it still
+    // follows the pointer but does nothing when released.
+    if (!m_available)
+        p.setOpacity(0.3);
     p.drawPixmap(0, 0, m_picture);
 }
 
@@ -170,10 +185,70 @@ mdiMain::mdiMain(const Env &env, StationContext &station, QWidget *parent)
     buildProductBar();
     buildStatusBar();
     resize(1280, 800);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &mdiMain::updateReportEntries);
+    // An error box is never shown under the hourglass.
+    qApp->installEventFilter(this);
     Form_Load();
+    updateReportEntries();
 }
 
-mdiMain::~mdiMain() = default;
+mdiMain::~mdiMain()
+{
+    qApp->removeEventFilter(this);
+    // The frame's children go after this object's members: no more updates.
+    disconnect(m_mdi, nullptr, this, nullptr);
+}
+
+void mdiMain::updateReportEntries()
+{
+    QMdiSubWindow *active = m_mdi->activeSubWindow();
+    QWidget *screen = active ? active->widget() : nullptr;
+    IListReport *report = ListReportOf(screen);
+    const bool exports = report != nullptr;
+    const bool prints = report && report->CanPrint();
+    for (const char16_t *name : {u"mnu_File_Export", u"mnu_File_ExportOpen"})
+        if (QAction *a = m_actions.value(QString::fromUtf16(name)))
+            a->setEnabled(exports);
+    for (const char16_t *name : {u"mnuFile_Print", u"mnuFile_PrintSet", u"mnuFile_PageSet"})
+        if (QAction *a = m_actions.value(QString::fromUtf16(name)))
+            a->setEnabled(prints);
+    // 前一窗体 and 关闭当前窗体 need an active screen, export and print a list
+    // (or the screen's own operations of those names).
+    const auto offers = [screen](const char *signature) {
+        return screen && screen->metaObject()->indexOfMethod(signature) >= 0;
+    };
+    const bool enabled[ButtonCount + 1] = {false,
+                                           true,
+                                           active != nullptr,
+                                           active != nullptr,
+                                           exports || offers("ExportFile()"),
+                                           exports || offers("ExportFileOpen()"),
+                                           prints || offers("PreView()"),
+                                           prints || offers("PrintReport(bool)")};
+    for (int i = 1; i <= ButtonCount; ++i)
+        if (m_buttons[i])
+            m_buttons[i]->setAvailable(enabled[i]);
+}
+
+void mdiMain::closeEvent(QCloseEvent *event)
+{
+    // Every screen closes first, so each saves its column layout and ends
+    // its notifier before the window goes.
+    m_mdi->closeAllSubWindows();
+    if (!m_mdi->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void mdiMain::restorePointer()
+{
+    if (!m_busy)
+        return;
+    m_busy = false;
+    unsetCursor();
+}
 
 QAction *mdiMain::addEntry(QWidget *menu, const QString &name, const QString &caption, bool hidden)
 {
@@ -479,18 +554,13 @@ void mdiMain::about()
 
 void mdiMain::fileCommand(const std::function<void(IListReport &)> &call)
 {
-    // The File menu stays quiet: no child, no report interface or a failing
-    // operation all leave things as they were.
+    // The entries are disabled where the active screen has no list; a
+    // failing export says why.
     QMdiSubWindow *active = m_mdi->activeSubWindow();
-    if (!active)
-        return;
-    auto *report = dynamic_cast<IListReport *>(active->widget());
+    IListReport *report = active ? ListReportOf(active->widget()) : nullptr;
     if (!report)
         return;
-    try {
-        call(*report);
-    } catch (...) {
-    }
+    Trap(*m_env.messages, [&] { call(*report); });
 }
 
 void mdiMain::updateWindowList()
@@ -637,7 +707,8 @@ void mdiMain::imgProduct_MouseUp(int index)
 {
     m_outside = false;
     setPicture(index, ButtonState::Normal);
-    runProductAction(index);
+    if (m_buttons[index]->isAvailable())
+        runProductAction(index);
 }
 
 void mdiMain::runProductAction(int index)
@@ -666,7 +737,7 @@ void mdiMain::runProductAction(int index)
             break;
         }
         QWidget *screen = active->widget();
-        if (auto *report = dynamic_cast<IListReport *>(screen)) {
+        if (auto *report = ListReportOf(screen)) {
             switch (index) {
             case 4: report->ExportFile(); return;
             case 5: report->ExportFileOpen(); return;
@@ -711,6 +782,8 @@ void mdiMain::layoutProductBar()
 
 bool mdiMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Show && m_busy && qobject_cast<QMessageBox *>(watched))
+        restorePointer();
     if (watched == m_mdi->viewport() && event->type() == QEvent::MouseMove)
         restoreButtons();
     return QMainWindow::eventFilter(watched, event);

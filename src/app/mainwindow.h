@@ -31,6 +31,9 @@ public:
     int index() const { return m_index; }
     void setPicture(const QPixmap &picture);
     QSize sizeHint() const override;
+    // Whether the button has something to do for the active screen.
+    void setAvailable(bool available);
+    bool isAvailable() const { return m_available; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -42,6 +45,7 @@ private:
     mdiMain *m_owner;
     int m_index;
     QPixmap m_picture;
+    bool m_available = true;
 };
 
 // The bar itself: its background takes part in the hover state machine and
@@ -84,6 +88,9 @@ public:
     void SetStatusText(const QString &text, int panel) override;
     QString statusText(int panel) const;
     bool isBusy() const;
+    // The normal pointer again, the panels' texts kept (a message box is
+    // never shown under the hourglass).
+    void restorePointer();
 
     // Menu entries that open a child window: the factory builds the screen
     // the first time; later choices bring the same window forward.
@@ -118,6 +125,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildMenus();
@@ -133,6 +141,9 @@ private:
     void about();
     void fileCommand(const std::function<void(IListReport &)> &call);
     void updateWindowList();
+    // Export and print entries follow the active screen: enabled where it
+    // has a list to export (and something to print).
+    void updateReportEntries();
     void tileHorizontally();
     void tileVertically();
     void arrangeIcons();

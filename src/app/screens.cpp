@@ -14,8 +14,13 @@
 #include "stationui/stationcontext.h"
 #include "vehicle_check/vehiclecheckforms.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 #include <QTimer>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -27,42 +32,51 @@ namespace cg {
 namespace {
 
 // What the main window keeps for the station screens: the forms of every
-// screen library by name and the machine's fingerprint reader.
+// screen library by name and the machine's fingerprint reader. The reader
+// and its window belong to the workstation: no screen or dialog owns them,
+// so they live exactly as long as the main window.
 class ScreenHub : public QObject {
 public:
-    explicit ScreenHub(QObject *parent) : QObject(parent)
+    ScreenHub(QObject *parent, FingerReaderKind kind) : QObject(parent)
     {
         setObjectName(u"cgScreenHub"_s);
-        // No vendor reader driver is installed: the workstation uses the
-        // simulated reader, pressed through its "模拟指纹仪" window.
         reader = new SimulatedFingerReader(QRandomGenerator::global()->generate64(), this);
-        SetSimulatedReader(reader);
-        // A modal screen blocks every window outside its own family, so the
-        // reader's window follows whichever modal screen is on top.
-        auto *follow = new QTimer(this);
-        follow->setInterval(300);
-        connect(follow, &QTimer::timeout, this, &ScreenHub::followModal);
-        follow->start();
+        if (kind == FingerReaderKind::Simulated) {
+            // No vendor reader driver is installed: the simulated reader,
+            // pressed through its "模拟指纹仪" window.
+            SetSimulatedReader(reader);
+            auto *follow = new QTimer(this);
+            follow->setInterval(200);
+            connect(follow, &QTimer::timeout, this, &ScreenHub::followModal);
+            follow->start();
+        } else {
+            // No reader configured: the stations find none connected.
+            reader->setState(SimulatedFingerReader::State::Disconnected);
+        }
     }
-    ~ScreenHub() override { SetSimulatedReader(nullptr); }
+    ~ScreenHub() override
+    {
+        delete simulator.data();
+        if (SimulatedReader() == reader)
+            SetSimulatedReader(nullptr);
+    }
 
     FormRegistry registry;
     SimulatedFingerReader *reader = nullptr;
     QPointer<QWidget> checkIn;
-    QPointer<QWidget> simulator;
+    QPointer<QWidget> simulator; // parentless; deleted with the hub
 
-private:
+    // A modal screen blocks every window outside its own family. The
+    // reader's window joins the family of whichever modal window is on top
+    // as a transient, never as a child: a closing dialog cannot take it along.
     void followModal()
     {
-        if (!simulator || !simulator->isVisible())
+        if (!simulator || !simulator->isVisible() || !simulator->windowHandle())
             return;
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal == simulator->parentWidget() || modal == simulator)
-            return;
-        const QPoint pos = simulator->pos();
-        simulator->setParent(modal, Qt::Tool | Qt::WindowStaysOnTopHint);
-        simulator->move(pos);
-        simulator->show();
+        QWindow *target = modal && modal != simulator ? modal->windowHandle() : nullptr;
+        if (simulator->windowHandle()->transientParent() != target)
+            simulator->windowHandle()->setTransientParent(target);
     }
 };
 
@@ -81,34 +95,66 @@ QVariantMap runCheckPass(QWidget *parent, const StationContext &station, const Q
     return {{u"m_ok"_s, dialog.m_ok}, {u"m_szParentForm"_s, dialog.m_szParentForm}};
 }
 
+// Shows the simulated reader's window (when the workstation has one),
+// creating it the first time. Closing it only hides it.
 void showSimulator(ScreenHub &hub, QWidget *anchor)
 {
+    if (SimulatedReader() != hub.reader)
+        return;
     if (!hub.simulator) {
         hub.simulator = hub.registry.create(u"frmFingerprintSimulator"_s, nullptr);
         if (!hub.simulator)
             return;
-        hub.simulator->setAttribute(Qt::WA_DeleteOnClose);
         hub.simulator->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
-        if (anchor)
-            hub.simulator->move(anchor->geometry().topRight() - QPoint(hub.simulator->sizeHint().width() + 20, -60));
+        // Low in the middle of the screen: over the list's middle columns,
+        // clear of the station's 确认 column and its buttons.
+        const QScreen *screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            const QRect area = screen->availableGeometry();
+            const QSize size = hub.simulator->size().boundedTo(area.size());
+            hub.simulator->move(area.center().x() - size.width() / 2,
+                                qMax(area.top(), area.bottom() - size.height() - 110));
+        }
     }
     hub.simulator->show();
     hub.simulator->raise();
+    hub.followModal();
+}
+
+// The check-in station's 刷新指纹 reloads the drivers' fingers: the
+// reader's window comes back (and lists the drivers anew) with it.
+void attachCheckIn(ScreenHub &hub, QWidget *station)
+{
+    hub.checkIn = station;
+    if (auto *refresh = station->findChild<QPushButton *>(u"cmdRefreshFinger"_s)) {
+        QObject::connect(refresh, &QPushButton::clicked, &hub, [&hub] {
+            if (hub.simulator)
+                if (auto *sim = qobject_cast<FingerprintSimulator *>(hub.simulator.data()))
+                    sim->reloadDrivers();
+            showSimulator(hub, hub.checkIn);
+        });
+    }
 }
 
 } // namespace
 
-void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
+void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, FingerReaderKind reader,
+                     const std::function<void(FormRegistry &)> &moreForms)
 {
-    auto *hub = new ScreenHub(&window);
+    auto *hub = new ScreenHub(&window, reader);
     RegisterDriverCheckForms(hub->registry, env, station);
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
+    if (moreForms)
+        moreForms(hub->registry);
 
     station.openForm = [hub, &station](QWidget *parent, const QString &form, const QVariantMap &members) {
         if (form == u"frmCheckPass"_s)
             return runCheckPass(parent, station, members);
         return hub->registry.runModal(parent, form, members);
+    };
+    station.hasForm = [hub](const QString &form) {
+        return form == u"frmCheckPass"_s || hub->registry.contains(form);
     };
     station.makeFingerprintEngine = [hub](QObject *parent) -> FingerprintEngine * {
         return new SimulatedFingerprintEngine(hub->reader, parent);
@@ -136,6 +182,36 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
         window.registerScreen(QString::fromUtf16(c.menu),
                               [hub, form]() -> QWidget * { return hub->registry.create(form, nullptr); });
     }
+    // Screens built in later folders: their entries light up as soon as a
+    // library registers the form, and stay disabled until then.
+    const struct { const char16_t *menu; const char16_t *form; } later[] = {
+        {u"m5", u"frmVehicleMain"},  {u"m6", u"frmDriverMain"}, {u"m13", u"frmDriverBus"},
+        {u"m14", u"frmBusForeInfo"}, {u"mnu_Report", u"frmReportCheck"}, {u"m11", u"frmArrangeVehicleMain"},
+        {u"m15", u"frmScrollBus"},   {u"mnu_return", u"frmReturnCheck"},
+    };
+    for (const auto &c : later) {
+        const QString form = QString::fromUtf16(c.form);
+        const QString menu = QString::fromUtf16(c.menu);
+        const bool built = hub->registry.contains(form);
+        if (QAction *entry = window.menuAction(menu)) {
+            entry->setEnabled(built);
+            if (!built)
+                entry->setToolTip(u"此功能尚未安装"_s);
+        }
+        if (!built)
+            continue;
+        if (menu == u"m5") {
+            // 车辆管理 opens the register of every vehicle kind.
+            window.registerScreen(menu, [hub, form]() -> QWidget * {
+                QWidget *w = hub->registry.create(form, nullptr);
+                if (w)
+                    w->setProperty("m_szType", u"9"_s);
+                return w;
+            });
+        } else {
+            window.registerScreen(menu, [hub, form]() -> QWidget * { return hub->registry.create(form, nullptr); });
+        }
+    }
     // 车容门检: the appearance check station, shown modally.
     window.registerAction(u"mnu_check_face"_s, [hub, &window] {
         hub->registry.runModal(&window, u"frmFaceCheck"_s, {});
@@ -143,10 +219,11 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
     // 触摸屏 answered Yes: the check-in station comes to the front, not modal.
     window.setTouchScreenHook([hub, &window] {
         if (!hub->checkIn) {
-            hub->checkIn = hub->registry.create(u"frmDriverVerify"_s, &window);
-            if (!hub->checkIn)
+            QWidget *station = hub->registry.create(u"frmDriverVerify"_s, &window);
+            if (!station)
                 return;
-            hub->checkIn->setAttribute(Qt::WA_DeleteOnClose);
+            station->setAttribute(Qt::WA_DeleteOnClose);
+            attachCheckIn(*hub, station);
         }
         hub->checkIn->showFullScreen();
         hub->checkIn->raise();
@@ -167,7 +244,7 @@ std::function<void(mdiMain &, StationContext &)> CheckInStation(const Env &env)
         auto *dialog = qobject_cast<QDialog *>(hub->registry.create(u"frmDriverVerify"_s, &window));
         if (!dialog)
             return;
-        hub->checkIn = dialog;
+        attachCheckIn(*hub, dialog);
         dialog->setWindowState(dialog->windowState() | Qt::WindowFullScreen);
         // Once the station is up, the reader's window joins it.
         QTimer::singleShot(0, hub, [hub, &window] { showSimulator(*hub, &window); });

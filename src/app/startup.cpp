@@ -11,12 +11,17 @@
 #include "screens.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
+#include "services/database/serviceerror.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -57,6 +62,32 @@ bool ParamToBool(const QVariant &value, int index, const QString &name)
     throw AppError(errnum::TypeMismatch, QStringLiteral("类型不匹配：系统参数 %1（%2）的值“%3”不是是/否的取值")
                                              .arg(index)
                                              .arg(name, text));
+}
+
+void ReportStartupFailure(MessageSink &sink, const std::exception &error)
+{
+    const auto *app = dynamic_cast<const AppError *>(&error);
+    const QString line = QStringLiteral("coachgate: 错误-%1: %2\n")
+                             .arg(app ? app->number() : 0)
+                             .arg(app ? app->description() : QString::fromUtf8(error.what()));
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+    ReportError(sink, error);
+}
+
+bool InstallQtTranslations(QCoreApplication &app, const QLocale &locale)
+{
+    // Qt's own texts (the Yes/No/OK/Cancel of standard dialogs, the file
+    // dialog) in the workstation's language; the program's texts are
+    // Chinese already.
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 Startup::Startup(Env &env, SystemClockSetter &clockSetter) : m_env(env), m_clockSetter(clockSetter) {}
@@ -127,6 +158,15 @@ bool Startup::Main(const AppConfig &config)
         int unused = 0;
         m_session->OpenSession(config.operatorCode, QString(), config.sessionCode, unused);
         m_station.session = m_session.get();
+        // Check events are stamped with the configured station and screens
+        // subscribe with it: a workstation configured for another station
+        // than its operator's would record for one and listen to the other.
+        if (m_session->GetStationCode() != config.stationCode)
+            throw AppError(svcerr::Config,
+                           QStringLiteral("配置的车站代码 %1 与操作员 %2 所属车站 %3 不一致，本工作站不能启动。"
+                                          "请把配置文件 %4 中 [session] station 改为 %3，或换用该车站的操作员。")
+                               .arg(config.stationCode, config.operatorCode, m_session->GetStationCode(),
+                                    config.files.isEmpty() ? QStringLiteral("(未知)") : config.files.join(QStringLiteral("、"))));
 
         m_station.context = BuildContext(config.operatorCode, config.stationCode, config.unitCode, qint16(config.flag));
 
@@ -137,20 +177,20 @@ bool Startup::Main(const AppConfig &config)
         loadParameters();
         m_station.lineColour = defaultLineColour();
     } catch (const std::exception &e) {
-        ReportError(*m_env.messages, e);
+        ReportStartupFailure(*m_env.messages, e);
         return false;
     }
 
     try {
         m_window = std::make_unique<mdiMain>(m_env, m_station);
         m_env.status = m_window.get();
-        RegisterScreens(*m_window, m_env, m_station);
+        RegisterScreens(*m_window, m_env, m_station, config.fingerReader);
         m_window->show();
         if (checkInStation)
             checkInStation(*m_window, m_station);
         StartupService(*m_db).Run();
     } catch (const std::exception &e) {
-        ReportError(*m_env.messages, e);
+        ReportStartupFailure(*m_env.messages, e);
     }
     return m_window != nullptr;
 }
@@ -161,6 +201,10 @@ int RunWorkstation(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("coachgate"));
     QApplication::setApplicationDisplayName(QStringLiteral("客运站安全门检系统"));
     QApplication::setWindowIcon(QIcon(DrawAppIcon(32)));
+    if (!InstallQtTranslations(app, QLocale(QLocale::Chinese, QLocale::China)))
+        std::fputs("coachgate: Qt's Chinese translations (qtbase_zh_CN.qm) are not installed; "
+                   "standard buttons stay in English (install qt6-translations-l10n)\n",
+                   stderr);
 
     WorkstationMessageSink messages;
     SystemClock clock;
@@ -178,7 +222,7 @@ int RunWorkstation(int argc, char *argv[])
     try {
         config = LoadConfig(ParseCommandLine(QApplication::arguments()));
     } catch (const std::exception &e) {
-        ReportError(messages, e);
+        ReportStartupFailure(messages, e);
         return 1;
     }
     env.layoutFile = config.layoutFile;

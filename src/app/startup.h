@@ -7,12 +7,17 @@
 #include <QDateTime>
 #include <QVariant>
 
+#include <exception>
 #include <functional>
 #include <memory>
+
+class QCoreApplication;
+class QLocale;
 
 namespace cg {
 
 class ClockService;
+class MessageSink;
 class Database;
 class SessionService;
 class mdiMain;
@@ -39,6 +44,15 @@ QString BuildContext(const QString &operatorCode, const QString &stationCode, co
 // else, an empty or missing value included, is AppError 13 naming the
 // parameter.
 bool ParamToBool(const QVariant &value, int index, const QString &name);
+
+// A start-up failure: written to standard error (so a workstation started
+// without a display, or by a script, says why it ended) and reported through
+// the message sink.
+void ReportStartupFailure(MessageSink &sink, const std::exception &error);
+
+// Loads Qt's own translations (qtbase_<locale>.qm) so standard dialog
+// buttons speak the workstation's language; false when they are missing.
+bool InstallQtTranslations(QCoreApplication &app, const QLocale &locale);
 
 // Brings the workstation up: session, context string, clock, parameters,
 // main window, then the check-in station. Everything it builds lives as

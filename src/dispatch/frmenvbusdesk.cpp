@@ -7,6 +7,7 @@
 #include "widgets/env.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
+#include "widgets/listexport.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "services/checks/checknotifier.h"
@@ -48,6 +49,8 @@ frmEnvBusDesk::frmEnvBusDesk(const Env &env, StationContext &station, QWidget *p
     buildUi();
     buildHeader();
     LoadColumnLayout(m_env.layoutFile, u"frmEnvBusDesk"_s, vsList);
+    // The File menu and the product bar export the trip list.
+    AttachGridReport(this, m_env, vsList);
 
     const QDate today = m_env.clock->today();
     dtpDate->setDate(today);
@@ -60,7 +63,7 @@ frmEnvBusDesk::frmEnvBusDesk(const Env &env, StationContext &station, QWidget *p
         connect(moMsg, &CheckNotifier::SchemeExCheck, this, &frmEnvBusDesk::onSchemeExCheck);
         connect(moMsg, &CheckNotifier::ReturnCheck, this, &frmEnvBusDesk::onReturnCheck);
         connect(moMsg, &CheckNotifier::TechCheck, this, &frmEnvBusDesk::onTechCheck);
-        moMsg->Subscribe(m_station.session ? m_station.session->GetStationCode() : QString());
+        moMsg->Subscribe(m_station.stationCode());
     }
     fillRegular();
 
@@ -176,6 +179,11 @@ void frmEnvBusDesk::buildUi()
     connect(cmdLug, &QPushButton::clicked, this, &frmEnvBusDesk::cmdLug_Click);
     connect(cmdTechCheck, &QPushButton::clicked, this, &frmEnvBusDesk::cmdTechCheck_Click);
     connect(cmdAddVehicle, &QPushButton::clicked, this, &frmEnvBusDesk::cmdAddVehicle_Click);
+    // The vehicle register and record open only where they are built in.
+    const bool hasRegister = m_station.hasForm && m_station.hasForm(u"frmVehicleMain"_s);
+    for (QPushButton *b : {cmdTempVehicle, cmdNotUseVehicle, cmdNotBusVehicle, cmdBusVehicle, cmdAllVehicle})
+        b->setEnabled(hasRegister);
+    cmdAddVehicle->setEnabled(m_station.hasForm && m_station.hasForm(u"frmVehicle"_s));
     connect(cmdAllVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"1"_s); });
     connect(cmdBusVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"2"_s); });
     connect(cmdNotBusVehicle, &QPushButton::clicked, this, [this] { openVehicleRegister(u"3"_s); });

@@ -89,7 +89,7 @@ frmOutCheck::frmOutCheck(const Env &env, StationContext &station, QWidget *paren
 
     if (m_station.db) {
         moMsg = new CheckNotifier(*m_station.db, this);
-        moMsg->Subscribe(m_station.session ? m_station.session->GetStationCode() : QString());
+        moMsg->Subscribe(m_station.stationCode());
         connect(moMsg, &CheckNotifier::TechCheck, this,
                 [this](const QString &license, const QDateTime &d, int lamp, int, const QDateTime &, const QString &) {
                     moMsg_TechCheck(license, d, lamp);

@@ -4,11 +4,13 @@
 #include "core/clock.h"
 #include "core/dates.h"
 #include "widgets/env.h"
+#include "widgets/filechooser.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "core/recordset.h"
 #include "services/checks/checkservice.h"
 #include "services/database/database.h"
+#include "services/station/coreservices.h"
 #include "sheetprinter/sheetprinter.h"
 #include "stationui/stationcontext.h"
 
@@ -124,7 +126,7 @@ void frmPrintSheet::prepareSheet()
             {u"车次"_s, m_szBusID},
             {u"座位"_s, m_szSeatNum},
             {u"驾驶员"_s, driver},
-            {u"起点站"_s, QString()},
+            {u"起点站"_s, startStation()},
             {u"终点站"_s, m_szEndStation},
             {u"年月日"_s, RouteSheetDateText(today)},
         };
@@ -159,10 +161,48 @@ void frmPrintSheet::PrintSheetReport()
         qCWarning(lcSheetPrinter).noquote() << u"sheet of %1 %2 not printed"_s.arg(m_szBusID, m_szLicense);
 }
 
+// The trip leaves from this workstation's station.
+QString frmPrintSheet::startStation() const
+{
+    QString name;
+    if (m_station.session)
+        Trap(*m_env.messages, [&] { name = m_station.session->GetUnitName().trimmed(); });
+    return name;
+}
+
 void frmPrintSheet::cmdYes_Click()
 {
-    PrintSheetReport();
+    if (!m_prepared)
+        prepareSheet();
+    if (!m_printer->isLoaded()) {
+        const QString sheet = m_SheetType == 0 ? u"路单"_s : u"门检单"_s;
+        ReportError(*m_env.messages, AppError(53, u"无法读取%1模板 %2，%1没有打印。"_s.arg(
+                                                      sheet, QDir::toNativeSeparators(templatePath()))));
+    } else if (!m_printer->hasPrinter())
+        offerPdf(u"本机没有可用的打印机，%1没有打印。"_s);
+    else if (!m_printer->PrintSheet())
+        offerPdf(u"打印机没有打印%1。"_s);
     accept();
+}
+
+void frmPrintSheet::offerPdf(const QString &why)
+{
+    const QString sheet = m_SheetType == 0 ? u"路单"_s : u"门检单"_s;
+    if (!m_env.messages)
+        return;
+    const MsgAnswer answer = m_env.messages->show(
+        {u"问题"_s, why.arg(sheet) + u"\n是否把%1保存为 PDF 文件？"_s.arg(sheet), MsgIcon::Question, MsgButtons::YesNo},
+        this);
+    if (answer != MsgAnswer::Yes || !m_env.files)
+        return;
+    const QString path = m_env.files->saveFileName(this, u"%1保存为 PDF"_s.arg(sheet), u"PDF 文件 (*.pdf)"_s);
+    if (path.isEmpty())
+        return;
+    if (!m_printer->renderToPdf(path)) {
+        ReportError(*m_env.messages, AppError(75, u"无法写入文件 %1"_s.arg(QDir::toNativeSeparators(path))));
+        return;
+    }
+    ShowNotice(*m_env.messages, u"%1已保存为 %2"_s.arg(sheet, QDir::toNativeSeparators(path)));
 }
 
 void frmPrintSheet::cmdNo_Click()

@@ -15,7 +15,8 @@ class SheetPrinter;
 
 // "签发路单": asks whether to print the route sheet of a trip (sheet type
 // 0) or the condition check sheet of a vehicle (sheet type 1), and prints
-// it on "是". The opener sets the members after construction; the sheet is
+// it on "是" (without a printer, or when printing fails, it says so and
+// offers the sheet as a PDF file). The opener sets the members after construction; the sheet is
 // prepared when the dialog is shown.
 class frmPrintSheet : public QDialog {
     Q_OBJECT
@@ -55,6 +56,9 @@ protected:
 
 private:
     QString tripDriverName(const QDateTime &busDate) const;
+    QString startStation() const;
+    // After a sheet could not be printed: says why and offers it as a PDF.
+    void offerPdf(const QString &why);
 
     const Env &m_env;
     StationContext &m_station;

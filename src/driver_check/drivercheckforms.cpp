@@ -24,8 +24,13 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
         SimulatedFingerReader *reader = SimulatedReader();
         if (!reader || !station.db)
             return nullptr;
-        DriverService drivers(*station.db, *env.clock);
-        return new FingerprintSimulator(reader, drivers.QueryDrivers(station.context, QString(), QString()), parent);
+        auto source = [env, &station] {
+            DriverService drivers(*station.db, *env.clock);
+            return drivers.QueryDrivers(station.context, QString(), QString());
+        };
+        auto *simulator = new FingerprintSimulator(reader, source(), parent);
+        simulator->setDriverSource(source);
+        return simulator;
     });
     // The boarding confirmation the departure gate opens.
     registry.add(u"frmCheckInfo"_s,

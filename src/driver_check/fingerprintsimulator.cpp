@@ -42,19 +42,7 @@ FingerprintSimulator::FingerprintSimulator(SimulatedFingerReader *reader, const 
     lstDrivers->header()->setStretchLastSection(true);
     root->addWidget(lstDrivers, 1);
 
-    RecordSet drivers = driversIn;
-    const bool hasTemplates = drivers.hasField(u"fng_value"_s);
-    for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext()) {
-        auto *item = new QTreeWidgetItem(lstDrivers, {drivers.value(u"driver_no"_s).toString().trimmed(),
-                                                      drivers.value(u"driver_name"_s).toString().trimmed()});
-        if (hasTemplates && drivers.value(u"fng_value"_s).toString().trimmed().isEmpty()
-            && drivers.value(u"fng_value1"_s).toString().trimmed().isEmpty()) {
-            item->setForeground(0, Qt::gray);
-            item->setForeground(1, Qt::gray);
-        }
-    }
-    if (lstDrivers->topLevelItemCount() > 0)
-        lstDrivers->setCurrentItem(lstDrivers->topLevelItem(0));
+    listDrivers(driversIn);
 
     auto *buttons = new QHBoxLayout;
     cmdFormal = new QPushButton(u"按正式指纹"_s, this);
@@ -77,6 +65,33 @@ FingerprintSimulator::FingerprintSimulator(SimulatedFingerReader *reader, const 
     connect(cmdUnknown, &QPushButton::clicked, this, &FingerprintSimulator::pressUnknown);
 }
 
+void FingerprintSimulator::listDrivers(const RecordSet &driversIn)
+{
+    const QString selected = lstDrivers->currentItem() ? lstDrivers->currentItem()->text(0) : QString();
+    lstDrivers->clear();
+    RecordSet drivers = driversIn;
+    const bool hasTemplates = drivers.hasField(u"fng_value"_s);
+    for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext()) {
+        auto *item = new QTreeWidgetItem(lstDrivers, {drivers.value(u"driver_no"_s).toString().trimmed(),
+                                                      drivers.value(u"driver_name"_s).toString().trimmed()});
+        if (hasTemplates && drivers.value(u"fng_value"_s).toString().trimmed().isEmpty()
+            && drivers.value(u"fng_value1"_s).toString().trimmed().isEmpty()) {
+            item->setForeground(0, Qt::gray);
+            item->setForeground(1, Qt::gray);
+        }
+        if (item->text(0) == selected)
+            lstDrivers->setCurrentItem(item);
+    }
+    if (!lstDrivers->currentItem() && lstDrivers->topLevelItemCount() > 0)
+        lstDrivers->setCurrentItem(lstDrivers->topLevelItem(0));
+}
+
+void FingerprintSimulator::reloadDrivers()
+{
+    if (m_source)
+        listDrivers(m_source());
+}
+
 void FingerprintSimulator::pressSelected(bool backup)
 {
     QTreeWidgetItem *item = lstDrivers->currentItem();
@@ -91,10 +106,16 @@ void FingerprintSimulator::pressUnknown()
 {
     if (!m_reader)
         return;
+    // The press runs the stations' handlers, which may show modal notices
+    // for seconds: this window states the press before it happens and
+    // touches nothing of itself afterwards unless it is still there.
+    lblLast->setText(u"已按：未登记的手指"_s);
+    QPointer<FingerprintSimulator> self(this);
     // Pressed through the reader so that the key comes out the reader's way.
     const QString key = m_reader->pressUnknown();
+    if (!self)
+        return;
     m_lastKey = key;
-    lblLast->setText(u"已按：未登记的手指"_s);
     emit fingerPressed(key);
 }
 
@@ -102,8 +123,10 @@ void FingerprintSimulator::pressed(const QString &key, const QString &what)
 {
     m_lastKey = key;
     lblLast->setText(u"已按：%1"_s.arg(what));
+    QPointer<FingerprintSimulator> self(this);
     m_reader->press(key);
-    emit fingerPressed(key);
+    if (self)
+        emit fingerPressed(key);
 }
 
 } // namespace cg

@@ -3,6 +3,8 @@
 #include "core/recordset.h"
 
 #include <QPointer>
+
+#include <functional>
 #include <QWidget>
 
 class QLabel;
@@ -36,6 +38,11 @@ public:
     // The key pressed last ("" before the first press).
     QString lastKey() const { return m_lastKey; }
 
+    // Where reloadDrivers() reads the enrolled drivers from.
+    void setDriverSource(std::function<RecordSet()> source) { m_source = std::move(source); }
+    // Lists the drivers anew (after enrolments), keeping the selected one.
+    void reloadDrivers();
+
 signals:
     void fingerPressed(const QString &key);
 
@@ -43,8 +50,10 @@ private:
     void pressSelected(bool backup);
     void pressUnknown();
     void pressed(const QString &key, const QString &what);
+    void listDrivers(const RecordSet &drivers);
 
     QPointer<SimulatedFingerReader> m_reader;
+    std::function<RecordSet()> m_source;
     QString m_lastKey;
     QTreeWidget *lstDrivers = nullptr;
     QPushButton *cmdFormal = nullptr;

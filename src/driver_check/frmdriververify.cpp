@@ -210,13 +210,13 @@ void frmDriverVerify::loadScreen()
     lblDate->setText(m_env.clock->today().toString(kDateLabel));
     lblTime->setText(m_env.clock->now().toString(u"HH:mm:ss"_s));
     m_clock.start();
-    // This screen listens with the station of the session context string.
+    // The station every check event of this workstation is stamped with.
     m_moMsg = new CheckNotifier(*m_station.db);
     connect(m_moMsg, &CheckNotifier::DriverCheck, this, &frmDriverVerify::onDriverCheck);
     connect(m_moMsg, &CheckNotifier::ReturnCheck, this, &frmDriverVerify::onReturnCheck);
     connect(m_moMsg, &CheckNotifier::TechCheck, this, &frmDriverVerify::onTechCheck);
     connect(m_moMsg, &CheckNotifier::ReplaceVehicle, this, &frmDriverVerify::onReplaceVehicle);
-    m_moMsg->Subscribe(SessionContext::parse(m_station.context).stationCode);
+    m_moMsg->Subscribe(m_station.stationCode());
     m_page = 1;
     m_rsBus = RecordSet();
     m_hasList = false;

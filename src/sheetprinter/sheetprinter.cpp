@@ -13,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -65,6 +66,11 @@ bool QPrinterBackend::print(QTextDocument &sheet, bool showDialog, QWidget *pare
     return true;
 }
 
+bool QPrinterBackend::hasPrinter() const
+{
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
 bool PdfFolderBackend::print(QTextDocument &sheet, bool, QWidget *)
 {
     const QString path = QDir(m_folder).filePath(u"sheet-%1.pdf"_s.arg(m_printed.size() + 1));
@@ -94,6 +100,11 @@ SheetPrinter::~SheetPrinter() = default;
 void SheetPrinter::setDefaultBackend(SheetPrinterBackend *backend)
 {
     g_defaultBackend = backend;
+}
+
+bool SheetPrinter::hasPrinter() const
+{
+    return backend()->hasPrinter();
 }
 
 SheetPrinterBackend *SheetPrinter::backend() const

@@ -28,12 +28,16 @@ public:
     // Prints the document; false when it was not printed (cancelled dialog,
     // no printer, printer error). The reason goes to the log.
     virtual bool print(QTextDocument &sheet, bool showDialog, QWidget *parent) = 0;
+    // Whether there is a printer to print on at all.
+    virtual bool hasPrinter() const { return true; }
 };
 
 // The system's printer (QPrinter), with the print dialog when asked for.
 class QPrinterBackend : public SheetPrinterBackend {
 public:
     bool print(QTextDocument &sheet, bool showDialog, QWidget *parent) override;
+    // False when the system has no printer installed.
+    bool hasPrinter() const override;
 };
 
 // Writes every printed sheet as a PDF file into a folder (sheet-1.pdf,
@@ -73,6 +77,8 @@ public:
     // Prints the filled sheet through the backend; false when nothing was
     // printed.
     bool PrintSheet(bool showDialog = false);
+    // Whether the backend has a printer to print on.
+    bool hasPrinter() const;
     // The print preview dialog of the filled sheet.
     void PreviewSheet();
     // Command 1 exports the filled sheet: asks for a file name (an .xlsx

@@ -27,6 +27,11 @@ struct StationContext : StationData {
                                                  const QVariantMap &members)>;
     FormOpener openForm;
 
+    // Whether openForm can show the named form: a screen disables the
+    // buttons of forms not built into this workstation rather than offer
+    // them to no effect. Unset means none is available.
+    std::function<bool(const QString &form)> hasForm;
+
     // Makes the fingerprint engine a screen holds (owned by parent). The
     // workstation attaches every engine to the one reader of the machine
     // (the simulated reader in the demo and in tests).

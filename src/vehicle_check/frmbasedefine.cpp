@@ -203,6 +203,9 @@ void frmBaseDefine::tvItemTree_NodeClick(QTreeWidgetItem *node)
             vsBaseInfo->setColWidth(0, 50);
             vsBaseInfo->setColWidth(1, 240);
             vsBaseInfo->setColWidth(2, 280);
+            // A name and a remark never outgrow their stored widths.
+            vsBaseInfo->setColMaxBytes(1, CodeNameMaxBytes);
+            vsBaseInfo->setColMaxBytes(2, CodeRemarkMaxBytes);
             LoadColumnLayout(m_env.layoutFile, kForm, vsBaseInfo);
         }
         loadTable();

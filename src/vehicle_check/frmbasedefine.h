@@ -22,6 +22,10 @@ class FlexGrid;
 // 常用定义: the station's small code tables (licence classes, driver types,
 // vehicle types, basic causes, check causes). Edits are collected per table
 // and written together with 保存.
+// Byte limits (GBK) of a code entry's name and remark.
+constexpr int CodeNameMaxBytes = 50;
+constexpr int CodeRemarkMaxBytes = 100;
+
 class frmBaseDefine : public QWidget {
     Q_OBJECT
 public:

@@ -121,7 +121,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
                         {Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
 
     moMsg = new CheckNotifier(*m_station.db, this);
-    moMsg->Subscribe(m_station.session->GetStationCode());
+    moMsg->Subscribe(m_station.stationCode());
     connect(moMsg, &CheckNotifier::FaceCheck, this, &frmFaceCheck::moMsg_FaceCheck);
 
     Trap(*m_env.messages, [this] { loadList(); });

@@ -6,6 +6,7 @@
 #include "core/dates.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
+#include "widgets/listexport.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "core/sqlliteral.h"
@@ -86,6 +87,8 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     gf.setPointSize(11);
     vsList->setFont(gf);
     layout->addWidget(vsList, 1);
+    // The File menu and the product bar export the vehicle list.
+    AttachGridReport(this, m_env, vsList);
 
     auto *legendRow = new QHBoxLayout;
     legendRow->addWidget(new QLabel(u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 "_s));
@@ -118,7 +121,7 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
                         {Qt::Key_F8, [this] { cmdQuery_Click(); }}});
 
     moMsg = new CheckNotifier(*m_station.db, this);
-    moMsg->Subscribe(m_station.session->GetStationCode());
+    moMsg->Subscribe(m_station.stationCode());
     connect(moMsg, &CheckNotifier::TechCheck, this, &frmTechCheck::moMsg_TechCheck);
 
     dtpDate->setDate(m_env.clock->today());
@@ -287,6 +290,9 @@ void frmTechCheck::startCheck(const RecordSet &v)
     dialog.m_nCount = number.toInt();
     dialog.lblLicenseID->setText(plate);
     dialog.lblCompany->setText(BracketInner(v.valueAt(0, u"company_name"_s).toString()));
+    // The model is stored as code[name]; a bare text shows as it is.
+    const QString model = v.valueAt(0, u"model_id"_s).toString().trimmed();
+    dialog.lblBuskind->setText(BracketInner(model).isEmpty() ? model : BracketInner(model));
     SetLampLabel(dialog.lblStatus, v.valueAt(0, u"cond_status"_s).toInt());
     dialog.Form_Load();
     runDialog(&dialog);
@@ -385,9 +391,10 @@ void frmTechCheck::moMsg_TechCheck(const QString &license, const QDateTime &, in
     for (int r : RowsWithText(vsList, ColLicense, license)) {
         SetLampCell(vsList, r, ColReturn, status);
         SetLampCell(vsList, r, ColCond, status);
-        if (status == 1 || status == 2)
-            for (int c : kTextCols)
-                vsList->setCellForeColor(r, c, status == 1 ? kBlack : LampRed);
+        // Red text marks a failed vehicle only: a passed or withdrawn
+        // (撤消检查) check turns it black again.
+        for (int c : kTextCols)
+            vsList->setCellForeColor(r, c, status == 2 ? LampRed : kBlack);
         vsList->setTextMatrix(r, ColCount, count == 0 ? QString() : QString::number(count));
         const QString when = LongDateTime(checkTime);
         vsList->setTextMatrix(r, ColTime, when);

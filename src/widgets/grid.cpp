@@ -1,4 +1,5 @@
 #include "grid.h"
+#include "gridhelpers.h"
 
 #include "core/apperror.h"
 
@@ -6,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPoint>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -43,6 +45,16 @@ constexpr int HiddenWidthRole = Qt::UserRole + 2; // horizontal: width before hi
 class FlexGridDelegate : public QStyledItemDelegate {
 public:
     explicit FlexGridDelegate(FlexGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        const int limit = m_grid->colMaxBytes(index.column());
+        if (auto *line = qobject_cast<QLineEdit *>(editor); line && limit > 0)
+            connect(line, &QLineEdit::textChanged, line, [line, limit] { LimitControlBytes(line, limit); });
+        return editor;
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -389,6 +401,14 @@ void FlexGrid::setColWidthTwips(int c, int twips)
     const int px = TwipsToPixels(twips, logicalDpiX());
     setColWidth(c, px);
     columnTag(c)->setData(TwipsRole, QPoint(twips, px));
+}
+
+void FlexGrid::setColMaxBytes(int c, int maxBytes)
+{
+    if (maxBytes > 0)
+        m_maxBytes.insert(c, maxBytes);
+    else
+        m_maxBytes.remove(c);
 }
 
 void FlexGrid::setColHidden(int c, bool hidden)

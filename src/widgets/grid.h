@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QStringList>
+#include <QHash>
 #include <QTableWidget>
 #include <QVariant>
 #include <QVector>
@@ -95,6 +96,10 @@ public:
     void setColWidthTwips(int c, int twips);
     bool isColHidden(int c) const { return isColumnHidden(c); }
     void setColHidden(int c, bool hidden);
+    // The byte limit (GBK) of the texts typed into a column's editor, the
+    // width of the column the text is stored in; 0 = no limit.
+    void setColMaxBytes(int c, int maxBytes);
+    int colMaxBytes(int c) const { return m_maxBytes.value(c, 0); }
     // Row height in pixels; use this rather than setRowHeight() so that the
     // fixed rows, shown by their own view, change too.
     int rowHeightPixels(int r) const;
@@ -168,6 +173,7 @@ private:
     bool m_highlight = true;
     QTableView *m_fixedView = nullptr;
     FlexGridDelegate *m_delegate = nullptr;
+    QHash<int, int> m_maxBytes;
 };
 
 } // namespace cg

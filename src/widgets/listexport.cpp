@@ -3,6 +3,7 @@
 #include "core/apperror.h"
 #include "filechooser.h"
 #include "grid.h"
+#include "messagesink.h"
 #include "sound.h"
 #include "core/text.h"
 
@@ -220,6 +221,17 @@ QString GridReport::chooseAndWrite(bool openForm)
                                   : chooser->saveFileName(parent, dialogTitle(), dialogFilter());
     if (name.isEmpty())
         return QString();
+    // The save form asks before replacing a file; the open form does not.
+    if (openForm && QFileInfo::exists(name)) {
+        if (!m_env.messages)
+            throw AppError(ExportWriteError, u"文件 %1 已存在"_s.arg(QDir::toNativeSeparators(name)));
+        const MsgAnswer answer = m_env.messages->show(
+            {u"问题"_s, u"文件“%1”已存在，是否替换？"_s.arg(QDir::toNativeSeparators(name)), MsgIcon::Question,
+             MsgButtons::YesNo},
+            parent);
+        if (answer != MsgAnswer::Yes)
+            return QString();
+    }
     if (m_grid)
         ExportGrid(*m_grid, name);
     else if (m_list)
@@ -239,12 +251,54 @@ void GridReport::ExportFileOpen()
     const QString name = chooseAndWrite(true);
     if (name.isEmpty())
         return;
+    openExported(name);
+}
+
+void GridReport::openExported(const QString &name)
+{
     if (m_env.shell) {
         m_env.shell->open(name);
     } else {
         DesktopShellOpener shell;
         shell.open(name);
     }
+}
+
+// ---- reports attached to screens ---------------------------------------------
+
+namespace {
+
+constexpr char AttachedReportName[] = "cgListReport";
+
+class AttachedGridReport : public QObject, public GridReport {
+public:
+    template <typename List>
+    AttachedGridReport(QWidget *screen, const Env &env, List *list) : QObject(screen), GridReport(env, list, screen)
+    {
+        setObjectName(QString::fromLatin1(AttachedReportName));
+    }
+};
+
+} // namespace
+
+IListReport *AttachGridReport(QWidget *screen, const Env &env, FlexGrid *grid)
+{
+    return new AttachedGridReport(screen, env, grid);
+}
+
+IListReport *AttachGridReport(QWidget *screen, const Env &env, QTreeWidget *list)
+{
+    return new AttachedGridReport(screen, env, list);
+}
+
+IListReport *ListReportOf(QWidget *screen)
+{
+    if (!screen)
+        return nullptr;
+    if (auto *own = dynamic_cast<IListReport *>(screen))
+        return own;
+    return dynamic_cast<IListReport *>(
+        screen->findChild<QObject *>(QString::fromLatin1(AttachedReportName), Qt::FindDirectChildrenOnly));
 }
 
 } // namespace cg

@@ -65,9 +65,11 @@ void ExportListView(const QTreeWidget &list, const QString &path);
 //    an ".xlsx" workbook) and writes the grid there; cancelling writes
 //    nothing;
 //  * ExportFileOpen asks in the open form of the dialog (a new name is
-//    accepted), writes, and opens the file with the desktop's program;
-//  * printing and page set-up do nothing.
-// Failures throw AppError; the File menu ignores them.
+//    accepted); a name that exists already is replaced only after the
+//    operator agreed ("问题", Yes/No). It writes and opens the file with the
+//    desktop's program;
+//  * printing and page set-up do nothing (CanPrint is false).
+// Failures throw AppError; the caller reports them.
 class GridReport : public IListReport {
 public:
     GridReport(const Env &env, FlexGrid *grid, QWidget *dialogParent = nullptr);
@@ -82,15 +84,26 @@ public:
     void PreView() override {}
     void PageSet() override {}
     void PrintSet() override {}
+    bool CanPrint() const override { return false; }
 
 private:
     // The chosen file name after writing it; "" when cancelled.
     QString chooseAndWrite(bool openForm);
+    void openExported(const QString &name);
 
     Env m_env;
     QPointer<FlexGrid> m_grid;
     QPointer<QTreeWidget> m_list;
     QPointer<QWidget> m_parent;
 };
+
+// Gives a screen whose main content is a grid (or list view) the File menu's
+// and the product bar's export of it: the report lives as a child object of
+// the screen, found by ListReportOf.
+IListReport *AttachGridReport(QWidget *screen, const Env &env, FlexGrid *grid);
+IListReport *AttachGridReport(QWidget *screen, const Env &env, QTreeWidget *list);
+// The screen's report: the screen itself when it implements IListReport,
+// else the one attached to it; nullptr for a screen without a list.
+IListReport *ListReportOf(QWidget *screen);
 
 } // namespace cg

@@ -13,6 +13,9 @@ public:
     virtual void PreView() = 0;
     virtual void PageSet() = 0;
     virtual void PrintSet() = 0;
+    // Whether the printing operations do anything; the workstation disables
+    // its print entries where they would not.
+    virtual bool CanPrint() const { return true; }
 };
 
 } // namespace cg

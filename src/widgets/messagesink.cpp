@@ -1,11 +1,30 @@
 #include "messagesink.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
+
+#include <cstdio>
 
 namespace cg {
 
+bool HasInteractiveDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != u"offscreen" && platform != u"minimal";
+}
+
 MsgAnswer DialogMessageSink::show(const MessageBoxSpec &spec, QWidget *parent)
 {
+    if (!HasInteractiveDisplay()) {
+        // Nobody could see or close the box: say it on standard error and
+        // take the safe answer.
+        const QString line = QStringLiteral("coachgate: [%1] %2\n").arg(spec.title, spec.text);
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+        return spec.buttons == MsgButtons::YesNo ? MsgAnswer::No
+               : spec.buttons == MsgButtons::OkCancel ? MsgAnswer::Cancel
+                                                      : MsgAnswer::Ok;
+    }
     QMessageBox box(parent);
     box.setWindowTitle(spec.title);
     box.setText(spec.text);

@@ -31,7 +31,13 @@ public:
     virtual void notify(const QString &message, QWidget *parent = nullptr) = 0;
 };
 
-// Real QMessageBox dialogs. notify() falls back to a plain information box;
+// False on the offscreen and minimal platforms, where no one can see a
+// window.
+bool HasInteractiveDisplay();
+
+// Real QMessageBox dialogs. Without an interactive display a box is written
+// to standard error instead and answered with its safe choice (OK, No,
+// Cancel), so nothing waits on a box nobody can close. notify() falls back to a plain information box;
 // the application installs a sink whose notify() shows the notice window.
 class DialogMessageSink : public MessageSink {
 public:

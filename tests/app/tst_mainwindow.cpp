@@ -12,6 +12,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QCloseEvent>
+#include <QMessageBox>
 #include <QTest>
 
 using namespace cg;
@@ -59,6 +61,37 @@ public:
 
 } // namespace
 
+// A list screen that exports and has nothing to print.
+class ExportOnlyScreen : public QWidget, public IListReport {
+public:
+    void ExportFile() override {}
+    void ExportFileOpen() override {}
+    void PrintReport(bool) override {}
+    void PreView() override {}
+    void PageSet() override {}
+    void PrintSet() override {}
+    bool CanPrint() const override { return false; }
+};
+
+// Notes its close (where a screen saves its column layout) and can refuse.
+class ClosingScreen : public QWidget {
+public:
+    std::function<void()> onClose;
+    bool refuse = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (refuse) {
+            event->ignore();
+            return;
+        }
+        if (onClose)
+            onClose();
+        QWidget::closeEvent(event);
+    }
+};
+
 class tst_mainwindow : public QObject {
     Q_OBJECT
 private slots:
@@ -89,7 +122,9 @@ private slots:
 
     void fileMenuUsesReportInterface_data();
     void fileMenuUsesReportInterface();
-    void fileMenuIgnoresErrors();
+    void fileMenuFollowsActiveScreen();
+    void errorBoxRestoresPointer();
+    void closingClosesScreensFirst();
 
 private:
     std::unique_ptr<mdiMain> makeWindow(bool showHidden = false);
@@ -498,14 +533,19 @@ void tst_mainwindow::buttonsAskChildByName()
     clickButton(*w, index);
     QCOMPARE(m_sink.lastTitle(), QStringLiteral("错误-75"));
 
-    // A screen without the operation: an error box, the screen stays.
+    QVERIFY(w->productButton(index)->isAvailable());
+
+    // A screen without a list: the button is faded and does nothing, never
+    // a cryptic error box.
     m_sink.clear();
     w->openChild(QStringLiteral("plain"), [] { return new QWidget; });
+    QVERIFY(!w->productButton(index)->isAvailable());
     clickButton(*w, index);
-    QCOMPARE(m_sink.boxes.size(), 1);
-    QCOMPARE(m_sink.lastTitle(), QStringLiteral("错误-438"));
-    QCOMPARE(m_sink.boxes.first().spec.icon, MsgIcon::Warning);
+    QVERIFY(m_sink.boxes.isEmpty());
     QCOMPARE(w->mdiArea()->subWindowList().size(), 3);
+    // Back on the list screen it works again.
+    w->mdiArea()->setActiveSubWindow(w->child(QStringLiteral("report")));
+    QVERIFY(w->productButton(index)->isAvailable());
 }
 
 void tst_mainwindow::goBackAndCloseCurrent()
@@ -583,21 +623,81 @@ void tst_mainwindow::fileMenuUsesReportInterface()
     QCOMPARE(report->calls, QStringList{call});
 }
 
-void tst_mainwindow::fileMenuIgnoresErrors()
+void tst_mainwindow::fileMenuFollowsActiveScreen()
 {
     auto w = makeWindow();
-    // No child, then a child without the interface, then a failing one.
-    w->menuAction(QStringLiteral("mnuFile_Print"))->trigger();
-    NamedOpsScreen *named = nullptr;
-    w->openChild(QStringLiteral("named"), [&named] { return named = new NamedOpsScreen; });
-    w->menuAction(QStringLiteral("mnu_File_Export"))->trigger();
-    QVERIFY(named->calls.isEmpty());
+    const QStringList entries = {QStringLiteral("mnu_File_Export"), QStringLiteral("mnu_File_ExportOpen"),
+                                 QStringLiteral("mnuFile_Print"), QStringLiteral("mnuFile_PrintSet"),
+                                 QStringLiteral("mnuFile_PageSet")};
+    const auto enabled = [&] {
+        QList<bool> out;
+        for (const QString &e : entries)
+            out << w->menuAction(e)->isEnabled();
+        return out;
+    };
+    // No child, then a child without a list: export and print are disabled.
+    QCOMPARE(enabled(), (QList<bool>{false, false, false, false, false}));
+    w->openChild(QStringLiteral("plain"), [] { return new QWidget; });
+    QCOMPARE(enabled(), (QList<bool>{false, false, false, false, false}));
+    // A list that exports but has nothing to print.
+    ExportOnlyScreen *list = nullptr;
+    w->openChild(QStringLiteral("list"), [&list] { return list = new ExportOnlyScreen; });
+    QCOMPARE(enabled(), (QList<bool>{true, true, false, false, false}));
+    QVERIFY(w->productButton(4)->isAvailable());
+    QVERIFY(!w->productButton(7)->isAvailable());
+    // A failing export says so instead of being swallowed.
     ReportScreen *report = nullptr;
     w->openChild(QStringLiteral("report"), [&report] { return report = new ReportScreen; });
+    QCOMPARE(enabled(), (QList<bool>{true, true, true, true, true}));
     report->fail = true;
     w->menuAction(QStringLiteral("mnu_File_Export"))->trigger();
     QCOMPARE(report->calls, QStringList{QStringLiteral("ExportFile")});
-    QVERIFY(m_sink.boxes.isEmpty());
+    QCOMPARE(m_sink.boxes.size(), 1);
+    QCOMPARE(m_sink.lastTitle(), QStringLiteral("错误-75"));
+    // Closing the list screens disables the entries again.
+    w->child(QStringLiteral("report"))->close();
+    w->child(QStringLiteral("list"))->close();
+    w->mdiArea()->setActiveSubWindow(w->child(QStringLiteral("plain")));
+    QTRY_COMPARE(enabled(), (QList<bool>{false, false, false, false, false}));
+}
+
+void tst_mainwindow::errorBoxRestoresPointer()
+{
+    auto w = makeWindow();
+    w->SetStatusText(QStringLiteral("正在查询相关车次，请稍等..."), 1);
+    QVERIFY(w->isBusy());
+    w->SetStatusText(QStringLiteral("查询错误,请检查后继续"), 1);
+    QVERIFY(w->isBusy());
+    // The error box comes up: the pointer is normal again, the text stays.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("错误-3021"), QStringLiteral("查询失败"), QMessageBox::Ok, w.get());
+    box.show();
+    QVERIFY(!w->isBusy());
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(w->statusText(1), QStringLiteral("查询错误,请检查后继续"));
+}
+
+void tst_mainwindow::closingClosesScreensFirst()
+{
+    auto w = makeWindow();
+    QStringList closed;
+    for (const QString &name : {QStringLiteral("a"), QStringLiteral("b")}) {
+        w->openChild(name, [&closed, name] {
+            auto *s = new ClosingScreen;
+            s->onClose = [&closed, name] { closed << name; };
+            return s;
+        });
+    }
+    // A screen refusing to close keeps the window up.
+    ClosingScreen *stubborn = nullptr;
+    w->openChild(QStringLiteral("c"), [&stubborn] { return stubborn = new ClosingScreen; });
+    stubborn->refuse = true;
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    closed.sort();
+    QCOMPARE(closed, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    stubborn->refuse = false;
+    QVERIFY(w->close());
+    QVERIFY(w->mdiArea()->subWindowList().isEmpty());
 }
 
 QTEST_MAIN(tst_mainwindow)

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/screens.h"
 #include "app/startup.h"
+#include "widgets/formregistry.h"
 #include "core/clock.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
@@ -14,6 +15,9 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -70,6 +74,15 @@ private slots:
     void configErrors();
     void configDefaultsAndOverride();
     void commandLine();
+    void stationOtherThanOperatorsRefused();
+    void oneStationCodeForEventsAndSubscriptions();
+    void processReportsStartupFailures_data();
+    void processReportsStartupFailures();
+    void qtDialogsSpeakChinese();
+    void entriesLightUpWithTheirForms_data();
+    void entriesLightUpWithTheirForms();
+    void readerFollowsConfiguration_data();
+    void readerFollowsConfiguration();
 
 private:
     void prepareDatabase(const QHash<int, QVariant> &params);
@@ -407,6 +420,8 @@ void tst_startup::configErrors_data()
                                         << QStringLiteral("[clock] tolerance_seconds");
     QTest::newRow("hidden menus not a flag") << good + QStringLiteral("[ui]\nshow_hidden_menus=maybe\n")
                                              << QStringLiteral("[ui] show_hidden_menus");
+    QTest::newRow("unknown reader") << good + QStringLiteral("[fingerprint]\nreader=usb\n")
+                                    << QStringLiteral("[fingerprint] reader");
 }
 
 void tst_startup::configErrors()
@@ -453,6 +468,178 @@ void tst_startup::configDefaultsAndOverride()
     QCOMPARE(LoadConfig(cl).databaseSpec, cl.databaseSpec);
     cl.configFile = m_dir.filePath(QStringLiteral("absent.ini"));
     QVERIFY_THROWS_EXCEPTION(AppError, LoadConfig(cl));
+}
+
+void tst_startup::stationOtherThanOperatorsRefused()
+{
+    prepareDatabase(demoParams());
+    AppConfig c = config();
+    c.stationCode = QStringLiteral("440300001"); // the operator wg works at 440100001
+    c.files = {QStringLiteral("/etc/xdg/coachgate/coachgate.ini")};
+    Startup startup(m_env, m_setter);
+    QVERIFY(!startup.Main(c));
+    QVERIFY(!startup.mainWindow());
+    QCOMPARE(m_sink.boxes.size(), 1);
+    const QString text = m_sink.lastText();
+    QVERIFY2(text.contains(QStringLiteral("440300001")) && text.contains(QStringLiteral("440100001"))
+                 && text.contains(QStringLiteral("[session] station")),
+             qPrintable(text));
+    QVERIFY(m_setter.calls.isEmpty()); // refused before anything else
+}
+
+void tst_startup::oneStationCodeForEventsAndSubscriptions()
+{
+    prepareDatabase(demoParams());
+    Startup startup(m_env, m_setter);
+    QVERIFY(startup.Main(config()));
+    const StationContext &s = startup.station();
+    QCOMPARE(s.stationCode(), QStringLiteral("440100001"));
+    QCOMPARE(s.stationCode(), s.session->GetStationCode());
+}
+
+void tst_startup::processReportsStartupFailures_data()
+{
+    QTest::addColumn<QString>("ini"); // "" = no such file
+    QTest::addColumn<QString>("said");
+    QTest::newRow("configuration file missing") << QString() << QStringLiteral("找不到配置文件");
+    QTest::newRow("station not the operator's")
+        << QStringLiteral("[session]\noperator=wg\nstation=440300001\nunit=440101\ncode=CGS\n[database]\nspec=%1\n")
+        << QStringLiteral("440300001");
+    QTest::newRow("database unusable")
+        << QStringLiteral("[session]\noperator=wg\nstation=440100001\nunit=440101\ncode=CGS\n[database]\nspec=%1.none/x/y\n")
+        << QStringLiteral("错误-");
+}
+
+void tst_startup::processReportsStartupFailures()
+{
+    QFETCH(QString, ini);
+    QFETCH(QString, said);
+    prepareDatabase(demoParams());
+    static int n = 0;
+    const QString path = ini.isEmpty() ? m_dir.filePath(QStringLiteral("absent.ini"))
+                                       : writeIni(QStringLiteral("process%1.ini").arg(++n), ini.arg(m_dbPath));
+    // Without a display: the reason goes to standard error, the process ends
+    // with a non-zero code and never waits on a box nobody can close.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(CG_WORKSTATION_BINARY), {QStringLiteral("--config"), path});
+    QVERIFY(process.waitForStarted());
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        QFAIL("the workstation waited for someone to close a box");
+    }
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("coachgate: 错误-")) && err.contains(said), qPrintable(err));
+}
+
+void tst_startup::qtDialogsSpeakChinese()
+{
+    QVERIFY2(InstallQtTranslations(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China)),
+             "qtbase_zh_CN.qm missing: install qt6-translations-l10n (scripts/setup)");
+    QMessageBox box(QMessageBox::Question, QStringLiteral("注意"), QStringLiteral("是否进入触摸屏？"),
+                    QMessageBox::Yes | QMessageBox::No);
+    QVERIFY2(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")),
+             qPrintable(box.button(QMessageBox::Yes)->text()));
+    QVERIFY2(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")),
+             qPrintable(box.button(QMessageBox::No)->text()));
+}
+
+void tst_startup::entriesLightUpWithTheirForms_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("form");
+    QTest::newRow("车辆管理") << QStringLiteral("m5") << QStringLiteral("frmVehicleMain");
+    QTest::newRow("驾驶员管理") << QStringLiteral("m6") << QStringLiteral("frmDriverMain");
+    QTest::newRow("驾驶员报班信息") << QStringLiteral("m13") << QStringLiteral("frmDriverBus");
+    QTest::newRow("强制信息查询") << QStringLiteral("m14") << QStringLiteral("frmBusForeInfo");
+    QTest::newRow("系统报表") << QStringLiteral("mnu_Report") << QStringLiteral("frmReportCheck");
+}
+
+void tst_startup::entriesLightUpWithTheirForms()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, form);
+    StationContext station;
+    Env env = m_env;
+    NullStatusSink status;
+    env.status = &status;
+    {
+        // Not built yet: disabled, never a silent entry.
+        mdiMain w(env, station);
+        RegisterScreens(w, env, station);
+        QVERIFY(!w.menuAction(entry)->isEnabled());
+        for (const char *built : {"mnu_check_cond", "mnu_center", "mnu_check_exit", "m7", "m4"})
+            QVERIFY2(w.menuAction(QString::fromLatin1(built))->isEnabled(), built);
+    }
+    // The library that builds the form registers it: the entry opens it.
+    mdiMain w(env, station);
+    RegisterScreens(w, env, station, FingerReaderKind::None, [&form](FormRegistry &registry) {
+        registry.add(form, [form](QWidget *parent) -> QWidget * {
+            auto *screen = new QWidget(parent);
+            screen->setObjectName(form);
+            return screen;
+        });
+    });
+    QVERIFY(w.menuAction(entry)->isEnabled());
+    w.show();
+    w.menuAction(entry)->trigger();
+    QMdiSubWindow *sub = w.mdiArea()->activeSubWindow();
+    QVERIFY(sub);
+    QCOMPARE(sub->widget()->objectName(), form);
+    if (entry == u"m5") // 车辆管理 lists every kind of vehicle
+        QCOMPARE(sub->widget()->property("m_szType").toString(), QStringLiteral("9"));
+    w.close();
+}
+
+void tst_startup::readerFollowsConfiguration_data()
+{
+    QTest::addColumn<bool>("simulated");
+    QTest::newRow("reader=none") << false;
+    QTest::newRow("reader=simulated") << true;
+}
+
+void tst_startup::readerFollowsConfiguration()
+{
+    QFETCH(bool, simulated);
+    prepareDatabase(demoParams());
+    const QString ini = writeIni(QStringLiteral("reader%1.ini").arg(simulated),
+                                 QStringLiteral("[session]\noperator=wg\nstation=440100001\nunit=440101\ncode=CGS\n"
+                                                "[database]\nspec=%1\n[fingerprint]\nreader=%2\n")
+                                     .arg(m_dbPath, simulated ? QStringLiteral("simulated") : QStringLiteral("none")));
+    CommandLine cl;
+    cl.configFile = ini;
+    const AppConfig c = LoadConfig(cl);
+    QCOMPARE(c.fingerReader, simulated ? FingerReaderKind::Simulated : FingerReaderKind::None);
+
+    Startup startup(m_env, m_setter);
+    startup.checkInStation = CheckInStation(m_env);
+    bool simulatorShown = false;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        for (QWidget *tl : QApplication::topLevelWidgets())
+            if (tl->objectName() == u"frmFingerprintSimulator" && tl->isVisible())
+                simulatorShown = true;
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal->objectName() == u"frmDriverVerify" && (simulatorShown || !simulated))
+            modal->close();
+    });
+    closer.start(100);
+    QVERIFY(startup.Main(c));
+    closer.stop();
+    QCOMPARE(simulatorShown, simulated);
+    // Without a reader the station says that none is connected.
+    const bool saidNoReader = std::any_of(m_sink.boxes.cbegin(), m_sink.boxes.cend(), [](const auto &b) {
+        return b.spec.text == QStringLiteral("没连接指纹仪！") && b.spec.title == QStringLiteral("信息提示");
+    });
+    QCOMPARE(saidNoReader, !simulated);
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *tl : windows)
+        tl->close();
 }
 
 void tst_startup::commandLine()

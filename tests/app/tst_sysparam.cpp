@@ -66,6 +66,8 @@ private slots:
     void checkBoxCheckedOnlyForOne();
     void oneEditWritesOneValue_data();
     void oneEditWritesOneValue();
+    void numberBoxesRefuseWhatTheyCannotHold_data();
+    void numberBoxesRefuseWhatTheyCannotHold();
     void numericFieldKeepsLeadingNumber_data();
     void numericFieldKeepsLeadingNumber();
     void textFieldsCutAtFiftyBytes_data();
@@ -187,8 +189,6 @@ void tst_sysparam::oneEditWritesOneValue_data()
     QTest::newRow("提前出站时间 15") << QStringLiteral("txtBeforeMinute") << QStringLiteral("15") << 11 << QVariant(15.0);
     QTest::newRow("显示屏宽度 with unit") << QStringLiteral("txtScreenWidth") << QStringLiteral("320px") << 10
                                      << QVariant(320.0);
-    QTest::newRow("显示屏高度 no number") << QStringLiteral("txtScreenHeight") << QStringLiteral("高") << 9
-                                     << QVariant(0.0);
     QTest::newRow("退出密码 as text") << QStringLiteral("txtExitPassword") << QStringLiteral("0012") << 2
                                   << QVariant(QStringLiteral("0012"));
     QTest::newRow("显示车次时间(前) as text") << QStringLiteral("txtStartCheckTime") << QStringLiteral("45") << 3
@@ -235,6 +235,55 @@ void tst_sysparam::oneEditWritesOneValue()
     QCOMPARE(m_sink.lastTitle(), QStringLiteral("注意"));
 }
 
+void tst_sysparam::numberBoxesRefuseWhatTheyCannotHold_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown"); // what the box holds after typing
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("提前出站时间 abc") << QStringLiteral("txtBeforeMinute") << QStringLiteral("abc") << QString()
+                                 << QStringLiteral("提前出站时间");
+    QTest::newRow("提前出站时间 1.5 minutes") << QStringLiteral("txtBeforeMinute") << QStringLiteral("-1.5")
+                                        << QStringLiteral("15") << QString();
+    QTest::newRow("显示屏高度 高") << QStringLiteral("txtScreenHeight") << QStringLiteral("高") << QString()
+                              << QStringLiteral("显示屏高度");
+    QTest::newRow("显示车次时间(后) letters") << QStringLiteral("txtEndCheckTime") << QStringLiteral("一小时")
+                                        << QString() << QStringLiteral("显示车次时间(后)");
+    QTest::newRow("字体大小 大") << QStringLiteral("cboFontSize") << QStringLiteral("大") << QString()
+                             << QStringLiteral("字体大小");
+    QTest::newRow("车况例检有效时间 lone minus") << QStringLiteral("txtCondTime") << QStringLiteral("-")
+                                         << QStringLiteral("-") << QStringLiteral("车况例检有效时间");
+}
+
+void tst_sysparam::numberBoxesRefuseWhatTheyCannotHold()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, caption); // "" = the cleaned text is a number and is saved
+    frmSysParam dialog(m_env, m_store);
+    dialog.show();
+    QWidget *w = field<QWidget>(&dialog, control);
+    auto *edit = qobject_cast<QComboBox *>(w) ? static_cast<QComboBox *>(w)->lineEdit() : static_cast<QLineEdit *>(w);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    type(edit, typed);
+    QCOMPARE(edit->text(), shown);
+    QTest::mouseClick(field<QPushButton>(&dialog, QStringLiteral("cmdSave")), Qt::LeftButton);
+    if (caption.isEmpty()) {
+        QCOMPARE(m_store.writes.size(), 1);
+        QCOMPARE(m_store.writes.first().second, QVariant(shown.toDouble()));
+        return;
+    }
+    // Never saved as 0 without a word: nothing is written and the box says which field.
+    QVERIFY(m_store.writes.isEmpty());
+    QCOMPARE(m_sink.boxes.size(), 1);
+    QCOMPARE(m_sink.lastTitle(), QStringLiteral("输入错误"));
+    QVERIFY2(m_sink.lastText().contains(caption), qPrintable(m_sink.lastText()));
+    QVERIFY(field<QPushButton>(&dialog, QStringLiteral("cmdSave"))->isEnabled());
+}
+
 void tst_sysparam::numericFieldKeepsLeadingNumber_data()
 {
     QTest::addColumn<QString>("typed");
@@ -270,7 +319,7 @@ void tst_sysparam::textFieldsCutAtFiftyBytes_data()
     QTest::newRow("a half character never stays") << QStringLiteral("txtScreenPass")
                                                   << QString(49, QLatin1Char('x')) + QChar(0x5B89)
                                                   << QString(49, QLatin1Char('x'));
-    QTest::newRow("font size box") << QStringLiteral("cboFontSize") << ascii51 << QString(50, QLatin1Char('x'));
+    QTest::newRow("font size box") << QStringLiteral("cboFontSize") << QString(51, QLatin1Char('9')) << QString(50, QLatin1Char('9'));
 }
 
 void tst_sysparam::textFieldsCutAtFiftyBytes()

@@ -12,6 +12,7 @@
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/formregistry.h"
+#include "widgets/listexport.h"
 #include "dispatch/dispatchforms.h"
 #include "dispatch/frmenvbusdesk.h"
 #include "dispatch/frmprintsheet.h"
@@ -23,6 +24,8 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QDialog>
+#include <QFileInfo>
+#include <QStringDecoder>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -68,6 +71,7 @@ struct Desk {
             opened.append({form, members});
             return QVariantMap();
         };
+        station.hasForm = [this](const QString &form) { return !missingForms.contains(form); };
     }
 
     SessionService session;
@@ -81,6 +85,7 @@ struct Desk {
     Env env;
     StationContext station;
     QList<QPair<QString, QVariantMap>> opened;
+    QStringList missingForms; // forms this workstation has not built in
 };
 
 int rowOf(const FlexGrid *grid, const QString &busId)
@@ -136,7 +141,9 @@ private slots:
     void routeSheetTable();
     void checkSheetTable_data();
     void checkSheetTable();
-    void missingTemplateSilentButLogged();
+    void missingTemplateReportedAndLogged();
+    void noPrinterOffersPdf_data();
+    void noPrinterOffersPdf();
     void checkSheetOpenedByName();
 
     void issueFromTheScreen_data();
@@ -146,6 +153,9 @@ private slots:
     void rollingOrRegularNeverBoth();
     void recordAndVehicleButtons_data();
     void recordAndVehicleButtons();
+    void exportsTheTripList();
+    void vehicleButtonsNeedTheirScreens_data();
+    void vehicleButtonsNeedTheirScreens();
     void timerRefreshesInPlace();
     void notificationFromAnotherProcess();
 
@@ -278,8 +288,11 @@ void TestEnvBusDesk::routeSheetTable()
     dialog.setProperty("m_szEndStation", u"深圳"_s);
     dialog.setProperty("m_szBusDate", busDate);
     dialog.show();
+    // The trip leaves from this workstation's station.
+    const QString start = desk.session.GetUnitName();
+    QVERIFY(!start.isEmpty());
     const Rows expected{{u"车牌号"_s, u"粤A20001"_s}, {u"发车时间"_s, u"08:00"_s}, {u"车次"_s, busId},
-                        {u"座位"_s, u"45"_s},         {u"驾驶员"_s, driver},      {u"起点站"_s, QString()},
+                        {u"座位"_s, u"45"_s},         {u"驾驶员"_s, driver},      {u"起点站"_s, start},
                         {u"终点站"_s, u"深圳"_s},     {u"年月日"_s, dateLine}};
     QCOMPARE(dialog.sheetTable(), expected);
     QCOMPARE(dialog.windowTitle(), u"签发路单"_s);
@@ -337,7 +350,7 @@ void TestEnvBusDesk::checkSheetTable()
     }
 }
 
-void TestEnvBusDesk::missingTemplateSilentButLogged()
+void TestEnvBusDesk::missingTemplateReportedAndLogged()
 {
     test::TestDatabase dbEnv(u"sqlite"_s);
     Database db(dbEnv.config());
@@ -356,11 +369,70 @@ void TestEnvBusDesk::missingTemplateSilentButLogged()
     qInstallMessageHandler(previous);
     QCOMPARE(accepted.size(), 1);
     QVERIFY(!dialog.isVisible());
-    QVERIFY(desk.messages.boxes.isEmpty());
-    QVERIFY(desk.messages.notices.isEmpty());
+    // Nothing printed, and the operator is told why.
+    QCOMPARE(desk.messages.boxes.size(), 1);
+    QCOMPARE(desk.messages.lastTitle(), u"错误-53"_s);
+    QVERIFY(desk.messages.lastText().contains(u"csprint.xls"_s));
     QCOMPARE(int(m_printed.printed().size()), printedBefore);
     const QStringList logged = g_log.filter(QRegularExpression(u"^coachgate\\.sheetprinter: .*csprint\\.xls"_s));
     QVERIFY2(!logged.isEmpty(), qPrintable(g_log.join(u'\n')));
+}
+
+namespace {
+// A workstation without any printer installed.
+class NoPrinterBackend : public SheetPrinterBackend {
+public:
+    bool print(QTextDocument &, bool, QWidget *) override { ++attempts; return false; }
+    bool hasPrinter() const override { return false; }
+    int attempts = 0;
+};
+} // namespace
+
+void TestEnvBusDesk::noPrinterOffersPdf_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<QString>("fileName"); // "" = the file dialog cancelled
+    QTest::newRow("declined") << false << QString();
+    QTest::newRow("saved as PDF") << true << u"K101.pdf"_s;
+    QTest::newRow("file dialog cancelled") << true << QString();
+}
+
+void TestEnvBusDesk::noPrinterOffersPdf()
+{
+    QFETCH(bool, accept);
+    QFETCH(QString, fileName);
+    const MsgAnswer answer = accept ? MsgAnswer::Yes : MsgAnswer::No;
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    test::seedDispatchStation(db);
+    Desk desk(db);
+    NoPrinterBackend none;
+    frmPrintSheet dialog(desk.env, desk.station);
+    dialog.sheetPrinter()->setBackend(&none);
+    dialog.setProperty("m_szBusID", u"K101"_s);
+    dialog.setProperty("m_szLicense", u"粤A20001"_s);
+    dialog.setProperty("m_szBusDate", test::deskToday().date().toString(u"yyyy-MM-dd"_s));
+    desk.messages.script = {answer};
+    const QString path = fileName.isEmpty() ? QString() : desk.dir.filePath(fileName);
+    desk.files.answers = {path};
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QPushButton *>(u"cmdYes"_s), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(none.attempts, 0);
+    // Never silent: the operator hears there is no printer and is offered the PDF.
+    QVERIFY(!desk.messages.boxes.isEmpty());
+    QCOMPARE(desk.messages.boxes.first().spec.title, u"问题"_s);
+    QVERIFY(desk.messages.boxes.first().spec.text.contains(u"没有可用的打印机"_s));
+    QVERIFY(desk.messages.boxes.first().spec.text.contains(u"PDF"_s));
+    QCOMPARE(desk.files.calls.size(), answer == MsgAnswer::Yes ? 1 : 0);
+    if (path.isEmpty())
+        return;
+    QVERIFY(QFileInfo(path).size() > 0);
+    QProcess text;
+    text.start(u"pdftotext"_s, {path, u"-"_s});
+    QVERIFY(text.waitForFinished(10000));
+    QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains(u"粤A20001"_s));
+    QVERIFY(desk.messages.lastText().contains(path));
 }
 
 // The condition check station opens the dialog by name: its members are set
@@ -581,6 +653,62 @@ void TestEnvBusDesk::recordAndVehicleButtons_data()
                                         << QVariantMap{{u"m_szType"_s, u"5"_s}};
     QTest::newRow("new vehicle") << u"cmdAddVehicle"_s << false << u"frmVehicle"_s
                                  << QVariantMap{{u"m_szParentForm"_s, u"frmEnvBusDesk"_s}, {u"m_eStatus"_s, 0}};
+}
+
+void TestEnvBusDesk::exportsTheTripList()
+{
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    test::seedDispatchStation(db);
+    Desk desk(db);
+    frmEnvBusDesk screen(desk.env, desk.station);
+    IListReport *report = ListReportOf(&screen);
+    QVERIFY(report);
+    QVERIFY(!report->CanPrint());
+    const QString path = desk.dir.filePath(u"trips.xls"_s);
+    desk.files.answers = {path};
+    report->ExportFile();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringDecoder utf16(QStringConverter::Utf16LE);
+    const QString text = utf16.decode(file.readAll());
+    QVERIFY(text.contains(u"K103"_s));
+    QVERIFY(text.contains(u"粤A20001"_s));
+    QCOMPARE(int(text.count(u"\r\n"_s)), screen.list()->rows());
+}
+
+void TestEnvBusDesk::vehicleButtonsNeedTheirScreens_data()
+{
+    QTest::addColumn<QStringList>("missing");
+    QTest::addColumn<QStringList>("disabled");
+    const QStringList registerButtons = {u"cmdAllVehicle"_s, u"cmdBusVehicle"_s, u"cmdNotBusVehicle"_s,
+                                         u"cmdNotUseVehicle"_s, u"cmdTempVehicle"_s};
+    QTest::newRow("both built") << QStringList() << QStringList();
+    QTest::newRow("no vehicle register") << QStringList{u"frmVehicleMain"_s} << registerButtons;
+    QTest::newRow("no vehicle record") << QStringList{u"frmVehicle"_s} << QStringList{u"cmdAddVehicle"_s};
+}
+
+void TestEnvBusDesk::vehicleButtonsNeedTheirScreens()
+{
+    QFETCH(QStringList, missing);
+    QFETCH(QStringList, disabled);
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    test::seedDispatchStation(db);
+    Desk desk(db);
+    desk.missingForms = missing;
+    frmEnvBusDesk screen(desk.env, desk.station);
+    for (const QString &name : {u"cmdAllVehicle"_s, u"cmdBusVehicle"_s, u"cmdNotBusVehicle"_s, u"cmdNotUseVehicle"_s,
+                                u"cmdTempVehicle"_s, u"cmdAddVehicle"_s}) {
+        auto *button = screen.findChild<QPushButton *>(name);
+        QVERIFY(button);
+        QCOMPARE(button->isEnabled(), !disabled.contains(name));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // A disabled button opens nothing; the others open their form.
+    QCOMPARE(int(desk.opened.size()), 6 - int(disabled.size()));
+    for (const auto &o : std::as_const(desk.opened))
+        QVERIFY(!missing.contains(o.first));
 }
 
 void TestEnvBusDesk::recordAndVehicleButtons()

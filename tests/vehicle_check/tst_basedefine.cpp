@@ -165,6 +165,36 @@ private slots:
         QCOMPARE(stored(st, 3), QStringList{u"A1/"_s});
     }
 
+    void textsKeepTheirByteLimits_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("name of 160 characters") << 1 << QString(160, u'x') << QString(CodeNameMaxBytes, u'x');
+        QTest::newRow("Chinese name") << 1 << QString(40, u'灯') << QString(CodeNameMaxBytes / 2, u'灯');
+        QTest::newRow("remark of 160 characters") << 2 << QString(160, u'y') << QString(CodeRemarkMaxBytes, u'y');
+        QTest::newRow("short name unchanged") << 1 << u"灯光"_s << u"灯光"_s;
+    }
+    void textsKeepTheirByteLimits()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        test::InspectionStation st;
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        f.cmdAdd->click();
+        edit(f, 1, col, typed);
+        QCOMPARE(f.vsBaseInfo->textMatrix(1, col), kept);
+        if (col == 2)
+            edit(f, 1, 1, u"灯光"_s);
+        f.cmdSave->click();
+        const QStringList saved = stored(st, 9);
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.first().section(u'/', col - 1, col - 1), kept);
+    }
+
     void enterMovesOnAndAddsFromTheLastColumn()
     {
         test::InspectionStation st;

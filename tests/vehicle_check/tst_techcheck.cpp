@@ -7,6 +7,7 @@
 #include "core/dates.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
+#include "widgets/listexport.h"
 #include "services/checks/checknotifier.h"
 #include "services/checks/checkservice.h"
 #include "vehicle_check/checklists.h"
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -45,13 +48,16 @@ struct Station : test::InspectionStation {
     QList<QVariantMap> dialogs; // the members of each dialog run
     QStringList dialogNames;
     int itemCount = -1;
+    QString itemModel; // the 车型 the item dialog showed
     std::unique_ptr<frmTechCheck> open()
     {
         auto f = std::make_unique<frmTechCheck>(env, station);
         f->runDialog = [this](QDialog *d) {
             dialogNames << d->objectName();
-            if (auto *item = qobject_cast<frmCondCheckItem *>(d))
+            if (auto *item = qobject_cast<frmCondCheckItem *>(d)) {
                 itemCount = item->m_nCount;
+                itemModel = item->lblBuskind->text();
+            }
             dialogs << QVariantMap{{u"m_szParentForm"_s, d->property("m_szParentForm")},
                                    {u"m_szLicense"_s, d->property("m_szLicense")},
                                    {u"m_nCount"_s, d->property("m_nCount")},
@@ -230,6 +236,61 @@ private slots:
             if (mine)
                 QCOMPARE(f->vsList->cellForeColor(r, 0), LampRed);
         }
+    }
+
+    void itemDialogShowsTheModel_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("code with name") << u"M01[宇通ZK6120]"_s << u"宇通ZK6120"_s;
+        QTest::newRow("bare text") << u"金龙XMQ6127 "_s << u"金龙XMQ6127"_s;
+        QTest::newRow("none") << QString() << QString();
+    }
+    void itemDialogShowsTheModel()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        Station st;
+        seed(st);
+        st.db.exec(u"UPDATE vehicles SET model_id = ? WHERE license_id = 'V1'"_s, {stored});
+        auto f = st.open();
+        QTest::keyClicks(f->txtLicense, u"0000000001"_s);
+        QTest::keyClick(f->txtLicense, Qt::Key_Return);
+        QCOMPARE(st.dialogNames, QStringList{u"frmCondCheckItem"_s});
+        QCOMPARE(st.itemModel, shown);
+    }
+
+    void withdrawnFailureTurnsTheTextBlack()
+    {
+        Station st;
+        seed(st);
+        auto f = st.open();
+        const int row = rowOf(*f, u"粤A10001"_s);
+        f->moMsg_TechCheck(u"粤A10001"_s, today(), 2, 1, QDateTime::currentDateTime(), u"王工"_s);
+        QCOMPARE(f->vsList->cellForeColor(row, frmTechCheck::ColLicense), LampRed);
+        // 撤消检查: the lamp goes back to yellow, and the text to black.
+        f->moMsg_TechCheck(u"粤A10001"_s, today(), 0, 0, QDateTime(), QString());
+        QCOMPARE(LampCellColor(f->vsList, row, frmTechCheck::ColCond), LampYellow);
+        for (int c : {int(frmTechCheck::ColLicense), int(frmTechCheck::ColCompany), int(frmTechCheck::ColCount)})
+            QCOMPARE(f->vsList->cellForeColor(row, c), QColor(0, 0, 0));
+    }
+
+    void exportsTheVehicleList()
+    {
+        Station st;
+        seed(st);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"vehicles.xlsx"_s);
+        test::ScriptedFileChooser files;
+        files.answers = {path};
+        st.env.files = &files;
+        auto f = st.open();
+        IListReport *report = ListReportOf(f.get());
+        QVERIFY(report);
+        report->ExportFile();
+        QVERIFY(QFileInfo(path).size() > 0);
+        QCOMPARE(files.calls.size(), 1);
+        QCOMPARE(files.calls.first().title, u"当前表格导出至..."_s);
     }
 
     void undo_data()

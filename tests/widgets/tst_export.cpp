@@ -122,6 +122,8 @@ private slots:
     void unwritablePathThrows();
     void reportCancelledWritesNothing();
     void reportExportAndOpen();
+    void exportAndOpenAsksBeforeReplacing_data();
+    void exportAndOpenAsksBeforeReplacing();
 
 private:
     QTemporaryDir m_dir;
@@ -262,6 +264,56 @@ void TstExport::reportExportAndOpen()
     files.answers = {m_dir.filePath(u"missing/x.xls"_s)};
     QVERIFY_THROWS_EXCEPTION(AppError, report.ExportFileOpen());
     QCOMPARE(shell.opened.size(), 1);
+}
+
+void TstExport::exportAndOpenAsksBeforeReplacing_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("replaced") << true;
+    QTest::newRow("kept") << false;
+}
+
+void TstExport::exportAndOpenAsksBeforeReplacing()
+{
+    QFETCH(bool, replace);
+    FlexGrid g;
+    fillGrid(g);
+    test::ScriptedFileChooser files;
+    test::RecordingShellOpener shell;
+    test::RecordingMessageSink messages;
+    Env env;
+    env.files = &files;
+    env.shell = &shell;
+    env.messages = &messages;
+    GridReport report(env, &g);
+    const QString path = m_dir.filePath(replace ? u"old1.xls"_s : u"old2.xls"_s);
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier work");
+    }
+    files.answers = {path};
+    messages.script = {replace ? MsgAnswer::Yes : MsgAnswer::No};
+    report.ExportFileOpen();
+    // The open form of the dialog does not ask: the export does.
+    QCOMPARE(messages.boxes.size(), 1);
+    QCOMPARE(messages.lastTitle(), u"问题"_s);
+    QCOMPARE(messages.boxes.first().spec.buttons, MsgButtons::YesNo);
+    QVERIFY(messages.lastText().contains(QDir::toNativeSeparators(path)));
+    if (replace) {
+        QCOMPARE(readTabDelimited(path), expectedRows);
+        QCOMPARE(shell.opened, QStringList{path});
+    } else {
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("earlier work"));
+        QVERIFY(shell.opened.isEmpty());
+    }
+    // A new name is written without a question.
+    messages.clear();
+    files.answers = {m_dir.filePath(replace ? u"new1.xls"_s : u"new2.xls"_s)};
+    report.ExportFileOpen();
+    QVERIFY(messages.boxes.isEmpty());
 }
 
 QTEST_MAIN(TstExport)

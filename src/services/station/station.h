@@ -43,9 +43,10 @@ struct StationData {
     bool showHiddenMenus = false;
 
     // The session's facts, asked in one place. The station code is the one
-    // the services stamp check events with (from the context string), so a
-    // screen subscribes to exactly the events its station writes. Each is
-    // "" while no session is open.
+    // check events are stamped with and screens subscribe with (from the
+    // context string). Start-up refuses a configuration whose station is not
+    // the operator's, so this is also the operator's station. Each is ""
+    // while no session is open.
     QString stationCode() const;
     QString unitCode() const;
     QString operatorCode() const;
