@@ -199,6 +199,7 @@ AppConfig LoadConfig(const QStringList &files, bool filesMustExist)
     c.clockToleranceSeconds = optionalInt(s, QStringLiteral("clock/tolerance_seconds"), 2, 0, 86400,
                                           QStringLiteral("0 到 86400 之间的秒数"));
     c.showHiddenMenus = optionalBool(s, QStringLiteral("ui/show_hidden_menus"), false);
+    c.gateAllowsUnchecked = optionalBool(s, QStringLiteral("gate/allow_unchecked"), false);
     return c;
 }
 

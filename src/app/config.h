@@ -13,6 +13,7 @@ namespace cg {
 //   [paths]    photos, scratch, data, layout (all optional)
 //   [clock]    tolerance_seconds (default 2)
 //   [ui]       show_hidden_menus (default false)
+//   [gate]     allow_unchecked (default false)
 struct AppConfig {
     QString operatorCode;
     QString stationCode;
@@ -26,6 +27,7 @@ struct AppConfig {
     QString layoutFile;
     int clockToleranceSeconds = 2;
     bool showHiddenMenus = false;
+    bool gateAllowsUnchecked = false;
     QStringList files; // the files read, lowest priority first
 };
 

@@ -41,6 +41,9 @@ struct StationData {
     SystemParameters params;
     QString lineColour = defaultLineColour();
     bool showHiddenMenus = false;
+    // [gate] allow_unchecked: a card or plate departs a trip whose condition
+    // check or route sheet would otherwise keep it at the gate.
+    bool gateAllowsUnchecked = false;
 };
 
 } // namespace cg
