@@ -214,6 +214,7 @@ AppConfig LoadConfig(const QStringList &files, bool filesMustExist)
                                           QStringLiteral("0 到 86400 之间的秒数"));
     c.showHiddenMenus = optionalBool(s, QStringLiteral("ui/show_hidden_menus"), false);
     c.fingerReader = optionalReader(s, QStringLiteral("fingerprint/reader"));
+    c.gateAllowsUnchecked = optionalBool(s, QStringLiteral("gate/allow_unchecked"), false);
     return c;
 }
 

@@ -13,6 +13,7 @@ namespace cg {
 //   [paths]    photos, scratch, data, layout (all optional)
 //   [clock]    tolerance_seconds (default 2)
 //   [ui]       show_hidden_menus (default false)
+//   [gate]     allow_unchecked (default false)
 //   [fingerprint] reader: "none" (default: no reader connected) or
 //              "simulated" (the simulated reader and its 模拟指纹仪 window)
 enum class FingerReaderKind { None, Simulated };
@@ -31,6 +32,7 @@ struct AppConfig {
     int clockToleranceSeconds = 2;
     bool showHiddenMenus = false;
     FingerReaderKind fingerReader = FingerReaderKind::None;
+    bool gateAllowsUnchecked = false;
     QStringList files; // the files read, lowest priority first
 };
 

@@ -153,6 +153,7 @@ bool Startup::Main(const AppConfig &config)
         m_db->requireCurrentSchema();
         m_station.db = m_db.get();
         m_station.showHiddenMenus = config.showHiddenMenus;
+        m_station.gateAllowsUnchecked = config.gateAllowsUnchecked;
 
         m_session = std::make_unique<SessionService>(*m_db);
         int unused = 0;

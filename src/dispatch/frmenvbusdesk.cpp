@@ -332,21 +332,22 @@ bool frmEnvBusDesk::hasCurrentTrip() const
 // safety-check and driver lamps do not decide it.
 void frmEnvBusDesk::updateButtons(int row)
 {
-    cmdOK->setEnabled(!IsLampGreen(vsList, row, ColScheme));
+    const int scheme = lampAt(row, ColScheme);
+    cmdOK->setEnabled(scheme != 1 && scheme != 5);
 }
 
 void frmEnvBusDesk::selectRow(int row)
 {
     if (row < vsList->fixedRows() || row >= vsList->rows())
         return;
-    updateButtons(row);
     static const int painted[] = {ColLicense, ColModel, ColSeats, ColCompany, ColSold, ColChecked, ColBusId,
                                   ColTime, ColBusType, ColEnd, ColSchemeTime, ColReturnTime, ColExitTime};
     const QColor mark(0x80, 0xFF, 0xFF);
-    for (int r = vsList->fixedRows(); r < vsList->rows(); ++r)
-        if (r != row && vsList->cellBackColor(r, ColLicense) == mark)
-            for (int c : painted)
-                vsList->setCellBackColor(r, c, Qt::white);
+    if (m_currentRow >= vsList->fixedRows() && m_currentRow < vsList->rows() && m_currentRow != row)
+        for (int c : painted)
+            vsList->setCellBackColor(m_currentRow, c, Qt::white);
+    m_currentRow = row;
+    updateButtons(row);
     for (int c : painted)
         vsList->setCellBackColor(row, c, mark);
 }
@@ -374,7 +375,8 @@ void frmEnvBusDesk::cmdOK_Click()
 
 void frmEnvBusDesk::vsList_DblClick(int row)
 {
-    if (row < vsList->fixedRows() || row >= vsList->rows() || !IsLampGreen(vsList, row, ColScheme))
+    if (row < vsList->fixedRows() || row >= vsList->rows() ||
+        (lampAt(row, ColScheme) != 1 && lampAt(row, ColScheme) != 5))
         return;
     frmPrintSheet dialog(m_env, m_station, this);
     dialog.setProperty("m_szLicense", vsList->textMatrix(row, ColLicense));

@@ -93,6 +93,8 @@ private:
     bool hasCurrentTrip() const;
     void openRecords(const QString &form, bool withLicense, bool withRoute);
     void updateButtons(int row);
+    void setLamp(int row, int col, int code);
+    int lampAt(int row, int col) const;
     CheckService &service();
 
     // Notification handlers.
@@ -111,6 +113,7 @@ private:
     std::unique_ptr<CheckService> m_service;
     CheckNotifier *moMsg = nullptr;
     QDate m_listDate;
+    int m_currentRow = -1;  // the row painted as current
     bool m_rolling = false;
     bool m_layoutSaved = false;
 

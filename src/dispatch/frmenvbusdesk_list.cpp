@@ -61,6 +61,23 @@ QString describe(const std::exception &e)
 
 } // namespace
 
+// Every lamp a row shows is kept as row data (its code by column), so that
+// the buttons follow the codes, never the drawn cells.
+void frmEnvBusDesk::setLamp(int row, int col, int code)
+{
+    SetLampCell(vsList, row, col, code);
+    QVariantMap data = vsList->rowData(row).toMap();
+    data.insert(QString::number(col), code);
+    vsList->setRowData(row, data);
+    if (row == m_currentRow)
+        updateButtons(row);
+}
+
+int frmEnvBusDesk::lampAt(int row, int col) const
+{
+    return vsList->rowData(row).toMap().value(QString::number(col), -1).toInt();
+}
+
 // Rolling trips run several times a day under one code: their rows are
 // keyed by code and serial number, as column 12 shows them.
 QString frmEnvBusDesk::rowKey(const RecordSet &rs, bool rolling) const
@@ -76,13 +93,13 @@ void frmEnvBusDesk::writeRow(int row, const RecordSet &rs, bool rolling)
     vsList->setTextMatrix(row, ColModel, text(rs, u"vehicle_type_name"_s).trimmed());
     vsList->setTextMatrix(row, ColSeats, text(rs, u"total_seat"_s));
     vsList->setTextMatrix(row, ColCompany, text(rs, u"transport_company_short_name"_s));
-    SetLampCell(vsList, row, ColReturn, lamp(rs, u"ReturnStatus"_s));
-    SetLampCell(vsList, row, ColState, lamp(rs, u"StateStatus"_s));
-    SetLampCell(vsList, row, ColDriver, lamp(rs, u"driver_verify_status"_s));
-    SetLampCell(vsList, row, ColScheme, lamp(rs, u"SchemeStatus"_s));
+    setLamp(row, ColReturn, lamp(rs, u"ReturnStatus"_s));
+    setLamp(row, ColState, lamp(rs, u"StateStatus"_s));
+    setLamp(row, ColDriver, lamp(rs, u"driver_verify_status"_s));
+    setLamp(row, ColScheme, lamp(rs, u"SchemeStatus"_s));
     vsList->setTextMatrix(row, ColSold, rolling ? u"0"_s : text(rs, u"sale_num"_s));
     vsList->setTextMatrix(row, ColChecked, text(rs, u"check_num"_s));
-    SetLampCell(vsList, row, ColOut, lamp(rs, u"OutStatus"_s));
+    setLamp(row, ColOut, lamp(rs, u"OutStatus"_s));
     vsList->setTextMatrix(row, ColBusId, rowKey(rs, rolling));
     vsList->setTextMatrix(row, ColTime,
                           rolling ? u"滚动"_s : dateTime(rs, u"bus_start_time"_s).toString(u"HH:mm"_s));
@@ -102,6 +119,7 @@ void frmEnvBusDesk::fillRegular()
     if (status)
         status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
     vsList->setRows(vsList->fixedRows());
+    m_currentRow = -1;
     try {
         RecordSet rs = service().QueryDayTrips(
             m_station.context, QDateTime(m_listDate, QTime(0, 0)), busIdFilter(), licenseFilter(), QString(),
@@ -128,6 +146,7 @@ void frmEnvBusDesk::fillRolling()
     if (status)
         status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
     vsList->setRows(vsList->fixedRows());
+    m_currentRow = -1;
     try {
         RecordSet rs = service().QueryRollingTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                    busIdFilter(), licenseFilter(), QVariant(), QVariant(),
@@ -173,9 +192,9 @@ void frmEnvBusDesk::refreshRows(const RecordSet &rs, bool rolling)
                 vsList->setTextMatrix(row, ColScheme, schemeGlyph);
                 vsList->setCellForeColor(row, ColScheme, schemeColour);
                 const bool outside = text(records, u"service_kind"_s).startsWith(u'外');
-                SetLampCell(vsList, row, ColDriver, outside ? 3 : lamp(records, u"driver_verify_status"_s));
+                setLamp(row, ColDriver, outside ? 3 : lamp(records, u"driver_verify_status"_s));
             }
-            SetLampCell(vsList, row, ColScheme, lamp(records, u"SchemeStatus"_s));
+            setLamp(row, ColScheme, lamp(records, u"SchemeStatus"_s));
             vsList->setTextMatrix(row, ColSchemeTime, TripTimeText(dateTime(records, u"scheme_time"_s)));
             vsList->setTextMatrix(row, ColSold, rolling ? u"0"_s : text(records, u"sale_num"_s));
             vsList->setTextMatrix(row, ColChecked, text(records, u"check_num"_s));
@@ -231,14 +250,14 @@ void frmEnvBusDesk::forTripRows(const QString &busId, const QDateTime &busDate, 
 
 void frmEnvBusDesk::onDriverCheck(const QString &busId, const QDateTime &busDate, int code)
 {
-    forTripRows(busId, busDate, [&](int row) { SetLampCell(vsList, row, ColDriver, code); });
+    forTripRows(busId, busDate, [&](int row) { setLamp(row, ColDriver, code); });
 }
 
 void frmEnvBusDesk::onSchemeCheck(const QString &busId, const QDateTime &busDate, int code,
                                   const QDateTime &checkTime)
 {
     forTripRows(busId, busDate, [&](int row) {
-        SetLampCell(vsList, row, ColScheme, code);
+        setLamp(row, ColScheme, code);
         vsList->setTextMatrix(row, ColSchemeTime, TripTimeText(checkTime));
         if (row == vsList->row())
             updateButtons(row);
@@ -247,7 +266,7 @@ void frmEnvBusDesk::onSchemeCheck(const QString &busId, const QDateTime &busDate
 
 void frmEnvBusDesk::onSchemeExCheck(const QString &busId, const QDateTime &busDate, int code)
 {
-    forTripRows(busId, busDate, [&](int row) { SetLampCell(vsList, row, ColOut, code); });
+    forTripRows(busId, busDate, [&](int row) { setLamp(row, ColOut, code); });
 }
 
 void frmEnvBusDesk::onReturnCheck(const QString &license, const QDateTime &, int code, const QDateTime &,
@@ -255,16 +274,20 @@ void frmEnvBusDesk::onReturnCheck(const QString &license, const QDateTime &, int
 {
     for (int row = vsList->fixedRows(); row < vsList->rows(); ++row)
         if (vsList->textMatrix(row, ColLicense) == license)
-            SetLampCell(vsList, row, ColReturn, code);
+            setLamp(row, ColReturn, code);
 }
 
-void frmEnvBusDesk::onTechCheck(const QString &license, const QDateTime &, int code, int, const QDateTime &,
-                                const QString &)
+// A condition check redraws the vehicle's rows only on a list of the day
+// of the check.
+void frmEnvBusDesk::onTechCheck(const QString &license, const QDateTime &checkDate, int code, int,
+                                const QDateTime &, const QString &)
 {
+    if (checkDate.date() != m_listDate)
+        return;
     for (int row = vsList->fixedRows(); row < vsList->rows(); ++row)
         if (vsList->textMatrix(row, ColLicense) == license) {
-            SetLampCell(vsList, row, ColReturn, code);
-            SetLampCell(vsList, row, ColState, code);
+            setLamp(row, ColReturn, code);
+            setLamp(row, ColState, code);
         }
 }
 

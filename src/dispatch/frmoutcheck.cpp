@@ -42,12 +42,11 @@ enum Col {
     ColCompany, ColSale, ColChecked, ColReturn, ColOut, ColCount
 };
 
-// What a data row keeps besides its texts: the stored trip code and, for a
-// rolling trip, its serial number.
-QVariant rowKey(const QString &busId, const QString &serial)
-{
-    return QVariantMap{{u"bus_id"_s, busId}, {u"serial"_s, serial}};
-}
+// What a data row keeps besides its texts: the stored trip code, for a
+// rolling trip its serial number, and the lamp code of every lamp column
+// (key "lamp<column>"). Buttons and the current row are worked out from
+// these, never from the drawn cells.
+QString lampKey(int col) { return u"lamp%1"_s.arg(col); }
 
 int lampOf(const RecordSet &rs, int rec, const QString &field)
 {
@@ -227,8 +226,10 @@ void frmOutCheck::buildHeader()
 
 CheckService &frmOutCheck::service()
 {
-    if (!m_service)
+    if (!m_service) {
         m_service = std::make_unique<CheckService>(*m_station.db, *m_env.clock);
+        m_service->setGateAllowsUnchecked(m_station.gateAllowsUnchecked);
+    }
     return *m_service;
 }
 
@@ -268,15 +269,41 @@ void frmOutCheck::fillRow(int row, const RecordSet &rs, int rec, bool rolling, i
     vsList->setTextMatrix(row, ColCard, field("ic_card_id"));
     vsList->setTextMatrix(row, ColModel, field("vehicle_type_name").trimmed());
     vsList->setTextMatrix(row, ColSeats, field("total_seat"));
-    SetLampCell(vsList, row, ColCond, lampOf(rs, rec, u"StateStatus"_s));
-    SetLampCell(vsList, row, ColDriver, lampOf(rs, rec, u"driver_verify_status"_s));
-    SetLampCell(vsList, row, ColScheme, lampOf(rs, rec, u"SchemeStatus"_s));
+    QVariantMap key = vsList->rowData(row).toMap();
+    key.insert(u"bus_id"_s, busId);
+    key.insert(u"serial"_s, serial);
+    vsList->setRowData(row, key);
+    setLamp(row, ColCond, lampOf(rs, rec, u"StateStatus"_s));
+    setLamp(row, ColDriver, lampOf(rs, rec, u"driver_verify_status"_s));
+    setLamp(row, ColScheme, lampOf(rs, rec, u"SchemeStatus"_s));
     vsList->setTextMatrix(row, ColCompany, field("transport_company_short_name"));
     vsList->setTextMatrix(row, ColSale, rolling ? u"0"_s : field("sale_num"));
     vsList->setTextMatrix(row, ColChecked, field("check_num"));
     vsList->setTextMatrix(row, ColReturn, returnTimeText(cur.value(u"return_time"_s).toDateTime()));
-    SetLampCell(vsList, row, ColOut, lampOf(rs, rec, u"OutStatus"_s));
-    vsList->setRowData(row, rowKey(busId, serial));
+    setLamp(row, ColOut, lampOf(rs, rec, u"OutStatus"_s));
+}
+
+void frmOutCheck::setLamp(int row, int col, int lamp)
+{
+    SetLampCell(vsList, row, col, lamp);
+    QVariantMap data = vsList->rowData(row).toMap();
+    data.insert(lampKey(col), lamp);
+    vsList->setRowData(row, data);
+    if (row == m_currentRow)
+        updateButtons();
+}
+
+int frmOutCheck::lampAt(int row, int col) const
+{
+    return vsList->rowData(row).toMap().value(lampKey(col), -1).toInt();
+}
+
+QString frmOutCheck::rowCode(int row) const
+{
+    const QVariantMap key = vsList->rowData(row).toMap();
+    const QString busId = key.value(u"bus_id"_s).toString().trimmed();
+    const QString serial = key.value(u"serial"_s).toString().trimmed();
+    return serial.isEmpty() ? busId : busId + u"-"_s + serial;
 }
 
 void frmOutCheck::FillRegular()
@@ -288,6 +315,7 @@ void frmOutCheck::FillRegular()
                                                      QString(), QVariant(), 1,
                                                      m_station.session ? m_station.session->GetUnitCode() : QString());
         vsList->setRows(kHeaderRows);
+        m_currentRow = -1;
         for (int r = 0; r < rs.RecordCount(); ++r)
             fillRow(vsList->addRow(), rs, r, false, r + 1);
         m_env.status->SetStatusText(QString(), 1);
@@ -367,7 +395,27 @@ void frmOutCheck::closeEvent(QCloseEvent *event)
 
 bool frmOutCheck::hasCurrentTrip() const
 {
-    return vsList->dataRows() > 0 && vsList->row() >= kHeaderRows;
+    return m_currentRow >= kHeaderRows && m_currentRow < vsList->rows();
+}
+
+// The route sheet must be issued before either decision; a trip allowed out
+// can still be forbidden, a forbidden one allowed.
+void frmOutCheck::updateButtons()
+{
+    if (!hasCurrentTrip())
+        return;
+    const bool issued = lampAt(m_currentRow, ColScheme) == 1 || lampAt(m_currentRow, ColScheme) == 5;
+    cmdAllow->setEnabled(issued);
+    cmdEngage->setEnabled(issued);
+    // Green lamps are codes 1 and 5, red ones 2 and 4 (the red "×").
+    const int out = lampAt(m_currentRow, ColOut);
+    if (out == 1 || out == 5) {
+        cmdAllow->setEnabled(false);
+        cmdEngage->setEnabled(true);
+    } else if (out == 2 || out == 4) {
+        cmdAllow->setEnabled(true);
+        cmdEngage->setEnabled(false);
+    }
 }
 
 void frmOutCheck::SelectRow(int row)
@@ -376,85 +424,66 @@ void frmOutCheck::SelectRow(int row)
         return;
     if (vsList->row() != row)
         vsList->setCurrent(row, ColBus);
-    // The route sheet must be issued before either decision; a trip allowed
-    // out can still be forbidden, a forbidden one allowed.
-    const bool issued = IsLampGreen(vsList, row, ColScheme);
-    cmdAllow->setEnabled(issued);
-    cmdEngage->setEnabled(issued);
-    if (IsLampGreen(vsList, row, ColOut)) {
-        cmdAllow->setEnabled(false);
-        cmdEngage->setEnabled(true);
-    } else if (IsLampRed(vsList, row, ColOut)) {
-        cmdAllow->setEnabled(true);
-        cmdEngage->setEnabled(false);
-    }
     static const int painted[] = {ColBus, ColTime, ColEnd, ColPlate, ColCard, ColModel, ColSeats,
                                   ColCompany, ColSale, ColChecked, ColReturn};
-    for (int r = kHeaderRows; r < vsList->rows(); ++r)
-        if (vsList->cellBackColor(r, ColBus) == kCurrentRow)
-            for (int c : painted)
-                vsList->setCellBackColor(r, c, kWhite);
+    if (m_currentRow >= kHeaderRows && m_currentRow < vsList->rows() && m_currentRow != row)
+        for (int c : painted)
+            vsList->setCellBackColor(m_currentRow, c, kWhite);
+    m_currentRow = row;
     for (int c : painted)
         vsList->setCellBackColor(row, c, kCurrentRow);
+    updateButtons();
 }
 
-void frmOutCheck::cmdAllow_Click()
+// Allow (status 1, recorded as the operator's own decision) or forbid
+// (status 2) the current trip after the operator confirmed what he sees.
+void frmOutCheck::decide(int status)
 {
-    Trap(*m_env.messages, [this] {
+    Trap(*m_env.messages, [this, status] {
         if (!hasCurrentTrip()) {
             ShowNotice(*m_env.messages, u"请先选择一个班次!"_s);
             return;
         }
-        const int row = vsList->row();
+        const int row = m_currentRow;
         const QString question = u"[车次：%1  车牌号：%2  检票人数：%3]\n\n  请仔细核对以上信息，确认无误后点“是(Y)”！"_s.arg(
             vsList->textMatrix(row, ColBus), vsList->textMatrix(row, ColPlate), vsList->textMatrix(row, ColChecked));
         if (m_env.messages->show({u"注意"_s, question, MsgIcon::Information, MsgButtons::YesNo}, this) != MsgAnswer::Yes)
             return;
-        const QString result = service().SetDepartureStatus(
-            m_station.context, QDateTime(m_listDate, QTime(0, 0)), vsList->textMatrix(row, ColBus).trimmed(),
-            vsList->textMatrix(row, ColPlate), m_station.session ? m_station.session->GetOperatorName() : QString(),
-            FormatDateTime(m_env.clock->now()), QVariant(), QVariant(), 1, QString(), m_station.params.BeforeMinute,
-            m_station.session ? m_station.session->GetUnitCode() : QString(), true);
+        const bool allow = status == 1;
+        const QString answer = service()
+                                   .SetDepartureStatus(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
+                                                       rowCode(row), vsList->textMatrix(row, ColPlate),
+                                                       m_station.session ? m_station.session->GetOperatorName()
+                                                                         : QString(),
+                                                       FormatDateTime(m_env.clock->now()), QVariant(), QVariant(),
+                                                       status, QString(), m_station.params.BeforeMinute,
+                                                       m_station.session ? m_station.session->GetUnitCode()
+                                                                         : QString(),
+                                                       allow)
+                                   .trimmed();
         // A refusal is the operator's to read, never a success.
-        if (result.startsWith(u'#'))
-            m_env.messages->notify(result.mid(1), this);
+        const bool refused = answer.startsWith(u'#');
+        const bool recorded = !refused && (allow || answer.compare(u"True"_s, Qt::CaseInsensitive) == 0 ||
+                                           answer == u"1"_s);
+        if (allow) {
+            m_env.messages->notify(recorded ? u"允许发车成功！"_s : answer.mid(1), this);
+            return;
+        }
+        if (recorded)
+            ShowNotice(*m_env.messages, u"禁止发车成功！"_s);
         else
-            m_env.messages->notify(u"允许发车成功！"_s, this);
+            ShowNotice(*m_env.messages, refused ? u"禁止发车失败！\n"_s + answer.mid(1) : u"禁止发车失败！"_s);
     });
 }
 
-void frmOutCheck::cmdEngage_Click()
-{
-    Trap(*m_env.messages, [this] {
-        if (!hasCurrentTrip()) {
-            ShowNotice(*m_env.messages, u"请先选择一个班次!"_s);
-            return;
-        }
-        const int row = vsList->row();
-        const QString question = u"[车次：%1  车牌号：%2  检票人数：%3]\n\n  请仔细核对以上信息，确认无误后点“是(Y)”！"_s.arg(
-            vsList->textMatrix(row, ColBus), vsList->textMatrix(row, ColPlate), vsList->textMatrix(row, ColChecked));
-        if (m_env.messages->show({u"注意"_s, question, MsgIcon::Information, MsgButtons::YesNo}, this) != MsgAnswer::Yes)
-            return;
-        const QString result = service().SetDepartureStatus(
-            m_station.context, QDateTime(m_listDate, QTime(0, 0)), vsList->textMatrix(row, ColBus),
-            vsList->textMatrix(row, ColPlate), m_station.session ? m_station.session->GetOperatorName() : QString(),
-            FormatDateTime(m_env.clock->now()), QVariant(), QVariant(), 2, QString(), m_station.params.BeforeMinute,
-            m_station.session ? m_station.session->GetUnitCode() : QString(), false);
-        const QString answer = result.trimmed();
-        if (answer.compare(u"True"_s, Qt::CaseInsensitive) == 0 || answer == u"1"_s)
-            ShowNotice(*m_env.messages, u"禁止发车成功！"_s);
-        else if (answer.startsWith(u'#'))
-            ShowNotice(*m_env.messages, u"禁止发车失败！\n"_s + answer.mid(1));
-        else
-            ShowNotice(*m_env.messages, u"禁止发车失败！"_s);
-    });
-}
+void frmOutCheck::cmdAllow_Click() { decide(1); }
+void frmOutCheck::cmdEngage_Click() { decide(2); }
 
 void frmOutCheck::openRecords(const QString &form, bool withPlate)
 {
     if (!hasCurrentTrip() || !m_station.openForm)
         return;
-    const int row = vsList->row();
+    const int row = m_currentRow;
     QVariantMap members{{u"m_szBusID"_s, vsList->textMatrix(row, ColBus)},
                         {u"m_dtBusDate"_s, QDateTime(m_listDate, QTime(0, 0))},
                         {u"m_szParentForm"_s, u"frmOutCheck"_s}};
@@ -526,6 +555,22 @@ void frmOutCheck::Identify(const QString &text)
         service().QueryDepartureTrip(m_station.context, day, QString(), plate, QString(), beforeMinute(), unit);
     if (trip.RecordCount() == 0)
         throw AppError(0, u"车辆 %1 在前后 %2 分钟内没有待出站的车次！"_s.arg(plate).arg(beforeMinute()));
+    // The trip the operator is shown is the trip recorded: its code (a
+    // rolling run "code-serial") goes to the data service as it is.
+    const QString tripCode = trip.valueAt(0, u"bus_id"_s).toString().trimmed();
+    const int out = trip.valueAt(0, u"OutStatus"_s).toInt();
+    if (out == 1 || out == 2) {
+        // A trip that has just left, or is forbidden, is shown, never
+        // departed again and never passed over for the vehicle's next trip.
+        const QDateTime exit = trip.valueAt(0, u"exit_time"_s).toDateTime();
+        m_env.messages->notify(
+            out == 1 ? u"车次 %1 已于 %2 出站。"_s.arg(tripCode, exit.isValid() && !IsNoDate(exit)
+                                                                ? exit.toString(u"HH:mm"_s) : u"此前"_s)
+                     : u"车次 %1 已被禁止发车，不能出站！"_s.arg(tripCode),
+            this);
+        SelectDeparture(tripCode);
+        return;
+    }
 
     bool confirmed = false;
     if (trip.valueAt(0, u"driver_verify_status"_s).toInt() == 3) {
@@ -534,14 +579,14 @@ void frmOutCheck::Identify(const QString &text)
         const QVariantMap result = m_station.openForm(
             this, u"frmCheckInfo"_s,
             {{u"m_szErrorDescription"_s, m_checkText.mid(7)},
-             {u"m_szBusID"_s, trip.valueAt(0, u"bus_id"_s).toString()},
+             {u"m_szBusID"_s, tripCode},
              {u"m_szLicense"_s, trip.valueAt(0, u"license_tag_no"_s).toString()}});
         confirmed = result.value(u"m_IsOk"_s).toBool();
     }
     m_lastConfirmed = confirmed;
     if (confirmed) {
         const QString result = service().SetDepartureStatus(
-            m_station.context, day, QString(), card ? QString() : txtLicenseID->text(),
+            m_station.context, day, tripCode, card ? QString() : txtLicenseID->text(),
             m_station.session ? m_station.session->GetOperatorName() : QString(), FormatDateTime(m_env.clock->now()),
             QVariant(), QVariant(), 1, card ? entry : QString(), m_station.params.BeforeMinute, unit, false);
         if (result.startsWith(u'#'))
@@ -558,7 +603,7 @@ void frmOutCheck::SelectDeparture(const QString &busId)
     if (key.isEmpty())
         return;
     for (int r = kHeaderRows; r < vsList->rows(); ++r) {
-        if (vsList->textMatrix(r, ColBus).trimmed() == key) {
+        if (rowCode(r) == key) {
             SelectRow(r);
             return;
         }
@@ -615,10 +660,10 @@ void frmOutCheck::refreshRows(const RecordSet &rs, bool rolling)
                 // keeping its running number.
                 fillRow(row, rs, rec, rolling, 0);
                 const bool outside = rs.valueAt(rec, u"service_kind"_s).toString().startsWith(u"外"_s);
-                SetLampCell(vsList, row, ColDriver,
+                setLamp(row, ColDriver,
                             outside ? 3 : rs.valueAt(rec, u"driver_verify_status"_s).toInt());
             }
-            SetLampCell(vsList, row, ColScheme, rs.valueAt(rec, u"SchemeStatus"_s).toInt());
+            setLamp(row, ColScheme, rs.valueAt(rec, u"SchemeStatus"_s).toInt());
             vsList->setTextMatrix(row, ColSale, rolling ? u"0"_s : rs.valueAt(rec, u"sale_num"_s).toString());
             vsList->setTextMatrix(row, ColChecked, rs.valueAt(rec, u"check_num"_s).toString());
         }
@@ -627,12 +672,16 @@ void frmOutCheck::refreshRows(const RecordSet &rs, bool rolling)
 
 // ---- notifications ----------------------------------------------------------
 
-void frmOutCheck::moMsg_TechCheck(const QString &license, const QDateTime &, int lamp)
+// A condition check redraws the vehicle's rows only when the list shows the
+// day of the check: yesterday's list keeps the state its trips left with.
+void frmOutCheck::moMsg_TechCheck(const QString &license, const QDateTime &checkDate, int lamp)
 {
+    if (checkDate.date() != m_listDate)
+        return;
     const QString key = license.trimmed();
     for (int r = kHeaderRows; r < vsList->rows(); ++r)
         if (vsList->textMatrix(r, ColPlate).trimmed() == key)
-            SetLampCell(vsList, r, ColCond, lamp);
+            setLamp(r, ColCond, lamp);
 }
 
 void frmOutCheck::redrawByTrip(const QString &busId, const QDateTime &busDate, int col, int lamp)
@@ -641,8 +690,8 @@ void frmOutCheck::redrawByTrip(const QString &busId, const QDateTime &busDate, i
         return;
     const QString key = busId.trimmed();
     for (int r = kHeaderRows; r < vsList->rows(); ++r)
-        if (vsList->textMatrix(r, ColBus).trimmed() == key)
-            SetLampCell(vsList, r, col, lamp);
+        if (rowCode(r) == key)
+            setLamp(r, col, lamp);
 }
 
 void frmOutCheck::moMsg_DriverCheck(const QString &busId, const QDateTime &busDate, int lamp)

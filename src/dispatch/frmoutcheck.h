@@ -31,9 +31,10 @@ class FlexGrid;
 //
 // Rows: vsList has two header rows; data rows start at row 2. Column 1 is
 // the trip code as shown (a rolling trip "code-serial"). Each data row keeps
-// its stored trip code and serial as row data, so the refresh matches a
-// rolling row by (bus_id, bus_serial_no) and a timetable row by bus_id,
-// never one kind with the other.
+// its stored trip code, serial and lamp codes as row data, so the refresh
+// matches a rolling row by (bus_id, bus_serial_no) and a timetable row by
+// bus_id, never one kind with the other, and the buttons follow the lamp
+// codes, not the drawn cells.
 class frmOutCheck : public QWidget {
     Q_OBJECT
 public:
@@ -80,6 +81,11 @@ private:
     void Identify(const QString &text);
     void SelectDeparture(const QString &busId);
     bool hasCurrentTrip() const;
+    void decide(int status);
+    void updateButtons();
+    void setLamp(int row, int col, int lamp);
+    int lampAt(int row, int col) const;
+    QString rowCode(int row) const;
     void openRecords(const QString &form, bool withPlate);
     int beforeMinute() const;
     void redrawByTrip(const QString &busId, const QDateTime &busDate, int col, int lamp);
@@ -99,6 +105,7 @@ private:
     QString m_checkText;        // its check summary
     QString m_lastDeparture;    // trip code of the last recorded departure
     bool m_lastConfirmed = false;
+    int m_currentRow = -1;      // the trip row the operator works on
 
     QLineEdit *txtBusID;
     QComboBox *cboCheckGate;

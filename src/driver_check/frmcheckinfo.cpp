@@ -20,6 +20,9 @@ namespace cg {
 namespace {
 
 const QString kMatched = u"比对成功"_s;
+// A listed driver with no enrolled template: he cannot press, the operator
+// looks at him and confirms.
+const QString kNoTemplate = u"无指纹"_s;
 constexpr int kIdentifyThreshold = 8;
 
 } // namespace
@@ -151,9 +154,11 @@ void frmCheckInfo::LoadDrivers()
 
     m_driverNo.clear();
     m_driverName.clear();
+    m_noTemplate.clear();
     for (int r = 0; r < drivers.RecordCount(); ++r) {
         const QString no = drivers.valueAt(r, u"driver_no"_s).toString().trimmed();
         const QString name = drivers.valueAt(r, u"driver_name"_s).toString().trimmed();
+        int templates = 0;
         for (int f = 1; f <= 4; ++f) {
             const QString text = drivers.valueAt(r, u"finger_value%1"_s.arg(f)).toString();
             if (text.trimmed().isEmpty())
@@ -162,17 +167,32 @@ void frmCheckInfo::LoadDrivers()
                 m_engine->AddTemplateText(m_cache, int(m_driverNo.size()), text);
             m_driverNo << no;
             m_driverName << name;
+            ++templates;
         }
         Place &p = m_places[qMin(r, 2)];
         p.number->setText(no);
         p.name->setText(name);
+        p.status->setText(templates == 0 ? kNoTemplate : QString());
+        if (templates == 0)
+            m_noTemplate << name;
     }
     m_hasDrivers = drivers.RecordCount() > 0;
     if (!m_hasDrivers) {
         // Nobody to press a finger: the operator confirms after looking.
         lblDriverError->setText(u"该车次没有报班驾驶员，请核对后点“确定”。"_s);
         cmdOK->setEnabled(true);
+        return;
     }
+    if (!m_noTemplate.isEmpty()) {
+        lblDriverError->setText(noTemplateLine());
+        cmdOK->setEnabled(!AnyPlaceOpen());
+    }
+}
+
+QString frmCheckInfo::noTemplateLine() const
+{
+    return u"%1 没有登记指纹，无法比对；其他驾驶员比对成功后，请核对本人并点“确定”。"_s.arg(
+        m_noTemplate.join(u"、"_s));
 }
 
 void frmCheckInfo::StartEngine()
@@ -224,6 +244,12 @@ void frmCheckInfo::FingerprintEngine_Captured()
         return;
     }
     if (m_hasDrivers && !AnyPlaceOpen()) {
+        if (!m_noTemplate.isEmpty()) {
+            // Every driver who can press has; the rest is the operator's.
+            lblDriverError->setText(name + u"\n"_s + noTemplateLine());
+            cmdOK->setEnabled(true);
+            return;
+        }
         PlayWave(*m_env.sound, m_env.dataDir + u"/出站成功.wav"_s);
         StopEngine();
         cmdOK_Click();
@@ -233,7 +259,7 @@ void frmCheckInfo::FingerprintEngine_Captured()
 bool frmCheckInfo::AnyPlaceOpen() const
 {
     for (const Place &p : m_places)
-        if (!p.number->text().isEmpty() && p.status->text() != kMatched)
+        if (!p.number->text().isEmpty() && p.status->text() != kMatched && p.status->text() != kNoTemplate)
             return true;
     return false;
 }

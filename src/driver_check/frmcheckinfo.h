@@ -62,6 +62,7 @@ private:
     void StartEngine();
     void FingerprintEngine_Captured();
     bool AnyPlaceOpen() const;
+    QString noTemplateLine() const;
     void StopEngine();
 
     Env m_env;
@@ -82,6 +83,7 @@ private:
     QStringList m_driverNo;   // by template number
     QStringList m_driverName; // by template number
     bool m_hasDrivers = false;
+    QStringList m_noTemplate;  // names of listed drivers with no template
 };
 
 } // namespace cg

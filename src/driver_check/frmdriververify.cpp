@@ -258,6 +258,9 @@ void frmDriverVerify::RefreshBus()
                                         m_station.session->GetUnitCode());
         m_rsBus.MoveFirst();
         m_hasList = true;
+        // A refresh replaces the list: rows of trips no longer listed go,
+        // so that 确认 can only hand off a trip the refresh found.
+        vsList->setRows(vsList->fixedRows());
         showPage();
     });
 }

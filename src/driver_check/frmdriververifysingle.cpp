@@ -375,10 +375,14 @@ void frmDriverVerifySingle::showForecast(const QDateTime &birthDate)
     if (!birthDate.isValid() || IsNoDate(birthDate))
         return;
     // A birth date so far back (or ahead) that the day count leaves the
-    // forecast's range gives no forecast; the check-in itself stands.
+    // forecast's range gives no forecast; the check-in itself stands, and
+    // the driver is told why no forecast shows.
     const BiorhythmForecast f = ComputeBiorhythm(birthDate.date(), m_env.clock->today(), 3);
-    if (!f.valid || f.cells.size() != 9)
+    if (!f.valid || f.cells.size() != 9) {
+        if (!f.error.isEmpty())
+            noticeWhileStopped(f.error);
         return;
+    }
     for (int d = 0; d < 3; ++d)
         lblDay[d]->setText(f.cells.at(d * 3).dayText());
     for (int k = 0; k < 9; ++k)

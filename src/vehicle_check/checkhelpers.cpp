@@ -11,7 +11,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QHBoxLayout>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QTimeEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -140,6 +146,75 @@ void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, Q
     *cmdNotPass = make(u"cmdNotPass"_s, QStyle::SP_DialogCancelButton, u"不合格"_s);
     row->addWidget(*cmdPass);
     row->addWidget(*cmdNotPass);
+}
+
+StationFrame BuildStationFrame(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose,
+                               const QString &keyLegend)
+{
+    StationFrame f;
+    f.layout = new QVBoxLayout(form);
+    f.layout->addLayout(AddTitleBar(form, caption, tbMin, tbClose));
+    f.filterRow = new QHBoxLayout;
+    f.layout->addLayout(f.filterRow);
+    f.grid = new FlexGrid;
+    f.grid->setObjectName(QStringLiteral("vsList"));
+    QFont gf = f.grid->font();
+    gf.setPointSize(11);
+    f.grid->setFont(gf);
+    f.layout->addWidget(f.grid, 1);
+    auto *legendRow = new QHBoxLayout;
+    legendRow->addWidget(new QLabel(keyLegend));
+    legendRow->addStretch();
+    legendRow->addWidget(new LampLegend);
+    f.layout->addLayout(legendRow);
+    return f;
+}
+
+void AddReadOnlyDateTime(QHBoxLayout *row, const QString &caption, QDateEdit **dtpDate, QTimeEdit **dtpTime)
+{
+    row->addWidget(new QLabel(caption));
+    auto *date = new QDateEdit;
+    date->setObjectName(QStringLiteral("dtpDate"));
+    date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    date->setReadOnly(true);
+    auto *time = new QTimeEdit;
+    time->setObjectName(QStringLiteral("dtpTime"));
+    time->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    time->setReadOnly(true);
+    row->addWidget(date);
+    row->addWidget(time);
+    *dtpDate = date;
+    *dtpTime = time;
+}
+
+QPushButton *AddNamedButton(QHBoxLayout *row, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption);
+    b->setObjectName(QString::fromLatin1(name));
+    row->addWidget(b);
+    return b;
+}
+
+namespace {
+class SelectAllFilter : public QObject {
+public:
+    using QObject::QObject;
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusIn)
+            if (auto *edit = qobject_cast<QLineEdit *>(watched))
+                QTimer::singleShot(0, edit, [edit] { SelectAllText(edit); });
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+void SelectAllOnFocus(QObject *owner, const QList<QLineEdit *> &boxes)
+{
+    auto *filter = new SelectAllFilter(owner);
+    for (QLineEdit *box : boxes)
+        box->installEventFilter(filter);
 }
 
 } // namespace cg

@@ -8,7 +8,12 @@
 
 class QGridLayout;
 class QHBoxLayout;
+class QLineEdit;
+class QPushButton;
 class QToolButton;
+class QVBoxLayout;
+class QDateEdit;
+class QTimeEdit;
 class QLabel;
 class QWidget;
 
@@ -53,5 +58,28 @@ QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tb
 // The two picture buttons of a verdict, cmdPass (合格) and cmdNotPass
 // (不合格), appended to row.
 void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, QToolButton **cmdNotPass);
+
+// The frame the two check stations share: the title bar, a row for the
+// station's own filters and buttons, the list grid in 11-point type
+// (centred, no fixed column) and the key and lamp legends under it.
+struct StationFrame {
+    QVBoxLayout *layout = nullptr;
+    QHBoxLayout *filterRow = nullptr;
+    FlexGrid *grid = nullptr;
+};
+StationFrame BuildStationFrame(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose,
+                               const QString &keyLegend);
+
+// A caption and the read-only date and time boxes dtpDate and dtpTime of a
+// check dialog, appended to row.
+void AddReadOnlyDateTime(QHBoxLayout *row, const QString &caption, QDateEdit **dtpDate, QTimeEdit **dtpTime);
+
+// A push button with its control name, appended to row.
+QPushButton *AddNamedButton(QHBoxLayout *row, const char *name, const QString &caption);
+
+// Filter boxes select their whole text when the operator clicks or tabs
+// into them: deferred until the click has placed the cursor, so that typing
+// replaces the text.
+void SelectAllOnFocus(QObject *owner, const QList<QLineEdit *> &boxes);
 
 } // namespace cg

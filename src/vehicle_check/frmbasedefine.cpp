@@ -1,10 +1,12 @@
 #include "frmbasedefine.h"
 
+#include "core/apperror.h"
 #include "core/array2d.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "services/database/database.h"
 #include "services/station/coreservices.h"
 
 #include <QAbstractItemDelegate>
@@ -337,36 +339,84 @@ void frmBaseDefine::cmdSave_Click()
     save();
 }
 
+// A refusal of one row's write, naming the row and its name.
+[[noreturn]] static void refuseRow(const std::exception &e, int number, const QString &name)
+{
+    const auto *app = dynamic_cast<const AppError *>(&e);
+    const QString why = app ? app->description() : QString::fromUtf8(e.what());
+    throw AppError(app ? app->number() : 0, u"第%1行“%2”：%3"_s.arg(number).arg(name, why));
+}
+
+// Drops the rows added and left blank (an Enter in the last column adds
+// one): nothing to save, and no data service call for them.
+void frmBaseDefine::dropBlankAddedRows()
+{
+    for (qsizetype i = m_added.size() - 1; i >= 0; --i) {
+        const int r = rowOf(m_added.at(i));
+        if (!vsBaseInfo->textMatrix(r, 1).trimmed().isEmpty() || !vsBaseInfo->textMatrix(r, 2).trimmed().isEmpty())
+            continue;
+        m_added.removeAt(i);
+        for (int below = r + 1; below < vsBaseInfo->rows(); ++below)
+            vsBaseInfo->setTextMatrix(below, 0, QString::number(vsBaseInfo->textMatrix(below, 0).toInt() - 1));
+        m_editRow = m_editCol = m_prevRow = m_prevCol = -1;
+        vsBaseInfo->removeRow(r);
+    }
+}
+
+// Saves the open table's changes all together or not at all: the rows are
+// checked first (a row without a name is refused, named by its number), and
+// the writes run in one transaction, so a refusal half way leaves nothing
+// written and every pending change still pending.
 bool frmBaseDefine::save()
 {
     StatusSink &status = *m_env.status;
     try {
         if (editableTable()) {
-            status.SetStatusText(u"正在保存新增的项目，请等待..."_s, 1);
-            while (!m_added.isEmpty()) {
-                const int r = rowOf(m_added.first());
-                const int code = m_definitions->AddCodeItem(m_station.context, m_kind,
+            dropBlankAddedRows();
+            for (const QList<QTableWidgetItem *> *set : {&m_added, &m_modified})
+                for (QTableWidgetItem *key : *set) {
+                    const int r = rowOf(key);
+                    if (vsBaseInfo->textMatrix(r, 1).trimmed().isEmpty())
+                        throw AppError(errnum::InvalidArgument,
+                                       u"第%1行：名称不能为空，请填写名称或删除该行。"_s.arg(vsBaseInfo->textMatrix(r, 0)));
+                }
+            QList<int> codes;
+            m_station.db->transact([&] {
+                codes.clear();
+                status.SetStatusText(u"正在保存新增的项目，请等待..."_s, 1);
+                for (QTableWidgetItem *key : std::as_const(m_added)) {
+                    const int r = rowOf(key);
+                    try {
+                        codes << m_definitions->AddCodeItem(m_station.context, m_kind,
                                                             vsBaseInfo->textMatrix(r, 1).trimmed(),
                                                             vsBaseInfo->textMatrix(r, 2));
-                vsBaseInfo->setRowData(r, code);
-                m_added.removeFirst();
-            }
-            status.SetStatusText(u"正在保存修改的项目，请等待..."_s, 1);
-            while (!m_modified.isEmpty()) {
-                const int r = rowOf(m_modified.first());
-                m_definitions->UpdateCodeItem(m_station.context, vsBaseInfo->rowData(r).toInt(), m_kind,
-                                              vsBaseInfo->textMatrix(r, 1), vsBaseInfo->textMatrix(r, 2));
-                m_marking = true;
+                    } catch (const std::exception &e) {
+                        refuseRow(e, vsBaseInfo->textMatrix(r, 0).toInt(), vsBaseInfo->textMatrix(r, 1).trimmed());
+                    }
+                }
+                status.SetStatusText(u"正在保存修改的项目，请等待..."_s, 1);
+                for (QTableWidgetItem *key : std::as_const(m_modified)) {
+                    const int r = rowOf(key);
+                    try {
+                        m_definitions->UpdateCodeItem(m_station.context, vsBaseInfo->rowData(r).toInt(), m_kind,
+                                                      vsBaseInfo->textMatrix(r, 1), vsBaseInfo->textMatrix(r, 2));
+                    } catch (const std::exception &e) {
+                        refuseRow(e, vsBaseInfo->textMatrix(r, 0).toInt(), vsBaseInfo->textMatrix(r, 1).trimmed());
+                    }
+                }
+                status.SetStatusText(u"正在删除项目，请等待..."_s, 1);
+                for (qsizetype i = m_deleted.size() - 1; i >= 0; --i)
+                    m_definitions->DeleteCodeItem(m_station.context, m_deleted.at(i), true, QString());
+            });
+            // Written: the rows take their codes and lose their edit marks.
+            for (qsizetype i = 0; i < m_added.size() && i < codes.size(); ++i)
+                vsBaseInfo->setRowData(rowOf(m_added.at(i)), codes.at(i));
+            m_marking = true;
+            for (QTableWidgetItem *key : std::as_const(m_modified))
                 for (int c = 1; c < vsBaseInfo->cols(); ++c)
-                    vsBaseInfo->setCellBackColor(r, c, kGridBack);
-                m_marking = false;
-                m_modified.removeFirst();
-            }
-            status.SetStatusText(u"正在删除项目，请等待..."_s, 1);
-            while (!m_deleted.isEmpty()) {
-                m_definitions->DeleteCodeItem(m_station.context, m_deleted.last(), true, QString());
-                m_deleted.removeLast();
-            }
+                    vsBaseInfo->setCellBackColor(rowOf(key), c, kGridBack);
+            m_marking = false;
+            clearPending();
         }
         status.SetStatusText(QString(), 1);
         cmdSave->setEnabled(false);

@@ -56,6 +56,7 @@ private:
     void tvItemTree_NodeClick(QTreeWidgetItem *node);
     void loadTable();
     bool save();
+    void dropBlankAddedRows();
     void clearPending();
     bool editableTable() const;
     void onCellEntered(int row, int col);

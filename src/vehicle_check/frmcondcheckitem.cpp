@@ -92,17 +92,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     layout->addLayout(causeRow);
 
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(new QLabel(u"检查时间:"_s));
-    dtpDate = new QDateEdit;
-    dtpDate->setObjectName(u"dtpDate"_s);
-    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
-    dtpDate->setReadOnly(true);
-    dtpTime = new QTimeEdit;
-    dtpTime->setObjectName(u"dtpTime"_s);
-    dtpTime->setDisplayFormat(u"HH:mm:ss"_s);
-    dtpTime->setReadOnly(true);
-    bottom->addWidget(dtpDate);
-    bottom->addWidget(dtpTime);
+    AddReadOnlyDateTime(bottom, u"检查时间:"_s, &dtpDate, &dtpTime);
     bottom->addSpacing(12);
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格"_s));
     bottom->addStretch();

@@ -34,17 +34,12 @@ QString chineseDate(const QDate &d) { return d.toString(u"yyyy年MM月dd日"_s);
 } // namespace
 
 frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *parent)
-    : QWidget(parent), m_env(env), m_station(station)
+    : CheckStation(env, station, kForm, u"车容检查"_s, u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s,
+                   parent)
 {
-    setObjectName(kForm);
-    setWindowTitle(u"车容检查"_s);
-    resize(1100, 640);
-    runDialog = [](QDialog *d) { return d->exec(); };
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(AddTitleBar(this, u"车容检查"_s, &tbMin, &tbClose));
-
-    auto *filterRow = new QHBoxLayout;
+    // A window of its own even when the main window is its parent.
+    setWindowFlag(Qt::Window);
+    QHBoxLayout *filterRow = this->filterRow();
     dtpDate = new QDateEdit;
     dtpDate->setObjectName(u"dtpDate"_s);
     dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
@@ -56,20 +51,12 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     filterRow->addWidget(dtpDate);
     filterRow->addWidget(txtBusID);
     filterRow->addWidget(txtLicenseID);
-    cmdQuery = new QPushButton(u"查询"_s);
-    cmdQuery->setObjectName(u"cmdQuery"_s);
-    cmdTodayBus = new QPushButton(u"今日车次"_s);
-    cmdTodayBus->setObjectName(u"cmdTodayBus"_s);
-    cmdStartCheck = new QPushButton(u"开始检查"_s);
-    cmdStartCheck->setObjectName(u"cmdStartCheck"_s);
-    cmdCheckList = new QPushButton(u"检查明细"_s);
-    cmdCheckList->setObjectName(u"cmdCheckList"_s);
-    cmdRemoveCheck = new QPushButton(u"撤消检查"_s);
-    cmdRemoveCheck->setObjectName(u"cmdRemoveCheck"_s);
-    for (QPushButton *b : {cmdQuery, cmdTodayBus, cmdStartCheck, cmdCheckList, cmdRemoveCheck})
-        filterRow->addWidget(b);
+    cmdQuery = AddNamedButton(filterRow, "cmdQuery", u"查询"_s);
+    cmdTodayBus = AddNamedButton(filterRow, "cmdTodayBus", u"今日车次"_s);
+    cmdStartCheck = AddNamedButton(filterRow, "cmdStartCheck", u"开始检查"_s);
+    cmdCheckList = AddNamedButton(filterRow, "cmdCheckList", u"检查明细"_s);
+    cmdRemoveCheck = AddNamedButton(filterRow, "cmdRemoveCheck", u"撤消检查"_s);
     filterRow->addStretch();
-    layout->addLayout(filterRow);
 
     auto *captionRow = new QHBoxLayout;
     captionRow->addWidget(new QLabel(u"车次列表："_s));
@@ -80,20 +67,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     df.setBold(true);
     lblDate->setFont(df);
     captionRow->addWidget(lblDate);
-    layout->addLayout(captionRow);
-
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    layout->addWidget(vsList, 1);
-
-    auto *legendRow = new QHBoxLayout;
-    legendRow->addWidget(new QLabel(u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s));
-    legendRow->addStretch();
-    legendRow->addWidget(new LampLegend);
-    layout->addLayout(legendRow);
+    frameLayout()->insertLayout(2, captionRow);
 
     ResetGridSize(vsList, 1, 10);
     vsList->setFixedCols(0);
@@ -107,8 +81,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     dtpDate->setDate(today);
     lblDate->setText(chineseDate(today));
 
-    txtBusID->installEventFilter(this);
-    txtLicenseID->installEventFilter(this);
+    SelectAllOnFocus(this, {txtBusID, txtLicenseID});
     connect(cmdQuery, &QPushButton::clicked, this, &frmFaceCheck::cmdQuery_Click);
     connect(cmdTodayBus, &QPushButton::clicked, this, &frmFaceCheck::cmdTodayBus_Click);
     connect(cmdStartCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdStartCheck_Click);
@@ -128,13 +101,6 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
 }
 
 frmFaceCheck::~frmFaceCheck() = default;
-
-bool frmFaceCheck::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn && (watched == txtBusID || watched == txtLicenseID))
-        SelectAllText(static_cast<QWidget *>(watched));
-    return QWidget::eventFilter(watched, event);
-}
 
 QString frmFaceCheck::filterText(const QLineEdit *box, const QString &placeholder) const
 {

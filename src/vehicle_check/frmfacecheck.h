@@ -1,7 +1,6 @@
 #pragma once
 
-#include "widgets/env.h"
-#include "stationui/stationcontext.h"
+#include "checkstation.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -22,7 +21,7 @@ class FlexGrid;
 
 // 车容检查: the day's trips with their appearance check. Verdicts are given
 // in the dialog or with F4/F5; rows change when FaceCheck arrives.
-class frmFaceCheck : public QWidget {
+class frmFaceCheck : public CheckStation {
     Q_OBJECT
 public:
     frmFaceCheck(const Env &env, StationContext &station, QWidget *parent = nullptr);
@@ -30,22 +29,11 @@ public:
 
     enum Col { ColBusId, ColDate, ColStart, ColEnd, ColLicense, ColCompany, ColLamp, ColTime, ColCount, ColChecker };
 
-    QDateEdit *dtpDate = nullptr;
     QLabel *lblDate = nullptr;
     QLineEdit *txtBusID = nullptr;
     QLineEdit *txtLicenseID = nullptr;
-    QPushButton *cmdQuery = nullptr;
     QPushButton *cmdTodayBus = nullptr;
-    QPushButton *cmdStartCheck = nullptr;
-    QPushButton *cmdCheckList = nullptr;
-    QPushButton *cmdRemoveCheck = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-    FlexGrid *vsList = nullptr;
-    CheckNotifier *moMsg = nullptr;
 
-    // Runs the dialog and the record list modally (tests drive them).
-    std::function<int(QDialog *)> runDialog;
 
 public slots:
     void cmdQuery_Click();
@@ -60,7 +48,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void loadList();
@@ -68,8 +55,6 @@ private:
     int selectedRow() const;
     QDateTime rowDate(int row) const;
 
-    Env m_env;
-    StationContext &m_station;
 };
 
 } // namespace cg

@@ -49,17 +49,7 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     layout->addLayout(headerRow);
 
     auto *timeRow = new QHBoxLayout;
-    timeRow->addWidget(new QLabel(u"回场时间:"_s));
-    dtpDate = new QDateEdit;
-    dtpDate->setObjectName(u"dtpDate"_s);
-    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
-    dtpDate->setReadOnly(true);
-    dtpTime = new QTimeEdit;
-    dtpTime->setObjectName(u"dtpTime"_s);
-    dtpTime->setDisplayFormat(u"HH:mm:ss"_s);
-    dtpTime->setReadOnly(true);
-    timeRow->addWidget(dtpDate);
-    timeRow->addWidget(dtpTime);
+    AddReadOnlyDateTime(timeRow, u"回场时间:"_s, &dtpDate, &dtpTime);
     timeRow->addStretch();
     layout->addLayout(timeRow);
 

@@ -44,17 +44,14 @@ constexpr int kCardLength = 10;
 } // namespace
 
 frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *parent)
-    : QWidget(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
+    : CheckStation(env, station, u"frmTechCheck"_s, u"车况门检"_s, u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 "_s,
+                   parent),
+      m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
-    setObjectName(u"frmTechCheck"_s);
-    setWindowTitle(u"车况门检"_s);
-    resize(1100, 640);
-    runDialog = [](QDialog *d) { return d->exec(); };
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(AddTitleBar(this, u"车况门检"_s, &tbMin, &tbClose));
-
-    auto *filterRow = new QHBoxLayout;
+    vsList->setHighlightSelection(false); // the current row has its own colour
+    // The File menu and the product bar export the vehicle list.
+    AttachGridReport(this, m_env, vsList);
+    QHBoxLayout *filterRow = this->filterRow();
     filterRow->addWidget(new QLabel(u"车牌号："_s));
     txtLicense = new QLineEdit;
     txtLicense->setObjectName(u"txtLicense"_s);
@@ -67,34 +64,11 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     dtpDate->setObjectName(u"dtpDate"_s);
     dtpDate->setDisplayFormat(u"yyyy年MM月dd日"_s);
     filterRow->addWidget(dtpDate);
-    cmdQuery = new QPushButton(u"查询"_s);
-    cmdQuery->setObjectName(u"cmdQuery"_s);
-    cmdStartCheck = new QPushButton(u"开始检查"_s);
-    cmdStartCheck->setObjectName(u"cmdStartCheck"_s);
-    cmdCheckList = new QPushButton(u"检查明细"_s);
-    cmdCheckList->setObjectName(u"cmdCheckList"_s);
-    cmdRemoveCheck = new QPushButton(u"撤消检查"_s);
-    cmdRemoveCheck->setObjectName(u"cmdRemoveCheck"_s);
-    for (QPushButton *b : {cmdQuery, cmdStartCheck, cmdCheckList, cmdRemoveCheck})
-        filterRow->addWidget(b);
+    cmdQuery = AddNamedButton(filterRow, "cmdQuery", u"查询"_s);
+    cmdStartCheck = AddNamedButton(filterRow, "cmdStartCheck", u"开始检查"_s);
+    cmdCheckList = AddNamedButton(filterRow, "cmdCheckList", u"检查明细"_s);
+    cmdRemoveCheck = AddNamedButton(filterRow, "cmdRemoveCheck", u"撤消检查"_s);
     filterRow->addStretch();
-    layout->addLayout(filterRow);
-
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
-    vsList->setHighlightSelection(false); // the current row has its own colour
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    layout->addWidget(vsList, 1);
-    // The File menu and the product bar export the vehicle list.
-    AttachGridReport(this, m_env, vsList);
-
-    auto *legendRow = new QHBoxLayout;
-    legendRow->addWidget(new QLabel(u"〓快捷说明:[F4]合格 [F5]不合格 [F8]查询 "_s));
-    legendRow->addStretch();
-    legendRow->addWidget(new LampLegend);
-    layout->addLayout(legendRow);
 
     // Grid: 18 rows and 9 columns at first, widths in twips.
     ResetGridSize(vsList, 18, 9);

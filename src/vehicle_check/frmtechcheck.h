@@ -1,7 +1,6 @@
 #pragma once
 
-#include "widgets/env.h"
-#include "stationui/stationcontext.h"
+#include "checkstation.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -27,7 +26,7 @@ class RecordSet;
 // A vehicle is taken into the check by its IC card or its row, its verdict
 // is given in the item dialog or with F4/F5, and rows change only when the
 // TechCheck notification arrives.
-class frmTechCheck : public QWidget {
+class frmTechCheck : public CheckStation {
     Q_OBJECT
 public:
     frmTechCheck(const Env &env, StationContext &station, QWidget *parent = nullptr);
@@ -38,18 +37,7 @@ public:
 
     QLineEdit *txtLicense = nullptr;
     QCheckBox *chkIsToday = nullptr;
-    QDateEdit *dtpDate = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdStartCheck = nullptr;
-    QPushButton *cmdCheckList = nullptr;
-    QPushButton *cmdRemoveCheck = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-    FlexGrid *vsList = nullptr;
-    CheckNotifier *moMsg = nullptr;
 
-    // Runs the item dialog and the record list modally (tests drive them).
-    std::function<int(QDialog *)> runDialog;
 
 public slots:
     void cmdQuery_Click();
@@ -71,8 +59,6 @@ private:
     void resetPlateBox();
     void refuseCard(const QString &text);
 
-    Env m_env;
-    StationContext &m_station;
     std::unique_ptr<CheckService> m_checks;
 };
 

@@ -11,6 +11,7 @@
 #include "widgets/env.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
+#include "services/checks/checknotifier.h"
 #include "widgets/formregistry.h"
 #include "widgets/listexport.h"
 #include "dispatch/dispatchforms.h"
@@ -158,6 +159,7 @@ private slots:
     void vehicleButtonsNeedTheirScreens();
     void timerRefreshesInPlace();
     void notificationFromAnotherProcess();
+    void conditionCheckOfAnotherDayIgnored();
 
 private:
     QTemporaryDir m_pdfDir;
@@ -807,6 +809,27 @@ void TestEnvBusDesk::notificationFromAnotherProcess()
     QVERIFY(!cmdOK->isEnabled()); // the selected row is green now
     // Other rows stay as they were.
     QVERIFY(!IsLampGreen(grid, rowOf(grid, u"K101"_s), frmEnvBusDesk::ColScheme));
+}
+
+// A condition check of another day used to redraw today's rows of the
+// vehicle; only a check of the list's day does.
+void TestEnvBusDesk::conditionCheckOfAnotherDayIgnored()
+{
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    test::seedDispatchStation(db);
+    Desk desk(db);
+    frmEnvBusDesk screen(desk.env, desk.station);
+    FlexGrid *grid = screen.list();
+    const int k101 = rowOf(grid, u"K101"_s), k102 = rowOf(grid, u"K102"_s);
+    const QDateTime tomorrow = test::deskToday().addDays(1);
+    db.transact([&] {
+        CheckEvents::techCheck(db, u"440100001"_s, u"粤A20001"_s, tomorrow, 2, 1, tomorrow.addSecs(3600), u"李检"_s);
+        CheckEvents::techCheck(db, u"440100001"_s, u"粤A20002"_s, test::deskToday(), 2, 1,
+                               test::deskToday().addSecs(3600), u"李检"_s);
+    });
+    QTRY_VERIFY(IsLampRed(grid, k102, frmEnvBusDesk::ColState));
+    QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColState));
 }
 
 QTEST_MAIN(TestEnvBusDesk)

@@ -118,6 +118,11 @@ private Q_SLOTS:
     void declinedConfirmationReselectsPreviousDeparture();
     void buttonStatesFollowLamps_data();
     void buttonStatesFollowLamps();
+    void buttonsFollowNotifiedLamp();
+    void secondCardReadShowsTheDeparture();
+    void forbiddenTripDoesNotLeaveByCard();
+    void blockedTripRefusedAfterConfirmation();
+    void conditionCheckOfAnotherDayIgnored();
     void manualDecision_data();
     void manualDecision();
     void refusedAllowShowsRefusal();
@@ -285,6 +290,8 @@ void TstOutCheck::buttonStatesFollowLamps_data()
     QTest::newRow("not issued, cannot be checked") << 0 << 4 << true << false;
 }
 
+// The buttons follow the lamp codes the row was filled with, never the
+// colours drawn in its cells.
 void TstOutCheck::buttonStatesFollowLamps()
 {
     QFETCH(int, scheme);
@@ -292,12 +299,100 @@ void TstOutCheck::buttonStatesFollowLamps()
     QFETCH(bool, allow);
     QFETCH(bool, engage);
     Gate g;
+    g.db.exec(u"UPDATE trips SET scheme_status = ?, out_status = ? WHERE bus_id = 'K003'"_s, {scheme, out});
+    QTest::mouseClick(g.button(u"cmdQuery"_s), Qt::LeftButton);
     const int row = g.rowOf(u"K003"_s);
-    SetLampCell(g.grid(), row, ColScheme, scheme);
-    SetLampCell(g.grid(), row, ColOut, out);
+    // A repainted cell says nothing about the trip.
+    g.grid()->setCellForeColor(row, ColScheme, QColor(Qt::green));
+    g.grid()->setCellForeColor(row, ColOut, QColor(Qt::red));
     emit g.grid()->cellClicked(row, 3);
     QCOMPARE(g.button(u"cmdAllow"_s)->isEnabled(), allow);
     QCOMPARE(g.button(u"cmdEngage"_s)->isEnabled(), engage);
+}
+
+// A departure notification for the current row sets its buttons at once.
+void TstOutCheck::buttonsFollowNotifiedLamp()
+{
+    Gate g;
+    emit g.grid()->cellClicked(g.rowOf(u"K001"_s), 1);
+    QVERIFY(g.button(u"cmdAllow"_s)->isEnabled());
+    g.db.transact([&] { CheckEvents::schemeExCheck(g.db, u"440100001"_s, u"K001"_s, test::gateDay(), 1); });
+    QTRY_VERIFY_WITH_TIMEOUT(!g.button(u"cmdAllow"_s)->isEnabled(), 10000);
+    QVERIFY(g.button(u"cmdEngage"_s)->isEnabled());
+}
+
+// A second read of the card after the departure shows that departure; it
+// neither opens the confirmation nor departs the vehicle's next trip.
+void TstOutCheck::secondCardReadShowsTheDeparture()
+{
+    Gate g;
+    g.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
+              u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
+              {test::gateDay(), test::gateNow().addSecs(25 * 60)});
+    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.enter(u"0000000001"_s);
+    QCOMPARE(g.calls.size(), 1);
+    g.enter(u"0000000001"_s);
+    QCOMPARE(g.calls.size(), 1);
+    QCOMPARE(g.departures(), 1);
+    QCOMPARE(g.db.scalar(u"SELECT out_status FROM trips WHERE bus_id = 'K005'"_s).toInt(), 0);
+    QCOMPARE(g.messages.notices, QStringList{u"车次 K001 已于 10:00 出站。"_s});
+    QCOMPARE(g.grid()->row(), g.rowOf(u"K001"_s));
+}
+
+void TstOutCheck::forbiddenTripDoesNotLeaveByCard()
+{
+    Gate g;
+    g.db.exec(u"UPDATE trips SET out_status = 2 WHERE bus_id = 'K001'"_s);
+    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.enter(u"0000000001"_s);
+    QVERIFY(g.calls.isEmpty());
+    QCOMPARE(g.departures(), 0);
+    QCOMPARE(g.messages.notices, QStringList{u"车次 K001 已被禁止发车，不能出站！"_s});
+}
+
+// A red 安全例检 and no route sheet: the confirmation names both, and one
+// 确定 records nothing.
+void TstOutCheck::blockedTripRefusedAfterConfirmation()
+{
+    Gate g;
+    g.db.exec(u"UPDATE trips SET scheme_status = 0 WHERE bus_id = 'K001'"_s);
+    g.db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+              u"cond_time, started_at, cancelled) VALUES ('V1', '粤A10001', '0000000001', ?, 2, 2, ?, ?, 0)"_s,
+              {test::gateDay(), test::gateNow().addSecs(-60), test::gateNow().addSecs(-60)});
+    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.enter(u"0000000001"_s);
+    QCOMPARE(g.calls.size(), 1);
+    const QString shown = g.calls[0].members.value(u"m_szErrorDescription"_s).toString();
+    QVERIFY2(shown.contains(u"不能出站：安全例检没有通过，路单未签发"_s), qUtf8Printable(shown));
+    QCOMPARE(g.departures(), 0);
+    QCOMPARE(g.messages.notices.size(), 1);
+    QVERIFY2(g.messages.notices[0].contains(u"安全例检没有通过"_s), qUtf8Printable(g.messages.notices[0]));
+
+    // A station that keeps the old way departs it.
+    g.station.gateAllowsUnchecked = true;
+    frmOutCheck lenient(g.env, g.station);
+    auto *field = lenient.findChild<QLineEdit *>(u"txtLicenseID"_s);
+    field->setText(u"0000000001"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(g.departures(), 1);
+}
+
+// Condition checks of another day leave the list's lamps alone.
+void TstOutCheck::conditionCheckOfAnotherDayIgnored()
+{
+    Gate g;
+    const int row = g.rowOf(u"K003"_s);
+    QVERIFY(IsLampGreen(g.grid(), row, ColCond));
+    const QDateTime tomorrow = test::gateNow().addDays(1);
+    g.db.transact([&] {
+        CheckEvents::techCheck(g.db, u"440100001"_s, u"粤B20003"_s, QDateTime(tomorrow.date(), QTime(0, 0)), 2, 1,
+                               tomorrow, u"李检"_s);
+        CheckEvents::techCheck(g.db, u"440100001"_s, u"粤A10002"_s, test::gateDay(), 2, 1, test::gateNow(),
+                               u"李检"_s);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(IsLampRed(g.grid(), g.rowOf(u"K002"_s), ColCond), 10000);
+    QVERIFY(IsLampGreen(g.grid(), row, ColCond));
 }
 
 void TstOutCheck::manualDecision_data()

@@ -1,11 +1,14 @@
 #pragma once
-// The gate's day: trips placed around the moment the test runs.
+// The gate's day: trips placed around one moment, gateNow() unless a test
+// seeds another (seedGateAt, for the hours around midnight).
 //
 //   V1 粤A10001 card 0000000001   K001 now+10 min (ticket check green),
 //                                 K004 now-20 min, already allowed out
 //   V2 粤A10002 card 0000000002   K002 now+5 min, no driver check needed (3)
 //   V3 粤B20003 no card           K003 now+3 h (outside the window),
-//                                 rolling R01-1 now+20 min, R01-2 now+4 h
+//                                 rolling R01-1 and R01-2, stored as the
+//                                 scheduling screen stores them: at midnight
+// Every vehicle passed its condition check an hour before now.
 // Operator op1 of station 440100001, unit 440101; BeforeMinute 30.
 #include "support/fixturetime.h"
 #include "services/database/database.h"
@@ -24,11 +27,11 @@ inline QDateTime gateNow()
 
 inline QDateTime gateDay() { return QDateTime(gateNow().date(), QTime(0, 0)); }
 
-inline void seedGate(Database &db)
+inline void seedGateAt(Database &db, const QDateTime &now)
 {
     using namespace Qt::StringLiterals;
     db.migrate();
-    const QDateTime now = gateNow(), day = gateDay();
+    const QDateTime day(now.date(), QTime(0, 0));
     db.exec(u"INSERT INTO operators (operator_code, operator_name, station_code, unit_code) "
             u"VALUES ('op1', '王门检', '440100001', '440101')"_s);
     db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id, service_kind) VALUES "
@@ -47,14 +50,20 @@ inline void seedGate(Database &db)
     trip("K002", 5, "V2", "粤A10002", 3, 1, 0);
     trip("K003", 180, "V3", "粤B20003", 0, 0, 0);
     trip("K004", -20, "V1", "粤A10001", 1, 1, 1);
-    const auto rolling = [&](const char *serial, int minutes) {
+    const auto rolling = [&](const char *serial) {
         db.exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
                 u"end_station_name, license_id, total_seat, check_num) VALUES (?, 'R01', ?, ?, '440101', '顺德', "
                 u"'V3', 40, 3)"_s,
-                {day, QString::fromLatin1(serial), now.addSecs(60LL * minutes)});
+                {day, QString::fromLatin1(serial), day});
     };
-    rolling("1", 20);
-    rolling("2", 240);
+    rolling("1");
+    rolling("2");
+    db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+            u"cond_checker, cond_time, started_at, cancelled) "
+            u"SELECT license_id, license, ic_card_id, ?, 1, 1, '李检', ?, ?, 0 FROM vehicles"_s,
+            {QDateTime(now.addSecs(-3600).date(), QTime(0, 0)), now.addSecs(-3600), now.addSecs(-3600)});
 }
+
+inline void seedGate(Database &db) { seedGateAt(db, gateNow()); }
 
 } // namespace cg::test

@@ -25,6 +25,19 @@ QString decide(CheckService &s, const QString &busId, const QString &plate, cons
                                 busId.isEmpty() ? false : true);
 }
 
+// The gate's confirmation of a card or plate: the trip shown, not manual.
+QString confirm(CheckService &s, const QString &busId, const QString &plate, const QString &card,
+                const QDateTime &day = test::gateDay(), const QDateTime &now = test::gateNow())
+{
+    return s.SetDepartureStatus(test::kGateCtx, day, busId, plate, u"王门检"_s, FormatDateTime(now), {}, {}, 1,
+                                card, u"30"_s, u"440101"_s, false);
+}
+
+int outStatus(Database &db, const QString &busId)
+{
+    return db.scalar(u"SELECT out_status FROM trips WHERE bus_id = ?"_s, {busId}).toInt();
+}
+
 QString events(Database &db)
 {
     QStringList out;
@@ -57,6 +70,18 @@ private Q_SLOTS:
     void checkText();
     void tripDrivers_data() { test::TestDatabase::addBackendRows(); }
     void tripDrivers();
+    void confirmationRecordsTheTripShown_data() { test::TestDatabase::addBackendRows(); }
+    void confirmationRecordsTheTripShown();
+    void secondReadShowsTheDeparture_data() { test::TestDatabase::addBackendRows(); }
+    void secondReadShowsTheDeparture();
+    void forbiddenTripDoesNotLeave_data() { test::TestDatabase::addBackendRows(); }
+    void forbiddenTripDoesNotLeave();
+    void blockingChecks_data();
+    void blockingChecks();
+    void rollingRunsLeaveByCardAndPlate_data() { test::TestDatabase::addBackendRows(); }
+    void rollingRunsLeaveByCardAndPlate();
+    void acrossMidnight_data() { test::TestDatabase::addBackendRows(); }
+    void acrossMidnight();
 };
 
 void TstOutCheckService::departingTrip_data()
@@ -71,10 +96,13 @@ void TstOutCheckService::departingTrip_data()
         // K004 started 20 minutes ago but is already out.
         row("departed trip skipped") << u"粤A10001"_s << u""_s << 30 << u"K001"_s;
         row("by card") << u""_s << u"0000000002"_s << 30 << u"K002"_s;
+        // Rolling runs are stored at midnight: matched by their day, in
+        // serial order, whatever the window.
         row("rolling trip") << u"粤B20003"_s << u""_s << 30 << u"R01-1"_s;
-        row("outside a short window") << u"粤B20003"_s << u""_s << 15 << u""_s;
-        row("wide window: earliest first") << u"粤B20003"_s << u""_s << 200 << u"R01-1"_s;
+        row("rolling trip, short window") << u"粤B20003"_s << u""_s << 1 << u"R01-1"_s;
+        row("timetable trip in the window before rolling runs") << u"粤B20003"_s << u""_s << 200 << u"K003"_s;
         row("unknown card") << u""_s << u"9999999999"_s << 30 << u""_s;
+        row("nothing in the window") << u"粤A10002"_s << u""_s << 2 << u""_s;
     }
 }
 
@@ -207,8 +235,8 @@ void TstOutCheckService::checkText()
     for (const QString &part : {u"车次：K001"_s, u"车牌号：粤A10001"_s, u"张一、李二"_s, u"路单：已签发"_s,
                                 u"售票：30 人  检票：12 人"_s})
         QVERIFY2(shown.contains(part), qUtf8Printable(shown));
-    const QString none = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), u"粤B20003"_s,
-                                                 QString(), 10, u"440101"_s);
+    const QString none = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), u"粤A10002"_s,
+                                                 QString(), 2, u"440101"_s);
     QCOMPARE(none.left(7), u"[出站检查] "_s);
     QVERIFY2(none.contains(u"没有待出站的车次"_s), qUtf8Printable(none));
 }
@@ -242,6 +270,193 @@ void TstOutCheckService::tripDrivers()
             u"VALUES (?, 'K001', 'D01', '张一', ?)"_s,
             {day, test::gateNow()});
     QCOMPARE(list(u"K001"_s), QStringList{u"D01/T1A/T1B/"_s});
+}
+
+// Two gates showed K001 for the same vehicle; the second confirms after the
+// first. The trip the operator saw is the one recorded, and a departed trip
+// is never departed again nor swapped for the vehicle's next one.
+void TstOutCheckService::confirmationRecordsTheTripShown()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
+            u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
+            {test::gateDay(), test::gateNow().addSecs(25 * 60)});
+    CheckService s(db, cg::test::fixtureClock());
+    QCOMPARE(confirm(s, u"K001"_s, QString(), u"0000000001"_s), u"K001"_s);
+    const QString second = confirm(s, u"K001"_s, QString(), u"0000000001"_s);
+    QVERIFY2(second.startsWith(u'#') && second.contains(u"已出站"_s), qUtf8Printable(second));
+    // Without a code (an older caller) the vehicle's trip at the gate is
+    // still the one just departed: nothing more is recorded.
+    QVERIFY(confirm(s, QString(), u"粤A10001"_s, QString()).startsWith(u'#'));
+    QCOMPARE(outStatus(db, u"K005"_s), 0);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures"_s).toInt(), 1);
+    QCOMPARE(events(db), u"K001:1"_s);
+    // The named trip is recorded even when the vehicle's lookup would now
+    // give another one (K005 shown at a gate whose list is older).
+    QCOMPARE(confirm(s, u"K005"_s, QString(), u"0000000001"_s), u"K005"_s);
+}
+
+void TstOutCheckService::secondReadShowsTheDeparture()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
+            u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
+            {test::gateDay(), test::gateNow().addSecs(25 * 60)});
+    CheckService s(db, cg::test::fixtureClock());
+    QCOMPARE(confirm(s, u"K001"_s, QString(), u"0000000001"_s), u"K001"_s);
+    const RecordSet trip =
+        s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), QString(), u"0000000001"_s, 30, u"440101"_s);
+    QCOMPARE(trip.RecordCount(), 1);
+    QCOMPARE(trip.valueAt(0, u"bus_id"_s).toString(), u"K001"_s);
+    QCOMPARE(trip.valueAt(0, u"OutStatus"_s).toInt(), 1);
+    const QString text = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), QString(),
+                                                 u"0000000001"_s, 30, u"440101"_s);
+    QVERIFY2(text.contains(u"车次：K001"_s) && text.contains(u"出站状况：已出站 10:00"_s), qUtf8Printable(text));
+    // Once the departure is older than the window, the next trip is the
+    // vehicle's trip at the gate.
+    ManualClock later(test::gateNow().addSecs(31 * 60));
+    CheckService s2(db, later);
+    QCOMPARE(s2.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), u"粤A10001"_s, QString(), 30,
+                                   u"440101"_s)
+                 .valueAt(0, u"bus_id"_s)
+                 .toString(),
+             u"K005"_s);
+}
+
+void TstOutCheckService::forbiddenTripDoesNotLeave()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    CheckService s(db, cg::test::fixtureClock());
+    QCOMPARE(decide(s, u"K001"_s, u"粤A10001"_s, QString(), 2), u"True"_s);
+    const RecordSet trip =
+        s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), u"粤A10001"_s, QString(), 30, u"440101"_s);
+    QCOMPARE(trip.valueAt(0, u"bus_id"_s).toString(), u"K001"_s);
+    QCOMPARE(trip.valueAt(0, u"OutStatus"_s).toInt(), 2);
+    const QString text = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), u"粤A10001"_s,
+                                                 QString(), 30, u"440101"_s);
+    QVERIFY2(text.contains(u"出站状况：禁止发车"_s), qUtf8Printable(text));
+    for (const QString &code : {u"K001"_s, QString()}) {
+        const QString answer = confirm(s, code, QString(), u"0000000001"_s);
+        QVERIFY2(answer.startsWith(u'#') && answer.contains(u"禁止发车"_s), qUtf8Printable(answer));
+    }
+    QCOMPARE(outStatus(db, u"K001"_s), 2);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures WHERE status = 1"_s).toInt(), 0);
+    // The operator's own 允许发车 still lets it go.
+    QCOMPARE(decide(s, u"K001"_s, u"粤A10001"_s, QString(), 1), u"K001"_s);
+    QCOMPARE(outStatus(db, u"K001"_s), 1);
+}
+
+void TstOutCheckService::blockingChecks_data()
+{
+    addBackendColumn();
+    QTest::addColumn<int>("condition");   // verdict of a check now, -1 none at all
+    QTest::addColumn<int>("scheme");
+    QTest::addColumn<bool>("forcedPass");
+    QTest::addColumn<bool>("allowUnchecked");
+    QTest::addColumn<QString>("blocks");  // "" departs
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        const auto row = [&](const char *n) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), n) << b; };
+        row("all passed") << 1 << 1 << false << false << u""_s;
+        row("condition failed, no route sheet") << 2 << 0 << false << false << u"安全例检没有通过，路单未签发"_s;
+        row("condition missing") << -1 << 1 << false << false << u"安全例检未检验"_s;
+        row("route sheet not issued") << 1 << 0 << false << false << u"路单未签发"_s;
+        row("forced pass lifts the condition") << 2 << 1 << true << false << u""_s;
+        row("forced pass leaves the route sheet") << 2 << 0 << true << false << u"路单未签发"_s;
+        row("station allows unchecked") << 2 << 0 << false << true << u""_s;
+    }
+}
+
+// Today a vehicle with a red 安全例检 and no route sheet departed after one
+// 确定: the confirmation now names what blocks it and nothing is recorded.
+void TstOutCheckService::blockingChecks()
+{
+    CG_FRESH_DB(db);
+    QFETCH(int, condition);
+    QFETCH(int, scheme);
+    QFETCH(bool, forcedPass);
+    QFETCH(bool, allowUnchecked);
+    QFETCH(QString, blocks);
+    test::seedGate(db);
+    db.exec(u"UPDATE trips SET scheme_status = ? WHERE bus_id = 'K001'"_s, {scheme});
+    if (condition < 0)
+        db.exec(u"DELETE FROM condition_checks"_s);
+    else
+        db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+                u"cond_time, started_at, cancelled) VALUES ('V1', '粤A10001', '0000000001', ?, 2, ?, ?, ?, 0)"_s,
+                {test::gateDay(), condition, test::gateNow().addSecs(-60), test::gateNow().addSecs(-60)});
+    if (forcedPass)
+        db.exec(u"INSERT INTO forced_releases (bus_date, bus_id, license_id, pass_type, operator_name, "
+                u"operate_time) VALUES (?, 'K001', 'V1', 2, '李调度', ?)"_s,
+                {test::gateDay(), test::gateNow()});
+    CheckService s(db, cg::test::fixtureClock());
+    s.setGateAllowsUnchecked(allowUnchecked);
+    const QString text = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), QString(),
+                                                 u"0000000001"_s, 30, u"440101"_s);
+    const QString answer = confirm(s, u"K001"_s, QString(), u"0000000001"_s);
+    if (blocks.isEmpty()) {
+        QCOMPARE(answer, u"K001"_s);
+        QCOMPARE(outStatus(db, u"K001"_s), 1);
+        QVERIFY2(!text.contains(u"不能出站"_s), qUtf8Printable(text));
+        return;
+    }
+    QVERIFY2(text.contains(u"不能出站："_s + blocks), qUtf8Printable(text));
+    QVERIFY2(answer.startsWith(u'#') && answer.contains(blocks), qUtf8Printable(answer));
+    QVERIFY(confirm(s, QString(), u"粤A10001"_s, QString()).startsWith(u'#'));
+    QCOMPARE(outStatus(db, u"K001"_s), 0);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM departures"_s).toInt(), 0);
+    QCOMPARE(events(db), QString());
+    // 允许发车 is the operator's decision over the blocks.
+    QCOMPARE(decide(s, u"K001"_s, u"粤A10001"_s, QString(), 1), u"K001"_s);
+}
+
+void TstOutCheckService::rollingRunsLeaveByCardAndPlate()
+{
+    CG_FRESH_DB(db);
+    test::seedGate(db);
+    db.exec(u"UPDATE vehicles SET ic_card_id = '0000000003' WHERE license_id = 'V3'"_s);
+    db.exec(u"UPDATE rolling_trips SET scheme_status = 1"_s);
+    // Late in the day: the runs' stored midnight is far outside any window.
+    ManualClock evening(QDateTime(test::gateDay().date(), QTime(21, 30)));
+    CheckService s(db, evening);
+    const QDateTime now = evening.now();
+    QCOMPARE(confirm(s, u"R01-1"_s, QString(), u"0000000003"_s, test::gateDay(), now), u"R01-1"_s);
+    QCOMPARE(s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), u"粤B20003"_s, QString(), 30,
+                                  u"440101"_s)
+                 .valueAt(0, u"OutStatus"_s)
+                 .toInt(),
+             1);
+    // By plate, half an hour later: the next run.
+    ManualClock later(now.addSecs(31 * 60));
+    CheckService s2(db, later);
+    const RecordSet next = s2.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), u"粤B20003"_s,
+                                                 QString(), 30, u"440101"_s);
+    QCOMPARE(next.valueAt(0, u"bus_id"_s).toString(), u"R01-2"_s);
+    QCOMPARE(confirm(s2, QString(), u"粤B20003"_s, QString(), test::gateDay(), later.now()), u"R01-2"_s);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM rolling_trips WHERE out_status = 1"_s).toInt(), 2);
+}
+
+// The list of the 18th at ten past midnight on the 19th: the trip of 23:55
+// is at the gate, and the lookups use the service's clock, not the machine's.
+void TstOutCheckService::acrossMidnight()
+{
+    CG_FRESH_DB(db);
+    const QDateTime evening(test::gateDay().date(), QTime(23, 45));
+    test::seedGateAt(db, evening);
+    ManualClock night(evening.addSecs(25 * 60));
+    QCOMPARE(night.now().date(), test::gateDay().date().addDays(1));
+    CheckService s(db, night);
+    const RecordSet trip = s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), QString(),
+                                                u"0000000001"_s, 30, u"440101"_s);
+    QCOMPARE(trip.valueAt(0, u"bus_id"_s).toString(), u"K001"_s);
+    QCOMPARE(confirm(s, u"K001"_s, QString(), u"0000000001"_s, test::gateDay(), night.now()), u"K001"_s);
+    // The list of the 19th has no trip of the 18th.
+    QCOMPARE(s.QueryDepartureTrip(test::kGateCtx, test::gateDay().addDays(1), QString(), u"粤A10002"_s,
+                                  QString(), 30, u"440101"_s)
+                 .RecordCount(),
+             0);
 }
 
 QTEST_MAIN(TstOutCheckService)

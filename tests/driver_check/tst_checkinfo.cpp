@@ -113,6 +113,7 @@ private Q_SLOTS:
     void unknownFingerNeverConfirms_data();
     void unknownFingerNeverConfirms();
     void readerMissingLeavesOnlyCancel();
+    void driverWithoutTemplateConfirmedByOperator();
 };
 
 void TstCheckInfo::operatorConfirmsWithoutFingerprints_data()
@@ -282,6 +283,32 @@ void TstCheckInfo::readerMissingLeavesOnlyCancel()
     QCOMPARE(s.messages.lastText(), u"指纹识别驱动程序加载失败！"_s);
     QVERIFY(!dlg.findChild<QPushButton *>(u"cmdOK"_s)->isEnabled());
     QVERIFY(dlg.findChild<QPushButton *>(u"cmdNo"_s)->isEnabled());
+}
+
+// A listed driver with no enrolled finger used to leave his place open for
+// ever, so the departure could never be confirmed.
+void TstCheckInfo::driverWithoutTemplateConfirmedByOperator()
+{
+    test::TestDatabase dbEnv(u"sqlite"_s);
+    Database db(dbEnv.config());
+    seed(db);
+    db.exec(u"UPDATE drivers SET fng_value = NULL, fng_value1 = NULL WHERE driver_id = 'D02'"_s);
+    Station s(db, true);
+    frmCheckInfo dlg(s.env, s.station);
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    openFor(dlg, u"K001"_s);
+    auto *ok = dlg.findChild<QPushButton *>(u"cmdOK"_s);
+    QCOMPARE(label(dlg, u"lblDriverStatus2"_s), u"无指纹"_s);
+    QVERIFY2(label(dlg, u"lblDriverError"_s).contains(u"李二 没有登记指纹"_s), qUtf8Printable(label(dlg, u"lblDriverError"_s)));
+    QVERIFY(!ok->isEnabled()); // D01 can press, and must
+    s.reader.press(u"D01-R"_s);
+    QTRY_VERIFY(ok->isEnabled());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(label(dlg, u"lblDriverStatus1"_s), u"比对成功"_s);
+    QVERIFY(label(dlg, u"lblDriverError"_s).contains(u"李二 没有登记指纹"_s));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(dlg.property("m_IsOk").toBool());
 }
 
 QTEST_MAIN(TstCheckInfo)

@@ -7,6 +7,7 @@
 
 #include "../services/dbtestenv.h"
 
+#include "core/clock.h"
 #include "core/dates.h"
 #include "services/checks/checkservice.h"
 #include "services/database/database.h"
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 using namespace cg;
@@ -68,6 +70,10 @@ private Q_SLOTS:
     void twoProcessesRecordOnce();
     void tripAndPeriodRecords_data() { test::TestDatabase::addBackendRows(); }
     void tripAndPeriodRecords();
+    void whoMayDrive_data() { test::TestDatabase::addBackendRows(); }
+    void whoMayDrive();
+    void lampUnderTheTripLock_data() { test::TestDatabase::addBackendRows(); }
+    void lampUnderTheTripLock();
     void pictures_data() { test::TestDatabase::addBackendRows(); }
     void pictures();
     void photoStaysInsideFolder_data();
@@ -89,9 +95,6 @@ void TstCheckinService::recordedOnceAndLampPassed()
     QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), kAlready);
     QCOMPARE(checkinRows(db, u"K001"_s), 1);
     QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM check_events"_s).toInt(), 1);
-    // The substitute of the day checks in on his own.
-    QCOMPARE(checkIn(db, u"K001"_s, u"D02"_s), QString());
-    QCOMPARE(checkinRows(db, u"K001"_s), 2);
     // A cancelled check-in does not block a new one.
     db.exec(u"UPDATE driver_checkins SET is_driver = 0 WHERE driver_run_id = 'D01'"_s);
     QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
@@ -160,10 +163,100 @@ void TstCheckinService::twoProcessesRecordOnce()
     QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM check_events WHERE event = 'DriverCheck'"_s).toInt(), trips);
 }
 
+// One rule for the fingerprint path's trip list, the check-in and the
+// boarding confirmation's drivers: arranged (unless substituted that day),
+// substituted in, and lent to the trip's route.
+void TstCheckinService::whoMayDrive()
+{
+    CG_FRESH_DB(db);
+    test::seedCheckinStation(db);
+    const QDateTime today = checkinToday();
+    db.exec(u"UPDATE substitutions SET start_date = ?, end_date = ?"_s, {today, today});
+    db.exec(u"INSERT INTO drivers (driver_id, driver_name, route_id) VALUES ('D04', '赵六', 'R05')"_s);
+    db.exec(u"INSERT INTO temporary_drivers (driver_id, route_id, start_date, end_date) VALUES "
+            u"('D04', 'R01', ?, ?), ('D03', 'R01', ?, ?)"_s,
+            {today, today, today.addDays(-3), today.addDays(-1)});
+    CheckService checks(db, cg::test::fixtureClock());
+    DriverService drivers(db, cg::test::fixtureClock());
+    const auto tripsOf = [&](const QString &driver) {
+        QStringList out;
+        const RecordSet rs = checks.QueryDriverTrips(kCheckinCtx, driver, u"440101"_s, today, QDateTime(), QDateTime());
+        for (int r = 0; r < rs.RecordCount(); ++r)
+            out << rs.valueAt(r, u"bus_id"_s).toString();
+        return out;
+    };
+    const QStringList both{u"K001"_s, u"K002"_s};
+    QCOMPARE(tripsOf(u"D01"_s), QStringList());  // replaced by his substitute today
+    QCOMPARE(tripsOf(u"D02"_s), both);           // the substitute
+    QCOMPARE(tripsOf(u"D04"_s), both);           // lent to the route today
+    QCOMPARE(tripsOf(u"D03"_s), QStringList());  // lending ended yesterday
+    QStringList boarding;
+    const RecordSet rs = drivers.QueryTripDrivers(kCheckinCtx, u"粤A10001"_s, u"K001"_s);
+    for (int r = 0; r < rs.RecordCount(); ++r)
+        boarding << rs.valueAt(r, u"driver_no"_s).toString();
+    QCOMPARE(boarding, (QStringList{u"D02"_s, u"D04"_s}));
+    QCOMPARE(checkIn(db, u"K001"_s, u"D04"_s), QString());
+    QVERIFY(checkIn(db, u"K002"_s, u"D01"_s).contains(u"没有被安排"_s));
+    QVERIFY(checkIn(db, u"K002"_s, u"D03"_s).contains(u"没有被安排"_s));
+    // The substitution is over tomorrow: D01 drives again, D02 no more.
+    ManualClock tomorrow(cg::test::fixtureNow().addDays(1));
+    CheckService later(db, tomorrow);
+    QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D01"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 0);
+    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, license_id, license_tag_no) "
+            u"VALUES (?, 'K001', ?, '440101', 'R01', 'V1', '粤A10001')"_s,
+            {today.addDays(1), today.addDays(1).addSecs(9 * 3600)});
+    QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D01"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 1);
+    QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D02"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 0);
+}
+
+// A check-in and a cancellation of the same trip at the same moment, on two
+// connections: the lamp stored at the end agrees with the check-ins.
+void TstCheckinService::lampUnderTheTripLock()
+{
+    CG_FRESH_DB(db);
+    test::seedCheckinStation(db);
+    QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
+    db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
+            u"VALUES ('V1', 'D02', '李四', ?, ?)"_s,
+            {checkinToday(), checkinToday()});
+    QString cancelAnswer = u"not run"_s;
+    QThread *cancel = nullptr;
+    // This connection is a check-in of D02 half way: its row is written and
+    // the trip's lamp set, not yet committed, while another workstation
+    // cancels D01.
+    db.transact([&] {
+        db.exec(u"UPDATE trips SET driver_verify_status = 1 WHERE bus_date = ? AND bus_id = 'K001'"_s,
+                {checkinToday()});
+        db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, "
+                u"is_driver) VALUES (?, 'K001', 'D02', '李四', ?, 1)"_s,
+                {checkinToday(), cg::test::fixtureNow()});
+        cancel = QThread::create([&] {
+            CheckService svc(db, cg::test::fixtureClock());
+            cancelAnswer = svc.CancelDriverCheckIn(kCheckinCtx, u"K001"_s, checkinToday(), u"D01"_s, u"R01"_s,
+                                                   u"粤A10001"_s);
+        });
+        cancel->start();
+        QThread::msleep(700);
+    });
+    QVERIFY(cancel->wait(60000));
+    delete cancel;
+    QCOMPARE(cancelAnswer, QString());
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE bus_id = 'K001' AND is_driver = 1"_s).toInt(), 1);
+    QCOMPARE(lampOf(db, u"K001"_s), 1);
+    QCOMPARE(db.scalar(u"SELECT lamp FROM check_events WHERE event = 'DriverCheck' ORDER BY id DESC LIMIT 1"_s)
+                 .toInt(),
+             1);
+}
+
 void TstCheckinService::tripAndPeriodRecords()
 {
     CG_FRESH_DB(db);
     test::seedCheckinStation(db);
+    // Two drivers arranged to the vehicle today.
+    db.exec(u"DELETE FROM substitutions"_s);
+    db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
+            u"VALUES ('V1', 'D02', '李四', ?, ?)"_s,
+            {checkinToday(), checkinToday()});
     QCOMPARE(checkIn(db, u"K001"_s, u"D01"_s), QString());
     QCOMPARE(checkIn(db, u"K001"_s, u"D02"_s), QString());
     db.exec(u"UPDATE driver_checkins SET is_driver = 0 WHERE driver_run_id = 'D02'"_s);

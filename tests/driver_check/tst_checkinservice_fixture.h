@@ -1,8 +1,9 @@
 #pragma once
 
 // The check-in fixture shared by the service test and its peer process: one
-// vehicle with an arranged driver and a substitute, a driver of nobody's
-// vehicle, and trips of today.
+// vehicle with an arranged driver D01 and his substitute D02 for the next two
+// days (tests move the substitution to today where they need it), a driver
+// of nobody's vehicle, and trips of today.
 
 #include "support/fixturetime.h"
 #include "services/database/database.h"
@@ -30,7 +31,7 @@ inline void seedCheckinStation(Database &db, int extraTrips = 0)
             {today.addDays(-5), today.addDays(5)});
     db.exec(QStringLiteral("INSERT INTO substitutions (license_id, driver_id, arrangement_start, substitute_id, "
                            "start_date, end_date) VALUES ('V1', 'D01', ?, 'D02', ?, ?)"),
-            {today.addDays(-5), today, today});
+            {today.addDays(-5), today.addDays(1), today.addDays(2)});
     const auto trip = [&](const QString &id, int hour, const QString &vid, const QString &plate, int lamp) {
         db.exec(QStringLiteral("INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, "
                                "license_id, license_tag_no, driver_verify_status) VALUES (?, ?, ?, '440101', "

@@ -13,6 +13,10 @@ inline void seedDriverListStation(Database &db)
 {
     seedCheckinStation(db);
     const QDateTime today = checkinToday();
+    // D02 drives V1 today too (arranged for the day), beside D01.
+    db.exec(QStringLiteral("INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
+                           "VALUES ('V1', 'D02', '李四', ?, ?)"),
+            {today, today});
     db.exec(QStringLiteral("UPDATE drivers SET unit_id = '440101', drive_type = '正常', contract_sign_date = ?, "
                            "out_date = ?"),
             {QDateTime(QDate(2020, 3, 1), QTime(0, 0)), QDateTime(QDate(2028, 2, 29), QTime(0, 0))});

@@ -220,7 +220,7 @@ private slots:
         QTest::addColumn<QStringList>("drivers");
         for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
             const QByteArray p = b.toUtf8() + ' ';
-            // R01: D01 arranged to V1, D02 substituting on V1 today, D03 lent.
+            // R01: D01 arranged to V1, D02 arranged to V1 for today, D03 lent.
             QTest::newRow((p + "route with trips").constData()) << b << u"R01"_s << QStringList{u"D01"_s, u"D02"_s, u"D03"_s};
             // R05: no trips; D05 lent today, D06's loan is over.
             QTest::newRow((p + "lent only").constData()) << b << u"R05"_s << QStringList{u"D05"_s};

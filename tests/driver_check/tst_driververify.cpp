@@ -151,6 +151,7 @@ class TstDriverVerify : public QObject {
 
 private Q_SLOTS:
     void pagesOfTenStopAtTheEnd();
+    void emptyRefreshEmptiesTheList();
     void fingerJumpsToFirstOpenTrip_data();
     void fingerJumpsToFirstOpenTrip();
     void unknownFingerLeavesHeader();
@@ -196,6 +197,23 @@ void TstDriverVerify::pagesOfTenStopAtTheEnd()
     QTest::mouseClick(prev, Qt::LeftButton);
     QCOMPARE(shownTrips(grid), tripRange(11, 20));
     QCOMPARE(s.status.panels[1], u"查询完毕,共25条记录"_s);
+}
+
+// The refresh that finds no trips used to leave the old rows, and their
+// 确认 handed off a trip no longer listed.
+void TstDriverVerify::emptyRefreshEmptiesTheList()
+{
+    Station s;
+    s.trips(3, 5);
+    frmDriverVerify form(s.env, s.ctx);
+    form.show();
+    auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
+    QCOMPARE(shownTrips(grid), tripRange(1, 3));
+    s.db->exec(u"DELETE FROM trips"_s);
+    form.RefreshBus();
+    QCOMPARE(shownTrips(grid), QStringList());
+    QCOMPARE(s.status.panels[1], u"查询完毕,共0条记录"_s);
+    QVERIFY(s.opened.isEmpty());
 }
 
 void TstDriverVerify::fingerJumpsToFirstOpenTrip_data()
@@ -534,11 +552,13 @@ void TstDriverVerify::confirmChecksInAndCloses_data()
     QTest::addColumn<int>("birthDaysAgo"); // 0: no birth date
     QTest::addColumn<bool>("panel");
     QTest::addColumn<int>("ticks");
-    QTest::newRow("forecast off") << false << 10000 << false << 3;
-    QTest::newRow("10000 days: low physical") << true << 10000 << true << 6;
-    QTest::newRow("no low day") << true << 23 * 28 * 33 << false << 3;
-    QTest::newRow("no birth date") << true << 0 << false << 3;
-    QTest::newRow("beyond the range") << true << 40000 << false << 3;
+    QTest::addColumn<QString>("notice"); // a part of the one notice expected
+    QTest::newRow("forecast off") << false << 10000 << false << 3 << QString();
+    QTest::newRow("10000 days: low physical") << true << 10000 << true << 6 << QString();
+    QTest::newRow("no low day") << true << 23 * 28 * 33 << false << 3 << QString();
+    QTest::newRow("no birth date") << true << 0 << false << 3 << QString();
+    // A failed day count is told (with the countdown stopped), not swallowed.
+    QTest::newRow("beyond the range") << true << 40000 << false << 3 << u"超出生物节律的计算范围"_s;
 }
 
 void TstDriverVerify::confirmChecksInAndCloses()
@@ -547,6 +567,7 @@ void TstDriverVerify::confirmChecksInAndCloses()
     QFETCH(int, birthDaysAgo);
     QFETCH(bool, panel);
     QFETCH(int, ticks);
+    QFETCH(QString, notice);
     Station s;
     s.ctx.params.BiologicalClockReport = forecastOn;
     s.enrol(u"D01"_s);
@@ -576,7 +597,13 @@ void TstDriverVerify::confirmChecksInAndCloses()
     // Touch 确认 on the second trip.
     const QRect cell = grid->visualRect(grid->model()->index(2, 10));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-    QVERIFY2(s.messages.notices.isEmpty(), qPrintable(s.messages.notices.join(u'|')));
+    if (notice.isEmpty()) {
+        QVERIFY2(s.messages.notices.isEmpty(), qPrintable(s.messages.notices.join(u'|')));
+    } else {
+        QCOMPARE(s.messages.notices.size(), 1);
+        QVERIFY2(s.messages.notices[0].contains(notice), qPrintable(s.messages.notices[0]));
+        QCOMPARE(s.messages.countdownRunning, QList<bool>{false});
+    }
     QCOMPARE(status, u"imgSuccess"_s);
     QCOMPARE(panelShown, panel);
     QCOMPARE(closeTexts.size(), ticks);

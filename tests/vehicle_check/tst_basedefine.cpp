@@ -218,10 +218,45 @@ private slots:
         QCOMPARE(f.vsBaseInfo->dataRows(), 2);
         QCOMPARE(f.vsBaseInfo->row(), 2);
         QCOMPARE(f.vsBaseInfo->textMatrix(2, 0), u"2"_s);
-        // The blank row is dropped again; only the typed one is written.
-        f.cmdDelete->click();
+        // The blank row Enter added is dropped on save; only the typed one
+        // is written, and nothing is refused.
         f.cmdSave->click();
         QCOMPARE(stored(st, 8), QStringList{u"天气/雨雪"_s});
+        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
+        QVERIFY(st.messages.boxes.isEmpty());
+        QVERIFY(!f.hasPendingChanges());
+    }
+
+    // A save used to write the rows before a refused one and stop there;
+    // answering No at the switch prompt then lost the rest. Now the save is
+    // all or nothing, and the refusal names the row.
+    void saveIsAllOrNothing()
+    {
+        test::InspectionStation st;
+        st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l')"_s);
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        f.cmdAdd->click();
+        edit(f, 2, 1, u"刹车"_s);
+        f.cmdAdd->click();
+        edit(f, 3, 1, u"灯光"_s);
+        edit(f, 1, 2, u"lights"_s);
+        f.cmdSave->click();
+        QVERIFY2(st.messages.lastText().contains(u"第3行“灯光”"_s), qUtf8Printable(st.messages.lastText()));
+        QCOMPARE(stored(st, 9), QStringList{u"灯光/l"_s});
+        QVERIFY(f.hasPendingChanges());
+        // A row with a remark and no name is refused before anything is written.
+        edit(f, 3, 1, QString());
+        edit(f, 3, 2, u"备注"_s);
+        st.messages.clear();
+        f.cmdSave->click();
+        QVERIFY2(st.messages.lastText().contains(u"第3行"_s), qUtf8Printable(st.messages.lastText()));
+        QCOMPARE(stored(st, 9), QStringList{u"灯光/l"_s});
+        edit(f, 3, 1, u"喇叭"_s);
+        f.cmdSave->click();
+        QCOMPARE(stored(st, 9), (QStringList{u"灯光/lights"_s, u"刹车/"_s, u"喇叭/备注"_s}));
+        QVERIFY(!f.hasPendingChanges());
     }
 
     void failedSaveKeepsTheOldTable()

@@ -75,6 +75,8 @@ private slots:
         seed(st);
         condCheck(st, 1, 2, u"不合格条目:灯光"_s);
         condCheck(st, 2, 1, u"无"_s);
+        // Taken in and abandoned without a verdict: not a record, no lamp.
+        condCheck(st, 3, 0, QString());
         auto f = open<frmTeckCheckList>(st, {{u"m_szParentForm"_s, parent}, {u"m_szLicense"_s, u"粤A10001"_s},
                                              {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s},
                                              {u"m_nCount"_s, 2}});

@@ -90,6 +90,33 @@ private slots:
         QCOMPARE(f->vsList->dataRows(), 2);
     }
 
+    // Opened from the main window, the station used to be drawn inside it.
+    void opensAsAWindowOfItsOwn()
+    {
+        Station st;
+        seed(st);
+        QWidget mainWindow;
+        frmFaceCheck f(st.env, st.station, &mainWindow);
+        QVERIFY(f.isWindow());
+        QCOMPARE(f.parentWidget(), &mainWindow);
+    }
+
+    // A click into a filter box leaves its whole text selected, so typing
+    // replaces it; the click's own cursor placement used to undo the
+    // selection made at focus-in.
+    void clickIntoFilterSelectsItsText()
+    {
+        Station st;
+        seed(st);
+        auto f = st.open();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+        QTest::mouseClick(f->txtLicenseID, Qt::LeftButton, {}, QPoint(4, f->txtLicenseID->height() / 2));
+        QTRY_COMPARE(f->txtLicenseID->selectedText(), u"(车牌号)"_s);
+        QTest::keyClick(f->txtLicenseID, Qt::Key_A);
+        QCOMPARE(f->txtLicenseID->text(), u"a"_s);
+    }
+
     void notificationOfTheShownDayOnly_data()
     {
         QTest::addColumn<int>("dayOffset");

@@ -179,6 +179,41 @@ private slots:
         QCOMPARE(events(db).size(), 3);
     }
 
+    // F4/F5 on a vehicle already checked today used to overwrite the
+    // earlier verdict (its checker, time, failed items, even a forced pass).
+    // Every verdict is a check of its own, and the records show the day.
+    void laterVerdictIsANewCheck_data() { test::TestDatabase::addBackendRows(); }
+    void laterVerdictIsANewCheck()
+    {
+        CG_FRESH_DB(db);
+        seed(db);
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
+        QCOMPARE(svc.StartConditionCheck(kCtx, now.addSecs(-600), u""_s, u"粤A10001"_s), u"1"_s);
+        svc.UpdateConditionCheckResult(kCtx, u"粤A10001"_s, now.addSecs(-600), false, u"王检"_s, u"不合格条目:灯光"_s);
+        svc.UpdateConditionCheckResult(kCtx, u"粤A10001"_s, now.addSecs(-300), true, u"李检"_s, QString());
+        svc.ForcePassConditionCheck(kCtx, today(), 0, u"K001"_s, u"粤A10001"_s, now.addSecs(-200), 2, u"调度甲"_s,
+                                    u""_s, u"440101"_s);
+        svc.UpdateConditionCheckResult(kCtx, u"粤A10001"_s, now.addSecs(-100), false, u"赵检"_s, QString());
+        // Taken in and left without a verdict: not a record.
+        svc.StartConditionCheck(kCtx, now, u""_s, u"粤A10001"_s);
+
+        const RecordSet recs = svc.QueryConditionCheckRecords(kCtx, today(), u"粤A10001"_s, 0);
+        QStringList got;
+        for (int r = 0; r < recs.RecordCount(); ++r)
+            got << u"%1:%2:%3:%4"_s.arg(recs.valueAt(r, u"cond_index"_s).toString(),
+                                        recs.valueAt(r, u"cond_status"_s).toString(),
+                                        recs.valueAt(r, u"cond_checker"_s).toString(),
+                                        recs.valueAt(r, u"check_cause"_s).toString());
+        QCOMPARE(got, (QStringList{u"1:2:王检:不合格条目:灯光"_s, u"2:1:李检:"_s, u"3:5:调度甲:强行通过"_s,
+                                   u"4:2:赵检:"_s}));
+        QCOMPARE(recs.valueAt(0, u"cond_time"_s).toDateTime(), now.addSecs(-600));
+        // The open check does not decide the lamp: the latest verdict does.
+        const RecordSet trips = svc.QueryDayTrips(kCtx, today(), u"K001"_s, {}, {}, {}, {}, 1, {});
+        QCOMPARE(trips.valueAt(0, u"StateStatus"_s).toInt(), 2);
+        QCOMPARE(events(db).last().count, 4);
+    }
+
     void forcedPasses_data() { test::TestDatabase::addBackendRows(); }
     void forcedPasses()
     {

@@ -77,6 +77,10 @@ public:
                             const QString &license, const QString &cause, int kind);
 
     // ---- departure gate (checkservice_departure.cpp) -------------------
+    // When set, a card or plate confirmation at the gate departs a trip whose
+    // condition check or route sheet blocks it (the station's
+    // "[gate] allow_unchecked"); the check text still names the blocks.
+    void setGateAllowsUnchecked(bool allow) { m_gateAllowsUnchecked = allow; }
     QString GetDepartureCheckText(const QString &context, const QDateTime &busDate, const QString &busId,
                                   const QString &license, const QString &icCard, int beforeMinute,
                                   const QString &unitCode);
@@ -133,6 +137,7 @@ public:
 private:
     Database &m_db;
     const Clock &m_clock;
+    bool m_gateAllowsUnchecked = false;
 };
 
 } // namespace cg

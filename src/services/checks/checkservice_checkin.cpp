@@ -4,6 +4,7 @@
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
+#include "services/checks/tripdrivers.h"
 #include "core/dates.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
@@ -27,21 +28,14 @@ bool validCheckInExists(Database &db, const QDateTime &busDate, const QString &b
                .toInt() > 0;
 }
 
-// A driver may check in for a trip when arranged to the trip's vehicle on
-// the trip's day, substituting on that vehicle that day, or lent to the
-// trip's route for that day.
+// A driver may check in for a trip he may drive (tripdrivers.h).
 bool driverBelongsToTrip(Database &db, const QDateTime &busDate, const QString &vehicleId, const QString &routeId,
                          const QString &driverNo)
 {
-    return db.scalar(uR"(SELECT
-  (SELECT COUNT(*) FROM arrangements a WHERE a.license_id = ? AND a.driver_id = ?
-     AND a.start_date <= ? AND a.end_date >= ?)
-+ (SELECT COUNT(*) FROM substitutions s WHERE s.license_id = ? AND s.substitute_id = ?
-     AND s.start_date <= ? AND s.end_date >= ?)
-+ (SELECT COUNT(*) FROM temporary_drivers t WHERE t.route_id = ? AND t.driver_id = ?
-     AND t.start_date <= ? AND t.end_date >= ?))"_s,
-                     {vehicleId, driverNo, busDate, busDate, vehicleId, driverNo, busDate, busDate, routeId,
-                      driverNo, busDate, busDate})
+    const MayDriveSql may = mayDriveCondition(u"?"_s, u"?"_s, u"?"_s, u"?"_s, {driverNo}, {vehicleId}, {routeId},
+                                              {busDate});
+    return db.scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_id = ? AND "_s + may.sql,
+                     QVariantList{driverNo} + may.binds)
                .toInt() > 0;
 }
 
@@ -73,6 +67,10 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
     QString answer;
     m_db.transact([&] {
         answer.clear();
+        // The trip's row lock first: a cancellation at the same moment
+        // works its lamp out after this check-in, or this one after it.
+        m_db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status WHERE bus_date = ? AND bus_id = ?"_s,
+                  {busDate, busId});
         RecordSet trip = m_db.select(
             u"SELECT license_id, license_tag_no, route_id, driver_verify_status FROM trips "
             u"WHERE bus_date = ? AND bus_id = ?"_s,

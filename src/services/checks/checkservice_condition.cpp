@@ -143,11 +143,12 @@ void sendTechCheck(Database &db, const QString &context, const QString &license,
                            checkTime, checker);
 }
 
-// Records a verdict on the vehicle's latest check of the day: an open one
-// (no verdict yet) for a first result, any one for a later result. Without
-// such a check one is started first.
+// Records a verdict. Every verdict is a check of its own: it goes into the
+// vehicle's latest check of the day that was taken in and has no verdict yet
+// (the one the item dialog started), else into a new check. A check that
+// already has a verdict, a forced pass included, is never written again.
 QString recordVerdict(Database &db, const QString &context, const QString &license, const QDateTime &now,
-                      bool passed, const QString &checker, const QString &remark, bool openOnly)
+                      bool passed, const QString &checker, const QString &remark)
 {
     const QString plate = license.trimmed();
     if (plate.isEmpty())
@@ -157,15 +158,21 @@ QString recordVerdict(Database &db, const QString &context, const QString &licen
     transactWithIndexRetry(db, [&] {
         const VehicleRow v = findVehicle(db, plate);
         const QVariant id = db.scalar(
-            openOnly ? u"SELECT id FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
-                       u"AND cond_status = 0 ORDER BY cond_index DESC LIMIT 1"_s
-                     : u"SELECT id FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
-                       u"ORDER BY cond_index DESC LIMIT 1"_s,
+            u"SELECT id FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
+            u"AND cond_status = 0 ORDER BY cond_index DESC LIMIT 1"_s,
             {plate, dayOf(now)});
         if (id.isValid() && !id.isNull()) {
+            // Only while it is still open: a station that answered first
+            // keeps its verdict, and this one becomes a check of its own.
             db.exec(u"UPDATE condition_checks SET cond_status = ?, cond_checker = ?, cond_time = ?, check_cause = ? "
-                    u"WHERE id = ?"_s,
+                    u"WHERE id = ? AND cond_status = 0"_s,
                     {status, checker, now, remark, id});
+            const int written = db.scalar(u"SELECT COUNT(*) FROM condition_checks WHERE id = ? AND cond_status = ? "
+                                          u"AND cond_time = ?"_s,
+                                          {id, status, now})
+                                    .toInt();
+            if (written == 0)
+                insertCheck(db, v, now, status, checker, now, remark);
         } else {
             insertCheck(db, v, now, status, checker, now, remark);
         }
@@ -233,14 +240,16 @@ QString CheckService::StartConditionCheck(const QString &, const QDateTime &now,
 QString CheckService::AddConditionCheckResult(const QString &context, const QString &license, const QDateTime &now,
                                               bool passed, const QString &checker, const QString &remark)
 {
-    return recordVerdict(m_db, context, license, now, passed, checker, remark, true);
+    return recordVerdict(m_db, context, license, now, passed, checker, remark);
 }
 
 QString CheckService::UpdateConditionCheckResult(const QString &context, const QString &license,
                                                  const QDateTime &now, bool passed, const QString &checker,
                                                  const QString &remark)
 {
-    return recordVerdict(m_db, context, license, now, passed, checker, remark, false);
+    // A later verdict on a vehicle already checked today is a new check: the
+    // earlier verdict, its checker, time and failed items stay as recorded.
+    return recordVerdict(m_db, context, license, now, passed, checker, remark);
 }
 
 QString CheckService::CancelConditionCheck(const QString &context, const QDateTime &, const QString &license,
@@ -267,9 +276,11 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
 RecordSet CheckService::QueryConditionCheckRecords(const QString &, const QDateTime &date, const QString &license,
                                                    int)
 {
+    // Checks taken in and left without a verdict are not records.
     RecordSet rs = m_db.select(
         u"SELECT cond_status, cond_index, cond_checker, cond_time, check_cause, check_date, license "
-        u"FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 ORDER BY cond_index"_s,
+        u"FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
+        u"AND cond_status IN (1, 2, 5) ORDER BY cond_index"_s,
         {license.trimmed(), dayOf(date)}, conditionRecordShape());
     fillNoDates(rs, {u"cond_time"_s});
     return rs;

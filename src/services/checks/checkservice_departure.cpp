@@ -50,35 +50,42 @@ QString unitClause(const QString &unitCode, QVariantList &binds)
     return u" AND (t.unit_code = ? OR t.unit_code IS NULL OR t.unit_code = '')"_s;
 }
 
-// The vehicle's departing trip on the list day: among its timetable and
-// rolling trips of that day that are not yet allowed out (out_status <> 1)
-// and start within [now - before, now + before], the earliest; rolling trips
-// after timetable trips of the same time.
+// The vehicle's trip at the gate on the list day, as the first row:
+// - a trip of the vehicle allowed out (out_status 1) within the last
+//   beforeMinute minutes comes first, so that a second read of the card
+//   shows that departure instead of departing the next trip;
+// - then the waiting trips (not allowed out; a forbidden one included, so
+//   that the gate can say it is forbidden): timetable trips starting within
+//   [now - before, now + before], earliest first, then the vehicle's rolling
+//   trips of that day in serial order. A rolling trip is stored without a
+//   time of day, so it is matched by its day alone.
 RecordSet departingTrips(Database &db, const QDateTime &day, const QString &plate, const QDateTime &now,
                          int beforeMinute, const QString &unitCode)
 {
     const QDateTime from = now.addSecs(-60LL * beforeMinute);
     const QDateTime to = now.addSecs(60LL * beforeMinute);
-    QVariantList binds{day, plate, from, to};
+    QVariantList binds{day, plate, from, to, from};
     QString sql = uR"(SELECT * FROM (
 SELECT t.bus_id AS bus_id, '' AS bus_serial_no, t.bus_id AS stored_bus_id, 0 AS rolling, t.bus_date,
   t.bus_start_time, t.license_tag_no, COALESCE(v.ic_card_id, '') AS ic_card_id, t.driver_verify_status,
-  t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.end_station_name
+  t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.exit_time, t.end_station_name
 FROM trips t LEFT JOIN vehicles v ON v.license_id = t.license_id
-WHERE t.bus_date = ? AND t.license_tag_no = ? AND t.out_status <> 1
-  AND t.bus_start_time >= ? AND t.bus_start_time <= ?)"_s;
+WHERE t.bus_date = ? AND t.license_tag_no = ?
+  AND ((t.out_status <> 1 AND t.bus_start_time >= ? AND t.bus_start_time <= ?)
+    OR (t.out_status = 1 AND t.exit_time >= ?)))"_s;
     sql += unitClause(unitCode, binds);
-    binds << day << plate << from << to;
+    binds << day << plate << from;
     sql += uR"(
 UNION ALL
 SELECT t.bus_id || '-' || t.bus_serial_no AS bus_id, t.bus_serial_no, t.bus_id AS stored_bus_id, 1 AS rolling,
   t.bus_date, t.bus_start_time, v.license AS license_tag_no, COALESCE(v.ic_card_id, '') AS ic_card_id,
-  t.driver_verify_status, t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.end_station_name
+  t.driver_verify_status, t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.exit_time,
+  t.end_station_name
 FROM rolling_trips t JOIN vehicles v ON v.license_id = t.license_id
-WHERE t.bus_date = ? AND v.license = ? AND t.out_status <> 1
-  AND t.bus_start_time >= ? AND t.bus_start_time <= ?)"_s;
+WHERE t.bus_date = ? AND v.license = ? AND (t.out_status <> 1 OR t.exit_time >= ?))"_s;
     sql += unitClause(unitCode, binds);
-    sql += u") d ORDER BY bus_start_time, rolling, bus_id"_s;
+    sql += uR"() d ORDER BY CASE WHEN OutStatus = 1 THEN 0 ELSE 1 END, exit_time DESC, rolling, bus_start_time,
+  LENGTH(bus_serial_no), bus_serial_no, bus_id)"_s;
     using FT = FieldType;
     return db.select(sql, binds,
                      {{u"bus_id"_s, FT::Text, 24},          {u"bus_serial_no"_s, FT::Text, 3},
@@ -86,7 +93,8 @@ WHERE t.bus_date = ? AND v.license = ? AND t.out_status <> 1
                       {u"bus_date"_s, FT::DateTime, 0},     {u"bus_start_time"_s, FT::DateTime, 0},
                       {u"license_tag_no"_s, FT::Text, 20},  {u"ic_card_id"_s, FT::Text, 20},
                       {u"driver_verify_status"_s, FT::Integer, 0}, {u"SchemeStatus"_s, FT::Integer, 0},
-                      {u"OutStatus"_s, FT::Integer, 0},     {u"end_station_name"_s, FT::Text, 50}});
+                      {u"OutStatus"_s, FT::Integer, 0},     {u"exit_time"_s, FT::DateTime, 0},
+                      {u"end_station_name"_s, FT::Text, 50}});
 }
 
 DepartingTrip firstOf(const RecordSet &rs)
@@ -127,6 +135,101 @@ DepartingTrip namedTrip(Database &db, const QDateTime &day, const QString &code)
     return t;
 }
 
+bool schemeIssued(int lamp) { return lamp == 1 || lamp == 5; }
+
+// What the gate knows of a trip when it is confirmed: its list row (the
+// lamps as every screen shows them) and whether a forced pass of the
+// vehicle's condition check is recorded for it.
+struct GateState {
+    bool found = false;
+    RecordSet row;
+    int condition = 0;
+    int scheme = 0;
+    int out = 0;
+    QDateTime exitTime;
+    bool forcedCondition = false;
+};
+
+GateState gateState(Database &db, const QDateTime &now, const QDateTime &day, const DepartingTrip &trip)
+{
+    GateState st;
+    TripFilter f;
+    f.now = now;
+    f.busDate = day;
+    f.busId = trip.busId;
+    RecordSet rs = trip.rolling ? queryRollingTrips(db, f) : queryTrips(db, f);
+    int row = 0;
+    if (trip.rolling)
+        for (row = 0; row < rs.RecordCount(); ++row)
+            if (rs.valueAt(row, u"bus_serial_no"_s).toString() == trip.serial)
+                break;
+    if (row >= rs.RecordCount())
+        return st;
+    st.found = true;
+    st.row = CloneRecordsetShape(rs);
+    st.row.appendRow(rs.row(row));
+    st.row.MoveFirst();
+    rs = st.row;
+    st.condition = rs.valueAt(0, u"StateStatus"_s).toInt();
+    st.scheme = rs.valueAt(0, u"SchemeStatus"_s).toInt();
+    st.out = rs.valueAt(0, u"OutStatus"_s).toInt();
+    st.exitTime = rs.valueAt(0, u"exit_time"_s).toDateTime();
+    st.forcedCondition = db.scalar(u"SELECT COUNT(*) FROM forced_releases WHERE bus_date = ? AND pass_type = 2 "
+                                   u"AND (bus_id = ? OR bus_id = ?)"_s,
+                                   {day, trip.code, trip.busId})
+                             .toInt() > 0;
+    return st;
+}
+
+// The checks that keep a trip from leaving on a card or plate: the
+// vehicle's condition check when it is not passed (lamp 1 or 5), not needed
+// (3) or forced through for this trip; the route sheet when it is not issued.
+QStringList blockingChecks(const GateState &st)
+{
+    QStringList blocks;
+    const bool conditionOk = st.condition == 1 || st.condition == 3 || st.condition == 5 || st.forcedCondition;
+    if (!conditionOk)
+        blocks << (st.condition == 2 ? u"安全例检没有通过"_s
+                   : st.condition == 4 ? u"安全例检不能检验"_s : u"安全例检未检验"_s);
+    if (!schemeIssued(st.scheme))
+        blocks << u"路单未签发"_s;
+    return blocks;
+}
+
+QString departureStateText(const GateState &st)
+{
+    switch (st.out) {
+    case 1:
+        return st.exitTime.isValid() && !IsNoDate(st.exitTime)
+            ? u"已出站 %1"_s.arg(st.exitTime.toString(u"HH:mm"_s)) : u"已出站"_s;
+    case 2: return u"禁止发车"_s;
+    default: return u"待出站"_s;
+    }
+}
+
+// Takes the trip's row lock for the rest of the transaction (a write that
+// changes nothing: portable, and on PostgreSQL it waits for a concurrent
+// decision on the same trip to commit, whose result it then reads).
+void lockTrip(Database &db, const QDateTime &day, const DepartingTrip &trip)
+{
+    if (trip.rolling)
+        db.exec(u"UPDATE rolling_trips SET out_status = out_status WHERE bus_date = ? AND bus_id = ? "
+                u"AND bus_serial_no = ?"_s,
+                {day, trip.busId, trip.serial});
+    else
+        db.exec(u"UPDATE trips SET out_status = out_status WHERE bus_date = ? AND bus_id = ?"_s, {day, trip.busId});
+}
+
+// The same for every trip of a vehicle on a day, before its trip at the
+// gate is worked out.
+void lockVehicleTrips(Database &db, const QDateTime &day, const QString &plate)
+{
+    db.exec(u"UPDATE trips SET out_status = out_status WHERE bus_date = ? AND license_tag_no = ?"_s, {day, plate});
+    db.exec(u"UPDATE rolling_trips SET out_status = out_status WHERE bus_date = ? AND license_id IN "
+            u"(SELECT license_id FROM vehicles WHERE license = ?)"_s,
+            {day, plate});
+}
+
 QString lampMeaning(int code)
 {
     switch (code) {
@@ -164,8 +267,12 @@ RecordSet CheckService::QueryDepartureTrip(const QString &, const QDateTime &bus
         plate = plateOfCard(m_db, icCard);
     RecordSet rs = departingTrips(m_db, dayOf(busDate), plate, m_clock.now(),
                                   qMax(0, beforeMinute), unitCode);
-    rs.MoveFirst();
-    return rs;
+    // Only the trip at the gate: callers read the first record.
+    RecordSet first = CloneRecordsetShape(rs);
+    if (rs.RecordCount() > 0)
+        first.appendRow(rs.row(0));
+    first.MoveFirst();
+    return first;
 }
 
 QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &busDate, const QString &,
@@ -186,20 +293,11 @@ QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &bu
     if (!trip.found)
         return header() + u"车辆 %1 在前后 %2 分钟内没有待出站的车次。"_s.arg(plate).arg(beforeMinute);
 
-    TripFilter f;
-    f.now = m_clock.now();
-    f.busDate = day;
-    f.busId = trip.busId;
-    f.licenseExact = plate;
-    RecordSet rs = trip.rolling ? queryRollingTrips(m_db, f) : queryTrips(m_db, f);
-    int row = 0;
-    if (trip.rolling)
-        for (row = 0; row < rs.RecordCount(); ++row)
-            if (rs.valueAt(row, u"bus_serial_no"_s).toString() == trip.serial)
-                break;
-    if (row >= rs.RecordCount())
+    const GateState st = gateState(m_db, m_clock.now(), day, trip);
+    if (!st.found)
         return header() + u"车次 %1 已不存在。"_s.arg(trip.code);
-    const auto v = [&](const char *field) { return rs.valueAt(row, QString::fromLatin1(field)); };
+    const RecordSet &rs = st.row;
+    const auto v = [&](const char *field) { return rs.valueAt(0, QString::fromLatin1(field)); };
 
     QStringList drivers;
     RecordSet checkins = m_db.select(u"SELECT driver_run_name FROM driver_checkins WHERE bus_date = ? AND bus_id = ? "
@@ -208,29 +306,41 @@ QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &bu
     for (int r = 0; r < checkins.RecordCount(); ++r)
         drivers << checkins.valueAt(r, u"driver_run_name"_s).toString();
 
-    const int scheme = v("SchemeStatus").toInt();
-    const bool issued = scheme == 1 || scheme == 5;
-    QStringList lines;
-    lines << u"车次：%1  发车时间：%2  终点站：%3"_s.arg(trip.code, v("bus_start_time").toDateTime().toString(u"HH:mm"_s),
-                                                      v("end_station_name").toString());
-    lines << u"车牌号：%1"_s.arg(plate);
-    lines << u"安全例检：%1"_s.arg(lampMeaning(v("StateStatus").toInt()));
-    lines << u"驾驶员报班：%1（%2）"_s.arg(drivers.isEmpty() ? u"无人报班"_s : drivers.join(u"、"_s),
-                                         lampMeaning(v("driver_verify_status").toInt()));
     const QDateTime schemeTime = v("scheme_time").toDateTime();
     const bool timed = schemeTime.isValid() && !IsNoDate(schemeTime);
-    lines << (!issued ? u"路单：未签发"_s
-                      : timed ? u"路单：已签发 %1"_s.arg(schemeTime.toString(u"HH:mm"_s)) : u"路单：已签发"_s);
+    QStringList lines;
+    lines << u"车次：%1  发车时间：%2  终点站：%3"_s.arg(
+        trip.code, trip.rolling ? u"滚动"_s : v("bus_start_time").toDateTime().toString(u"HH:mm"_s),
+        v("end_station_name").toString());
+    lines << u"车牌号：%1"_s.arg(plate);
+    lines << u"安全例检：%1%2"_s.arg(lampMeaning(st.condition), st.forcedCondition ? u"（已强行通过）"_s : QString());
+    lines << u"驾驶员报班：%1（%2）"_s.arg(drivers.isEmpty() ? u"无人报班"_s : drivers.join(u"、"_s),
+                                         lampMeaning(v("driver_verify_status").toInt()));
+    lines << (!schemeIssued(st.scheme) ? u"路单：未签发"_s
+                                        : timed ? u"路单：已签发 %1"_s.arg(schemeTime.toString(u"HH:mm"_s))
+                                                : u"路单：已签发"_s);
     lines << u"售票：%1 人  检票：%2 人"_s.arg(trip.rolling ? 0 : v("sale_num").toInt()).arg(v("check_num").toInt());
+    lines << u"出站状况："_s + departureStateText(st);
+    const QStringList blocks = st.out == 0 ? blockingChecks(st) : QStringList();
+    if (!blocks.isEmpty())
+        lines << (m_gateAllowsUnchecked ? u"注意：%1"_s : u"不能出站：%1"_s).arg(blocks.join(u"，"_s));
     return header() + lines.join(u'\n');
 }
 
 // Records allow (1) or forbid (2) for a trip. With a trip code the trip is
 // the one named (a rolling trip as "code-serial"); with an empty code it is
-// the departing trip of the vehicle given by plate or card within
+// the vehicle's trip at the gate, given by plate or card, within
 // beforeMinute of now. The decision is added to departures, the trip takes
 // the new out_status (exit_time = now on allow, cleared on forbid) and
-// SchemeExCheck carries the new lamp, all in one transaction.
+// SchemeExCheck carries the new lamp, all in one transaction under the
+// trip's row lock.
+//
+// An allow that is not manual is the gate's confirmation of a card or plate:
+// it is refused for a trip already out or forbidden, and for a trip whose
+// checks block it (blockingChecks) unless the gate allows unchecked
+// departures. The manual allow (允许发车) and forbid are the operator's own
+// decisions and are recorded as asked.
+//
 // Returns, when recorded: the trip code as the lists show it for allow,
 // "True" for forbid. When nothing could be recorded: a refusal starting with
 // "#" followed by the reason for the operator.
@@ -252,6 +362,7 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
     const QDateTime day = dayOf(busDate);
     const QString code = busId.trimmed();
     const int minutes = code.isEmpty() ? minutesOf(beforeMinute) : 0;
+    const bool gateConfirmation = status == 1 && !manual;
 
     QString result;
     m_db.transact(
@@ -266,14 +377,8 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                     return;
                 }
                 // Two gates taking the same vehicle at once: the second waits
-                // here and then no longer sees the trip as waiting.
-                if (m_db.backend() == Backend::Postgres) {
-                    m_db.exec(u"SELECT 1 FROM trips WHERE bus_date = ? AND license_tag_no = ? FOR UPDATE"_s,
-                              {day, plate});
-                    m_db.exec(u"SELECT 1 FROM rolling_trips t JOIN vehicles v ON v.license_id = t.license_id "
-                              u"WHERE t.bus_date = ? AND v.license = ? FOR UPDATE OF t"_s,
-                              {day, plate});
-                }
+                // here and then sees the trip as it was left.
+                lockVehicleTrips(m_db, day, plate);
                 trip = firstOf(departingTrips(m_db, day, plate, decided, minutes, unitCode));
                 if (!trip.found) {
                     result = kRefusalMark + u"车辆 %1 在前后 %2 分钟内没有待出站的车次！"_s.arg(plate).arg(minutes);
@@ -287,6 +392,24 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                 }
                 if (plate.isEmpty())
                     plate = trip.plate;
+            }
+            lockTrip(m_db, day, trip);
+            if (gateConfirmation) {
+                const GateState st = gateState(m_db, decided, day, trip);
+                if (st.out == 1) {
+                    result = kRefusalMark + u"车次 %1 已出站（%2），不再记录。"_s.arg(trip.code, departureStateText(st));
+                    return;
+                }
+                if (st.out == 2) {
+                    result = kRefusalMark + u"车次 %1 已被禁止发车，不能出站！"_s.arg(trip.code);
+                    return;
+                }
+                const QStringList blocks = blockingChecks(st);
+                if (!blocks.isEmpty() && !m_gateAllowsUnchecked) {
+                    result = kRefusalMark + u"车次 %1 不能出站：%2。请先完成检查，或由调度“允许发车”。"_s.arg(
+                                                trip.code, blocks.join(u"，"_s));
+                    return;
+                }
             }
             const QVariant exitTime = status == 1 ? QVariant(decided) : QVariant();
             if (trip.rolling) {

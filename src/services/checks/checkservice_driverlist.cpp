@@ -81,6 +81,17 @@ ListTrip findListTrip(Database &db, const QDateTime &day, const QString &busId)
     return trip;
 }
 
+// Takes the row lock of the trip named busId (a timetable code, or a rolling
+// run as code-serial or by its bare code) for the rest of the transaction.
+void lockTripRow(Database &db, const QDateTime &day, const QString &busId)
+{
+    db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status WHERE bus_date = ? AND bus_id = ?"_s,
+            {day, busId});
+    db.exec(u"UPDATE rolling_trips SET driver_verify_status = driver_verify_status WHERE bus_date = ? "
+            u"AND (bus_id = ? OR bus_id || '-' || bus_serial_no = ?)"_s,
+            {day, busId, busId});
+}
+
 void storeLamp(Database &db, const QDateTime &day, const ListTrip &trip, int lamp)
 {
     if (trip.rolling)
@@ -148,6 +159,10 @@ QString CheckService::CancelDriverCheckIn(const QString &context, const QString 
     m_db.transact(
         [&] {
             answer.clear();
+            // The trip's row lock before anything is read: a check-in at the
+            // same moment is either seen by the count below or comes after
+            // it, so the stored lamp never contradicts the check-ins.
+            lockTripRow(m_db, day, busId);
             ListTrip trip = findListTrip(m_db, day, busId);
             if (!trip.found)
                 trip.key = busId; // a trip since removed: its check-ins can still be cancelled
@@ -164,8 +179,7 @@ QString CheckService::CancelDriverCheckIn(const QString &context, const QString 
             if (!trip.found)
                 return;
             const int lamp = driverLampFor(m_db, day, trip);
-            if (lamp != trip.lamp)
-                storeLamp(m_db, day, trip, lamp);
+            storeLamp(m_db, day, trip, lamp);
             CheckEvents::driverCheck(m_db, session.stationCode, trip.key, day, lamp);
         },
         Database::TxRetry::OnConflict);
@@ -238,6 +252,7 @@ QString CheckService::ForceDriverPass(const QString &context, const QString &bus
             const QString byOperator = operatorName.trimmed().isEmpty()
                                            ? operatorNameOf(m_db, session.operatorCode)
                                            : operatorName.trimmed();
+            lockTripRow(m_db, day, busId);
             const ListTrip trip = findListTrip(m_db, day, busId);
             if (!trip.found) {
                 answer = u"车次 %1（%2）不存在，请重新选择车次！"_s.arg(busId, day.toString(u"yyyy-MM-dd"_s));

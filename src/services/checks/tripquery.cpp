@@ -3,6 +3,7 @@
 #include "core/dates.h"
 #include "services/database/database.h"
 #include "services/database/serviceerror.h"
+#include "services/checks/tripdrivers.h"
 #include "services/checks/vehiclestate.h"
 
 using namespace Qt::StringLiterals;
@@ -97,14 +98,11 @@ void addCommonFilters(const TripFilter &f, const QString &alias, QString &where,
         binds << f.unitCode;
     }
     if (!f.driverNo.isEmpty()) {
-        // Arranged to the trip's vehicle on the trip's day, or substituting
-        // for the arranged driver on that day.
-        where += uR"( AND (EXISTS (SELECT 1 FROM arrangements a WHERE a.license_id = %1.license_id
-                AND a.driver_id = ? AND a.start_date <= %1.bus_date AND a.end_date >= %1.bus_date)
-             OR EXISTS (SELECT 1 FROM substitutions s WHERE s.license_id = %1.license_id
-                AND s.substitute_id = ? AND s.start_date <= %1.bus_date AND s.end_date >= %1.bus_date)))"_s
-                     .arg(alias);
-        binds << f.driverNo << f.driverNo;
+        // Trips the driver may drive on their day (tripdrivers.h).
+        const MayDriveSql may = mayDriveCondition(u"?"_s, alias + u".license_id"_s, alias + u".route_id"_s,
+                                                  alias + u".bus_date"_s, {f.driverNo});
+        where += u" AND "_s + may.sql;
+        binds += may.binds;
     }
 }
 

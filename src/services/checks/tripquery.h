@@ -18,7 +18,7 @@ struct TripFilter {
     QString licenseExact;  // the whole plate
     QDateTime from, to;    // departure window on bus_start_time, inclusive
     QString unitCode;
-    QString driverNo;      // trips whose vehicle the driver is arranged or substituted to
+    QString driverNo;      // trips the driver may drive (tripdrivers.h)
     QDateTime now;         // the caller's clock: condition validity is counted back from it
 };
 

@@ -4,6 +4,7 @@
 #include "services/masterdata/driverservice.h"
 
 #include "core/dates.h"
+#include "services/checks/tripdrivers.h"
 #include "services/database/database.h"
 
 using namespace Qt::StringLiterals;
@@ -33,31 +34,41 @@ QList<RecordSet::Field> tripDriverShape()
 // The trip is the one of that code on its vehicle, on the latest day up to
 // today it runs (a rolling trip is named "code-serial"); without such a day,
 // today. Its drivers are those checked in for it (valid check-ins, in the
-// order they checked in); when nobody has checked in, the drivers arranged to
-// the vehicle on that day, an arranged driver replaced by his substitute
-// where one drives for him then (ordered by driver number). Each driver
-// brings his formal and backup templates as finger_value1 and
-// finger_value2; finger_value3 and finger_value4 stay empty (a driver has
-// two enrolled fingers).
+// order they checked in); when nobody has checked in, the drivers who may
+// drive it that day by the one rule of tripdrivers.h (arranged, an arranged
+// driver replaced by his substitute while one drives for him, and drivers
+// lent to the trip's route), ordered by driver number. Each driver brings
+// his formal and backup templates as finger_value1 and finger_value2;
+// finger_value3 and finger_value4 stay empty (a driver has two enrolled
+// fingers). A driver without templates is listed all the same: the
+// operator confirms him at the gate.
 RecordSet DriverService::QueryTripDrivers(const QString &, const QString &license, const QString &busId)
 {
     const QString plate = license.trimmed();
     const QString code = busId.trimmed();
     const QDateTime today(m_clock.today(), QTime(0, 0));
+    const QList<RecordSet::Field> tripShape = {{u"bus_date"_s, FieldType::DateTime, 0}};
 
-    QDateTime day = dateOf(m_db.scalar(u"SELECT MAX(bus_date) FROM trips WHERE bus_id = ? AND license_tag_no = ? "
-                                u"AND bus_date <= ?"_s,
-                                {code, plate, today}));
-    if (!day.isValid()) {
+    RecordSet trip = m_db.select(u"SELECT bus_date, license_id, route_id FROM trips WHERE bus_id = ? "
+                                 u"AND license_tag_no = ? AND bus_date <= ? ORDER BY bus_date DESC LIMIT 1"_s,
+                                 {code, plate, today}, tripShape);
+    if (trip.isEmpty()) {
         const qsizetype dash = code.lastIndexOf(u'-');
         if (dash > 0)
-            day = dateOf(m_db.scalar(u"SELECT MAX(t.bus_date) FROM rolling_trips t JOIN vehicles v "
-                              u"ON v.license_id = t.license_id WHERE t.bus_id = ? AND t.bus_serial_no = ? "
-                              u"AND v.license = ? AND t.bus_date <= ?"_s,
-                              {code.left(dash), code.mid(dash + 1), plate, today}));
+            trip = m_db.select(u"SELECT t.bus_date, t.license_id, t.route_id FROM rolling_trips t JOIN vehicles v "
+                               u"ON v.license_id = t.license_id WHERE t.bus_id = ? AND t.bus_serial_no = ? "
+                               u"AND v.license = ? AND t.bus_date <= ? ORDER BY t.bus_date DESC LIMIT 1"_s,
+                               {code.left(dash), code.mid(dash + 1), plate, today}, tripShape);
     }
-    if (!day.isValid())
-        day = today;
+    QDateTime day = today;
+    QString vehicleId, routeId;
+    if (!trip.isEmpty()) {
+        day = dateOf(trip.valueAt(0, u"bus_date"_s));
+        vehicleId = trip.valueAt(0, u"license_id"_s).toString();
+        routeId = trip.valueAt(0, u"route_id"_s).toString();
+    } else {
+        vehicleId = m_db.scalar(u"SELECT license_id FROM vehicles WHERE license = ?"_s, {plate}).toString();
+    }
     day = QDateTime(day.date(), QTime(0, 0));
 
     const QString fingers = u"COALESCE(d.fng_value, '') AS finger_value1, COALESCE(d.fng_value1, '') AS finger_value2, "
@@ -68,17 +79,11 @@ RecordSet DriverService::QueryTripDrivers(const QString &, const QString &licens
             u"WHERE c.bus_date = ? AND c.bus_id = ? AND c.is_driver = 1 ORDER BY c.driver_report_time, c.id"_s,
         {day, code}, tripDriverShape());
     if (rs.RecordCount() == 0) {
-        rs = m_db.select(
-            u"SELECT d.driver_id AS driver_no, d.driver_name, "_s + fingers +
-                uR"( FROM drivers d WHERE d.driver_id IN (
-  SELECT COALESCE((SELECT MIN(s.substitute_id) FROM substitutions s
-                   WHERE s.license_id = a.license_id AND s.driver_id = a.driver_id
-                     AND s.arrangement_start = a.start_date AND s.start_date <= ? AND s.end_date >= ?),
-                  a.driver_id)
-  FROM arrangements a JOIN vehicles v ON v.license_id = a.license_id
-  WHERE v.license = ? AND a.start_date <= ? AND a.end_date >= ?)
-ORDER BY d.driver_id)"_s,
-            {day, day, plate, day, day}, tripDriverShape());
+        const MayDriveSql may = mayDriveCondition(u"d.driver_id"_s, u"?"_s, u"?"_s, u"?"_s, {}, {vehicleId},
+                                                  {routeId}, {day});
+        rs = m_db.select(u"SELECT d.driver_id AS driver_no, d.driver_name, "_s + fingers +
+                             u" FROM drivers d WHERE "_s + may.sql + u" ORDER BY d.driver_id"_s,
+                         may.binds, tripDriverShape());
     }
     rs.MoveFirst();
     return rs;

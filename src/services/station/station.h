@@ -41,6 +41,9 @@ struct StationData {
     SystemParameters params;
     QString lineColour = defaultLineColour();
     bool showHiddenMenus = false;
+    // [gate] allow_unchecked: a card or plate departs a trip whose condition
+    // check or route sheet would otherwise keep it at the gate.
+    bool gateAllowsUnchecked = false;
 
     // The session's facts, asked in one place. The station code is the one
     // check events are stamped with and screens subscribe with (from the

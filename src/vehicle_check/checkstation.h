@@ -1,0 +1,56 @@
+#pragma once
+
+#include "widgets/env.h"
+#include "stationui/stationcontext.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QDateEdit;
+class QDialog;
+class QHBoxLayout;
+class QPushButton;
+class QToolButton;
+class QVBoxLayout;
+
+namespace cg {
+
+class CheckNotifier;
+class FlexGrid;
+
+// What the condition and appearance check stations share: the frame (title
+// bar, filter row, list grid, key and lamp legends), the controls both
+// have, and the modal runner of their dialogs. Each station adds its own
+// filters and buttons to filterRow() and its own columns to the grid.
+class CheckStation : public QWidget {
+public:
+    QDateEdit *dtpDate = nullptr;
+    QPushButton *cmdQuery = nullptr;
+    QPushButton *cmdStartCheck = nullptr;
+    QPushButton *cmdCheckList = nullptr;
+    QPushButton *cmdRemoveCheck = nullptr;
+    QToolButton *tbMin = nullptr;
+    QToolButton *tbClose = nullptr;
+    FlexGrid *vsList = nullptr;
+    CheckNotifier *moMsg = nullptr;
+
+    // Runs the station's dialogs and record lists modally (tests drive them).
+    std::function<int(QDialog *)> runDialog;
+
+protected:
+    CheckStation(const Env &env, StationContext &station, const QString &formName, const QString &caption,
+                 const QString &keyLegend, QWidget *parent);
+
+    QVBoxLayout *frameLayout() const { return m_frameLayout; }
+    QHBoxLayout *filterRow() const { return m_filterRow; }
+
+    Env m_env;
+    StationContext &m_station;
+
+private:
+    QVBoxLayout *m_frameLayout = nullptr;
+    QHBoxLayout *m_filterRow = nullptr;
+};
+
+} // namespace cg
