@@ -9,6 +9,7 @@
 #include "dispatch/dispatchforms.h"
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/fingerprintsimulator.h"
+#include "return_check/returncheckforms.h"
 #include "services/station/coreservices.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 #include "stationui/stationcontext.h"
@@ -104,11 +105,15 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
     RegisterDriverCheckForms(hub->registry, env, station);
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
+    RegisterReturnCheckForms(hub->registry, env, station);
 
     station.openForm = [hub, &station](QWidget *parent, const QString &form, const QVariantMap &members) {
         if (form == u"frmCheckPass"_s)
             return runCheckPass(parent, station, members);
         return hub->registry.runModal(parent, form, members);
+    };
+    station.canOpenForm = [hub](const QString &form) {
+        return form == u"frmCheckPass"_s || hub->registry.contains(form);
     };
     station.makeFingerprintEngine = [hub](QObject *parent) -> FingerprintEngine * {
         return new SimulatedFingerprintEngine(hub->reader, parent);
@@ -130,6 +135,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
         {u"mnu_center", u"frmEnvBusDesk"},
         {u"mnu_check_exit", u"frmOutCheck"},
         {u"m7", u"frmBaseDefine"},
+        {u"mnu_return", u"frmReturnCheck"},
     };
     for (const auto &c : children) {
         const QString form = QString::fromUtf16(c.form);

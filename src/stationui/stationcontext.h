@@ -26,6 +26,9 @@ struct StationContext : StationData {
     using FormOpener = std::function<QVariantMap(QWidget *parent, const QString &form,
                                                  const QVariantMap &members)>;
     FormOpener openForm;
+    // True when openForm can show that form on this workstation, so a
+    // screen can disable what would open a form nobody offers.
+    std::function<bool(const QString &form)> canOpenForm;
 
     // Makes the fingerprint engine a screen holds (owned by parent). The
     // workstation attaches every engine to the one reader of the machine
