@@ -324,10 +324,11 @@ void frmReturnCheck::txtLicense_Enter()
     ReturnRegistration done;
     try {
         done = m_checks->RegisterReturnByCard(m_station.context, now, m_station.session->GetOperatorName(), card);
-    } catch (const AppError &e) {
+    } catch (const std::exception &e) {
         // Every refusal is shown, an unknown card included.
         resetPlateBox();
-        m_env.messages->notify(e.description(), this);
+        const auto *app = dynamic_cast<const AppError *>(&e);
+        m_env.messages->notify(app ? app->description() : QString::fromUtf8(e.what()), this);
         return;
     }
     registered({panelTime(now), done.license, card, done.licenseId});
