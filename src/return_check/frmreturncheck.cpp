@@ -3,7 +3,6 @@
 #include "core/apperror.h"
 #include "core/clock.h"
 #include "core/dates.h"
-#include "core/sqlliteral.h"
 #include "core/text.h"
 #include "services/checks/checknotifier.h"
 #include "services/checks/checkservice.h"
@@ -84,16 +83,16 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
     txtLicense->setObjectName(u"txtLicense"_s);
     txtLicense->setMaximumWidth(180);
     filterRow->addWidget(txtLicense);
-    cmdQuery = new QPushButton(u"查询"_s);
-    cmdQuery->setObjectName(u"cmdQuery"_s);
-    cmdStartCheck = new QPushButton(u"回场确认"_s);
-    cmdStartCheck->setObjectName(u"cmdStartCheck"_s);
-    cmdRemoveCheck = new QPushButton(u"回场取消"_s);
-    cmdRemoveCheck->setObjectName(u"cmdRemoveCheck"_s);
-    cmdAddVehicle = new QPushButton(u"车辆增加"_s);
-    cmdAddVehicle->setObjectName(u"cmdAddVehicle"_s);
-    for (QPushButton *b : {cmdQuery, cmdStartCheck, cmdRemoveCheck, cmdAddVehicle})
+    const auto button = [filterRow](const QString &name, const QString &caption) {
+        auto *b = new QPushButton(caption);
+        b->setObjectName(name);
         filterRow->addWidget(b);
+        return b;
+    };
+    cmdQuery = button(u"cmdQuery"_s, u"查询"_s);
+    cmdStartCheck = button(u"cmdStartCheck"_s, u"回场确认"_s);
+    cmdRemoveCheck = button(u"cmdRemoveCheck"_s, u"回场取消"_s);
+    cmdAddVehicle = button(u"cmdAddVehicle"_s, u"车辆增加"_s);
     filterRow->addStretch();
     layout->addLayout(filterRow);
 
@@ -192,24 +191,9 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
 
 frmReturnCheck::~frmReturnCheck() = default;
 
-int frmReturnCheck::selectedRow() const
-{
-    const int r = vsList->row();
-    return r >= vsList->fixedRows() && r < vsList->rows() ? r : -1;
-}
+int frmReturnCheck::selectedRow() const { return CurrentDataRow(vsList); }
 
-QString frmReturnCheck::buildFilter() const
-{
-    QString where = u" 1=1 "_s;
-    const QString t = txtLicense->text();
-    if (!t.isEmpty()) {
-        where += u" AND ( license LIKE "_s + SqlLiteral(u"%"_s + t + u"%"_s) + u" OR license LIKE "_s +
-                 SqlLiteral(t + u"%"_s) + u" OR license LIKE "_s + SqlLiteral(u"%"_s + t) + u" OR license = "_s +
-                 SqlLiteral(t) + u")"_s;
-    }
-    where += u" AND status= "_s + SqlLiteral(0);
-    return where;
-}
+QString frmReturnCheck::buildFilter() const { return VehicleListFilter(txtLicense->text(), u"license"_s); }
 
 void frmReturnCheck::loadList()
 {
@@ -336,6 +320,12 @@ void frmReturnCheck::txtLicense_Enter()
     ShowNotice(*m_env.messages, u"车牌号：["_s + done.license + u"]回场报班成功！"_s);
 }
 
+bool frmReturnCheck::confirmed(const QString &question)
+{
+    return m_env.messages->show({kAskTitle, question, MsgIcon::Question, MsgButtons::OkCancel}, this) ==
+           MsgAnswer::Ok;
+}
+
 void frmReturnCheck::cmdStartCheck_Click()
 {
     const int row = selectedRow();
@@ -343,9 +333,7 @@ void frmReturnCheck::cmdStartCheck_Click()
         return;
     Trap(*m_env.messages, [&] {
         const QString plate = vsList->textMatrix(row, ColLicense).trimmed();
-        if (m_env.messages->show({kAskTitle, u"您确认是车牌号为［"_s + plate + u"］回到场内吗？"_s,
-                                  MsgIcon::Question, MsgButtons::OkCancel},
-                                 this) != MsgAnswer::Ok)
+        if (!confirmed(u"您确认是车牌号为［"_s + plate + u"］回到场内吗？"_s))
             return;
         const QString code = vsList->textMatrix(row, ColLicenseId).trimmed();
         const QString card = vsList->textMatrix(row, ColCard);
@@ -365,9 +353,7 @@ void frmReturnCheck::cmdRemoveCheck_Click()
         return;
     Trap(*m_env.messages, [&] {
         const QString plate = vsList->textMatrix(row, ColLicense).trimmed();
-        if (m_env.messages->show({kAskTitle, u"您确认是车牌号为［"_s + plate + u"］未回场内吗？"_s,
-                                  MsgIcon::Question, MsgButtons::OkCancel},
-                                 this) != MsgAnswer::Ok)
+        if (!confirmed(u"您确认是车牌号为［"_s + plate + u"］未回场内吗？"_s))
             return;
         m_checks->SetReturnStatus(m_station.context, vsList->textMatrix(row, ColLicenseId).trimmed(), NoDate(),
                                   false, QString(), plate);

@@ -71,6 +71,7 @@ private:
     void showRecent();
     void registered(const Recent &entry);
     int selectedRow() const;
+    bool confirmed(const QString &question);
     void updateButtons();
     void resetPlateBox();
     void drawReturn(int row, int status, const QDateTime &returnTime, const QString &checker);

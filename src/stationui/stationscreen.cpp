@@ -1,6 +1,7 @@
 #include "stationui/stationscreen.h"
 
 #include "core/dates.h"
+#include "core/sqlliteral.h"
 #include "widgets/grid.h"
 
 #include <QEvent>
@@ -48,6 +49,24 @@ QString LongDateTime(const QDateTime &t)
     if (!t.isValid() || IsNoDate(t))
         return {};
     return t.toString(u"yyyy年MM月dd日 HH:mm"_s);
+}
+
+int CurrentDataRow(const FlexGrid *grid)
+{
+    const int r = grid->row();
+    return r >= grid->fixedRows() && r < grid->rows() ? r : -1;
+}
+
+QString VehicleListFilter(const QString &typed, const QString &plateColumn)
+{
+    QString where = u" 1=1 "_s;
+    if (!typed.isEmpty()) {
+        const QString c = u" "_s + plateColumn;
+        where += u" AND ("_s + c + u" LIKE "_s + SqlLiteral(u"%"_s + typed + u"%"_s) + u" OR"_s + c + u" LIKE "_s +
+                 SqlLiteral(typed + u"%"_s) + u" OR"_s + c + u" LIKE "_s + SqlLiteral(u"%"_s + typed) + u" OR"_s + c +
+                 u" = "_s + SqlLiteral(typed) + u")"_s;
+    }
+    return where + u" AND status= "_s + SqlLiteral(0);
 }
 
 QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text)

@@ -33,6 +33,14 @@ private:
 // "yyyy年MM月dd日 HH:mm", empty for the no-date value or an invalid one.
 QString LongDateTime(const QDateTime &t);
 
+// The grid's current row when it is a data row, else -1.
+int CurrentDataRow(const FlexGrid *grid);
+
+// The vehicle stations' list filter: " 1=1 ", then, for a typed plate part,
+// the plate column (license or v.license) containing it, and vehicles in
+// service (status 0).
+QString VehicleListFilter(const QString &typed, const QString &plateColumn);
+
 // Data rows of a grid whose column col reads text.
 QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text);
 

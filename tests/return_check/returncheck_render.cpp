@@ -8,7 +8,7 @@
 #include "core/clock.h"
 #include "widgets/env.h"
 #include "widgets/grid.h"
-#include "widgets/messagesink.h"
+#include "support/testsupport.h"
 #include "return_check/frmreturncheck.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
@@ -24,18 +24,6 @@
 using namespace Qt::StringLiterals;
 using namespace cg;
 
-namespace {
-class QuietSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::Ok;
-    }
-    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
-};
-} // namespace
-
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -50,8 +38,8 @@ int main(int argc, char **argv)
     session.OpenSession(u"wg"_s, QString(), QString(), out);
     const QDate day = db.scalar(u"SELECT MAX(bus_date) FROM trips"_s).toDateTime().date();
     ManualClock clock(QDateTime(day, QTime(18, 40)));
-    QuietSink sink;
-    NullStatusSink status;
+    test::RecordingMessageSink sink; // boxes are printed at the end
+    test::RecordingStatusSink status;
     Env env;
     env.messages = &sink;
     env.clock = &clock;
@@ -80,6 +68,10 @@ int main(int argc, char **argv)
     screen.vsList_Click();
     QApplication::processEvents();
     screen.grab().save(a[2] + u"/frmReturnCheck.png"_s);
-    std::printf("rows %d\n", screen.vsList->dataRows());
+    for (const auto &box : sink.boxes)
+        std::printf("box: %s\n", qPrintable(box.spec.text));
+    for (const QString &notice : sink.notices)
+        std::printf("notice: %s\n", qPrintable(notice));
+    std::printf("%s\n", qPrintable(status.panels[1]));
     return 0;
 }

@@ -12,9 +12,9 @@
 #include "services/database/serviceerror.h"
 
 #include <QTest>
-#include <QThread>
 
 #include <atomic>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace cg;
@@ -253,14 +253,9 @@ private slots:
                 (e.description().contains(u"已于"_s) ? refused : failed)++;
             }
         };
-        QThread *a = QThread::create(work, 0);
-        QThread *b = QThread::create(work, 1);
-        a->start();
-        b->start();
-        QVERIFY(a->wait(60000));
-        QVERIFY(b->wait(60000));
-        delete a;
-        delete b;
+        std::thread a(work, 0), b(work, 1);
+        a.join();
+        b.join();
         QCOMPARE(failed.load(), 0);
         QCOMPARE(accepted.load(), 1);
         QCOMPARE(refused.load(), 1);
