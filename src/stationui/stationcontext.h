@@ -26,7 +26,6 @@ struct StationContext : StationData {
     using FormOpener = std::function<QVariantMap(QWidget *parent, const QString &form,
                                                  const QVariantMap &members)>;
     FormOpener openForm;
-
     // Whether openForm can show the named form: a screen disables the
     // buttons of forms not built into this workstation rather than offer
     // them to no effect. Unset means none is available.

@@ -24,34 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace cg {
 
-FormKeys::FormKeys(QWidget *form, QHash<int, std::function<void()>> keys)
-    : QObject(form), m_keys(std::move(keys))
-{
-    attach(form);
-}
-
-void FormKeys::attach(QWidget *widget)
-{
-    widget->installEventFilter(this);
-    for (QWidget *child : widget->findChildren<QWidget *>())
-        child->installEventFilter(this);
-}
-
-bool FormKeys::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        const auto it = m_keys.constFind(key->key());
-        if (it != m_keys.constEnd() && key->modifiers() == Qt::NoModifier) {
-            event->accept();
-            if (event->type() == QEvent::KeyPress)
-                (*it)();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
-}
-
 QColor ThreeColourLamp(int status)
 {
     if (status == 1 || status == 5)
@@ -69,27 +41,11 @@ void SetThreeColourLamp(QLabel *label, int status)
     label->setPalette(pal);
 }
 
-QString LongDateTime(const QDateTime &t)
-{
-    if (!t.isValid() || IsNoDate(t))
-        return {};
-    return t.toString(u"yyyy年MM月dd日 HH:mm"_s);
-}
-
 QString ShortDateTime(const QDateTime &t)
 {
     if (!t.isValid() || IsNoDate(t))
         return {};
     return t.toString(u"yyyy-MM-dd HH:mm"_s);
-}
-
-QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text)
-{
-    QList<int> rows;
-    for (int r = grid->fixedRows(); r < grid->rows(); ++r)
-        if (grid->textMatrix(r, col) == text)
-            rows << r;
-    return rows;
 }
 
 QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col, const QString &caption,
@@ -104,32 +60,6 @@ QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col
     value->setFont(f);
     layout->addWidget(value, row, col + 1);
     return value;
-}
-
-QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose)
-{
-    auto *row = new QHBoxLayout;
-    auto *title = new QLabel(caption, form);
-    QFont tf = title->font();
-    tf.setPointSize(16);
-    tf.setBold(true);
-    title->setFont(tf);
-    row->addStretch();
-    row->addWidget(title);
-    row->addStretch();
-    auto *min = new QToolButton(form);
-    min->setObjectName(u"tbMin"_s);
-    min->setText(u"—"_s);
-    auto *close = new QToolButton(form);
-    close->setObjectName(u"tbClose"_s);
-    close->setText(u"×"_s);
-    row->addWidget(min);
-    row->addWidget(close);
-    QObject::connect(min, &QToolButton::clicked, form, &QWidget::showMinimized);
-    QObject::connect(close, &QToolButton::clicked, form, &QWidget::close);
-    *tbMin = min;
-    *tbClose = close;
-    return row;
 }
 
 void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, QToolButton **cmdNotPass)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+#include "stationui/stationscreen.h"
+
 class QGridLayout;
 class QHBoxLayout;
 class QLineEdit;
@@ -21,39 +23,17 @@ namespace cg {
 
 class FlexGrid;
 
-// Function keys a form handles before its controls (a combo box would take
-// F4 for its list otherwise). keys maps a key to its handler; the filter is
-// installed on the form and on every control it holds.
-class FormKeys : public QObject {
-public:
-    FormKeys(QWidget *form, QHash<int, std::function<void()>> keys);
-    void attach(QWidget *widget); // controls created later
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-private:
-    QHash<int, std::function<void()>> m_keys;
-};
-
 // The header lamp of the record windows and the appearance dialog: 1 and 5
 // green, 2 red, anything else yellow.
 QColor ThreeColourLamp(int status);
 void SetThreeColourLamp(QLabel *label, int status);
 
-// "yyyy年MM月dd日 HH:mm", empty for the no-date value or an invalid one.
-QString LongDateTime(const QDateTime &t);
 // "yyyy-MM-dd HH:mm", empty for the no-date value or an invalid one.
 QString ShortDateTime(const QDateTime &t);
-
-// Data rows of a grid whose column col reads text.
-QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text);
 
 // A caption label followed by its value label, for the dialog headers.
 QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col, const QString &caption,
                           const QString &objectName);
-
-// The caption of a form in large bold type with the title-bar buttons tbMin
-// (minimise) and tbClose (close) on its right.
-QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose);
 
 // The two picture buttons of a verdict, cmdPass (合格) and cmdNotPass
 // (不合格), appended to row.

@@ -104,24 +104,9 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
 
 frmTechCheck::~frmTechCheck() = default;
 
-int frmTechCheck::selectedRow() const
-{
-    const int r = vsList->row();
-    return r >= vsList->fixedRows() && r < vsList->rows() ? r : -1;
-}
+int frmTechCheck::selectedRow() const { return CurrentDataRow(vsList); }
 
-QString frmTechCheck::buildFilter() const
-{
-    QString where = u" 1=1 "_s;
-    const QString t = txtLicense->text();
-    if (!t.isEmpty()) {
-        where += u" AND ( v.license LIKE "_s + SqlLiteral(u"%"_s + t + u"%"_s) + u" OR v.license LIKE "_s +
-                 SqlLiteral(t + u"%"_s) + u" OR v.license LIKE "_s + SqlLiteral(u"%"_s + t) +
-                 u" OR v.license = "_s + SqlLiteral(t) + u")"_s;
-    }
-    where += u" AND status= "_s + SqlLiteral(0);
-    return where;
-}
+QString frmTechCheck::buildFilter() const { return VehicleListFilter(txtLicense->text(), u"v.license"_s); }
 
 void frmTechCheck::fillRow(int r, const RecordSet &rs, int i)
 {

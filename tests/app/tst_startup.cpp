@@ -675,7 +675,7 @@ void tst_startup::checkInStationAndScreensPlugIn()
     // Menu entries open the station screens as child windows, once each.
     mdiMain *w = startup.mainWindow();
     const QStringList menus = {QStringLiteral("mnu_check_exit"), QStringLiteral("mnu_center"),
-                               QStringLiteral("mnu_check_cond"), QStringLiteral("m7")};
+                               QStringLiteral("mnu_check_cond"), QStringLiteral("m7"), QStringLiteral("mnu_return")};
     for (const QString &m : menus) {
         w->menuAction(m)->trigger();
         w->menuAction(m)->trigger();
@@ -685,7 +685,8 @@ void tst_startup::checkInStationAndScreensPlugIn()
         children << sub->widget()->objectName();
     children.sort();
     QCOMPARE(children, (QStringList{QStringLiteral("frmBaseDefine"), QStringLiteral("frmEnvBusDesk"),
-                                    QStringLiteral("frmOutCheck"), QStringLiteral("frmTechCheck")}));
+                                    QStringLiteral("frmOutCheck"), QStringLiteral("frmReturnCheck"),
+                                    QStringLiteral("frmTechCheck")}));
 
     // A screen opens another subsystem's modal form by name.
     shownModal.clear();
@@ -696,6 +697,9 @@ void tst_startup::checkInStationAndScreensPlugIn()
     QCOMPARE(shownModal, QStringLiteral("frmTeckCheckList"));
     QCOMPARE(result.value(QStringLiteral("m_szLicense")).toString(), QStringLiteral("粤A00001"));
     QVERIFY(startup.station().openForm(w, QStringLiteral("frmNoSuchForm"), {}).isEmpty());
+    QVERIFY(startup.station().hasForm(QStringLiteral("frmTeckCheckList")));
+    QVERIFY(startup.station().hasForm(QStringLiteral("frmCheckPass")));
+    QVERIFY(!startup.station().hasForm(QStringLiteral("frmNoSuchForm")));
     closer.stop();
     // The reader's window stays up for the station; close everything.
     const auto windows = QApplication::topLevelWidgets();

@@ -11,6 +11,12 @@ namespace cg {
 class Clock;
 class Database;
 
+// A return registered by card: the vehicle the card belongs to.
+struct ReturnRegistration {
+    QString license;   // plate
+    QString licenseId; // vehicle code
+};
+
 // Trips, check-ins, checks, statuses and releases. Every operation takes the
 // session context string first; filters are fragments compiled by the
 // service (fragment.h), never pasted. Each write is one transaction together
@@ -133,6 +139,22 @@ public:
     RecordSet QueryTripAppearanceChecks(const QString &context, const QDateTime &busDate, const QString &busId);
     // Luggage per stop: station_name, accept_count, send_count.
     RecordSet QueryLuggageCounts(const QString &context, const QDateTime &busDate, const QString &busId);
+
+    // ---- vehicle returns (checkservice_return.cpp) ---------------------
+    // Registers the return of the vehicle whose IC card this is, with the
+    // time and checker, and sends ReturnCheck. A card of no vehicle is a
+    // ServiceError (NotFound) that says so and writes nothing.
+    ReturnRegistration RegisterReturnByCard(const QString &context, const QDateTime &returnTime,
+                                            const QString &checker, const QString &icCard);
+    // Sets the vehicle (by code) returned at returnTime by checker, or not
+    // returned (the cancellation), and sends ReturnCheck. license is the
+    // plate the operator saw: a vehicle whose plate has changed since, or
+    // that is already in the asked state, is refused with a ServiceError.
+    void SetReturnStatus(const QString &context, const QString &licenseId, const QDateTime &returnTime,
+                         bool returned, const QString &checker, const QString &license);
+    // The returns still in force, newest first: return_time, license_id,
+    // license, ic_card_id.
+    RecordSet QueryRecentReturns(const QString &context, const QDateTime &today);
 
 private:
     Database &m_db;
