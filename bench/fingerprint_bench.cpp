@@ -1,7 +1,20 @@
 // Error rates and identification time of the fingerprint engine over
-// simulated presses. Fixed seeds: every run measures the same presses.
+// simulated presses. Fixed seeds: every run measures the same presses, so
+// the counts repeat exactly; only the times vary.
 //
-//   fingerprint_bench [fingers=1000] [probesPerFinger=10] [cacheSize=20000] [timedProbes=50]
+//   fingerprint_bench [drivers=10000] [genuine=1000] [strangers=2000] [fingers1to1=1000] [dump]
+//
+// 1. 1:1: fingers1to1 enrolled fingers, 10 fresh presses each against their
+//    own template (genuine) and each press against 10 other fingers'
+//    templates (impostor): FRR and FAR per threshold.
+// 2. 1:N: a cache of `drivers` drivers x 2 fingers (formal and backup), each
+//    enrolled as the engine enrols (EnrolTemplateForFinger). At 1,000, 5,000
+//    and `drivers` drivers: `genuine` fresh presses of enrolled fingers and
+//    `strangers` presses of fingers nobody enrolled, identified as the check-in
+//    station does (IdentificationCache::identify, threshold 8), with the CPU
+//    time of each identification on this thread.
+// With a fifth argument every 1:N probe is written to that file (checkpoint,
+// kind, right/wrong/none, best score, runner-up), for studying the decision.
 
 #include "services/fingerprint/fingercache.h"
 #include "services/fingerprint/fingermatcher.h"
@@ -22,25 +35,27 @@ using namespace cg::finger;
 
 namespace {
 
-constexpr int Threshold = 8;
-constexpr int OneToOneThreshold = 10;
+constexpr int StationThreshold = 8;
 constexpr int MaxScore = 40;
 
-QString fingerKey(const char *prefix, int i)
+QString fingerKey(const char *prefix, int i, const char *which = "formal")
 {
-    return QStringLiteral("%1%2/formal").arg(QLatin1StringView(prefix)).arg(i, 5, 10, QLatin1Char('0'));
+    return QStringLiteral("%1%2/%3")
+        .arg(QLatin1StringView(prefix))
+        .arg(i, 5, 10, QLatin1Char('0'))
+        .arg(QLatin1StringView(which));
 }
 
 FingerTemplate enrolled(const QString &key)
 {
-    return DecodeFingerTemplate(EnrolTemplateTextForFinger(key, 1));
+    return EnrolTemplateForFinger(key, 1, StationThreshold);
 }
 
-// The k-th acceptable press of a finger (poor presses are counted and skipped,
-// as the engine rejects them before matching).
-FingerTemplate goodPress(const FingerModel &finger, int k, int &poor)
+// An acceptable fresh press of a finger, from seeds no enrolment uses (poor
+// presses are counted and skipped, as the engine drops them before matching).
+FingerTemplate freshPress(const FingerModel &finger, quint64 k, int &poor)
 {
-    for (quint64 seed = 1000 + quint64(k) * 7919;; ++seed) {
+    for (quint64 seed = 0x4000000000ULL + k * 7919;; ++seed) {
         const Impression imp = MakeImpression(finger, seed);
         if (imp.quality == QualityGood)
             return imp.features;
@@ -48,20 +63,6 @@ FingerTemplate goodPress(const FingerModel &finger, int k, int &poor)
     }
 }
 
-void histogram(const char *title, const std::vector<int> &scores)
-{
-    std::vector<int> bins(MaxScore + 1, 0);
-    for (int s : scores)
-        ++bins[std::min(s, MaxScore)];
-    std::printf("%s (%zu comparisons)\n  score  count\n", title, scores.size());
-    for (int s = 0; s <= MaxScore; ++s) {
-        if (bins[s])
-            std::printf("  %s%3d  %6d\n", s == MaxScore ? ">=" : "  ", s, bins[s]);
-    }
-}
-
-// CPU time of this thread: the machine may be shared, wall time then
-// overstates what one identification costs.
 double threadCpuMs()
 {
     timespec ts{};
@@ -69,9 +70,142 @@ double threadCpuMs()
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-int countAtLeast(const std::vector<int> &scores, int t)
+double quantile(std::vector<double> v, double q)
 {
-    return int(std::count_if(scores.begin(), scores.end(), [t](int s) { return s >= t; }));
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
+}
+
+void oneToOne(int fingers)
+{
+    constexpr int Presses = 10, Others = 10;
+    std::vector<FingerModel> models;
+    std::vector<PreparedTemplate> refs;
+    for (int i = 0; i < fingers; ++i) {
+        models.push_back(MakeFinger(fingerKey("F", i)));
+        refs.push_back(Prepare(enrolled(models.back().key)));
+    }
+    std::vector<int> genuine(MaxScore + 1, 0), impostor(MaxScore + 1, 0);
+    int poor = 0;
+    long long g = 0, im = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < fingers; ++i) {
+        for (int k = 0; k < Presses; ++k) {
+            const PreparedTemplate press = Prepare(freshPress(models[i], quint64(k), poor));
+            ++genuine[std::min(MaxScore, MatchScore(press, refs[i]))];
+            ++g;
+            for (int o = 1; o <= Others; ++o) {
+                const int other = (i + o * 97 + k * 13) % fingers;
+                if (other == i)
+                    continue;
+                ++impostor[std::min(MaxScore, MatchScore(press, refs[other]))];
+                ++im;
+            }
+        }
+    }
+    const double us = double(timer.nsecsElapsed()) / 1e3 / double(g + im);
+    std::printf("1:1 over %d enrolled fingers: %lld genuine, %lld impostor comparisons (%.0f us each); "
+                "presses dropped for quality %d\n",
+                fingers, g, im, us, poor);
+    std::printf("  threshold    FRR (genuine below)        FAR (impostor at or above)\n");
+    for (int t = 6; t <= 16; ++t) {
+        long long rej = 0, acc = 0;
+        for (int s = 0; s < t; ++s)
+            rej += genuine[s];
+        for (int s = t; s <= MaxScore; ++s)
+            acc += impostor[s];
+        std::printf("  %5d      %6.2f %% (%5lld)          %8.4f %% (%lld)\n", t, 100.0 * double(rej) / double(g),
+                    rej, 100.0 * double(acc) / double(im), acc);
+    }
+    std::printf("  score:   ");
+    for (int s = 0; s <= 30; ++s)
+        std::printf("%6d", s);
+    std::printf("\n  genuine: ");
+    for (int s = 0; s <= 30; ++s)
+        std::printf("%6d", genuine[s]);
+    std::printf("\n  impostor:");
+    for (int s = 0; s <= 30; ++s)
+        std::printf("%6d", impostor[s]);
+    std::printf("\n\n");
+}
+
+struct Probe {
+    int driver = -1; // -1: a stranger
+    FingerTemplate features;
+};
+
+void oneToMany(int drivers, int genuineCount, int strangerCount, FILE *dump)
+{
+    std::vector<int> checkpoints;
+    for (int c : {1000, 5000, 10000, 20000})
+        if (c < drivers)
+            checkpoints.push_back(c);
+    checkpoints.push_back(drivers);
+
+    int poor = 0;
+    std::vector<Probe> strangers;
+    for (int i = 0; i < strangerCount; ++i)
+        strangers.push_back({-1, freshPress(MakeFinger(fingerKey("U", i)), 0, poor)});
+
+    IdentificationCache cache;
+    int added = 0;
+    QElapsedTimer build;
+    build.start();
+    std::printf("1:N: drivers x 2 fingers, %d genuine and %d stranger probes per size, station threshold %d\n",
+                genuineCount, strangerCount, StationThreshold);
+    std::printf("  drivers templates  right      wrong     not found   strangers given an id   "
+                "CPU ms median  p95   max   (wall median)\n");
+    for (int size : checkpoints) {
+        for (; added < size; ++added) {
+            cache.add(added, enrolled(fingerKey("D", added, "formal")));
+            cache.add(added, enrolled(fingerKey("D", added, "backup")));
+        }
+        // Genuine probes: drivers spread over the whole cache, either finger.
+        std::vector<Probe> genuine;
+        for (int i = 0; i < genuineCount; ++i) {
+            const int d = int((quint64(i) * 7919 + 13) % quint64(size));
+            const FingerModel f = MakeFinger(fingerKey("D", d, i % 2 ? "backup" : "formal"));
+            genuine.push_back({d, freshPress(f, quint64(i) + 1, poor)});
+        }
+        int right = 0, wrong = 0, missed = 0, strangerIds = 0;
+        std::vector<double> cpu, wall;
+        auto run = [&](const Probe &p, const char *kind) {
+            QElapsedTimer t;
+            t.start();
+            const double c0 = threadCpuMs();
+            const auto r = cache.identify(p.features, StationThreshold);
+            cpu.push_back(threadCpuMs() - c0);
+            wall.push_back(double(t.nsecsElapsed()) / 1e6);
+            const char *outcome = r.id < 0 ? "none" : (r.id == p.driver ? "right" : "wrong");
+            if (p.driver >= 0) {
+                right += r.id == p.driver;
+                wrong += r.id >= 0 && r.id != p.driver;
+                missed += r.id < 0;
+            } else {
+                strangerIds += r.id >= 0;
+            }
+            if (dump)
+                std::fprintf(dump, "%d %s %s %.3f %.3f %.3f %.3f\n", size, kind, outcome, r.exactScore, r.runnerUp,
+                             r.cohortMean, r.cohortSd);
+        };
+        for (const Probe &p : genuine)
+            run(p, "genuine");
+        for (const Probe &p : strangers)
+            run(p, "stranger");
+        const double g = double(genuine.size()), s = double(std::max<size_t>(1, strangers.size()));
+        std::printf("  %7d %9d  %6.2f %%  %6.2f %% (%d)  %6.2f %%    %6.3f %% (%d of %zu)      %6.1f %6.1f %6.1f   (%.1f)\n",
+                    size, cache.size(), 100.0 * right / g, 100.0 * wrong / g, wrong, 100.0 * missed / g,
+                    100.0 * strangerIds / s, strangerIds, strangers.size(), quantile(cpu, 0.5), quantile(cpu, 0.95),
+                    quantile(cpu, 1.0), quantile(wall, 0.5));
+        std::fflush(stdout);
+    }
+    std::printf("  (cache built and probed in %.0f s; presses dropped for quality %d; accept level at %d "
+                "templates %.2f, margin %.1f)\n\n",
+                double(build.elapsed()) / 1000.0, poor, cache.size(), IdentificationCache::AcceptLevel(cache.size()),
+                double(IdentificationCache::Margin));
 }
 
 } // namespace
@@ -81,117 +215,19 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto arg = [&](int i, int def) { return args.size() > i ? args[i].toInt() : def; };
-    const int fingers = arg(1, 1000);
-    const int probes = arg(2, 10);
-    const int cacheSize = arg(3, 20000);
-    const int timedProbes = arg(4, 50);
+    const int drivers = arg(1, 10000);
+    const int genuine = arg(2, 1000);
+    const int strangers = arg(3, 2000);
+    const int fingers = arg(4, 1000);
+    FILE *dump = args.size() > 5 ? std::fopen(args[5].toLocal8Bit().constData(), "w") : nullptr;
 
-    std::printf("fingerprint_bench: %d fingers x %d presses, cache %d, %d timed probes\n\n",
-                fingers, probes, cacheSize, timedProbes);
-
-    int poor = 0;
-    if (fingers > 0) {
-    // Enrolled templates and their presses.
-    std::vector<FingerModel> models;
-    std::vector<PreparedTemplate> references;
-    std::vector<std::vector<PreparedTemplate>> presses(fingers);
-    for (int i = 0; i < fingers; ++i) {
-        models.push_back(MakeFinger(fingerKey("F", i)));
-        references.push_back(Prepare(enrolled(models.back().key)));
-        for (int k = 0; k < probes; ++k)
-            presses[i].push_back(Prepare(goodPress(models.back(), k, poor)));
-    }
-    std::printf("presses rejected for quality before matching: %d of %d (%.2f %%)\n\n", poor,
-                poor + fingers * probes, 100.0 * poor / (poor + fingers * probes));
-
-    // 1:1 genuine: every press against its own finger's template.
-    std::vector<int> genuine, impostor;
-    QElapsedTimer pairTimer;
-    pairTimer.start();
-    for (int i = 0; i < fingers; ++i)
-        for (int k = 0; k < probes; ++k)
-            genuine.push_back(MatchScore(presses[i][k], references[i]));
-    const double genuineNs = double(pairTimer.nsecsElapsed()) / double(genuine.size());
-    // 1:1 impostor: every press against the template of another finger.
-    for (int i = 0; i < fingers; ++i)
-        for (int k = 0; k < probes; ++k) {
-            const int other = (i + 1 + k * 97) % fingers;
-            impostor.push_back(MatchScore(presses[i][k], references[other == i ? (i + 1) % fingers : other]));
-        }
-
-    const int gen = int(genuine.size()), imp = int(impostor.size());
-    for (int t : {Threshold, OneToOneThreshold}) {
-        const int rejects = gen - countAtLeast(genuine, t);
-        const int accepts = countAtLeast(impostor, t);
-        std::printf("threshold %2d: FRR %.3f %% (%d of %d genuine)   FAR %.3f %% (%d of %d impostor)\n", t,
-                    100.0 * rejects / gen, rejects, gen, 100.0 * accepts / imp, accepts, imp);
-    }
-    std::printf("full 1:1 match: %.1f us per comparison\n\n", genuineNs / 1000.0);
-    histogram("genuine scores", genuine);
-    histogram("impostor scores", impostor);
-
-    // 1:N over the enrolled fingers: each finger's first press, and as many
-    // presses of fingers nobody enrolled.
-    {
-        IdentificationCache cache;
-        for (int i = 0; i < fingers; ++i)
-            cache.add(i, enrolled(models[i].key));
-        int right = 0, wrong = 0, missed = 0, falseIds = 0;
-        int poorUnknown = 0;
-        for (int i = 0; i < fingers; ++i) {
-            const auto r = cache.identify(goodPress(models[i], 0, poor), Threshold);
-            if (r.id == i)
-                ++right;
-            else if (r.id >= 0)
-                ++wrong;
-            else
-                ++missed;
-            const FingerModel unknown = MakeFinger(fingerKey("U", i));
-            if (cache.identify(goodPress(unknown, 0, poorUnknown), Threshold).id >= 0)
-                ++falseIds;
-        }
-        std::printf("\n1:N over %d templates (threshold %d): genuine identified %d, wrong id %d, "
-                    "not found %d; unknown fingers given an id %d of %d\n",
-                    fingers, Threshold, right, wrong, missed, falseIds, fingers);
-    }
-
-    }
-
-    // Time of one identification in a large cache.
-    {
-        QElapsedTimer build;
-        build.start();
-        IdentificationCache cache;
-        std::vector<FingerModel> big;
-        for (int i = 0; i < cacheSize; ++i) {
-            const QString key = fingerKey("N", i);
-            cache.add(i, enrolled(key));
-            if (i < timedProbes)
-                big.push_back(MakeFinger(key));
-        }
-        std::printf("\ncache of %d templates built in %.1f s\n", cacheSize, build.nsecsElapsed() / 1e9);
-        std::vector<double> ms, cpu;
-        int found = 0;
-        for (int i = 0; i < timedProbes && i < int(big.size()); ++i) {
-            const FingerTemplate probe = goodPress(big[i], 3, poor);
-            QElapsedTimer t;
-            t.start();
-            const double c0 = threadCpuMs();
-            const auto r = cache.identify(probe, Threshold);
-            cpu.push_back(threadCpuMs() - c0);
-            ms.push_back(t.nsecsElapsed() / 1e6);
-            if (r.id == i)
-                ++found;
-        }
-        std::sort(ms.begin(), ms.end());
-        std::sort(cpu.begin(), cpu.end());
-        if (!ms.empty())
-            std::printf("1:N identification over %d templates, %zu probes, one thread:\n"
-                        "  wall time median %.1f ms, worst %.1f ms\n"
-                        "  CPU time  median %.1f ms, worst %.1f ms\n"
-                        "  identified %d of %zu\n",
-                        cacheSize, ms.size(), ms[ms.size() / 2], ms.back(), cpu[cpu.size() / 2], cpu.back(),
-                        found, ms.size());
-    }
+    std::printf("fingerprint_bench: %d drivers, %d genuine, %d strangers, 1:1 over %d fingers\n\n", drivers,
+                genuine, strangers, fingers);
+    if (fingers > 0)
+        oneToOne(fingers);
+    if (drivers > 0)
+        oneToMany(drivers, genuine, strangers, dump);
+    if (dump)
+        std::fclose(dump);
     return 0;
 }

@@ -251,6 +251,7 @@ void frmDriverVerify::RefreshBus()
 {
     Trap(*m_env.messages, [&] {
         m_page = 1;
+        m_identifiedDriverNo.clear();
         CheckService service(*m_station.db, *m_env.clock);
         m_rsBus = service.QueryDayTrips(m_station.context, QDateTime(m_env.clock->today(), QTime(0, 0)),
                                         QString(), QString(), windowStart().toString(kWindowText),
@@ -381,7 +382,7 @@ void frmDriverVerify::onGridClicked(int row, int col)
     Trap(*m_env.messages, [&] {
         m_library->shutdown();
         handOff(vsList->textMatrix(row, ColBus), vsList->textMatrix(row, ColRoute),
-                vsList->textMatrix(row, ColRouteName), vsList->textMatrix(row, ColCompany));
+                vsList->textMatrix(row, ColRouteName), vsList->textMatrix(row, ColCompany), m_identifiedDriverNo);
         m_library->initialise(nullptr, this);
         cmdRefreshBus->hide();
         cmdRefreshFinger->hide();
@@ -390,7 +391,7 @@ void frmDriverVerify::onGridClicked(int row, int col)
 }
 
 void frmDriverVerify::handOff(const QString &busId, const QString &routeId, const QString &routeName,
-                              const QString &company)
+                              const QString &company, const QString &driverNo)
 {
     frmDriverVerifySingle single(m_env, m_station, m_singleLibrary, this);
     if (m_libChanged) {
@@ -402,6 +403,7 @@ void frmDriverVerify::handOff(const QString &busId, const QString &routeId, cons
     single.m_szRouteID = routeId;
     single.m_szRouteName = routeName;
     single.m_szCompany = company;
+    single.m_szDriverNo = driverNo;
     // While it is open its own engine takes the presses; this screen's
     // engine (still attached after a card hand-off) ignores them.
     m_handingOff = true;
@@ -428,6 +430,7 @@ void frmDriverVerify::onCaptured()
 void frmDriverVerify::identifyCapture()
 {
     lblWait->show();
+    m_identifiedDriverNo.clear();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const QString templateText = m_library->engine() ? m_library->engine()->CapturedTemplateText() : QString();
     const int index = m_library->identify(templateText);
@@ -446,6 +449,7 @@ void frmDriverVerify::identifyCapture()
                                            QDateTime(m_env.clock->today(), QTime(0, 0)), windowStart(), windowEnd());
         m_rsBus.MoveFirst();
         m_hasList = true;
+        m_identifiedDriverNo = m_library->driver(index).driverNo;
     }
     lblWait->hide();
     m_page = 1;

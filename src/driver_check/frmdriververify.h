@@ -62,7 +62,8 @@ private:
     void identifyCapture();
     void cardKey(QKeyEvent *event);
     void cardEntered(const QString &card);
-    void handOff(const QString &busId, const QString &routeId, const QString &routeName, const QString &company);
+    void handOff(const QString &busId, const QString &routeId, const QString &routeName, const QString &company,
+                 const QString &driverNo = QString());
     int firstOpenTripPosition() const;
     QDateTime windowStart() const;
     QDateTime windowEnd() const;
@@ -87,6 +88,10 @@ private:
     int m_page = 1;
     RecordSet m_rsDrivers;
     bool m_libChanged = false;
+    // The driver whose trips the list shows after his finger was identified
+    // ("" when it shows every trip): the single screen verifies the second
+    // press against him.
+    QString m_identifiedDriverNo;
     DriverFingerLibrary *m_library = nullptr;       // this screen's engine and cache
     DriverFingerLibrary *m_singleLibrary = nullptr; // the single-driver screen's, kept between openings
     CheckNotifier *m_moMsg = nullptr;

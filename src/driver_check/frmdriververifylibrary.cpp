@@ -66,13 +66,17 @@ void DriverFingerLibrary::load(const RecordSet &driversIn)
     const bool hasBackup = drivers.hasField(u"fng_value1"_s);
     int index = 0;
     for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext(), ++index) {
-        m_engine->AddTemplateText(m_cache, index, drivers.value(u"finger_value"_s).toString());
+        LibraryDriver d;
+        const QString formal = drivers.value(u"finger_value"_s).toString();
+        m_engine->AddTemplateText(m_cache, index, formal);
+        d.templates << formal;
         if (hasBackup) {
             const QString backup = drivers.value(u"fng_value1"_s).toString();
-            if (!backup.trimmed().isEmpty())
+            if (!backup.trimmed().isEmpty()) {
                 m_engine->AddTemplateText(m_cache, index, backup);
+                d.templates << backup;
+            }
         }
-        LibraryDriver d;
         d.driverNo = drivers.value(u"driver_no"_s).toString().trimmed();
         d.name = drivers.value(u"driver_name"_s).toString().trimmed();
         d.sex = drivers.value(u"sex"_s).toString().trimmed();
@@ -91,6 +95,31 @@ int DriverFingerLibrary::identify(const QString &templateText)
     int processed = 0;
     const int index = m_engine->IdentifyTemplateText(m_cache, templateText, threshold, processed);
     return index >= 0 && index < m_drivers.size() ? index : -1;
+}
+
+int DriverFingerLibrary::indexOf(const QString &driverNo) const
+{
+    for (int i = 0; i < m_drivers.size(); ++i) {
+        if (m_drivers.at(i).driverNo == driverNo)
+            return i;
+    }
+    return -1;
+}
+
+bool DriverFingerLibrary::verify(int index, const QString &templateText)
+{
+    if (!m_engine || index < 0 || index >= m_drivers.size())
+        return false;
+    const FingerTemplate captured = m_engine->DecodeTemplateText(templateText);
+    if (captured.isEmpty())
+        return false;
+    for (const QString &text : m_drivers.at(index).templates) {
+        FingerTemplate registered = m_engine->DecodeTemplateText(text);
+        bool changed = false;
+        if (!registered.isEmpty() && m_engine->VerifyTemplate(registered, captured, false, changed))
+            return true;
+    }
+    return false;
 }
 
 } // namespace cg

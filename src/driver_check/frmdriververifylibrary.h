@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -24,6 +25,7 @@ struct LibraryDriver {
     QDateTime birthDate;   // invalid or the no-date value when unknown
     qint64 photoId = 0;
     qint64 fingerId = 0;
+    QStringList templates; // the template texts added to the cache for him
 };
 
 // A fingerprint engine with its 1:N cache of every driver and the drivers
@@ -57,8 +59,14 @@ public:
 
     int count() const { return int(m_drivers.size()); }
     const LibraryDriver &driver(int index) const { return m_drivers.at(index); }
-    // The cache index of the best match at or above the threshold, or -1.
+    // The cache index of the driver the press identifies among all, or -1
+    // (the engine's open-set decision: a stranger is given nobody).
     int identify(const QString &templateText);
+    // The index of the driver with this number, or -1.
+    int indexOf(const QString &driverNo) const;
+    // 1:1: whether the press is one of this driver's fingers (the engine's
+    // OneToOneThreshold against each of his templates).
+    bool verify(int index, const QString &templateText);
 
 private:
     StationContext &m_station;

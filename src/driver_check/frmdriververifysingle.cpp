@@ -316,7 +316,13 @@ void frmDriverVerifySingle::onCaptured()
     }
     int index = -1;
     try {
-        index = m_library->identify(templateText);
+        if (m_szDriverNo.trimmed().isEmpty()) {
+            index = m_library->identify(templateText);
+        } else {
+            index = m_library->indexOf(m_szDriverNo.trimmed());
+            if (index >= 0 && !m_library->verify(index, templateText))
+                index = -1;
+        }
     } catch (const std::exception &) {
         index = -1;
     }

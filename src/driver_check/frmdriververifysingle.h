@@ -28,6 +28,7 @@ class frmDriverVerifySingle : public QDialog {
     Q_PROPERTY(QString m_szRouteID MEMBER m_szRouteID)
     Q_PROPERTY(QString m_szRouteName MEMBER m_szRouteName)
     Q_PROPERTY(QString m_szCompany MEMBER m_szCompany)
+    Q_PROPERTY(QString m_szDriverNo MEMBER m_szDriverNo)
     Q_PROPERTY(bool m_FingerLibChanged MEMBER m_FingerLibChanged)
 public:
     // library: the engine, cache and drivers that outlive one opening (kept
@@ -41,6 +42,12 @@ public:
     QString m_szRouteID;
     QString m_szRouteName;
     QString m_szCompany;
+    // The driver the check-in station identified by the first press, when
+    // the trip was chosen from his list: the press here must be his (1:1
+    // against his fingers), so a chance match of a stranger on the first
+    // press cannot complete a check-in. Empty (a card read, or a trip picked
+    // from the full list): the press is identified among every driver.
+    QString m_szDriverNo;
     bool m_FingerLibChanged = false;
     // The drivers record set of the check-in station (rsTemp).
     void setDriverRecords(const RecordSet &records) { m_rsTemp = records; }

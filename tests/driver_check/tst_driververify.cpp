@@ -3,7 +3,7 @@
 // keys, touches on the grid and the countdown's ticks.
 
 #include "support/fixturetime.h"
-#include "tst_checkinservice_fixture.h"
+#include "checkin_station.h"
 
 #include "../services/dbtestenv.h"
 #include "../support/testsupport.h"
@@ -83,21 +83,13 @@ struct Station {
     Station()
     {
         db = std::make_unique<Database>(dbEnv.config());
-        test::seedCheckinStation(*db);
-        session = std::make_unique<SessionService>(*db);
-        int out = 0;
-        session->OpenSession(u"wg"_s, QString(), QString(), out);
+        session = test::openCheckinStation(*db, ctx);
         env.messages = &messages;
         env.clock = &clock;
         env.sound = &sound;
         env.status = &status;
         env.dataDir = u"/data"_s;
         env.photoDir = dbEnv.config().sqlitePath + u".photos"_s;
-        ctx.db = db.get();
-        ctx.session = session.get();
-        ctx.context = test::kCheckinCtx;
-        ctx.params.StartCheckTime = u"30"_s;
-        ctx.params.EndCheckTime = u"60"_s;
         ctx.makeFingerprintEngine = [this](QObject *parent) -> FingerprintEngine * {
             return new SimulatedFingerprintEngine(&reader, parent);
         };

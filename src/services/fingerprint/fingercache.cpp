@@ -154,10 +154,21 @@ std::vector<int> IdentificationCache::shortlist(const PreparedTemplate &probe) c
 
     // Templates are voted for a block at a time, so that the block's vote
     // space stays in the processor's cache. Index lists are in template
-    // order; each lookup walks on where the previous block left it.
+    // order; each lookup walks on where the previous block left it. A
+    // template's pile can never exceed its number of votes, so one with
+    // fewer votes than the weakest pile of the shortlist so far is passed
+    // over without looking for its pile.
     constexpr int Block = 256;
     m_votes.assign(size_t(Block) * VotesPerTemplate, 0);
-    std::vector<std::pair<int, int>> support(static_cast<size_t>(n));
+    std::vector<int> totals(Block, 0);
+    const int keep = std::min(Shortlist, n);
+    // Min-heap of (pile, slot): the weakest of the kept templates on top;
+    // of equal piles the later added counts as weaker.
+    const auto weaker = [](const std::pair<int, int> &x, const std::pair<int, int> &y) {
+        return x.first != y.first ? x.first > y.first : x.second < y.second;
+    };
+    std::vector<std::pair<int, int>> kept;
+    kept.reserve(size_t(keep) + 1);
     for (int seg = 0; seg < int(m_segments.size()); ++seg) {
         for (Lookup &l : lookups) {
             l.entries = &m_segments[seg][l.key];
@@ -185,30 +196,54 @@ std::vector<int> IdentificationCache::shortlist(const PreparedTemplate &probe) c
                     const int x = std::clamp(int(ex + c * l.ux - s * l.uy) / CellSize, 0, Cells - 1);
                     const int y = std::clamp(int(ey + s * l.ux + c * l.uy) / CellSize, 0, Cells - 1);
                     const int t = (rot + MaxRotationSteps) * TurnBins / (2 * MaxRotationSteps + 1);
-                    quint8 &v = m_votes[size_t(int(e >> 20) - firstInSegment) * VotesPerTemplate
-                                        + (t * Cells + y) * Cells + x];
+                    const int local = int(e >> 20) - firstInSegment;
+                    quint8 &v = m_votes[size_t(local) * VotesPerTemplate + (t * Cells + y) * Cells + x];
                     if (v < 255)
                         ++v;
+                    ++totals[local];
                 }
                 l.next = k;
             }
             for (int s = first; s < end; ++s) {
+                int &total = totals[s - first];
+                if (total == 0)
+                    continue;
                 quint8 *v = m_votes.data() + size_t(s - first) * VotesPerTemplate;
-                support[s] = {strongestPile(v), s};
+                const bool full = int(kept.size()) >= keep;
+                if (!full || total > kept.front().first) {
+                    const std::pair<int, int> entry{strongestPile(v), s};
+                    if (!full) {
+                        kept.push_back(entry);
+                        std::push_heap(kept.begin(), kept.end(), weaker);
+                    } else if (entry.first > kept.front().first) {
+                        std::pop_heap(kept.begin(), kept.end(), weaker);
+                        kept.back() = entry;
+                        std::push_heap(kept.begin(), kept.end(), weaker);
+                    }
+                }
                 std::fill(v, v + VotesPerTemplate, quint8(0));
+                total = 0;
             }
         }
     }
 
-    const int keep = std::min(Shortlist, n);
-    std::partial_sort(support.begin(), support.begin() + keep, support.end(),
-                      [](const auto &x, const auto &y) {
-                          return x.first != y.first ? x.first > y.first : x.second < y.second;
-                      });
-    std::vector<int> chosen(static_cast<size_t>(keep));
-    for (int k = 0; k < keep; ++k)
-        chosen[k] = support[k].second;
+    // Templates nobody voted for fill a shortlist that is still short.
+    for (int s = 0; s < n && int(kept.size()) < keep; ++s) {
+        if (std::none_of(kept.begin(), kept.end(), [s](const auto &e) { return e.second == s; }))
+            kept.emplace_back(0, s);
+    }
+    std::sort(kept.begin(), kept.end(), [](const auto &x, const auto &y) {
+        return x.first != y.first ? x.first > y.first : x.second < y.second;
+    });
+    std::vector<int> chosen(kept.size());
+    for (size_t k = 0; k < kept.size(); ++k)
+        chosen[k] = kept[k].second;
     return chosen;
+}
+
+float IdentificationCache::AcceptLevel(int templates)
+{
+    return std::max(OneToOneLevel, OpenSetBase + OpenSetSlope * float(std::log10(double(std::max(1, templates)))));
 }
 
 IdentificationCache::Result IdentificationCache::identify(const FingerTemplate &probeTemplate,
@@ -230,16 +265,42 @@ IdentificationCache::Result IdentificationCache::identify(const FingerTemplate &
         std::sort(candidates.begin(), candidates.end()); // ties go to the earliest added
     }
 
+    // The best score of each id: the fingers of one driver are one
+    // candidate, not competitors of each other.
+    std::vector<float> scores(candidates.size());
     int bestSlot = -1;
-    for (int s : candidates) {
-        const int score = MatchScore(probe, m_templates[s]);
-        if (score > result.score) {
-            result.score = score;
-            bestSlot = s;
+    float best = 0;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        scores[k] = ExactMatchScore(probe, m_templates[candidates[k]]);
+        if (scores[k] > best) {
+            best = scores[k];
+            bestSlot = candidates[k];
         }
     }
-    if (bestSlot >= 0 && result.score >= threshold)
-        result.id = m_ids[bestSlot];
+    if (bestSlot < 0)
+        return result;
+    const int bestId = m_ids[bestSlot];
+    float runnerUp = 0;
+    double sum = 0, sumSquares = 0;
+    int others = 0;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        if (m_ids[candidates[k]] == bestId)
+            continue;
+        runnerUp = std::max(runnerUp, scores[k]);
+        sum += scores[k];
+        sumSquares += double(scores[k]) * scores[k];
+        ++others;
+    }
+    if (others > 0) {
+        result.cohortMean = float(sum / others);
+        result.cohortSd = float(std::sqrt(std::max(0.0, sumSquares / others - (sum / others) * (sum / others))));
+    }
+    result.score = int(best);
+    result.exactScore = best;
+    result.runnerUp = runnerUp;
+    result.level = std::max(float(threshold), AcceptLevel(size()));
+    if (best >= result.level && best - runnerUp >= Margin)
+        result.id = bestId;
     return result;
 }
 

@@ -78,13 +78,16 @@ bool fit(const PreparedTemplate &probe, const PreparedTemplate &reference,
 
 struct PairCandidate {
     float cost;
+    float distance2; // squared distance as a share of the squared tolerance
     int probe, reference;
 };
 
-// Pairs the minutiae one-to-one under the transform, closest first.
-int pairUnder(const PreparedTemplate &probe, const PreparedTemplate &reference,
-              const Transform &t, std::vector<PairCandidate> &scratch,
-              std::vector<std::pair<int, int>> &pairs)
+// Pairs the minutiae one-to-one under the transform, closest first, and
+// answers the pairs' weight: each pair counts 1 - (d / PairDistanceTol)^2
+// for the distance d between its two minutiae.
+float pairUnder(const PreparedTemplate &probe, const PreparedTemplate &reference,
+                const Transform &t, std::vector<PairCandidate> &scratch,
+                std::vector<std::pair<int, int>> &pairs)
 {
     static const float cosTol = std::cos(PairAngleTol);
     scratch.clear();
@@ -109,30 +112,32 @@ int pairUnder(const PreparedTemplate &probe, const PreparedTemplate &reference,
             const float dot = r.cosTheta * ux + r.sinTheta * uy;
             if (dot < cosTol)
                 continue;
-            scratch.push_back({d2 / tol2 + (1 - dot) / (1 - cosTol), i, int(it - refs.begin())});
+            scratch.push_back({d2 / tol2 + (1 - dot) / (1 - cosTol), d2 / tol2, i, int(it - refs.begin())});
         }
     }
     std::sort(scratch.begin(), scratch.end(),
               [](const PairCandidate &a, const PairCandidate &b) { return a.cost < b.cost; });
     std::vector<char> usedP(probe.points.size(), 0), usedR(reference.points.size(), 0);
     pairs.clear();
+    float weight = 0;
     for (const PairCandidate &pc : scratch) {
         if (usedP[pc.probe] || usedR[pc.reference])
             continue;
         usedP[pc.probe] = usedR[pc.reference] = 1;
         pairs.emplace_back(pc.probe, pc.reference);
+        weight += 1 - pc.distance2;
     }
-    return int(pairs.size());
+    return weight;
 }
 
 } // namespace
 
-int ScoreFromPairs(int pairs, int probeCount, int referenceCount)
+float ScoreFromPairs(float weight, int pairs, int probeCount, int referenceCount)
 {
     if (pairs < MinScoringPairs)
         return 0;
     const int a = std::max(probeCount, ScoreFloorCount), b = std::max(referenceCount, ScoreFloorCount);
-    return ScoreScale * pairs * pairs / (a * b);
+    return float(ScoreScale) * weight * weight / float(a * b);
 }
 
 float WrapAngle(float a)
@@ -222,6 +227,11 @@ PreparedTemplate Prepare(const FingerTemplate &t)
 
 int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference, MatchDetail *detail)
 {
+    return int(ExactMatchScore(probe, reference, detail));
+}
+
+float ExactMatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference, MatchDetail *detail)
+{
     if (probe.isEmpty() || reference.isEmpty())
         return 0;
 
@@ -293,7 +303,7 @@ int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
 
     // 2. Each of the best correspondences proposes an alignment, refined
     //    twice from the minutiae it pairs.
-    int bestScore = 0;
+    float bestWeight = 0;
     std::vector<PairCandidate> scratch;
     std::vector<std::pair<int, int>> pairs, bestPairs;
     Transform bestTransform;
@@ -309,9 +319,9 @@ int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
         for (int round = 0; round < 3; ++round) {
             if (std::fabs(t.rotation) > MaxRotation)
                 break;
-            const int score = pairUnder(probe, reference, t, scratch, pairs);
-            if (score > bestScore) {
-                bestScore = score;
+            const float weight = pairUnder(probe, reference, t, scratch, pairs);
+            if (weight > bestWeight) {
+                bestWeight = weight;
                 bestPairs = pairs;
                 bestTransform = t;
             }
@@ -326,7 +336,7 @@ int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
         detail->ty = bestTransform.ty;
         detail->pairs = bestPairs;
     }
-    return ScoreFromPairs(bestScore, np, nr);
+    return ScoreFromPairs(bestWeight, int(bestPairs.size()), np, nr);
 }
 
 } // namespace cg::finger
@@ -390,9 +400,12 @@ FingerTemplate MergePresses(const std::vector<FingerTemplate> &presses, int thre
 {
     *ok = false;
     int baseIndex = -1;
+    int usable = 0;
     for (int i = 0; i < int(presses.size()); ++i) {
-        if (!presses[i].isEmpty()
-            && (baseIndex < 0 || presses[i].minutiae.size() > presses[baseIndex].minutiae.size()))
+        if (presses[i].isEmpty())
+            continue;
+        ++usable;
+        if (baseIndex < 0 || presses[i].minutiae.size() > presses[baseIndex].minutiae.size())
             baseIndex = i;
     }
     if (baseIndex < 0)
@@ -400,17 +413,91 @@ FingerTemplate MergePresses(const std::vector<FingerTemplate> &presses, int thre
     const FingerTemplate &base = presses[baseIndex];
     const PreparedTemplate preparedBase = Prepare(base);
     std::vector<Accumulator> acc = seeded(base, 1.0);
+    std::vector<int> support(base.minutiae.size(), 1);
+
+    // Minutiae of the other presses that the base did not see, in the
+    // base's frame, gathered where the presses agree.
+    struct Extra {
+        Accumulator acc;
+        float x = 0, y = 0, cosT = 1, sinT = 0;
+        int type = 0;
+        unsigned presses = 0;
+        int count = 0;
+    };
+    std::vector<Extra> extras;
+    constexpr float ExtraDistance = 20.0f;
+    const float extraCos = std::cos(30 * Deg);
+
     for (int i = 0; i < int(presses.size()); ++i) {
-        if (i == baseIndex)
+        if (i == baseIndex || presses[i].isEmpty())
             continue;
         const PreparedTemplate other = Prepare(presses[i]);
         MatchDetail detail;
         if (MatchScore(other, preparedBase, &detail) < threshold)
             return {};
         accumulate(other, preparedBase, detail, 1.0, acc);
+        std::vector<char> paired(other.points.size(), 0);
+        for (const auto &[pi, ri] : detail.pairs) {
+            paired[pi] = 1;
+            ++support[preparedBase.source[ri]];
+        }
+        const float c = std::cos(detail.rotation), s = std::sin(detail.rotation);
+        const unsigned bit = 1u << (i % 32);
+        for (int k = 0; k < int(other.points.size()); ++k) {
+            if (paired[k])
+                continue;
+            const Point &p = other.points[k];
+            const float x = c * p.x - s * p.y + detail.tx, y = s * p.x + c * p.y + detail.ty;
+            const float theta = p.theta + detail.rotation;
+            const float ct = std::cos(theta), st = std::sin(theta);
+            Extra *home = nullptr;
+            float nearest = ExtraDistance * ExtraDistance;
+            for (Extra &e : extras) {
+                if (e.type != p.type || (e.presses & bit))
+                    continue;
+                const float d2 = (e.x - x) * (e.x - x) + (e.y - y) * (e.y - y);
+                if (d2 <= nearest && e.cosT * ct + e.sinT * st >= extraCos) {
+                    nearest = d2;
+                    home = &e;
+                }
+            }
+            if (!home) {
+                extras.emplace_back();
+                home = &extras.back();
+                home->type = p.type;
+            }
+            home->acc.add(x, y, theta, 1.0);
+            home->presses |= bit;
+            ++home->count;
+            home->x = float(home->acc.x / home->acc.weight);
+            home->y = float(home->acc.y / home->acc.weight);
+            const double len = std::hypot(home->acc.dx, home->acc.dy);
+            home->cosT = len > 0 ? float(home->acc.dx / len) : 1.0f;
+            home->sinT = len > 0 ? float(home->acc.dy / len) : 0.0f;
+        }
     }
-    *ok = true;
-    return averaged(base, acc);
+
+    const int needed = usable >= 3 ? 2 : 1;
+    const FingerTemplate averagedBase = averaged(base, acc);
+    FingerTemplate out;
+    for (int i = 0; i < int(averagedBase.minutiae.size()); ++i) {
+        if (support[i] >= needed)
+            out.minutiae.append(averagedBase.minutiae[i]);
+    }
+    for (const Extra &e : extras) {
+        if (e.count < 2 || out.minutiae.size() >= MaxTemplateMinutiae)
+            continue;
+        Minutia m;
+        m.x = qBound(0, int(std::lround(e.acc.x / e.acc.weight)), FingerSpace - 1);
+        m.y = qBound(0, int(std::lround(e.acc.y / e.acc.weight)), FingerSpace - 1);
+        m.direction = RadiansToDirection(float(std::atan2(e.acc.dy, e.acc.dx)));
+        m.type = Minutia::Type(e.type);
+        out.minutiae.append(m);
+    }
+    if (out.minutiae.size() > MaxTemplateMinutiae)
+        out.minutiae.resize(MaxTemplateMinutiae);
+    *ok = !out.isEmpty();
+    return out;
 }
 
 bool LearnFromCapture(FingerTemplate &registered, const FingerTemplate &captured)

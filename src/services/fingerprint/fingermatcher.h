@@ -51,23 +51,31 @@ struct MatchDetail {
 };
 
 // Similarity of two prints. The probe is laid onto the reference by the rigid
-// alignment that pairs the most minutiae one-to-one (same type, within 30
-// units and 30 degrees; relative turns beyond MaxRelativeRotationDeg are not
-// considered). The score weighs the p paired minutiae by the share of both
-// prints they cover:
-//     score = 40 * p * p / (max(n1, 20) * max(n2, 20)), 0 when p < 6
-// so 40 means every minutia of both prints paired. Unrelated prints of this
-// density pair quite a few minutiae by chance, but only a small share of
-// their minutiae; the normalisation is what separates them from a genuine
-// press. The stations accept 8 (1:N) and 10 (enrolment compare).
+// alignment under which the paired minutiae weigh most. Minutiae pair
+// one-to-one (same type, within 30 units and 30 degrees; relative turns
+// beyond MaxRelativeRotationDeg are not considered), and each pair weighs
+// w = 1 - (d / 30)^2 for the distance d left between its two minutiae: two
+// presses of one finger leave some 10 units, while minutiae that pair by
+// chance lie anywhere in the 30-unit circle (w 0.5 on average). The score
+// weighs the pairs' total W by the share of both prints it covers:
+//     score = 80 * W * W / (max(n1, 20) * max(n2, 20)), 0 when fewer than 6 pairs
+// so 80 would mean every minutia of both prints paired at the very same
+// place. Unrelated prints of this density pair quite a few minutiae by
+// chance, but loosely and only a small share of them; the weights and the
+// normalisation are what separate them from a genuine press. The stations
+// accept 8 (1:N, where the cache raises the level further) and 10 (1:1).
 int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
                MatchDetail *detail = nullptr);
+// The same score before it is rounded down: identification compares
+// candidates and margins on this finer value.
+float ExactMatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference,
+                      MatchDetail *detail = nullptr);
 
 constexpr float MaxRelativeRotationDeg = 70.0f;
-constexpr int ScoreScale = 40;
+constexpr int ScoreScale = 80;
 constexpr int ScoreFloorCount = 20;
 constexpr int MinScoringPairs = 6;
-int ScoreFromPairs(int pairs, int probeCount, int referenceCount);
+float ScoreFromPairs(float weight, int pairs, int probeCount, int referenceCount);
 
 // Angle helpers shared with the index.
 float WrapAngle(float a);            // into [0, 2pi)
@@ -79,10 +87,14 @@ int RadiansToDirection(float radians);
 
 namespace cg::finger {
 
-// Enrolment from several presses: the press with the most minutiae is the
-// base; every other press must match it with at least `threshold`, and the
-// paired minutiae are averaged into the base. *ok is false (and the result
-// empty) when a press does not match or there is no usable press.
+// Enrolment from several presses. The press with the most minutiae is the
+// base; every other press must match it with at least `threshold` and is
+// laid onto it. A minutia of the result is the average of what the presses
+// saw at one place; with three or more presses it must have been seen in at
+// least two of them, which drops most of the spurious minutiae of single
+// presses and adds the minutiae the base press missed. With two presses
+// every minutia of the base stays. *ok is false (and the result empty)
+// when a press does not match or there is no usable press.
 FingerTemplate MergePresses(const std::vector<FingerTemplate> &presses, int threshold, bool *ok);
 
 // Moves the paired minutiae of `registered` a quarter of the way toward a

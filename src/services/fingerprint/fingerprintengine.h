@@ -34,10 +34,12 @@ public:
     // Detaches from the reader and abandons a running enrolment. Caches stay.
     virtual void Shutdown() = 0;
 
-    // Enrolment: the next EnrollCount acceptable presses make one template,
-    // delivered by EnrolmentDone. While enrolling, presses raise no Captured.
-    // Several presses must match each other (Threshold) or the enrolment
-    // fails: EnrolmentDone(false, "").
+    // Enrolment: the next EnrolPresses() acceptable presses make one
+    // template, delivered by EnrolmentDone. While enrolling, presses raise no
+    // Captured. The presses must match each other (Threshold) or the
+    // enrolment fails: EnrolmentDone(false, ""). One press is too little to
+    // identify a driver among thousands, so an enrolment takes at least
+    // MinimumEnrolPresses presses, whatever EnrollCount asks for.
     virtual void BeginEnrolment() = 0;
     virtual bool IsEnrolling() const = 0;
     virtual void CancelEnrolment() = 0;
@@ -52,10 +54,14 @@ public:
     // that is empty or malformed is kept as an empty template that matches
     // nothing; the result is false then, or when the handle is unknown.
     virtual bool AddTemplateText(quint32 handle, int id, const QString &text) = 0;
-    // The id of the best-scoring template at or above threshold, else -1.
-    // threshold <= 0 means the Threshold setting. On return threshold holds
-    // the best score found and processedCount the number of templates the
-    // search went through.
+    // The id whose templates match best, when that match holds in the open
+    // set: it reaches threshold, it reaches a level that rises with the
+    // number of templates in the cache (a stranger's chance best does too),
+    // and it stands clear of every other id; else -1. Several templates
+    // under one id (a driver's fingers) are one candidate. threshold <= 0
+    // means the Threshold setting. On return threshold holds the best score
+    // found and processedCount the number of templates the search went
+    // through.
     virtual int IdentifyTemplateText(quint32 handle, const QString &text, int &threshold,
                                      int &processedCount) = 0;
 
@@ -81,6 +87,9 @@ public:
     // Settings. EnrollCount is kept within 1 .. 10.
     int EnrollCount() const { return m_enrollCount; }
     void SetEnrollCount(int n) { m_enrollCount = qBound(1, n, 10); }
+    static constexpr int MinimumEnrolPresses = 4;
+    static constexpr int DefaultThreshold = 8;
+    int EnrolPresses() const { return qMax(m_enrollCount, MinimumEnrolPresses); }
     int SensorIndex() const { return m_sensorIndex; }
     void SetSensorIndex(int i) { m_sensorIndex = i; }
     // Default identification threshold (used when a caller passes <= 0).
@@ -114,7 +123,7 @@ signals:
 private:
     int m_enrollCount = 3;
     int m_sensorIndex = 0;
-    int m_threshold = 8;
+    int m_threshold = DefaultThreshold;
     int m_oneToOneThreshold = 10;
     bool m_forceSecondMatch = false;
     bool m_autoIdentify = false;

@@ -81,7 +81,7 @@ void SimulatedFingerprintEngine::CancelEnrolment()
 
 int SimulatedFingerprintEngine::EnrolPressesLeft() const
 {
-    return m_enrolling ? EnrollCount() - int(m_enrolPresses.size()) : 0;
+    return m_enrolling ? EnrolPresses() - int(m_enrolPresses.size()) : 0;
 }
 
 void SimulatedFingerprintEngine::onPressed(const SimulatedPress &press)
@@ -97,7 +97,7 @@ void SimulatedFingerprintEngine::onPressed(const SimulatedPress &press)
 
     if (m_enrolling) {
         m_enrolPresses.push_back(press.impression.features);
-        if (int(m_enrolPresses.size()) >= EnrollCount())
+        if (int(m_enrolPresses.size()) >= EnrolPresses())
             finishEnrolment();
         return;
     }
@@ -215,16 +215,31 @@ void SimulatedFingerprintEngine::DrawImage(QPainter &painter, int x, int y, int 
     painter.drawImage(QRect(x, y, width, height), m_image);
 }
 
-QString EnrolTemplateTextForFinger(const QString &key, quint32 pressSeed)
+FingerTemplate EnrolTemplateForFinger(const QString &key, quint32 pressSeed, int threshold)
 {
     const finger::FingerModel finger = finger::MakeFinger(key);
     quint64 seed = pressSeed;
-    for (int attempt = 0; attempt < 100; ++attempt, seed += 0x10000) {
-        const finger::Impression imp = finger::MakeImpression(finger, seed);
-        if (imp.quality == finger::QualityGood)
-            return EncodeFingerTemplate(imp.features);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        // Like an operator at the reader: press until enough presses are
+        // acceptable; if they do not match each other, start again.
+        std::vector<FingerTemplate> presses;
+        while (int(presses.size()) < FingerprintEngine::MinimumEnrolPresses) {
+            const finger::Impression imp = finger::MakeImpression(finger, seed);
+            seed += 0x10000;
+            if (imp.quality == finger::QualityGood)
+                presses.push_back(imp.features);
+        }
+        bool ok = false;
+        const FingerTemplate merged = finger::MergePresses(presses, threshold, &ok);
+        if (ok)
+            return merged;
     }
-    return EncodeFingerTemplate(finger.master);
+    return finger.master;
+}
+
+QString EnrolTemplateTextForFinger(const QString &key, quint32 pressSeed)
+{
+    return EncodeFingerTemplate(EnrolTemplateForFinger(key, pressSeed, FingerprintEngine::DefaultThreshold));
 }
 
 } // namespace cg

@@ -101,9 +101,11 @@ private:
     quint32 m_latestCache = 0;
 };
 
-// An enrolment template text for a simulated finger, as one good press
-// enrolled with an enrolment count of 1 would give (for seeding a demo
-// database). The same key and seed always give the same text.
+// An enrolment template for a simulated finger, as the engine's enrolment
+// gives it: MinimumEnrolPresses acceptable presses merged (for seeding a
+// demo database, the tests and the benchmark). The same key and seed always
+// give the same template.
+FingerTemplate EnrolTemplateForFinger(const QString &key, quint32 pressSeed, int threshold);
 QString EnrolTemplateTextForFinger(const QString &key, quint32 pressSeed);
 
 } // namespace cg

@@ -177,12 +177,9 @@ void tst_fingerprint::identify_genuineAndImpostors()
                                         processed) >= 0)
             ++impostorIds;
     }
-    QVERIFY2(right >= Fingers - 6, qPrintable(u"identified %1 of %2"_s.arg(right).arg(Fingers)));
+    QVERIFY2(right >= Fingers - 2, qPrintable(u"identified %1 of %2"_s.arg(right).arg(Fingers)));
     QCOMPARE(wrong, 0);
-    // A stranger is checked against the shortlist the index draws up, the
-    // most similar prints of the cache: about one in eight gets an id here
-    // (PERFORMANCE.md). A matcher that accepts too easily gives far more.
-    QVERIFY2(impostorIds <= Fingers / 5, qPrintable(u"%1 strangers got an id"_s.arg(impostorIds)));
+    QCOMPARE(impostorIds, 0);
 }
 
 void tst_fingerprint::identify_hardPoses_data()
@@ -208,10 +205,21 @@ void tst_fingerprint::identify_hardPoses()
     constexpr int Fingers = 60;
     finger::IdentificationCache cache;
     for (int i = 0; i < Fingers; ++i) {
+        // Enrolled from several presses at the enrolment's pose.
         finger::PressOptions enrol;
         enrol.rotationDeg = enrolRotation;
         enrol.shiftX = enrol.shiftY = 0.0;
-        cache.add(i, pressFeatures(driverKey(i), 1, enrol));
+        // Presses that do not match each other are pressed again.
+        bool ok = false;
+        FingerTemplate merged;
+        for (quint64 first = 1; !ok && first < 100000; first += 10000) {
+            std::vector<FingerTemplate> presses;
+            for (quint64 seed = first; presses.size() < FingerprintEngine::MinimumEnrolPresses; seed += 1000)
+                presses.push_back(pressFeatures(driverKey(i), seed, enrol));
+            merged = finger::MergePresses(presses, 8, &ok);
+        }
+        QVERIFY(ok);
+        cache.add(i, merged);
     }
     int found = 0;
     for (int i = 0; i < Fingers; ++i) {
@@ -349,8 +357,8 @@ void tst_fingerprint::verify_atOneToOneThreshold()
         QVERIFY(!changed);
         impostor += engine.VerifyTemplate(registered, pressFeatures(driverKey(i + 1000), 1), false, changed);
     }
-    // About one genuine press in thirty scores below 10 (see PERFORMANCE.md).
-    QVERIFY2(genuine >= Fingers * 4 / 5, qPrintable(u"%1 of %2 genuine passed"_s.arg(genuine).arg(Fingers)));
+    // About one genuine press in a hundred scores below 10 (PERFORMANCE.md).
+    QVERIFY2(genuine >= Fingers - 2, qPrintable(u"%1 of %2 genuine passed"_s.arg(genuine).arg(Fingers)));
     QCOMPARE(impostor, 0);
 
     FingerTemplate empty;
@@ -385,17 +393,22 @@ void tst_fingerprint::verify_learning()
 
 void tst_fingerprint::enrolment_flow_data()
 {
+    QTest::addColumn<int>("enrollCount");
     QTest::addColumn<int>("count");
-    QTest::newRow("one press") << 1;
-    QTest::newRow("three presses") << 3;
+    // One press is too little to tell a driver among thousands.
+    QTest::newRow("EnrollCount 1 takes the minimum") << 1 << int(FingerprintEngine::MinimumEnrolPresses);
+    QTest::newRow("EnrollCount 3 takes the minimum") << 3 << int(FingerprintEngine::MinimumEnrolPresses);
+    QTest::newRow("six presses") << 6 << 6;
 }
 
 void tst_fingerprint::enrolment_flow()
 {
+    QFETCH(int, enrollCount);
     QFETCH(int, count);
     SimulatedFingerReader reader(42);
     SimulatedFingerprintEngine engine(&reader);
-    engine.SetEnrollCount(count);
+    engine.SetEnrollCount(enrollCount);
+    QCOMPARE(engine.EnrolPresses(), count);
     QCOMPARE(engine.Initialise(), 0);
     QSignalSpy done(&engine, &FingerprintEngine::EnrolmentDone);
     QSignalSpy captured(&engine, &FingerprintEngine::Captured);
@@ -446,12 +459,12 @@ void tst_fingerprint::enrolment_pressesOfDifferentFingersFail()
 {
     SimulatedFingerReader reader;
     SimulatedFingerprintEngine engine(&reader);
-    engine.SetEnrollCount(3);
     QCOMPARE(engine.Initialise(), 0);
     QSignalSpy done(&engine, &FingerprintEngine::EnrolmentDone);
     engine.BeginEnrolment();
-    reader.press(driverKey(1));
-    reader.press(driverKey(1));
+    for (int k = 1; k < engine.EnrolPresses(); ++k)
+        reader.press(driverKey(1));
+    QCOMPARE(done.count(), 0);
     reader.press(driverKey(2));
     QCOMPARE(done.count(), 1);
     QCOMPARE(done[0][0].toBool(), false);
@@ -463,19 +476,19 @@ void tst_fingerprint::enrolment_poorPressDoesNotCount()
 {
     SimulatedFingerReader reader;
     SimulatedFingerprintEngine engine(&reader);
-    engine.SetEnrollCount(2);
     QCOMPARE(engine.Initialise(), 0);
     QSignalSpy quality(&engine, &FingerprintEngine::FeatureQuality);
     engine.BeginEnrolment();
+    const int presses = engine.EnrolPresses();
     finger::PressOptions smudge;
     smudge.poor = true;
     reader.press(driverKey(5), smudge);
     QCOMPARE(quality.count(), 1);
     QVERIFY(quality[0][0].toInt() != 0);
-    QCOMPARE(engine.EnrolPressesLeft(), 2);
+    QCOMPARE(engine.EnrolPressesLeft(), presses);
     reader.press(driverKey(5));
     QCOMPARE(quality.last()[0].toInt(), 0);
-    QCOMPARE(engine.EnrolPressesLeft(), 1);
+    QCOMPARE(engine.EnrolPressesLeft(), presses - 1);
 }
 
 // ---- reader and engine life ----------------------------------------------
@@ -673,7 +686,7 @@ void tst_fingerprint::enrolTemplateTextForFinger_isReproducible()
     QVERIFY(EnrolTemplateTextForFinger(driverKey(1, u"backup"_s), 1) != a);
     const FingerTemplate t = DecodeFingerTemplate(a);
     QVERIFY(t.minutiae.size() >= finger::MinUsableMinutiae);
-    QVERIFY(t.minutiae.size() <= 60);
+    QVERIFY(t.minutiae.size() <= 70);
 }
 
 QTEST_MAIN(tst_fingerprint)
