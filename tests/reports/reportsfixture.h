@@ -1,0 +1,90 @@
+#pragma once
+// A small station whose figures are known: three days of condition checks,
+// departures and forced releases around the fixture day D (2026-03-18).
+//
+// Condition checks (check day, plate, verdict):
+//   D-2  粤A00001  passed 08:00, not passed 09:00, a not-passed one undone,
+//                  one taken in without a verdict
+//   D-2  粤A00002  passed
+//   D-1  粤A00001  passed by force
+//   D    粤A00002  not passed
+// Trips (date, code, plate, state):
+//   D-2 K101 粤A00001 let out (45 seats, 30 sold, 28 checked)
+//   D-2 K102 粤A00002 waiting;  D-2 K103 粤A00002 forbidden
+//   D-1 K104 粤A00002 let out (33 seats, 20 sold, 19 checked)
+//   D-1 G900-001 (rolling, 粤A00001) let out (45 seats, 12 checked)
+//   D   K105 粤A00001 let out (45 seats, 40 sold, 40 checked)
+// Forced releases (operate time, type): D-2 09:30 appearance (vehicle
+// 00101), D-1 23:59:59 condition (00101), D 00:00:00 driver of K104 (no
+// vehicle recorded: the trip's plate).
+
+#include "support/fixturetime.h"
+#include "../services/dbtestenv.h"
+
+#include "services/database/database.h"
+
+namespace cg::test {
+
+inline QDateTime reportDay(int offset, int h = 0, int m = 0, int s = 0)
+{
+    return QDateTime(fixtureDay().addDays(offset), QTime(h, m, s));
+}
+
+inline void seedReportStation(Database &db)
+{
+    db.migrate();
+    db.exec(QStringLiteral("INSERT INTO operators (operator_code, operator_name, station_code, unit_code, unit_name) "
+                           "VALUES ('wg', '王刚', '440100001', '440100', '广州市长途汽车客运站')"));
+    db.exec(QStringLiteral("INSERT INTO drivers (driver_id, driver_name) VALUES ('D01', '张三')"));
+    db.exec(QStringLiteral("INSERT INTO vehicles (license_id, license, company_name, seat_weight_num, ic_card_id) "
+                           "VALUES ('00101', '粤A00001', '001[广州汽运]', 45, '0012345678'), "
+                           "('00102', '粤A00002', '002[广运]', 33, '0012345679')"));
+    const auto check = [&](const QString &id, const QString &plate, int day, int index, int status,
+                           const QDateTime &time, bool cancelled) {
+        db.exec(QStringLiteral("INSERT INTO condition_checks (license_id, license, check_date, cond_index, cond_status, "
+                               "cond_checker, cond_time, started_at, cancelled) VALUES (?, ?, ?, ?, ?, '李敏', ?, ?, ?)"),
+                {id, plate, reportDay(day), index, status, status ? QVariant(time) : QVariant(), time,
+                 cancelled ? 1 : 0});
+    };
+    check(QStringLiteral("00101"), QStringLiteral("粤A00001"), -2, 1, 1, reportDay(-2, 8), false);
+    check(QStringLiteral("00101"), QStringLiteral("粤A00001"), -2, 2, 2, reportDay(-2, 9), false);
+    check(QStringLiteral("00101"), QStringLiteral("粤A00001"), -2, 3, 2, reportDay(-2, 10), true);
+    check(QStringLiteral("00101"), QStringLiteral("粤A00001"), -2, 4, 0, reportDay(-2, 11), false);
+    check(QStringLiteral("00102"), QStringLiteral("粤A00002"), -2, 1, 1, reportDay(-2, 7, 30), false);
+    check(QStringLiteral("00101"), QStringLiteral("粤A00001"), -1, 1, 5, reportDay(-1, 6), false);
+    check(QStringLiteral("00102"), QStringLiteral("粤A00002"), 0, 1, 2, reportDay(0, 7), false);
+
+    const auto trip = [&](int day, const QString &id, const QString &vehicle, const QString &plate, int hour,
+                          int seats, int sold, int checked, int out) {
+        db.exec(QStringLiteral("INSERT INTO trips (bus_date, bus_id, bus_start_time, end_station_name, license_id, "
+                               "license_tag_no, total_seat, transport_company_short_name, sale_num, check_num, "
+                               "out_status, exit_time, out_operator) VALUES (?, ?, ?, '深圳', ?, ?, ?, '广运', ?, ?, ?, ?, ?)"),
+                {reportDay(day), id, reportDay(day, hour), vehicle, plate, seats, sold, checked, out,
+                 out == 1 ? QVariant(reportDay(day, hour, 1)) : QVariant(),
+                 out ? QVariant(QStringLiteral("王刚")) : QVariant()});
+    };
+    trip(-2, QStringLiteral("K101"), QStringLiteral("00101"), QStringLiteral("粤A00001"), 8, 45, 30, 28, 1);
+    trip(-2, QStringLiteral("K102"), QStringLiteral("00102"), QStringLiteral("粤A00002"), 9, 33, 10, 0, 0);
+    trip(-2, QStringLiteral("K103"), QStringLiteral("00102"), QStringLiteral("粤A00002"), 10, 33, 10, 0, 2);
+    trip(-1, QStringLiteral("K104"), QStringLiteral("00102"), QStringLiteral("粤A00002"), 7, 33, 20, 19, 1);
+    trip(0, QStringLiteral("K105"), QStringLiteral("00101"), QStringLiteral("粤A00001"), 9, 45, 40, 40, 1);
+    db.exec(QStringLiteral("INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, license_id, "
+                           "total_seat, check_num, out_status, exit_time, out_operator, end_station_name) "
+                           "VALUES (?, 'G900', '001', ?, '00101', 45, 12, 1, ?, '王刚', '珠海')"),
+            {reportDay(-1), reportDay(-1, 15), reportDay(-1, 15, 2)});
+
+    const auto release = [&](int day, const QString &bus, const QVariant &vehicle, const QVariant &driver, int type,
+                             const QDateTime &at, const QString &cause) {
+        db.exec(QStringLiteral("INSERT INTO forced_releases (bus_date, bus_id, license_id, driver_id, pass_type, "
+                               "operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, ?, '王刚', ?, ?, '440100')"),
+                {reportDay(day), bus, vehicle, driver, type, at, cause});
+    };
+    release(-2, QStringLiteral("K101"), QStringLiteral("00101"), QVariant(), 1, reportDay(-2, 9, 30),
+            QStringLiteral("车身污损已清理"));
+    release(-1, QStringLiteral("K104"), QStringLiteral("00101"), QVariant(), 2, reportDay(-1, 23, 59, 59),
+            QStringLiteral("复检合格"));
+    release(-1, QStringLiteral("K104"), QVariant(), QStringLiteral("D01"), 3, reportDay(0),
+            QStringLiteral("指纹仪故障"));
+}
+
+} // namespace cg::test
