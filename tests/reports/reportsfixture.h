@@ -88,3 +88,106 @@ inline void seedReportStation(Database &db)
 }
 
 } // namespace cg::test
+
+#include "../support/testsupport.h"
+#include "core/clock.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
+#include "widgets/env.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace cg::test {
+
+// The report station on SQLite with an open session and recording sinks;
+// the clock stands at the fixture moment, the data folder holds the real
+// sheet templates.
+class ReportStation {
+public:
+    ReportStation() : dbEnv(QStringLiteral("sqlite")), db(dbEnv.config()), clock(fixtureNow())
+    {
+        seedReportStation(db);
+        session = std::make_unique<SessionService>(db);
+        int out = 0;
+        session->OpenSession(QStringLiteral("wg"), QString(), QStringLiteral("CGS"), out);
+        station.db = &db;
+        station.session = session.get();
+        station.context = QStringLiteral("[wg][440100001][440100][0]");
+        env.messages = &messages;
+        env.clock = &clock;
+        env.status = &status;
+        env.shell = &shell;
+        env.files = &files;
+        env.layoutFile = dir.filePath(QStringLiteral("HeadSet.ini"));
+        env.dataDir = qEnvironmentVariable("CG_SOURCE_DIR") + QStringLiteral("/resources");
+    }
+
+    TestDatabase dbEnv;
+    Database db;
+    std::unique_ptr<SessionService> session;
+    StationContext station;
+    Env env;
+    RecordingMessageSink messages;
+    RecordingStatusSink status;
+    RecordingShellOpener shell;
+    ScriptedFileChooser files;
+    ManualClock clock;
+    QTemporaryDir dir;
+};
+
+inline QByteArray unzipMember(const QString &zip, const QString &member)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    if (!p.waitForFinished(10000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput();
+}
+
+// The cells of a workbook's first sheet: reference -> text, with the
+// references of number cells in numbers (their value as text).
+struct WorkbookCells {
+    QMap<QString, QString> text;
+    QMap<QString, QString> numbers;
+    QString value(const QString &ref) const { return numbers.contains(ref) ? numbers.value(ref) : text.value(ref); }
+};
+
+inline WorkbookCells readWorkbook(const QString &path)
+{
+    WorkbookCells out;
+    const QString shared = QString::fromUtf8(unzipMember(path, QStringLiteral("xl/sharedStrings.xml")));
+    const QString sheet = QString::fromUtf8(unzipMember(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+    QStringList strings;
+    static const QRegularExpression si(QStringLiteral("<si><t[^>]*>(.*?)</t></si>"),
+                                       QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = si.globalMatch(shared); it.hasNext();)
+        strings.append(it.next().captured(1).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
+    static const QRegularExpression cell(QStringLiteral("<c r=\"([A-Z]+[0-9]+)\"([^>]*)>(?:<v>([^<]*)</v>)?</c>"));
+    for (auto it = cell.globalMatch(sheet); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(2).contains(QStringLiteral("t=\"s\"")))
+            out.text.insert(m.captured(1), strings.value(m.captured(3).toInt()));
+        else if (!m.captured(3).isEmpty())
+            out.numbers.insert(m.captured(1), m.captured(3));
+    }
+    return out;
+}
+
+inline QString pdfText(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    static const QRegularExpression space(QStringLiteral("[\\s\u3000]+"));
+    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC).remove(space);
+    // Text extraction gives some characters as radicals without a
+    // compatibility form (⻋ for 车, ⻓ for 长).
+    return text.replace(QChar(0x2ECB), QChar(0x8F66)).replace(QChar(0x2ED3), QChar(0x957F));
+}
+
+} // namespace cg::test
