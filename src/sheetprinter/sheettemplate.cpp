@@ -2,6 +2,7 @@
 
 #include "core/dates.h"
 #include "core/recordset.h"
+#include "widgets/listexport.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -55,17 +56,18 @@ QString replacePlaceholders(const QString &html, Lookup lookup)
     return out;
 }
 
-// The sum of a field over the records; values that are not numbers count
-// as nothing. Whole sums print without decimals.
+// The sum of a field over the records; values that are not plain numbers
+// (NumericCellValue, the rule of number cells in a workbook) count as
+// nothing, so the total agrees with the cells a spreadsheet adds up. Whole
+// sums print without decimals.
 QString sumOf(const RecordSet *records, const QString &field)
 {
     if (!records || records->fieldIndex(field) < 0)
         return {};
     double sum = 0;
     for (int r = 0; r < records->RecordCount(); ++r) {
-        bool ok = false;
-        const double v = SheetFieldText(*records, r, field).toDouble(&ok);
-        if (ok)
+        double v = 0;
+        if (NumericCellValue(SheetFieldText(*records, r, field), &v))
             sum += v;
     }
     if (sum == double(qint64(sum)))
