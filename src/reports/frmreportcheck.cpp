@@ -1,6 +1,7 @@
 #include "frmreportcheck.h"
 
 #include "periodchart.h"
+#include "periodquery.h"
 
 #include "core/apperror.h"
 #include "core/array2d.h"
@@ -40,15 +41,6 @@ constexpr int TemplateError = 53; // the report's template is missing
 
 // The report title's band: 1200 twips at 96 dpi.
 constexpr int TitleHeight = 1200 / 15;
-
-QDateEdit *datePicker(const QString &name, QWidget *parent)
-{
-    auto *picker = new QDateEdit(parent);
-    picker->setObjectName(name);
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(u"yyyy-MM-dd"_s);
-    return picker;
-}
 
 // The small arrow that brings the hidden query pane back.
 QPixmap openArrow()
@@ -110,8 +102,8 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     FlatLabel1->installEventFilter(this);
     cboType = new QComboBox(ptQuery);
     cboType->setObjectName(u"cboType"_s);
-    dtpStartDate = datePicker(u"dtpStartDate"_s, ptQuery);
-    dtpEndDate = datePicker(u"dtpEndDate"_s, ptQuery);
+    dtpStartDate = DatePicker(u"dtpStartDate"_s, ptQuery);
+    dtpEndDate = DatePicker(u"dtpEndDate"_s, ptQuery);
     txtVehicle = new QLineEdit(ptQuery);
     txtVehicle->setObjectName(u"txtVehicle"_s);
     txtVehicle->installEventFilter(this);
@@ -315,6 +307,9 @@ void frmReportCheck::Fill(int)
         status(QString(), 1);
         status(u"共有%1条记录"_s.arg(m_count), 2);
     } catch (const std::exception &e) {
+        // The sheet shown is still the last report: so is its title.
+        if (sheet->isLoaded())
+            lblTitle->setText(windowTitle());
         status(QString(), 1);
         if (m_env.messages)
             ReportError(*m_env.messages, e);

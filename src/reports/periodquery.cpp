@@ -40,7 +40,9 @@ QString timeText(const QVariant &v)
     return !v.isValid() || IsEmptyDate(d) ? QString() : d.toString(u"yyyy年MM月dd日 HH:mm:ss"_s);
 }
 
-QDateEdit *datePicker(const QString &name, QWidget *parent)
+} // namespace
+
+QDateEdit *DatePicker(const QString &name, QWidget *parent)
 {
     auto *picker = new QDateEdit(parent);
     picker->setObjectName(name);
@@ -48,8 +50,6 @@ QDateEdit *datePicker(const QString &name, QWidget *parent)
     picker->setDisplayFormat(u"yyyy-MM-dd"_s);
     return picker;
 }
-
-} // namespace
 
 PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString &formName, const QString &caption,
                          const QStringList &headings, const QString &progressText, QWidget *parent)
@@ -79,8 +79,8 @@ PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString 
     ptMain->setFrameShape(QFrame::StyledPanel);
     ptMain->setStyleSheet(u"QFrame#ptMain { background: #EAF1F8; border: 1px solid #7F9DB9; }"_s);
 
-    dtpStartDate = datePicker(u"dtpStartDate"_s, ptMain);
-    dtpEndDate = datePicker(u"dtpEndDate"_s, ptMain);
+    dtpStartDate = DatePicker(u"dtpStartDate"_s, ptMain);
+    dtpEndDate = DatePicker(u"dtpEndDate"_s, ptMain);
     cmdQuery = new QPushButton(u"查询(&Q)"_s, ptMain);
     cmdQuery->setObjectName(u"cmdQuery"_s);
     vsList = new FlexGrid(ptMain);

@@ -202,6 +202,7 @@ void TstReportCheck::failedQueryLeavesTheLastReport()
     QCOMPARE(st.messages.boxes.size(), 1);
     QVERIFY(st.messages.lastTitle().startsWith(u"错误-"_s));
     QCOMPARE(form.windowTitle(), u"车况例检统计报表"_s);
+    QCOMPARE(form.lblTitle->text(), u"车况例检统计报表"_s);
     QCOMPARE(form.sheet->TemplateFile(), QDir(st.env.dataDir).filePath(u"车况例检统计报表.xls"_s));
     QCOMPARE(form.sheet->filledHtml(), before);
     QCOMPARE(form.recordCount(), 4);

@@ -43,6 +43,14 @@ QString conditionWhere(const DayRange &days, const QString &plate, QVariantList 
     return where;
 }
 
+// The verdicts of a group by kind: passed, not passed, passed by force.
+QString verdictCounts()
+{
+    return u"SUM(CASE WHEN c.cond_status = 1 THEN 1 ELSE 0 END) AS pass_count, "
+           u"SUM(CASE WHEN c.cond_status = 2 THEN 1 ELSE 0 END) AS fail_count, "
+           u"SUM(CASE WHEN c.cond_status = 5 THEN 1 ELSE 0 END) AS forced_count"_s;
+}
+
 DayRange halfOpen(const QDateTime &from, const QDateTime &to)
 {
     return {hasDate(from) ? midnight(from.date()) : QDateTime(), hasDate(to) ? midnight(to.date()) : QDateTime()};
@@ -170,13 +178,9 @@ RecordSet ReportService::QueryConditionCheckStatistics(const QString &, const QD
     QVariantList binds;
     const QString where = conditionWhere(halfOpen(from, to), plate.trimmed(), binds);
     RecordSet rs = m_db.select(
-        uR"(SELECT c.check_date, c.license, MAX(v.company_name) AS company_name,
-  SUM(CASE WHEN c.cond_status = 1 THEN 1 ELSE 0 END) AS pass_count,
-  SUM(CASE WHEN c.cond_status = 2 THEN 1 ELSE 0 END) AS fail_count,
-  SUM(CASE WHEN c.cond_status = 5 THEN 1 ELSE 0 END) AS forced_count,
-  COUNT(*) AS check_count
-FROM condition_checks c
-LEFT JOIN vehicles v ON v.license_id = c.license_id)"_s
+        u"SELECT c.check_date, c.license, MAX(v.company_name) AS company_name, "_s + verdictCounts()
+            + u", COUNT(*) AS check_count FROM condition_checks c "
+              u"LEFT JOIN vehicles v ON v.license_id = c.license_id"_s
             + where + u" GROUP BY c.check_date, c.license ORDER BY c.check_date, c.license"_s,
         binds,
         {{u"check_date"_s, FieldType::DateTime, 0},
@@ -227,11 +231,8 @@ RecordSet ReportService::QueryDailyStatistics(const QString &, const QDate &from
         QVariantList binds;
         const QString where = conditionWhere(days, plate, binds);
         const RecordSet rs = m_db.select(
-            uR"(SELECT c.check_date,
-  SUM(CASE WHEN c.cond_status = 1 THEN 1 ELSE 0 END) AS pass_count,
-  SUM(CASE WHEN c.cond_status = 2 THEN 1 ELSE 0 END) AS fail_count,
-  SUM(CASE WHEN c.cond_status = 5 THEN 1 ELSE 0 END) AS forced_count
-FROM condition_checks c)"_s + where + u" GROUP BY c.check_date"_s,
+            u"SELECT c.check_date, "_s + verdictCounts() + u" FROM condition_checks c"_s + where
+                + u" GROUP BY c.check_date"_s,
             binds,
             {{u"check_date"_s, FieldType::DateTime, 0},
              {u"pass_count"_s, FieldType::Integer, 0},
