@@ -10,6 +10,7 @@
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/fingerprintsimulator.h"
 #include "return_check/returncheckforms.h"
+#include "reports/reportsforms.h"
 #include "services/station/coreservices.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 #include "stationui/stationcontext.h"
@@ -147,6 +148,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, F
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
     RegisterReturnCheckForms(hub->registry, env, station);
+    RegisterReportForms(hub->registry, env, station);
     if (moreForms)
         moreForms(hub->registry);
 
@@ -178,7 +180,6 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, F
         {u"mnu_center", u"frmEnvBusDesk"},
         {u"mnu_check_exit", u"frmOutCheck"},
         {u"m7", u"frmBaseDefine"},
-        {u"mnu_return", u"frmReturnCheck"},
     };
     for (const auto &c : children) {
         const QString form = QString::fromUtf16(c.form);

@@ -4,7 +4,10 @@
 
 #include "sheetprinter.h"
 
+#include "sheettemplate.h"
+
 #include "core/text.h"
+#include "widgets/listexport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +31,20 @@ struct SheetCell {
     int rowSpan = 1;
     int colSpan = 1;
     QString text;
+    bool number = false; // the template marked the value a number
 };
+
+// Whether the cell holds a value the template marked as a number.
+bool markedNumber(const QTextTableCell &cell)
+{
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        const QTextBlock block = it.currentBlock();
+        for (auto f = block.begin(); !f.atEnd(); ++f)
+            if (f.fragment().charFormat().anchorNames().contains(SheetNumberAnchor()))
+                return true;
+    }
+    return false;
+}
 
 QString cellText(const QTextTableCell &cell)
 {
@@ -49,7 +65,8 @@ void collect(QTextFrame *frame, QList<SheetCell> &cells, int &nextRow)
                         const QTextTableCell cell = table->cellAt(r, c);
                         if (cell.row() != r || cell.column() != c)
                             continue; // covered by a span
-                        cells.append({nextRow + r, c, cell.rowSpan(), cell.columnSpan(), cellText(cell)});
+                        cells.append({nextRow + r, c, cell.rowSpan(), cell.columnSpan(), cellText(cell),
+                                      markedNumber(cell)});
                     }
                 nextRow += table->rows();
             } else {
@@ -58,7 +75,7 @@ void collect(QTextFrame *frame, QList<SheetCell> &cells, int &nextRow)
         } else {
             const QString text = it.currentBlock().text().trimmed();
             if (!text.isEmpty())
-                cells.append({nextRow++, 0, 1, 1, text});
+                cells.append({nextRow++, 0, 1, 1, text, false});
         }
     }
 }
@@ -93,7 +110,16 @@ bool SheetPrinter::exportToXlsx(const QString &path) const
     lxw_error err = LXW_NO_ERROR;
     for (const SheetCell &c : cells) {
         const QByteArray text = c.text.left(32767).toUtf8();
-        if (c.rowSpan > 1 || c.colSpan > 1)
+        double number = 0;
+        const bool isNumber = c.number && NumericCellValue(c.text, &number);
+        if (isNumber && (c.rowSpan > 1 || c.colSpan > 1)) {
+            err = worksheet_merge_range(ws, lxw_row_t(c.row), lxw_col_t(c.col), lxw_row_t(c.row + c.rowSpan - 1),
+                                        lxw_col_t(c.col + c.colSpan - 1), "", fmt);
+            if (err == LXW_NO_ERROR)
+                err = worksheet_write_number(ws, lxw_row_t(c.row), lxw_col_t(c.col), number, fmt);
+        } else if (isNumber)
+            err = worksheet_write_number(ws, lxw_row_t(c.row), lxw_col_t(c.col), number, fmt);
+        else if (c.rowSpan > 1 || c.colSpan > 1)
             err = worksheet_merge_range(ws, lxw_row_t(c.row), lxw_col_t(c.col), lxw_row_t(c.row + c.rowSpan - 1),
                                         lxw_col_t(c.col + c.colSpan - 1), text.constData(), fmt);
         else

@@ -203,12 +203,15 @@ bool SheetPrinter::renderToPdf(const QString &path) const
 
 QString SheetPrinter::RunSheetCommand(int code)
 {
+    m_lastError.clear();
     if (code != 1) {
         qCWarning(lcSheetPrinter) << "unknown sheet command" << code;
+        m_lastError = u"未知的报表命令 %1"_s.arg(code);
         return {};
     }
     if (!m_loaded) {
         qCWarning(lcSheetPrinter) << "nothing to export: no sheet loaded";
+        m_lastError = u"没有可导出的报表"_s;
         return {};
     }
     if (!m_files)
@@ -218,11 +221,13 @@ QString SheetPrinter::RunSheetCommand(int code)
     if (path.isEmpty())
         return {};
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == u"pdf"_s)
-        return renderToPdf(path) ? path : QString();
-    if (suffix != u"xlsx"_s)
+    const bool pdf = suffix == u"pdf"_s;
+    if (!pdf && suffix != u"xlsx"_s)
         path += u".xlsx"_s;
-    return exportToXlsx(path) ? path : QString();
+    if (pdf ? renderToPdf(path) : exportToXlsx(path))
+        return path;
+    m_lastError = u"无法写入文件 %1"_s.arg(QDir::toNativeSeparators(path));
+    return {};
 }
 
 } // namespace cg

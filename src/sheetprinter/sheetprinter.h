@@ -86,6 +86,10 @@ public:
     // or "" when cancelled, failed or the command is unknown.
     QString RunSheetCommand(int code);
 
+    // Why the last export wrote nothing: empty after a successful or
+    // cancelled export, else the reason for the operator.
+    QString lastError() const { return m_lastError; }
+
     // Writes the filled sheet as a PDF; false on failure.
     bool renderToPdf(const QString &path) const;
     // Writes the filled sheet's tables as an xlsx workbook; false on failure.
@@ -108,6 +112,7 @@ private:
 
     QString m_templateFile;
     QString m_html;
+    mutable QString m_lastError;
     bool m_loaded = false;
     SheetPrinterBackend *m_backend = nullptr;
     FileChooser *m_files = nullptr;

@@ -2,6 +2,7 @@
 
 #include "core/dates.h"
 #include "core/recordset.h"
+#include "widgets/listexport.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -11,6 +12,11 @@ using namespace Qt::StringLiterals;
 
 namespace cg {
 
+QString SheetNumberAnchor()
+{
+    return u"cg-number"_s;
+}
+
 namespace {
 
 const QRegularExpression &placeholderPattern()
@@ -19,7 +25,11 @@ const QRegularExpression &placeholderPattern()
     return re;
 }
 
+const QString kSumPrefix = u"sum:"_s;
+
 // Replaces every placeholder through lookup(name); the result is escaped.
+// "#name" and "sum:field" are numbers: their value is marked so that an
+// exported workbook writes it as a number.
 template <typename Lookup>
 QString replacePlaceholders(const QString &html, Lookup lookup)
 {
@@ -30,11 +40,63 @@ QString replacePlaceholders(const QString &html, Lookup lookup)
     while (it.hasNext()) {
         const auto m = it.next();
         out += QStringView(html).mid(last, m.capturedStart() - last);
-        out += lookup(m.captured(1)).toHtmlEscaped();
+        QString name = m.captured(1);
+        bool number = name.startsWith(u'#');
+        if (number)
+            name = name.mid(1).trimmed();
+        number = number || name.startsWith(kSumPrefix);
+        const QString value = lookup(name).toHtmlEscaped();
+        if (number && !value.isEmpty())
+            out += u"<a name=\"%1\">%2</a>"_s.arg(SheetNumberAnchor(), value);
+        else
+            out += value;
         last = m.capturedEnd();
     }
     out += QStringView(html).mid(last);
     return out;
+}
+
+// The sum of a field over the records; values that are not plain numbers
+// (NumericCellValue, the rule of number cells in a workbook) count as
+// nothing, so the total agrees with the cells a spreadsheet adds up. Whole
+// sums print without decimals.
+QString sumOf(const RecordSet *records, const QString &field)
+{
+    if (!records || records->fieldIndex(field) < 0)
+        return {};
+    double sum = 0;
+    for (int r = 0; r < records->RecordCount(); ++r) {
+        double v = 0;
+        if (NumericCellValue(SheetFieldText(*records, r, field), &v))
+            sum += v;
+    }
+    if (sum == double(qint64(sum)))
+        return QString::number(qint64(sum));
+    return QString::number(sum, 'f', 2);
+}
+
+// A field of a repeated row; "field|date" shows a date-time as its day
+// (yyyy-MM-dd), "field|time" as its time of day (HH:mm).
+QString recordText(const RecordSet &records, int row, const QString &placeholder)
+{
+    const qsizetype bar = placeholder.indexOf(u'|');
+    if (bar < 0)
+        return SheetFieldText(records, row, placeholder);
+    const QString field = placeholder.left(bar).trimmed();
+    const QString format = placeholder.mid(bar + 1).trimmed();
+    if (records.fieldIndex(field) < 0 || row < 0 || row >= records.RecordCount())
+        return {};
+    const QVariant v = records.valueAt(row, field);
+    if (v.metaType().id() != QMetaType::QDateTime)
+        return SheetFieldText(records, row, field);
+    const QDateTime dt = v.toDateTime();
+    if (!dt.isValid() || IsNoDate(dt))
+        return {};
+    if (format == u"date"_s)
+        return dt.toString(u"yyyy-MM-dd"_s);
+    if (format == u"time"_s)
+        return dt.toString(u"HH:mm"_s);
+    return SheetFieldText(records, row, field);
 }
 
 } // namespace
@@ -76,7 +138,7 @@ QString FillSheetTemplate(const QString &templateHtml, const QList<QStringList> 
         row = row.left(tagEnd).remove(repeatAttr) + row.mid(tagEnd);
         if (records) {
             for (int r = 0; r < records->RecordCount(); ++r)
-                html += replacePlaceholders(row, [&](const QString &f) { return SheetFieldText(*records, r, f); });
+                html += replacePlaceholders(row, [&](const QString &f) { return recordText(*records, r, f); });
         }
         last = m.capturedEnd();
     }
@@ -88,7 +150,11 @@ QString FillSheetTemplate(const QString &templateHtml, const QList<QStringList> 
         if (!label.isEmpty() && !values.contains(label))
             values.insert(label, pair.value(1));
     }
-    return replacePlaceholders(html, [&](const QString &name) { return values.value(name); });
+    return replacePlaceholders(html, [&](const QString &name) {
+        if (name.startsWith(kSumPrefix))
+            return sumOf(records, name.mid(kSumPrefix.size()).trimmed());
+        return values.value(name);
+    });
 }
 
 } // namespace cg

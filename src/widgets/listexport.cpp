@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringEncoder>
 #include <QTreeWidget>
@@ -67,6 +68,18 @@ QString flatCell(QString text)
 }
 
 } // namespace
+
+bool NumericCellValue(const QString &text, double *value)
+{
+    static const QRegularExpression plain(u"^-?(0|[1-9][0-9]{0,14})(\\.[0-9]{1,6})?$"_s);
+    if (!plain.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (ok && value)
+        *value = v;
+    return ok;
+}
 
 ExportTable ListViewTable(const QTreeWidget &list)
 {
@@ -146,7 +159,11 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
                 if (text.back().isHighSurrogate())
                     text.chop(1);
             }
-            err = worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), text.toUtf8().constData(), fmt);
+            double number = 0;
+            if (r >= table.headerRows && table.numericColumns.contains(int(c)) && NumericCellValue(text, &number))
+                err = worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c), number, fmt);
+            else
+                err = worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), text.toUtf8().constData(), fmt);
             if (widths.size() <= c)
                 widths.resize(c + 1, 0);
             widths[c] = qMax(widths[c], AnsiByteLength(text));
@@ -180,14 +197,18 @@ void ExportTableToFile(const ExportTable &table, const QString &path)
         WriteTabDelimited(table, path);
 }
 
-void ExportGrid(const FlexGrid &grid, const QString &path)
+void ExportGrid(const FlexGrid &grid, const QString &path, const QSet<int> &numericColumns)
 {
-    ExportTableToFile(GridTable(grid), path);
+    ExportTable table = GridTable(grid);
+    table.numericColumns = numericColumns;
+    ExportTableToFile(table, path);
 }
 
-void ExportListView(const QTreeWidget &list, const QString &path)
+void ExportListView(const QTreeWidget &list, const QString &path, const QSet<int> &numericColumns)
 {
-    ExportTableToFile(ListViewTable(list), path);
+    ExportTable table = ListViewTable(list);
+    table.numericColumns = numericColumns;
+    ExportTableToFile(table, path);
 }
 
 // ---- GridReport -------------------------------------------------------------
@@ -233,9 +254,9 @@ QString GridReport::chooseAndWrite(bool openForm)
             return QString();
     }
     if (m_grid)
-        ExportGrid(*m_grid, name);
+        ExportGrid(*m_grid, name, m_numericColumns);
     else if (m_list)
-        ExportListView(*m_list, name);
+        ExportListView(*m_list, name, m_numericColumns);
     else
         throw AppError(errnum::InvalidArgument, u"没有可导出的表格"_s);
     return name;

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +20,11 @@ class FlexGrid;
 //
 // Two file formats, chosen by the file name:
 //  * a name ending in ".xlsx" (any letter case) gets a real Excel workbook
-//    with one sheet; header rows are bold, every cell is written as text;
+//    with one sheet; header rows are bold. Cells of the columns the screen
+//    declares numeric (counts, seats, passengers) are number cells a
+//    spreadsheet can add up, when their text is a plain number
+//    (NumericCellValue); every other cell is text, so codes, plates and
+//    card numbers keep their leading zeros;
 //  * any other name (normally ".xls") gets tab-delimited text, which every
 //    spreadsheet program opens as a sheet under the ".xls" name:
 //      - UTF-16LE with a byte order mark. This is what Excel itself writes
@@ -40,7 +45,13 @@ constexpr int ExportWriteError = 75; // path or file access error
 struct ExportTable {
     QList<QStringList> rows;
     int headerRows = 0;
+    QSet<int> numericColumns; // 0-based; their data cells are numbers in a workbook
 };
+
+// The value of a cell text that is a plain number: an optional minus, at
+// most 15 digits without a leading zero (a "0012" is a code, not twelve),
+// and at most six decimals. False for anything else, the empty text too.
+bool NumericCellValue(const QString &text, double *value);
 
 // Every row of the grid (fixed rows included) and every column, hidden ones
 // too, as the cells' texts.
@@ -55,8 +66,8 @@ void WriteTabDelimited(const ExportTable &table, const QString &path);
 void WriteWorkbook(const ExportTable &table, const QString &path);
 // Picks the format by the file name.
 void ExportTableToFile(const ExportTable &table, const QString &path);
-void ExportGrid(const FlexGrid &grid, const QString &path);
-void ExportListView(const QTreeWidget &list, const QString &path);
+void ExportGrid(const FlexGrid &grid, const QString &path, const QSet<int> &numericColumns = {});
+void ExportListView(const QTreeWidget &list, const QString &path, const QSet<int> &numericColumns = {});
 
 // The File menu's export for a screen whose report is its main grid (or
 // list view):
@@ -78,6 +89,9 @@ public:
     static QString dialogTitle();
     static QString dialogFilter();
 
+    // The columns (0-based) that hold counts, seats or passenger numbers.
+    void setNumericColumns(const QSet<int> &columns) { m_numericColumns = columns; }
+
     void ExportFile() override;
     void ExportFileOpen() override;
     void PrintReport(bool) override {}
@@ -95,6 +109,7 @@ private:
     QPointer<FlexGrid> m_grid;
     QPointer<QTreeWidget> m_list;
     QPointer<QWidget> m_parent;
+    QSet<int> m_numericColumns;
 };
 
 // Gives a screen whose main content is a grid (or list view) the File menu's

@@ -270,14 +270,24 @@ void TstCheckinService::tripAndPeriodRecords()
     QCOMPARE(trip.value(u"driver_report_time"_s).toDateTime(), checkinToday().addSecs(8 * 3600 + 40 * 60));
     QCOMPARE(trip.value(u"bus_date"_s).toDateTime(), checkinToday());
 
-    // A period lists cancelled check-ins too; a "to" at midnight is the whole day.
+    // A period lists cancelled check-ins too; it compares days, so the last
+    // day counts whole whatever time of day the pickers carry.
     RecordSet period = svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday(), checkinToday());
     QCOMPARE(period.RecordCount(), 2);
     period.MoveLast();
     QCOMPARE(period.value(u"is_driver"_s).toInt(), 0);
-    RecordSet before = svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday().addDays(-3),
-                                                  checkinToday().addSecs(8 * 3600));
-    QCOMPARE(before.RecordCount(), 0);
+    const QDateTime eightOClock = checkinToday().addSecs(8 * 3600);
+    QCOMPARE(svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday().addDays(-3), eightOClock)
+                 .RecordCount(),
+             2);
+    QCOMPARE(svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday().addSecs(23 * 3600),
+                                        checkinToday().addSecs(23 * 3600))
+                 .RecordCount(),
+             2);
+    QCOMPARE(svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday().addDays(-3),
+                                        checkinToday().addSecs(-1))
+                 .RecordCount(),
+             0);
 }
 
 void TstCheckinService::pictures()

@@ -4,6 +4,7 @@
 // pressed; a template enrolled from one press by earlier versions still
 // checks its driver in.
 
+#include "support/fixturetime.h"
 #include "checkin_station.h"
 
 #include "../services/dbtestenv.h"
@@ -39,7 +40,7 @@ struct CheckinTerminal {
     std::unique_ptr<SessionService> session;
     test::RecordingMessageSink messages;
     test::RecordingSoundPlayer sound;
-    ManualClock clock{QDateTime(QDate::currentDate(), QTime(12, 0))};
+    ManualClock clock{QDateTime(cg::test::fixtureDay(), QTime(12, 0))};
     SimulatedFingerReader reader{11};
     Env env;
     StationContext ctx;

@@ -68,6 +68,9 @@ private slots:
     void failuresAreSilentButLogged_data();
     void failuresAreSilentButLogged();
     void printsThroughTheBackend();
+    void numbersAndSums_data();
+    void numbersAndSums();
+    void workbookNumberCells();
 };
 
 void TestSheetPrinter::fillLabels_data()
@@ -250,6 +253,71 @@ void TestSheetPrinter::printsThroughTheBackend()
     SheetPrinter::setDefaultBackend(nullptr);
     QCOMPARE(backend.printed().size(), 2);
     QVERIFY(squeeze(run(u"pdftotext"_s, {backend.printed().last(), u"-"_s})).contains(u"K777"_s));
+}
+
+void TestSheetPrinter::numbersAndSums_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("expected");
+    const QString mark = u"<a name=\"cg-number\">%1</a>"_s;
+    QTest::newRow("number label") << u"<td>{{#统计}}</td>"_s << u"<td>%1</td>"_s.arg(mark.arg(u"3"_s));
+    QTest::newRow("empty number stays empty") << u"<td>{{#不合格合计}}</td>"_s << u"<td></td>"_s;
+    QTest::newRow("sum of a field") << u"{{sum:check_num}}"_s << mark.arg(u"47"_s);
+    QTest::newRow("sum skips empty values") << u"{{ sum: sale_num }}"_s << mark.arg(u"30"_s);
+    QTest::newRow("sum of a missing field") << u"[{{sum:nothing}}]"_s << u"[]"_s;
+    QTest::newRow("repeated: number, day, time")
+        << u"<tr data-repeat><td>{{#check_num}}</td><td>{{bus_date|date}}</td><td>{{exit_time|time}}</td>"
+           u"<td>{{exit_time|time}}{{bus_id|date}}</td></tr>"_s
+        << u"<tr><td>%1</td><td>2026-12-09</td><td>08:05</td><td>08:05K1</td></tr>"
+           u"<tr><td>%2</td><td>2026-12-10</td><td></td><td>K2</td></tr>"_s.arg(mark.arg(u"28"_s), mark.arg(u"19"_s));
+}
+
+void TestSheetPrinter::numbersAndSums()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, expected);
+    RecordSet rs;
+    rs.appendField(u"bus_id"_s, FieldType::Text);
+    rs.appendField(u"bus_date"_s, FieldType::DateTime);
+    rs.appendField(u"exit_time"_s, FieldType::DateTime);
+    rs.appendField(u"check_num"_s, FieldType::Integer);
+    rs.appendField(u"sale_num"_s, FieldType::Integer);
+    rs.appendRow({u"K1"_s, QDateTime(QDate(2026, 12, 9), QTime(0, 0)), QDateTime(QDate(2026, 12, 9), QTime(8, 5, 30)),
+                  28, 30});
+    rs.appendRow({u"K2"_s, QDateTime(QDate(2026, 12, 10), QTime(0, 0)), QVariant(), 19, QVariant()});
+    QCOMPARE(FillSheetTemplate(html, {{u"统计"_s, u"3"_s}, {u"不合格合计"_s, QString()}}, &rs), expected);
+}
+
+// Values the template marks as numbers are number cells of the workbook;
+// everything else, codes with leading zeros too, stays text.
+void TestSheetPrinter::workbookNumberCells()
+{
+    QTemporaryDir dir;
+    const QString tpl = dir.filePath(u"t.xls"_s);
+    QFile f(tpl);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(u"<table><tr><td>卡号</td><td>人数</td></tr>"
+            u"<tr data-repeat><td>{{card}}</td><td>{{#n}}</td></tr>"
+            u"<tr><td>合计</td><td>{{sum:n}}</td></tr><tr><td colspan=\"2\">{{#统计}}</td></tr></table>"_s.toUtf8());
+    f.close();
+    RecordSet rs;
+    rs.appendField(u"card"_s, FieldType::Text);
+    rs.appendField(u"n"_s, FieldType::Text);
+    rs.appendRow({u"0012345678"_s, u"12"_s});
+    rs.appendRow({u"0099"_s, u"0099"_s}); // not a plain number: stays text
+    SheetPrinter printer;
+    printer.setTemplateFile(tpl);
+    QVERIFY(printer.LoadSheetData(Rows{{u"统计"_s, u"2"_s}}, &rs));
+    const QString path = dir.filePath(u"out.xlsx"_s);
+    QVERIFY(printer.exportToXlsx(path));
+    const QString sheet = run(u"unzip"_s, {u"-p"_s, path, u"xl/worksheets/sheet1.xml"_s});
+    QVERIFY2(sheet.contains(QRegularExpression(u"<c r=\"B2\"[^>]*><v>12</v></c>"_s)), qPrintable(sheet));
+    QVERIFY2(sheet.contains(QRegularExpression(u"<c r=\"B4\"[^>]*><v>12</v></c>"_s)), qPrintable(sheet));
+    QVERIFY2(sheet.contains(QRegularExpression(u"<c r=\"A5\"[^>]*><v>2</v></c>"_s)), qPrintable(sheet));
+    QVERIFY2(sheet.contains(QRegularExpression(u"<c r=\"A2\"[^>]*t=\"s\""_s)), qPrintable(sheet));
+    QVERIFY2(sheet.contains(QRegularExpression(u"<c r=\"B3\"[^>]*t=\"s\""_s)), qPrintable(sheet));
+    const QString shared = run(u"unzip"_s, {u"-p"_s, path, u"xl/sharedStrings.xml"_s});
+    QVERIFY(shared.contains(u"0012345678"_s));
 }
 
 QTEST_MAIN(TestSheetPrinter)

@@ -124,6 +124,9 @@ private slots:
     void reportExportAndOpen();
     void exportAndOpenAsksBeforeReplacing_data();
     void exportAndOpenAsksBeforeReplacing();
+    void numericCellValue_data();
+    void numericCellValue();
+    void workbookNumberColumns();
 
 private:
     QTemporaryDir m_dir;
@@ -314,6 +317,82 @@ void TstExport::exportAndOpenAsksBeforeReplacing()
     files.answers = {m_dir.filePath(replace ? u"new1.xls"_s : u"new2.xls"_s)};
     report.ExportFileOpen();
     QVERIFY(messages.boxes.isEmpty());
+}
+
+void TstExport::numericCellValue_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::addColumn<double>("value");
+    QTest::newRow("count") << u"45"_s << true << 45.0;
+    QTest::newRow("zero") << u"0"_s << true << 0.0;
+    QTest::newRow("negative") << u"-3"_s << true << -3.0;
+    QTest::newRow("decimal") << u"12.5"_s << true << 12.5;
+    QTest::newRow("leading zero: a code") << u"0012"_s << false << 0.0;
+    QTest::newRow("card number") << u"0012345678"_s << false << 0.0;
+    QTest::newRow("exponent") << u"1e5"_s << false << 0.0;
+    QTest::newRow("spaces") << u" 12"_s << false << 0.0;
+    QTest::newRow("plate") << u"粤A12345"_s << false << 0.0;
+    QTest::newRow("empty") << QString() << false << 0.0;
+    QTest::newRow("lamp") << u"●"_s << false << 0.0;
+    QTest::newRow("thousands separator") << u"1,234"_s << false << 0.0;
+    QTest::newRow("16 digits lose precision") << u"1234567890123456"_s << false << 0.0;
+    QTest::newRow("15 digits") << u"123456789012345"_s << true << 123456789012345.0;
+}
+
+void TstExport::numericCellValue()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QFETCH(double, value);
+    double got = -1;
+    QCOMPARE(NumericCellValue(text, &got), number);
+    if (number)
+        QCOMPARE(got, value);
+}
+
+// Declared count columns are number cells in data rows; headers, other
+// columns and texts that are not plain numbers stay text.
+void TstExport::workbookNumberColumns()
+{
+    FlexGrid g;
+    g.setCols(3);
+    g.setRows(1);
+    g.setFixedRows(1);
+    g.setTextMatrix(0, 0, u"卡号"_s);
+    g.setTextMatrix(0, 1, u"座位"_s);
+    g.setTextMatrix(0, 2, u"人数"_s);
+    g.addRow({u"0012345678"_s, u"45"_s, u"30"_s});
+    g.addRow({u"0099"_s, u"不详"_s, u"007"_s});
+    test::ScriptedFileChooser files;
+    test::RecordingShellOpener shell;
+    Env env;
+    env.files = &files;
+    env.shell = &shell;
+    GridReport report(env, &g);
+    report.setNumericColumns({1, 2});
+    const QString path = m_dir.filePath(u"numbers.xlsx"_s);
+    files.answers = {path};
+    report.ExportFile();
+    const QString sheet = QString::fromUtf8(unzipMember(path, u"xl/worksheets/sheet1.xml"_s));
+    static const QRegularExpression numberCell(u"<c r=\"([A-Z]+[0-9]+)\"(?: s=\"[0-9]+\")?><v>([^<]*)</v></c>"_s);
+    QMap<QString, QString> numbers;
+    for (auto it = numberCell.globalMatch(sheet); it.hasNext();) {
+        const auto m = it.next();
+        numbers.insert(m.captured(1), m.captured(2));
+    }
+    const QMap<QString, QString> want{{u"B2"_s, u"45"_s}, {u"C2"_s, u"30"_s}};
+    QCOMPARE(numbers, want);
+    const QMap<QString, QString> texts = readWorkbook(path, nullptr);
+    QCOMPARE(texts.value(u"A2"_s), u"0012345678"_s);
+    QCOMPARE(texts.value(u"B1"_s), u"座位"_s);
+    QCOMPARE(texts.value(u"B3"_s), u"不详"_s);
+    QCOMPARE(texts.value(u"C3"_s), u"007"_s);
+
+    // Tab-delimited text is the same whatever the columns hold.
+    const QString xls = m_dir.filePath(u"numbers.xls"_s);
+    ExportGrid(g, xls, {1, 2});
+    QCOMPARE(readTabDelimited(xls).value(1), (QStringList{u"0012345678"_s, u"45"_s, u"30"_s}));
 }
 
 QTEST_MAIN(TstExport)

@@ -124,8 +124,8 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
 }
 
 // Check-ins of one trip (the valid ones), or, when busDate is the no-date
-// value, every check-in reported between from and to, cancelled ones too
-// (is_driver 0). A "to" at midnight takes in that whole day.
+// value, every check-in reported on the days from `from` to `to` (both
+// whole days), cancelled ones too (is_driver 0).
 RecordSet CheckService::QueryTripDriverRecords(const QString &, const QDateTime &busDate, const QString &busId,
                                                const QDateTime &from, const QDateTime &to)
 {
@@ -143,20 +143,17 @@ RecordSet CheckService::QueryTripDriverRecords(const QString &, const QDateTime 
                                      u"ORDER BY driver_report_time, id"_s,
                            {dayOf(busDate), busId.trimmed()}, shape);
     }
+    // The range compares days: the time of day of from and to is ignored,
+    // and the last day counts whole.
     QString sql = columns + u"WHERE 1 = 1"_s;
     QVariantList binds;
     if (from.isValid() && !IsNoDate(from)) {
         sql += u" AND driver_report_time >= ?"_s;
-        binds << from;
+        binds << dayOf(from);
     }
     if (to.isValid() && !IsNoDate(to)) {
-        if (to.time() == QTime(0, 0)) {
-            sql += u" AND driver_report_time < ?"_s;
-            binds << to.addDays(1);
-        } else {
-            sql += u" AND driver_report_time <= ?"_s;
-            binds << to;
-        }
+        sql += u" AND driver_report_time < ?"_s;
+        binds << dayOf(to).addDays(1);
     }
     sql += u" ORDER BY driver_report_time, id"_s;
     return m_db.select(sql, binds, shape);

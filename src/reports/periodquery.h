@@ -1,0 +1,106 @@
+#pragma once
+
+#include "stationui/stationcontext.h"
+#include "widgets/env.h"
+#include "widgets/listexport.h"
+#include "widgets/listreport.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QDateEdit;
+class QFrame;
+class QPushButton;
+
+namespace cg {
+
+class FlexGrid;
+class RecordSet;
+
+// A date picker of the query screens: a calendar pop-up, yyyy-MM-dd.
+QDateEdit *DatePicker(const QString &name, QWidget *parent);
+
+// The frame the two period queries share: a top band with its decorative
+// bar, and a main panel with the query bar (start date, end date, 查询) and
+// the result grid. The range defaults to the current month; each query
+// replaces the grid, with the progress and the record count in the main
+// window's status bar. The grid exports through the File menu and the
+// product bar (an .xls text table or an .xlsx workbook); there is nothing
+// to print.
+class PeriodQuery : public QWidget, public IListReport {
+    Q_OBJECT
+public:
+    QFrame *ptTop = nullptr;
+    QFrame *fraMenu = nullptr;
+    QFrame *ptMain = nullptr;
+    QDateEdit *dtpStartDate = nullptr;
+    QDateEdit *dtpEndDate = nullptr;
+    QPushButton *cmdQuery = nullptr;
+    FlexGrid *vsList = nullptr;
+
+    ~PeriodQuery() override;
+
+    void ExportFile() override;
+    void ExportFileOpen() override;
+    void PrintReport(bool) override {}
+    void PreView() override {}
+    void PageSet() override {}
+    void PrintSet() override {}
+
+public slots:
+    void cmdQuery_Click();
+
+protected:
+    PeriodQuery(const Env &env, StationContext &station, const QString &formName, const QString &caption,
+                const QStringList &headings, const QString &progressText, QWidget *parent);
+
+    // The records of the picked range (the pickers' days, as the screen
+    // shows them).
+    virtual RecordSet fetch(const QDate &from, const QDate &to) = 0;
+    // The grid cells of the record at the current position, from column 1
+    // on (column 0 is the running number).
+    virtual QStringList cells(const RecordSet &records) = 0;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    Env m_env;
+    StationContext &m_station;
+
+private:
+    void status(const QString &text, int panel);
+    void placeMenuBar();
+
+    QString m_progressText;
+    int m_menuDesignWidth = -1;
+    std::unique_ptr<GridReport> m_report;
+};
+
+// 驾驶员报班信息查询: every driver check-in registered in the range,
+// cancelled ones too.
+class frmDriverBus : public PeriodQuery {
+    Q_OBJECT
+public:
+    frmDriverBus(const Env &env, StationContext &station, QWidget *parent = nullptr);
+
+protected:
+    RecordSet fetch(const QDate &from, const QDate &to) override;
+    QStringList cells(const RecordSet &records) override;
+};
+
+// 强制信息查询: the forced passes recorded in the range.
+class frmBusForeInfo : public PeriodQuery {
+    Q_OBJECT
+public:
+    frmBusForeInfo(const Env &env, StationContext &station, QWidget *parent = nullptr);
+
+    // The release type as the list shows it: 1 车容门检, 2 车容车况, 3 驾驶员,
+    // anything else empty.
+    static QString passTypeText(const QVariant &passType);
+
+protected:
+    RecordSet fetch(const QDate &from, const QDate &to) override;
+    QStringList cells(const RecordSet &records) override;
+};
+
+} // namespace cg
