@@ -159,12 +159,16 @@ void frmCheckInfo::LoadDrivers()
         const QString no = drivers.valueAt(r, u"driver_no"_s).toString().trimmed();
         const QString name = drivers.valueAt(r, u"driver_name"_s).toString().trimmed();
         int templates = 0;
+        // Every template of a driver goes into the cache under his first
+        // number: the engine then takes his fingers for one candidate and
+        // does not ask one of them to stand clear of another.
+        const int first = int(m_driverNo.size());
         for (int f = 1; f <= 4; ++f) {
             const QString text = drivers.valueAt(r, u"finger_value%1"_s.arg(f)).toString();
             if (text.trimmed().isEmpty())
                 continue;
             if (m_engine)
-                m_engine->AddTemplateText(m_cache, int(m_driverNo.size()), text);
+                m_engine->AddTemplateText(m_cache, first, text);
             m_driverNo << no;
             m_driverName << name;
             ++templates;

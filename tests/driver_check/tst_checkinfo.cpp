@@ -205,24 +205,30 @@ void TstCheckInfo::fourDriversNeedFirstSecondAndLast()
 void TstCheckInfo::anyOfFourTemplatesRecognised_data()
 {
     QTest::addColumn<int>("finger");
+    QTest::addColumn<bool>("storedTwice");
     for (int f = 1; f <= 4; ++f)
-        QTest::addRow("finger %d", f) << f;
+        QTest::addRow("finger %d", f) << f << false;
+    // His first finger also stored as his second: two equal templates of
+    // one driver must not stand in each other's way.
+    QTest::newRow("one finger stored twice") << 1 << true;
 }
 
 void TstCheckInfo::anyOfFourTemplatesRecognised()
 {
     QFETCH(int, finger);
+    QFETCH(bool, storedTwice);
     test::TestDatabase dbEnv(u"sqlite"_s);
     Database db(dbEnv.config());
     seed(db);
     Station s(db, true);
     frmCheckInfo dlg(s.env, s.station);
-    dlg.setDriverQuery([](const QString &, const QString &) {
+    dlg.setDriverQuery([storedTwice](const QString &, const QString &) {
         RecordSet rs;
         for (const char *f : {"driver_no", "driver_name", "finger_value1", "finger_value2", "finger_value3",
                               "finger_value4"})
             rs.appendField(QString::fromLatin1(f), FieldType::Text);
-        rs.appendRow({u"D09"_s, u"孙九"_s, tpl(u"F1"_s), tpl(u"F2"_s), tpl(u"F3"_s), tpl(u"F4"_s)});
+        rs.appendRow({u"D09"_s, u"孙九"_s, tpl(u"F1"_s), tpl(storedTwice ? u"F1"_s : u"F2"_s), tpl(u"F3"_s),
+                      tpl(u"F4"_s)});
         return rs;
     });
     QSignalSpy finished(&dlg, &QDialog::finished);
