@@ -9,6 +9,7 @@
 #include "dispatch/dispatchforms.h"
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/fingerprintsimulator.h"
+#include "master_data/masterdataforms.h"
 #include "services/station/coreservices.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 #include "stationui/stationcontext.h"
@@ -104,6 +105,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
     RegisterDriverCheckForms(hub->registry, env, station);
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
+    RegisterMasterDataForms(hub->registry, env, station);
 
     station.openForm = [hub, &station](QWidget *parent, const QString &form, const QVariantMap &members) {
         if (form == u"frmCheckPass"_s)
@@ -130,6 +132,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station)
         {u"mnu_center", u"frmEnvBusDesk"},
         {u"mnu_check_exit", u"frmOutCheck"},
         {u"m7", u"frmBaseDefine"},
+        {u"m6", u"frmDriverMain"},
     };
     for (const auto &c : children) {
         const QString form = QString::fromUtf16(c.form);
