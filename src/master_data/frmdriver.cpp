@@ -78,7 +78,7 @@ frmDriver::frmDriver(const Env &env, StationContext &station, QWidget *parent)
         picLive->setEngine(m_engine);
         connect(m_engine, &FingerprintEngine::FeatureQuality, this,
                 [this](int code) { Trap(*m_env.messages, [&] { onFeatureQuality(code); }); });
-        connect(m_engine, &FingerprintEngine::ImageReceived, picLive, qOverload<>(&QWidget::update));
+        connect(m_engine, &FingerprintEngine::ImageReceived, picLive, &LiveFingerView::showImage);
         connect(m_engine, &FingerprintEngine::EnrolmentDone, this, [this](bool ok, const QString &text) {
             Trap(*m_env.messages, [&] { onEnrolmentDone(ok, text); });
         });
@@ -119,6 +119,7 @@ void frmDriver::buildUi()
     cboSex = new QComboBox(this);
     cboSex->setObjectName(u"cboSex"_s);
     cboSex->addItems({u"男"_s, u"女"_s});
+    cboSex->setCurrentIndex(-1); // no sex chosen on a first opening
     txtCredit = line(u"txtCredit"_s, 18);
     dtpBirthDate = datePicker(u"dtpBirthDate"_s, this);
     txtLinkPhone = line(u"txtLinkPhone"_s, 20);
@@ -441,6 +442,11 @@ void frmDriver::cmdAdd_Click()
 {
     clearForNew();
     enterNewState();
+    // Nothing of the last driver's enrolment stays on screen.
+    lblStatus->clear();
+    picLive->clearImage();
+    if (m_engine && !m_engine->IsEnrolling())
+        lblEnrolPrompt->clear();
 }
 
 void frmDriver::cmdSave_Click()

@@ -48,10 +48,15 @@ class LiveFingerView : public QWidget {
 public:
     explicit LiveFingerView(QWidget *parent = nullptr);
     void setEngine(FingerprintEngine *engine) { m_engine = engine; update(); }
+    // Shows the last image from now on (on each image the reader sends).
+    void showImage() { m_showing = true; update(); }
+    // Empties the view until the next image.
+    void clearImage() { m_showing = false; update(); }
 protected:
     void paintEvent(QPaintEvent *event) override;
 private:
     QPointer<FingerprintEngine> m_engine;
+    bool m_showing = false;
 };
 
 // 驾驶员档案: one driver's record with his photo and two enrolled

@@ -72,7 +72,7 @@ void LiveFingerView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), palette().base());
-    if (m_engine)
+    if (m_engine && m_showing)
         m_engine->DrawImage(p, 0, 0, width(), height());
     p.setPen(palette().mid().color());
     p.drawRect(rect().adjusted(0, 0, -1, -1));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frmdriver.h"
 #include "stationui/registerscreen.h"
 
 #include <QPointer>
@@ -8,7 +9,6 @@ class QPushButton;
 
 namespace cg {
 
-class frmDriver;
 
 // 驾驶员档案 (the driver register): drivers found by number and name, and the
 // way into the driver record for adding, editing and deleting.

@@ -182,10 +182,16 @@ int RegisterScreen::fill(RecordSet &rs, FillMode mode, int rewriteRow)
 bool RegisterScreen::runListQuery(const std::function<RecordSet()> &query)
 {
     vsList->setRows(vsList->fixedRows());
-    return RunListQuery(m_env, [&] {
+    const bool ok = RunListQuery(m_env, [&] {
         RecordSet rs = query();
         return fill(rs, FillMode::Append);
     });
+    // A fresh list is read from the top: its first row is the chosen one.
+    if (vsList->dataRows() > 0) {
+        vsList->setCurrent(vsList->fixedRows(), vsList->fixedCols());
+        vsList->scrollToTop();
+    }
+    return ok;
 }
 
 void RegisterScreen::AddOneLine(const QString &key)

@@ -114,7 +114,8 @@ protected:
 
     // Cuts the grid back to its header row and fills it from the query
     // under the list status line. The query runs inside the status line, so
-    // a failing query is reported like a failing fill.
+    // a failing query is reported like a failing fill. Afterwards the first
+    // row is current and shown at the top.
     bool runListQuery(const std::function<RecordSet()> &query);
     // The no-row notice of DeleOneInfoLine.
     virtual QString noRowNotice() const;
