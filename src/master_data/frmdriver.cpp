@@ -279,8 +279,16 @@ bool frmDriver::eventFilter(QObject *watched, QEvent *event)
 
 // ---------------------------------------------------------------- opening
 
+void frmDriver::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_opened)
+        Trap(*m_env.messages, [this] { Open(); });
+}
+
 void frmDriver::Open()
 {
+    m_opened = true;
     fillCodeLists();
     startEngine();
     m_loadFailed = false;
@@ -556,6 +564,7 @@ void frmDriver::closeEvent(QCloseEvent *event)
     m_photoId = m_fingerId = m_fingerId1 = 0;
     m_heldFormal = {};
     m_heldBackup = {};
+    m_opened = false;
     QWidget::closeEvent(event);
 }
 

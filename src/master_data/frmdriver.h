@@ -80,7 +80,8 @@ public:
     QPointer<RegisterScreen> m_register;
 
     // Runs the opening steps for the requested mode (also when the screen
-    // is already open).
+    // is already open). A screen shown without it (opened by name, members
+    // set as properties) runs them when first shown.
     void Open();
 
     QLineEdit *txtDriverID = nullptr;
@@ -136,6 +137,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -165,6 +167,7 @@ private:
     bool m_compareMode = false;
     // A record opened for edit that did not load: nothing may be saved over it.
     bool m_loadFailed = false;
+    bool m_opened = false;
 
     qint64 m_photoId = 0;
     qint64 m_fingerId = 0;

@@ -11,7 +11,7 @@
 #include "services/station/coreservices.h"
 #include "stationui/stationcontext.h"
 #include "widgets/grid.h"
-#include "widgets/messagesink.h"
+#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,16 +23,6 @@ using namespace Qt::StringLiterals;
 using namespace cg;
 
 namespace {
-class QuietSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::Ok;
-    }
-    void notify(const QString &message, QWidget *) override { std::fprintf(stderr, "notice: %s\n", qPrintable(message)); }
-};
-
 void save(QWidget *w, const QString &path)
 {
     QApplication::processEvents();
@@ -53,7 +43,7 @@ int main(int argc, char **argv)
     int out = 0;
     session.OpenSession(u"wg"_s, QString(), QString(), out);
     ManualClock clock(QDateTime(QDate(2026, 12, 9), QTime(10, 0)));
-    QuietSink sink;
+    test::RecordingMessageSink sink;
     NullStatusSink status;
     SimulatedFingerReader reader(3);
     Env env;
@@ -87,5 +77,7 @@ int main(int argc, char **argv)
     save(record, a[2] + u"/frmDriver.png"_s);
     record->cmdAdd_Click();
     save(record, a[2] + u"/frmDriver_new.png"_s);
+    for (const auto &box : std::as_const(sink.boxes))
+        std::fprintf(stderr, "box: %s\n", qPrintable(box.spec.text));
     return 0;
 }

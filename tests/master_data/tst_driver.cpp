@@ -9,6 +9,8 @@
 #include "master_data/frmdriver.h"
 #include "master_data/frmdrivermain.h"
 #include "master_data/idcard.h"
+#include "master_data/masterdataforms.h"
+#include "widgets/formregistry.h"
 #include "stationui/picklist.h"
 #include "widgets/grid.h"
 
@@ -61,6 +63,7 @@ private slots:
     void newRecordSavedOnceThenUpdated();
     void otherOpenerGetsNoRegisterCalls();
     void editLocksNumberAndLoads();
+    void openedByNameLoadsWhenShown();
     void recordThatFailsToLoadCannotBeSaved();
     void addNewClearsHeldTemplates();
     void enrolmentOnUnsavedRecordIsStoredAfterFirstSave();
@@ -226,6 +229,23 @@ void TstDriver::editLocksNumberAndLoads()
     QCOMPARE(s.field(u"D04"_s, u"cert_kind"_s).toString(), u"B1"_s);
 }
 
+void TstDriver::openedByNameLoadsWhenShown()
+{
+    test::MasterDataStation s;
+    FormRegistry registry;
+    RegisterMasterDataForms(registry, s.env, s.ctx);
+    QVERIFY(registry.contains(u"frmDriverMain"_s));
+    std::unique_ptr<QWidget> w(registry.create(u"frmDriver"_s, nullptr));
+    QVERIFY(w);
+    w->setProperty("m_eStatus", 1);
+    w->setProperty("m_szID", u"D05"_s);
+    w->show();
+    auto *form = qobject_cast<frmDriver *>(w.get());
+    QCOMPARE(form->txtDriverName->text(), u"钱七"_s);
+    QCOMPARE(form->cboSex->currentText(), u"女"_s);
+    QVERIFY(!form->txtDriverID->isEnabled());
+}
+
 void TstDriver::recordThatFailsToLoadCannotBeSaved()
 {
     test::MasterDataStation s;
@@ -241,6 +261,10 @@ void TstDriver::recordThatFailsToLoadCannotBeSaved()
     QVERIFY(!form.cmdSave->isEnabled());
     form.cmdSave_Click();
     QCOMPARE(s.field(u"D04"_s, u"driver_name"_s).toString(), u"赵六"_s);
+    // Nor is a finger stored for it.
+    s.reader.press(u"D77/formal"_s);
+    QVERIFY(s.messages.lastText().contains(u"没有读出"_s));
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 0);
     // 新增 starts a new record that can be saved.
     form.cmdAdd_Click();
     fillRecord(form, u"D21"_s, u"新人"_s);
