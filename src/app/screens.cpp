@@ -9,6 +9,7 @@
 #include "dispatch/dispatchforms.h"
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/fingerprintsimulator.h"
+#include "master_data/masterdataforms.h"
 #include "return_check/returncheckforms.h"
 #include "reports/reportsforms.h"
 #include "services/station/coreservices.h"
@@ -147,6 +148,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, F
     RegisterDriverCheckForms(hub->registry, env, station);
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
+    RegisterMasterDataForms(hub->registry, env, station);
     RegisterReturnCheckForms(hub->registry, env, station);
     RegisterReportForms(hub->registry, env, station);
     if (moreForms)
@@ -180,6 +182,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, F
         {u"mnu_center", u"frmEnvBusDesk"},
         {u"mnu_check_exit", u"frmOutCheck"},
         {u"m7", u"frmBaseDefine"},
+        {u"m6", u"frmDriverMain"},
     };
     for (const auto &c : children) {
         const QString form = QString::fromUtf16(c.form);

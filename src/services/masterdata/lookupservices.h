@@ -1,16 +1,40 @@
 #pragma once
 
+#include "core/recordset.h"
+
+#include <QString>
+
 namespace cg {
 
 class Database;
 
-// Pick-lists and the operator's properties; model lookup; rolling trips.
-// Their operations come with the screens that use them.
+// The entries of the pick-lists the record screens choose from. Every list
+// starts with the columns code and name (the code[name] form the screens
+// store), in code order; the pick-list dialogs (stationui/picklist.h) show
+// them and hand back the chosen row.
 class LookupService {
 public:
     explicit LookupService(Database &db) : m_db(db) {}
+
+    // Transport companies: code, name (the company's name).
+    RecordSet CompanyList(const QString &context);
+    // Vehicle owners: code, name, company (the owner's company code). With a
+    // company code, only that company's owners; an empty code lists all.
+    RecordSet OwnerList(const QString &context, const QString &companyCode);
+    // Vehicle models: code, name, seats (first seat figure).
+    RecordSet ModelList(const QString &context);
+    // Routes: code, name.
+    RecordSet RouteList(const QString &context);
+    // Ticket gates: code, name.
+    RecordSet CheckGateList(const QString &context);
+    // Vehicles in service (status 0): code (vehicle code), name (plate),
+    // company, owner, model, seats -- columns 1 to 6 of the vehicle pick.
+    RecordSet VehicleList(const QString &context);
+    // Drivers: code (number), name, company.
+    RecordSet DriverList(const QString &context);
+
 private:
-    [[maybe_unused]] Database &m_db;
+    Database &m_db;
 };
 
 class ModelService {

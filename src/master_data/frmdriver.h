@@ -1,0 +1,188 @@
+#pragma once
+
+#include "services/fingerprint/fingerprintengine.h"
+#include "stationui/stationcontext.h"
+#include "widgets/env.h"
+
+#include <QByteArray>
+#include <QLabel>
+#include <QPointer>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QPushButton;
+
+namespace cg {
+
+class RegisterScreen;
+
+// A picture area: shows a stored picture scaled to fit, keeping its
+// proportions, and reports double clicks.
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    PictureBox(const QString &objectName, const QString &caption, QWidget *parent = nullptr);
+    // Shows the picture in bytes; empty or unreadable bytes show the caption.
+    void setPicture(const QByteArray &bytes);
+    void clearPicture() { setPicture({}); }
+    const QByteArray &pictureBytes() const { return m_bytes; }
+    bool hasPicture() const { return !m_image.isNull(); }
+signals:
+    void doubleClicked();
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+private:
+    void redraw();
+    QString m_caption;
+    QByteArray m_bytes;
+    QPixmap m_image;
+};
+
+// The live image of the reader while a finger is pressed.
+class LiveFingerView : public QWidget {
+    Q_OBJECT
+public:
+    explicit LiveFingerView(QWidget *parent = nullptr);
+    void setEngine(FingerprintEngine *engine) { m_engine = engine; update(); }
+    // Shows the last image from now on (on each image the reader sends).
+    void showImage() { m_showing = true; update(); }
+    // Empties the view until the next image.
+    void clearImage() { m_showing = false; update(); }
+protected:
+    void paintEvent(QPaintEvent *event) override;
+private:
+    QPointer<FingerprintEngine> m_engine;
+    bool m_showing = false;
+};
+
+// 驾驶员档案: one driver's record with his photo and two enrolled
+// fingerprints (formal and backup). Opened by the driver register, which
+// sets m_szParentForm, m_eStatus (0 new, 1 edit) and for an edit m_szID,
+// then calls Open(). After every save the register is told (AddOneLine,
+// UpdOneInfoLine) when the opener is "frmDriverMain".
+class frmDriver : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString m_szParentForm MEMBER m_szParentForm)
+    Q_PROPERTY(int m_eStatus MEMBER m_eStatus)
+    Q_PROPERTY(QString m_szID MEMBER m_szID)
+public:
+    frmDriver(const Env &env, StationContext &station, QWidget *parent = nullptr);
+    ~frmDriver() override;
+
+    QString m_szParentForm;
+    int m_eStatus = 0;
+    QString m_szID;
+    // The register the saves are reported to (set by the register).
+    QPointer<RegisterScreen> m_register;
+
+    // Runs the opening steps for the requested mode (also when the screen
+    // is already open). A screen shown without it (opened by name, members
+    // set as properties) runs them when first shown.
+    void Open();
+
+    QLineEdit *txtDriverID = nullptr;
+    QLineEdit *txtDriverName = nullptr;
+    QComboBox *cboSex = nullptr;
+    QLineEdit *txtCredit = nullptr;
+    QDateEdit *dtpBirthDate = nullptr;
+    QLineEdit *txtLinkPhone = nullptr;
+    QLineEdit *txtHomePhone = nullptr;
+    QLineEdit *txtAddress = nullptr;
+    QComboBox *cboCertKind = nullptr;
+    QComboBox *cboServiceKind = nullptr;
+    QLineEdit *txtJobCertID = nullptr;
+    QLineEdit *txtPostCertID = nullptr;
+    QLineEdit *txtCompany = nullptr;
+    QPushButton *cmdCompany = nullptr;
+    QDateEdit *dtpInStartDate = nullptr;
+    QDateEdit *dtpInEndDate = nullptr;
+    QDateEdit *dtpCreateDate = nullptr;
+    QCheckBox *chkIsDriver = nullptr;
+    QLineEdit *txtMemo = nullptr;
+    PictureBox *imgPhoto = nullptr;
+    PictureBox *imgFinger = nullptr;
+    PictureBox *imgFinger1 = nullptr;
+    LiveFingerView *picLive = nullptr;
+    QCheckBox *chkBackup = nullptr;
+    QPushButton *cmdEnrol = nullptr;
+    QPushButton *cmdCompare = nullptr;
+    QLabel *lblEnrolPrompt = nullptr;
+    QLabel *lblStatus = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdSave = nullptr;
+    QPushButton *cmdClose = nullptr;
+
+    // Held state, for tests and the register.
+    qint64 photoId() const { return m_photoId; }
+    qint64 fingerId() const { return m_fingerId; }
+    qint64 backupFingerId() const { return m_fingerId1; }
+    const QString &formalTemplate() const { return m_fngValue; }
+    const QString &backupTemplate() const { return m_fngValue1; }
+    bool isCompareMode() const { return m_compareMode; }
+    FingerprintEngine *engine() const { return m_engine; }
+
+public slots:
+    void cmdAdd_Click();
+    void cmdSave_Click();
+    void cmdEnrol_Click();
+    void cmdCompare_Click();
+    void cmdCompany_Click();
+    void txtCredit_LostFocus();
+    void imgPhoto_DblClick();
+    void imgFinger_DblClick();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildUi();
+    void fillCodeLists();
+    void startEngine();
+    void clearForNew();
+    void enterNewState();
+    void enterEditState();
+    void loadRecord();
+    void updateSaveEnabled();
+    bool canSave() const;
+    void showPicture(PictureBox *box, qint64 pictureId);
+    // Stores a picture under *pictureId (replacing it, or adding and
+    // keeping the new id).
+    void storePicture(qint64 *pictureId, const QString &fileName, const QByteArray &bytes);
+    void storeTemplate(bool backup, const QString &text);
+    void storeHeldFingers();
+    void onFeatureQuality(int code);
+    void onEnrolmentDone(bool ok, const QString &templateText);
+    void onCaptured(const QString &templateText);
+
+    Env m_env;
+    StationContext &m_station;
+    FingerprintEngine *m_engine = nullptr;
+    bool m_engineReady = false;
+    bool m_compareMode = false;
+    // A record opened for edit that did not load: nothing may be saved over it.
+    bool m_loadFailed = false;
+    bool m_opened = false;
+
+    qint64 m_photoId = 0;
+    qint64 m_fingerId = 0;
+    qint64 m_fingerId1 = 0;
+    QString m_fngValue;
+    QString m_fngValue1;
+    // Fingers enrolled before the record had a number: stored at its first save.
+    struct HeldFinger {
+        bool held = false;
+        QString templateText;
+        QString fileName;
+        QByteArray picture;
+    };
+    HeldFinger m_heldFormal;
+    HeldFinger m_heldBackup;
+};
+
+} // namespace cg

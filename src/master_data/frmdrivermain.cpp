@@ -1,0 +1,153 @@
+#include "frmdrivermain.h"
+
+#include "frmdriver.h"
+
+#include "core/clock.h"
+#include "core/dates.h"
+#include "core/sqlliteral.h"
+#include "services/masterdata/driverservice.h"
+#include "widgets/grid.h"
+#include "widgets/messages.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+frmDriverMain::frmDriverMain(const Env &env, StationContext &station, QWidget *parent)
+    : RegisterScreen(env, station, u"frmDriverMain"_s, u"驾驶员档案"_s, parent)
+{
+    txtDriverID = addFilterBox(u"驾驶员编号："_s, u"txtDriverID"_s, u"(输入驾驶员编号)"_s);
+    txtDriverName = addFilterBox(u"驾驶员姓名："_s, u"txtDriverName"_s, u"(输入驾驶员姓名)"_s);
+    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
+    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
+    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
+    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    setupGrid();
+
+    const auto trapped = [this](void (frmDriverMain::*fn)()) {
+        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
+    };
+    connect(cmdQuery, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdQuery_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdAdd_Click));
+    connect(cmdEdit, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdEdit_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdDelete_Click));
+    connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= vsList->fixedRows())
+            Trap(*m_env.messages, [&] { cmdEdit_Click(); });
+    });
+}
+
+frmDriverMain::~frmDriverMain() = default;
+
+QStringList frmDriverMain::columnCaptions() const
+{
+    return {u"序"_s, u"编号"_s, u"姓名"_s, u"性别"_s, u"线路代码"_s, u"线路名称"_s, u"年审有效期"_s,
+            u"安全学习有效期"_s, u"行车类别"_s};
+}
+
+QString frmDriverMain::Fragment() const
+{
+    QString where = u"1=1"_s;
+    if (const QString t = txtDriverID->filterText(); !t.isEmpty())
+        where += FourWayMatch(u" AND ("_s, u"driver_no"_s, t);
+    if (const QString n = txtDriverName->filterText(); !n.isEmpty())
+        where += FourWayMatch(u" AND ("_s, u"driver_name"_s, n);
+    return where;
+}
+
+void frmDriverMain::cmdQuery_Click()
+{
+    const QString where = Fragment();
+    runListQuery([&] {
+        DriverService drivers(*m_station.db, *m_env.clock);
+        return drivers.QueryDriverList(m_station.context, where, u" driver_id "_s);
+    });
+    // The next query lists every driver unless the filters are typed again.
+    txtDriverID->resetToPlaceholder();
+    txtDriverName->resetToPlaceholder();
+}
+
+void frmDriverMain::writeRow(int r, const RecordSet &rs)
+{
+    const auto text = [&](const QString &field) {
+        const QVariant v = FieldValue(rs, field);
+        if (!v.isValid())
+            return QString();
+        if (v.metaType().id() == QMetaType::QDateTime) {
+            const QDateTime d = v.toDateTime();
+            return IsEmptyDate(d) ? QString() : d.toString(u"yyyy-MM-dd"_s);
+        }
+        return v.toString();
+    };
+    const QStringList fields{u"driver_no"_s, u"driver_name"_s, u"sex"_s, u"route_id"_s, u"route_name"_s,
+                             u"year_check_month"_s, u"safe_study_end_date"_s, u"drive_type"_s};
+    for (int c = 0; c < fields.size(); ++c)
+        vsList->setTextMatrix(r, c + 1, text(fields.at(c)));
+}
+
+QString frmDriverMain::recordKey(const RecordSet &rs) const
+{
+    const QVariant v = FieldValue(rs, u"driver_no"_s);
+    return v.isValid() ? v.toString() : QString();
+}
+
+RecordSet frmDriverMain::lookupRecord(const QString &key, Lookup kind)
+{
+    DriverService drivers(*m_station.db, *m_env.clock);
+    // A new driver is looked up by his list number, an edited one by his
+    // record number: the same value under its two names.
+    const QString field = kind == Lookup::Added ? u" driver_no = "_s : u" driver_id = "_s;
+    return drivers.QueryDrivers(m_station.context, field + SqlLiteral(key), QString());
+}
+
+bool frmDriverMain::deleteRecord(const QString &key, QString *reason)
+{
+    DriverService drivers(*m_station.db, *m_env.clock);
+    return drivers.DeleteDriver(m_station.context, key, reason);
+}
+
+void frmDriverMain::cmdAdd_Click()
+{
+    openRecord(0, QString());
+}
+
+void frmDriverMain::cmdEdit_Click()
+{
+    const QString key = currentKey();
+    if (key.isEmpty())
+        return;
+    openRecord(1, key);
+}
+
+void frmDriverMain::cmdDelete_Click()
+{
+    DeleOneInfoLine(currentKey());
+}
+
+void frmDriverMain::openRecord(int status, const QString &id)
+{
+    if (!m_record) {
+        // A window of its own, closed with the register.
+        m_record = new frmDriver(m_env, m_station, this);
+    }
+    m_record->m_szParentForm = objectName();
+    m_record->m_register = this;
+    m_record->m_eStatus = status;
+    m_record->m_szID = id;
+    m_record->Open();
+    m_record->show();
+    m_record->raise();
+    m_record->activateWindow();
+}
+
+void frmDriverMain::closeEvent(QCloseEvent *event)
+{
+    if (m_record)
+        m_record->close();
+    RegisterScreen::closeEvent(event);
+}
+
+} // namespace cg

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "frmdriver.h"
+#include "stationui/registerscreen.h"
+
+#include <QPointer>
+
+class QPushButton;
+
+namespace cg {
+
+
+// 驾驶员档案 (the driver register): drivers found by number and name, and the
+// way into the driver record for adding, editing and deleting.
+class frmDriverMain : public RegisterScreen {
+    Q_OBJECT
+public:
+    frmDriverMain(const Env &env, StationContext &station, QWidget *parent = nullptr);
+    ~frmDriverMain() override;
+
+    PlaceholderBox *txtDriverID = nullptr;
+    PlaceholderBox *txtDriverName = nullptr;
+    QPushButton *cmdQuery = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdEdit = nullptr;
+    QPushButton *cmdDelete = nullptr;
+
+    // The filter fragment of the two boxes.
+    QString Fragment() const;
+    // The record screen (nullptr until first opened).
+    frmDriver *recordScreen() const { return m_record; }
+
+public slots:
+    void cmdQuery_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdDelete_Click();
+
+protected:
+    QStringList columnCaptions() const override;
+    void writeRow(int r, const RecordSet &rs) override;
+    QString recordKey(const RecordSet &rs) const override;
+    RecordSet lookupRecord(const QString &key, Lookup kind) override;
+    bool deleteRecord(const QString &key, QString *reason) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void openRecord(int status, const QString &id);
+    QPointer<frmDriver> m_record;
+};
+
+} // namespace cg

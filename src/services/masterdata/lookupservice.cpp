@@ -1,0 +1,67 @@
+// The pick-lists' entries.
+#include "services/masterdata/lookupservices.h"
+
+#include "services/database/database.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+RecordSet list(Database &db, const QString &sql, const QVariantList &binds = {},
+               const QList<RecordSet::Field> &extra = {})
+{
+    QList<RecordSet::Field> shape{{u"code"_s, FieldType::Text, 0}, {u"name"_s, FieldType::Text, 0}};
+    shape += extra;
+    return db.select(sql, binds, shape);
+}
+} // namespace
+
+RecordSet LookupService::CompanyList(const QString &)
+{
+    return list(m_db, u"SELECT company_code AS code, company_name AS name FROM companies ORDER BY company_code"_s);
+}
+
+RecordSet LookupService::OwnerList(const QString &, const QString &companyCode)
+{
+    const QString code = companyCode.trimmed();
+    if (code.isEmpty())
+        return list(m_db, u"SELECT owner_code AS code, owner_name AS name, COALESCE(company_code, '') AS company "
+                          u"FROM owners ORDER BY owner_code"_s);
+    return list(m_db, u"SELECT owner_code AS code, owner_name AS name, COALESCE(company_code, '') AS company "
+                      u"FROM owners WHERE company_code = ? ORDER BY owner_code"_s,
+                {code});
+}
+
+RecordSet LookupService::ModelList(const QString &)
+{
+    return list(m_db, u"SELECT model_code AS code, model_name AS name, first_seat_figure AS seats "
+                      u"FROM vehicle_models ORDER BY model_code"_s,
+                {}, {{u"seats"_s, FieldType::Integer, 0}});
+}
+
+RecordSet LookupService::RouteList(const QString &)
+{
+    return list(m_db, u"SELECT route_id AS code, route_name AS name FROM routes ORDER BY route_id"_s);
+}
+
+RecordSet LookupService::CheckGateList(const QString &)
+{
+    return list(m_db, u"SELECT gate_id AS code, gate_name AS name FROM check_gates ORDER BY gate_id"_s);
+}
+
+RecordSet LookupService::VehicleList(const QString &)
+{
+    return list(m_db, u"SELECT license_id AS code, license AS name, COALESCE(company_name, '') AS company, "
+                      u"COALESCE(owner, '') AS owner, COALESCE(model_id, '') AS model, seat_weight_num AS seats "
+                      u"FROM vehicles WHERE status = 0 ORDER BY license_id"_s,
+                {}, {{u"seats"_s, FieldType::Integer, 0}});
+}
+
+RecordSet LookupService::DriverList(const QString &)
+{
+    return list(m_db, u"SELECT driver_id AS code, driver_name AS name, COALESCE(company_name, '') AS company "
+                      u"FROM drivers ORDER BY driver_id"_s);
+}
+
+} // namespace cg

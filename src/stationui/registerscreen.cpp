@@ -1,0 +1,270 @@
+#include "stationui/registerscreen.h"
+
+#include "core/apperror.h"
+#include "core/sqlliteral.h"
+#include "stationui/listquery.h"
+#include "widgets/grid.h"
+#include "widgets/gridhelpers.h"
+#include "widgets/listexport.h"
+#include "widgets/messages.h"
+#include "widgets/messagesink.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+// ---------------------------------------------------------------- PlaceholderBox
+
+PlaceholderBox::PlaceholderBox(const QString &objectName, const QString &placeholder, QWidget *parent)
+    : QLineEdit(parent), m_placeholder(placeholder)
+{
+    setObjectName(objectName);
+    connect(this, &QLineEdit::textChanged, this, &PlaceholderBox::updateLook);
+    resetToPlaceholder();
+}
+
+QString PlaceholderBox::filterText() const
+{
+    const QString t = text();
+    return t == m_placeholder ? QString() : t;
+}
+
+void PlaceholderBox::resetToPlaceholder()
+{
+    setText(m_placeholder);
+}
+
+void PlaceholderBox::focusInEvent(QFocusEvent *event)
+{
+    if (text() == m_placeholder)
+        clear();
+    QLineEdit::focusInEvent(event);
+}
+
+void PlaceholderBox::focusOutEvent(QFocusEvent *event)
+{
+    if (text().isEmpty())
+        setText(m_placeholder);
+    QLineEdit::focusOutEvent(event);
+}
+
+void PlaceholderBox::updateLook()
+{
+    QPalette p = QApplication::palette(this);
+    if (text() == m_placeholder)
+        p.setColor(QPalette::Text, QColor(Qt::gray));
+    setPalette(p);
+}
+
+QString FourWayMatch(const QString &open, const QString &column, const QString &text)
+{
+    return open + column + u" LIKE "_s + SqlLiteral(u"%"_s + text + u"%"_s) + u" OR "_s + column + u" LIKE "_s
+           + SqlLiteral(u"%"_s + text) + u" OR "_s + column + u" LIKE "_s + SqlLiteral(text + u"%"_s) + u" OR "_s
+           + column + u" = "_s + SqlLiteral(text) + u")"_s;
+}
+
+// ---------------------------------------------------------------- RegisterScreen
+
+RegisterScreen::RegisterScreen(const Env &env, StationContext &station, const QString &formName,
+                               const QString &caption, QWidget *parent)
+    : QWidget(parent), m_env(env), m_station(station), m_formName(formName)
+{
+    setObjectName(formName);
+    setWindowTitle(caption);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    auto *band = new QHBoxLayout;
+    m_filters = new QHBoxLayout;
+    m_buttons = new QHBoxLayout;
+    band->addLayout(m_filters);
+    band->addStretch(1);
+    band->addLayout(m_buttons);
+    layout->addLayout(band);
+    vsList = new FlexGrid(this);
+    vsList->setObjectName(u"vsList"_s);
+    layout->addWidget(vsList, 1);
+    m_report = std::make_unique<GridReport>(m_env, vsList, this);
+    resize(900, 560);
+}
+
+RegisterScreen::~RegisterScreen() = default;
+
+void RegisterScreen::setupGrid()
+{
+    const QStringList captions = columnCaptions();
+    ResetGridSize(vsList, 1, int(captions.size()));
+    for (int c = 0; c < captions.size(); ++c)
+        vsList->setTextMatrix(0, c, captions.at(c));
+    vsList->setAllCentered();
+    vsList->autoSize(0, vsList->cols() - 1);
+    LoadColumnLayout(m_env.layoutFile, m_formName, vsList);
+}
+
+PlaceholderBox *RegisterScreen::addFilterBox(const QString &caption, const QString &objectName,
+                                             const QString &placeholder)
+{
+    auto *label = new QLabel(caption, this);
+    auto *box = new PlaceholderBox(objectName, placeholder, this);
+    box->setMinimumWidth(150);
+    label->setBuddy(box);
+    m_filters->addWidget(label);
+    m_filters->addWidget(box);
+    return box;
+}
+
+void RegisterScreen::addFilterWidget(QWidget *widget)
+{
+    m_filters->addWidget(widget);
+}
+
+QPushButton *RegisterScreen::addButton(const QString &objectName, const QString &caption)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    m_buttons->addWidget(b);
+    return b;
+}
+
+QString RegisterScreen::noRowNotice() const
+{
+    return u"先查询出并选择一条货运信息！"_s;
+}
+
+QString RegisterScreen::currentKey() const
+{
+    const int r = vsList->row();
+    if (r < vsList->fixedRows() || r >= vsList->rows())
+        return {};
+    return vsList->rowData(r).toString();
+}
+
+int RegisterScreen::rowOfKey(const QString &key) const
+{
+    // The current row first: a key shown twice is the one the operator chose.
+    const int current = vsList->row();
+    if (current >= vsList->fixedRows() && current < vsList->rows() && vsList->rowData(current).toString() == key)
+        return current;
+    for (int r = vsList->fixedRows(); r < vsList->rows(); ++r)
+        if (vsList->rowData(r).toString() == key)
+            return r;
+    return -1;
+}
+
+int RegisterScreen::fill(RecordSet &rs, FillMode mode, int rewriteRow)
+{
+    int count = 0;
+    if (!rs.isEmpty())
+        rs.MoveFirst();
+    while (!rs.isEOF()) {
+        int r = rewriteRow;
+        if (mode == FillMode::Append) {
+            r = vsList->addRow();
+            vsList->setTextMatrix(r, 0, QString::number(r - vsList->fixedRows() + 1));
+        }
+        writeRow(r, rs);
+        vsList->setRowData(r, recordKey(rs));
+        vsList->setCurrent(r, vsList->fixedCols());
+        ++count;
+        rs.MoveNext();
+    }
+    vsList->autoSize(0, vsList->cols() - 1);
+    return count;
+}
+
+bool RegisterScreen::runListQuery(const std::function<RecordSet()> &query)
+{
+    vsList->setRows(vsList->fixedRows());
+    const bool ok = RunListQuery(m_env, [&] {
+        RecordSet rs = query();
+        return fill(rs, FillMode::Append);
+    });
+    // A fresh list is read from the top: its first row is the chosen one.
+    if (vsList->dataRows() > 0) {
+        vsList->setCurrent(vsList->fixedRows(), vsList->fixedCols());
+        vsList->scrollToTop();
+    }
+    return ok;
+}
+
+void RegisterScreen::AddOneLine(const QString &key)
+{
+    RunListQuery(m_env, [&] {
+        RecordSet rs = lookupRecord(key, Lookup::Added);
+        if (rs.RecordCount() != 1)
+            return 0;
+        return fill(rs, FillMode::Append);
+    });
+}
+
+void RegisterScreen::UpdOneInfoLine(const QString &key)
+{
+    const int r = rowOfKey(key);
+    if (r < 0)
+        return;
+    RunListQuery(m_env, [&] {
+        RecordSet rs = lookupRecord(key, Lookup::Updated);
+        if (rs.RecordCount() != 1)
+            return 0;
+        // The row may have moved while the lookup ran (it never does on the
+        // one UI thread, but the key decides, not the position).
+        const int row = rowOfKey(key);
+        if (row < 0)
+            return 0;
+        return fill(rs, FillMode::Rewrite, row);
+    });
+}
+
+void RegisterScreen::DeleOneInfoLine(const QString &key)
+{
+    const int r = key.isEmpty() ? -1 : rowOfKey(key);
+    if (r < 0) {
+        ShowNotice(*m_env.messages, noRowNotice());
+        return;
+    }
+    const MsgAnswer answer = m_env.messages->show(
+        {u"提示"_s, u"是否真的要删除序号为[%1]的信息，删除后将不能再恢复？"_s.arg(vsList->textMatrix(r, 0)),
+         MsgIcon::Information, MsgButtons::YesNo},
+        this);
+    if (answer != MsgAnswer::Yes)
+        return;
+    QString reason;
+    if (!deleteRecord(key, &reason)) {
+        m_env.messages->show({u"提示"_s, reason.isEmpty() ? u"删除失败！"_s : reason, MsgIcon::Warning,
+                              MsgButtons::Ok},
+                             this);
+        return;
+    }
+    const int row = rowOfKey(key);
+    if (row >= 0) {
+        vsList->removeRow(row);
+        for (int i = row; i < vsList->rows(); ++i)
+            vsList->setTextMatrix(i, 0, QString::number(vsList->textMatrix(i, 0).toInt() - 1));
+    }
+    ShowNotice(*m_env.messages, u"删除成功！"_s);
+}
+
+void RegisterScreen::ExportFile()
+{
+    m_report->ExportFile();
+}
+
+void RegisterScreen::ExportFileOpen()
+{
+    m_report->ExportFileOpen();
+}
+
+void RegisterScreen::closeEvent(QCloseEvent *event)
+{
+    SaveColumnLayout(m_env.layoutFile, m_formName, vsList);
+    QWidget::closeEvent(event);
+}
+
+} // namespace cg

@@ -1,0 +1,138 @@
+#pragma once
+
+#include "core/recordset.h"
+#include "stationui/stationcontext.h"
+#include "widgets/env.h"
+#include "widgets/listreport.h"
+
+#include <QLineEdit>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class QHBoxLayout;
+class QPushButton;
+
+namespace cg {
+
+class FlexGrid;
+class GridReport;
+
+// A filter box of the registers: while it is empty and not focused it shows
+// its placeholder as its text (greyed). Focusing a box that shows the
+// placeholder empties it; leaving it empty puts the placeholder back.
+class PlaceholderBox : public QLineEdit {
+    Q_OBJECT
+public:
+    PlaceholderBox(const QString &objectName, const QString &placeholder, QWidget *parent = nullptr);
+
+    const QString &placeholderText() const { return m_placeholder; }
+    // The filter: the text exactly as typed, or "" when it is empty or the
+    // placeholder.
+    QString filterText() const;
+    void resetToPlaceholder();
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void updateLook();
+    QString m_placeholder;
+};
+
+// The common text filter of the registers: open + "col LIKE '%t%' OR col
+// LIKE '%t' OR col LIKE 't%' OR col = 't')", every literal by SqlLiteral.
+// open is " AND (" for most registers.
+QString FourWayMatch(const QString &open, const QString &column, const QString &text);
+
+// The register pattern: a top band with the filter boxes and the buttons at
+// the right, the numbered grid vsList below (row data = the record's key),
+// one list query, the row operations the record screen calls after a save
+// (AddOneLine, UpdOneInfoLine) and the deletion (DeleOneInfoLine), and the
+// File menu's export. A register states only its differences: the grid's
+// columns, how a record becomes a row, how one record is looked up and how
+// one is deleted.
+class RegisterScreen : public QWidget, public IListReport {
+    Q_OBJECT
+public:
+    ~RegisterScreen() override;
+
+    FlexGrid *vsList = nullptr;
+
+    // Looks the record up and appends it as the last row, numbered after
+    // the others, and makes it current. No change unless exactly one record
+    // comes back.
+    void AddOneLine(const QString &key);
+    // Looks the record up and rewrites the row whose key is that record's
+    // (its number kept). No row with that key or not exactly one record: no
+    // change.
+    void UpdOneInfoLine(const QString &key);
+    // Asks, deletes and removes the row of that key, renumbering the rows
+    // after it. A deletion the service refuses keeps the row and tells why.
+    void DeleOneInfoLine(const QString &key);
+
+    // The key of the current data row ("" when there is none).
+    QString currentKey() const;
+    // The data row holding this key, or -1.
+    int rowOfKey(const QString &key) const;
+
+    // IListReport: the grid's export; printing does nothing.
+    void ExportFile() override;
+    void ExportFileOpen() override;
+    void PrintReport(bool) override {}
+    void PreView() override {}
+    void PageSet() override {}
+    void PrintSet() override {}
+
+protected:
+    enum class Lookup { Added, Updated };
+
+    RegisterScreen(const Env &env, StationContext &station, const QString &formName, const QString &caption,
+                   QWidget *parent);
+
+    // ---- what each register states ------------------------------------
+    // Column captions, 0 being "序".
+    virtual QStringList columnCaptions() const = 0;
+    // Writes columns 1.. of grid row r from the current record.
+    virtual void writeRow(int r, const RecordSet &rs) = 0;
+    // The key of the current record (kept as the row's data).
+    virtual QString recordKey(const RecordSet &rs) const = 0;
+    // The one record behind a key, after a save.
+    virtual RecordSet lookupRecord(const QString &key, Lookup kind) = 0;
+    // Deletes one record; false with the reason when refused.
+    virtual bool deleteRecord(const QString &key, QString *reason) = 0;
+
+    // ---- building the screen --------------------------------------------
+    // Sets the grid up (header row, captions, centred) and loads the saved
+    // column widths. Call once from the register's constructor.
+    void setupGrid();
+    PlaceholderBox *addFilterBox(const QString &caption, const QString &objectName, const QString &placeholder);
+    void addFilterWidget(QWidget *widget);
+    QPushButton *addButton(const QString &objectName, const QString &caption);
+
+    // Cuts the grid back to its header row and fills it from the query
+    // under the list status line. The query runs inside the status line, so
+    // a failing query is reported like a failing fill. Afterwards the first
+    // row is current and shown at the top.
+    bool runListQuery(const std::function<RecordSet()> &query);
+    // The no-row notice of DeleOneInfoLine.
+    virtual QString noRowNotice() const;
+
+    void closeEvent(QCloseEvent *event) override;
+
+    Env m_env;
+    StationContext &m_station;
+    QString m_formName;
+
+private:
+    enum class FillMode { Append, Rewrite };
+    int fill(RecordSet &rs, FillMode mode, int rewriteRow = -1);
+
+    QHBoxLayout *m_filters = nullptr;
+    QHBoxLayout *m_buttons = nullptr;
+    std::unique_ptr<GridReport> m_report;
+};
+
+} // namespace cg

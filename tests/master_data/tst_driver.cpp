@@ -1,0 +1,516 @@
+// The driver record: the ID-card birth date, save enabling and the caption
+// state machine, the register calls after a save, pictures, enrolment of
+// the formal and backup finger through the simulated reader, comparison,
+// and a driver enrolled here being identified at the check-in station.
+
+#include "masterdatafixture.h"
+
+#include "driver_check/frmdriververify.h"
+#include "master_data/frmdriver.h"
+#include "master_data/frmdrivermain.h"
+#include "master_data/idcard.h"
+#include "master_data/masterdataforms.h"
+#include "widgets/formregistry.h"
+#include "stationui/picklist.h"
+#include "widgets/grid.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+void fillRecord(frmDriver &form, const QString &number, const QString &name)
+{
+    form.txtDriverID->setText(number);
+    form.txtDriverName->setText(name);
+}
+
+QStringList gridColumn(FlexGrid *grid, int c)
+{
+    QStringList out;
+    for (int r = grid->fixedRows(); r < grid->rows(); ++r)
+        out << grid->textMatrix(r, c);
+    return out;
+}
+
+QStringList filesUnder(const QString &dir)
+{
+    QStringList out;
+    QDir d(dir);
+    for (const QFileInfo &fi : d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
+        out << fi.fileName();
+    return out;
+}
+
+} // namespace
+
+class TstDriver : public QObject {
+    Q_OBJECT
+private slots:
+    void idCardDates_data();
+    void idCardDates();
+    void idCardFieldSetsBirthDate_data();
+    void idCardFieldSetsBirthDate();
+    void saveEnabling();
+    void newRecordSavedOnceThenUpdated();
+    void otherOpenerGetsNoRegisterCalls();
+    void editLocksNumberAndLoads();
+    void openedByNameLoadsWhenShown();
+    void recordThatFailsToLoadCannotBeSaved();
+    void addNewClearsHeldTemplates();
+    void enrolmentOnUnsavedRecordIsStoredAfterFirstSave();
+    void failureAfterAddNeverAddsTwice();
+    void backupEnrolmentLeavesFormalUntouched();
+    void scratchFilesAreRemoved();
+    void qualityPrompt();
+    void compareMode();
+    void photoIsStoredInTheDatabase();
+    void companyPick();
+    void enrolledDriverIsIdentifiedAtCheckIn();
+};
+
+void TstDriver::idCardDates_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QDate>("birth");
+    QTest::newRow("18, valid") << u"44010619850317123X"_s << QDate(1985, 3, 17);
+    QTest::newRow("15, 19YY") << u"440106850317123"_s << QDate(1985, 3, 17);
+    QTest::newRow("15, year 00 is 1900") << u"440106000229123"_s << QDate();
+    QTest::newRow("15, year 04") << u"440106040229123"_s << QDate(1904, 2, 29);
+    QTest::newRow("17 characters") << u"4401061985031712X"_s << QDate();
+    QTest::newRow("18, month 13") << u"44010619851317123X"_s << QDate();
+    QTest::newRow("18, 30 February") << u"440106198502301234"_s << QDate();
+    QTest::newRow("18, letters in the date") << u"4401061985O317123X"_s << QDate();
+    QTest::newRow("18, sign in the date") << u"440106+98503171234"_s << QDate();
+}
+
+void TstDriver::idCardDates()
+{
+    QFETCH(QString, id);
+    QFETCH(QDate, birth);
+    QCOMPARE(BirthDateFromIdNumber(id), birth);
+}
+
+void TstDriver::idCardFieldSetsBirthDate_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDate>("birth");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("18") << u"44010619850317123X"_s << QDate(1985, 3, 17) << QString();
+    QTest::newRow("15 with spaces") << u" 440106850317123 "_s << QDate(1985, 3, 17) << QString();
+    QTest::newRow("15") << u"440106850317123"_s << QDate(1985, 3, 17) << QString();
+    QTest::newRow("17") << u"4401061985031712X"_s << QDate() << u"身份证号码错误!"_s;
+    QTest::newRow("month 13") << u"44010619851317123X"_s << QDate() << u"身份证号码错误!"_s;
+    QTest::newRow("empty") << u"   "_s << QDate() << QString();
+}
+
+void TstDriver::idCardFieldSetsBirthDate()
+{
+    QFETCH(QString, typed);
+    QFETCH(QDate, birth);
+    QFETCH(QString, message);
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.Open();
+    const QDate before = form.dtpBirthDate->date();
+    form.txtCredit->setText(typed);
+    form.txtCredit_LostFocus();
+    QCOMPARE(form.txtCredit->text(), typed.trimmed());
+    QCOMPARE(form.dtpBirthDate->date(), birth.isValid() ? birth : before);
+    QCOMPARE(s.messages.lastText(), message);
+    if (!message.isEmpty())
+        QCOMPARE(s.messages.lastTitle(), u"输入错误"_s);
+}
+
+void TstDriver::saveEnabling()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.Open();
+    QVERIFY(!form.cmdSave->isEnabled());
+    form.txtDriverName->setText(u"新人"_s);
+    QVERIFY(!form.cmdSave->isEnabled());
+    form.txtDriverID->setText(u"   "_s);
+    QVERIFY(!form.cmdSave->isEnabled()); // spaces are no number
+    // A picture alone does not enable it either.
+    const QString photo = s.scratch.filePath(u"me.jpg"_s);
+    QImage(8, 8, QImage::Format_RGB32).save(photo, "JPG");
+    s.files.answers = {photo};
+    form.imgPhoto_DblClick();
+    QVERIFY(!form.cmdSave->isEnabled());
+    // And save refuses at the moment of saving too.
+    form.cmdSave_Click();
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_name = '新人'"_s).toInt(), 0);
+    form.txtDriverID->setText(u"D20"_s);
+    QVERIFY(form.cmdSave->isEnabled());
+    form.txtDriverName->clear();
+    QVERIFY(!form.cmdSave->isEnabled());
+}
+
+void TstDriver::newRecordSavedOnceThenUpdated()
+{
+    test::MasterDataStation s;
+    frmDriverMain reg(s.env, s.ctx);
+    reg.show();
+    QTest::mouseClick(reg.cmdQuery, Qt::LeftButton);
+    QTest::mouseClick(reg.cmdAdd, Qt::LeftButton);
+    frmDriver *form = reg.recordScreen();
+    QVERIFY(form);
+    QCOMPARE(form->m_szParentForm, u"frmDriverMain"_s);
+    QCOMPARE(form->cmdSave->text(), u"保存(&S)"_s);
+    QVERIFY(form->txtDriverID->isEnabled());
+    fillRecord(*form, u" D20 "_s, u"新人"_s);
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY2(s.messages.boxes.isEmpty(), qPrintable(s.messages.lastText()));
+    QCOMPARE(form->m_szID, u"D20"_s);
+    QCOMPARE(form->m_eStatus, 1);
+    QCOMPARE(form->cmdSave->text(), u"修改(&S)"_s);
+    QVERIFY(!form->cmdSave->isEnabled());
+    QVERIFY(!form->txtDriverID->isEnabled());
+    // The register shows him as a new last row, without a query.
+    QCOMPARE(gridColumn(reg.vsList, 1).last(), u"D20"_s);
+    QCOMPARE(reg.vsList->textMatrix(reg.vsList->rows() - 1, 0), u"6"_s);
+    // The next save updates the same driver and rewrites his row, even
+    // when another row is current.
+    reg.vsList->setCurrent(1, 1);
+    form->txtDriverName->setText(u"新人甲"_s);
+    QVERIFY(form->cmdSave->isEnabled());
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_id = 'D20'"_s).toInt(), 1);
+    QCOMPARE(s.field(u"D20"_s, u"driver_name"_s).toString(), u"新人甲"_s);
+    QCOMPARE(gridColumn(reg.vsList, 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六"_s, u"钱七"_s,
+                                                    u"新人甲"_s}));
+}
+
+void TstDriver::otherOpenerGetsNoRegisterCalls()
+{
+    test::MasterDataStation s;
+    frmDriverMain reg(s.env, s.ctx);
+    frmDriver form(s.env, s.ctx);
+    form.m_szParentForm = u"frmSomethingElse"_s;
+    form.m_register = &reg;
+    form.Open();
+    fillRecord(form, u"D20"_s, u"新人"_s);
+    form.cmdSave_Click();
+    QCOMPARE(s.field(u"D20"_s, u"driver_name"_s).toString(), u"新人"_s);
+    QCOMPARE(reg.vsList->dataRows(), 0);
+}
+
+void TstDriver::editLocksNumberAndLoads()
+{
+    test::MasterDataStation s;
+    s.db->exec(u"UPDATE drivers SET credit = '44010619850317123X', cert_kind = 'b1', service_kind = '机动', "
+               u"company_name = 'C01[天河运输]', is_driver = 1, sex = '男', birth_date = '1985-03-17 00:00:00' "
+               u"WHERE driver_id = 'D04'"_s);
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    QCOMPARE(form.txtDriverID->text(), u"D04"_s);
+    QVERIFY(!form.txtDriverID->isEnabled());
+    QCOMPARE(form.txtDriverName->text(), u"赵六"_s);
+    QCOMPARE(form.cboCertKind->currentText(), u"B1"_s); // matched ignoring case
+    QCOMPARE(form.cboServiceKind->currentText(), u"机动"_s);
+    QCOMPARE(form.txtCompany->text(), u"C01[天河运输]"_s);
+    QVERIFY(form.chkIsDriver->isChecked());
+    QCOMPARE(form.dtpBirthDate->date(), QDate(1985, 3, 17));
+    QCOMPARE(form.cmdSave->text(), u"保存(&S)"_s);
+    form.txtMemo->setText(u"改过"_s);
+    form.cmdSave_Click();
+    QCOMPARE(s.field(u"D04"_s, u"memo"_s).toString(), u"改过"_s);
+    QCOMPARE(s.field(u"D04"_s, u"cert_kind"_s).toString(), u"B1"_s);
+}
+
+void TstDriver::openedByNameLoadsWhenShown()
+{
+    test::MasterDataStation s;
+    FormRegistry registry;
+    RegisterMasterDataForms(registry, s.env, s.ctx);
+    QVERIFY(registry.contains(u"frmDriverMain"_s));
+    std::unique_ptr<QWidget> w(registry.create(u"frmDriver"_s, nullptr));
+    QVERIFY(w);
+    w->setProperty("m_eStatus", 1);
+    w->setProperty("m_szID", u"D05"_s);
+    w->show();
+    auto *form = qobject_cast<frmDriver *>(w.get());
+    QCOMPARE(form->txtDriverName->text(), u"钱七"_s);
+    QCOMPARE(form->cboSex->currentText(), u"女"_s);
+    QVERIFY(!form->txtDriverID->isEnabled());
+}
+
+void TstDriver::recordThatFailsToLoadCannotBeSaved()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    // Opened again for a driver deleted meanwhile: nothing of D04 stays.
+    form.m_szID = u"D77"_s;
+    form.Open();
+    QCOMPARE(form.txtDriverName->text(), QString());
+    fillRecord(form, u"D04"_s, u"覆盖"_s);
+    QVERIFY(!form.cmdSave->isEnabled());
+    form.cmdSave_Click();
+    QCOMPARE(s.field(u"D04"_s, u"driver_name"_s).toString(), u"赵六"_s);
+    // Nor is a finger stored for it.
+    s.reader.press(u"D77/formal"_s);
+    QVERIFY(s.messages.lastText().contains(u"没有读出"_s));
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 0);
+    // 新增 starts a new record that can be saved.
+    form.cmdAdd_Click();
+    fillRecord(form, u"D21"_s, u"新人"_s);
+    QVERIFY(form.cmdSave->isEnabled());
+}
+
+void TstDriver::addNewClearsHeldTemplates()
+{
+    test::MasterDataStation s;
+    s.db->exec(u"UPDATE drivers SET fng_value = ?, finger_id = 0 WHERE driver_id = 'D04'"_s,
+               {EnrolTemplateTextForFinger(u"D04/formal"_s, 1)});
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    QVERIFY(!form.formalTemplate().isEmpty());
+    form.cmdAdd_Click();
+    QCOMPARE(form.formalTemplate(), QString());
+    QCOMPARE(form.m_eStatus, 0);
+    QCOMPARE(form.m_szID, QString());
+    QVERIFY(form.txtDriverID->isEnabled());
+    // Comparing now has nothing to compare with.
+    form.cmdCompare_Click();
+    s.reader.press(u"D04/formal"_s);
+    QCOMPARE(s.messages.lastText(), u"指纹比对失败！"_s);
+}
+
+void TstDriver::enrolmentOnUnsavedRecordIsStoredAfterFirstSave()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.Open();
+    QCOMPARE(form.lblEnrolPrompt->text(), u"开始登记"_s);
+    s.reader.press(u"D20/formal"_s);
+    QCOMPARE(form.lblStatus->text(), u"指纹登记成功"_s);
+    QVERIFY(form.imgFinger->hasPicture());
+    QVERIFY(!form.cmdSave->isEnabled()); // an enrolment alone does not enable save
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 0);
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM drivers WHERE fng_value IS NOT NULL"_s).toInt(), 0);
+    fillRecord(form, u"D20"_s, u"新人"_s);
+    form.cmdSave_Click();
+    QCOMPARE(s.field(u"D20"_s, u"fng_value"_s).toString(), form.formalTemplate());
+    QVERIFY(!form.formalTemplate().isEmpty());
+    const qint64 picture = s.field(u"D20"_s, u"finger_id"_s).toLongLong();
+    QVERIFY(picture > 0);
+    QCOMPARE(s.db->scalar(u"SELECT file_name FROM pictures WHERE id = ?"_s, {picture}).toString(),
+             u"Fingerprint.bmp"_s);
+    QCOMPARE(s.field(u"D20"_s, u"fng_value1"_s), QVariant());
+}
+
+void TstDriver::failureAfterAddNeverAddsTwice()
+{
+    test::MasterDataStation s;
+    // Storing the held template fails, after the driver was added.
+    s.db->exec(u"CREATE TRIGGER refuse_fng BEFORE UPDATE OF fng_value ON drivers "
+               u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s);
+    frmDriver form(s.env, s.ctx);
+    form.Open();
+    s.reader.press(u"D20/formal"_s);
+    fillRecord(form, u"D20"_s, u"新人"_s);
+    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
+    QCOMPARE(s.messages.boxes.size(), 1); // the failure is told
+    QCOMPARE(form.m_eStatus, 1);
+    QCOMPARE(form.cmdSave->text(), u"修改(&S)"_s);
+    form.txtMemo->setText(u"再存一次"_s);
+    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
+    QCOMPARE(s.messages.boxes.size(), 1);
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_id = 'D20'"_s).toInt(), 1);
+    QCOMPARE(s.field(u"D20"_s, u"memo"_s).toString(), u"再存一次"_s);
+}
+
+void TstDriver::backupEnrolmentLeavesFormalUntouched()
+{
+    test::MasterDataStation s;
+    const QString formal = EnrolTemplateTextForFinger(u"D04/formal"_s, 1);
+    const qint64 formalPicture = s.db->insert(u"INSERT INTO pictures (file_name, data) VALUES ('f.bmp', 'x')"_s, {});
+    s.db->exec(u"UPDATE drivers SET fng_value = ?, finger_id = ? WHERE driver_id = 'D04'"_s,
+               {formal, formalPicture});
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    form.chkBackup->setChecked(true);
+    QVERIFY(form.imgFinger1->isVisibleTo(&form) && !form.imgFinger->isVisibleTo(&form));
+    form.cmdEnrol_Click();
+    QCOMPARE(form.lblStatus->text(), u"进入指纹登记状态(备用)"_s);
+    s.reader.press(u"D04/backup"_s);
+    QCOMPARE(s.field(u"D04"_s, u"fng_value"_s).toString(), formal);
+    QCOMPARE(s.field(u"D04"_s, u"finger_id"_s).toLongLong(), formalPicture);
+    QCOMPARE(s.db->scalar(u"SELECT data FROM pictures WHERE id = ?"_s, {formalPicture}).toByteArray(), "x");
+    QCOMPARE(s.field(u"D04"_s, u"fng_value1"_s).toString(), form.backupTemplate());
+    QVERIFY(form.backupFingerId() > 0);
+    // A second backup enrolment replaces the picture under the same id.
+    const qint64 backupPicture = form.backupFingerId();
+    form.cmdEnrol_Click();
+    s.reader.press(u"D04/backup"_s);
+    QCOMPARE(form.backupFingerId(), backupPicture);
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 2);
+}
+
+void TstDriver::scratchFilesAreRemoved()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    s.reader.press(u"D04/formal"_s);
+    QCOMPARE(form.lblStatus->text(), u"指纹登记成功"_s);
+    QVERIFY(QDir(s.env.scratchDir).exists());
+    QCOMPARE(filesUnder(s.env.scratchDir), QStringList());
+    QVERIFY(!QFile::exists(u"/Fingerprint.bmp"_s));
+}
+
+void TstDriver::qualityPrompt()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.Open();
+    emit form.engine()->FeatureQuality(3);
+    QCOMPARE(form.lblEnrolPrompt->text(), u"登记状态: 还需要按压1次手指! 指纹质量不合格: 3"_s);
+    form.cmdCompare_Click();
+    emit form.engine()->FeatureQuality(0);
+    QCOMPARE(form.lblEnrolPrompt->text(), u" 指纹质量合格"_s);
+}
+
+void TstDriver::compareMode()
+{
+    test::MasterDataStation s;
+    s.db->exec(u"UPDATE drivers SET fng_value = ?, fng_value1 = ? WHERE driver_id = 'D04'"_s,
+               {EnrolTemplateTextForFinger(u"D04/formal"_s, 1), EnrolTemplateTextForFinger(u"D04/backup"_s, 1)});
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    // In enrol mode a capture is not compared.
+    form.cmdCompare_Click();
+    QVERIFY(!form.engine()->IsEnrolling());
+    QCOMPARE(form.lblStatus->text(), u"进入指纹比对状态"_s);
+    s.reader.press(u"D04/formal"_s);
+    QCOMPARE(s.messages.lastTitle(), u"信息提示"_s);
+    QCOMPARE(s.messages.lastText(), u"指纹比对成功！"_s);
+    s.reader.press(u"D04/backup"_s);
+    QCOMPARE(s.messages.lastText(), u"指纹比对失败！"_s);
+    form.chkBackup->setChecked(true);
+    s.reader.press(u"D04/backup"_s);
+    QCOMPARE(s.messages.lastText(), u"指纹比对成功！"_s);
+    s.reader.pressUnknown();
+    QCOMPARE(s.messages.lastText(), u"指纹比对失败！"_s);
+    QCOMPARE(s.field(u"D04"_s, u"fng_value1"_s).toString(), EnrolTemplateTextForFinger(u"D04/backup"_s, 1));
+}
+
+void TstDriver::photoIsStoredInTheDatabase()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.m_eStatus = 1;
+    form.m_szID = u"D04"_s;
+    form.Open();
+    const QString photo = s.scratch.filePath(u"sub/张.jpg"_s);
+    QDir().mkpath(s.scratch.filePath(u"sub"_s));
+    QImage(20, 30, QImage::Format_RGB32).save(photo, "JPG");
+    s.files.answers = {photo, photo};
+    QTest::mouseDClick(form.imgPhoto, Qt::LeftButton);
+    QCOMPARE(s.files.calls.first().filter, u"BMP图片 (*.bmp);;JPG图片 (*.jpg)"_s);
+    const qint64 id = form.photoId();
+    QVERIFY(id > 0);
+    QVERIFY(form.imgPhoto->hasPicture());
+    QCOMPARE(s.db->scalar(u"SELECT file_name FROM pictures WHERE id = ?"_s, {id}).toString(), u"张.jpg"_s);
+    // Chosen again: the same picture id is replaced.
+    QTest::mouseDClick(form.imgPhoto, Qt::LeftButton);
+    QCOMPARE(form.photoId(), id);
+    form.cmdSave_Click();
+    QCOMPARE(s.field(u"D04"_s, u"photo_id"_s).toLongLong(), id);
+    // A file that cannot be read is told and stores nothing.
+    s.files.answers = {s.scratch.filePath(u"missing.jpg"_s)};
+    QTest::mouseDClick(form.imgPhoto, Qt::LeftButton);
+    QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 1);
+}
+
+void TstDriver::companyPick()
+{
+    test::MasterDataStation s;
+    frmDriver form(s.env, s.ctx);
+    form.Open();
+    SetPickListRunner([](PickListDialog &dialog) {
+        dialog.txtSearch->setText(u"白云"_s);
+        QTest::keyClick(dialog.txtSearch, Qt::Key_Return);
+        return dialog.result();
+    });
+    form.cmdCompany_Click();
+    QCOMPARE(form.txtCompany->text(), u"C02[白云运输]"_s);
+    SetPickListRunner([](PickListDialog &dialog) {
+        QTest::keyClick(dialog.txtSearch, Qt::Key_Escape);
+        return dialog.result();
+    });
+    form.cmdCompany_Click();
+    QCOMPARE(form.txtCompany->text(), u"C02[白云运输]"_s);
+    SetPickListRunner({});
+}
+
+void TstDriver::enrolledDriverIsIdentifiedAtCheckIn()
+{
+    test::MasterDataStation s;
+    // A check-in station that was already running before the enrolment.
+    frmDriverVerify running(s.env, s.ctx);
+    running.show();
+
+    frmDriverMain reg(s.env, s.ctx);
+    reg.show();
+    QTest::mouseClick(reg.cmdAdd, Qt::LeftButton);
+    frmDriver *form = reg.recordScreen();
+    s.reader.press(u"D20/formal"_s); // the running station does not know him yet
+    QCOMPARE(s.messages.notices, QStringList{u"未能识别指纹，请重试"_s});
+    QCOMPARE(form->lblStatus->text(), u"指纹登记成功"_s);
+    fillRecord(*form, u"D20"_s, u"新人"_s);
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    form->close();
+    // He drives V1 today.
+    s.db->exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
+               u"VALUES ('V1', 'D20', '新人', ?, ?)"_s,
+               {test::checkinToday().addDays(-1), test::checkinToday().addDays(1)});
+    s.db->exec(u"DELETE FROM substitutions"_s);
+    s.db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, license_id, "
+               u"license_tag_no) VALUES (?, 'K030', ?, '440101', 'R01', 'V1', '粤A10001')"_s,
+               {test::checkinToday(), s.clock.now().addSecs(20 * 60)});
+
+    // The running station learns him with 刷新 -> 刷新指纹.
+    s.messages.clear();
+    QTest::mouseClick(running.findChild<QPushButton *>(u"cmdRefresh"_s), Qt::LeftButton);
+    QTest::mouseClick(running.findChild<QPushButton *>(u"cmdRefreshFinger"_s), Qt::LeftButton);
+    s.reader.press(u"D20/formal"_s);
+    QVERIFY2(s.messages.notices.isEmpty(), qPrintable(s.messages.notices.join(u'|')));
+    auto *grid = running.findChild<FlexGrid *>(u"vsList"_s);
+    QVERIFY(gridColumn(grid, 0).contains(u"K030"_s));
+    running.hide();
+
+    // A station opened after the enrolment knows him at once.
+    frmDriverVerify fresh(s.env, s.ctx);
+    fresh.show();
+    s.messages.clear();
+    s.reader.press(u"D20/formal"_s);
+    QVERIFY2(s.messages.notices.isEmpty(), qPrintable(s.messages.notices.join(u'|')));
+    QVERIFY(gridColumn(fresh.findChild<FlexGrid *>(u"vsList"_s), 0).contains(u"K030"_s));
+}
+
+QTEST_MAIN(TstDriver)
+#include "tst_driver.moc"
