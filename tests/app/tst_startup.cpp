@@ -553,11 +553,9 @@ void tst_startup::entriesLightUpWithTheirForms_data()
 {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("form");
+    // The screens still to come; those built since light up on their own
+    // (the loop over built entries below).
     QTest::newRow("车辆管理") << QStringLiteral("m5") << QStringLiteral("frmVehicleMain");
-    QTest::newRow("驾驶员管理") << QStringLiteral("m6") << QStringLiteral("frmDriverMain");
-    QTest::newRow("驾驶员报班信息") << QStringLiteral("m13") << QStringLiteral("frmDriverBus");
-    QTest::newRow("强制信息查询") << QStringLiteral("m14") << QStringLiteral("frmBusForeInfo");
-    QTest::newRow("系统报表") << QStringLiteral("mnu_Report") << QStringLiteral("frmReportCheck");
 }
 
 void tst_startup::entriesLightUpWithTheirForms()
@@ -573,7 +571,8 @@ void tst_startup::entriesLightUpWithTheirForms()
         mdiMain w(env, station);
         RegisterScreens(w, env, station);
         QVERIFY(!w.menuAction(entry)->isEnabled());
-        for (const char *built : {"mnu_check_cond", "mnu_center", "mnu_check_exit", "m7", "m4"})
+        for (const char *built : {"mnu_check_cond", "mnu_center", "mnu_check_exit", "m7", "m4", "m6", "m13", "m14",
+                                  "mnu_Report"})
             QVERIFY2(w.menuAction(QString::fromLatin1(built))->isEnabled(), built);
     }
     // The library that builds the form registers it: the entry opens it.

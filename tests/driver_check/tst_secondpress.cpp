@@ -166,6 +166,10 @@ void TstSecondPress::tripsReloadedForgetTheFirstPress()
     // Once the list shows every trip again, a trip taken from it is not
     // D01's any more: the press there is identified among all drivers.
     CheckinTerminal t;
+    // D02 drives V1 today beside D01.
+    t.db->exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
+               u"VALUES ('V1', 'D02', '李四', ?, ?)"_s,
+               {test::checkinToday().addDays(-1), test::checkinToday().addDays(1)});
     frmDriverVerify form(t.env, t.ctx);
     form.show();
     t.reader.press(u"D01/formal"_s);

@@ -52,6 +52,16 @@ QStringList filesUnder(const QString &dir)
 
 } // namespace
 
+namespace {
+// An enrolment takes several presses of the finger, however few the form
+// asks for: the engine merges them into one template.
+void enrolFinger(cg::SimulatedFingerReader &reader, const QString &finger)
+{
+    for (int i = 0; i < cg::FingerprintEngine::MinimumEnrolPresses; ++i)
+        reader.press(finger);
+}
+} // namespace
+
 class TstDriver : public QObject {
     Q_OBJECT
 private slots:
@@ -262,7 +272,7 @@ void TstDriver::recordThatFailsToLoadCannotBeSaved()
     form.cmdSave_Click();
     QCOMPARE(s.field(u"D04"_s, u"driver_name"_s).toString(), u"赵六"_s);
     // Nor is a finger stored for it.
-    s.reader.press(u"D77/formal"_s);
+    enrolFinger(s.reader, u"D77/formal"_s);
     QVERIFY(s.messages.lastText().contains(u"没有读出"_s));
     QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 0);
     // 新增 starts a new record that can be saved.
@@ -298,7 +308,7 @@ void TstDriver::enrolmentOnUnsavedRecordIsStoredAfterFirstSave()
     frmDriver form(s.env, s.ctx);
     form.Open();
     QCOMPARE(form.lblEnrolPrompt->text(), u"开始登记"_s);
-    s.reader.press(u"D20/formal"_s);
+    enrolFinger(s.reader, u"D20/formal"_s);
     QCOMPARE(form.lblStatus->text(), u"指纹登记成功"_s);
     QVERIFY(form.imgFinger->hasPicture());
     QVERIFY(!form.cmdSave->isEnabled()); // an enrolment alone does not enable save
@@ -323,7 +333,7 @@ void TstDriver::failureAfterAddNeverAddsTwice()
                u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s);
     frmDriver form(s.env, s.ctx);
     form.Open();
-    s.reader.press(u"D20/formal"_s);
+    enrolFinger(s.reader, u"D20/formal"_s);
     fillRecord(form, u"D20"_s, u"新人"_s);
     QTest::mouseClick(form.cmdSave, Qt::LeftButton);
     QCOMPARE(s.messages.boxes.size(), 1); // the failure is told
@@ -351,7 +361,7 @@ void TstDriver::backupEnrolmentLeavesFormalUntouched()
     QVERIFY(form.imgFinger1->isVisibleTo(&form) && !form.imgFinger->isVisibleTo(&form));
     form.cmdEnrol_Click();
     QCOMPARE(form.lblStatus->text(), u"进入指纹登记状态(备用)"_s);
-    s.reader.press(u"D04/backup"_s);
+    enrolFinger(s.reader, u"D04/backup"_s);
     QCOMPARE(s.field(u"D04"_s, u"fng_value"_s).toString(), formal);
     QCOMPARE(s.field(u"D04"_s, u"finger_id"_s).toLongLong(), formalPicture);
     QCOMPARE(s.db->scalar(u"SELECT data FROM pictures WHERE id = ?"_s, {formalPicture}).toByteArray(), "x");
@@ -360,7 +370,7 @@ void TstDriver::backupEnrolmentLeavesFormalUntouched()
     // A second backup enrolment replaces the picture under the same id.
     const qint64 backupPicture = form.backupFingerId();
     form.cmdEnrol_Click();
-    s.reader.press(u"D04/backup"_s);
+    enrolFinger(s.reader, u"D04/backup"_s);
     QCOMPARE(form.backupFingerId(), backupPicture);
     QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 2);
 }
@@ -372,7 +382,7 @@ void TstDriver::scratchFilesAreRemoved()
     form.m_eStatus = 1;
     form.m_szID = u"D04"_s;
     form.Open();
-    s.reader.press(u"D04/formal"_s);
+    enrolFinger(s.reader, u"D04/formal"_s);
     QCOMPARE(form.lblStatus->text(), u"指纹登记成功"_s);
     QVERIFY(QDir(s.env.scratchDir).exists());
     QCOMPARE(filesUnder(s.env.scratchDir), QStringList());
@@ -385,7 +395,8 @@ void TstDriver::qualityPrompt()
     frmDriver form(s.env, s.ctx);
     form.Open();
     emit form.engine()->FeatureQuality(3);
-    QCOMPARE(form.lblEnrolPrompt->text(), u"登记状态: 还需要按压1次手指! 指纹质量不合格: 3"_s);
+    QCOMPARE(form.lblEnrolPrompt->text(),
+             u"登记状态: 还需要按压%1次手指! 指纹质量不合格: 3"_s.arg(FingerprintEngine::MinimumEnrolPresses));
     form.cmdCompare_Click();
     emit form.engine()->FeatureQuality(0);
     QCOMPARE(form.lblEnrolPrompt->text(), u" 指纹质量合格"_s);
@@ -478,8 +489,9 @@ void TstDriver::enrolledDriverIsIdentifiedAtCheckIn()
     reg.show();
     QTest::mouseClick(reg.cmdAdd, Qt::LeftButton);
     frmDriver *form = reg.recordScreen();
-    s.reader.press(u"D20/formal"_s); // the running station does not know him yet
-    QCOMPARE(s.messages.notices, QStringList{u"未能识别指纹，请重试"_s});
+    enrolFinger(s.reader, u"D20/formal"_s); // the running station does not know him yet
+    QCOMPARE(s.messages.notices,
+             QStringList(FingerprintEngine::MinimumEnrolPresses, u"未能识别指纹，请重试"_s));
     QCOMPARE(form->lblStatus->text(), u"指纹登记成功"_s);
     fillRecord(*form, u"D20"_s, u"新人"_s);
     QTest::mouseClick(form->cmdSave, Qt::LeftButton);
