@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/dates.h"
 #include "widgets/grid.h"
+#include "widgets/listexport.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
@@ -171,6 +172,8 @@ void frmOutCheck::buildUi()
 
     vsList = new FlexGrid(this);
     vsList->setObjectName(u"vsList"_s);
+    // The File menu and the product bar export the trip list.
+    AttachGridReport(this, m_env, vsList);
     // The current trip is shown by its painted cells alone.
     vsList->setHighlightSelection(false);
     vsList->setSelectionMode(QAbstractItemView::NoSelection);

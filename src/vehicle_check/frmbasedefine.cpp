@@ -3,6 +3,7 @@
 #include "core/apperror.h"
 #include "core/array2d.h"
 #include "widgets/grid.h"
+#include "widgets/listexport.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
@@ -72,6 +73,8 @@ frmBaseDefine::frmBaseDefine(const Env &env, StationContext &station, QWidget *p
     rightLayout->addLayout(buttons);
     vsBaseInfo = new FlexGrid;
     vsBaseInfo->setObjectName(u"vsBaseInfo"_s);
+    // The File menu and the product bar export the code table shown.
+    AttachGridReport(this, m_env, vsBaseInfo);
     QPalette pal = vsBaseInfo->palette();
     pal.setColor(QPalette::Base, kGridBack);
     vsBaseInfo->setPalette(pal);

@@ -5,6 +5,8 @@
 
 #include "core/clock.h"
 #include "widgets/grid.h"
+#include "widgets/listreport.h"
+#include "widgets/listexport.h"
 #include "widgets/gridhelpers.h"
 #include "dispatch/frmoutcheck.h"
 #include "driver_check/frmcheckinfo.h"
@@ -19,6 +21,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QStringDecoder>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -131,6 +135,7 @@ private Q_SLOTS:
     void refreshTouchesOnlyWindowAndAddsNoRows();
     void unknownLampCodeEmptiesCell();
     void peerResultsRedrawLamps();
+    void exportsTheTripList();
     void renderForDocs();
 };
 
@@ -588,6 +593,28 @@ void TstOutCheck::renderForDocs()
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QVERIFY(dlg.grab().save(dir + u"/frmCheckInfo.png"_s));
+}
+
+void TstOutCheck::exportsTheTripList()
+{
+    Gate g;
+    IListReport *report = ListReportOf(g.form.get());
+    QVERIFY(report);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"gate.xls"_s);
+    test::ScriptedFileChooser files;
+    files.answers = {path};
+    g.env.files = &files;
+    // The report was attached with the screen's Env: export through a fresh
+    // one that carries the scripted chooser.
+    GridReport fresh(g.env, g.grid());
+    fresh.ExportFile();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringDecoder utf16(QStringConverter::Utf16LE);
+    const QString text = utf16.decode(file.readAll());
+    QVERIFY(text.contains(u"K001"_s));
+    QCOMPARE(int(text.count(u"\r\n"_s)), g.grid()->rows());
 }
 
 QTEST_MAIN(TstOutCheck)

@@ -1,6 +1,8 @@
 // 常用定义: pending additions, edits and deletions per table, the switch
 // prompt, and the guards that keep one table's changes out of another.
 
+#include "widgets/listreport.h"
+#include "widgets/listexport.h"
 #include "vehiclecheckfixture.h"
 
 #include "widgets/grid.h"
@@ -8,6 +10,9 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QStringDecoder>
+#include <QFile>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -68,6 +73,29 @@ private slots:
             << u"add,name 制动,remark 刹车,del1"_s << QStringList{u"轮胎/t"_s, u"制动/刹车"_s};
         QTest::newRow("edit of a saved row updates it") << u"edit2 轮胎气压"_s
                                                         << QStringList{u"灯光/l"_s, u"轮胎气压/t"_s};
+    }
+    // The File menu and the product bar export the code table on screen.
+    void exportsTheCodeTable()
+    {
+        test::InspectionStation st;
+        st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l')"_s);
+        frmBaseDefine f(st.env, st.station);
+        f.show();
+        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        IListReport *report = ListReportOf(&f);
+        QVERIFY(report);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"codes.xls"_s);
+        test::ScriptedFileChooser files;
+        files.answers = {path};
+        Env env = st.env;
+        env.files = &files;
+        GridReport(env, f.vsBaseInfo).ExportFile();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringDecoder utf16(QStringConverter::Utf16LE);
+        const QString text = utf16.decode(file.readAll());
+        QVERIFY(text.contains(u"灯光"_s));
     }
     void pendingChanges()
     {
