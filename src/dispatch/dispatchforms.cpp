@@ -1,6 +1,7 @@
 #include "dispatchforms.h"
 
 #include "widgets/env.h"
+#include "stationui/formoffer.h"
 #include "widgets/formregistry.h"
 #include "frmenvbusdesk.h"
 #include "frmoutcheck.h"
@@ -14,14 +15,11 @@ namespace cg {
 void RegisterDispatchForms(FormRegistry &registry, const Env &env, StationContext &station)
 {
     // The departure gate.
-    registry.add(u"frmOutCheck"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmOutCheck(env, station, parent); });
+    OfferForm<frmOutCheck>(registry, u"frmOutCheck"_s, env, station);
     // The dispatch centre, a menu screen, and the route / check sheet print
     // dialog (the condition check station opens it by name).
-    registry.add(u"frmEnvBusDesk"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmEnvBusDesk(env, station, parent); });
-    registry.add(u"frmPrintSheet"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmPrintSheet(env, station, parent); });
+    OfferForm<frmEnvBusDesk>(registry, u"frmEnvBusDesk"_s, env, station);
+    OfferForm<frmPrintSheet>(registry, u"frmPrintSheet"_s, env, station);
 }
 
 } // namespace cg

@@ -1,6 +1,7 @@
 #include "drivercheckforms.h"
 
 #include "widgets/env.h"
+#include "stationui/formoffer.h"
 #include "widgets/formregistry.h"
 #include "fingerprintsimulator.h"
 #include "frmcheckinfo.h"
@@ -18,8 +19,7 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
 {
     // The touch check-in station, and in demo mode the simulated reader's
     // window to press the enrolled drivers' fingers.
-    registry.add(u"frmDriverVerify"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmDriverVerify(env, station, parent); });
+    OfferForm<frmDriverVerify>(registry, u"frmDriverVerify"_s, env, station);
     registry.add(u"frmFingerprintSimulator"_s, [env, &station](QWidget *parent) -> QWidget * {
         SimulatedFingerReader *reader = SimulatedReader();
         if (!reader || !station.db)
@@ -33,14 +33,11 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
         return simulator;
     });
     // The boarding confirmation the departure gate opens.
-    registry.add(u"frmCheckInfo"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmCheckInfo(env, station, parent); });
+    OfferForm<frmCheckInfo>(registry, u"frmCheckInfo"_s, env, station);
     // The check-in records of a trip (the gate and the dispatch centre) and
     // the forced driver pass the records lead on to.
-    registry.add(u"frmDriverCheckList"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmDriverCheckList(env, station, parent); });
-    registry.add(u"frmDriverList"_s,
-                 [env, &station](QWidget *parent) -> QWidget * { return new frmDriverList(env, station, parent); });
+    OfferForm<frmDriverCheckList>(registry, u"frmDriverCheckList"_s, env, station);
+    OfferForm<frmDriverList>(registry, u"frmDriverList"_s, env, station);
 }
 
 } // namespace cg

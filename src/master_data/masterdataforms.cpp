@@ -3,6 +3,7 @@
 #include "frmdriver.h"
 #include "frmdrivermain.h"
 
+#include "stationui/formoffer.h"
 #include "widgets/formregistry.h"
 
 using namespace Qt::StringLiterals;
@@ -11,10 +12,8 @@ namespace cg {
 
 void RegisterMasterDataForms(FormRegistry &registry, const Env &env, StationContext &station)
 {
-    StationContext *st = &station;
-    registry.add(u"frmDriverMain"_s,
-                 [env, st](QWidget *parent) -> QWidget * { return new frmDriverMain(env, *st, parent); });
-    registry.add(u"frmDriver"_s, [env, st](QWidget *parent) -> QWidget * { return new frmDriver(env, *st, parent); });
+    OfferForm<frmDriverMain>(registry, u"frmDriverMain"_s, env, station);
+    OfferForm<frmDriver>(registry, u"frmDriver"_s, env, station);
 }
 
 } // namespace cg

@@ -1,6 +1,7 @@
 #include "returncheckforms.h"
 
 #include "frmreturncheck.h"
+#include "stationui/formoffer.h"
 #include "widgets/formregistry.h"
 
 using namespace Qt::StringLiterals;
@@ -9,9 +10,7 @@ namespace cg {
 
 void RegisterReturnCheckForms(FormRegistry &registry, const Env &env, StationContext &station)
 {
-    StationContext *st = &station;
-    registry.add(u"frmReturnCheck"_s,
-                 [env, st](QWidget *parent) -> QWidget * { return new frmReturnCheck(env, *st, parent); });
+    OfferForm<frmReturnCheck>(registry, u"frmReturnCheck"_s, env, station);
 }
 
 } // namespace cg

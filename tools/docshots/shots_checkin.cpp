@@ -40,9 +40,6 @@ int cg::shots::shotsCheckin(ShotStation &s)
     Env env = s.env;
     StationContext station = s.station;
     const QDate day = s.day;
-    Q_UNUSED(session);
-    Q_UNUSED(clock);
-    Q_UNUSED(day);
     SimulatedFingerReader reader(3);
     env.photoDir = s.outDir + u"/photos"_s;
     station.params.StartCheckTime = u"30"_s;

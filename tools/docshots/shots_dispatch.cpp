@@ -31,15 +31,9 @@ using namespace cg::shots;
 
 int cg::shots::shotsDispatch(ShotStation &s)
 {
-    Database &db = s.db;
-    SessionService &session = s.session;
-    ManualClock &clock = s.clock;
     Env env = s.env;
     StationContext station = s.station;
     const QDate day = s.day;
-    Q_UNUSED(session);
-    Q_UNUSED(clock);
-    Q_UNUSED(day);
     
     env.layoutFile = s.outDir + u"/HeadSet.ini"_s;
     station.params.BeforeMinute = u"30"_s;

@@ -27,14 +27,9 @@ using namespace cg::shots;
 int cg::shots::shotsDriverList(ShotStation &s, const QString &trip)
 {
     Database &db = s.db;
-    SessionService &session = s.session;
-    ManualClock &clock = s.clock;
     Env env = s.env;
     StationContext station = s.station;
     const QDate day = s.day;
-    Q_UNUSED(session);
-    Q_UNUSED(clock);
-    Q_UNUSED(day);
 
     const QString route = db.scalar(u"SELECT route_id FROM trips WHERE bus_date = ? AND bus_id = ?"_s,
                                     {QDateTime(day, QTime(0, 0)), trip})

@@ -48,12 +48,9 @@ void save(QWidget &w, const QString &dir, int width, int height)
 int cg::shots::shotsVehicleCheck(ShotStation &s)
 {
     Database &db = s.db;
-    SessionService &session = s.session;
     ManualClock &clock = s.clock;
     Env env = s.env;
     StationContext station = s.station;
-    Q_UNUSED(session);
-    Q_UNUSED(clock);
 
     const QDateTime day(s.day, QTime(0, 0));
     const QString dir = s.outDir;
