@@ -59,10 +59,6 @@ public:
     // Whether a placeholder needs an explicit type where the other side of a
     // comparison cannot give it one (PostgreSQL infers placeholder types).
     virtual bool typedPlaceholders() const = 0;
-    // What ends a SELECT that locks the rows it reads until the transaction
-    // ends (" FOR UPDATE", " FOR UPDATE OF t"); "" on SQLite, whose write
-    // transactions already exclude each other. table may be empty.
-    virtual QString lockRows(const QString &table = QString()) const = 0;
 };
 
 // The connection to the station database, one per thread, reopened after a

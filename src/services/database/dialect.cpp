@@ -8,8 +8,8 @@
 using namespace Qt::StringLiterals;
 
 // Everything that differs between SQLite and PostgreSQL in the SQL we write:
-// types, stored values, the server's clock, row locks and case-insensitive
-// matching. How each reports its errors is in dberrors.cpp.
+// types, stored values, the server's clock and case-insensitive matching.
+// How each reports its errors is in dberrors.cpp.
 
 namespace cg {
 
@@ -150,7 +150,6 @@ public:
     QString likeCaseInsensitive() const override { return u"LIKE"_s; }
     QString likeWithoutEscape() const override { return QString(); }
     bool typedPlaceholders() const override { return false; }
-    QString lockRows(const QString &) const override { return QString(); }
 };
 
 class PostgresDialect final : public Dialect {
@@ -177,10 +176,6 @@ public:
     QString likeCaseInsensitive() const override { return u"ILIKE"_s; }
     QString likeWithoutEscape() const override { return u" ESCAPE ''"_s; }
     bool typedPlaceholders() const override { return true; }
-    QString lockRows(const QString &table) const override
-    {
-        return table.isEmpty() ? u" FOR UPDATE"_s : u" FOR UPDATE OF "_s + table;
-    }
 };
 
 } // namespace
