@@ -233,7 +233,12 @@ void mdiMain::updateReportEntries()
 void mdiMain::closeEvent(QCloseEvent *event)
 {
     // Every screen closes first, so each saves its column layout and ends
-    // its notifier before the window goes.
+    // its notifier before the window goes: the windows shown beside this one
+    // (the vehicle screens of the dispatch centre), then the child screens.
+    const auto windows = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *w : windows)
+        if (w->isWindow() && w->isVisible() && !qobject_cast<QMenu *>(w))
+            w->close();
     m_mdi->closeAllSubWindows();
     if (!m_mdi->subWindowList().isEmpty()) {
         event->ignore();

@@ -68,6 +68,9 @@ public:
     SimulatedFingerReader *reader = nullptr;
     QPointer<QWidget> checkIn;
     QPointer<QWidget> simulator; // parentless; deleted with the hub
+    // The screens other screens show non-modal, one window per form name
+    // (children of the main window).
+    QHash<QString, QPointer<QWidget>> modeless;
 
     // A modal screen blocks every window outside its own family. The
     // reader's window joins the family of whichever modal window is on top
@@ -158,6 +161,31 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, F
         if (form == u"frmCheckPass"_s)
             return runCheckPass(parent, station, members);
         return hub->registry.runModal(parent, form, members);
+    };
+    station.showForm = [hub, &window](QWidget *, const QString &form, const QVariantMap &members) -> QWidget * {
+        QPointer<QWidget> &shown = hub->modeless[form];
+        if (!shown) {
+            // A window of its own over the main window, closed with it.
+            shown = hub->registry.create(form, &window);
+            if (!shown) {
+                hub->modeless.remove(form);
+                return nullptr;
+            }
+            shown->setWindowFlag(Qt::Window);
+        }
+        QWidget *w = shown;
+        for (auto it = members.constBegin(); it != members.constEnd(); ++it)
+            w->setProperty(it.key().toLatin1().constData(), it.value());
+        // Each request runs the form's opening steps for the members just set.
+        if (w->metaObject()->indexOfMethod("Open()") >= 0)
+            QMetaObject::invokeMethod(w, "Open");
+        if (w->isMinimized())
+            w->showNormal();
+        else
+            w->show();
+        w->raise();
+        w->activateWindow();
+        return w;
     };
     station.hasForm = [hub](const QString &form) {
         return form == u"frmCheckPass"_s || hub->registry.contains(form);

@@ -411,19 +411,21 @@ void frmEnvBusDesk::cmdFaceCheck_Click() { openRecords(u"frmFaceCheckList"_s, fa
 void frmEnvBusDesk::cmdLug_Click() { openRecords(u"frmLugCheckList"_s, false, false); }
 void frmEnvBusDesk::cmdTechCheck_Click() { openRecords(u"frmTeckCheckList"_s, true, false); }
 
+// The vehicle screens stay open beside the centre (not modal), one window
+// each, brought to the front on every press.
 void frmEnvBusDesk::openVehicleRegister(const QString &type)
 {
-    if (!m_station.openForm)
+    if (!m_station.showForm)
         return;
-    Trap(*m_env.messages, [&] { m_station.openForm(this, u"frmVehicleMain"_s, {{u"m_szType"_s, type}}); });
+    Trap(*m_env.messages, [&] { m_station.showForm(this, u"frmVehicleMain"_s, {{u"m_szType"_s, type}}); });
 }
 
 void frmEnvBusDesk::cmdAddVehicle_Click()
 {
-    if (!m_station.openForm)
+    if (!m_station.showForm)
         return;
     Trap(*m_env.messages, [&] {
-        m_station.openForm(this, u"frmVehicle"_s,
+        m_station.showForm(this, u"frmVehicle"_s,
                            {{u"m_szParentForm"_s, u"frmEnvBusDesk"_s}, {u"m_eStatus"_s, 0}});
     });
 }

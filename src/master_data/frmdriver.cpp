@@ -30,40 +30,10 @@ using namespace Qt::StringLiterals;
 
 namespace cg {
 
-namespace {
-QString saveCaption() { return u"保存(&S)"_s; }
-QString editCaption() { return u"修改(&S)"_s; }
-
-QDateEdit *datePicker(const QString &name, QWidget *parent)
-{
-    auto *d = new QDateEdit(parent);
-    d->setObjectName(name);
-    d->setDisplayFormat(u"yyyy-MM-dd"_s);
-    d->setCalendarPopup(true);
-    d->setMinimumDate(QDate(1900, 1, 1));
-    return d;
-}
-
-QString textOf(const RecordSet &rs, const QString &field)
-{
-    const QVariant v = FieldValue(rs, field);
-    return v.isValid() ? v.toString() : QString();
-}
-
-QDate dateOf(const RecordSet &rs, const QString &field, const QDate &otherwise)
-{
-    const QVariant v = FieldValue(rs, field);
-    const QDateTime d = v.toDateTime();
-    return d.isValid() ? d.date() : otherwise;
-}
-} // namespace
 
 frmDriver::frmDriver(const Env &env, StationContext &station, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_env(env), m_station(station)
+    : RecordScreen(env, station, u"frmDriver"_s, u"驾驶员档案"_s, parent)
 {
-    setObjectName(u"frmDriver"_s);
-    setWindowTitle(u"驾驶员档案"_s);
-    setAttribute(Qt::WA_DeleteOnClose, false);
     buildUi();
     if (m_station.makeFingerprintEngine)
         m_engine = m_station.makeFingerprintEngine(this);
@@ -100,7 +70,7 @@ void frmDriver::buildUi()
     const auto line = [this](const QString &name, int maxBytes) {
         auto *e = new QLineEdit(this);
         e->setObjectName(name);
-        e->installEventFilter(this); // focus selects the whole text
+        selectAllOnFocus(e);
         connect(e, &QLineEdit::textChanged, this, [this, e, maxBytes] {
             LimitControlBytes(e, maxBytes);
             updateSaveEnabled();
@@ -121,7 +91,7 @@ void frmDriver::buildUi()
     cboSex->addItems({u"男"_s, u"女"_s});
     cboSex->setCurrentIndex(-1); // no sex chosen on a first opening
     txtCredit = line(u"txtCredit"_s, 18);
-    dtpBirthDate = datePicker(u"dtpBirthDate"_s, this);
+    dtpBirthDate = RecordDatePicker(u"dtpBirthDate"_s, this);
     txtLinkPhone = line(u"txtLinkPhone"_s, 20);
     txtHomePhone = line(u"txtHomePhone"_s, 30);
     txtAddress = line(u"txtAddress"_s, 50);
@@ -136,9 +106,9 @@ void frmDriver::buildUi()
     cmdCompany = new QPushButton(u"..."_s, this);
     cmdCompany->setObjectName(u"cmdCompany"_s);
     cmdCompany->setFixedWidth(32);
-    dtpInStartDate = datePicker(u"dtpInStartDate"_s, this);
-    dtpInEndDate = datePicker(u"dtpInEndDate"_s, this);
-    dtpCreateDate = datePicker(u"dtpCreateDate"_s, this);
+    dtpInStartDate = RecordDatePicker(u"dtpInStartDate"_s, this);
+    dtpInEndDate = RecordDatePicker(u"dtpInEndDate"_s, this);
+    dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
     chkIsDriver = new QCheckBox(u"是否机动驾驶员"_s, this);
     chkIsDriver->setObjectName(u"chkIsDriver"_s);
     txtMemo = line(u"txtMemo"_s, 255);
@@ -229,7 +199,7 @@ void frmDriver::buildUi()
     bottom->addWidget(lblStatus, 1);
     cmdAdd = new QPushButton(u"新增(&A)"_s, this);
     cmdAdd->setObjectName(u"cmdAdd"_s);
-    cmdSave = new QPushButton(saveCaption(), this);
+    cmdSave = new QPushButton(u"保存(&S)"_s, this);
     cmdSave->setObjectName(u"cmdSave"_s);
     cmdClose = new QPushButton(u"关闭(&C)"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
@@ -261,34 +231,15 @@ void frmDriver::buildUi()
         connect(c, &QComboBox::currentIndexChanged, this, &frmDriver::updateSaveEnabled);
     for (QDateEdit *d : {dtpBirthDate, dtpInStartDate, dtpInEndDate, dtpCreateDate})
         connect(d, &QDateEdit::dateChanged, this, &frmDriver::updateSaveEnabled);
+    setStateControls(cmdSave, txtDriverID);
     cmdSave->setEnabled(false);
     resize(860, 460);
 }
 
-bool frmDriver::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        if (auto *w = qobject_cast<QWidget *>(watched)) {
-            // After the focus change has finished, or the click would undo it.
-            QMetaObject::invokeMethod(this, [w = QPointer<QWidget>(w)] { if (w) SelectAllText(w); },
-                                      Qt::QueuedConnection);
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 // ---------------------------------------------------------------- opening
 
-void frmDriver::showEvent(QShowEvent *event)
+void frmDriver::start()
 {
-    QWidget::showEvent(event);
-    if (!m_opened)
-        Trap(*m_env.messages, [this] { Open(); });
-}
-
-void frmDriver::Open()
-{
-    m_opened = true;
     fillCodeLists();
     startEngine();
     m_loadFailed = false;
@@ -296,7 +247,7 @@ void frmDriver::Open()
         loadRecord();
         // Opened for edit: the number is the record's key and stays as loaded.
         txtDriverID->setEnabled(false);
-        cmdSave->setText(saveCaption());
+        cmdSave->setText(u"保存(&S)"_s);
     } else {
         clearForNew();
         enterNewState();
@@ -368,20 +319,8 @@ void frmDriver::clearForNew()
 
 void frmDriver::enterNewState()
 {
-    cmdSave->setText(saveCaption());
-    cmdSave->setEnabled(false);
-    txtDriverID->setEnabled(true);
-    m_eStatus = 0;
+    RecordScreen::enterNewState();
     m_loadFailed = false;
-    txtDriverID->setFocus();
-}
-
-void frmDriver::enterEditState()
-{
-    cmdSave->setText(editCaption());
-    cmdSave->setEnabled(false);
-    txtDriverID->setEnabled(false);
-    m_eStatus = 1;
 }
 
 void frmDriver::loadRecord()
@@ -401,35 +340,35 @@ void frmDriver::loadRecord()
         return;
     }
     rs.MoveFirst();
-    txtDriverID->setText(textOf(rs, u"driver_id"_s));
-    txtDriverName->setText(textOf(rs, u"driver_name"_s));
-    cboSex->setCurrentIndex(FindComboItem(cboSex, textOf(rs, u"sex"_s)));
-    txtCredit->setText(textOf(rs, u"credit"_s));
+    txtDriverID->setText(RecordText(rs, u"driver_id"_s));
+    txtDriverName->setText(RecordText(rs, u"driver_name"_s));
+    cboSex->setCurrentIndex(FindComboItem(cboSex, RecordText(rs, u"sex"_s)));
+    txtCredit->setText(RecordText(rs, u"credit"_s));
     const QDate today = m_env.clock->today();
-    dtpBirthDate->setDate(dateOf(rs, u"birth_date"_s, today));
-    txtLinkPhone->setText(textOf(rs, u"link_phone"_s));
-    txtHomePhone->setText(textOf(rs, u"home_phone"_s));
-    txtAddress->setText(textOf(rs, u"Address"_s));
-    cboCertKind->setCurrentIndex(FindComboItem(cboCertKind, textOf(rs, u"cert_kind"_s)));
+    dtpBirthDate->setDate(RecordDate(rs, u"birth_date"_s, today));
+    txtLinkPhone->setText(RecordText(rs, u"link_phone"_s));
+    txtHomePhone->setText(RecordText(rs, u"home_phone"_s));
+    txtAddress->setText(RecordText(rs, u"Address"_s));
+    cboCertKind->setCurrentIndex(FindComboItem(cboCertKind, RecordText(rs, u"cert_kind"_s)));
     if (cboCertKind->currentIndex() < 0)
-        cboCertKind->setEditText(textOf(rs, u"cert_kind"_s));
-    cboServiceKind->setCurrentIndex(FindComboItem(cboServiceKind, textOf(rs, u"service_kind"_s)));
-    txtJobCertID->setText(textOf(rs, u"job_cert_id"_s));
-    txtPostCertID->setText(textOf(rs, u"post_cert_id"_s));
+        cboCertKind->setEditText(RecordText(rs, u"cert_kind"_s));
+    cboServiceKind->setCurrentIndex(FindComboItem(cboServiceKind, RecordText(rs, u"service_kind"_s)));
+    txtJobCertID->setText(RecordText(rs, u"job_cert_id"_s));
+    txtPostCertID->setText(RecordText(rs, u"post_cert_id"_s));
     txtCompany->setText(rs.value(u"company_name"_s).toString());
-    dtpInStartDate->setDate(dateOf(rs, u"in_start_date"_s, today));
-    dtpInEndDate->setDate(dateOf(rs, u"in_end_date"_s, today));
-    dtpCreateDate->setDate(dateOf(rs, u"create_date"_s, today));
+    dtpInStartDate->setDate(RecordDate(rs, u"in_start_date"_s, today));
+    dtpInEndDate->setDate(RecordDate(rs, u"in_end_date"_s, today));
+    dtpCreateDate->setDate(RecordDate(rs, u"create_date"_s, today));
     chkIsDriver->setChecked(FieldValue(rs, u"is_driver"_s).toInt() == 1);
-    txtMemo->setText(textOf(rs, u"Memo"_s));
+    txtMemo->setText(RecordText(rs, u"Memo"_s));
     m_photoId = FieldValue(rs, u"photo_id"_s).toLongLong();
     m_fingerId = FieldValue(rs, u"finger_id"_s).toLongLong();
     m_fingerId1 = FieldValue(rs, u"finger_id1"_s).toLongLong();
     showPicture(imgPhoto, m_photoId);
     showPicture(imgFinger, m_fingerId);
     showPicture(imgFinger1, m_fingerId1);
-    m_fngValue = textOf(rs, u"fng_value"_s);
-    m_fngValue1 = textOf(rs, u"fng_value1"_s);
+    m_fngValue = RecordText(rs, u"fng_value"_s);
+    m_fngValue1 = RecordText(rs, u"fng_value1"_s);
     m_heldFormal = {};
     m_heldBackup = {};
 }
@@ -498,7 +437,7 @@ void frmDriver::cmdSave_Click()
     row.setValue(u"finger_id"_s, qint32(m_fingerId));
     row.setValue(u"finger_id1"_s, qint32(m_fingerId1));
 
-    const bool toRegister = m_szParentForm == u"frmDriverMain"_s && m_register;
+    const bool toRegister = reportsTo(u"frmDriverMain"_s);
     if (m_eStatus == 0) {
         m_szID = drivers.AddDriver(m_station.context, row);
         // The driver exists from here on: whatever fails next, the next
@@ -559,13 +498,10 @@ void frmDriver::closeEvent(QCloseEvent *event)
         // Let go of the reader: the check-in station may want it.
         m_engine->Shutdown();
     }
-    m_szParentForm.clear();
-    m_szID.clear();
     m_photoId = m_fingerId = m_fingerId1 = 0;
     m_heldFormal = {};
     m_heldBackup = {};
-    m_opened = false;
-    QWidget::closeEvent(event);
+    RecordScreen::closeEvent(event);
 }
 
 } // namespace cg

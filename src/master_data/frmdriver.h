@@ -1,8 +1,7 @@
 #pragma once
 
 #include "services/fingerprint/fingerprintengine.h"
-#include "stationui/stationcontext.h"
-#include "widgets/env.h"
+#include "stationui/recordscreen.h"
 
 #include <QByteArray>
 #include <QLabel>
@@ -16,8 +15,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace cg {
-
-class RegisterScreen;
 
 // A picture area: shows a stored picture scaled to fit, keeping its
 // proportions, and reports double clicks.
@@ -60,29 +57,13 @@ private:
 };
 
 // 驾驶员档案: one driver's record with his photo and two enrolled
-// fingerprints (formal and backup). Opened by the driver register, which
-// sets m_szParentForm, m_eStatus (0 new, 1 edit) and for an edit m_szID,
-// then calls Open(). After every save the register is told (AddOneLine,
-// UpdOneInfoLine) when the opener is "frmDriverMain".
-class frmDriver : public QWidget {
+// fingerprints (formal and backup), opened by the driver register (the
+// record-screen pattern; saves go back to it when it is the opener).
+class frmDriver : public RecordScreen {
     Q_OBJECT
-    Q_PROPERTY(QString m_szParentForm MEMBER m_szParentForm)
-    Q_PROPERTY(int m_eStatus MEMBER m_eStatus)
-    Q_PROPERTY(QString m_szID MEMBER m_szID)
 public:
     frmDriver(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmDriver() override;
-
-    QString m_szParentForm;
-    int m_eStatus = 0;
-    QString m_szID;
-    // The register the saves are reported to (set by the register).
-    QPointer<RegisterScreen> m_register;
-
-    // Runs the opening steps for the requested mode (also when the screen
-    // is already open). A screen shown without it (opened by name, members
-    // set as properties) runs them when first shown.
-    void Open();
 
     QLineEdit *txtDriverID = nullptr;
     QLineEdit *txtDriverName = nullptr;
@@ -136,9 +117,8 @@ public slots:
     void imgFinger_DblClick();
 
 protected:
+    void start() override;
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildUi();
@@ -146,7 +126,6 @@ private:
     void startEngine();
     void clearForNew();
     void enterNewState();
-    void enterEditState();
     void loadRecord();
     void updateSaveEnabled();
     bool canSave() const;
@@ -160,14 +139,11 @@ private:
     void onEnrolmentDone(bool ok, const QString &templateText);
     void onCaptured(const QString &templateText);
 
-    Env m_env;
-    StationContext &m_station;
     FingerprintEngine *m_engine = nullptr;
     bool m_engineReady = false;
     bool m_compareMode = false;
     // A record opened for edit that did not load: nothing may be saved over it.
     bool m_loadFailed = false;
-    bool m_opened = false;
 
     qint64 m_photoId = 0;
     qint64 m_fingerId = 0;

@@ -9,7 +9,6 @@
 #include "widgets/grid.h"
 #include "widgets/messages.h"
 
-#include <QCloseEvent>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -116,10 +115,7 @@ void frmDriverMain::cmdAdd_Click()
 
 void frmDriverMain::cmdEdit_Click()
 {
-    const QString key = currentKey();
-    if (key.isEmpty())
-        return;
-    openRecord(1, key);
+    editCurrentRecord();
 }
 
 void frmDriverMain::cmdDelete_Click()
@@ -127,27 +123,14 @@ void frmDriverMain::cmdDelete_Click()
     DeleOneInfoLine(currentKey());
 }
 
-void frmDriverMain::openRecord(int status, const QString &id)
+RecordScreen *frmDriverMain::makeRecordScreen()
 {
-    if (!m_record) {
-        // A window of its own, closed with the register.
-        m_record = new frmDriver(m_env, m_station, this);
-    }
-    m_record->m_szParentForm = objectName();
-    m_record->m_register = this;
-    m_record->m_eStatus = status;
-    m_record->m_szID = id;
-    m_record->Open();
-    m_record->show();
-    m_record->raise();
-    m_record->activateWindow();
+    return new frmDriver(m_env, m_station, this);
 }
 
-void frmDriverMain::closeEvent(QCloseEvent *event)
+frmDriver *frmDriverMain::recordScreen() const
 {
-    if (m_record)
-        m_record->close();
-    RegisterScreen::closeEvent(event);
+    return qobject_cast<frmDriver *>(record());
 }
 
 } // namespace cg

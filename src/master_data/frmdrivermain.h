@@ -3,8 +3,6 @@
 #include "frmdriver.h"
 #include "stationui/registerscreen.h"
 
-#include <QPointer>
-
 class QPushButton;
 
 namespace cg {
@@ -28,7 +26,7 @@ public:
     // The filter fragment of the two boxes.
     QString Fragment() const;
     // The record screen (nullptr until first opened).
-    frmDriver *recordScreen() const { return m_record; }
+    frmDriver *recordScreen() const;
 
 public slots:
     void cmdQuery_Click();
@@ -42,11 +40,7 @@ protected:
     QString recordKey(const RecordSet &rs) const override;
     RecordSet lookupRecord(const QString &key, Lookup kind) override;
     bool deleteRecord(const QString &key, QString *reason) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void openRecord(int status, const QString &id);
-    QPointer<frmDriver> m_record;
+    RecordScreen *makeRecordScreen() override;
 };
 
 } // namespace cg

@@ -162,7 +162,7 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
 
     // The vehicle record is another subsystem's form: without it on this
     // workstation the button says why it cannot be used.
-    const bool canAdd = m_station.openForm && m_station.hasForm && m_station.hasForm(kVehicleForm);
+    const bool canAdd = m_station.showForm && m_station.hasForm && m_station.hasForm(kVehicleForm);
     cmdAddVehicle->setEnabled(canAdd);
     if (!canAdd)
         cmdAddVehicle->setToolTip(u"本工作站没有车辆档案窗口，不能增加车辆"_s);
@@ -369,9 +369,11 @@ void frmReturnCheck::cmdAddVehicle_Click()
     Trap(*m_env.messages, [&] {
         // A new vehicle: the record form starts with the nature 临时 when it
         // is opened from here. It is not added to this list; 查询 shows it.
-        const QVariantMap result = m_station.openForm(
-            this, kVehicleForm, {{u"m_szParentForm"_s, u"frmReturnCheck"_s}, {u"m_eStatus"_s, 0}});
-        if (result.isEmpty())
+        QWidget *form = m_station.showForm ? m_station.showForm(this, kVehicleForm,
+                                                                {{u"m_szParentForm"_s, u"frmReturnCheck"_s},
+                                                                 {u"m_eStatus"_s, 0}})
+                                           : nullptr;
+        if (!form)
             ShowNotice(*m_env.messages, u"车辆档案窗口不能打开，不能增加车辆"_s);
     });
 }

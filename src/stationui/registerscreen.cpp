@@ -3,6 +3,7 @@
 #include "core/apperror.h"
 #include "core/sqlliteral.h"
 #include "stationui/listquery.h"
+#include "stationui/recordscreen.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/listexport.h"
@@ -251,6 +252,34 @@ void RegisterScreen::DeleOneInfoLine(const QString &key)
     ShowNotice(*m_env.messages, u"删除成功！"_s);
 }
 
+void RegisterScreen::openRecord(int status, const QString &id)
+{
+    if (!m_record)
+        m_record = makeRecordScreen();
+    if (!m_record)
+        return;
+    m_record->m_szParentForm = objectName();
+    m_record->m_register = this;
+    m_record->m_eStatus = status;
+    m_record->m_szID = id;
+    m_record->Open();
+    m_record->show();
+    m_record->raise();
+    m_record->activateWindow();
+}
+
+RecordScreen *RegisterScreen::record() const
+{
+    return m_record;
+}
+
+void RegisterScreen::editCurrentRecord()
+{
+    const QString key = currentKey();
+    if (!key.isEmpty())
+        openRecord(1, key);
+}
+
 void RegisterScreen::ExportFile()
 {
     m_report->ExportFile();
@@ -263,6 +292,8 @@ void RegisterScreen::ExportFileOpen()
 
 void RegisterScreen::closeEvent(QCloseEvent *event)
 {
+    if (m_record)
+        m_record->close();
     SaveColumnLayout(m_env.layoutFile, m_formName, vsList);
     QWidget::closeEvent(event);
 }

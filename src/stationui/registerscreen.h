@@ -6,6 +6,7 @@
 #include "widgets/listreport.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -18,6 +19,7 @@ namespace cg {
 
 class FlexGrid;
 class GridReport;
+class RecordScreen;
 
 // A filter box of the registers: while it is empty and not focused it shows
 // its placeholder as its text (greyed). Focusing a box that shows the
@@ -69,6 +71,8 @@ public:
     // (its number kept). No row with that key or not exactly one record: no
     // change.
     void UpdOneInfoLine(const QString &key);
+    // The same under the name the vehicle record calls it by.
+    void UpdateOneLine(const QString &key) { UpdOneInfoLine(key); }
     // Asks, deletes and removes the row of that key, renumbering the rows
     // after it. A deletion the service refuses keeps the row and tells why.
     void DeleOneInfoLine(const QString &key);
@@ -120,6 +124,18 @@ protected:
     // The no-row notice of DeleOneInfoLine.
     virtual QString noRowNotice() const;
 
+    // ---- the record screen ------------------------------------------------
+    // Makes the register's record screen (once; a window of its own, closed
+    // with the register).
+    virtual RecordScreen *makeRecordScreen() = 0;
+    // Opens the record screen for a new record (status 0) or for the record
+    // of key id (status 1), reporting its saves here, and brings it to the
+    // front.
+    void openRecord(int status, const QString &id);
+    // 修改: the current row's record; nothing without a current data row.
+    void editCurrentRecord();
+    RecordScreen *record() const;
+
     void closeEvent(QCloseEvent *event) override;
 
     Env m_env;
@@ -133,6 +149,7 @@ private:
     QHBoxLayout *m_filters = nullptr;
     QHBoxLayout *m_buttons = nullptr;
     std::unique_ptr<GridReport> m_report;
+    QPointer<RecordScreen> m_record;
 };
 
 } // namespace cg

@@ -26,7 +26,15 @@ struct StationContext : StationData {
     using FormOpener = std::function<QVariantMap(QWidget *parent, const QString &form,
                                                  const QVariantMap &members)>;
     FormOpener openForm;
-    // Whether openForm can show the named form: a screen disables the
+    // Shows a screen of another subsystem non-modal and brings it to the
+    // front (the dispatch centre's vehicle register, the vehicle record).
+    // There is one window per form name: a second request reuses it, sets
+    // members again and runs its Open() when it has one. Returns the
+    // window, or nullptr when no such form is available.
+    using FormShower = std::function<QWidget *(QWidget *opener, const QString &form,
+                                               const QVariantMap &members)>;
+    FormShower showForm;
+    // Whether openForm and showForm can show the named form: a screen disables the
     // buttons of forms not built into this workstation rather than offer
     // them to no effect. Unset means none is available.
     std::function<bool(const QString &form)> hasForm;

@@ -72,6 +72,11 @@ struct Desk {
             opened.append({form, members});
             return QVariantMap();
         };
+        station.showForm = [this](QWidget *, const QString &form, const QVariantMap &members) -> QWidget * {
+            opened.append({form, members});
+            shown.append(form);
+            return nullptr;
+        };
         station.hasForm = [this](const QString &form) { return !missingForms.contains(form); };
     }
 
@@ -86,6 +91,7 @@ struct Desk {
     Env env;
     StationContext station;
     QList<QPair<QString, QVariantMap>> opened;
+    QStringList shown; // the forms opened non-modal
     QStringList missingForms; // forms this workstation has not built in
 };
 
@@ -734,6 +740,8 @@ void TestEnvBusDesk::recordAndVehicleButtons()
     QCOMPARE(desk.opened.size(), 1);
     QCOMPARE(desk.opened.first().first, form);
     QCOMPARE(desk.opened.first().second, members);
+    // The record lists are modal; the vehicle screens stay open beside the centre.
+    QCOMPARE(desk.shown.contains(form), form.startsWith(u"frmVehicle"_s));
     QVERIFY(desk.messages.boxes.isEmpty()); // an unavailable form: nothing happens
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A station for the inspection screens: a fresh SQLite database with an
 // operator's session, recording message, status and sound sinks, a clock at
-// the current time, and a form opener that records its calls.
+// the current time, and form openers (modal and not) that record their calls.
 
 #include "support/fixturetime.h"
 #include "../services/dbtestenv.h"
@@ -15,6 +15,7 @@
 
 #include <QTemporaryDir>
 #include <QVariantMap>
+#include <QWidget>
 
 #include <memory>
 
@@ -42,6 +43,11 @@ public:
             opened.append({form, members});
             return formResults.value(form);
         };
+        // A non-modal form "opens" when the test gave it a result.
+        station.showForm = [this](QWidget *, const QString &form, const QVariantMap &members) -> QWidget * {
+            opened.append({form, members});
+            return formResults.contains(form) ? &shownForm : nullptr;
+        };
         env.messages = &messages;
         env.clock = &clock;
         env.sound = &sound;
@@ -62,6 +68,7 @@ public:
     QTemporaryDir dir;
     QList<OpenedForm> opened;
     QHash<QString, QVariantMap> formResults;
+    QWidget shownForm;
 
     int count(const QString &sql, const QVariantList &binds = {}) { return db.scalar(sql, binds).toInt(); }
 };

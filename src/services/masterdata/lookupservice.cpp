@@ -64,4 +64,23 @@ RecordSet LookupService::DriverList(const QString &)
                       u"FROM drivers ORDER BY driver_id"_s);
 }
 
+bool ModelService::SelectModel(const QString &, const QString &modelCode)
+{
+    m_first = m_second = 0;
+    const RecordSet rs = m_db.select(
+        u"SELECT first_seat_figure, second_seat_figure FROM vehicle_models WHERE model_code = ?"_s,
+        {modelCode.trimmed()},
+        {{u"first_seat_figure"_s, FieldType::Integer, 0}, {u"second_seat_figure"_s, FieldType::Integer, 0}});
+    if (rs.RecordCount() != 1)
+        return false;
+    // The figures are 16-bit; a stored value outside that range is clamped,
+    // never wrapped into a wrong seat count.
+    const auto figure = [&](const QString &field) {
+        return qint16(qBound(qint64(0), rs.valueAt(0, field).toLongLong(), qint64(32767)));
+    };
+    m_first = figure(u"first_seat_figure"_s);
+    m_second = figure(u"second_seat_figure"_s);
+    return true;
+}
+
 } // namespace cg

@@ -37,11 +37,22 @@ private:
     Database &m_db;
 };
 
+// One vehicle model's seat figures, as the vehicle record reads them: select
+// the model by its code, then read the two figures (the record's seat count
+// is their sum minus one).
 class ModelService {
 public:
     explicit ModelService(Database &db) : m_db(db) {}
+    // Selects the model with that code (trimmed); false, with both figures
+    // 0, when there is none.
+    bool SelectModel(const QString &context, const QString &modelCode);
+    qint16 GetFirstSeatFigure() const { return m_first; }
+    qint16 GetSecondSeatFigure() const { return m_second; }
+
 private:
-    [[maybe_unused]] Database &m_db;
+    Database &m_db;
+    qint16 m_first = 0;
+    qint16 m_second = 0;
 };
 
 class ScrollTripService {

@@ -82,10 +82,12 @@ FROM vehicles v WHERE 1 = 1)"_s.arg(condState);
     }
     if (arrangeDate.isValid() && !IsNoDate(arrangeDate)) {
         sql += arranged ? u" AND EXISTS"_s : u" AND NOT EXISTS"_s;
+        // Arranged on D: an arrangement with start <= D <= end, by date
+        // (a start stored with a time of day still counts for its day).
         sql += u" (SELECT 1 FROM arrangements a WHERE a.license_id = v.license_id"
-               u" AND a.start_date <= ? AND a.end_date >= ?)"_s;
+               u" AND a.start_date < ? AND a.end_date >= ?)"_s;
         const QDateTime day(arrangeDate.date(), QTime(0, 0));
-        binds << day << day;
+        binds << day.addDays(1) << day;
     }
     sql += order.isEmpty() ? u" ORDER BY v.license_id"_s : u" ORDER BY "_s + order;
     RecordSet rs = m_db.select(sql, binds, vehicleShape());

@@ -1,0 +1,93 @@
+#include "services/scheduling/arrangementservice.h"
+
+#include "core/dates.h"
+#include "services/database/database.h"
+#include "services/database/fragment.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+const QString kDriverName = u"COALESCE(d.driver_name, vd.driver_name)"_s;
+
+ColumnMap arrangementColumns()
+{
+    ColumnMap m;
+    const struct { const char16_t *alias; const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
+        {u"vd", u"license_id", u"vd.license_id", ColumnType::Text},
+        {u"vd", u"driver_id", u"vd.driver_id", ColumnType::Text},
+        {u"vd", u"start_date", u"vd.start_date", ColumnType::DateTime},
+        {u"vd", u"end_date", u"vd.end_date", ColumnType::DateTime},
+        {u"vd", u"memo", u"vd.memo", ColumnType::Text},
+        {u"v", u"license", u"v.license", ColumnType::Text},
+        {u"v", u"company_name", u"v.company_name", ColumnType::Text},
+        {u"v", u"owner", u"v.owner", ColumnType::Text},
+        {u"v", u"model_id", u"v.model_id", ColumnType::Text},
+        {u"v", u"status", u"v.status", ColumnType::Integer},
+    };
+    for (const auto &c : cols) {
+        const QString name = QString::fromUtf16(c.name);
+        const QString expr = QString::fromUtf16(c.expr);
+        m.add(name, expr, c.type);
+        m.add(QString::fromUtf16(c.alias) + u"."_s + name, expr, c.type);
+    }
+    m.add(u"driver_name"_s, kDriverName);
+    m.add(u"vd.driver_name"_s, kDriverName);
+    return m;
+}
+
+} // namespace
+
+RecordSet ArrangementService::QueryArrangements(const QString &, const QString &where, const QString &driverId,
+                                                const QString &vehicleCode, const QDateTime &startDate,
+                                                const QString &orderBy)
+{
+    const ColumnMap columns = arrangementColumns();
+    const CompiledSql filter = compileWhere(where, columns, m_db.backend());
+    const QString order = compileOrderBy(orderBy, columns);
+
+    QString sql = uR"(SELECT vd.license_id, v.license, vd.driver_id, %1 AS driver_name, v.company_name,
+  v.owner AS Owner, v.model_id, vd.start_date, vd.end_date, vd.memo AS Memo
+FROM arrangements vd
+JOIN vehicles v ON v.license_id = vd.license_id
+LEFT JOIN drivers d ON d.driver_id = vd.driver_id
+WHERE 1 = 1)"_s.arg(kDriverName);
+    QVariantList binds;
+    if (!filter.sql.isEmpty()) {
+        sql += u" AND "_s + filter.sql;
+        binds += filter.binds;
+    }
+    if (!driverId.isEmpty()) {
+        sql += u" AND vd.driver_id = ?"_s;
+        binds << driverId;
+    }
+    if (!vehicleCode.isEmpty()) {
+        sql += u" AND vd.license_id = ?"_s;
+        binds << vehicleCode;
+    }
+    if (startDate.isValid() && !IsNoDate(startDate)) {
+        // The day the arrangement starts, whatever time of day was stored.
+        const QDateTime day(startDate.date(), QTime(0, 0));
+        sql += u" AND vd.start_date >= ? AND vd.start_date < ?"_s;
+        binds << day << day.addDays(1);
+    }
+    sql += order.isEmpty() ? u" ORDER BY vd.license_id, vd.driver_id, vd.start_date"_s : u" ORDER BY "_s + order;
+    using FT = FieldType;
+    RecordSet rs = m_db.select(sql, binds,
+                               {{u"license_id"_s, FT::Text, 5},
+                                {u"license"_s, FT::Text, 10},
+                                {u"driver_id"_s, FT::Text, 10},
+                                {u"driver_name"_s, FT::Text, 10},
+                                {u"company_name"_s, FT::Text, 30},
+                                {u"Owner"_s, FT::Text, 20},
+                                {u"model_id"_s, FT::Text, 50},
+                                {u"start_date"_s, FT::DateTime, 0},
+                                {u"end_date"_s, FT::DateTime, 0},
+                                {u"Memo"_s, FT::Text, 255}});
+    rs.MoveFirst();
+    return rs;
+}
+
+} // namespace cg

@@ -1,0 +1,125 @@
+#include "stationui/recordscreen.h"
+
+#include "stationui/registerscreen.h"
+
+#include "widgets/gridhelpers.h"
+#include "widgets/messages.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+RecordScreen::RecordScreen(const Env &env, StationContext &station, const QString &formName,
+                           const QString &caption, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_env(env), m_station(station)
+{
+    setObjectName(formName);
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+RecordScreen::~RecordScreen() = default;
+
+void RecordScreen::Open()
+{
+    m_opened = true;
+    start();
+}
+
+void RecordScreen::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_opened)
+        trapped([this] { Open(); });
+}
+
+void RecordScreen::closeEvent(QCloseEvent *event)
+{
+    m_szParentForm.clear();
+    m_szID.clear();
+    m_opened = false;
+    QWidget::closeEvent(event);
+}
+
+void RecordScreen::selectAllOnFocus(QWidget *control)
+{
+    control->installEventFilter(this);
+}
+
+bool RecordScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *w = qobject_cast<QWidget *>(watched)) {
+            // After the focus change has finished, or the click would undo it.
+            QMetaObject::invokeMethod(this, [w = QPointer<QWidget>(w)] { if (w) SelectAllText(w); },
+                                      Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecordScreen::setStateControls(QPushButton *save, QWidget *keyField)
+{
+    m_save = save;
+    m_keyField = keyField;
+}
+
+void RecordScreen::enterNewState()
+{
+    m_save->setText(u"保存(&S)"_s);
+    m_save->setEnabled(false);
+    m_keyField->setEnabled(true);
+    m_eStatus = 0;
+    m_keyField->setFocus();
+}
+
+void RecordScreen::enterEditState()
+{
+    m_save->setText(u"修改(&S)"_s);
+    m_save->setEnabled(false);
+    m_keyField->setEnabled(false);
+    m_eStatus = 1;
+}
+
+bool RecordScreen::reportsTo(const QString &registerForm) const
+{
+    return m_szParentForm == registerForm && m_register;
+}
+
+bool RecordScreen::trapped(const std::function<void()> &fn)
+{
+    bool ok = false;
+    Trap(*m_env.messages, [&] {
+        fn();
+        ok = true;
+    });
+    return ok;
+}
+
+QDateEdit *RecordDatePicker(const QString &objectName, QWidget *parent)
+{
+    auto *d = new QDateEdit(parent);
+    d->setObjectName(objectName);
+    d->setDisplayFormat(u"yyyy-MM-dd"_s);
+    d->setCalendarPopup(true);
+    d->setMinimumDate(QDate(1900, 1, 1));
+    return d;
+}
+
+QString RecordText(const RecordSet &rs, const QString &field)
+{
+    const QVariant v = FieldValue(rs, field);
+    return v.isValid() ? v.toString() : QString();
+}
+
+QDate RecordDate(const RecordSet &rs, const QString &field, const QDate &otherwise)
+{
+    const QDateTime d = FieldValue(rs, field).toDateTime();
+    return d.isValid() ? d.date() : otherwise;
+}
+
+} // namespace cg
