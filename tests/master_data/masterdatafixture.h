@@ -2,8 +2,9 @@
 
 // A station for the master-data screens: the check-in fixture (operator,
 // vehicles V1/V2, drivers D01-D03, trips of the fixture day) plus the code
-// lists, companies and a few more drivers, with recording sinks, a manual
-// clock and the simulated reader.
+// lists, companies and a few more drivers, vehicle natures, owners, models
+// and two more vehicles, with recording sinks, a manual clock and the
+// simulated reader.
 
 #include "../driver_check/tst_checkinservice_fixture.h"
 #include "../services/dbtestenv.h"
@@ -46,6 +47,7 @@ struct MasterDataStation {
                                 "('C02', '白云运输')"));
         db->exec(QStringLiteral("INSERT INTO drivers (driver_id, driver_name, sex, route_id) VALUES "
                                 "('D04', '赵六', '男', 'R01'), ('D05', '钱七', '女', 'R01')"));
+        seedVehicles();
         session = std::make_unique<SessionService>(*db);
         int out = 0;
         session->OpenSession(QStringLiteral("wg"), QString(), QString(), out);
@@ -67,6 +69,29 @@ struct MasterDataStation {
         ctx.makeFingerprintEngine = [this](QObject *parent) -> FingerprintEngine * {
             return new SimulatedFingerprintEngine(&reader, parent);
         };
+    }
+
+    // Vehicle natures (list 5), owners, models, and four vehicles: V1 and V2
+    // of the check-in fixture (V1 arranged to D01 today) described in full,
+    // V3 a temporary vehicle, V4 off duty. V2 failed its last condition check.
+    void seedVehicles()
+    {
+        db->exec(QStringLiteral("INSERT INTO code_items (kind, name) VALUES (5, '班车'), (5, '旅游'), (5, '临时')"));
+        db->exec(QStringLiteral("INSERT INTO owners (owner_code, owner_name, company_code) VALUES "
+                                "('O01', '陈生', 'C01'), ('O02', '林生', 'C01'), ('O09', '黄生', 'C02')"));
+        db->exec(QStringLiteral("INSERT INTO vehicle_models (model_code, model_name, first_seat_figure, "
+                                "second_seat_figure) VALUES ('M45', '宇通45座', 45, 1), ('M00', '未定', 0, 0)"));
+        db->exec(QStringLiteral("UPDATE vehicles SET company_name = 'C01[天河运输]', owner = 'O01[陈生]', "
+                                "model_id = 'M45[宇通45座]', seat_weight_num = 45, service_kind = '班车', "
+                                "driver_num = 2, is_cond = 1"));
+        db->exec(QStringLiteral("INSERT INTO vehicles (license_id, license, ic_card_id, company_name, owner, "
+                                "model_id, service_kind, status) VALUES "
+                                "('V3', '粤A10003', '', 'C02[白云运输]', 'O09', 'M45', '临时', 0), "
+                                "('V4', '粤A10004', '0000000004', 'C01', 'O02[林生]', 'M45', '旅游', 1)"));
+        const QDateTime eight(fixtureDay(), QTime(8, 0));
+        db->exec(QStringLiteral("INSERT INTO condition_checks (license_id, license, check_date, cond_index, "
+                                "cond_status, cond_time, started_at) VALUES ('V2', '粤A10002', ?, 1, 2, ?, ?)"),
+                 {QDateTime(fixtureDay(), QTime(0, 0)), eight, eight});
     }
 
     QVariant field(const QString &driver, const QString &column)
