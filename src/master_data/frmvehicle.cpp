@@ -169,7 +169,7 @@ void frmVehicle::buildUi()
 
     setStateControls(cmdSave, txtLicenseID);
     cmdSave->setEnabled(false);
-    resize(760, 520);
+    resize(900, 540);
 }
 
 // ---------------------------------------------------------------- opening

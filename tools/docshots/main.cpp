@@ -64,5 +64,6 @@ int main(int argc, char **argv)
     failed += shotsDriverList(s, trip);
     failed += shotsDispatch(s);
     failed += shotsVehicleCheck(s);
+    failed += shotsMasterData(s);
     return failed == 0 ? 0 : 1;
 }

@@ -50,5 +50,6 @@ int shotsCheckin(ShotStation &s);
 int shotsDriverList(ShotStation &s, const QString &trip);
 int shotsDispatch(ShotStation &s);
 int shotsVehicleCheck(ShotStation &s);
+int shotsMasterData(ShotStation &s);
 
 } // namespace cg::shots
