@@ -1,5 +1,7 @@
 #include "frmdriverlist.h"
 
+#include "stationui/stationscreen.h"
+
 #include "core/clock.h"
 #include "core/dates.h"
 #include "widgets/grid.h"
@@ -178,17 +180,7 @@ void frmDriverList::LoadHeading()
     lblBusID->setText(m_szBusID);
     lblVehicle->setText(m_szLicense);
 
-    DefinitionService definitions(*m_station.db);
-    const Array2D list = definitions.GetCodeList(m_station.context, kBaseCauseKind);
-    QStringList names{QString()};
-    for (int i = 1; i <= ArrayCount(list, 1); ++i)
-        names << list.at(i, 3).toString();
-    {
-        const QSignalBlocker quiet(cboCause);
-        cboCause->clear();
-        cboCause->addItems(names);
-        cboCause->setCurrentIndex(0);
-    }
+    FillCodeCombo(cboCause, m_station, kBaseCauseKind, u""_s);
 }
 
 void frmDriverList::LoadDrivers()

@@ -8,7 +8,7 @@
 #include "core/text.h"
 #include "services/fingerprint/fingerprintengine.h"
 #include "services/masterdata/driverservice.h"
-#include "services/station/coreservices.h"
+#include "stationui/stationscreen.h"
 #include "stationui/picklist.h"
 #include "stationui/registerscreen.h"
 #include "widgets/gridhelpers.h"
@@ -67,42 +67,25 @@ void frmDriver::buildUi()
 
     auto *fields = new QGridLayout;
     body->addLayout(fields, 3);
-    const auto line = [this](const QString &name, int maxBytes) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(name);
-        selectAllOnFocus(e);
-        connect(e, &QLineEdit::textChanged, this, [this, e, maxBytes] {
-            LimitControlBytes(e, maxBytes);
-            updateSaveEnabled();
-        });
-        return e;
-    };
-    const auto caption = [this, fields](int row, int col, const QString &text, QWidget *buddy) {
-        auto *l = new QLabel(text, this);
-        l->setBuddy(buddy);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        fields->addWidget(l, row, col);
-    };
-
-    txtDriverID = line(u"txtDriverID"_s, 10);
-    txtDriverName = line(u"txtDriverName"_s, 10);
+    txtDriverID = recordField(u"txtDriverID"_s, 10);
+    txtDriverName = recordField(u"txtDriverName"_s, 10);
     cboSex = new QComboBox(this);
     cboSex->setObjectName(u"cboSex"_s);
     cboSex->addItems({u"男"_s, u"女"_s});
     cboSex->setCurrentIndex(-1); // no sex chosen on a first opening
-    txtCredit = line(u"txtCredit"_s, 18);
+    txtCredit = recordField(u"txtCredit"_s, 18);
     dtpBirthDate = RecordDatePicker(u"dtpBirthDate"_s, this);
-    txtLinkPhone = line(u"txtLinkPhone"_s, 20);
-    txtHomePhone = line(u"txtHomePhone"_s, 30);
-    txtAddress = line(u"txtAddress"_s, 50);
+    txtLinkPhone = recordField(u"txtLinkPhone"_s, 20);
+    txtHomePhone = recordField(u"txtHomePhone"_s, 30);
+    txtAddress = recordField(u"txtAddress"_s, 50);
     cboCertKind = new QComboBox(this);
     cboCertKind->setObjectName(u"cboCertKind"_s);
     cboCertKind->setEditable(true);
     cboServiceKind = new QComboBox(this);
     cboServiceKind->setObjectName(u"cboServiceKind"_s);
-    txtJobCertID = line(u"txtJobCertID"_s, 20);
-    txtPostCertID = line(u"txtPostCertID"_s, 20);
-    txtCompany = line(u"txtCompany"_s, 30);
+    txtJobCertID = recordField(u"txtJobCertID"_s, 20);
+    txtPostCertID = recordField(u"txtPostCertID"_s, 20);
+    txtCompany = recordField(u"txtCompany"_s, 30);
     cmdCompany = new QPushButton(u"..."_s, this);
     cmdCompany->setObjectName(u"cmdCompany"_s);
     cmdCompany->setFixedWidth(32);
@@ -111,7 +94,10 @@ void frmDriver::buildUi()
     dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
     chkIsDriver = new QCheckBox(u"是否机动驾驶员"_s, this);
     chkIsDriver->setObjectName(u"chkIsDriver"_s);
-    txtMemo = line(u"txtMemo"_s, 255);
+    txtMemo = recordField(u"txtMemo"_s, 255);
+    for (QLineEdit *e : {txtDriverID, txtDriverName, txtCredit, txtLinkPhone, txtHomePhone, txtAddress, txtJobCertID,
+                         txtPostCertID, txtCompany, txtMemo})
+        selectAllOnFocus(e);
 
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(txtDriverName, 1);
@@ -125,36 +111,36 @@ void frmDriver::buildUi()
     periodRow->addWidget(dtpInEndDate, 1);
 
     int r = 0;
-    caption(r, 0, u"编号:"_s, txtDriverID);
+    addCaption(fields, r, 0, u"编号:"_s, txtDriverID);
     fields->addWidget(txtDriverID, r, 1);
-    caption(r, 2, u"姓名:"_s, txtDriverName);
+    addCaption(fields, r, 2, u"姓名:"_s, txtDriverName);
     fields->addLayout(nameRow, r++, 3);
-    caption(r, 0, u"身份证号:"_s, txtCredit);
+    addCaption(fields, r, 0, u"身份证号:"_s, txtCredit);
     fields->addWidget(txtCredit, r, 1);
-    caption(r, 2, u"出生年月:"_s, dtpBirthDate);
+    addCaption(fields, r, 2, u"出生年月:"_s, dtpBirthDate);
     fields->addWidget(dtpBirthDate, r++, 3);
-    caption(r, 0, u"联系电话:"_s, txtLinkPhone);
+    addCaption(fields, r, 0, u"联系电话:"_s, txtLinkPhone);
     fields->addWidget(txtLinkPhone, r, 1);
-    caption(r, 2, u"宅电:"_s, txtHomePhone);
+    addCaption(fields, r, 2, u"宅电:"_s, txtHomePhone);
     fields->addWidget(txtHomePhone, r++, 3);
-    caption(r, 0, u"通讯地址:"_s, txtAddress);
+    addCaption(fields, r, 0, u"通讯地址:"_s, txtAddress);
     fields->addWidget(txtAddress, r++, 1, 1, 3);
-    caption(r, 0, u"驾照类别:"_s, cboCertKind);
+    addCaption(fields, r, 0, u"驾照类别:"_s, cboCertKind);
     fields->addWidget(cboCertKind, r, 1);
-    caption(r, 2, u"服务性质:"_s, cboServiceKind);
+    addCaption(fields, r, 2, u"服务性质:"_s, cboServiceKind);
     fields->addWidget(cboServiceKind, r++, 3);
-    caption(r, 0, u"从业资格证号:"_s, txtJobCertID);
+    addCaption(fields, r, 0, u"从业资格证号:"_s, txtJobCertID);
     fields->addWidget(txtJobCertID, r, 1);
-    caption(r, 2, u"上岗证号:"_s, txtPostCertID);
+    addCaption(fields, r, 2, u"上岗证号:"_s, txtPostCertID);
     fields->addWidget(txtPostCertID, r++, 3);
-    caption(r, 0, u"参运公司:"_s, txtCompany);
+    addCaption(fields, r, 0, u"参运公司:"_s, txtCompany);
     fields->addLayout(companyRow, r, 1);
-    caption(r, 2, u"建档时间:"_s, dtpCreateDate);
+    addCaption(fields, r, 2, u"建档时间:"_s, dtpCreateDate);
     fields->addWidget(dtpCreateDate, r++, 3);
-    caption(r, 0, u"聘用期限:"_s, dtpInStartDate);
+    addCaption(fields, r, 0, u"聘用期限:"_s, dtpInStartDate);
     fields->addLayout(periodRow, r, 1);
     fields->addWidget(chkIsDriver, r++, 3);
-    caption(r, 0, u"备注:"_s, txtMemo);
+    addCaption(fields, r, 0, u"备注:"_s, txtMemo);
     fields->addWidget(txtMemo, r++, 1, 1, 3);
     fields->setRowStretch(r, 1);
     fields->setColumnStretch(1, 1);
@@ -193,18 +179,7 @@ void frmDriver::buildUi()
     pictures->addWidget(lblEnrolPrompt);
     pictures->addStretch(1);
 
-    auto *bottom = new QHBoxLayout;
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName(u"lblStatus"_s);
-    bottom->addWidget(lblStatus, 1);
-    cmdAdd = new QPushButton(u"新增(&A)"_s, this);
-    cmdAdd->setObjectName(u"cmdAdd"_s);
-    cmdSave = new QPushButton(u"保存(&S)"_s, this);
-    cmdSave->setObjectName(u"cmdSave"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
-    for (QPushButton *b : {cmdAdd, cmdSave, cmdClose})
-        bottom->addWidget(b);
+    QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 
     const auto trapped = [this](void (frmDriver::*fn)()) {
@@ -212,7 +187,6 @@ void frmDriver::buildUi()
     };
     connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmDriver::cmdAdd_Click));
     connect(cmdSave, &QPushButton::clicked, this, trapped(&frmDriver::cmdSave_Click));
-    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdEnrol, &QPushButton::clicked, this, trapped(&frmDriver::cmdEnrol_Click));
     connect(cmdCompare, &QPushButton::clicked, this, trapped(&frmDriver::cmdCompare_Click));
     connect(cmdCompany, &QPushButton::clicked, this, trapped(&frmDriver::cmdCompany_Click));
@@ -231,8 +205,7 @@ void frmDriver::buildUi()
         connect(c, &QComboBox::currentIndexChanged, this, &frmDriver::updateSaveEnabled);
     for (QDateEdit *d : {dtpBirthDate, dtpInStartDate, dtpInEndDate, dtpCreateDate})
         connect(d, &QDateEdit::dateChanged, this, &frmDriver::updateSaveEnabled);
-    setStateControls(cmdSave, txtDriverID);
-    cmdSave->setEnabled(false);
+    setStateControls(cmdSave, txtDriverID, lblStatus);
     resize(860, 460);
 }
 
@@ -242,14 +215,13 @@ void frmDriver::start()
 {
     fillCodeLists();
     startEngine();
-    m_loadFailed = false;
     if (m_eStatus == 1) {
         loadRecord();
         // Opened for edit: the number is the record's key and stays as loaded.
         txtDriverID->setEnabled(false);
         cmdSave->setText(u"保存(&S)"_s);
     } else {
-        clearForNew();
+        clearRecord();
         enterNewState();
     }
     lblStatus->clear();
@@ -258,20 +230,10 @@ void frmDriver::start()
 
 void frmDriver::fillCodeLists()
 {
-    if (!m_station.db)
-        return;
-    DefinitionService definitions(*m_station.db);
     const QString certText = cboCertKind->currentText();
     const QString serviceText = cboServiceKind->currentText();
-    cboCertKind->clear();
-    cboCertKind->addItem(QString());
-    const Array2D certs = definitions.GetCodeList(m_station.context, 3);
-    for (int i = 1; i <= certs.rows(); ++i)
-        cboCertKind->addItem(certs.at(i, 3).toString());
-    cboServiceKind->clear();
-    const Array2D kinds = definitions.GetCodeList(m_station.context, 4);
-    for (int i = 1; i <= kinds.rows(); ++i)
-        cboServiceKind->addItem(kinds.at(i, 3).toString());
+    FillCodeCombo(cboCertKind, m_station, 3, u""_s);
+    FillCodeCombo(cboServiceKind, m_station, 4);
     cboCertKind->setCurrentIndex(FindComboItem(cboCertKind, certText));
     cboServiceKind->setCurrentIndex(FindComboItem(cboServiceKind, serviceText));
 }
@@ -293,7 +255,7 @@ void frmDriver::startEngine()
     lblEnrolPrompt->setText(u"开始登记"_s);
 }
 
-void frmDriver::clearForNew()
+void frmDriver::clearRecord()
 {
     for (QLineEdit *e : {txtDriverID, txtDriverName, txtCredit, txtLinkPhone, txtHomePhone, txtAddress,
                          txtJobCertID, txtPostCertID, txtMemo})
@@ -317,12 +279,6 @@ void frmDriver::clearForNew()
     m_heldBackup = {};
 }
 
-void frmDriver::enterNewState()
-{
-    RecordScreen::enterNewState();
-    m_loadFailed = false;
-}
-
 void frmDriver::loadRecord()
 {
     if (!m_station.db)
@@ -330,13 +286,7 @@ void frmDriver::loadRecord()
     DriverService drivers(*m_station.db, *m_env.clock);
     RecordSet rs = drivers.QueryDrivers(m_station.context, u" driver_id="_s + SqlLiteral(m_szID), QString());
     if (rs.RecordCount() != 1) {
-        // Nothing of another driver may stay on screen to be saved under
-        // this number.
-        const QString id = m_szID;
-        clearForNew();
-        m_szID = id;
-        m_loadFailed = true;
-        lblStatus->setText(u"没有找到驾驶员[%1]的资料"_s.arg(id));
+        recordNotFound(u"没有找到驾驶员[%1]的资料"_s.arg(m_szID));
         return;
     }
     rs.MoveFirst();
@@ -377,7 +327,7 @@ void frmDriver::loadRecord()
 
 bool frmDriver::canSave() const
 {
-    return !m_loadFailed && !txtDriverID->text().trimmed().isEmpty() && !txtDriverName->text().trimmed().isEmpty();
+    return !loadFailed() && !txtDriverID->text().trimmed().isEmpty() && !txtDriverName->text().trimmed().isEmpty();
 }
 
 void frmDriver::updateSaveEnabled()
@@ -387,7 +337,7 @@ void frmDriver::updateSaveEnabled()
 
 void frmDriver::cmdAdd_Click()
 {
-    clearForNew();
+    clearRecord();
     enterNewState();
     // Nothing of the last driver's enrolment stays on screen.
     lblStatus->clear();

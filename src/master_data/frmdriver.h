@@ -118,16 +118,15 @@ public slots:
 
 protected:
     void start() override;
+    void clearRecord() override;
+    void updateSaveEnabled() override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildUi();
     void fillCodeLists();
     void startEngine();
-    void clearForNew();
-    void enterNewState();
     void loadRecord();
-    void updateSaveEnabled();
     bool canSave() const;
     void showPicture(PictureBox *box, qint64 pictureId);
     // Stores a picture under *pictureId (replacing it, or adding and
@@ -142,8 +141,6 @@ private:
     FingerprintEngine *m_engine = nullptr;
     bool m_engineReady = false;
     bool m_compareMode = false;
-    // A record opened for edit that did not load: nothing may be saved over it.
-    bool m_loadFailed = false;
 
     qint64 m_photoId = 0;
     qint64 m_fingerId = 0;

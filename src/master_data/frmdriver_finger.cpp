@@ -194,7 +194,7 @@ void frmDriver::onEnrolmentDone(bool ok, const QString &templateText)
         m_env.messages->show({u"提示"_s, u"指纹登记失败！"_s, MsgIcon::None, MsgButtons::Ok}, this);
         return;
     }
-    if (m_loadFailed)
+    if (loadFailed())
         throw AppError(errnum::InvalidArgument, u"驾驶员[%1]的资料没有读出，指纹没有保存"_s.arg(m_szID));
     const bool backup = chkBackup->isChecked();
     // The engine hands the image and the template over as files; they live

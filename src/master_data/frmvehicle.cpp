@@ -8,7 +8,7 @@
 #include "services/masterdata/lookupservices.h"
 #include "services/masterdata/vehicleservice.h"
 #include "services/scheduling/arrangementservice.h"
-#include "services/station/coreservices.h"
+#include "stationui/stationscreen.h"
 #include "stationui/picklist.h"
 #include "stationui/registerscreen.h"
 #include "widgets/grid.h"
@@ -51,16 +51,6 @@ void frmVehicle::buildUi()
     root->addWidget(frame);
     auto *fields = new QGridLayout(frame);
 
-    const auto line = [this](const QString &name, int maxBytes) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(name);
-        connect(e, &QLineEdit::textChanged, this, [this, e, maxBytes] {
-            if (maxBytes > 0)
-                LimitControlBytes(e, maxBytes);
-            updateSaveEnabled();
-        });
-        return e;
-    };
     const auto pickButton = [this](const QString &name) {
         auto *b = new QPushButton(u"..."_s, this);
         b->setObjectName(name);
@@ -74,59 +64,52 @@ void frmVehicle::buildUi()
         row->addWidget(button);
         return row;
     };
-    const auto caption = [this, fields](int row, int col, const QString &text, QWidget *buddy) {
-        auto *l = new QLabel(text, this);
-        l->setBuddy(buddy);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        fields->addWidget(l, row, col);
-    };
-
-    txtLicenseID = line(u"txtLicenseID"_s, 5);
-    txtLicense = line(u"txtLicense"_s, 10);
-    txtCompany = line(u"txtCompany"_s, 30);
+    txtLicenseID = recordField(u"txtLicenseID"_s, 5);
+    txtLicense = recordField(u"txtLicense"_s, 10);
+    txtCompany = recordField(u"txtCompany"_s, 30);
     cmdCompany = pickButton(u"cmdCompany"_s);
-    txtOwner = line(u"txtOwner"_s, 20);
+    txtOwner = recordField(u"txtOwner"_s, 20);
     cmdOwner = pickButton(u"cmdOwner"_s);
-    txtModel = line(u"txtModel"_s, 0);
+    txtModel = recordField(u"txtModel"_s, 0);
     cmdModel = pickButton(u"cmdModel"_s);
-    txtSeat = line(u"txtSeat"_s, 0);
+    txtSeat = recordField(u"txtSeat"_s, 0);
     // Digits only: the numeric prefix of what is typed, no sign, no decimals.
     connect(txtSeat, &QLineEdit::textChanged, this, [this] { CleanNumericControl(txtSeat, false, false); });
     cboServiceKind = new QComboBox(this);
     cboServiceKind->setObjectName(u"cboServiceKind"_s);
     cboStatus = new QComboBox(this);
     cboStatus->setObjectName(u"cboStatus"_s);
-    txtICCard = line(u"txtICCard"_s, 10);
-    txtDriverNum = line(u"txtDriverNum"_s, 1);
+    txtICCard = recordField(u"txtICCard"_s, 10);
+    txtDriverNum = recordField(u"txtDriverNum"_s, 1);
     dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
-    txtMemo = line(u"txtMemo"_s, 255);
+    txtMemo = recordField(u"txtMemo"_s, 255);
     for (QLineEdit *e : {txtLicenseID, txtLicense, txtSeat, txtMemo})
         selectAllOnFocus(e);
 
     int r = 0;
-    caption(r, 0, u"车辆代码:"_s, txtLicenseID);
+    addCaption(fields, r, 0, u"车辆代码:"_s, txtLicenseID);
     fields->addWidget(txtLicenseID, r, 1);
-    caption(r, 2, u"车牌号:"_s, txtLicense);
+    addCaption(fields, r, 2, u"车牌号:"_s, txtLicense);
     fields->addWidget(txtLicense, r++, 3);
-    caption(r, 0, u"参运公司:"_s, txtCompany);
+    addCaption(fields, r, 0, u"参运公司:"_s, txtCompany);
     fields->addLayout(withButton(txtCompany, cmdCompany), r, 1);
-    caption(r, 2, u"车主:"_s, txtOwner);
+    addCaption(fields, r, 2, u"车主:"_s, txtOwner);
     fields->addLayout(withButton(txtOwner, cmdOwner), r++, 3);
-    caption(r, 0, u"车型:"_s, txtModel);
+    addCaption(fields, r, 0, u"车型:"_s, txtModel);
     fields->addLayout(withButton(txtModel, cmdModel), r, 1);
-    caption(r, 2, u"座位数:"_s, txtSeat);
+    addCaption(fields, r, 2, u"座位数:"_s, txtSeat);
     fields->addWidget(txtSeat, r++, 3);
-    caption(r, 0, u"性质:"_s, cboServiceKind);
+    addCaption(fields, r, 0, u"性质:"_s, cboServiceKind);
     fields->addWidget(cboServiceKind, r, 1);
-    caption(r, 2, u"状态:"_s, cboStatus);
+    addCaption(fields, r, 2, u"状态:"_s, cboStatus);
     fields->addWidget(cboStatus, r++, 3);
-    caption(r, 0, u"IC卡号:"_s, txtICCard);
+    addCaption(fields, r, 0, u"IC卡号:"_s, txtICCard);
     fields->addWidget(txtICCard, r, 1);
-    caption(r, 2, u"驾驶人数:"_s, txtDriverNum);
+    addCaption(fields, r, 2, u"驾驶人数:"_s, txtDriverNum);
     fields->addWidget(txtDriverNum, r++, 3);
-    caption(r, 0, u"建档日期:"_s, dtpCreateDate);
+    addCaption(fields, r, 0, u"建档日期:"_s, dtpCreateDate);
     fields->addWidget(dtpCreateDate, r++, 1);
-    caption(r, 0, u"备注:"_s, txtMemo);
+    addCaption(fields, r, 0, u"备注:"_s, txtMemo);
     fields->addWidget(txtMemo, r++, 1, 1, 3);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
@@ -138,20 +121,7 @@ void frmVehicle::buildUi()
     driversCaption->setBuddy(vsDriver);
     root->addWidget(vsDriver, 1);
 
-    auto *bottom = new QHBoxLayout;
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName(u"lblStatus"_s);
-    bottom->addWidget(lblStatus, 1);
-    cmdAdd = new QPushButton(u"新增(&A)"_s, this);
-    cmdAdd->setObjectName(u"cmdAdd"_s);
-    cmdSave = new QPushButton(u"保存(&S)"_s, this);
-    cmdSave->setObjectName(u"cmdSave"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
-    for (QPushButton *b : {cmdAdd, cmdSave, cmdClose}) {
-        b->setAutoDefault(false);
-        bottom->addWidget(b);
-    }
+    QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 
     const auto trappedCall = [this](void (frmVehicle::*fn)()) {
@@ -159,7 +129,6 @@ void frmVehicle::buildUi()
     };
     connect(cmdAdd, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdAdd_Click));
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdCompany, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdCompany_Click));
     connect(cmdOwner, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdOwner_Click));
     connect(cmdModel, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdModel_Click));
@@ -167,8 +136,7 @@ void frmVehicle::buildUi()
         connect(c, &QComboBox::currentIndexChanged, this, &frmVehicle::updateSaveEnabled);
     connect(dtpCreateDate, &QDateEdit::dateChanged, this, &frmVehicle::updateSaveEnabled);
 
-    setStateControls(cmdSave, txtLicenseID);
-    cmdSave->setEnabled(false);
+    setStateControls(cmdSave, txtLicenseID, lblStatus);
     resize(900, 540);
 }
 
@@ -190,7 +158,7 @@ void frmVehicle::start()
         listArrangedDrivers();
         enterEditState();
     } else {
-        clearForNew();
+        clearRecord();
         enterNewState();
     }
 }
@@ -201,13 +169,7 @@ void frmVehicle::fillLists()
     cboStatus->addItem(u"正常"_s, 0);
     cboStatus->addItem(u"停班"_s, 1);
     cboStatus->setCurrentIndex(0);
-    cboServiceKind->clear();
-    if (!m_station.db)
-        return;
-    DefinitionService definitions(*m_station.db);
-    const Array2D kinds = definitions.GetCodeList(m_station.context, 5);
-    for (int i = 1; i <= kinds.rows(); ++i)
-        cboServiceKind->addItem(kinds.at(i, 3).toString());
+    FillCodeCombo(cboServiceKind, m_station, 5);
 }
 
 void frmVehicle::selectDefaultNature()
@@ -219,7 +181,7 @@ void frmVehicle::selectDefaultNature()
         cboServiceKind->setCurrentIndex(cboServiceKind->count() > 0 ? 0 : -1);
 }
 
-void frmVehicle::clearForNew()
+void frmVehicle::clearRecord()
 {
     for (QLineEdit *e : {txtCompany, txtLicense, txtLicenseID, txtMemo, txtModel, txtOwner, txtSeat, txtICCard})
         e->clear();
@@ -228,25 +190,17 @@ void frmVehicle::clearForNew()
     // The last vehicle's drivers are not this one's.
     vsDriver->setRows(vsDriver->fixedRows());
     m_szID.clear();
-    m_loadFailed = false;
 }
 
 void frmVehicle::loadRecord()
 {
-    m_loadFailed = false;
     if (!m_station.db)
         return;
     VehicleService vehicles(*m_station.db, *m_env.clock);
     RecordSet rs = vehicles.QueryVehicles(m_station.context, u" license_id="_s + SqlLiteral(m_szID), QString(),
                                           NoDate(), true);
     if (rs.RecordCount() != 1) {
-        // Nothing of another vehicle may stay on screen to be saved under
-        // this code.
-        const QString id = m_szID;
-        clearForNew();
-        m_szID = id;
-        m_loadFailed = true;
-        lblStatus->setText(u"没有找到车辆[%1]的资料"_s.arg(id));
+        recordNotFound(u"没有找到车辆[%1]的资料"_s.arg(m_szID));
         return;
     }
     rs.MoveFirst();
@@ -299,7 +253,7 @@ void frmVehicle::listArrangedDrivers()
 
 bool frmVehicle::canSave() const
 {
-    if (m_loadFailed)
+    if (loadFailed())
         return false;
     for (const QLineEdit *e : {txtCompany, txtOwner, txtModel, txtSeat, txtLicense, txtLicenseID})
         if (e->text().isEmpty())
@@ -375,7 +329,7 @@ void frmVehicle::cmdAdd_Click()
     // A save that failed keeps the input on screen.
     if (!settleChanges())
         return;
-    clearForNew();
+    clearRecord();
     lblStatus->clear();
     enterNewState();
 }

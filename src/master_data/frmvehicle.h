@@ -54,23 +54,21 @@ public slots:
 
 protected:
     void start() override;
+    void clearRecord() override;
+    void updateSaveEnabled() override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildUi();
     void fillLists();
     void selectDefaultNature();
-    void clearForNew();
     void loadRecord();
     void listArrangedDrivers();
     bool canSave() const;
-    void updateSaveEnabled();
     // Asks whether to save changes when save is enabled; false when the
     // answer was Yes and the save failed.
     bool settleChanges();
     RecordSet recordFromForm() const;
-
-    bool m_loadFailed = false;
 };
 
 } // namespace cg

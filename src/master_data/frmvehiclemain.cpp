@@ -7,7 +7,7 @@
 #include "core/sqlliteral.h"
 #include "core/text.h"
 #include "services/masterdata/vehicleservice.h"
-#include "services/station/coreservices.h"
+#include "stationui/stationscreen.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
@@ -102,18 +102,6 @@ QStringList frmVehicleMain::columnCaptions() const
             u"回场时间"_s};
 }
 
-void frmVehicleMain::fillNatures()
-{
-    cboServiceKind->clear();
-    cboServiceKind->addItem(kAnyNature);
-    if (!m_station.db)
-        return;
-    DefinitionService definitions(*m_station.db);
-    const Array2D kinds = definitions.GetCodeList(m_station.context, 5);
-    for (int i = 1; i <= kinds.rows(); ++i)
-        cboServiceKind->addItem(kinds.at(i, 3).toString());
-}
-
 void frmVehicleMain::resetFilters()
 {
     for (PlaceholderBox *box : {txtLicenseID, txtLicense, txtICCard})
@@ -126,8 +114,7 @@ void frmVehicleMain::resetFilters()
     dtpArrangeDate->setDate(kNoDay);
     dtpArrangeDate->setEnabled(false);
     m_presetFragment.clear();
-    fillNatures();
-    cboServiceKind->setCurrentIndex(0);
+    FillCodeCombo(cboServiceKind, m_station, 5, kAnyNature);
 }
 
 void frmVehicleMain::setType(const QString &type)

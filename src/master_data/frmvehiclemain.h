@@ -69,7 +69,6 @@ protected:
 
 private:
     void resetFilters();
-    void fillNatures();
     QString m_type;
     // A preset's own fragment, used by the next query only.
     QString m_presetFragment;

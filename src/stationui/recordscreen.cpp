@@ -7,6 +7,10 @@
 
 #include <QCloseEvent>
 #include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -27,6 +31,7 @@ RecordScreen::~RecordScreen() = default;
 void RecordScreen::Open()
 {
     m_opened = true;
+    m_loadFailed = false;
     start();
 }
 
@@ -62,10 +67,62 @@ bool RecordScreen::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void RecordScreen::setStateControls(QPushButton *save, QWidget *keyField)
+QLineEdit *RecordScreen::recordField(const QString &objectName, int maxBytes)
+{
+    auto *e = new QLineEdit(this);
+    e->setObjectName(objectName);
+    connect(e, &QLineEdit::textChanged, this, [this, e, maxBytes] {
+        if (maxBytes > 0)
+            LimitControlBytes(e, maxBytes);
+        updateSaveEnabled();
+    });
+    return e;
+}
+
+void RecordScreen::addCaption(QGridLayout *grid, int row, int col, const QString &text, QWidget *buddy)
+{
+    auto *l = new QLabel(text, this);
+    l->setBuddy(buddy);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(l, row, col);
+}
+
+QHBoxLayout *RecordScreen::recordButtons(QLabel **status, QPushButton **add, QPushButton **save,
+                                         QPushButton **close)
+{
+    auto *bottom = new QHBoxLayout;
+    *status = new QLabel(this);
+    (*status)->setObjectName(u"lblStatus"_s);
+    bottom->addWidget(*status, 1);
+    const auto button = [this, bottom](const QString &name, const QString &caption) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        bottom->addWidget(b);
+        return b;
+    };
+    *add = button(u"cmdAdd"_s, u"新增(&A)"_s);
+    *save = button(u"cmdSave"_s, u"保存(&S)"_s);
+    *close = button(u"cmdClose"_s, u"关闭(&C)"_s);
+    (*save)->setEnabled(false);
+    connect(*close, &QPushButton::clicked, this, &QWidget::close);
+    return bottom;
+}
+
+void RecordScreen::setStateControls(QPushButton *save, QWidget *keyField, QLabel *status)
 {
     m_save = save;
     m_keyField = keyField;
+    m_status = status;
+}
+
+void RecordScreen::recordNotFound(const QString &text)
+{
+    const QString id = m_szID;
+    clearRecord();
+    m_szID = id;
+    m_loadFailed = true;
+    m_status->setText(text);
 }
 
 void RecordScreen::enterNewState()
@@ -74,6 +131,7 @@ void RecordScreen::enterNewState()
     m_save->setEnabled(false);
     m_keyField->setEnabled(true);
     m_eStatus = 0;
+    m_loadFailed = false;
     m_keyField->setFocus();
 }
 

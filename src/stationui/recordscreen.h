@@ -9,6 +9,9 @@
 #include <QWidget>
 
 class QDateEdit;
+class QGridLayout;
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -51,16 +54,37 @@ protected:
     // The screen's opening steps (called by Open, under the error trap of
     // the caller).
     virtual void start() = 0;
+    // Empties the form for a new record.
+    virtual void clearRecord() = 0;
+    // Enables save by the screen's rule (after every change of a field).
+    virtual void updateSaveEnabled() = 0;
+
+    // ---- building the form ------------------------------------------------
+    // A text field: cut to maxBytes GBK bytes while typing (0 = no limit);
+    // every change re-runs updateSaveEnabled.
+    QLineEdit *recordField(const QString &objectName, int maxBytes);
+    // A caption at (row, col), right-aligned, naming the field next to it.
+    void addCaption(QGridLayout *grid, int row, int col, const QString &text, QWidget *buddy);
+    // The bottom row: the status line, then 新增(&A), 保存(&S) (disabled) and
+    // 关闭(&C), which closes the window.
+    QHBoxLayout *recordButtons(QLabel **status, QPushButton **add, QPushButton **save, QPushButton **close);
 
     // Entering a control selects its whole text.
     void selectAllOnFocus(QWidget *control);
-    // The save button and the key field the two states switch.
-    void setStateControls(QPushButton *save, QWidget *keyField);
+    // The save button and the key field the two states switch, and the
+    // status line under the form.
+    void setStateControls(QPushButton *save, QWidget *keyField, QLabel *status);
     void enterNewState();
     void enterEditState();
     // Whether saves go to the register: the opener is registerForm and the
     // register is still there.
     bool reportsTo(const QString &registerForm) const;
+    // The record m_szID did not come back exactly once: nothing of another
+    // record may stay on screen to be saved under this key. The form is
+    // cleared (m_szID kept), says so, and cannot be saved until a new
+    // record is started.
+    void recordNotFound(const QString &text);
+    bool loadFailed() const { return m_loadFailed; }
 
     // Runs fn under the error trap; false when it threw (the error shown).
     bool trapped(const std::function<void()> &fn);
@@ -74,8 +98,10 @@ protected:
 
 private:
     bool m_opened = false;
+    bool m_loadFailed = false;
     QPushButton *m_save = nullptr;
     QWidget *m_keyField = nullptr;
+    QLabel *m_status = nullptr;
 };
 
 // A date picker of the record screens (yyyy-MM-dd, calendar pop-up, from

@@ -2,7 +2,12 @@
 
 #include "core/dates.h"
 #include "core/sqlliteral.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
 #include "widgets/grid.h"
+
+#include <QComboBox>
+#include <QSignalBlocker>
 
 #include <QEvent>
 #include <QFont>
@@ -15,6 +20,29 @@
 using namespace Qt::StringLiterals;
 
 namespace cg {
+
+QStringList CodeListNames(const StationContext &station, int kind)
+{
+    QStringList names;
+    if (!station.db)
+        return names;
+    DefinitionService definitions(*station.db);
+    const Array2D list = definitions.GetCodeList(station.context, kind);
+    for (int i = 1; i <= list.rows(); ++i)
+        names << list.at(i, 3).toString();
+    return names;
+}
+
+void FillCodeCombo(QComboBox *combo, const StationContext &station, int kind, const QString &first)
+{
+    const QStringList names = CodeListNames(station, kind);
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    if (!first.isNull())
+        combo->addItem(first);
+    combo->addItems(names);
+    combo->setCurrentIndex(first.isNull() ? -1 : 0);
+}
 
 FormKeys::FormKeys(QWidget *form, QHash<int, std::function<void()>> keys)
     : QObject(form), m_keys(std::move(keys))

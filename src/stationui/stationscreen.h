@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QComboBox;
 class QHBoxLayout;
 class QToolButton;
 class QWidget;
@@ -14,6 +15,14 @@ class QWidget;
 namespace cg {
 
 class FlexGrid;
+struct StationContext;
+
+// The names of code list kind (column 3 of GetCodeList), in list order.
+QStringList CodeListNames(const StationContext &station, int kind);
+// Refills a combo box: first (unless null) and then the names of code list
+// kind; no item is selected afterwards (index -1) unless first was given
+// (index 0). No change signals are sent while it fills.
+void FillCodeCombo(QComboBox *combo, const StationContext &station, int kind, const QString &first = QString());
 
 // The pieces every check station screen is built from.
 

@@ -42,12 +42,6 @@ int rowOf(FlexGrid *grid, const QString &code)
     return -1;
 }
 
-void listAll(frmVehicleMain &reg)
-{
-    reg.cboStatus->setCurrentIndex(0);
-    reg.cmdQuery_Click();
-}
-
 } // namespace
 
 class TstVehicleMain : public QObject {
