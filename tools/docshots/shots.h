@@ -51,5 +51,8 @@ int shotsDriverList(ShotStation &s, const QString &trip);
 int shotsDispatch(ShotStation &s);
 int shotsVehicleCheck(ShotStation &s);
 int shotsMasterData(ShotStation &s);
+// These two write to the station (forced passes, returns): run them last.
+int shotsReports(ShotStation &s);
+int shotsReturnCheck(ShotStation &s);
 
 } // namespace cg::shots
