@@ -10,6 +10,7 @@
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/fingerprintsimulator.h"
 #include "master_data/masterdataforms.h"
+#include "scheduling/schedulingforms.h"
 #include "return_check/returncheckforms.h"
 #include "reports/reportsforms.h"
 #include "services/station/coreservices.h"
@@ -152,6 +153,7 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, F
     RegisterDispatchForms(hub->registry, env, station);
     RegisterVehicleCheckForms(hub->registry, env, station);
     RegisterMasterDataForms(hub->registry, env, station);
+    RegisterSchedulingForms(hub->registry, env, station);
     RegisterReturnCheckForms(hub->registry, env, station);
     RegisterReportForms(hub->registry, env, station);
     if (moreForms)
