@@ -1,5 +1,7 @@
 #include "schedulingforms.h"
 
+#include "frmarrangevehiclemain.h"
+
 #include "stationui/formoffer.h"
 #include "widgets/formregistry.h"
 
@@ -9,9 +11,7 @@ namespace cg {
 
 void RegisterSchedulingForms(FormRegistry &registry, const Env &env, StationContext &station)
 {
-    (void)registry;
-    (void)env;
-    (void)station;
+    OfferForm<frmArrangeVehicleMain>(registry, u"frmArrangeVehicleMain"_s, env, station);
 }
 
 } // namespace cg

@@ -71,6 +71,13 @@ QString FourWayMatch(const QString &open, const QString &column, const QString &
            + column + u" = "_s + SqlLiteral(text) + u")"_s;
 }
 
+QString ExactFirstMatch(const QString &open, const QString &column, const QString &text)
+{
+    return open + column + u" = "_s + SqlLiteral(text) + u" OR "_s + column + u" LIKE "_s
+           + SqlLiteral(u"%"_s + text + u"%"_s) + u" OR "_s + column + u" LIKE "_s + SqlLiteral(u"%"_s + text)
+           + u" OR "_s + column + u" LIKE "_s + SqlLiteral(text + u"%"_s) + u" ) "_s;
+}
+
 // ---------------------------------------------------------------- RegisterScreen
 
 RegisterScreen::RegisterScreen(const Env &env, StationContext &station, const QString &formName,
@@ -207,16 +214,19 @@ void RegisterScreen::AddOneLine(const QString &key)
 
 void RegisterScreen::UpdOneInfoLine(const QString &key)
 {
-    const int r = rowOfKey(key);
-    if (r < 0)
+    ReplaceOneLine(key, key);
+}
+
+void RegisterScreen::ReplaceOneLine(const QString &rowKey, const QString &lookupKey)
+{
+    if (rowOfKey(rowKey) < 0)
         return;
     RunListQuery(m_env, [&] {
-        RecordSet rs = lookupRecord(key, Lookup::Updated);
+        RecordSet rs = lookupRecord(lookupKey, Lookup::Updated);
         if (rs.RecordCount() != 1)
             return 0;
-        // The row may have moved while the lookup ran (it never does on the
-        // one UI thread, but the key decides, not the position).
-        const int row = rowOfKey(key);
+        // The key decides, not the position.
+        const int row = rowOfKey(rowKey);
         if (row < 0)
             return 0;
         return fill(rs, FillMode::Rewrite, row);

@@ -48,6 +48,9 @@ private:
 // LIKE '%t' OR col LIKE 't%' OR col = 't')", every literal by SqlLiteral.
 // open is " AND (" for most registers.
 QString FourWayMatch(const QString &open, const QString &column, const QString &text);
+// The same with the exact comparison first: open + "col = 't' OR col LIKE
+// '%t%' OR col LIKE '%t' OR col LIKE 't%' ) ".
+QString ExactFirstMatch(const QString &open, const QString &column, const QString &text);
 
 // The register pattern: a top band with the filter boxes and the buttons at
 // the right, the numbered grid vsList below (row data = the record's key),
@@ -73,6 +76,10 @@ public:
     void UpdOneInfoLine(const QString &key);
     // The same under the name the vehicle record calls it by.
     void UpdateOneLine(const QString &key) { UpdOneInfoLine(key); }
+    // Rewrites the row holding rowKey with the one record behind lookupKey
+    // (a record whose key changed in the save); the row takes the new key.
+    // No row or not exactly one record: no change.
+    void ReplaceOneLine(const QString &rowKey, const QString &lookupKey);
     // Asks, deletes and removes the row of that key, renumbering the rows
     // after it. A deletion the service refuses keeps the row and tells why.
     void DeleOneInfoLine(const QString &key);
@@ -126,8 +133,8 @@ protected:
 
     // ---- the record screen ------------------------------------------------
     // Makes the register's record screen (once; a window of its own, closed
-    // with the register).
-    virtual RecordScreen *makeRecordScreen() = 0;
+    // with the register). Registers that edit through dialogs have none.
+    virtual RecordScreen *makeRecordScreen() { return nullptr; }
     // Opens the record screen for a new record (status 0) or for the record
     // of key id (status 1), reporting its saves here, and brings it to the
     // front.

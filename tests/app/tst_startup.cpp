@@ -555,7 +555,7 @@ void tst_startup::entriesLightUpWithTheirForms_data()
     QTest::addColumn<QString>("form");
     // The screens still to come; those built since light up on their own
     // (the loop over built entries below).
-    QTest::newRow("驾驶员车辆排班") << QStringLiteral("m11") << QStringLiteral("frmArrangeVehicleMain");
+    QTest::newRow("滚动车次车辆排班") << QStringLiteral("m15") << QStringLiteral("frmScrollBus");
 }
 
 void tst_startup::entriesLightUpWithTheirForms()

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "stationui/registerscreen.h"
+
+#include <QDate>
+#include <QHash>
+
+#include <functional>
+
+class QComboBox;
+class QDialog;
+class QPushButton;
+
+namespace cg {
+
+// One arrangement as the register knows it: its key (vehicle, driver, start
+// day) and what the dialogs are handed.
+struct ArrangementRow {
+    QString vehicle;
+    QString driver;
+    QDate start;
+    QDate end;
+    QString driverName;
+    QString plate;
+    QString memo;
+
+    // The row key: driver[vehicle]@yyyy-MM-dd.
+    QString key() const;
+    static ArrangementRow fromKey(const QString &key);
+};
+
+// 驾驶员车辆管理 (the arrangement register): arrangements found by driver,
+// vehicle and company, and the way into generating (新增), modifying (修改 or
+// a double click), deleting and substituting (顶班) them.
+class frmArrangeVehicleMain : public RegisterScreen {
+    Q_OBJECT
+public:
+    frmArrangeVehicleMain(const Env &env, StationContext &station, QWidget *parent = nullptr);
+    ~frmArrangeVehicleMain() override;
+
+    enum Column { ColNo, ColDriver, ColPlate, ColModel, ColStart, ColEnd, ColOwner, ColCompany, ColMemo };
+
+    PlaceholderBox *txtDriverID = nullptr;
+    PlaceholderBox *txtDriverName = nullptr;
+    PlaceholderBox *txtLicenseID = nullptr;
+    PlaceholderBox *txtLicense = nullptr;
+    QComboBox *cboCompany = nullptr;
+    QPushButton *cmdQuery = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdEdit = nullptr;
+    QPushButton *cmdDelete = nullptr;
+    QPushButton *cmdChange = nullptr;
+
+    // Shows the modal dialogs (tests drive them through it instead).
+    std::function<void(QDialog &)> runDialog;
+
+    QString Fragment() const;
+    // The arrangement of a data row (empty when the row is not one).
+    ArrangementRow rowArrangement(int row) const;
+    // After a modification: rewrites the row of the arrangement that was
+    // modified (original key) with the one found under its new key.
+    void UpdateOneLine(const QString &vehicle, const QString &driver, const QDate &newStart,
+                       const QString &originalKey);
+
+public slots:
+    void cmdQuery_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdDelete_Click();
+    void cmdChange_Click();
+
+protected:
+    QStringList columnCaptions() const override;
+    void writeRow(int r, const RecordSet &rs) override;
+    QString recordKey(const RecordSet &rs) const override;
+    RecordSet lookupRecord(const QString &key, Lookup kind) override;
+    bool deleteRecord(const QString &key, QString *reason) override;
+    QString noRowNotice() const override;
+
+private:
+    QHash<QString, ArrangementRow> m_rows;
+};
+
+} // namespace cg
