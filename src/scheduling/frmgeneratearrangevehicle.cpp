@@ -79,6 +79,7 @@ void frmGenerateArrangeVehicle::buildUi()
     const auto line = [this](const QString &name) {
         auto *e = new QLineEdit(this);
         e->setObjectName(name);
+        e->setMinimumWidth(70);
         return e;
     };
     const auto button = [this](const QString &name, const QString &caption) {

@@ -336,6 +336,10 @@ bool seedMasterData(Database &db, const Station &st, const QDate &day)
         db.exec(u"INSERT INTO companies (company_code, company_name, short_name) VALUES (?, ?, ?) "
                 u"ON CONFLICT DO NOTHING"_s,
                 {c.code, c.name, c.shortName});
+        // Code list 7: the companies in the code[name] form vehicles store,
+        // for the company filters of the scheduling screens.
+        db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (7, ?, '') ON CONFLICT DO NOTHING"_s,
+                {c.code + u"["_s + c.name + u"]"_s});
         for (const QString &o : c.owners)
             db.exec(u"INSERT INTO owners (owner_code, owner_name, company_code) VALUES (?, ?, ?) "
                     u"ON CONFLICT DO NOTHING"_s,

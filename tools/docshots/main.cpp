@@ -65,6 +65,7 @@ int main(int argc, char **argv)
     failed += shotsDispatch(s);
     failed += shotsVehicleCheck(s);
     failed += shotsMasterData(s);
+    failed += shotsScheduling(s);
     failed += shotsReports(s);
     failed += shotsReturnCheck(s);
     return failed == 0 ? 0 : 1;

@@ -51,6 +51,7 @@ int shotsDriverList(ShotStation &s, const QString &trip);
 int shotsDispatch(ShotStation &s);
 int shotsVehicleCheck(ShotStation &s);
 int shotsMasterData(ShotStation &s);
+int shotsScheduling(ShotStation &s);
 // These two write to the station (forced passes, returns): run them last.
 int shotsReports(ShotStation &s);
 int shotsReturnCheck(ShotStation &s);
