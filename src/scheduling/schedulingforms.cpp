@@ -1,5 +1,8 @@
 #include "schedulingforms.h"
 
+#include "frmaddscrollbus.h"
+#include "frmscrollbus.h"
+
 #include "stationui/formoffer.h"
 #include "widgets/formregistry.h"
 
@@ -9,9 +12,8 @@ namespace cg {
 
 void RegisterSchedulingForms(FormRegistry &registry, const Env &env, StationContext &station)
 {
-    (void)registry;
-    (void)env;
-    (void)station;
+    OfferForm<frmScrollBus>(registry, u"frmScrollBus"_s, env, station);
+    OfferForm<frmAddScrollBus>(registry, u"frmAddScrollBus"_s, env, station);
 }
 
 } // namespace cg
