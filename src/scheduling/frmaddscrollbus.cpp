@@ -58,19 +58,6 @@ void frmAddScrollBus::buildUi()
     root->addWidget(frame);
     auto *fields = new QGridLayout(frame);
 
-    const auto pickButton = [this](const QString &name) {
-        auto *b = new QPushButton(u"..."_s, this);
-        b->setObjectName(name);
-        b->setFixedWidth(32);
-        b->setAutoDefault(false);
-        return b;
-    };
-    const auto withButton = [](QLineEdit *edit, QPushButton *button) {
-        auto *row = new QHBoxLayout;
-        row->addWidget(edit, 1);
-        row->addWidget(button);
-        return row;
-    };
     // Filled by the picks only: a typed route would have no destination.
     const auto pickedField = [this](const QString &name) {
         QLineEdit *e = recordField(name, 0);
@@ -81,12 +68,12 @@ void frmAddScrollBus::buildUi()
     txtBusID = recordField(u"txtBusID"_s, 5);
     txtBusSerialNo = recordField(u"txtBusSerialNo"_s, 3);
     txtRoute = pickedField(u"txtRoute"_s);
-    cmdRoute = pickButton(u"cmdRoute"_s);
+    cmdRoute = makePickButton(u"cmdRoute"_s);
     txtEndStation = pickedField(u"txtEndStation"_s);
     txtCheckGate = pickedField(u"txtCheckGate"_s);
-    cmdCheckGate = pickButton(u"cmdCheckGate"_s);
+    cmdCheckGate = makePickButton(u"cmdCheckGate"_s);
     txtVehicle = pickedField(u"txtVehicle"_s);
-    cmdVehicle = pickButton(u"cmdVehicle"_s);
+    cmdVehicle = makePickButton(u"cmdVehicle"_s);
     txtSeat = pickedField(u"txtSeat"_s);
     txtVehicleType = pickedField(u"txtVehicleType"_s);
     txtCompany = pickedField(u"txtCompany"_s);
@@ -101,13 +88,13 @@ void frmAddScrollBus::buildUi()
     addCaption(fields, r, 2, u"车次序号:"_s, txtBusSerialNo);
     fields->addWidget(txtBusSerialNo, r++, 3);
     addCaption(fields, r, 0, u"运行线路:"_s, txtRoute);
-    fields->addLayout(withButton(txtRoute, cmdRoute), r, 1);
+    fields->addLayout(fieldWithButton(txtRoute, cmdRoute), r, 1);
     addCaption(fields, r, 2, u"终点站:"_s, txtEndStation);
     fields->addWidget(txtEndStation, r++, 3);
     addCaption(fields, r, 0, u"检票口:"_s, txtCheckGate);
-    fields->addLayout(withButton(txtCheckGate, cmdCheckGate), r++, 1);
+    fields->addLayout(fieldWithButton(txtCheckGate, cmdCheckGate), r++, 1);
     addCaption(fields, r, 0, u"运行车辆:"_s, txtVehicle);
-    fields->addLayout(withButton(txtVehicle, cmdVehicle), r, 1);
+    fields->addLayout(fieldWithButton(txtVehicle, cmdVehicle), r, 1);
     addCaption(fields, r, 2, u"座位数:"_s, txtSeat);
     fields->addWidget(txtSeat, r++, 3);
     addCaption(fields, r, 0, u"车型:"_s, txtVehicleType);
