@@ -79,6 +79,23 @@ QLineEdit *RecordScreen::recordField(const QString &objectName, int maxBytes)
     return e;
 }
 
+QPushButton *RecordScreen::makePickButton(const QString &objectName)
+{
+    auto *b = new QPushButton(u"..."_s, this);
+    b->setObjectName(objectName);
+    b->setFixedWidth(32);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QHBoxLayout *RecordScreen::fieldWithButton(QLineEdit *field, QPushButton *button)
+{
+    auto *row = new QHBoxLayout;
+    row->addWidget(field, 1);
+    row->addWidget(button);
+    return row;
+}
+
 void RecordScreen::addCaption(QGridLayout *grid, int row, int col, const QString &text, QWidget *buddy)
 {
     auto *l = new QLabel(text, this);

@@ -63,6 +63,10 @@ protected:
     // A text field: cut to maxBytes GBK bytes while typing (0 = no limit);
     // every change re-runs updateSaveEnabled.
     QLineEdit *recordField(const QString &objectName, int maxBytes);
+    // The "..." button beside a field filled by a pick-list, and the row of
+    // the field with its button.
+    QPushButton *makePickButton(const QString &objectName);
+    static QHBoxLayout *fieldWithButton(QLineEdit *field, QPushButton *button);
     // A caption at (row, col), right-aligned, naming the field next to it.
     void addCaption(QGridLayout *grid, int row, int col, const QString &text, QWidget *buddy);
     // The bottom row: the status line, then 新增(&A), 保存(&S) (disabled) and

@@ -83,4 +83,32 @@ bool ModelService::SelectModel(const QString &, const QString &modelCode)
     return true;
 }
 
+bool ScrollTripService::SelectRoute(const QString &, const QString &routeCode)
+{
+    const QString code = routeCode.trimmed();
+    m_route.clear();
+    if (code.isEmpty() || !m_db.scalar(u"SELECT 1 FROM routes WHERE route_id = ?"_s, {code}).isValid())
+        return false;
+    m_route = code;
+    return true;
+}
+
+Array2D ScrollTripService::GetRouteStations()
+{
+    Array2D stations(0, 3);
+    if (m_route.isEmpty())
+        return stations;
+    const RecordSet rs = m_db.select(u"SELECT s.station_code, rs.seq, s.station_name FROM route_stations rs "
+                                     u"JOIN stations s ON s.station_code = rs.station_code "
+                                     u"WHERE rs.route_id = ? ORDER BY rs.seq"_s,
+                                     {m_route},
+                                     {{u"station_code"_s, FieldType::Text, 0},
+                                      {u"seq"_s, FieldType::Integer, 0},
+                                      {u"station_name"_s, FieldType::Text, 0}});
+    for (int r = 0; r < rs.RecordCount(); ++r)
+        stations.appendRow({rs.valueAt(r, u"station_code"_s), rs.valueAt(r, u"seq"_s),
+                            rs.valueAt(r, u"station_name"_s)});
+    return stations;
+}
+
 } // namespace cg

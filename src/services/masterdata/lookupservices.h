@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/array2d.h"
 #include "core/recordset.h"
 
 #include <QString>
@@ -55,11 +56,23 @@ private:
     qint16 m_second = 0;
 };
 
+// A route's stops, as the rolling trip record reads its destination: select
+// the route by its code, then read the stations.
 class ScrollTripService {
 public:
     explicit ScrollTripService(Database &db) : m_db(db) {}
+    // Selects the route with that code (trimmed); false when there is none
+    // (GetRouteStations then reads nothing).
+    bool SelectRoute(const QString &context, const QString &routeCode);
+    // The selected route's stops in running order: rows 1..n, column 1 the
+    // station code, 2 its place in the route (seq), 3 the station name. The
+    // last row is the destination. No rows when the route has no stops or
+    // none is selected.
+    Array2D GetRouteStations();
+
 private:
-    [[maybe_unused]] Database &m_db;
+    Database &m_db;
+    QString m_route;
 };
 
 } // namespace cg

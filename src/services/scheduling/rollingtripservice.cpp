@@ -1,0 +1,286 @@
+// The rolling trips of the day: listing, adding, rewriting and deleting.
+#include "services/scheduling/rollingtripservice.h"
+
+#include "core/dates.h"
+#include "core/text.h"
+#include "services/database/database.h"
+#include "services/database/serviceerror.h"
+#include "services/station/coreservices.h"
+
+using namespace Qt::StringLiterals;
+
+namespace cg {
+
+namespace {
+
+// The written fields in the record screen's order: record-set field (also
+// the column), type, byte limit of the typed text (0 = none).
+struct TripColumn {
+    const char16_t *field;
+    FieldType type;
+    int size;
+};
+
+constexpr TripColumn kWritten[] = {
+    {u"bus_date", FieldType::DateTime, 0},
+    {u"bus_id", FieldType::Text, 5},
+    {u"bus_serial_no", FieldType::Text, 3},
+    {u"route_id", FieldType::Text, 20},
+    {u"end_station_id", FieldType::Text, 20},
+    {u"end_station_name", FieldType::Text, 50},
+    {u"check_gate_id", FieldType::Text, 20},
+    {u"license_id", FieldType::Text, 5},
+    {u"total_seat", FieldType::Integer, 0},
+    {u"vehicle_type_name", FieldType::Text, 50},
+    {u"vehicle_type_code", FieldType::Text, 20},
+    {u"transport_company_id", FieldType::Text, 20},
+    {u"bus_start_time", FieldType::DateTime, 0},
+};
+
+enum Col { Day = 0, Code = 1, Serial = 2, Route = 3, Gate = 6, Vehicle = 7, Seats = 8, Start = 12 };
+
+// The rows a workstation of this unit may see: its own and those stored
+// without a unit (the same rule as the trip lists).
+QString unitClause(const QString &prefix)
+{
+    return u" AND (%1unit_code = ? OR %1unit_code IS NULL OR %1unit_code = '')"_s.arg(prefix);
+}
+
+// One trip of this unit by its key, for rewriting or deleting it.
+const QString kKeyWhere = u" WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s;
+
+ServiceError refused(const QString &text)
+{
+    return ServiceError(svcerr::BadArgument, text);
+}
+
+QDateTime dayOf(const QDateTime &d)
+{
+    return QDateTime(d.date(), QTime(0, 0));
+}
+
+QDateTime requireDay(const QDateTime &d)
+{
+    if (!d.isValid() || IsNoDate(d))
+        throw refused(u"滚动车次缺少车次日期"_s);
+    return dayOf(d);
+}
+
+QString unitOf(const QString &context)
+{
+    return SessionContext::parse(context).unitCode;
+}
+
+QString tripName(const QString &busId, const QString &serial, const QDateTime &day)
+{
+    return u"%1-%2（%3）"_s.arg(busId, serial, day.toString(u"yyyy-MM-dd"_s));
+}
+
+// The written values of the row's current record, checked: a trip needs its
+// key, a route, a gate and a vehicle that exist; the serial number may not
+// contain "-" (the lists name a rolling trip "code-serial", and the gate and
+// the dispatch centre split that name at its last "-").
+QVariantList writtenValues(Database &db, const RecordSet &row)
+{
+    if (row.isEmpty() || row.isEOF())
+        throw refused(u"滚动车次资料为空，无法保存"_s);
+    QVariantList values;
+    for (const TripColumn &c : kWritten) {
+        const QString field = QString::fromUtf16(c.field);
+        QVariant v = row.hasField(field) ? row.value(field) : QVariant();
+        if (c.type == FieldType::Text)
+            v = v.isValid() ? v.toString().trimmed() : QString();
+        values.append(v);
+    }
+    values[Day] = requireDay(values.at(Day).toDateTime());
+    const QString code = values.at(Code).toString();
+    const QString serial = values.at(Serial).toString();
+    if (code.isEmpty())
+        throw refused(u"车次代码不能为空"_s);
+    if (serial.isEmpty())
+        throw refused(u"车次序号不能为空"_s);
+    if (serial.contains(u'-'))
+        throw refused(u"车次序号[%1]不能含有“-”"_s.arg(serial));
+    for (int i = 0; i < int(std::size(kWritten)); ++i) {
+        const TripColumn &c = kWritten[i];
+        if (c.type == FieldType::Text && c.size > 0 && AnsiByteLength(values.at(i).toString()) > c.size)
+            throw refused(u"滚动车次的%1[%2]超过%3个字节"_s.arg(QString::fromUtf16(c.field), values.at(i).toString())
+                              .arg(c.size));
+    }
+    const QVariant seats = values.at(Seats);
+    bool ok = true;
+    const qint64 n = !seats.isValid() || seats.toString().trimmed().isEmpty() ? 0
+                                                                              : seats.toString().trimmed().toLongLong(&ok);
+    if (!ok || n < 0 || n > 32767)
+        throw refused(u"座位数[%1]不是有效的座位数"_s.arg(seats.toString()));
+    values[Seats] = n;
+    const QDateTime start = values.at(Start).toDateTime();
+    values[Start] = start.isValid() && !IsNoDate(start) ? QVariant(start) : QVariant();
+
+    const auto exists = [&](const QString &sql, const QString &value) {
+        return db.scalar(sql, {value}).isValid();
+    };
+    const QString route = values.at(Route).toString();
+    if (route.isEmpty())
+        throw refused(u"请选择滚动车次的运行线路"_s);
+    if (!exists(u"SELECT 1 FROM routes WHERE route_id = ?"_s, route))
+        throw refused(u"线路[%1]不存在"_s.arg(route));
+    const QString gate = values.at(Gate).toString();
+    if (gate.isEmpty())
+        throw refused(u"请选择滚动车次的检票口"_s);
+    if (!exists(u"SELECT 1 FROM check_gates WHERE gate_id = ?"_s, gate))
+        throw refused(u"检票口[%1]不存在"_s.arg(gate));
+    const QString vehicle = values.at(Vehicle).toString();
+    if (vehicle.isEmpty())
+        throw refused(u"请选择滚动车次的运行车辆"_s);
+    if (!exists(u"SELECT 1 FROM vehicles WHERE license_id = ?"_s, vehicle))
+        throw refused(u"车辆[%1]不存在"_s.arg(vehicle));
+    return values;
+}
+
+// The trip of this key exists for this unit and has not left the station:
+// a departed trip is part of the day's record, its vehicle and route are
+// what the gate let out.
+void requireWaiting(Database &db, const QString &where, const QVariantList &key, const QString &name,
+                    const QString &action)
+{
+    // The row lock first (a write that changes nothing), so that a departure
+    // recorded at the gate meanwhile is seen, never overwritten.
+    db.exec(u"UPDATE rolling_trips SET out_status = out_status"_s + where, key);
+    const QVariant out = db.scalar(u"SELECT out_status FROM rolling_trips"_s + where, key);
+    if (!out.isValid())
+        throw ServiceError(svcerr::NotFound, u"滚动车次 %1 不存在，可能已被删除"_s.arg(name));
+    if (out.toInt() == 1)
+        throw refused(u"滚动车次 %1 已出站，不能%2"_s.arg(name, action));
+}
+
+QStringList columnNames()
+{
+    QStringList names;
+    for (const TripColumn &c : kWritten)
+        names << QString::fromUtf16(c.field);
+    return names;
+}
+
+} // namespace
+
+RecordSet RollingTripService::GetRollingTripTemplate()
+{
+    RecordSet rs;
+    for (const TripColumn &c : kWritten)
+        rs.appendField(QString::fromUtf16(c.field), c.type, c.size);
+    return rs;
+}
+
+RecordSet RollingTripService::QueryRollingTripRecords(const QString &context, const QString &busId,
+                                                      const QString &serialNo, const QDateTime &busDate)
+{
+    const QString unit = unitOf(context);
+    const QDateTime day = requireDay(busDate);
+    QString sql = uR"(SELECT t.bus_date, t.bus_id, t.bus_serial_no, t.route_id, COALESCE(r.route_name, '') AS route_name,
+  t.end_station_id, t.end_station_name, t.check_gate_id, t.license_id, COALESCE(v.license, '') AS license,
+  t.total_seat, t.vehicle_type_code, t.vehicle_type_name, t.transport_company_id,
+  COALESCE(NULLIF(c.short_name, ''), c.company_name, v.company_name, '') AS transport_company_short_name,
+  t.bus_start_time
+FROM rolling_trips t
+LEFT JOIN vehicles v ON v.license_id = t.license_id
+LEFT JOIN routes r ON r.route_id = t.route_id
+LEFT JOIN companies c ON c.company_code = t.transport_company_id
+WHERE t.bus_date = ?)"_s;
+    QVariantList binds{day};
+    if (const QString code = busId.trimmed(); !code.isEmpty()) {
+        sql += u" AND t.bus_id = ?"_s;
+        binds << code;
+    }
+    if (const QString serial = serialNo.trimmed(); !serial.isEmpty()) {
+        sql += u" AND t.bus_serial_no = ?"_s;
+        binds << serial;
+    }
+    sql += unitClause(u"t."_s);
+    binds << unit;
+    sql += u" ORDER BY t.bus_id, LENGTH(t.bus_serial_no), t.bus_serial_no"_s;
+    using FT = FieldType;
+    RecordSet rs = m_db.select(sql, binds,
+                               {{u"bus_date"_s, FT::DateTime, 0},
+                                {u"bus_id"_s, FT::Text, 5},
+                                {u"bus_serial_no"_s, FT::Text, 3},
+                                {u"route_id"_s, FT::Text, 20},
+                                {u"route_name"_s, FT::Text, 50},
+                                {u"end_station_id"_s, FT::Text, 20},
+                                {u"end_station_name"_s, FT::Text, 50},
+                                {u"check_gate_id"_s, FT::Text, 20},
+                                {u"license_id"_s, FT::Text, 5},
+                                {u"license"_s, FT::Text, 10},
+                                {u"total_seat"_s, FT::Integer, 0},
+                                {u"vehicle_type_code"_s, FT::Text, 20},
+                                {u"vehicle_type_name"_s, FT::Text, 50},
+                                {u"transport_company_id"_s, FT::Text, 20},
+                                {u"transport_company_short_name"_s, FT::Text, 50},
+                                {u"bus_start_time"_s, FT::DateTime, 0}});
+    rs.MoveFirst();
+    return rs;
+}
+
+void RollingTripService::AddRollingTrip(const QString &context, const RecordSet &row)
+{
+    const QString unit = unitOf(context);
+    m_db.transact([&] {
+        QVariantList values = writtenValues(m_db, row);
+        const QDateTime day = values.at(Day).toDateTime();
+        const QString code = values.at(Code).toString(), serial = values.at(Serial).toString();
+        // Whatever unit holds it: the key is the station's, and an existing
+        // trip keeps its checks and vehicle.
+        if (m_db.scalar(u"SELECT 1 FROM rolling_trips WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
+                        {day, code, serial}).isValid())
+            throw ServiceError(svcerr::Constraint,
+                               u"滚动车次 %1 已经存在，不能重复添加"_s.arg(tripName(code, serial, day)));
+        QStringList columns = columnNames(), marks;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks << u"?"_s;
+        columns << u"unit_code"_s;
+        marks << u"?"_s;
+        values << unit;
+        m_db.exec(u"INSERT INTO rolling_trips (%1) VALUES (%2)"_s.arg(columns.join(u", "_s), marks.join(u", "_s)),
+                  values);
+    });
+}
+
+void RollingTripService::UpdateRollingTrip(const QString &context, const RecordSet &row)
+{
+    const QString unit = unitOf(context);
+    m_db.transact([&] {
+        QVariantList values = writtenValues(m_db, row);
+        const QDateTime day = values.at(Day).toDateTime();
+        const QString code = values.at(Code).toString(), serial = values.at(Serial).toString();
+        const QString where = kKeyWhere + unitClause(QString());
+        const QVariantList key{day, code, serial, unit};
+        requireWaiting(m_db, where, key, tripName(code, serial, day), u"修改"_s);
+        QStringList sets;
+        const QStringList columns = columnNames();
+        QVariantList binds;
+        for (int i = 0; i < columns.size(); ++i) {
+            if (i == Day || i == Code || i == Serial)
+                continue; // the key is what the trip is found by
+            sets << columns.at(i) + u" = ?"_s;
+            binds << values.at(i);
+        }
+        binds += key;
+        m_db.exec(u"UPDATE rolling_trips SET %1"_s.arg(sets.join(u", "_s)) + where, binds);
+    });
+}
+
+void RollingTripService::DeleteRollingTrip(const QString &context, const QString &busId, const QString &serialNo,
+                                           const QDateTime &busDate)
+{
+    const QString unit = unitOf(context);
+    const QDateTime day = requireDay(busDate);
+    const QString code = busId.trimmed(), serial = serialNo.trimmed();
+    m_db.transact([&] {
+        const QString where = kKeyWhere + unitClause(QString());
+        const QVariantList key{day, code, serial, unit};
+        requireWaiting(m_db, where, key, tripName(code, serial, day), u"删除"_s);
+        m_db.exec(u"DELETE FROM rolling_trips"_s + where, key);
+    });
+}
+
+} // namespace cg

@@ -1,0 +1,513 @@
+// The rolling trip register frmScrollBus and record frmAddScrollBus,
+// offscreen on a master-data station with routes, stops, ticket gates and
+// rolling trips of the fixture day, and the menu entry that opens them.
+
+#include "../master_data/masterdatafixture.h"
+
+#include "app/mainwindow.h"
+#include "app/screens.h"
+#include "scheduling/frmaddscrollbus.h"
+#include "scheduling/frmscrollbus.h"
+#include "stationui/picklist.h"
+#include "widgets/grid.h"
+
+#include <QAction>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+// Routes R01 (three stops, destination S3 终点站), R02 (no stops), R03
+// (two stops), gates 2 and 3, vehicle K001 某车牌, and rolling trips of the
+// fixture day: R01-1 (V1, 终点站), R01-2 (V2), R05-1 (V3); R99-1 of
+// another unit; R01-1 of the next day.
+struct ScrollStation : test::MasterDataStation {
+    ScrollStation()
+    {
+        db->exec(u"INSERT INTO stations (station_code, station_name) VALUES ('S1', '起点站'), ('S2', '中途站'), "
+                 u"('S3', '终点站'), ('S7', '佛山')"_s);
+        db->exec(u"INSERT INTO routes (route_id, route_name) VALUES ('R01', '某线路'), ('R02', '新线'), "
+                 u"('R03', '佛山线')"_s);
+        db->exec(u"INSERT INTO route_stations (route_id, seq, station_code) VALUES ('R01', 1, 'S1'), "
+                 u"('R01', 2, 'S2'), ('R01', 3, 'S3'), ('R03', 1, 'S1'), ('R03', 2, 'S7')"_s);
+        db->exec(u"INSERT INTO check_gates (gate_id, gate_name) VALUES ('2', '二号口'), ('3', '三号口')"_s);
+        db->exec(u"INSERT INTO vehicles (license_id, license, company_name, owner, model_id, seat_weight_num, "
+                 u"status) VALUES ('K001', '某车牌', 'C01[天河运输]', 'O01[陈生]', 'M45[宇通45座]', 45, 0)"_s);
+        trip(u"R01"_s, u"1"_s, u"V1"_s, u"440101"_s);
+        trip(u"R01"_s, u"2"_s, u"V2"_s, u"440101"_s);
+        trip(u"R05"_s, u"1"_s, u"V3"_s, u"440101"_s);
+        trip(u"R99"_s, u"1"_s, u"V3"_s, u"440199"_s);
+        trip(u"R01"_s, u"1"_s, u"V2"_s, u"440101"_s, 1);
+    }
+
+    void trip(const QString &code, const QString &serial, const QString &vehicle, const QString &unit, int offset = 0)
+    {
+        db->exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, "
+                 u"end_station_id, end_station_name, check_gate_id, license_id, total_seat, vehicle_type_code, "
+                 u"vehicle_type_name, transport_company_id) VALUES (?, ?, ?, ?, ?, 'R01', 'S3', '终点站', '2', ?, "
+                 u"45, '111', '宇通45座', '111')"_s,
+                 {day(offset), code, serial, day(0), unit, vehicle});
+    }
+
+    static QDateTime day(int offset) { return QDateTime(test::fixtureDay().addDays(offset), QTime(0, 0)); }
+
+    QVariant stored(const QString &column, const QString &code, const QString &serial, int offset = 0)
+    {
+        return db->scalar(u"SELECT %1 FROM rolling_trips WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s
+                              .arg(column),
+                          {day(offset), code, serial});
+    }
+};
+
+// Answers the pick-lists in turn: each entry is the code to pick, "" to
+// cancel. The entries offered by the last list are kept.
+struct PickAnswers {
+    explicit PickAnswers(QStringList codes) : queue(std::move(codes))
+    {
+        SetPickListRunner([this](PickListDialog &dialog) {
+            offered.clear();
+            for (int i = 0; i < dialog.lvList->topLevelItemCount(); ++i)
+                offered << dialog.lvList->topLevelItem(i)->text(0);
+            const QString code = queue.isEmpty() ? QString() : queue.takeFirst();
+            if (code.isEmpty()) {
+                QTest::keyClick(dialog.txtSearch, Qt::Key_Escape);
+            } else {
+                dialog.txtSearch->setText(code);
+                QTest::keyClick(dialog.txtSearch, Qt::Key_Return);
+            }
+            return dialog.result();
+        });
+    }
+    ~PickAnswers() { SetPickListRunner({}); }
+    QStringList queue;
+    QStringList offered;
+};
+
+QStringList column(const FlexGrid *grid, int col)
+{
+    QStringList out;
+    for (int r = grid->fixedRows(); r < grid->rows(); ++r)
+        out << grid->textMatrix(r, col);
+    return out;
+}
+
+void query(frmScrollBus &reg, const QDate &day)
+{
+    reg.dtpBusDate->setDate(day);
+    QTest::mouseClick(reg.cmdQuery, Qt::LeftButton);
+}
+
+void openEdit(frmAddScrollBus &form, const QString &code, const QString &serial, const QString &day)
+{
+    form.m_szParentForm = u"frmScrollBus"_s;
+    form.m_eStatus = 1;
+    form.m_szBusID = code;
+    form.m_szBusSerialNo = serial;
+    form.m_szBusDate = day;
+    form.Open();
+}
+
+void openNew(frmAddScrollBus &form)
+{
+    form.m_szParentForm = u"frmScrollBus"_s;
+    form.m_eStatus = 0;
+    form.Open();
+}
+
+const QString kDay = u"2026-03-18"_s;
+
+} // namespace
+
+class TstScrollBus : public QObject {
+    Q_OBJECT
+private slots:
+    void registerOpensOnTodayWithHeadersOnly();
+    void queryListsTheUnitsTripsOfTheDay();
+    void dayWithoutTripsEmptiesTheGrid();
+    void deletingRowOneOfThreeRenumbers();
+    void refusedDeletionKeepsTheRow();
+    void editOpensTheRowsTripBesideTheRegister();
+    void doubleClickWithoutARow();
+    void byteLimitsWhileTyping();
+    void newTripStoresCodesOnly();
+    void vehicleTypeNameStaysANameAcrossCycles();
+    void routeChangeReplacesTheDestination();
+    void failedSaveKeepsTheFormAndItsInput();
+    void missingTripCannotBeSavedOver();
+    void menuEntryOpensTheRegister();
+};
+
+void TstScrollBus::registerOpensOnTodayWithHeadersOnly()
+{
+    ScrollStation s;
+    frmScrollBus reg(s.env, s.ctx);
+    QCOMPARE(reg.windowTitle(), u"滚动班次车辆排班"_s);
+    QCOMPARE(reg.dtpBusDate->date(), test::fixtureDay());
+    QCOMPARE(reg.vsList->rows(), 1);
+    QCOMPARE(reg.vsList->cols(), 6);
+    QStringList captions;
+    for (int c = 0; c < 6; ++c)
+        captions << reg.vsList->textMatrix(0, c);
+    QCOMPARE(captions, QStringList({u"序"_s, u"车次日期"_s, u"车次代码"_s, u"车次序号"_s, u"车牌号"_s, u"终点站名"_s}));
+    QCOMPARE(reg.vsList->font().pointSize(), 11);
+    // Nothing is queried on opening.
+    QVERIFY(s.status.calls.isEmpty());
+}
+
+void TstScrollBus::queryListsTheUnitsTripsOfTheDay()
+{
+    ScrollStation s;
+    frmScrollBus reg(s.env, s.ctx);
+    query(reg, test::fixtureDay());
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColDate), QStringList(3, kDay));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColCode), QStringList({u"R01"_s, u"R01"_s, u"R05"_s}));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColSerial), QStringList({u"1"_s, u"2"_s, u"1"_s}));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColPlate), QStringList({u"粤A10001"_s, u"粤A10002"_s, u"粤A10003"_s}));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColDestination), QStringList(3, u"终点站"_s));
+    QCOMPARE(s.status.panels[1], u"查询完毕,共3条记录"_s);
+}
+
+void TstScrollBus::dayWithoutTripsEmptiesTheGrid()
+{
+    ScrollStation s;
+    frmScrollBus reg(s.env, s.ctx);
+    query(reg, test::fixtureDay());
+    QCOMPARE(reg.vsList->dataRows(), 3);
+    query(reg, test::fixtureDay().addDays(-1));
+    QCOMPARE(reg.vsList->rows(), 1);
+    QCOMPARE(s.status.panels[1], u"查询完毕,共0条记录"_s);
+    QVERIFY(s.messages.boxes.isEmpty());
+}
+
+void TstScrollBus::deletingRowOneOfThreeRenumbers()
+{
+    ScrollStation s;
+    frmScrollBus reg(s.env, s.ctx);
+    query(reg, test::fixtureDay());
+    reg.vsList->setCurrent(1, 1);
+    // No keeps everything.
+    s.messages.script = {MsgAnswer::No};
+    QTest::mouseClick(reg.cmdDelete, Qt::LeftButton);
+    QCOMPARE(s.messages.lastText(), u"是否真的要删除序号为[1]的信息，删除后将不能再恢复？"_s);
+    QCOMPARE(s.messages.lastTitle(), u"提示"_s);
+    QCOMPARE(reg.vsList->dataRows(), 3);
+    QVERIFY(s.stored(u"bus_id"_s, u"R01"_s, u"1"_s).isValid());
+
+    s.messages.clear();
+    s.messages.script = {MsgAnswer::Yes};
+    QTest::mouseClick(reg.cmdDelete, Qt::LeftButton);
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s}));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColCode), QStringList({u"R01"_s, u"R05"_s}));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColSerial), QStringList({u"2"_s, u"1"_s}));
+    // Only that day's R01-1 went, and no success notice follows the question.
+    QVERIFY(!s.stored(u"bus_id"_s, u"R01"_s, u"1"_s).isValid());
+    QVERIFY(s.stored(u"bus_id"_s, u"R01"_s, u"1"_s, 1).isValid());
+    QCOMPARE(s.messages.boxes.size(), 1);
+    QVERIFY(s.messages.notices.isEmpty());
+}
+
+void TstScrollBus::refusedDeletionKeepsTheRow()
+{
+    ScrollStation s;
+    frmScrollBus reg(s.env, s.ctx);
+    query(reg, test::fixtureDay());
+    // Meanwhile the gate let R01-2 out.
+    s.db->exec(u"UPDATE rolling_trips SET out_status = 1 WHERE bus_id = 'R01' AND bus_serial_no = '2'"_s);
+    reg.vsList->setCurrent(2, 1);
+    s.messages.script = {MsgAnswer::Yes};
+    QTest::mouseClick(reg.cmdDelete, Qt::LeftButton);
+    QVERIFY2(s.messages.lastText().contains(u"已出站"_s), qPrintable(s.messages.lastText()));
+    QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
+    QCOMPARE(column(reg.vsList, frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+    QVERIFY(s.stored(u"bus_id"_s, u"R01"_s, u"2"_s).isValid());
+}
+
+void TstScrollBus::editOpensTheRowsTripBesideTheRegister()
+{
+    ScrollStation s;
+    auto *reg = new frmScrollBus(s.env, s.ctx);
+    reg->show();
+    query(*reg, test::fixtureDay());
+    // The row's key, not its cells, names the trip: a cell text that is not
+    // a date any more changes nothing.
+    reg->vsList->setTextMatrix(2, frmScrollBus::ColDate, u"2026年03月18日"_s);
+    reg->vsList->setCurrent(2, 1);
+    QTest::mouseClick(reg->cmdEdit, Qt::LeftButton);
+    QPointer<frmAddScrollBus> form = reg->recordScreen();
+    QVERIFY(form && form->isVisible());
+    QVERIFY(form->isWindow());
+    QCOMPARE(form->parentWidget(), reg);
+    QCOMPARE(form->windowTitle(), u"滚动车次车辆排班"_s);
+    QCOMPARE(form->property("m_eStatus").toInt(), 1);
+    QCOMPARE(form->property("m_szBusID").toString(), u"R01"_s);
+    QCOMPARE(form->property("m_szBusSerialNo").toString(), u"2"_s);
+    QCOMPARE(form->property("m_szBusDate").toString(), kDay);
+    QCOMPARE(form->dtpBusDate->date(), test::fixtureDay());
+    QCOMPARE(form->txtVehicle->text(), u"V2[粤A10002]"_s);
+    QCOMPARE(form->txtRoute->text(), u"R01[某线路]"_s);
+    QCOMPARE(form->txtEndStation->text(), u"S3[终点站]"_s);
+    QCOMPARE(form->txtCheckGate->text(), u"2[2]"_s);
+    QCOMPARE(form->txtSeat->text(), u"45"_s);
+    QCOMPARE(form->cmdSave->text(), u"修改(&S)"_s);
+    QVERIFY(!form->cmdSave->isEnabled());
+    QVERIFY(!form->txtBusID->isEnabled() && !form->txtBusSerialNo->isEnabled() && !form->dtpBusDate->isEnabled());
+    // The register's 新增 reuses the window for a new trip.
+    QTest::mouseClick(reg->cmdAdd, Qt::LeftButton);
+    QCOMPARE(reg->recordScreen(), form.data());
+    QCOMPARE(form->cmdSave->text(), u"保存(&S)"_s);
+    QVERIFY(form->txtBusID->isEnabled() && form->dtpBusDate->isEnabled());
+    QVERIFY(form->txtVehicle->text().isEmpty());
+    // Closing the register closes its record window with it.
+    reg->close();
+    QVERIFY(!form->isVisible());
+    delete reg;
+    QVERIFY(!form);
+}
+
+void TstScrollBus::doubleClickWithoutARow()
+{
+    ScrollStation s;
+    frmScrollBus reg(s.env, s.ctx);
+    reg.show();
+    // 修改 without a row does nothing; a double click says what is missing.
+    QTest::mouseClick(reg.cmdEdit, Qt::LeftButton);
+    QVERIFY(!reg.recordScreen());
+    QVERIFY(s.messages.boxes.isEmpty());
+    reg.vsList_DblClick();
+    QCOMPARE(s.messages.lastText(), u"请先选择一条车辆信息！"_s);
+    QVERIFY(!reg.recordScreen());
+}
+
+void TstScrollBus::byteLimitsWhileTyping()
+{
+    ScrollStation s;
+    frmAddScrollBus form(s.env, s.ctx);
+    openNew(form);
+    QTest::keyClicks(form.txtBusID, u"K00123"_s);
+    QCOMPARE(form.txtBusID->text(), u"K0012"_s);
+    QTest::keyClicks(form.txtBusSerialNo, u"1234"_s);
+    QCOMPARE(form.txtBusSerialNo->text(), u"123"_s);
+    // Two Chinese characters are four bytes; a third would be six.
+    form.txtBusID->setText(u"滚动车次"_s);
+    QCOMPARE(form.txtBusID->text(), u"滚动"_s);
+    form.txtBusSerialNo->setText(u"一2"_s);
+    QCOMPARE(form.txtBusSerialNo->text(), u"一2"_s);
+}
+
+void TstScrollBus::newTripStoresCodesOnly()
+{
+    ScrollStation s;
+    frmAddScrollBus form(s.env, s.ctx);
+    openNew(form);
+    QCOMPARE(form.dtpBusDate->date(), test::fixtureDay());
+    QCOMPARE(form.cmdSave->text(), u"保存(&S)"_s);
+    form.dtpBusDate->setDate(test::fixtureDay().addDays(2));
+    QTest::keyClicks(form.txtBusID, u"K01"_s);
+    QTest::keyClicks(form.txtBusSerialNo, u"1"_s);
+    QVERIFY(!form.cmdSave->isEnabled());
+    PickAnswers picks({u"R01"_s, u"2"_s, u"K001"_s});
+    form.cmdRoute->click();
+    QCOMPARE(form.txtRoute->text(), u"R01[某线路]"_s);
+    QCOMPARE(form.txtEndStation->text(), u"S3[终点站]"_s);
+    QVERIFY(!form.cmdSave->isEnabled());
+    form.cmdCheckGate->click();
+    QCOMPARE(form.txtCheckGate->text(), u"2[二号口]"_s);
+    QVERIFY(!form.cmdSave->isEnabled());
+    form.cmdVehicle->click();
+    // Only vehicles in service are offered (V4 is off duty).
+    QVERIFY(!picks.offered.contains(u"V4"_s));
+    QCOMPARE(form.txtVehicle->text(), u"K001[某车牌]"_s);
+    QCOMPARE(form.txtSeat->text(), u"45"_s);
+    QCOMPARE(form.txtVehicleType->text(), u"M45[宇通45座]"_s);
+    QCOMPARE(form.txtCompany->text(), u"C01[天河运输]"_s);
+    QVERIFY(form.cmdSave->isEnabled());
+
+    QVERIFY(form.cmdSave_Click());
+    const auto stored = [&](const char *column) { return s.stored(QString::fromLatin1(column), u"K01"_s, u"1"_s, 2); };
+    QCOMPARE(stored("route_id").toString(), u"R01"_s);
+    QCOMPARE(stored("check_gate_id").toString(), u"2"_s);
+    QCOMPARE(stored("license_id").toString(), u"K001"_s);
+    QCOMPARE(stored("end_station_id").toString(), u"S3"_s);
+    QCOMPARE(stored("end_station_name").toString(), u"终点站"_s);
+    QCOMPARE(stored("total_seat").toInt(), 45);
+    QCOMPARE(stored("vehicle_type_name").toString(), u"宇通45座"_s);
+    QCOMPARE(stored("vehicle_type_code").toString(), u"111"_s);
+    QCOMPARE(stored("transport_company_id").toString(), u"111"_s);
+    QCOMPARE(stored("bus_start_time").toDateTime(), ScrollStation::day(0));
+    QCOMPARE(stored("unit_code").toString(), u"440101"_s);
+    // Saved: the edit state, under the key just saved.
+    QCOMPARE(form.cmdSave->text(), u"修改(&S)"_s);
+    QVERIFY(!form.cmdSave->isEnabled());
+    QVERIFY(!form.txtBusID->isEnabled() && !form.txtBusSerialNo->isEnabled() && !form.dtpBusDate->isEnabled());
+    QCOMPARE(form.m_eStatus, 1);
+    QCOMPARE(form.m_szBusID, u"K01"_s);
+    QCOMPARE(form.m_szBusDate, u"2026-03-20"_s);
+    QCOMPARE(form.lblStatus->text(), u"保存成功"_s);
+    // A further save rewrites the same trip.
+    PickAnswers again({u"3"_s});
+    form.cmdCheckGate->click();
+    QVERIFY(form.cmdSave_Click());
+    QCOMPARE(stored("check_gate_id").toString(), u"3"_s);
+    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM rolling_trips WHERE bus_id = 'K01'"_s).toInt(), 1);
+}
+
+void TstScrollBus::vehicleTypeNameStaysANameAcrossCycles()
+{
+    ScrollStation s;
+    frmAddScrollBus form(s.env, s.ctx);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        openEdit(form, u"R01"_s, u"1"_s, kDay);
+        QCOMPARE(form.txtVehicleType->text(), u"111[宇通45座]"_s);
+        PickAnswers picks({cycle % 2 ? u"2"_s : u"3"_s});
+        form.cmdCheckGate->click();
+        QVERIFY(form.cmdSave->isEnabled());
+        QVERIFY(form.cmdSave_Click());
+        QCOMPARE(s.stored(u"vehicle_type_name"_s, u"R01"_s, u"1"_s).toString(), u"宇通45座"_s);
+    }
+    // A vehicle picked in the record brings its model; its name is stored.
+    openEdit(form, u"R01"_s, u"1"_s, kDay);
+    PickAnswers picks({u"K001"_s});
+    form.cmdVehicle->click();
+    QVERIFY(form.cmdSave_Click());
+    QCOMPARE(s.stored(u"vehicle_type_name"_s, u"R01"_s, u"1"_s).toString(), u"宇通45座"_s);
+    QCOMPARE(s.stored(u"license_id"_s, u"R01"_s, u"1"_s).toString(), u"K001"_s);
+}
+
+void TstScrollBus::routeChangeReplacesTheDestination()
+{
+    ScrollStation s;
+    frmAddScrollBus form(s.env, s.ctx);
+    openEdit(form, u"R01"_s, u"1"_s, kDay);
+    QCOMPARE(form.txtEndStation->text(), u"S3[终点站]"_s);
+    PickAnswers picks({QString(), u"R02"_s, u"R03"_s, u"R03"_s});
+    // Cancelled: nothing changes.
+    form.cmdRoute->click();
+    QCOMPARE(form.txtRoute->text(), u"R01[某线路]"_s);
+    QCOMPARE(form.txtEndStation->text(), u"S3[终点站]"_s);
+    // A route without stops never keeps the old route's destination.
+    form.cmdRoute->click();
+    QCOMPARE(form.txtRoute->text(), u"R02[新线]"_s);
+    QCOMPARE(form.txtEndStation->text(), QString());
+    QVERIFY(form.cmdSave_Click());
+    QCOMPARE(s.stored(u"end_station_name"_s, u"R01"_s, u"1"_s).toString(), QString());
+    QCOMPARE(s.stored(u"route_id"_s, u"R01"_s, u"1"_s).toString(), u"R02"_s);
+    // Another route: its last stop.
+    form.cmdRoute->click();
+    QCOMPARE(form.txtEndStation->text(), u"S7[佛山]"_s);
+    // The same route again keeps the destination shown (not read again).
+    s.db->exec(u"DELETE FROM route_stations WHERE route_id = 'R03'"_s);
+    form.cmdRoute->click();
+    QCOMPARE(form.txtEndStation->text(), u"S7[佛山]"_s);
+    QVERIFY(form.cmdSave_Click());
+    QCOMPARE(s.stored(u"end_station_id"_s, u"R01"_s, u"1"_s).toString(), u"S7"_s);
+    QCOMPARE(s.stored(u"end_station_name"_s, u"R01"_s, u"1"_s).toString(), u"佛山"_s);
+}
+
+void TstScrollBus::failedSaveKeepsTheFormAndItsInput()
+{
+    ScrollStation s;
+    frmAddScrollBus form(s.env, s.ctx);
+    openNew(form);
+    // R01-1 of the day exists already: adding it again is refused.
+    form.txtBusID->setText(u"R01"_s);
+    form.txtBusSerialNo->setText(u"1"_s);
+    PickAnswers picks({u"R03"_s, u"3"_s, u"K001"_s});
+    form.cmdRoute->click();
+    form.cmdCheckGate->click();
+    form.cmdVehicle->click();
+    QVERIFY(!form.cmdSave_Click());
+    QVERIFY2(s.messages.lastText().contains(u"已经存在"_s), qPrintable(s.messages.lastText()));
+    QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
+    QCOMPARE(s.stored(u"license_id"_s, u"R01"_s, u"1"_s).toString(), u"V1"_s);
+    const auto kept = [&] {
+        return form.m_eStatus == 0 && form.cmdSave->text() == u"保存(&S)"_s && form.cmdSave->isEnabled()
+               && form.txtBusID->isEnabled() && form.txtBusID->text() == u"R01"_s
+               && form.txtVehicle->text() == u"K001[某车牌]"_s && form.txtEndStation->text() == u"S7[佛山]"_s;
+    };
+    QVERIFY(kept());
+    // 新增 asks; Yes saves, and the failed save keeps everything.
+    s.messages.clear();
+    s.messages.script = {MsgAnswer::Yes};
+    QTest::mouseClick(form.cmdAdd, Qt::LeftButton);
+    QCOMPARE(s.messages.boxes.first().spec.text, u"信息已被修改，是否要保存修改？"_s);
+    QCOMPARE(s.messages.boxes.size(), 2);
+    QVERIFY(kept());
+    // A serial the trip does not have yet saves; No then empties the form.
+    form.txtBusSerialNo->setText(u"9"_s);
+    QVERIFY(form.cmdSave_Click());
+    QCOMPARE(s.stored(u"license_id"_s, u"R01"_s, u"9"_s).toString(), u"K001"_s);
+    PickAnswers gate({u"2"_s});
+    form.cmdCheckGate->click();
+    s.messages.clear();
+    s.messages.script = {MsgAnswer::No};
+    QTest::mouseClick(form.cmdAdd, Qt::LeftButton);
+    QCOMPARE(s.messages.boxes.size(), 1);
+    QCOMPARE(s.stored(u"check_gate_id"_s, u"R01"_s, u"9"_s).toString(), u"3"_s);
+    QVERIFY(form.txtBusID->text().isEmpty() && form.txtVehicle->text().isEmpty());
+    QCOMPARE(form.m_eStatus, 0);
+    QVERIFY(form.txtBusID->isEnabled() && form.txtBusSerialNo->isEnabled() && form.dtpBusDate->isEnabled());
+    QVERIFY(!form.cmdSave->isEnabled());
+}
+
+void TstScrollBus::missingTripCannotBeSavedOver()
+{
+    ScrollStation s;
+    frmAddScrollBus form(s.env, s.ctx);
+    // Another unit's trip is as missing as one never added.
+    for (const QString &code : {u"R77"_s, u"R99"_s}) {
+        openEdit(form, code, u"1"_s, kDay);
+        QVERIFY(form.txtBusID->text().isEmpty());
+        QVERIFY(form.txtVehicle->text().isEmpty());
+        QVERIFY(!form.lblStatus->text().isEmpty());
+        PickAnswers picks({u"R01"_s, u"2"_s, u"K001"_s});
+        form.cmdRoute->click();
+        form.cmdCheckGate->click();
+        form.cmdVehicle->click();
+        QVERIFY(!form.cmdSave->isEnabled());
+        QVERIFY(!form.cmdSave_Click());
+    }
+    QCOMPARE(s.stored(u"license_id"_s, u"R99"_s, u"1"_s).toString(), u"V3"_s);
+    // A day that is not a date opens nothing either.
+    openEdit(form, u"R01"_s, u"1"_s, u"2026年03月18日"_s);
+    QVERIFY(form.txtVehicle->text().isEmpty());
+    QVERIFY(!form.cmdSave->isEnabled());
+}
+
+void TstScrollBus::menuEntryOpensTheRegister()
+{
+    ScrollStation s;
+    s.ctx.showHiddenMenus = true;
+    mdiMain window(s.env, s.ctx);
+    s.env.status = &window;
+    RegisterScreens(window, s.env, s.ctx);
+    window.show();
+    QAction *entry = window.menuAction(u"m15"_s);
+    QVERIFY(entry && entry->isEnabled());
+    QCOMPARE(entry->text(), u"滚动车次车辆排班"_s);
+    entry->trigger();
+    QMdiSubWindow *child = window.mdiArea()->activeSubWindow();
+    QVERIFY(child);
+    auto *reg = qobject_cast<frmScrollBus *>(child->widget());
+    QVERIFY(reg);
+    QTest::mouseClick(reg->cmdQuery, Qt::LeftButton);
+    QCOMPARE(window.statusText(2), u"查询完毕,共3条记录"_s);
+    reg->vsList->setCurrent(1, 1);
+    QTest::mouseClick(reg->cmdEdit, Qt::LeftButton);
+    QPointer<frmAddScrollBus> form = reg->recordScreen();
+    QVERIFY(form && form->isVisible());
+    window.close();
+    QVERIFY(!form || !form->isVisible());
+}
+
+QTEST_MAIN(TstScrollBus)
+#include "tst_scrollbus.moc"
