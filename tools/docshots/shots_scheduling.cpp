@@ -1,10 +1,14 @@
 // The arrangement register (every arrangement of the demo) and its
-// generate dialog with a driver chosen and two vehicles ticked.
+// generate dialog with a driver chosen and two vehicles ticked; the rolling
+// trip register of the demo day and the record of its first trip.
 
 #include "shots.h"
 
 #include "scheduling/frmarrangevehiclemain.h"
+#include "scheduling/frmaddscrollbus.h"
 #include "scheduling/frmgeneratearrangevehicle.h"
+#include "scheduling/frmscrollbus.h"
+#include "widgets/grid.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -42,6 +46,18 @@ int shotsScheduling(ShotStation &s)
     generate.txtMemo->setText(u"春运加班"_s);
     save(generate, s.outDir + u"/frmGenerateArrangeVehicle.png"_s);
     generate.close();
+
+    frmScrollBus rolling(s.env, s.station);
+    rolling.resize(900, 480);
+    rolling.cmdQuery_Click();
+    save(rolling, s.outDir + u"/frmScrollBus.png"_s);
+    if (rolling.vsList->dataRows() > 0) {
+        rolling.vsList->setCurrentCell(rolling.vsList->fixedRows(), 1);
+        rolling.cmdEdit_Click();
+        if (frmAddScrollBus *record = rolling.recordScreen())
+            save(*record, s.outDir + u"/frmAddScrollBus.png"_s);
+    }
+    rolling.close();
     return 0;
 }
 
