@@ -87,6 +87,7 @@ private:
     QString gateFilter() const;
     void fillRegular();
     void fillRolling();
+    void fill(bool rolling);
     void writeRow(int row, const RecordSet &rs, bool rolling);
     void refreshRows(const RecordSet &rs, bool rolling);
     QString rowKey(const RecordSet &rs, bool rolling) const;

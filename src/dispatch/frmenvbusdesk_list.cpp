@@ -14,6 +14,7 @@
 #include "core/recordset.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
+#include "stationui/listquery.h"
 #include "stationui/stationcontext.h"
 
 #include <QPushButton>
@@ -52,12 +53,6 @@ QDateTime dateTime(const RecordSet &rs, const QString &field)
     return rs.hasField(field) ? FieldValue(rs, field).toDateTime() : QDateTime();
 }
 
-QString describe(const std::exception &e)
-{
-    if (const auto *app = dynamic_cast<const AppError *>(&e))
-        return app->description();
-    return QString::fromUtf8(e.what());
-}
 
 } // namespace
 
@@ -111,57 +106,29 @@ void frmEnvBusDesk::writeRow(int row, const RecordSet &rs, bool rolling)
     vsList->setTextMatrix(row, ColRoute, rolling ? QString() : text(rs, u"route_id"_s));
 }
 
-void frmEnvBusDesk::fillRegular()
-{
-    m_rolling = false;
-    (void)gateFilter();
-    StatusSink *status = m_env.status;
-    if (status)
-        status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
-    vsList->setRows(vsList->fixedRows());
-    m_currentRow = -1;
-    try {
-        RecordSet rs = service().QueryDayTrips(
-            m_station.context, QDateTime(m_listDate, QTime(0, 0)), busIdFilter(), licenseFilter(), QString(),
-            QString(), QVariant(), 1, m_station.session ? m_station.session->GetUnitCode() : QString());
-        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
-            writeRow(vsList->addRow(), rs, false);
-        if (status) {
-            status->SetStatusText(QString(), 1);
-            status->SetStatusText(u"查询完毕,共%1条记录"_s.arg(rs.RecordCount()), 2);
-        }
-    } catch (const std::exception &e) {
-        if (status)
-            status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        ReportError(*m_env.messages, e);
-    }
-}
+void frmEnvBusDesk::fillRegular() { fill(false); }
 
 // The rolling trips of the list date replace whatever the list held.
-void frmEnvBusDesk::fillRolling()
+void frmEnvBusDesk::fillRolling() { fill(true); }
+
+void frmEnvBusDesk::fill(bool rolling)
 {
-    m_rolling = true;
+    m_rolling = rolling;
     (void)gateFilter();
-    StatusSink *status = m_env.status;
-    if (status)
-        status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
-    vsList->setRows(vsList->fixedRows());
-    m_currentRow = -1;
-    try {
-        RecordSet rs = service().QueryRollingTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
-                                                   busIdFilter(), licenseFilter(), QVariant(), QVariant(),
-                                                   QVariant(), 1);
+    RunListQuery(m_env, [this, rolling] {
+        vsList->setRows(vsList->fixedRows());
+        m_currentRow = -1;
+        const QDateTime day(m_listDate, QTime(0, 0));
+        RecordSet rs = rolling ? service().QueryRollingTrips(m_station.context, day, busIdFilter(), licenseFilter(),
+                                                             QVariant(), QVariant(), QVariant(), 1)
+                               : service().QueryDayTrips(m_station.context, day, busIdFilter(), licenseFilter(),
+                                                         QString(), QString(), QVariant(), 1,
+                                                         m_station.session ? m_station.session->GetUnitCode()
+                                                                           : QString());
         for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
-            writeRow(vsList->addRow(), rs, true);
-        if (status) {
-            status->SetStatusText(QString(), 1);
-            status->SetStatusText(u"查询完毕,共%1条记录"_s.arg(rs.RecordCount()), 2);
-        }
-    } catch (const std::exception &e) {
-        if (status)
-            status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        ReportError(*m_env.messages, e);
-    }
+            writeRow(vsList->addRow(), rs, rolling);
+        return rs.RecordCount();
+    });
 }
 
 // Rewrites matching rows in place; never adds or removes rows.
@@ -206,7 +173,7 @@ void frmEnvBusDesk::refreshRows(const RecordSet &rs, bool rolling)
 
 void frmEnvBusDesk::ListTimeBusInfo()
 {
-    try {
+    TrapNotice(*m_env.messages, this, [this] {
         int before = m_station.params.BeforeMinute.trimmed().toInt();
         const QDateTime now = m_env.clock->now();
         const QString format = u"yyyy-MM-dd HH:mm:ss"_s;
@@ -215,9 +182,7 @@ void frmEnvBusDesk::ListTimeBusInfo()
             now.addSecs(-60LL * before).toString(format), now.addSecs(60LL * before).toString(format), QVariant(), 1,
             m_station.session ? m_station.session->GetUnitCode() : QString());
         refreshRows(rs, false);
-    } catch (const std::exception &e) {
-        m_env.messages->notify(describe(e), this);
-    }
+    });
 }
 
 void frmEnvBusDesk::Timer1_Timer()
@@ -229,13 +194,11 @@ void frmEnvBusDesk::Timer1_Timer()
         return;
     }
     // Rolling trips have no timetable time: all of the day's are refreshed.
-    try {
+    TrapNotice(*m_env.messages, this, [this] {
         const RecordSet rs = service().QueryRollingTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                          QString(), QString(), QVariant(), QVariant(), QVariant(), 1);
         refreshRows(rs, true);
-    } catch (const std::exception &e) {
-        m_env.messages->notify(describe(e), this);
-    }
+    });
 }
 
 template <typename F>

@@ -13,6 +13,7 @@
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
 #include "services/masterdata/vehicleservice.h"
+#include "stationui/listquery.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -62,12 +63,6 @@ QString returnTimeText(const QDateTime &d)
     return d.toString(u"yyyy年MM月dd日 HH:mm"_s);
 }
 
-QString errorText(const std::exception &e)
-{
-    if (const auto *app = dynamic_cast<const AppError *>(&e))
-        return app->description();
-    return QString::fromUtf8(e.what());
-}
 
 } // namespace
 
@@ -311,8 +306,7 @@ QString frmOutCheck::rowCode(int row) const
 
 void frmOutCheck::FillRegular()
 {
-    m_env.status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
-    try {
+    RunListQuery(m_env, [this] {
         const RecordSet rs = service().QueryDayTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                      busFilter(), txtLicenseID->text().trimmed(), QString(),
                                                      QString(), QVariant(), 1,
@@ -321,29 +315,20 @@ void frmOutCheck::FillRegular()
         m_currentRow = -1;
         for (int r = 0; r < rs.RecordCount(); ++r)
             fillRow(vsList->addRow(), rs, r, false, r + 1);
-        m_env.status->SetStatusText(QString(), 1);
-        m_env.status->SetStatusText(u"查询完毕,共%1条记录"_s.arg(rs.RecordCount()), 2);
-    } catch (const std::exception &e) {
-        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        ReportError(*m_env.messages, e);
-    }
+        return rs.RecordCount();
+    });
 }
 
 void frmOutCheck::FillRolling()
 {
-    m_env.status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
-    try {
+    RunListQuery(m_env, [this] {
         const RecordSet rs = service().QueryRollingTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                          busFilter(), txtLicenseID->text().trimmed(), QVariant(),
                                                          QVariant(), QVariant(), 1);
         for (int r = 0; r < rs.RecordCount(); ++r)
             fillRow(vsList->addRow(), rs, r, true, r + 1);
-        m_env.status->SetStatusText(QString(), 1);
-        m_env.status->SetStatusText(u"查询完毕,共%1条记录"_s.arg(rs.RecordCount()), 2);
-    } catch (const std::exception &e) {
-        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        ReportError(*m_env.messages, e);
-    }
+        return rs.RecordCount();
+    });
 }
 
 void frmOutCheck::cmdQuery_Click()
@@ -506,11 +491,7 @@ void frmOutCheck::cmdTechCheck_Click() { openRecords(u"frmTeckCheckList"_s, true
 void frmOutCheck::txtLicenseID_Enter()
 {
     const QString text = txtLicenseID->text();
-    try {
-        Identify(text);
-    } catch (const std::exception &e) {
-        m_env.messages->notify(errorText(e), this);
-    }
+    TrapNotice(*m_env.messages, this, [&] { Identify(text); });
     txtLicenseID->clear();
     txtLicenseID->setFocus();
 }
@@ -619,12 +600,10 @@ void frmOutCheck::Timer1_Timer()
 {
     if (vsList->dataRows() <= 0)
         return;
-    try {
+    TrapNotice(*m_env.messages, this, [this] {
         ListTimeBusInfo();
         RefreshRolling();
-    } catch (const std::exception &e) {
-        m_env.messages->notify(errorText(e), this);
-    }
+    });
 }
 
 void frmOutCheck::ListTimeBusInfo()

@@ -15,6 +15,7 @@
 #include "services/station/coreservices.h"
 #include "services/masterdata/driverservice.h"
 #include "services/fingerprint/fingerprintengine.h"
+#include "stationui/listquery.h"
 #include "stationui/stationcontext.h"
 #include "services/masterdata/vehicleservice.h"
 
@@ -79,11 +80,6 @@ frmDriverVerify::~frmDriverVerify()
     delete m_moMsg;
     m_moMsg = nullptr;
     m_library->release();
-}
-
-StatusSink &frmDriverVerify::status()
-{
-    return m_env.status ? *m_env.status : static_cast<StatusSink &>(m_nullStatus);
 }
 
 void frmDriverVerify::buildUi()
@@ -268,19 +264,20 @@ void frmDriverVerify::RefreshBus()
 
 void frmDriverVerify::showPage()
 {
-    try {
-        fillPage();
-    } catch (const std::exception &e) {
-        status().SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        ReportError(*m_env.messages, e);
+    // Without a trip list the progress text stays and nothing is filled.
+    if (!m_hasList) {
+        if (m_env.status)
+            m_env.status->SetStatusText(ListQueryProgressText(), 1);
+        return;
     }
+    RunListQuery(m_env, [this] {
+        fillPage();
+        return m_rsBus.RecordCount();
+    });
 }
 
 void frmDriverVerify::fillPage()
 {
-    status().SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
-    if (!m_hasList)
-        return;
     if (!m_rsBus.isEOF())
         vsList->setRows(vsList->fixedRows());
     for (int n = 0; n < PageSize && !m_rsBus.isEOF(); ++n, m_rsBus.MoveNext()) {
@@ -309,8 +306,6 @@ void frmDriverVerify::fillPage()
         vsList->setCellForeColor(r, ColConfirm, QColor(0xFF, 0x00, 0x00));
         vsList->setCellFontBold(r, ColConfirm, true);
     }
-    status().SetStatusText(QString(), 1);
-    status().SetStatusText(u"查询完毕,共%1条记录"_s.arg(m_rsBus.RecordCount()), 2);
 }
 
 void frmDriverVerify::nextPage()
@@ -418,12 +413,10 @@ void frmDriverVerify::onCaptured()
         return;
     try {
         identifyCapture();
-    } catch (const AppError &e) {
-        lblWait->hide();
-        m_env.messages->notify(e.description(), this);
     } catch (const std::exception &e) {
+        // The waiting sign goes before the notice shows.
         lblWait->hide();
-        m_env.messages->notify(QString::fromUtf8(e.what()), this);
+        NotifyError(*m_env.messages, this, e);
     }
 }
 
@@ -509,13 +502,7 @@ void frmDriverVerify::cardKey(QKeyEvent *event)
         m_env.messages->notify(u"刷卡出错，请重刷！"_s, this);
         return;
     }
-    try {
-        cardEntered(card);
-    } catch (const AppError &e) {
-        m_env.messages->notify(e.description(), this);
-    } catch (const std::exception &e) {
-        m_env.messages->notify(QString::fromUtf8(e.what()), this);
-    }
+    TrapNotice(*m_env.messages, this, [&] { cardEntered(card); });
 }
 
 void frmDriverVerify::cardEntered(const QString &card)

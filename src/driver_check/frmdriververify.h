@@ -67,7 +67,6 @@ private:
     int firstOpenTripPosition() const;
     QDateTime windowStart() const;
     QDateTime windowEnd() const;
-    StatusSink &status();
 
     void onDriverCheck(const QString &busId, const QDateTime &busDate, int lamp);
     void onReturnCheck(const QString &license, const QDateTime &date, int lamp, const QDateTime &returnTime,
@@ -79,7 +78,6 @@ private:
 
     Env m_env;
     StationContext &m_station;
-    NullStatusSink m_nullStatus;
     bool m_loaded = false;
     bool m_handingOff = false;
 

@@ -311,7 +311,7 @@ void frmDriverVerifySingle::onCaptured()
     try {
         templateText = engine->CapturedTemplateText();
     } catch (const std::exception &e) {
-        refuse(QString::fromUtf8(e.what()));
+        refuse(ErrorText(e));
         return;
     }
     int index = -1;
@@ -339,10 +339,9 @@ void frmDriverVerifySingle::onCaptured()
         message = service.CheckInDriver(m_station.context, m_szBusID,
                                         QDateTime(m_env.clock->today(), QTime(0, 0)), driver.driverNo,
                                         m_env.clock->now(), m_station.session->GetOperatorName(), m_szRouteID);
-    } catch (const AppError &e) {
-        message = e.description();
     } catch (const std::exception &e) {
-        message = QString::fromUtf8(e.what());
+        // A refusal the service throws is told like one it returns.
+        message = ErrorText(e);
     }
     if (!message.isEmpty()) {
         refuse(message);

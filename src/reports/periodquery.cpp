@@ -9,6 +9,7 @@
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
+#include "stationui/listquery.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -124,16 +125,9 @@ PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString 
 
 PeriodQuery::~PeriodQuery() = default;
 
-void PeriodQuery::status(const QString &text, int panel)
-{
-    if (m_env.status)
-        m_env.status->SetStatusText(text, panel);
-}
-
 void PeriodQuery::cmdQuery_Click()
 {
-    try {
-        status(m_progressText, 1);
+    RunListQuery(m_env, [this] {
         // The start may lie after the end: the query goes as picked and
         // simply finds nothing.
         RecordSet records = fetch(dtpStartDate->date(), dtpEndDate->date());
@@ -144,14 +138,8 @@ void PeriodQuery::cmdQuery_Click()
             vsList->addRow(QStringList{QString::number(n)} + cells(records));
         }
         vsList->autoSize(0, vsList->cols() - 1);
-        status(QString(), 1);
-        status(u"查询完毕,共%1条记录"_s.arg(records.RecordCount()), 2);
-    } catch (const std::exception &e) {
-        // The rows appended so far stay.
-        status(u"查询错误,请检查后继续"_s, 1);
-        if (m_env.messages)
-            ReportError(*m_env.messages, e);
-    }
+        return records.RecordCount();
+    }, m_progressText);
 }
 
 void PeriodQuery::ExportFile()

@@ -68,7 +68,6 @@ protected:
     StationContext &m_station;
 
 private:
-    void status(const QString &text, int panel);
     void placeMenuBar();
 
     QString m_progressText;

@@ -8,6 +8,7 @@
 #include "services/checks/checkservice.h"
 #include "services/masterdata/vehicleservice.h"
 #include "services/station/coreservices.h"
+#include "stationui/listquery.h"
 #include "stationui/stationscreen.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
@@ -177,14 +178,14 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
     connect(vsList, &QTableWidget::currentCellChanged, this, [this] { updateButtons(); });
     new FormKeys(this, {{Qt::Key_F4, [this] { if (cmdStartCheck->isEnabled()) cmdStartCheck_Click(); }},
                         {Qt::Key_F5, [this] { if (cmdRemoveCheck->isEnabled()) cmdRemoveCheck_Click(); }},
-                        {Qt::Key_F8, [this] { Trap(*m_env.messages, [this] { loadList(); }); }}});
+                        {Qt::Key_F8, [this] { loadList(); }}});
 
     moMsg = new CheckNotifier(*m_station.db, this);
     moMsg->Subscribe(m_station.session->GetStationCode());
     connect(moMsg, &CheckNotifier::ReturnCheck, this, &frmReturnCheck::moMsg_ReturnCheck);
 
     updateButtons();
-    Trap(*m_env.messages, [this] { loadList(); });
+    loadList();
     showRecent();
     Trap(*m_env.messages, [this] { fillRecentFromService(); });
 }
@@ -197,8 +198,7 @@ QString frmReturnCheck::buildFilter() const { return VehicleListFilter(txtLicens
 
 void frmReturnCheck::loadList()
 {
-    m_env.status->SetStatusText(u"正在查询相关车辆，请稍等..."_s, 1);
-    try {
+    RunListQuery(m_env, [this] {
         VehicleService vehicles(*m_station.db, *m_env.clock);
         const RecordSet rs = vehicles.QueryVehicles(m_station.context, buildFilter(), u" license_id "_s, NoDate(), true);
         vsList->setRows(1);
@@ -219,14 +219,9 @@ void frmReturnCheck::loadList()
             if (vsList->colWidthTwips(c) < kWidths[c])
                 vsList->setColWidthTwips(c, kWidths[c]);
         }
-    } catch (...) {
-        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        updateButtons();
-        throw;
-    }
+        return vsList->dataRows();
+    }, ListQueryVehiclesProgressText(), ListQueryVehiclesDoneText);
     updateButtons();
-    m_env.status->SetStatusText(QString(), 1);
-    m_env.status->SetStatusText(u"查询完毕,  共%1条记录"_s.arg(vsList->dataRows()), 2);
 }
 
 void frmReturnCheck::drawReturn(int row, int status, const QDateTime &returnTime, const QString &checker)
@@ -289,7 +284,7 @@ void frmReturnCheck::resetPlateBox()
 
 void frmReturnCheck::cmdQuery_Click()
 {
-    Trap(*m_env.messages, [this] { loadList(); });
+    loadList();
     resetPlateBox();
 }
 
@@ -311,8 +306,7 @@ void frmReturnCheck::txtLicense_Enter()
     } catch (const std::exception &e) {
         // Every refusal is shown, an unknown card included.
         resetPlateBox();
-        const auto *app = dynamic_cast<const AppError *>(&e);
-        m_env.messages->notify(app ? app->description() : QString::fromUtf8(e.what()), this);
+        NotifyError(*m_env.messages, this, e);
         return;
     }
     registered({panelTime(now), done.license, card, done.licenseId});

@@ -24,7 +24,18 @@ QString ListQueryErrorText()
     return u"查询错误,请检查后继续"_s;
 }
 
-bool RunListQuery(const Env &env, const std::function<int()> &fill, const QString &progress)
+QString ListQueryVehiclesProgressText()
+{
+    return u"正在查询相关车辆，请稍等..."_s;
+}
+
+QString ListQueryVehiclesDoneText(int count)
+{
+    return u"查询完毕,  共%1条记录"_s.arg(count);
+}
+
+bool RunListQuery(const Env &env, const std::function<int()> &fill, const QString &progress,
+                  QString (*done)(int))
 {
     const auto status = [&](const QString &text, int panel) {
         if (env.status)
@@ -34,7 +45,7 @@ bool RunListQuery(const Env &env, const std::function<int()> &fill, const QStrin
     try {
         const int count = fill();
         status(QString(), 1);
-        status(ListQueryDoneText(count), 2);
+        status(done(count), 2);
         return true;
     } catch (const std::exception &e) {
         status(ListQueryErrorText(), 1);

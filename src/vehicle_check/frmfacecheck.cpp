@@ -13,6 +13,7 @@
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
 
+#include "stationui/listquery.h"
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QHBoxLayout>
@@ -97,7 +98,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     moMsg->Subscribe(m_station.stationCode());
     connect(moMsg, &CheckNotifier::FaceCheck, this, &frmFaceCheck::moMsg_FaceCheck);
 
-    Trap(*m_env.messages, [this] { loadList(); });
+    loadList();
 }
 
 frmFaceCheck::~frmFaceCheck() = default;
@@ -122,8 +123,7 @@ QDateTime frmFaceCheck::rowDate(int row) const
 
 void frmFaceCheck::loadList()
 {
-    m_env.status->SetStatusText(u"正在查询相关车次，请稍等..."_s, 1);
-    try {
+    RunListQuery(m_env, [this] {
         CheckService checks(*m_station.db, *m_env.clock);
         const RecordSet rs = checks.QueryDayTrips(
             m_station.context, QDateTime(dtpDate->date(), QTime(0, 0)), filterText(txtBusID, kBusPlaceholder),
@@ -146,18 +146,14 @@ void frmFaceCheck::loadList()
             vsList->setTextMatrix(r, ColChecker, rs.valueAt(i, u"face_checker"_s).toString());
         }
         vsList->autoSize(0, vsList->cols() - 1);
-    } catch (...) {
-        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        throw;
-    }
-    m_env.status->SetStatusText(QString(), 1);
-    m_env.status->SetStatusText(u"查询完毕,共%1条记录"_s.arg(vsList->dataRows()), 2);
+        return vsList->dataRows();
+    });
 }
 
 void frmFaceCheck::cmdQuery_Click()
 {
     lblDate->setText(chineseDate(dtpDate->date()));
-    Trap(*m_env.messages, [this] { loadList(); });
+    loadList();
 }
 
 void frmFaceCheck::cmdTodayBus_Click()

@@ -18,6 +18,7 @@
 #include "services/station/coreservices.h"
 #include "services/masterdata/vehicleservice.h"
 
+#include "stationui/listquery.h"
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
@@ -99,7 +100,7 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     connect(moMsg, &CheckNotifier::TechCheck, this, &frmTechCheck::moMsg_TechCheck);
 
     dtpDate->setDate(m_env.clock->today());
-    Trap(*m_env.messages, [this] { loadList(); });
+    loadList();
 }
 
 frmTechCheck::~frmTechCheck() = default;
@@ -132,10 +133,9 @@ void frmTechCheck::fillRow(int r, const RecordSet &rs, int i)
 
 void frmTechCheck::loadList()
 {
-    m_env.status->SetStatusText(u"正在查询相关车辆，请稍等..."_s, 1);
-    const QDate today = m_env.clock->today();
-    const QString extra = u"( is_cond=1 or   bus_date= "_s + SqlLiteral(today) + u")"_s;
-    try {
+    RunListQuery(m_env, [this] {
+        const QDate today = m_env.clock->today();
+        const QString extra = u"( is_cond=1 or   bus_date= "_s + SqlLiteral(today) + u")"_s;
         const RecordSet rs = m_checks->QueryConditionCheckVehicles(
             m_station.context, QDateTime(today, QTime(0, 0)), QString(), buildFilter(), u" cond_time1 desc "_s, extra,
             chkIsToday->isChecked());
@@ -150,17 +150,13 @@ void frmTechCheck::loadList()
             if (vsList->colWidth(c) < designed)
                 vsList->setColWidth(c, designed);
         }
-    } catch (...) {
-        m_env.status->SetStatusText(u"查询错误,请检查后继续"_s, 1);
-        throw;
-    }
-    m_env.status->SetStatusText(QString(), 1);
-    m_env.status->SetStatusText(u"查询完毕,  共%1条记录"_s.arg(vsList->dataRows()), 2);
+        return vsList->dataRows();
+    }, ListQueryVehiclesProgressText(), ListQueryVehiclesDoneText);
 }
 
 void frmTechCheck::cmdQuery_Click()
 {
-    Trap(*m_env.messages, [this] { loadList(); });
+    loadList();
 }
 
 void frmTechCheck::resetPlateBox()

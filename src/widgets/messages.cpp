@@ -28,11 +28,20 @@ void ReportError(MessageSink &sink, const AppError &error)
 
 void ReportError(MessageSink &sink, const std::exception &error)
 {
-    if (const auto *app = dynamic_cast<const AppError *>(&error)) {
-        showError(sink, app->number(), app->description());
-        return;
-    }
-    showError(sink, 0, QString::fromUtf8(error.what()));
+    const auto *app = dynamic_cast<const AppError *>(&error);
+    showError(sink, app ? app->number() : 0, ErrorText(error));
+}
+
+QString ErrorText(const std::exception &error)
+{
+    if (const auto *app = dynamic_cast<const AppError *>(&error))
+        return app->description();
+    return QString::fromUtf8(error.what());
+}
+
+void NotifyError(MessageSink &sink, QWidget *parent, const std::exception &error)
+{
+    sink.notify(ErrorText(error), parent);
 }
 
 void PlayWave(SoundPlayer &player, const QString &path)

@@ -3,9 +3,9 @@
 
 #include "support/fixturetime.h"
 #include "tst_envbusdesk_fixture.h"
+#include "support/stationfixture.h"
 
 #include "../services/dbtestenv.h"
-#include "../support/testsupport.h"
 
 #include "core/clock.h"
 #include "widgets/env.h"
@@ -18,7 +18,6 @@
 #include "dispatch/frmenvbusdesk.h"
 #include "dispatch/frmprintsheet.h"
 #include "services/checks/checkservice.h"
-#include "services/station/coreservices.h"
 #include "sheetprinter/sheetprinter.h"
 #include "stationui/stationcontext.h"
 
@@ -49,49 +48,19 @@ void recordLog(QtMsgType type, const QMessageLogContext &ctx, const QString &msg
         g_log.append(QString::fromLatin1(ctx.category) + u": "_s + msg);
 }
 
-// One dispatch workstation over a test database.
-struct Desk {
-    explicit Desk(Database &db) : session(db)
+// One dispatch workstation over the seeded dispatch station.
+struct Desk : test::StationFixture {
+    Desk()
     {
-        int out = 0;
-        session.OpenSession(u"wg"_s, QString(), QString(), out);
+        test::seedDispatchStation(db);
+        openSession(u"wg"_s, test::kDeskCtx);
         clock.set(QDateTime(cg::test::fixtureDay(), QTime(8, 10)));
-        env.messages = &messages;
-        env.clock = &clock;
-        env.sound = &sound;
-        env.shell = &shell;
-        env.status = &status;
-        env.files = &files;
-        env.layoutFile = dir.filePath(u"HeadSet.ini"_s);
         env.dataDir = qEnvironmentVariable("CG_SOURCE_DIR") + u"/resources"_s;
-        station.db = &db;
-        station.session = &session;
-        station.context = test::kDeskCtx;
         station.params.BeforeMinute = u"30"_s;
-        station.openForm = [this](QWidget *, const QString &form, const QVariantMap &members) {
-            opened.append({form, members});
-            return QVariantMap();
-        };
-        station.showForm = [this](QWidget *, const QString &form, const QVariantMap &members) -> QWidget * {
-            opened.append({form, members});
-            shown.append(form);
-            return nullptr;
-        };
+        recordOpenForm();
+        recordShowForm();
         station.hasForm = [this](const QString &form) { return !missingForms.contains(form); };
     }
-
-    SessionService session;
-    test::RecordingMessageSink messages;
-    ManualClock clock;
-    test::RecordingSoundPlayer sound;
-    test::RecordingShellOpener shell;
-    test::RecordingStatusSink status;
-    test::ScriptedFileChooser files;
-    QTemporaryDir dir;
-    Env env;
-    StationContext station;
-    QList<QPair<QString, QVariantMap>> opened;
-    QStringList shown; // the forms opened non-modal
     QStringList missingForms; // forms this workstation has not built in
 };
 
@@ -281,10 +250,7 @@ void TestEnvBusDesk::routeSheetTable()
     QFETCH(QDate, today);
     QFETCH(QString, driver);
     QFETCH(QString, dateLine);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     desk.clock.set(QDateTime(today, QTime(6, 5)));
     frmPrintSheet dialog(desk.env, desk.station);
     QVERIFY(dialog.sheetTable().isEmpty()); // nothing before it is shown
@@ -360,10 +326,7 @@ void TestEnvBusDesk::checkSheetTable()
 
 void TestEnvBusDesk::missingTemplateReportedAndLogged()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     desk.env.dataDir = desk.dir.path(); // no templates there
     const int printedBefore = int(m_printed.printed().size());
     g_log.clear();
@@ -410,10 +373,7 @@ void TestEnvBusDesk::noPrinterOffersPdf()
     QFETCH(bool, accept);
     QFETCH(QString, fileName);
     const MsgAnswer answer = accept ? MsgAnswer::Yes : MsgAnswer::No;
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     NoPrinterBackend none;
     frmPrintSheet dialog(desk.env, desk.station);
     dialog.sheetPrinter()->setBackend(&none);
@@ -447,10 +407,7 @@ void TestEnvBusDesk::noPrinterOffersPdf()
 // after construction, and the sheet printed is the one they describe.
 void TestEnvBusDesk::checkSheetOpenedByName()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     FormRegistry registry;
     RegisterDispatchForms(registry, desk.env, desk.station);
     QVERIFY(registry.contains(u"frmEnvBusDesk"_s));
@@ -501,10 +458,8 @@ void TestEnvBusDesk::issueFromTheScreen()
     QFETCH(bool, buttonEnabled);
     QFETCH(QString, notice);
     QFETCH(int, issues);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
+    Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
     screen.show();
     FlexGrid *grid = screen.list();
@@ -546,10 +501,7 @@ void TestEnvBusDesk::doubleClickPrintsOnlyGreenTrips()
 {
     QFETCH(QString, busId);
     QFETCH(bool, opens);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     frmEnvBusDesk screen(desk.env, desk.station);
     screen.resize(1200, 600);
     screen.show();
@@ -602,12 +554,10 @@ void TestEnvBusDesk::doubleClickPrintsOnlyGreenTrips()
 
 void TestEnvBusDesk::rollingOrRegularNeverBoth()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
+    Desk desk;
+    Database &db = desk.db;
     // A lamp code outside the lamp table draws nothing.
     db.exec(u"UPDATE trips SET out_status = 7 WHERE bus_id = 'K103'"_s);
-    Desk desk(db);
     frmEnvBusDesk screen(desk.env, desk.station);
     FlexGrid *grid = screen.list();
     QCOMPARE(grid->textMatrix(rowOf(grid, u"K103"_s), frmEnvBusDesk::ColOut), QString());
@@ -665,10 +615,7 @@ void TestEnvBusDesk::recordAndVehicleButtons_data()
 
 void TestEnvBusDesk::exportsTheTripList()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     frmEnvBusDesk screen(desk.env, desk.station);
     IListReport *report = ListReportOf(&screen);
     QVERIFY(report);
@@ -700,10 +647,7 @@ void TestEnvBusDesk::vehicleButtonsNeedTheirScreens()
 {
     QFETCH(QStringList, missing);
     QFETCH(QStringList, disabled);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     desk.missingForms = missing;
     frmEnvBusDesk screen(desk.env, desk.station);
     for (const QString &name : {u"cmdAllVehicle"_s, u"cmdBusVehicle"_s, u"cmdNotBusVehicle"_s, u"cmdNotUseVehicle"_s,
@@ -716,7 +660,7 @@ void TestEnvBusDesk::vehicleButtonsNeedTheirScreens()
     // A disabled button opens nothing; the others open their form.
     QCOMPARE(int(desk.opened.size()), 6 - int(disabled.size()));
     for (const auto &o : std::as_const(desk.opened))
-        QVERIFY(!missing.contains(o.first));
+        QVERIFY(!missing.contains(o.form));
 }
 
 void TestEnvBusDesk::recordAndVehicleButtons()
@@ -725,10 +669,7 @@ void TestEnvBusDesk::recordAndVehicleButtons()
     QFETCH(bool, selectRow);
     QFETCH(QString, form);
     QFETCH(QVariantMap, members);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
     frmEnvBusDesk screen(desk.env, desk.station);
     if (selectRow)
         screen.list()->setCurrent(rowOf(screen.list(), u"K103"_s), frmEnvBusDesk::ColLicense);
@@ -738,8 +679,8 @@ void TestEnvBusDesk::recordAndVehicleButtons()
         return;
     }
     QCOMPARE(desk.opened.size(), 1);
-    QCOMPARE(desk.opened.first().first, form);
-    QCOMPARE(desk.opened.first().second, members);
+    QCOMPARE(desk.opened.first().form, form);
+    QCOMPARE(desk.opened.first().members, members);
     // The record lists are modal; the vehicle screens stay open beside the centre.
     QCOMPARE(desk.shown.contains(form), form.startsWith(u"frmVehicle"_s));
     QVERIFY(desk.messages.boxes.isEmpty()); // an unavailable form: nothing happens
@@ -747,10 +688,8 @@ void TestEnvBusDesk::recordAndVehicleButtons()
 
 void TestEnvBusDesk::timerRefreshesInPlace()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
+    Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
     FlexGrid *grid = screen.list();
     const QDateTime issued(test::deskToday().date(), QTime(7, 50));
@@ -790,10 +729,8 @@ void TestEnvBusDesk::timerRefreshesInPlace()
 
 void TestEnvBusDesk::notificationFromAnotherProcess()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
+    Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
     FlexGrid *grid = screen.list();
     const int row = rowOf(grid, u"K103"_s);
@@ -804,7 +741,7 @@ void TestEnvBusDesk::notificationFromAnotherProcess()
 
     QProcess peer;
     peer.start(qEnvironmentVariable("CG_TEST_BINARY_DIR") + u"/tests/dispatch/envbusdesk_peer"_s,
-               {dbEnv.spec(), test::kDeskCtx, test::deskToday().date().toString(u"yyyy-MM-dd"_s), u"K103"_s});
+               {desk.dbEnv.spec(), test::kDeskCtx, test::deskToday().date().toString(u"yyyy-MM-dd"_s), u"K103"_s});
     QVERIFY(peer.waitForFinished(30000));
     QCOMPARE(peer.exitCode(), 0);
     const QDateTime issued = db.select(u"SELECT scheme_time FROM trips WHERE bus_id = 'K103'"_s, {},
@@ -823,10 +760,8 @@ void TestEnvBusDesk::notificationFromAnotherProcess()
 // vehicle; only a check of the list's day does.
 void TestEnvBusDesk::conditionCheckOfAnotherDayIgnored()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    test::seedDispatchStation(db);
-    Desk desk(db);
+    Desk desk;
+    Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
     FlexGrid *grid = screen.list();
     const int k101 = rowOf(grid, u"K101"_s), k102 = rowOf(grid, u"K102"_s);

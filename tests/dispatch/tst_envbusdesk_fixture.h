@@ -5,21 +5,19 @@
 // issued), two rolling runs of one code, and check-ins of the first trip.
 
 #include "support/fixturetime.h"
-#include "services/database/database.h"
+#include "support/stationseed.h"
 
 #include <QDateTime>
 
 namespace cg::test {
 
-inline const QString kDeskCtx = QStringLiteral("[wg][440100001][440101][0]");
+inline const QString kDeskCtx = stationContext(QStringLiteral("wg"), QStringLiteral("440101"));
 
 inline QDateTime deskToday() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 inline void seedDispatchStation(Database &db)
 {
-    db.migrate();
-    db.exec(QStringLiteral("INSERT INTO operators (operator_code, operator_name, station_code, unit_code, unit_name) "
-                           "VALUES ('wg', '王刚', '440100001', '440101', '天河客运站')"));
+    seedStation(db, QStringLiteral("wg"), QStringLiteral("王刚"), QStringLiteral("440101"), QStringLiteral("天河客运站"));
     db.exec(QStringLiteral("INSERT INTO vehicles (license_id, license, ic_card_id, is_cond) VALUES "
                            "('V1', '粤A20001', '0000000001', 1), ('V2', '粤A20002', '0000000002', 1)"));
     const QDateTime today = deskToday();

@@ -2,6 +2,7 @@
 // plate, the boarding confirmation, manual decisions, refresh and lamps.
 #include "support/fixturetime.h"
 #include "tst_outcheck_fixture.h"
+#include "support/stationfixture.h"
 
 #include "core/clock.h"
 #include "widgets/grid.h"
@@ -32,30 +33,14 @@ namespace {
 
 enum { ColBus = 1, ColTime = 2, ColPlate = 4, ColCond = 8, ColScheme = 10, ColChecked = 13, ColOut = 15 };
 
-struct OpenCall {
-    QString form;
-    QVariantMap members;
-};
-
-struct Gate {
-    Gate() : dbEnv(u"sqlite"_s), db(dbEnv.config()), session(db)
+struct Gate : test::StationFixture {
+    Gate()
     {
         test::seedGate(db);
-        int out = 0;
-        session.OpenSession(u"op1"_s, QString(), u"s1"_s, out);
-        env.messages = &messages;
-        env.clock = &clock;
-        env.sound = &sound;
-        env.status = &status;
-        env.layoutFile = dbEnv.config().database + u".ini"_s;
-        station.db = &db;
-        station.session = &session;
-        station.context = test::kGateCtx;
+        openSession(u"op1"_s, test::kGateCtx, u"s1"_s);
+        clock.set(test::gateNow());
         station.params.BeforeMinute = u"30"_s;
-        station.openForm = [this](QWidget *, const QString &form, const QVariantMap &members) {
-            calls.append({form, members});
-            return answers.value(form);
-        };
+        recordOpenForm();
         form = std::make_unique<frmOutCheck>(env, station);
         form->show();
     }
@@ -83,17 +68,6 @@ struct Gate {
         return out;
     }
 
-    test::TestDatabase dbEnv;
-    Database db;
-    SessionService session;
-    test::RecordingMessageSink messages;
-    test::RecordingSoundPlayer sound;
-    test::RecordingStatusSink status;
-    ManualClock clock{test::gateNow()};
-    Env env;
-    StationContext station;
-    QList<OpenCall> calls;
-    QHash<QString, QVariantMap> answers;
     std::unique_ptr<frmOutCheck> form;
 };
 
@@ -208,20 +182,20 @@ void TstOutCheck::cardEntry()
     QFETCH(QString, departed);
     QFETCH(QString, notice);
     Gate g;
-    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(entry);
     QCOMPARE(g.form->findChild<QLineEdit *>(u"txtLicenseID"_s)->text(), QString());
     if (departed.isEmpty()) {
         QCOMPARE(g.messages.notices, QStringList{notice});
         QCOMPARE(g.departures(), 0);
-        QVERIFY(g.calls.isEmpty());
+        QVERIFY(g.opened.isEmpty());
         return;
     }
-    QCOMPARE(g.calls.size(), 1);
-    QCOMPARE(g.calls[0].form, u"frmCheckInfo"_s);
-    QCOMPARE(g.calls[0].members.value(u"m_szBusID"_s).toString(), departed);
-    QCOMPARE(g.calls[0].members.value(u"m_szLicense"_s).toString(), u"粤A10001"_s);
-    QVERIFY(g.calls[0].members.value(u"m_szErrorDescription"_s).toString().startsWith(u"车次：K001"_s));
+    QCOMPARE(g.opened.size(), 1);
+    QCOMPARE(g.opened[0].form, u"frmCheckInfo"_s);
+    QCOMPARE(g.opened[0].members.value(u"m_szBusID"_s).toString(), departed);
+    QCOMPARE(g.opened[0].members.value(u"m_szLicense"_s).toString(), u"粤A10001"_s);
+    QVERIFY(g.opened[0].members.value(u"m_szErrorDescription"_s).toString().startsWith(u"车次：K001"_s));
     QCOMPARE(g.db.scalar(u"SELECT bus_id || '/' || ic_card_id || '/' || manual FROM departures"_s).toString(),
              departed + u"/0000000001/0"_s);
     QCOMPARE(g.grid()->row(), g.rowOf(departed));
@@ -248,7 +222,7 @@ void TstOutCheck::plateEntry()
     QCOMPARE(g.messages.boxes.size(), 1);
     QCOMPARE(g.messages.lastTitle(), u"提示"_s);
     QCOMPARE(g.messages.lastText(), message);
-    QVERIFY(g.calls.isEmpty());
+    QVERIFY(g.opened.isEmpty());
     QCOMPARE(g.departures(), 0);
     QCOMPARE(g.form->findChild<QLineEdit *>(u"txtLicenseID"_s)->text(), QString());
 }
@@ -257,7 +231,7 @@ void TstOutCheck::noDriverCheckDepartsWithoutDialog()
 {
     Gate g;
     g.enter(u"A10002"_s);
-    QVERIFY(g.calls.isEmpty());
+    QVERIFY(g.opened.isEmpty());
     QCOMPARE(g.db.scalar(u"SELECT bus_id || '/' || license FROM departures"_s).toString(), u"K002/粤A10002"_s);
     QCOMPARE(g.grid()->row(), g.rowOf(u"K002"_s));
     QCOMPARE(g.grid()->cellBackColor(g.rowOf(u"K002"_s), ColPlate), QColor(0x80, 0xFF, 0xFF));
@@ -266,14 +240,14 @@ void TstOutCheck::noDriverCheckDepartsWithoutDialog()
 void TstOutCheck::declinedConfirmationReselectsPreviousDeparture()
 {
     Gate g;
-    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
     QCOMPARE(g.grid()->row(), g.rowOf(u"K001"_s));
     g.form->SelectRow(g.rowOf(u"K003"_s));
-    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, false}};
+    g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, false}};
     g.enter(u"B20003"_s);
-    QCOMPARE(g.calls.size(), 2);
-    QCOMPARE(g.calls[1].members.value(u"m_szBusID"_s).toString(), u"R01-1"_s);
+    QCOMPARE(g.opened.size(), 2);
+    QCOMPARE(g.opened[1].members.value(u"m_szBusID"_s).toString(), u"R01-1"_s);
     QCOMPARE(g.departures(), 1);
     QCOMPARE(g.grid()->row(), g.rowOf(u"K001"_s));
     // Only the current row is painted.
@@ -334,11 +308,11 @@ void TstOutCheck::secondCardReadShowsTheDeparture()
     g.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
               u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
               {test::gateDay(), test::gateNow().addSecs(25 * 60)});
-    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
-    QCOMPARE(g.calls.size(), 1);
+    QCOMPARE(g.opened.size(), 1);
     g.enter(u"0000000001"_s);
-    QCOMPARE(g.calls.size(), 1);
+    QCOMPARE(g.opened.size(), 1);
     QCOMPARE(g.departures(), 1);
     QCOMPARE(g.db.scalar(u"SELECT out_status FROM trips WHERE bus_id = 'K005'"_s).toInt(), 0);
     QCOMPARE(g.messages.notices, QStringList{u"车次 K001 已于 10:00 出站。"_s});
@@ -349,9 +323,9 @@ void TstOutCheck::forbiddenTripDoesNotLeaveByCard()
 {
     Gate g;
     g.db.exec(u"UPDATE trips SET out_status = 2 WHERE bus_id = 'K001'"_s);
-    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
-    QVERIFY(g.calls.isEmpty());
+    QVERIFY(g.opened.isEmpty());
     QCOMPARE(g.departures(), 0);
     QCOMPARE(g.messages.notices, QStringList{u"车次 K001 已被禁止发车，不能出站！"_s});
 }
@@ -365,10 +339,10 @@ void TstOutCheck::blockedTripRefusedAfterConfirmation()
     g.db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
               u"cond_time, started_at, cancelled) VALUES ('V1', '粤A10001', '0000000001', ?, 2, 2, ?, ?, 0)"_s,
               {test::gateDay(), test::gateNow().addSecs(-60), test::gateNow().addSecs(-60)});
-    g.answers[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
+    g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
-    QCOMPARE(g.calls.size(), 1);
-    const QString shown = g.calls[0].members.value(u"m_szErrorDescription"_s).toString();
+    QCOMPARE(g.opened.size(), 1);
+    const QString shown = g.opened[0].members.value(u"m_szErrorDescription"_s).toString();
     QVERIFY2(shown.contains(u"不能出站：安全例检没有通过，路单未签发"_s), qUtf8Printable(shown));
     QCOMPARE(g.departures(), 0);
     QCOMPARE(g.messages.notices.size(), 1);
@@ -478,12 +452,12 @@ void TstOutCheck::recordButtons()
     Gate g;
     g.grid()->setCurrentCell(-1, -1);
     QTest::mouseClick(g.button(buttonName), Qt::LeftButton);
-    QVERIFY(g.calls.isEmpty());
+    QVERIFY(g.opened.isEmpty());
     emit g.grid()->cellClicked(g.rowOf(u"R01-1"_s), 1);
     QTest::mouseClick(g.button(buttonName), Qt::LeftButton);
-    QCOMPARE(g.calls.size(), 1);
-    QCOMPARE(g.calls[0].form, formName);
-    const QVariantMap m = g.calls[0].members;
+    QCOMPARE(g.opened.size(), 1);
+    QCOMPARE(g.opened[0].form, formName);
+    const QVariantMap m = g.opened[0].members;
     QCOMPARE(m.value(u"m_szBusID"_s).toString(), u"R01-1"_s);
     QCOMPARE(m.value(u"m_dtBusDate"_s).toDateTime(), test::gateDay());
     QCOMPARE(m.value(u"m_szParentForm"_s).toString(), u"frmOutCheck"_s);

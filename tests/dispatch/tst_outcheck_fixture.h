@@ -11,13 +11,13 @@
 // Every vehicle passed its condition check an hour before now.
 // Operator op1 of station 440100001, unit 440101; BeforeMinute 30.
 #include "support/fixturetime.h"
-#include "services/database/database.h"
+#include "support/stationseed.h"
 
 #include <QDateTime>
 
 namespace cg::test {
 
-inline const QString kGateCtx = QStringLiteral("[op1][440100001][440101][0]");
+inline const QString kGateCtx = stationContext(QStringLiteral("op1"), QStringLiteral("440101"));
 
 inline QDateTime gateNow()
 {
@@ -30,10 +30,8 @@ inline QDateTime gateDay() { return QDateTime(gateNow().date(), QTime(0, 0)); }
 inline void seedGateAt(Database &db, const QDateTime &now)
 {
     using namespace Qt::StringLiterals;
-    db.migrate();
+    seedStation(db, u"op1"_s, u"王门检"_s, u"440101"_s);
     const QDateTime day(now.date(), QTime(0, 0));
-    db.exec(u"INSERT INTO operators (operator_code, operator_name, station_code, unit_code) "
-            u"VALUES ('op1', '王门检', '440100001', '440101')"_s);
     db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id, service_kind) VALUES "
             u"('V1', '粤A10001', '0000000001', '正常'), ('V2', '粤A10002', '0000000002', '正常'), "
             u"('V3', '粤B20003', '', '正常')"_s);

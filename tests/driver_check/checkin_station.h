@@ -1,30 +1,23 @@
 #pragma once
 
-// A check-in station's session and context on the check-in fixture's
-// database (tst_checkinservice_fixture.h): operator wg, trips from 30
+// A check-in workstation on the check-in fixture's database
+// (tst_checkinservice_fixture.h): operator wg signed in, trips from 30
 // minutes before now to 60 minutes after.
 
 #include "tst_checkinservice_fixture.h"
 
-#include "services/station/coreservices.h"
-#include "stationui/stationcontext.h"
-
-#include <memory>
+#include "support/stationfixture.h"
 
 namespace cg::test {
 
-inline std::unique_ptr<SessionService> openCheckinStation(Database &db, StationContext &ctx)
-{
-    seedCheckinStation(db);
-    auto session = std::make_unique<SessionService>(db);
-    int out = 0;
-    session->OpenSession(QStringLiteral("wg"), QString(), QString(), out);
-    ctx.db = &db;
-    ctx.session = session.get();
-    ctx.context = kCheckinCtx;
-    ctx.params.StartCheckTime = QStringLiteral("30");
-    ctx.params.EndCheckTime = QStringLiteral("60");
-    return session;
-}
+struct CheckinStation : StationFixture {
+    CheckinStation()
+    {
+        seedCheckinStation(db);
+        openSession(QStringLiteral("wg"), kCheckinCtx);
+        station.params.StartCheckTime = QStringLiteral("30");
+        station.params.EndCheckTime = QStringLiteral("60");
+    }
+};
 
 } // namespace cg::test

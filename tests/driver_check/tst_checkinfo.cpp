@@ -2,13 +2,9 @@
 // trip's drivers confirming by fingerprint with it on.
 #include "support/fixturetime.h"
 #include "driver_check/frmcheckinfo.h"
-#include "services/dbtestenv.h"
+#include "support/stationfixture.h"
 
-#include "core/clock.h"
-#include "services/station/coreservices.h"
 #include "services/database/database.h"
-#include "services/fingerprint/simulatedfingerprintengine.h"
-#include "support/testsupport.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -21,7 +17,7 @@ using namespace cg;
 
 namespace {
 
-const QString kCtx = u"[op1][440100001][440101][0]"_s;
+const QString kCtx = test::stationContext(u"op1"_s, u"440101"_s);
 constexpr quint32 kSeed = 7;
 
 QString tpl(const QString &finger) { return EnrolTemplateTextForFinger(finger, kSeed); }
@@ -33,9 +29,7 @@ QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 // to V1; trip K002 has all four checked in, D01 first and D04 last.
 void seed(Database &db)
 {
-    db.migrate();
-    db.exec(u"INSERT INTO operators (operator_code, operator_name, station_code, unit_code) "
-            u"VALUES ('op1', '王门检', '440100001', '440101')"_s);
+    test::seedStation(db, u"op1"_s, u"王门检"_s, u"440101"_s);
     db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id) VALUES ('V1', '粤A10001', '0000000001')"_s);
     const QStringList names{u"张一"_s, u"李二"_s, u"赵三"_s, u"钱四"_s};
     for (int i = 0; i < 4; ++i) {
@@ -55,35 +49,16 @@ void seed(Database &db)
             {today().addDays(-1), today().addDays(1), today().addDays(-1), today().addDays(1)});
 }
 
-struct Station {
-    explicit Station(Database &db, bool outCheck)
-        : session(db), reader(kSeed)
+struct Station : test::StationFixture {
+    explicit Station(bool outCheck)
     {
-        int out = 0;
-        session.OpenSession(u"op1"_s, QString(), u"s1"_s, out);
-        env.messages = &messages;
-        env.clock = &clock;
-        env.sound = &sound;
-        env.status = &status;
+        seed(db);
+        openSession(u"op1"_s, kCtx, u"s1"_s);
         env.dataDir = u"/opt/gate"_s;
-        station.db = &db;
-        station.session = &session;
-        station.context = kCtx;
         station.params.OutCheck = outCheck;
-        station.makeFingerprintEngine = [this](QObject *parent) -> FingerprintEngine * {
-            ++enginesMade;
-            return new SimulatedFingerprintEngine(&reader, parent);
-        };
+        attachReader(reader);
     }
-    SessionService session;
-    SimulatedFingerReader reader;
-    test::RecordingMessageSink messages;
-    test::RecordingSoundPlayer sound;
-    test::RecordingStatusSink status;
-    ManualClock clock{cg::test::fixtureNow()};
-    Env env;
-    StationContext station;
-    int enginesMade = 0;
+    SimulatedFingerReader reader{kSeed};
 };
 
 QString label(QWidget &w, const QString &name) { return w.findChild<QLabel *>(name)->text(); }
@@ -126,10 +101,7 @@ void TstCheckInfo::operatorConfirmsWithoutFingerprints_data()
 void TstCheckInfo::operatorConfirmsWithoutFingerprints()
 {
     QFETCH(bool, pressOk);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
-    Station s(db, false);
+    Station s(false);
     frmCheckInfo dlg(s.env, s.station);
     openFor(dlg, u"K001"_s);
     QVERIFY(!dlg.findChild<QGroupBox *>(u"fraDriver"_s)->isVisible());
@@ -155,10 +127,7 @@ void TstCheckInfo::twoDriversInAnyOrder_data()
 void TstCheckInfo::twoDriversInAnyOrder()
 {
     QFETCH(QStringList, presses);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
-    Station s(db, true);
+    Station s(true);
     frmCheckInfo dlg(s.env, s.station);
     QSignalSpy finished(&dlg, &QDialog::finished);
     openFor(dlg, u"K001"_s); // nobody checked in: the two drivers arranged to V1
@@ -181,10 +150,7 @@ void TstCheckInfo::twoDriversInAnyOrder()
 
 void TstCheckInfo::fourDriversNeedFirstSecondAndLast()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
-    Station s(db, true);
+    Station s(true);
     frmCheckInfo dlg(s.env, s.station);
     QSignalSpy finished(&dlg, &QDialog::finished);
     openFor(dlg, u"K002"_s);
@@ -217,10 +183,7 @@ void TstCheckInfo::anyOfFourTemplatesRecognised()
 {
     QFETCH(int, finger);
     QFETCH(bool, storedTwice);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
-    Station s(db, true);
+    Station s(true);
     frmCheckInfo dlg(s.env, s.station);
     dlg.setDriverQuery([storedTwice](const QString &, const QString &) {
         RecordSet rs;
@@ -248,12 +211,9 @@ void TstCheckInfo::unknownFingerNeverConfirms_data()
 void TstCheckInfo::unknownFingerNeverConfirms()
 {
     QFETCH(bool, withDrivers);
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
+    Station s(true);
     if (!withDrivers)
-        db.exec(u"DELETE FROM arrangements"_s);
-    Station s(db, true);
+        s.db.exec(u"DELETE FROM arrangements"_s);
     frmCheckInfo dlg(s.env, s.station);
     QSignalSpy finished(&dlg, &QDialog::finished);
     openFor(dlg, u"K001"_s);
@@ -278,10 +238,7 @@ void TstCheckInfo::unknownFingerNeverConfirms()
 
 void TstCheckInfo::readerMissingLeavesOnlyCancel()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
-    Station s(db, true);
+    Station s(true);
     s.reader.setState(SimulatedFingerReader::State::DriverFails);
     frmCheckInfo dlg(s.env, s.station);
     openFor(dlg, u"K001"_s);
@@ -295,11 +252,8 @@ void TstCheckInfo::readerMissingLeavesOnlyCancel()
 // ever, so the departure could never be confirmed.
 void TstCheckInfo::driverWithoutTemplateConfirmedByOperator()
 {
-    test::TestDatabase dbEnv(u"sqlite"_s);
-    Database db(dbEnv.config());
-    seed(db);
-    db.exec(u"UPDATE drivers SET fng_value = NULL, fng_value1 = NULL WHERE driver_id = 'D02'"_s);
-    Station s(db, true);
+    Station s(true);
+    s.db.exec(u"UPDATE drivers SET fng_value = NULL, fng_value1 = NULL WHERE driver_id = 'D02'"_s);
     frmCheckInfo dlg(s.env, s.station);
     QSignalSpy finished(&dlg, &QDialog::finished);
     openFor(dlg, u"K001"_s);

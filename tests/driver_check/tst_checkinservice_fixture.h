@@ -6,21 +6,19 @@
 // of nobody's vehicle, and trips of today.
 
 #include "support/fixturetime.h"
-#include "services/database/database.h"
+#include "support/stationseed.h"
 
 #include <QDateTime>
 
 namespace cg::test {
 
-inline const QString kCheckinCtx = QStringLiteral("[wg][440100001][440101][0]");
+inline const QString kCheckinCtx = stationContext(QStringLiteral("wg"), QStringLiteral("440101"));
 
 inline QDateTime checkinToday() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
 inline void seedCheckinStation(Database &db, int extraTrips = 0)
 {
-    db.migrate();
-    db.exec(QStringLiteral("INSERT INTO operators (operator_code, operator_name, station_code, unit_code, unit_name) "
-                           "VALUES ('wg', '王刚', '440100001', '440101', '天河客运站')"));
+    seedStation(db, QStringLiteral("wg"), QStringLiteral("王刚"), QStringLiteral("440101"), QStringLiteral("天河客运站"));
     db.exec(QStringLiteral("INSERT INTO vehicles (license_id, license, ic_card_id, is_cond) VALUES "
                            "('V1', '粤A10001', '0000000001', 1), ('V2', '粤A10002', '0000000002', 0)"));
     db.exec(QStringLiteral("INSERT INTO drivers (driver_id, driver_name, route_id) VALUES "

@@ -3,19 +3,16 @@
 #include "support/fixturetime.h"
 #include "tst_driverlist_fixture.h"
 
-#include "../services/dbtestenv.h"
-#include "../support/testsupport.h"
+#include "support/stationfixture.h"
 
 #include "driver_check/drivercheckforms.h"
 #include "driver_check/frmdriverchecklist.h"
 #include "driver_check/frmdriverlist.h"
 
-#include "core/clock.h"
 #include "widgets/formregistry.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "services/checks/checkservice.h"
-#include "services/station/coreservices.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,36 +35,20 @@ const QColor kBlack{0, 0, 0};
 const QColor kBlue{0, 0, 0xFF};
 const QColor kRed{0xFF, 0, 0};
 
-struct Station {
-    test::TestDatabase dbEnv{u"sqlite"_s};
-    std::unique_ptr<Database> db;
-    std::unique_ptr<SessionService> session;
-    test::RecordingMessageSink messages;
-    ManualClock clock{QDateTime(cg::test::fixtureDay(), QTime(8, 30))};
-    Env env;
-    StationContext ctx;
-
+struct Station : test::StationFixture {
     Station()
     {
-        db = std::make_unique<Database>(dbEnv.config());
-        test::seedDriverListStation(*db);
-        session = std::make_unique<SessionService>(*db);
-        int out = 0;
-        session->OpenSession(u"wg"_s, QString(), QString(), out);
-        env.messages = &messages;
-        env.clock = &clock;
-        ctx.db = db.get();
-        ctx.session = session.get();
-        ctx.context = test::kCheckinCtx;
+        clock.set(QDateTime(cg::test::fixtureDay(), QTime(8, 30)));
+        test::seedDriverListStation(db);
+        openSession(u"wg"_s, test::kCheckinCtx);
     }
     void checkIn(const QString &busId, const QString &driver)
     {
-        CheckService svc(*db, cg::test::fixtureClock());
-        QCOMPARE(svc.CheckInDriver(ctx.context, busId, test::checkinToday(), driver, clock.now(), u"王刚"_s,
+        CheckService svc(db, cg::test::fixtureClock());
+        QCOMPARE(svc.CheckInDriver(station.context, busId, test::checkinToday(), driver, clock.now(), u"王刚"_s,
                                    u"R01"_s),
                  QString());
     }
-    int count(const QString &sql) { return db->scalar(sql).toInt(); }
 };
 
 template <typename T> T *child(QWidget *w, const char *name)
@@ -80,7 +61,7 @@ template <typename T> T *child(QWidget *w, const char *name)
 
 std::unique_ptr<frmDriverCheckList> openRecords(Station &s, const QString &busId, const QString &parent)
 {
-    auto dlg = std::make_unique<frmDriverCheckList>(s.env, s.ctx);
+    auto dlg = std::make_unique<frmDriverCheckList>(s.env, s.station);
     dlg->setProperty("m_szBusID", busId);
     dlg->setProperty("m_dtBusDate", test::checkinToday());
     dlg->setProperty("m_szRouteID", u"R01"_s);
@@ -91,7 +72,7 @@ std::unique_ptr<frmDriverCheckList> openRecords(Station &s, const QString &busId
 
 std::unique_ptr<frmDriverList> openDrivers(Station &s, const QString &busId, const QString &route)
 {
-    auto dlg = std::make_unique<frmDriverList>(s.env, s.ctx);
+    auto dlg = std::make_unique<frmDriverList>(s.env, s.station);
     dlg->setProperty("m_szBusID", busId);
     dlg->setProperty("m_dtBusDate", test::checkinToday());
     dlg->setProperty("m_szRouteID", route);
@@ -168,7 +149,7 @@ private slots:
         Station s;
         s.checkIn(u"K001"_s, u"D01"_s);
         FormRegistry registry;
-        RegisterDriverCheckForms(registry, s.env, s.ctx);
+        RegisterDriverCheckForms(registry, s.env, s.station);
         QVERIFY(registry.contains(u"frmDriverList"_s));
         QString shown;
         int rows = -1;
@@ -204,7 +185,7 @@ private slots:
         QFETCH(QString, step);
         Station s;
         s.checkIn(u"K001"_s, u"D01"_s);
-        const auto breakTable = [&] { s.db->exec(u"ALTER TABLE %1 RENAME TO %1_away"_s.arg(table)); };
+        const auto breakTable = [&] { s.db.exec(u"ALTER TABLE %1 RENAME TO %1_away"_s.arg(table)); };
         if (step == u"load"_s) {
             breakTable();
             auto dlg = openRecords(s, u"K001"_s, u"frmEnvBusDesk"_s);
@@ -309,8 +290,8 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, plate);
         Station s;
-        CheckService svc(*s.db, cg::test::fixtureClock());
-        QCOMPARE(svc.ForceDriverPass(s.ctx.context, shown, test::checkinToday(), u"D02"_s, s.clock.now(),
+        CheckService svc(s.db, cg::test::fixtureClock());
+        QCOMPARE(svc.ForceDriverPass(s.station.context, shown, test::checkinToday(), u"D02"_s, s.clock.now(),
                                      u"王刚"_s, plate, QString(), 3),
                  QString());
         auto dlg = openRecords(s, busId, u"frmEnvBusDesk"_s);
@@ -489,7 +470,7 @@ private slots:
         QVERIFY2(peer.waitForFinished(15000), "peer heard nothing");
         QCOMPARE(QString::fromUtf8(peer.readAll().trimmed()), busId + u" 5"_s);
         QCOMPARE(peer.exitCode(), 0);
-        RecordSet f = s.db->select(u"SELECT pass_type, driver_id, cause, operator_name, bus_id FROM forced_releases"_s,
+        RecordSet f = s.db.select(u"SELECT pass_type, driver_id, cause, operator_name, bus_id FROM forced_releases"_s,
                                    {}, {{u"pass_type"_s, FieldType::Integer, 0}});
         QCOMPARE(f.RecordCount(), 1);
         f.MoveFirst();

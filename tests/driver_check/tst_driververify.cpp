@@ -5,20 +5,13 @@
 #include "support/fixturetime.h"
 #include "checkin_station.h"
 
-#include "../services/dbtestenv.h"
-#include "../support/testsupport.h"
-
-#include "core/clock.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "driver_check/fingerprintsimulator.h"
 #include "driver_check/frmdriververify.h"
 #include "driver_check/frmdriververifysingle.h"
 #include "services/checks/checknotifier.h"
-#include "services/station/coreservices.h"
 #include "services/masterdata/driverservice.h"
-#include "services/fingerprint/simulatedfingerprintengine.h"
-#include "stationui/stationcontext.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -39,18 +32,6 @@ using namespace cg;
 
 namespace {
 
-// Notices, with the single screen's countdown state at the moment each shows.
-class NoticeSink : public test::RecordingMessageSink {
-public:
-    void notify(const QString &message, QWidget *parent = nullptr) override
-    {
-        auto *single = qobject_cast<frmDriverVerifySingle *>(parent);
-        countdownRunning.append(single && single->isCountdownRunning());
-        RecordingMessageSink::notify(message, parent);
-    }
-    QList<bool> countdownRunning;
-};
-
 // Runs fn on the modal window as soon as one is open.
 void whenModal(std::function<void(QWidget *)> fn)
 {
@@ -66,57 +47,40 @@ void whenModal(std::function<void(QWidget *)> fn)
     timer->start();
 }
 
-struct Station {
-    test::TestDatabase dbEnv{u"sqlite"_s};
-    std::unique_ptr<Database> db;
-    std::unique_ptr<SessionService> session;
-    NoticeSink messages;
-    test::RecordingSoundPlayer sound;
-    test::RecordingStatusSink status;
-    ManualClock clock{QDateTime(cg::test::fixtureDay(), QTime(12, 0))};
+struct Station : test::CheckinStation {
     SimulatedFingerReader reader{7};
-    Env env;
-    StationContext ctx;
-    QList<QVariantMap> opened;
-    QVariantMap openAnswer;
+    // Per notice, whether the single screen's countdown ran as it showed.
+    QList<bool> countdownRunning;
 
     Station()
     {
-        db = std::make_unique<Database>(dbEnv.config());
-        session = test::openCheckinStation(*db, ctx);
-        env.messages = &messages;
-        env.clock = &clock;
-        env.sound = &sound;
-        env.status = &status;
+        clock.set(QDateTime(cg::test::fixtureDay(), QTime(12, 0)));
         env.dataDir = u"/data"_s;
         env.photoDir = dbEnv.config().sqlitePath + u".photos"_s;
-        ctx.makeFingerprintEngine = [this](QObject *parent) -> FingerprintEngine * {
-            return new SimulatedFingerprintEngine(&reader, parent);
-        };
-        ctx.openForm = [this](QWidget *, const QString &form, const QVariantMap &members) {
-            QVariantMap call = members;
-            call[u"form"_s] = form;
-            opened.append(call);
-            return openAnswer;
+        attachReader(reader);
+        recordOpenForm();
+        messages.onNotify = [this](QWidget *parent) {
+            auto *single = qobject_cast<frmDriverVerifySingle *>(parent);
+            countdownRunning.append(single && single->isCountdownRunning());
         };
     }
 
     void enrol(const QString &driver)
     {
-        db->exec(u"UPDATE drivers SET fng_value = ?, fng_value1 = ? WHERE driver_id = ?"_s,
-                 {EnrolTemplateTextForFinger(driver + u"/formal"_s, 1),
-                  EnrolTemplateTextForFinger(driver + u"/backup"_s, 1), driver});
+        db.exec(u"UPDATE drivers SET fng_value = ?, fng_value1 = ? WHERE driver_id = ?"_s,
+                {EnrolTemplateTextForFinger(driver + u"/formal"_s, 1),
+                 EnrolTemplateTextForFinger(driver + u"/backup"_s, 1), driver});
     }
     // count trips of V1 from now + firstMinutes, every two minutes.
     void trips(int count, int firstMinutes, const QString &plate = u"粤A10001"_s, const QString &vid = u"V1"_s)
     {
-        db->exec(u"DELETE FROM trips"_s);
+        db.exec(u"DELETE FROM trips"_s);
         for (int i = 0; i < count; ++i)
-            db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
-                     u"end_station_name, license_id, license_tag_no, transport_company_short_name) "
-                     u"VALUES (?, ?, ?, '440101', 'R01', '广州-深圳', '深圳', ?, ?, '天河')"_s,
-                     {test::checkinToday(), u"T%1"_s.arg(i + 1, 2, 10, QChar(u'0')),
-                      clock.now().addSecs(60LL * (firstMinutes + 2 * i)), vid, plate});
+            db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+                    u"end_station_name, license_id, license_tag_no, transport_company_short_name) "
+                    u"VALUES (?, ?, ?, '440101', 'R01', '广州-深圳', '深圳', ?, ?, '天河')"_s,
+                    {test::checkinToday(), u"T%1"_s.arg(i + 1, 2, 10, QChar(u'0')),
+                     clock.now().addSecs(60LL * (firstMinutes + 2 * i)), vid, plate});
     }
 };
 
@@ -169,7 +133,7 @@ void TstDriverVerify::pagesOfTenStopAtTheEnd()
 {
     Station s;
     s.trips(25, -20);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     auto *next = form.findChild<QPushButton *>(u"cmdNext"_s);
@@ -197,11 +161,11 @@ void TstDriverVerify::emptyRefreshEmptiesTheList()
 {
     Station s;
     s.trips(3, 5);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     QCOMPARE(shownTrips(grid), tripRange(1, 3));
-    s.db->exec(u"DELETE FROM trips"_s);
+    s.db.exec(u"DELETE FROM trips"_s);
     form.RefreshBus();
     QCOMPARE(shownTrips(grid), QStringList());
     QCOMPARE(s.status.panels[1], u"查询完毕,共0条记录"_s);
@@ -230,9 +194,9 @@ void TstDriverVerify::fingerJumpsToFirstOpenTrip()
     s.trips(25, 1);
     // The trips before it are checked in already.
     for (int i = 1; i < firstOpen; ++i)
-        s.db->exec(u"UPDATE trips SET driver_verify_status = 1 WHERE bus_id = ?"_s,
+        s.db.exec(u"UPDATE trips SET driver_verify_status = 1 WHERE bus_id = ?"_s,
                    {u"T%1"_s.arg(i, 2, 10, QChar(u'0'))});
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     s.reader.press(backupFinger ? u"D01/backup"_s : u"D01/formal"_s);
     QVERIFY2(s.messages.notices.isEmpty(), qPrintable(s.messages.notices.join(u'|')));
@@ -246,7 +210,7 @@ void TstDriverVerify::unknownFingerLeavesHeader()
     Station s;
     s.enrol(u"D01"_s);
     s.trips(5, 1);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     QCOMPARE(grid->rows(), 6);
@@ -263,11 +227,11 @@ void TstDriverVerify::unknownFingerLeavesHeader()
 void TstDriverVerify::emptyDriverTableIdentifiesNobody()
 {
     Station s;
-    s.db->exec(u"DELETE FROM substitutions"_s);
-    s.db->exec(u"DELETE FROM arrangements"_s);
-    s.db->exec(u"DELETE FROM drivers"_s);
+    s.db.exec(u"DELETE FROM substitutions"_s);
+    s.db.exec(u"DELETE FROM arrangements"_s);
+    s.db.exec(u"DELETE FROM drivers"_s);
     s.trips(3, 1);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     QVERIFY2(s.messages.boxes.isEmpty(), qPrintable(s.messages.lastText()));
     s.reader.press(u"D01/formal"_s);
@@ -295,7 +259,7 @@ void TstDriverVerify::cardReads()
     QFETCH(QString, sound);
     Station s;
     s.trips(3, 1);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     QTest::keyClicks(form.findChild<FlexGrid *>(u"vsList"_s), typed);
     QCOMPARE(form.cardBuffer(), typed);
@@ -310,11 +274,11 @@ void TstDriverVerify::cardHandsOffTripThatJustLeft()
     Station s;
     s.enrol(u"D01"_s);
     s.trips(12, 1);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     // V2's only trip left five minutes ago; nothing in the next hour. It
     // was added after the station loaded its list, so no page shows it.
-    s.db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+    s.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
                u"license_id, license_tag_no, transport_company_short_name) VALUES (?, 'K777', ?, '440101', "
                u"'R02', '广州-珠海', 'V2', '粤A10002', '越秀')"_s,
                {test::checkinToday(), s.clock.now().addSecs(-300)});
@@ -345,15 +309,15 @@ void TstDriverVerify::techCheckTurnsBothLampsRed()
 {
     Station s;
     s.trips(4, 1);
-    s.db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
+    s.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
                u"VALUES (?, 'K888', ?, '440101', 'V2', '粤A10002')"_s,
                {test::checkinToday(), s.clock.now().addSecs(900)});
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     QCOMPARE(grid->rows(), 6);
-    s.db->transact([&] {
-        CheckEvents::techCheck(*s.db, u"440100001"_s, u"粤A10001"_s, test::checkinToday(), 2, 1, s.clock.now(),
+    s.db.transact([&] {
+        CheckEvents::techCheck(s.db, u"440100001"_s, u"粤A10001"_s, test::checkinToday(), 2, 1, s.clock.now(),
                                u"李检"_s);
     });
     QTRY_VERIFY_WITH_TIMEOUT(IsLampRed(grid, 1, 8), 5000);
@@ -378,28 +342,28 @@ void TstDriverVerify::returnAsksForPassword()
     QFETCH(QVariantMap, answer);
     QFETCH(bool, closes);
     Station s;
-    s.openAnswer = answer;
-    frmDriverVerify form(s.env, s.ctx);
+    s.formResults[u"frmCheckPass"_s] = answer;
+    frmDriverVerify form(s.env, s.station);
     form.show();
     QTest::mouseClick(form.findChild<QPushButton *>(u"cmdReturn"_s), Qt::LeftButton);
     QCOMPARE(s.opened.size(), 1);
-    QCOMPARE(s.opened[0].value(u"form"_s).toString(), u"frmCheckPass"_s);
-    QCOMPARE(s.opened[0].value(u"m_szParentForm"_s).toString(), u"frmDriverVerify"_s);
+    QCOMPARE(s.opened[0].form, u"frmCheckPass"_s);
+    QCOMPARE(s.opened[0].members.value(u"m_szParentForm"_s).toString(), u"frmDriverVerify"_s);
     QCOMPARE(form.isVisible(), !closes);
 }
 
 void TstDriverVerify::windowCloseAsksForPassword()
 {
     Station s;
-    s.openAnswer = {{u"m_ok"_s, false}};
-    frmDriverVerify form(s.env, s.ctx);
+    s.formResults[u"frmCheckPass"_s] = {{u"m_ok"_s, false}};
+    frmDriverVerify form(s.env, s.station);
     form.show();
     QCloseEvent close;
     QSpontaneKeyEvent::setSpontaneous(&close);
     QApplication::instance()->notify(&form, &close);
     QCOMPARE(s.opened.size(), 1);
     QVERIFY(form.isVisible());
-    s.openAnswer = {{u"m_ok"_s, true}};
+    s.formResults[u"frmCheckPass"_s] = {{u"m_ok"_s, true}};
     QApplication::instance()->notify(&form, &close);
     QVERIFY(!form.isVisible());
 }
@@ -425,22 +389,22 @@ void TstDriverVerify::notificationsRedrawRows()
     QFETCH(QString, text);
     Station s;
     s.trips(3, 1);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     const QDateTime day = test::checkinToday().addDays(dayOffset);
     const QString station = u"440100001"_s;
-    s.db->transact([&] {
+    s.db.transact([&] {
         if (event == u"DriverCheck"_s)
-            CheckEvents::driverCheck(*s.db, station, u"T02"_s, day, 1);
+            CheckEvents::driverCheck(s.db, station, u"T02"_s, day, 1);
         else if (event == u"ReturnCheck"_s)
-            CheckEvents::returnCheck(*s.db, station, u"粤A10001"_s, day, 1, s.clock.now(), u"李检"_s);
+            CheckEvents::returnCheck(s.db, station, u"粤A10001"_s, day, 1, s.clock.now(), u"李检"_s);
         else
-            CheckEvents::replaceVehicle(*s.db, station, u"T02"_s, day, u" 粤B99999 "_s, u"新公司 "_s);
+            CheckEvents::replaceVehicle(s.db, station, u"T02"_s, day, u" 粤B99999 "_s, u"新公司 "_s);
         // Another station's event and then a marker: once the marker shows,
         // everything before it has been delivered.
-        CheckEvents::driverCheck(*s.db, u"440100999"_s, u"T01"_s, test::checkinToday(), 2);
-        CheckEvents::driverCheck(*s.db, station, u"T03"_s, test::checkinToday(), 2);
+        CheckEvents::driverCheck(s.db, u"440100999"_s, u"T01"_s, test::checkinToday(), 2);
+        CheckEvents::driverCheck(s.db, station, u"T03"_s, test::checkinToday(), 2);
     });
     QTRY_VERIFY_WITH_TIMEOUT(IsLampRed(grid, 3, 9), 5000);
     QVERIFY(!IsLampRed(grid, 1, 9));
@@ -473,7 +437,7 @@ void TstDriverVerify::readerFailureIsTold()
     Station s;
     s.trips(2, 1);
     s.reader.setState(SimulatedFingerReader::State(state));
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     QCOMPARE(s.messages.boxes.size(), 1);
     QCOMPARE(s.messages.lastTitle(), u"信息提示"_s);
@@ -494,13 +458,13 @@ void TstDriverVerify::reloadedFingersReachTheSingleScreen()
 {
     Station s;
     s.trips(3, 5);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     const auto confirm = [&](int row) {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 10)).center());
     };
-    DriverService drivers(*s.db, cg::test::fixtureClock());
+    DriverService drivers(s.db, cg::test::fixtureClock());
     FingerprintSimulator simulator(&s.reader, drivers.QueryDrivers(test::kCheckinCtx, QString(), QString()));
     auto *list = simulator.findChild<QTreeWidget *>(u"lstDrivers"_s);
     QCOMPARE(list->topLevelItemCount(), 3);
@@ -535,7 +499,7 @@ void TstDriverVerify::reloadedFingersReachTheSingleScreen()
         confirm(row);
     }
     QCOMPARE(s.messages.notices, QStringList{});
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE driver_run_id = 'D01'"_s).toInt(), 2);
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE driver_run_id = 'D01'"_s).toInt(), 2);
 }
 
 void TstDriverVerify::confirmChecksInAndCloses_data()
@@ -561,12 +525,12 @@ void TstDriverVerify::confirmChecksInAndCloses()
     QFETCH(int, ticks);
     QFETCH(QString, notice);
     Station s;
-    s.ctx.params.BiologicalClockReport = forecastOn;
+    s.station.params.BiologicalClockReport = forecastOn;
     s.enrol(u"D01"_s);
-    s.db->exec(u"UPDATE drivers SET birth_date = ? WHERE driver_id = 'D01'"_s,
+    s.db.exec(u"UPDATE drivers SET birth_date = ? WHERE driver_id = 'D01'"_s,
                {birthDaysAgo ? QVariant(test::checkinToday().addDays(-birthDaysAgo)) : QVariant()});
     s.trips(3, 5);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     QStringList closeTexts;
@@ -594,7 +558,7 @@ void TstDriverVerify::confirmChecksInAndCloses()
     } else {
         QCOMPARE(s.messages.notices.size(), 1);
         QVERIFY2(s.messages.notices[0].contains(notice), qPrintable(s.messages.notices[0]));
-        QCOMPARE(s.messages.countdownRunning, QList<bool>{false});
+        QCOMPARE(s.countdownRunning, QList<bool>{false});
     }
     QCOMPARE(status, u"imgSuccess"_s);
     QCOMPARE(panelShown, panel);
@@ -615,7 +579,7 @@ void TstDriverVerify::secondPressIsAlreadyPassed()
     Station s;
     s.enrol(u"D01"_s);
     s.trips(2, 5);
-    frmDriverVerify form(s.env, s.ctx);
+    frmDriverVerify form(s.env, s.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     whenModal([&](QWidget *w) {
@@ -633,9 +597,9 @@ void TstDriverVerify::secondPressIsAlreadyPassed()
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 10)).center());
     QCOMPARE(s.messages.notices, (QStringList{u"指纹已通过，请勿重试！"_s, u"指纹比对失败！请重试！"_s}));
     // The countdown waited while each notice was shown.
-    QCOMPARE(s.messages.countdownRunning, (QList<bool>{false, false}));
+    QCOMPARE(s.countdownRunning, (QList<bool>{false, false}));
     QVERIFY(s.sound.played.contains(u"/data/指纹已通过.wav"_s));
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM driver_checkins"_s).toInt(), 1);
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM driver_checkins"_s).toInt(), 1);
 }
 
 QTEST_MAIN(TstDriverVerify)

@@ -7,17 +7,10 @@
 #include "support/fixturetime.h"
 #include "checkin_station.h"
 
-#include "../services/dbtestenv.h"
-#include "../support/testsupport.h"
-
-#include "core/clock.h"
 #include "widgets/grid.h"
 #include "driver_check/frmdriververify.h"
 #include "driver_check/frmdriververifysingle.h"
-#include "services/station/coreservices.h"
 #include "services/fingerprint/simulatedfinger.h"
-#include "services/fingerprint/simulatedfingerprintengine.h"
-#include "stationui/stationcontext.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -34,44 +27,30 @@ namespace {
 
 // A check-in station on a fresh database: D01 (arranged to V1) and D02 (his
 // substitute today) may both drive V1's trips T01..T03.
-struct CheckinTerminal {
-    test::TestDatabase dbEnv{u"sqlite"_s};
-    std::unique_ptr<Database> db;
-    std::unique_ptr<SessionService> session;
-    test::RecordingMessageSink messages;
-    test::RecordingSoundPlayer sound;
-    ManualClock clock{QDateTime(cg::test::fixtureDay(), QTime(12, 0))};
+struct CheckinTerminal : test::CheckinStation {
     SimulatedFingerReader reader{11};
-    Env env;
-    StationContext ctx;
 
     CheckinTerminal()
     {
-        db = std::make_unique<Database>(dbEnv.config());
-        session = test::openCheckinStation(*db, ctx);
-        env.messages = &messages;
-        env.clock = &clock;
-        env.sound = &sound;
+        clock.set(QDateTime(cg::test::fixtureDay(), QTime(12, 0)));
         env.dataDir = u"/data"_s;
-        ctx.makeFingerprintEngine = [this](QObject *parent) -> FingerprintEngine * {
-            return new SimulatedFingerprintEngine(&reader, parent);
-        };
+        attachReader(reader);
         for (const QString &driver : {u"D01"_s, u"D02"_s})
             store(driver, EnrolTemplateTextForFinger(driver + u"/formal"_s, 1),
                   EnrolTemplateTextForFinger(driver + u"/backup"_s, 1));
         for (int i = 0; i < 3; ++i)
-            db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
-                     u"license_id, license_tag_no) VALUES (?, ?, ?, '440101', 'R01', '广州-深圳', 'V1', '粤A10001')"_s,
-                     {test::checkinToday(), u"T0%1"_s.arg(i + 1), clock.now().addSecs(60LL * (5 + 2 * i))});
+            db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+                    u"license_id, license_tag_no) VALUES (?, ?, ?, '440101', 'R01', '广州-深圳', 'V1', '粤A10001')"_s,
+                    {test::checkinToday(), u"T0%1"_s.arg(i + 1), clock.now().addSecs(60LL * (5 + 2 * i))});
     }
     void store(const QString &driver, const QString &formal, const QString &backup)
     {
-        db->exec(u"UPDATE drivers SET fng_value = ?, fng_value1 = ? WHERE driver_id = ?"_s, {formal, backup, driver});
+        db.exec(u"UPDATE drivers SET fng_value = ?, fng_value1 = ? WHERE driver_id = ?"_s, {formal, backup, driver});
     }
     int checkins(const QString &driver = QString())
     {
-        return db->scalar(driver.isEmpty() ? u"SELECT COUNT(*) FROM driver_checkins"_s
-                                           : u"SELECT COUNT(*) FROM driver_checkins WHERE driver_run_id = '%1'"_s.arg(driver))
+        return db.scalar(driver.isEmpty() ? u"SELECT COUNT(*) FROM driver_checkins"_s
+                                          : u"SELECT COUNT(*) FROM driver_checkins WHERE driver_run_id = '%1'"_s.arg(driver))
             .toInt();
     }
 };
@@ -116,7 +95,7 @@ private slots:
 void TstSecondPress::strangerPressingTwiceRecordsNothing()
 {
     CheckinTerminal t;
-    frmDriverVerify form(t.env, t.ctx);
+    frmDriverVerify form(t.env, t.station);
     form.show();
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
 
@@ -142,7 +121,7 @@ void TstSecondPress::strangerPressingTwiceRecordsNothing()
 void TstSecondPress::secondPressMustBeTheIdentifiedDriver()
 {
     CheckinTerminal t;
-    frmDriverVerify form(t.env, t.ctx);
+    frmDriverVerify form(t.env, t.station);
     form.show();
     t.reader.press(u"D01/formal"_s);
     QVERIFY(t.messages.notices.isEmpty());
@@ -167,10 +146,10 @@ void TstSecondPress::tripsReloadedForgetTheFirstPress()
     // D01's any more: the press there is identified among all drivers.
     CheckinTerminal t;
     // D02 drives V1 today beside D01.
-    t.db->exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
+    t.db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) "
                u"VALUES ('V1', 'D02', '李四', ?, ?)"_s,
                {test::checkinToday().addDays(-1), test::checkinToday().addDays(1)});
-    frmDriverVerify form(t.env, t.ctx);
+    frmDriverVerify form(t.env, t.station);
     form.show();
     t.reader.press(u"D01/formal"_s);
     showAllTrips(form);
@@ -199,7 +178,7 @@ void TstSecondPress::singlePressTemplateStillChecksIn()
         }
     }
     t.store(u"D01"_s, old[0], old[1]);
-    frmDriverVerify form(t.env, t.ctx);
+    frmDriverVerify form(t.env, t.station);
     form.show();
     t.reader.press(u"D01/formal"_s);
     QVERIFY(t.messages.notices.isEmpty());

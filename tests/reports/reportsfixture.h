@@ -19,9 +19,7 @@
 // vehicle recorded: the trip's plate).
 
 #include "support/fixturetime.h"
-#include "../services/dbtestenv.h"
-
-#include "services/database/database.h"
+#include "support/stationseed.h"
 
 namespace cg::test {
 
@@ -32,9 +30,8 @@ inline QDateTime reportDay(int offset, int h = 0, int m = 0, int s = 0)
 
 inline void seedReportStation(Database &db)
 {
-    db.migrate();
-    db.exec(QStringLiteral("INSERT INTO operators (operator_code, operator_name, station_code, unit_code, unit_name) "
-                           "VALUES ('wg', '王刚', '440100001', '440100', '广州市长途汽车客运站')"));
+    seedStation(db, QStringLiteral("wg"), QStringLiteral("王刚"), QStringLiteral("440100"),
+                QStringLiteral("广州市长途汽车客运站"));
     db.exec(QStringLiteral("INSERT INTO drivers (driver_id, driver_name) VALUES ('D01', '张三')"));
     db.exec(QStringLiteral("INSERT INTO vehicles (license_id, license, company_name, seat_weight_num, ic_card_id) "
                            "VALUES ('00101', '粤A00001', '001[广州汽运]', 45, '0012345678'), "
@@ -89,54 +86,25 @@ inline void seedReportStation(Database &db)
 
 } // namespace cg::test
 
-#include "../support/testsupport.h"
-#include "core/clock.h"
-#include "services/station/coreservices.h"
-#include "stationui/stationcontext.h"
-#include "widgets/env.h"
+#include "support/stationfixture.h"
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <memory>
 
 namespace cg::test {
 
 // The report station on SQLite with an open session and recording sinks;
 // the clock stands at the fixture moment, the data folder holds the real
 // sheet templates.
-class ReportStation {
+class ReportStation : public StationFixture {
 public:
-    ReportStation() : dbEnv(QStringLiteral("sqlite")), db(dbEnv.config()), clock(fixtureNow())
+    ReportStation()
     {
         seedReportStation(db);
-        session = std::make_unique<SessionService>(db);
-        int out = 0;
-        session->OpenSession(QStringLiteral("wg"), QString(), QStringLiteral("CGS"), out);
-        station.db = &db;
-        station.session = session.get();
-        station.context = QStringLiteral("[wg][440100001][440100][0]");
-        env.messages = &messages;
-        env.clock = &clock;
-        env.status = &status;
-        env.shell = &shell;
-        env.files = &files;
-        env.layoutFile = dir.filePath(QStringLiteral("HeadSet.ini"));
+        openSession(QStringLiteral("wg"), stationContext(QStringLiteral("wg"), QStringLiteral("440100")),
+                    QStringLiteral("CGS"));
         env.dataDir = qEnvironmentVariable("CG_SOURCE_DIR") + QStringLiteral("/resources");
     }
-
-    TestDatabase dbEnv;
-    Database db;
-    std::unique_ptr<SessionService> session;
-    StationContext station;
-    Env env;
-    RecordingMessageSink messages;
-    RecordingStatusSink status;
-    RecordingShellOpener shell;
-    ScriptedFileChooser files;
-    ManualClock clock;
-    QTemporaryDir dir;
 };
 
 inline QByteArray unzipMember(const QString &zip, const QString &member)

@@ -19,8 +19,10 @@ MsgAnswer RecordingMessageSink::show(const MessageBoxSpec &spec, QWidget *)
     return a;
 }
 
-void RecordingMessageSink::notify(const QString &message, QWidget *)
+void RecordingMessageSink::notify(const QString &message, QWidget *parent)
 {
+    if (onNotify)
+        onNotify(parent);
     notices.append(message);
 }
 

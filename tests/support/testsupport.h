@@ -8,6 +8,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 namespace cg::test {
 
 // Keeps every box and notice shown and answers questions from a script.
@@ -27,6 +29,9 @@ public:
 
     QList<Shown> boxes;
     QStringList notices;
+    // Called with each notice's parent as it is shown, for tests that look
+    // at the screen's state at that moment.
+    std::function<void(QWidget *parent)> onNotify;
 
     void clear() { boxes.clear(); notices.clear(); script.clear(); }
     QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().spec.text; }

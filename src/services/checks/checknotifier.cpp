@@ -22,14 +22,14 @@ namespace {
 // The channel every event writer notifies on PostgreSQL; the payload is the
 // station code.
 const QString kChannel = u"cg_check_events"_s;
-// Key of the transaction-level advisory lock that serialises event writers
-// on PostgreSQL, so that event ids become visible in id order.
+// Key of the transaction-level lock that serialises event writers, so that
+// event ids become visible in id order.
 constexpr qint64 kEventLockKey = 0x63676576; // "cgev"
 
-// How often the outbox is read: SQLite has no notifications, so it is polled
-// often; PostgreSQL is woken by NOTIFY and polled only as a safety net.
-constexpr int kSqlitePollMs = 200;
-constexpr int kPostgresPollMs = 1000;
+// How often the outbox is read: without notifications it is polled often;
+// a backend that notifies is polled only as a safety net.
+constexpr int kPollMs = 200;
+constexpr int kSafetyNetPollMs = 1000;
 
 // One event as it is kept in the outbox: a typed column per argument. The
 // date argument of every event (trip date, check date, return date) goes to
@@ -47,19 +47,19 @@ void addEvent(Database &db, const QString &station, const EventRow &e)
 {
     if (station.isEmpty())
         throw ServiceError(svcerr::BadArgument, u"检查通知缺少站点编码"_s);
+    const Dialect &dialect = db.dialect();
     db.transact([&] {
-        const bool pg = db.backend() == Backend::Postgres;
         // Writers take turns from here to their commit, so an event with a
         // higher id never becomes visible before one with a lower id.
-        if (pg)
-            db.scalar(u"SELECT pg_advisory_xact_lock(?)"_s, {kEventLockKey});
+        if (const QString lock = dialect.transactionLockStatement(); !lock.isEmpty())
+            db.scalar(lock, {kEventLockKey});
         db.exec(u"INSERT INTO check_events (station_code, event, bus_id, bus_date, license, lamp, check_count, "
                 "check_time, checker, new_license, new_company, created_at) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "_s + db.dialect().nowExpression() + u')',
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "_s + dialect.nowExpression() + u')',
                 {station, e.event, e.busId, e.busDate, e.license, e.lamp, e.checkCount, e.checkTime, e.checker,
                  e.newLicense, e.newCompany});
-        if (pg)
-            db.scalar(u"SELECT pg_notify(?, ?)"_s, {kChannel, station});
+        if (const QString notify = dialect.notifyStatement(); !notify.isEmpty())
+            db.scalar(notify, {kChannel, station});
     });
 }
 
@@ -71,67 +71,82 @@ QAtomicInteger<quint32> g_notifierSerial;
 
 namespace CheckEvents {
 
-void driverCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp)
+namespace {
+
+// An event of the trip busId of busDate, with its lamp.
+EventRow tripEvent(const QString &event, const QString &busId, const QDateTime &busDate, const QVariant &lamp)
 {
     EventRow e;
-    e.event = u"DriverCheck"_s;
-    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp;
-    addEvent(db, station, e);
+    e.event = event;
+    e.busId = text(busId);
+    e.busDate = when(busDate);
+    e.lamp = lamp;
+    return e;
+}
+
+// An event of the vehicle license on date: the lamp, who checked it and when.
+EventRow vehicleEvent(const QString &event, const QString &license, const QDateTime &date, int lamp,
+                      const QDateTime &checkTime, const QString &checker)
+{
+    EventRow e;
+    e.event = event;
+    e.license = text(license);
+    e.busDate = when(date);
+    e.lamp = lamp;
+    e.checkTime = when(checkTime);
+    e.checker = text(checker);
+    return e;
+}
+
+} // namespace
+
+void driverCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp)
+{
+    addEvent(db, station, tripEvent(u"DriverCheck"_s, busId, busDate, lamp));
 }
 
 void schemeCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp,
                  const QDateTime &checkTime)
 {
-    EventRow e;
-    e.event = u"SchemeCheck"_s;
-    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp; e.checkTime = when(checkTime);
+    EventRow e = tripEvent(u"SchemeCheck"_s, busId, busDate, lamp);
+    e.checkTime = when(checkTime);
     addEvent(db, station, e);
 }
 
 void schemeExCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp)
 {
-    EventRow e;
-    e.event = u"SchemeExCheck"_s;
-    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp;
-    addEvent(db, station, e);
+    addEvent(db, station, tripEvent(u"SchemeExCheck"_s, busId, busDate, lamp));
 }
 
 void techCheck(Database &db, const QString &station, const QString &license, const QDateTime &checkDate, int lamp,
                int checkCount, const QDateTime &checkTime, const QString &checker)
 {
-    EventRow e;
-    e.event = u"TechCheck"_s;
-    e.license = text(license); e.busDate = when(checkDate); e.lamp = lamp; e.checkCount = checkCount;
-    e.checkTime = when(checkTime); e.checker = text(checker);
+    EventRow e = vehicleEvent(u"TechCheck"_s, license, checkDate, lamp, checkTime, checker);
+    e.checkCount = checkCount;
     addEvent(db, station, e);
 }
 
 void faceCheck(Database &db, const QString &station, const QString &busId, const QDateTime &busDate, int lamp,
                int checkCount, const QDateTime &checkTime, const QString &checker)
 {
-    EventRow e;
-    e.event = u"FaceCheck"_s;
-    e.busId = text(busId); e.busDate = when(busDate); e.lamp = lamp; e.checkCount = checkCount;
-    e.checkTime = when(checkTime); e.checker = text(checker);
+    EventRow e = tripEvent(u"FaceCheck"_s, busId, busDate, lamp);
+    e.checkCount = checkCount;
+    e.checkTime = when(checkTime);
+    e.checker = text(checker);
     addEvent(db, station, e);
 }
 
 void returnCheck(Database &db, const QString &station, const QString &license, const QDateTime &date, int lamp,
                  const QDateTime &returnTime, const QString &checker)
 {
-    EventRow e;
-    e.event = u"ReturnCheck"_s;
-    e.license = text(license); e.busDate = when(date); e.lamp = lamp; e.checkTime = when(returnTime);
-    e.checker = text(checker);
-    addEvent(db, station, e);
+    addEvent(db, station, vehicleEvent(u"ReturnCheck"_s, license, date, lamp, returnTime, checker));
 }
 
 void replaceVehicle(Database &db, const QString &station, const QString &busId, const QDateTime &busDate,
                     const QString &newLicense, const QString &newCompanyShortName)
 {
-    EventRow e;
-    e.event = u"ReplaceVehicle"_s;
-    e.busId = text(busId); e.busDate = when(busDate); e.newLicense = text(newLicense);
+    EventRow e = tripEvent(u"ReplaceVehicle"_s, busId, busDate, QVariant());
+    e.newLicense = text(newLicense);
     e.newCompany = text(newCompanyShortName);
     addEvent(db, station, e);
 }
@@ -193,7 +208,7 @@ struct CheckNotifier::Impl {
     bool warned = false;
     bool pollQueued = false;  // a read requested by a notification is pending
 
-    bool pg() const { return db.backend() == Backend::Postgres; }
+    bool notifies() const { return db.dialect().hasNotifications(); }
     bool open(CheckNotifier *self);
     void close();
 };
@@ -201,7 +216,7 @@ struct CheckNotifier::Impl {
 CheckNotifier::CheckNotifier(Database &db, QObject *parent)
     : QObject(parent), d(std::make_unique<Impl>(db))
 {
-    d->timer.setInterval(d->pg() ? kPostgresPollMs : kSqlitePollMs);
+    d->timer.setInterval(d->notifies() ? kSafetyNetPollMs : kPollMs);
     connect(&d->timer, &QTimer::timeout, this, &CheckNotifier::poll);
 }
 
@@ -367,8 +382,8 @@ void CheckNotifier::deliver(qint64 id, const QSqlRecord &rec)
                  qUtf8Printable(k));
 }
 
-// Opens (or reopens) this notifier's connection. On PostgreSQL it also
-// listens on the event channel; a notification for our station reads the
+// Opens (or reopens) this notifier's connection. Where the backend notifies
+// it also listens on the event channel; a notification for our station reads the
 // outbox at once.
 bool CheckNotifier::Impl::open(CheckNotifier *self)
 {
@@ -383,7 +398,7 @@ bool CheckNotifier::Impl::open(CheckNotifier *self)
         return false;
     }
     connName = conn.connectionName();
-    if (pg()) {
+    if (notifies()) {
         QSqlDriver *driver = conn.driver();
         if (!driver->subscribeToNotification(kChannel)) {
             // Polling still delivers everything, only later.

@@ -212,12 +212,7 @@ QString departureStateText(const GateState &st)
 // decision on the same trip to commit, whose result it then reads).
 void lockTrip(Database &db, const QDateTime &day, const DepartingTrip &trip)
 {
-    if (trip.rolling)
-        db.exec(u"UPDATE rolling_trips SET out_status = out_status WHERE bus_date = ? AND bus_id = ? "
-                u"AND bus_serial_no = ?"_s,
-                {day, trip.busId, trip.serial});
-    else
-        db.exec(u"UPDATE trips SET out_status = out_status WHERE bus_date = ? AND bus_id = ?"_s, {day, trip.busId});
+    updateTrip(db, u"out_status = out_status"_s, {}, day, trip.busId, trip.rolling, trip.serial);
 }
 
 // The same for every trip of a vehicle on a day, before its trip at the
@@ -412,15 +407,8 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                 }
             }
             const QVariant exitTime = status == 1 ? QVariant(decided) : QVariant();
-            if (trip.rolling) {
-                m_db.exec(u"UPDATE rolling_trips SET out_status = ?, exit_time = ?, out_operator = ? "
-                          u"WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
-                          {status, exitTime, operatorName, day, trip.busId, trip.serial});
-            } else {
-                m_db.exec(u"UPDATE trips SET out_status = ?, exit_time = ?, out_operator = ? "
-                          u"WHERE bus_date = ? AND bus_id = ?"_s,
-                          {status, exitTime, operatorName, day, trip.busId});
-            }
+            updateTrip(m_db, u"out_status = ?, exit_time = ?, out_operator = ?"_s, {status, exitTime, operatorName},
+                       day, trip.busId, trip.rolling, trip.serial);
             m_db.insert(u"INSERT INTO departures (bus_date, bus_id, bus_serial_no, license, ic_card_id, status, "
                         u"manual, operator_name, decided_at, unit_code) VALUES (?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?, ?)"_s,
                         {day, trip.busId, trip.serial, plate, icCard.trimmed(), status, manual, operatorName,

@@ -4,6 +4,7 @@
 #include "services/checks/checknotifier.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
+#include "services/checks/tripquery.h"
 
 using namespace Qt::StringLiterals;
 
@@ -76,15 +77,8 @@ bool CheckService::IssueRouteSheet(const QString &context, const QDateTime &busD
             const IssuedTrip trip = findTrip(m_db, day, code);
             if (!trip.found)
                 return;
-            if (trip.rolling) {
-                m_db.exec(u"UPDATE rolling_trips SET scheme_status = ?, scheme_time = ?, scheme_operator = ? "
-                          u"WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
-                          {kind, issued, op, day, trip.busId, trip.serial});
-            } else {
-                m_db.exec(u"UPDATE trips SET scheme_status = ?, scheme_time = ?, scheme_operator = ? "
-                          u"WHERE bus_date = ? AND bus_id = ?"_s,
-                          {kind, issued, op, day, trip.busId});
-            }
+            updateTrip(m_db, u"scheme_status = ?, scheme_time = ?, scheme_operator = ?"_s, {kind, issued, op}, day,
+                       trip.busId, trip.rolling, trip.serial);
             m_db.insert(u"INSERT INTO route_sheet_issues (bus_date, bus_id, bus_serial_no, license, operator_name, "
                         u"unit_code, issue_time) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
                         {day, trip.busId, trip.rolling ? QVariant(trip.serial) : QVariant(), license.trimmed(), op,

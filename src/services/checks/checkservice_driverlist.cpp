@@ -8,6 +8,7 @@
 #include "core/dates.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
+#include "services/checks/tripquery.h"
 #include "services/database/serviceerror.h"
 
 using namespace Qt::StringLiterals;
@@ -94,13 +95,7 @@ void lockTripRow(Database &db, const QDateTime &day, const QString &busId)
 
 void storeLamp(Database &db, const QDateTime &day, const ListTrip &trip, int lamp)
 {
-    if (trip.rolling)
-        db.exec(u"UPDATE rolling_trips SET driver_verify_status = ? WHERE bus_date = ? AND bus_id = ? "
-                u"AND bus_serial_no = ?"_s,
-                {lamp, day, trip.busId, trip.serial});
-    else
-        db.exec(u"UPDATE trips SET driver_verify_status = ? WHERE bus_date = ? AND bus_id = ?"_s,
-                {lamp, day, trip.busId});
+    updateTrip(db, u"driver_verify_status = ?"_s, {lamp}, day, trip.busId, trip.rolling, trip.serial);
 }
 
 // The driver lamp a trip shows for its valid check-ins, by the rule the

@@ -28,20 +28,29 @@ QDateTime parseWindowText(const QString &text, const char *what)
     return d;
 }
 
+// The trips of busDate (code busId, if given) leaving in the window of the
+// texts fromTime to toTime, of unit unitCode.
+TripFilter windowFilter(const Clock &clock, const QDateTime &busDate, const QString &busId, const QString &fromTime,
+                        const QString &toTime, const QString &unitCode)
+{
+    TripFilter f;
+    f.now = clock.now();
+    f.busDate = busDate;
+    f.busId = busId.trimmed();
+    f.from = parseWindowText(fromTime, "开始时间");
+    f.to = parseWindowText(toTime, "结束时间");
+    f.unitCode = unitCode.trimmed();
+    return f;
+}
+
 } // namespace
 
 RecordSet CheckService::QueryDayTrips(const QString &, const QDateTime &busDate, const QString &busId,
                                       const QString &license, const QString &fromTime, const QString &toTime,
                                       const QVariant &, int, const QString &unitCode)
 {
-    TripFilter f;
-    f.now = m_clock.now();
-    f.busDate = busDate;
-    f.busId = busId.trimmed();
+    TripFilter f = windowFilter(m_clock, busDate, busId, fromTime, toTime, unitCode);
     f.licenseLike = license.trimmed();
-    f.from = parseWindowText(fromTime, "开始时间");
-    f.to = parseWindowText(toTime, "结束时间");
-    f.unitCode = unitCode.trimmed();
     return queryTrips(m_db, f);
 }
 
@@ -76,14 +85,8 @@ RecordSet CheckService::QueryVehicleTrips(const QString &, const QDateTime &busD
                                           const QString &license, const QString &fromTime, const QString &toTime,
                                           const QVariant &, int, const QString &unitCode, int)
 {
-    TripFilter f;
-    f.now = m_clock.now();
-    f.busDate = busDate;
-    f.busId = busId.trimmed();
+    TripFilter f = windowFilter(m_clock, busDate, busId, fromTime, toTime, unitCode);
     f.licenseExact = license.trimmed();
-    f.from = parseWindowText(fromTime, "开始时间");
-    f.to = parseWindowText(toTime, "结束时间");
-    f.unitCode = unitCode.trimmed();
     if (f.licenseExact.isEmpty())
         throw ServiceError(svcerr::BadArgument, u"查询车辆车次时没有给出车牌号"_s);
     return queryTrips(m_db, f);

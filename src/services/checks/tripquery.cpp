@@ -113,6 +113,27 @@ QString likePattern(const QString &text)
     return u"%"_s + escaped + u"%"_s;
 }
 
+// The filters both trip tables share, the plate filter on the column
+// plate, the order and the read.
+RecordSet selectTrips(Database &db, const TripFilter &f, QString sql, const QString &plate, const QString &order,
+                      bool rolling)
+{
+    QVariantList binds;
+    addCommonFilters(f, u"t"_s, sql, binds);
+    if (!f.licenseLike.isEmpty()) {
+        sql += u" AND "_s + plate + u' ' + db.dialect().likeCaseInsensitive() + u" ? ESCAPE '\\'"_s;
+        binds << likePattern(f.licenseLike);
+    }
+    if (!f.licenseExact.isEmpty()) {
+        sql += u" AND "_s + plate + u" = ?"_s;
+        binds << f.licenseExact;
+    }
+    sql += u" ORDER BY "_s + order;
+    RecordSet rs = db.select(sql, binds, tripShape(rolling));
+    fillMissingDates(rs);
+    return rs;
+}
+
 } // namespace
 
 RecordSet queryTrips(Database &db, const TripFilter &f)
@@ -131,20 +152,7 @@ FROM trips t
 LEFT JOIN vehicles v ON v.license_id = t.license_id
 LEFT JOIN routes r ON r.route_id = t.route_id
 WHERE 1 = 1)"_s.arg(conditionStateSql(u"t.license_tag_no"_s, u"v.is_cond"_s, since));
-    QVariantList binds;
-    addCommonFilters(f, u"t"_s, sql, binds);
-    if (!f.licenseLike.isEmpty()) {
-        sql += u" AND t.license_tag_no "_s + db.dialect().likeCaseInsensitive() + u" ? ESCAPE '\\'"_s;
-        binds << likePattern(f.licenseLike);
-    }
-    if (!f.licenseExact.isEmpty()) {
-        sql += u" AND t.license_tag_no = ?"_s;
-        binds << f.licenseExact;
-    }
-    sql += u" ORDER BY t.bus_start_time, t.bus_id"_s;
-    RecordSet rs = db.select(sql, binds, tripShape(false));
-    fillMissingDates(rs);
-    return rs;
+    return selectTrips(db, f, sql, u"t.license_tag_no"_s, u"t.bus_start_time, t.bus_id"_s, false);
 }
 
 RecordSet queryRollingTrips(Database &db, const TripFilter &f)
@@ -165,20 +173,20 @@ LEFT JOIN vehicles v ON v.license_id = t.license_id
 LEFT JOIN routes r ON r.route_id = t.route_id
 LEFT JOIN companies c ON c.company_code = t.transport_company_id
 WHERE 1 = 1)"_s.arg(conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since));
-    QVariantList binds;
-    addCommonFilters(f, u"t"_s, sql, binds);
-    if (!f.licenseLike.isEmpty()) {
-        sql += u" AND v.license "_s + db.dialect().likeCaseInsensitive() + u" ? ESCAPE '\\'"_s;
-        binds << likePattern(f.licenseLike);
+    return selectTrips(db, f, sql, u"v.license"_s, u"t.bus_id, t.bus_serial_no"_s, true);
+}
+
+void updateTrip(Database &db, const QString &set, QVariantList values, const QDateTime &day, const QString &busId,
+                bool rolling, const QString &serial)
+{
+    values << day << busId;
+    if (rolling) {
+        values << serial;
+        db.exec(u"UPDATE rolling_trips SET "_s + set + u" WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
+                values);
+    } else {
+        db.exec(u"UPDATE trips SET "_s + set + u" WHERE bus_date = ? AND bus_id = ?"_s, values);
     }
-    if (!f.licenseExact.isEmpty()) {
-        sql += u" AND v.license = ?"_s;
-        binds << f.licenseExact;
-    }
-    sql += u" ORDER BY t.bus_id, t.bus_serial_no"_s;
-    RecordSet rs = db.select(sql, binds, tripShape(true));
-    fillMissingDates(rs);
-    return rs;
 }
 
 } // namespace cg

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariantList>
 
 namespace cg {
 
@@ -29,5 +30,12 @@ QList<RecordSet::Field> tripShape(bool rolling);
 RecordSet queryTrips(Database &db, const TripFilter &filter);
 // Rolling trips with their lamps, ordered by code and serial number.
 RecordSet queryRollingTrips(Database &db, const TripFilter &filter);
+
+// Sets columns of one trip of day: set is the assignment list
+// ("out_status = ?, exit_time = ?"), values the values of its placeholders.
+// A rolling trip is the run serial of code busId in rolling_trips, any
+// other the timetable trip busId.
+void updateTrip(Database &db, const QString &set, QVariantList values, const QDateTime &day, const QString &busId,
+                bool rolling, const QString &serial);
 
 } // namespace cg

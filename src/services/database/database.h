@@ -59,6 +59,17 @@ public:
     // Whether a placeholder needs an explicit type where the other side of a
     // comparison cannot give it one (PostgreSQL infers placeholder types).
     virtual bool typedPlaceholders() const = 0;
+    // The statement (one placeholder: a 64-bit key) that makes writers of
+    // one kind take turns from here to their commit, or empty where every
+    // write transaction already holds the whole database (SQLite).
+    virtual QString transactionLockStatement() const = 0;
+    // Whether a connection can listen for notifications; without them a
+    // listener polls.
+    virtual bool hasNotifications() const = 0;
+    // The statement (placeholders: channel, payload) that notifies the
+    // listeners of a channel when its transaction commits, or empty
+    // without notifications.
+    virtual QString notifyStatement() const = 0;
 };
 
 // The connection to the station database, one per thread, reopened after a

@@ -150,6 +150,9 @@ public:
     QString likeCaseInsensitive() const override { return u"LIKE"_s; }
     QString likeWithoutEscape() const override { return QString(); }
     bool typedPlaceholders() const override { return false; }
+    QString transactionLockStatement() const override { return QString(); }
+    bool hasNotifications() const override { return false; }
+    QString notifyStatement() const override { return QString(); }
 };
 
 class PostgresDialect final : public Dialect {
@@ -176,6 +179,9 @@ public:
     QString likeCaseInsensitive() const override { return u"ILIKE"_s; }
     QString likeWithoutEscape() const override { return u" ESCAPE ''"_s; }
     bool typedPlaceholders() const override { return true; }
+    QString transactionLockStatement() const override { return u"SELECT pg_advisory_xact_lock(?)"_s; }
+    bool hasNotifications() const override { return true; }
+    QString notifyStatement() const override { return u"SELECT pg_notify(?, ?)"_s; }
 };
 
 } // namespace
