@@ -148,16 +148,12 @@ void frmEnvBusDesk::refreshRows(const RecordSet &rs, bool rolling)
                 const QString sold = vsList->textMatrix(row, ColSold);
                 const QString checked = vsList->textMatrix(row, ColChecked);
                 const QString route = vsList->textMatrix(row, ColRoute);
-                const QColor schemeColour = LampCellColor(vsList, row, ColScheme);
-                const QString schemeGlyph = vsList->textMatrix(row, ColScheme);
                 writeRow(row, records, rolling);
                 vsList->setTextMatrix(row, ColNo, number);
                 vsList->setTextMatrix(row, ColSchemeTime, schemeTime);
                 vsList->setTextMatrix(row, ColSold, sold);
                 vsList->setTextMatrix(row, ColChecked, checked);
                 vsList->setTextMatrix(row, ColRoute, route);
-                vsList->setTextMatrix(row, ColScheme, schemeGlyph);
-                vsList->setCellForeColor(row, ColScheme, schemeColour);
                 const bool outside = text(records, u"service_kind"_s).startsWith(u'外');
                 setLamp(row, ColDriver, outside ? 3 : lamp(records, u"driver_verify_status"_s));
             }

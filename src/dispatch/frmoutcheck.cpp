@@ -34,7 +34,6 @@ namespace {
 
 constexpr int kHeaderRows = 2;
 const QColor kCurrentRow{0x80, 0xFF, 0xFF};
-const QColor kWhite{0xFF, 0xFF, 0xFF};
 const QString kBusPlaceholder = u"(车次代码)"_s;
 const QString kGatePlaceholder = u"(检票口)"_s;
 const QString kSection = u"frmOutCheck"_s;
@@ -412,14 +411,9 @@ void frmOutCheck::SelectRow(int row)
         return;
     if (vsList->row() != row)
         vsList->setCurrent(row, ColBus);
-    static const int painted[] = {ColBus, ColTime, ColEnd, ColPlate, ColCard, ColModel, ColSeats,
-                                  ColCompany, ColSale, ColChecked, ColReturn};
-    if (m_currentRow >= kHeaderRows && m_currentRow < vsList->rows() && m_currentRow != row)
-        for (int c : painted)
-            vsList->setCellBackColor(m_currentRow, c, kWhite);
-    m_currentRow = row;
-    for (int c : painted)
-        vsList->setCellBackColor(row, c, kCurrentRow);
+    static const QList<int> painted = {ColBus,   ColTime,    ColEnd, ColPlate,   ColCard,  ColModel,
+                                       ColSeats, ColCompany, ColSale, ColChecked, ColReturn};
+    MoveRowMark(vsList, &m_currentRow, row, painted, kCurrentRow);
     updateButtons();
 }
 

@@ -86,9 +86,7 @@ void frmDriver::buildUi()
     txtJobCertID = recordField(u"txtJobCertID"_s, 20);
     txtPostCertID = recordField(u"txtPostCertID"_s, 20);
     txtCompany = recordField(u"txtCompany"_s, 30);
-    cmdCompany = new QPushButton(u"..."_s, this);
-    cmdCompany->setObjectName(u"cmdCompany"_s);
-    cmdCompany->setFixedWidth(32);
+    cmdCompany = makePickButton(u"cmdCompany"_s);
     dtpInStartDate = RecordDatePicker(u"dtpInStartDate"_s, this);
     dtpInEndDate = RecordDatePicker(u"dtpInEndDate"_s, this);
     dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
@@ -102,49 +100,28 @@ void frmDriver::buildUi()
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(txtDriverName, 1);
     nameRow->addWidget(cboSex);
-    auto *companyRow = new QHBoxLayout;
-    companyRow->addWidget(txtCompany, 1);
-    companyRow->addWidget(cmdCompany);
     auto *periodRow = new QHBoxLayout;
     periodRow->addWidget(dtpInStartDate, 1);
     periodRow->addWidget(new QLabel(u"至"_s, this));
     periodRow->addWidget(dtpInEndDate, 1);
 
-    int r = 0;
-    addCaption(fields, r, 0, u"编号:"_s, txtDriverID);
-    fields->addWidget(txtDriverID, r, 1);
-    addCaption(fields, r, 2, u"姓名:"_s, txtDriverName);
-    fields->addLayout(nameRow, r++, 3);
-    addCaption(fields, r, 0, u"身份证号:"_s, txtCredit);
-    fields->addWidget(txtCredit, r, 1);
-    addCaption(fields, r, 2, u"出生年月:"_s, dtpBirthDate);
-    fields->addWidget(dtpBirthDate, r++, 3);
-    addCaption(fields, r, 0, u"联系电话:"_s, txtLinkPhone);
-    fields->addWidget(txtLinkPhone, r, 1);
-    addCaption(fields, r, 2, u"宅电:"_s, txtHomePhone);
-    fields->addWidget(txtHomePhone, r++, 3);
-    addCaption(fields, r, 0, u"通讯地址:"_s, txtAddress);
-    fields->addWidget(txtAddress, r++, 1, 1, 3);
-    addCaption(fields, r, 0, u"驾照类别:"_s, cboCertKind);
-    fields->addWidget(cboCertKind, r, 1);
-    addCaption(fields, r, 2, u"服务性质:"_s, cboServiceKind);
-    fields->addWidget(cboServiceKind, r++, 3);
-    addCaption(fields, r, 0, u"从业资格证号:"_s, txtJobCertID);
-    fields->addWidget(txtJobCertID, r, 1);
-    addCaption(fields, r, 2, u"上岗证号:"_s, txtPostCertID);
-    fields->addWidget(txtPostCertID, r++, 3);
-    addCaption(fields, r, 0, u"参运公司:"_s, txtCompany);
-    fields->addLayout(companyRow, r, 1);
-    addCaption(fields, r, 2, u"建档时间:"_s, dtpCreateDate);
-    fields->addWidget(dtpCreateDate, r++, 3);
-    addCaption(fields, r, 0, u"聘用期限:"_s, dtpInStartDate);
-    fields->addLayout(periodRow, r, 1);
-    fields->addWidget(chkIsDriver, r++, 3);
-    addCaption(fields, r, 0, u"备注:"_s, txtMemo);
-    fields->addWidget(txtMemo, r++, 1, 1, 3);
-    fields->setRowStretch(r, 1);
-    fields->setColumnStretch(1, 1);
-    fields->setColumnStretch(3, 1);
+    const int lines = layFields(fields, {{u"编号:"_s, txtDriverID},
+                                         {u"姓名:"_s, txtDriverName, nameRow},
+                                         {u"身份证号:"_s, txtCredit},
+                                         {u"出生年月:"_s, dtpBirthDate},
+                                         {u"联系电话:"_s, txtLinkPhone},
+                                         {u"宅电:"_s, txtHomePhone},
+                                         {u"通讯地址:"_s, txtAddress, nullptr, FieldCell::Wide},
+                                         {u"驾照类别:"_s, cboCertKind},
+                                         {u"服务性质:"_s, cboServiceKind},
+                                         {u"从业资格证号:"_s, txtJobCertID},
+                                         {u"上岗证号:"_s, txtPostCertID},
+                                         {u"参运公司:"_s, txtCompany, fieldWithButton(txtCompany, cmdCompany)},
+                                         {u"建档时间:"_s, dtpCreateDate},
+                                         {u"聘用期限:"_s, dtpInStartDate, periodRow},
+                                         {QString(), chkIsDriver},
+                                         {u"备注:"_s, txtMemo, nullptr, FieldCell::Wide}});
+    fields->setRowStretch(lines, 1);
 
     // Photo and fingerprint on the right.
     auto *pictures = new QVBoxLayout;
@@ -182,17 +159,14 @@ void frmDriver::buildUi()
     QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 
-    const auto trapped = [this](void (frmDriver::*fn)()) {
-        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
-    };
-    connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmDriver::cmdAdd_Click));
-    connect(cmdSave, &QPushButton::clicked, this, trapped(&frmDriver::cmdSave_Click));
-    connect(cmdEnrol, &QPushButton::clicked, this, trapped(&frmDriver::cmdEnrol_Click));
-    connect(cmdCompare, &QPushButton::clicked, this, trapped(&frmDriver::cmdCompare_Click));
-    connect(cmdCompany, &QPushButton::clicked, this, trapped(&frmDriver::cmdCompany_Click));
-    connect(imgPhoto, &PictureBox::doubleClicked, this, trapped(&frmDriver::imgPhoto_DblClick));
-    connect(imgFinger, &PictureBox::doubleClicked, this, trapped(&frmDriver::imgFinger_DblClick));
-    connect(txtCredit, &QLineEdit::editingFinished, this, trapped(&frmDriver::txtCredit_LostFocus));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::cmdAdd_Click));
+    connect(cmdSave, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::cmdSave_Click));
+    connect(cmdEnrol, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::cmdEnrol_Click));
+    connect(cmdCompare, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::cmdCompare_Click));
+    connect(cmdCompany, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::cmdCompany_Click));
+    connect(imgPhoto, &PictureBox::doubleClicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::imgPhoto_DblClick));
+    connect(imgFinger, &PictureBox::doubleClicked, this, TrappedSlot(*m_env.messages, this, &frmDriver::imgFinger_DblClick));
+    connect(txtCredit, &QLineEdit::editingFinished, this, TrappedSlot(*m_env.messages, this, &frmDriver::txtCredit_LostFocus));
     connect(chkBackup, &QCheckBox::toggled, this, [this](bool backup) {
         imgFinger1->setVisible(backup);
         imgFinger->setVisible(!backup);

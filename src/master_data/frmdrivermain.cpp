@@ -26,13 +26,10 @@ frmDriverMain::frmDriverMain(const Env &env, StationContext &station, QWidget *p
     cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
     setupGrid();
 
-    const auto trapped = [this](void (frmDriverMain::*fn)()) {
-        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
-    };
-    connect(cmdQuery, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, trapped(&frmDriverMain::cmdDelete_Click));
+    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdQuery_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdAdd_Click));
+    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdEdit_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdDelete_Click));
     connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row >= vsList->fixedRows())
             Trap(*m_env.messages, [&] { cmdEdit_Click(); });

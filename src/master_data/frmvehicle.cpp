@@ -51,27 +51,14 @@ void frmVehicle::buildUi()
     root->addWidget(frame);
     auto *fields = new QGridLayout(frame);
 
-    const auto pickButton = [this](const QString &name) {
-        auto *b = new QPushButton(u"..."_s, this);
-        b->setObjectName(name);
-        b->setFixedWidth(32);
-        b->setAutoDefault(false);
-        return b;
-    };
-    const auto withButton = [](QLineEdit *edit, QPushButton *button) {
-        auto *row = new QHBoxLayout;
-        row->addWidget(edit, 1);
-        row->addWidget(button);
-        return row;
-    };
     txtLicenseID = recordField(u"txtLicenseID"_s, 5);
     txtLicense = recordField(u"txtLicense"_s, 10);
     txtCompany = recordField(u"txtCompany"_s, 30);
-    cmdCompany = pickButton(u"cmdCompany"_s);
+    cmdCompany = makePickButton(u"cmdCompany"_s);
     txtOwner = recordField(u"txtOwner"_s, 20);
-    cmdOwner = pickButton(u"cmdOwner"_s);
+    cmdOwner = makePickButton(u"cmdOwner"_s);
     txtModel = recordField(u"txtModel"_s, 0);
-    cmdModel = pickButton(u"cmdModel"_s);
+    cmdModel = makePickButton(u"cmdModel"_s);
     txtSeat = recordField(u"txtSeat"_s, 0);
     // Digits only: the numeric prefix of what is typed, no sign, no decimals.
     connect(txtSeat, &QLineEdit::textChanged, this, [this] { CleanNumericControl(txtSeat, false, false); });
@@ -86,33 +73,18 @@ void frmVehicle::buildUi()
     for (QLineEdit *e : {txtLicenseID, txtLicense, txtSeat, txtMemo})
         selectAllOnFocus(e);
 
-    int r = 0;
-    addCaption(fields, r, 0, u"车辆代码:"_s, txtLicenseID);
-    fields->addWidget(txtLicenseID, r, 1);
-    addCaption(fields, r, 2, u"车牌号:"_s, txtLicense);
-    fields->addWidget(txtLicense, r++, 3);
-    addCaption(fields, r, 0, u"参运公司:"_s, txtCompany);
-    fields->addLayout(withButton(txtCompany, cmdCompany), r, 1);
-    addCaption(fields, r, 2, u"车主:"_s, txtOwner);
-    fields->addLayout(withButton(txtOwner, cmdOwner), r++, 3);
-    addCaption(fields, r, 0, u"车型:"_s, txtModel);
-    fields->addLayout(withButton(txtModel, cmdModel), r, 1);
-    addCaption(fields, r, 2, u"座位数:"_s, txtSeat);
-    fields->addWidget(txtSeat, r++, 3);
-    addCaption(fields, r, 0, u"性质:"_s, cboServiceKind);
-    fields->addWidget(cboServiceKind, r, 1);
-    addCaption(fields, r, 2, u"状态:"_s, cboStatus);
-    fields->addWidget(cboStatus, r++, 3);
-    addCaption(fields, r, 0, u"IC卡号:"_s, txtICCard);
-    fields->addWidget(txtICCard, r, 1);
-    addCaption(fields, r, 2, u"驾驶人数:"_s, txtDriverNum);
-    fields->addWidget(txtDriverNum, r++, 3);
-    addCaption(fields, r, 0, u"建档日期:"_s, dtpCreateDate);
-    fields->addWidget(dtpCreateDate, r++, 1);
-    addCaption(fields, r, 0, u"备注:"_s, txtMemo);
-    fields->addWidget(txtMemo, r++, 1, 1, 3);
-    fields->setColumnStretch(1, 1);
-    fields->setColumnStretch(3, 1);
+    layFields(fields, {{u"车辆代码:"_s, txtLicenseID},
+                       {u"车牌号:"_s, txtLicense},
+                       {u"参运公司:"_s, txtCompany, fieldWithButton(txtCompany, cmdCompany)},
+                       {u"车主:"_s, txtOwner, fieldWithButton(txtOwner, cmdOwner)},
+                       {u"车型:"_s, txtModel, fieldWithButton(txtModel, cmdModel)},
+                       {u"座位数:"_s, txtSeat},
+                       {u"性质:"_s, cboServiceKind},
+                       {u"状态:"_s, cboStatus},
+                       {u"IC卡号:"_s, txtICCard},
+                       {u"驾驶人数:"_s, txtDriverNum},
+                       {u"建档日期:"_s, dtpCreateDate, nullptr, FieldCell::EndsLine},
+                       {u"备注:"_s, txtMemo, nullptr, FieldCell::Wide}});
 
     auto *driversCaption = new QLabel(u"准驾驾驶员:"_s, this);
     root->addWidget(driversCaption);
@@ -124,14 +96,11 @@ void frmVehicle::buildUi()
     QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 
-    const auto trappedCall = [this](void (frmVehicle::*fn)()) {
-        return [this, fn] { trapped([&] { (this->*fn)(); }); };
-    };
-    connect(cmdAdd, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdAdd_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicle::cmdAdd_Click));
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
-    connect(cmdCompany, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdCompany_Click));
-    connect(cmdOwner, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdOwner_Click));
-    connect(cmdModel, &QPushButton::clicked, this, trappedCall(&frmVehicle::cmdModel_Click));
+    connect(cmdCompany, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicle::cmdCompany_Click));
+    connect(cmdOwner, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicle::cmdOwner_Click));
+    connect(cmdModel, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicle::cmdModel_Click));
     for (QComboBox *c : {cboServiceKind, cboStatus})
         connect(c, &QComboBox::currentIndexChanged, this, &frmVehicle::updateSaveEnabled);
     connect(dtpCreateDate, &QDateEdit::dateChanged, this, &frmVehicle::updateSaveEnabled);

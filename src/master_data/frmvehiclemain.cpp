@@ -69,13 +69,10 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
     font.setPointSize(11);
     vsList->setFont(font);
 
-    const auto trapped = [this](void (frmVehicleMain::*fn)()) {
-        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
-    };
-    connect(cmdQuery, &QPushButton::clicked, this, trapped(&frmVehicleMain::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmVehicleMain::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, trapped(&frmVehicleMain::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, trapped(&frmVehicleMain::cmdDelete_Click));
+    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdQuery_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdAdd_Click));
+    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdEdit_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdDelete_Click));
     connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row >= vsList->fixedRows())
             Trap(*m_env.messages, [&] { cmdEdit_Click(); });

@@ -30,7 +30,6 @@ namespace cg {
 
 namespace {
 const QColor kHighlight(0x80, 0xFF, 0xFF);
-const QColor kWhite(0xFF, 0xFF, 0xFF);
 constexpr int kCardLength = 10;
 const QString kVehicleForm = u"frmVehicle"_s;
 const QString kAskTitle = u"车辆回场报班"_s;
@@ -202,6 +201,7 @@ void frmReturnCheck::loadList()
         VehicleService vehicles(*m_station.db, *m_env.clock);
         const RecordSet rs = vehicles.QueryVehicles(m_station.context, buildFilter(), u" license_id "_s, NoDate(), true);
         vsList->setRows(1);
+        m_markedRow = -1;
         for (int i = 0; i < rs.RecordCount(); ++i) {
             const int r = vsList->addRow();
             vsList->setTextMatrix(r, ColLicenseId, rs.valueAt(i, u"license_id"_s).toString());
@@ -386,16 +386,13 @@ void frmReturnCheck::vsList_Click()
     const int row = selectedRow();
     if (row < 0)
         return;
-    for (int r = vsList->fixedRows(); r < vsList->rows(); ++r)
-        if (r != row && vsList->cellBackColor(r, ColLicenseId) == kHighlight)
-            for (int c = 0; c < vsList->cols(); ++c)
-                if (c != ColStatus)
-                    vsList->setCellBackColor(r, c, kWhite);
     // The row's own colour marks it; the lamp keeps its look.
-    vsList->clearSelection();
+    QList<int> painted;
     for (int c = 0; c < vsList->cols(); ++c)
         if (c != ColStatus)
-            vsList->setCellBackColor(row, c, kHighlight);
+            painted << c;
+    MoveRowMark(vsList, &m_markedRow, row, painted, kHighlight);
+    vsList->clearSelection();
     txtLicense->setFocus();
 }
 

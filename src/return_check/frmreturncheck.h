@@ -79,6 +79,7 @@ private:
     Env m_env;
     StationContext &m_station;
     std::unique_ptr<CheckService> m_checks;
+    int m_markedRow = -1;
     QList<Recent> m_recent; // newest first, at most kRecentEntries
     QLabel *m_recentTime[kRecentEntries] = {};
     QLabel *m_recentLicense[kRecentEntries] = {};

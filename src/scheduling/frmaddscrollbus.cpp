@@ -80,41 +80,25 @@ void frmAddScrollBus::buildUi()
     for (QLineEdit *e : {txtBusID, txtBusSerialNo})
         selectAllOnFocus(e);
 
-    int r = 0;
-    addCaption(fields, r, 0, u"车次日期:"_s, dtpBusDate);
-    fields->addWidget(dtpBusDate, r++, 1);
-    addCaption(fields, r, 0, u"车次代码:"_s, txtBusID);
-    fields->addWidget(txtBusID, r, 1);
-    addCaption(fields, r, 2, u"车次序号:"_s, txtBusSerialNo);
-    fields->addWidget(txtBusSerialNo, r++, 3);
-    addCaption(fields, r, 0, u"运行线路:"_s, txtRoute);
-    fields->addLayout(fieldWithButton(txtRoute, cmdRoute), r, 1);
-    addCaption(fields, r, 2, u"终点站:"_s, txtEndStation);
-    fields->addWidget(txtEndStation, r++, 3);
-    addCaption(fields, r, 0, u"检票口:"_s, txtCheckGate);
-    fields->addLayout(fieldWithButton(txtCheckGate, cmdCheckGate), r++, 1);
-    addCaption(fields, r, 0, u"运行车辆:"_s, txtVehicle);
-    fields->addLayout(fieldWithButton(txtVehicle, cmdVehicle), r, 1);
-    addCaption(fields, r, 2, u"座位数:"_s, txtSeat);
-    fields->addWidget(txtSeat, r++, 3);
-    addCaption(fields, r, 0, u"车型:"_s, txtVehicleType);
-    fields->addWidget(txtVehicleType, r, 1);
-    addCaption(fields, r, 2, u"参运公司:"_s, txtCompany);
-    fields->addWidget(txtCompany, r++, 3);
-    fields->setColumnStretch(1, 1);
-    fields->setColumnStretch(3, 1);
+    layFields(fields, {{u"车次日期:"_s, dtpBusDate, nullptr, FieldCell::EndsLine},
+                       {u"车次代码:"_s, txtBusID},
+                       {u"车次序号:"_s, txtBusSerialNo},
+                       {u"运行线路:"_s, txtRoute, fieldWithButton(txtRoute, cmdRoute)},
+                       {u"终点站:"_s, txtEndStation},
+                       {u"检票口:"_s, txtCheckGate, fieldWithButton(txtCheckGate, cmdCheckGate), FieldCell::EndsLine},
+                       {u"运行车辆:"_s, txtVehicle, fieldWithButton(txtVehicle, cmdVehicle)},
+                       {u"座位数:"_s, txtSeat},
+                       {u"车型:"_s, txtVehicleType},
+                       {u"参运公司:"_s, txtCompany}});
 
     root->addLayout(recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose));
     root->addStretch(1);
 
-    const auto trappedCall = [this](void (frmAddScrollBus::*fn)()) {
-        return [this, fn] { trapped([&] { (this->*fn)(); }); };
-    };
-    connect(cmdAdd, &QPushButton::clicked, this, trappedCall(&frmAddScrollBus::cmdAdd_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmAddScrollBus::cmdAdd_Click));
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
-    connect(cmdRoute, &QPushButton::clicked, this, trappedCall(&frmAddScrollBus::cmdRoute_Click));
-    connect(cmdCheckGate, &QPushButton::clicked, this, trappedCall(&frmAddScrollBus::cmdCheckGate_Click));
-    connect(cmdVehicle, &QPushButton::clicked, this, trappedCall(&frmAddScrollBus::cmdVehicle_Click));
+    connect(cmdRoute, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmAddScrollBus::cmdRoute_Click));
+    connect(cmdCheckGate, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmAddScrollBus::cmdCheckGate_Click));
+    connect(cmdVehicle, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmAddScrollBus::cmdVehicle_Click));
 
     setStateControls(cmdSave, txtBusID, lblStatus);
     resize(640, 300);

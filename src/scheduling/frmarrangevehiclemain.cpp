@@ -61,14 +61,11 @@ frmArrangeVehicleMain::frmArrangeVehicleMain(const Env &env, StationContext &sta
     setupGrid();
     runDialog = [](QDialog &dialog) { dialog.exec(); };
 
-    const auto trapped = [this](void (frmArrangeVehicleMain::*fn)()) {
-        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
-    };
-    connect(cmdQuery, &QPushButton::clicked, this, trapped(&frmArrangeVehicleMain::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmArrangeVehicleMain::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, trapped(&frmArrangeVehicleMain::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, trapped(&frmArrangeVehicleMain::cmdDelete_Click));
-    connect(cmdChange, &QPushButton::clicked, this, trapped(&frmArrangeVehicleMain::cmdChange_Click));
+    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdQuery_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdAdd_Click));
+    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdEdit_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdDelete_Click));
+    connect(cmdChange, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdChange_Click));
     connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row >= vsList->fixedRows())
             Trap(*m_env.messages, [&] { cmdEdit_Click(); });

@@ -146,14 +146,11 @@ void frmGenerateArrangeVehicle::buildUi()
     bottom->addWidget(cmdClose);
     root->addLayout(bottom);
 
-    const auto trapped = [this](void (frmGenerateArrangeVehicle::*fn)()) {
-        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
-    };
-    connect(cmdQueryDriver, &QPushButton::clicked, this, trapped(&frmGenerateArrangeVehicle::cmdQueryDriver_Click));
+    connect(cmdQueryDriver, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmGenerateArrangeVehicle::cmdQueryDriver_Click));
     connect(cmdQueryVehicle, &QPushButton::clicked, this,
-            trapped(&frmGenerateArrangeVehicle::cmdQueryVehicle_Click));
-    connect(lvDriver, &QTreeWidget::itemClicked, this, trapped(&frmGenerateArrangeVehicle::lvDriver_ItemClick));
-    connect(cmdSave, &QPushButton::clicked, this, trapped(&frmGenerateArrangeVehicle::cmdSave_Click));
+            TrappedSlot(*m_env.messages, this, &frmGenerateArrangeVehicle::cmdQueryVehicle_Click));
+    connect(lvDriver, &QTreeWidget::itemClicked, this, TrappedSlot(*m_env.messages, this, &frmGenerateArrangeVehicle::lvDriver_ItemClick));
+    connect(cmdSave, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmGenerateArrangeVehicle::cmdSave_Click));
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     resize(1100, 560);
 }

@@ -40,14 +40,11 @@ frmScrollBus::frmScrollBus(const Env &env, StationContext &station, QWidget *par
     font.setPointSize(11);
     vsList->setFont(font);
 
-    const auto trapped = [this](void (frmScrollBus::*fn)()) {
-        return [this, fn] { Trap(*m_env.messages, [&] { (this->*fn)(); }); };
-    };
-    connect(cmdQuery, &QPushButton::clicked, this, trapped(&frmScrollBus::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, trapped(&frmScrollBus::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, trapped(&frmScrollBus::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, trapped(&frmScrollBus::cmdDelete_Click));
-    connect(vsList, &QTableWidget::cellDoubleClicked, this, trapped(&frmScrollBus::vsList_DblClick));
+    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdQuery_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdAdd_Click));
+    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdEdit_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdDelete_Click));
+    connect(vsList, &QTableWidget::cellDoubleClicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::vsList_DblClick));
 }
 
 frmScrollBus::~frmScrollBus() = default;

@@ -79,6 +79,35 @@ QLineEdit *RecordScreen::recordField(const QString &objectName, int maxBytes)
     return e;
 }
 
+int RecordScreen::layFields(QGridLayout *grid, std::initializer_list<FieldCell> cells)
+{
+    int line = 0;
+    bool rightHalf = false;
+    for (const FieldCell &cell : cells) {
+        if (cell.span == FieldCell::Wide && rightHalf) {
+            ++line;
+            rightHalf = false;
+        }
+        const int col = rightHalf ? 2 : 0;
+        if (!cell.caption.isEmpty())
+            addCaption(grid, line, col, cell.caption, cell.field);
+        const int span = cell.span == FieldCell::Wide ? 3 : 1;
+        if (cell.row)
+            grid->addLayout(cell.row, line, col + 1, 1, span);
+        else
+            grid->addWidget(cell.field, line, col + 1, 1, span);
+        if (cell.span == FieldCell::Half && !rightHalf) {
+            rightHalf = true;
+        } else {
+            ++line;
+            rightHalf = false;
+        }
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return rightHalf ? line + 1 : line;
+}
+
 QPushButton *RecordScreen::makePickButton(const QString &objectName)
 {
     auto *b = new QPushButton(u"..."_s, this);

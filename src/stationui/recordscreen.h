@@ -8,9 +8,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <initializer_list>
+
 class QDateEdit;
 class QGridLayout;
 class QHBoxLayout;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -69,6 +72,21 @@ protected:
     static QHBoxLayout *fieldWithButton(QLineEdit *field, QPushButton *button);
     // A caption at (row, col), right-aligned, naming the field next to it.
     void addCaption(QGridLayout *grid, int row, int col, const QString &text, QWidget *buddy);
+    // One cell of a form's field grid: the caption (none when empty) and its
+    // field, or the row that holds the field with its buttons. A Half cell
+    // takes the left or right half of a line; EndsLine leaves the right half
+    // empty; Wide takes a line of its own.
+    struct FieldCell {
+        enum Span { Half, EndsLine, Wide };
+        QString caption;
+        QWidget *field = nullptr;
+        QLayout *row = nullptr;
+        Span span = Half;
+    };
+    // Lays the cells out two to a line (caption, field, caption, field) from
+    // the first line on, the field columns stretching. Returns the number of
+    // lines used.
+    int layFields(QGridLayout *grid, std::initializer_list<FieldCell> cells);
     // The bottom row: the status line, then 新增(&A), 保存(&S) (disabled) and
     // 关闭(&C), which closes the window.
     QHBoxLayout *recordButtons(QLabel **status, QPushButton **add, QPushButton **save, QPushButton **close);

@@ -34,7 +34,6 @@ namespace cg {
 
 namespace {
 const QColor kHighlight(0x80, 0xFF, 0xFF);
-const QColor kWhite(0xFF, 0xFF, 0xFF);
 const QColor kBlack(0, 0, 0);
 const QList<int> kTextCols = {frmTechCheck::ColLicense, frmTechCheck::ColCompany, frmTechCheck::ColReturnTime,
                               frmTechCheck::ColCount, frmTechCheck::ColChecker, frmTechCheck::ColTime};
@@ -107,6 +106,18 @@ frmTechCheck::~frmTechCheck() = default;
 
 int frmTechCheck::selectedRow() const { return CurrentDataRow(vsList); }
 
+int frmTechCheck::condLamp(int row) const
+{
+    const QVariant code = vsList->rowData(row);
+    return code.isValid() ? code.toInt() : -1;
+}
+
+void frmTechCheck::setCondLamp(int row, int status)
+{
+    SetLampCell(vsList, row, ColCond, status);
+    vsList->setRowData(row, status);
+}
+
 QString frmTechCheck::buildFilter() const { return VehicleListFilter(txtLicense->text(), u"v.license"_s); }
 
 void frmTechCheck::fillRow(int r, const RecordSet &rs, int i)
@@ -117,7 +128,7 @@ void frmTechCheck::fillRow(int r, const RecordSet &rs, int i)
     vsList->setTextMatrix(r, ColCard, rs.valueAt(i, u"ic_card_id"_s).toString());
     vsList->setTextMatrix(r, ColCompany, BracketInner(rs.valueAt(i, u"company_name"_s).toString()));
     SetLampCell(vsList, r, ColReturn, checked ? 1 : 0);
-    SetLampCell(vsList, r, ColCond, status);
+    setCondLamp(r, status);
     if (status == 2)
         for (int c : kTextCols)
             vsList->setCellForeColor(r, c, LampRed);
@@ -140,6 +151,7 @@ void frmTechCheck::loadList()
             m_station.context, QDateTime(today, QTime(0, 0)), QString(), buildFilter(), u" cond_time1 desc "_s, extra,
             chkIsToday->isChecked());
         vsList->setRows(1);
+        m_markedRow = -1;
         for (int i = 0; i < rs.RecordCount(); ++i)
             fillRow(vsList->addRow(), rs, i);
         // Wider than the designed widths where a plate, card or company
@@ -304,9 +316,12 @@ void frmTechCheck::cmdCheckList_Click()
         list.m_szLicense = vsList->textMatrix(row, ColLicense);
         list.m_dtBusDate = QDateTime(m_env.clock->today(), QTime(0, 0));
         list.m_nCount = vsList->textMatrix(row, ColCount).toInt();
-        QPalette pal = list.lblStatus->palette();
-        pal.setColor(QPalette::WindowText, LampCellColor(vsList, row, ColCond));
-        list.lblStatus->setPalette(pal);
+        QColor colour;
+        if (LampLook(condLamp(row), nullptr, &colour)) {
+            QPalette pal = list.lblStatus->palette();
+            pal.setColor(QPalette::WindowText, colour);
+            list.lblStatus->setPalette(pal);
+        }
         runDialog(&list);
     });
 }
@@ -315,27 +330,22 @@ void frmTechCheck::vsList_Click()
 {
     const int row = selectedRow();
     if (row >= 0) {
-        const QString glyph = vsList->textMatrix(row, ColCond);
-        if (glyph == u"×"_s) {
+        const int lamp = condLamp(row);
+        if (lamp == 4) { // × cannot be checked
             cmdStartCheck->setEnabled(false);
             cmdCheckList->setEnabled(false);
             cmdRemoveCheck->setEnabled(false);
-        } else if (glyph == u"●"_s) {
+        } else if (lamp >= 0 && lamp <= 5) {
             const bool counted = vsList->textMatrix(row, ColCount).toInt() > 0;
             cmdCheckList->setEnabled(counted);
             cmdRemoveCheck->setEnabled(counted);
-            cmdStartCheck->setEnabled(LampCellColor(vsList, row, ColCond) != LampGrey);
+            cmdStartCheck->setEnabled(lamp != 3); // grey: needs no check
         }
     }
-    for (int r = vsList->fixedRows(); r < vsList->rows(); ++r)
-        if (vsList->cellBackColor(r, ColLicense) == kHighlight)
-            for (int c : kPlainCols)
-                vsList->setCellBackColor(r, c, kWhite);
+    // The row's own colour marks it; the lamps keep their look.
+    MoveRowMark(vsList, &m_markedRow, row, kPlainCols, kHighlight);
     if (row >= 0) {
-        // The row's own colour marks it; the lamps keep their look.
         vsList->clearSelection();
-        for (int c : kPlainCols)
-            vsList->setCellBackColor(row, c, kHighlight);
         txtLicense->setFocus();
     }
 }
@@ -345,7 +355,7 @@ void frmTechCheck::moMsg_TechCheck(const QString &license, const QDateTime &, in
 {
     for (int r : RowsWithText(vsList, ColLicense, license)) {
         SetLampCell(vsList, r, ColReturn, status);
-        SetLampCell(vsList, r, ColCond, status);
+        setCondLamp(r, status);
         // Red text marks a failed vehicle only: a passed or withdrawn
         // (撤消检查) check turns it black again.
         for (int c : kTextCols)

@@ -56,10 +56,14 @@ private:
     void fillRow(int row, const RecordSet &rs, int record);
     void startCheck(const RecordSet &vehicle);
     int selectedRow() const;
+    // The condition lamp code of a row as it was last written (-1 none).
+    int condLamp(int row) const;
+    void setCondLamp(int row, int status);
     void resetPlateBox();
     void refuseCard(const QString &text);
 
     std::unique_ptr<CheckService> m_checks;
+    int m_markedRow = -1;
 };
 
 } // namespace cg

@@ -186,6 +186,18 @@ void SetLampLabel(QLabel *label, int code)
     label->setText(glyph);
 }
 
+void MoveRowMark(FlexGrid *grid, int *marked, int row, const QList<int> &cols, const QColor &mark)
+{
+    static const QColor white(0xFF, 0xFF, 0xFF);
+    if (*marked >= grid->fixedRows() && *marked < grid->rows() && *marked != row)
+        for (int c : cols)
+            grid->setCellBackColor(*marked, c, white);
+    *marked = row;
+    if (row >= grid->fixedRows() && row < grid->rows())
+        for (int c : cols)
+            grid->setCellBackColor(row, c, mark);
+}
+
 QColor LampCellColor(const FlexGrid *grid, int row, int col)
 {
     return grid->cellForeColor(row, col);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -71,6 +72,12 @@ void SetLampCell(FlexGrid *grid, int row, int col, int code);
 // The label's text colour from the lamp table (unless unknown) and the glyph
 // as its caption.
 void SetLampLabel(QLabel *label, int code);
+// Moves the mark of the operator's row: the cells cols of row *marked get
+// the plain white background back, those of row get mark, and *marked
+// becomes row. The mark is only a look: screens keep the row they act on
+// themselves and never read it back from the colours.
+void MoveRowMark(FlexGrid *grid, int *marked, int row, const QList<int> &cols, const QColor &mark);
+
 // The text colour of a lamp cell or label.
 QColor LampCellColor(const FlexGrid *grid, int row, int col);
 QColor LampLabelColor(const QLabel *label);

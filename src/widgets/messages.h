@@ -47,6 +47,15 @@ void Trap(MessageSink &sink, F &&handler)
     }
 }
 
+// A slot (of a button, a list, a timer) that runs the member function fn of
+// object under Trap.
+template <typename T>
+auto TrappedSlot(MessageSink &sink, T *object, void (T::*fn)())
+{
+    MessageSink *s = &sink;
+    return [s, object, fn] { Trap(*s, [object, fn] { (object->*fn)(); }); };
+}
+
 // The error trap of handlers that must not stop the operator with a box
 // (card and finger readers, the periodic refresh): a failure is told as a
 // notice with its ErrorText, and the handler ends there. False after a
