@@ -1,5 +1,11 @@
 #include "dates.h"
 
+#include <QFileInfo>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cctype>
+
 namespace cg {
 
 QDateTime ZeroDate()
@@ -56,6 +62,21 @@ QDateTime LastDayOfMonth(const QDateTime &d)
     QDateTime r = first;
     r.setDate(first.date().addMonths(1).addDays(-1));
     return r;
+}
+
+void PinLocalTimeZone()
+{
+    if (qEnvironmentVariableIsSet("TZ"))
+        return;
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    // An IANA name ("Asia/Shanghai", "Etc/UTC") of a zone file that exists.
+    const bool named = !zone.isEmpty() && !zone.startsWith('/') && !zone.contains("..")
+                       && std::all_of(zone.begin(), zone.end(), [](char c) {
+                              return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '_' || c == '-'
+                                     || c == '+';
+                          });
+    if (named && QFileInfo::exists(QStringLiteral("/usr/share/zoneinfo/") + QString::fromLatin1(zone)))
+        qputenv("TZ", zone);
 }
 
 QDateTime ParseDateTime(const QString &text)

@@ -28,4 +28,11 @@ QDateTime LastDayOfMonth(const QDateTime &d);
 // "yyyy年MM月dd日", ISO "T" form). Invalid QDateTime when unreadable.
 QDateTime ParseDateTime(const QString &text);
 
+// Makes local-time conversions cheap for the whole process. With TZ unset
+// the C library looks at the zone file again on every conversion (a file
+// system call per date read from the database); naming the system zone in
+// TZ lets it read the file once. Leaves a TZ that is set, and a zone it
+// cannot name, alone. Call first thing in main(), before any thread starts.
+void PinLocalTimeZone();
+
 } // namespace cg

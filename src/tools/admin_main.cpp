@@ -1,10 +1,12 @@
 #include "admin.h"
+#include "core/dates.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
 {
+    cg::PinLocalTimeZone();
     // A command-line tool: the GUI application only lends its fonts to the
     // demo's driver photos, so it never needs a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))

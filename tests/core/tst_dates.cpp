@@ -1,6 +1,7 @@
 #include "core/dates.h"
 
 #include <QTest>
+#include <QTimeZone>
 
 using namespace cg;
 using namespace Qt::StringLiterals;
@@ -16,6 +17,7 @@ private slots:
     void monthBounds();
     void parse_data();
     void parse();
+    void pinnedZoneKeepsLocalTimes();
 };
 
 static QDateTime dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
@@ -108,6 +110,36 @@ void TstDates::parse()
     QCOMPARE(got.isValid(), date.isValid());
     if (date.isValid())
         QCOMPARE(got, date);
+}
+
+// Pinning the zone must not move a single local time: the same wall-clock
+// texts give the same instants before and after, across a year (zones with
+// summer time included), and a TZ the user set is never replaced.
+void TstDates::pinnedZoneKeepsLocalTimes()
+{
+    const QByteArray saved = qgetenv("TZ");
+    const bool wasSet = qEnvironmentVariableIsSet("TZ");
+    qunsetenv("TZ");
+    QList<qint64> before;
+    for (int month = 1; month <= 12; ++month)
+        before << QDateTime(QDate(2026, month, 15), QTime(8, 30)).toSecsSinceEpoch();
+    PinLocalTimeZone();
+    const QByteArray pinned = qgetenv("TZ");
+    QList<qint64> after;
+    for (int month = 1; month <= 12; ++month)
+        after << QDateTime(QDate(2026, month, 15), QTime(8, 30)).toSecsSinceEpoch();
+    QCOMPARE(after, before);
+    if (!pinned.isEmpty())
+        QCOMPARE(pinned, QTimeZone::systemTimeZoneId());
+
+    qputenv("TZ", "Asia/Shanghai");
+    PinLocalTimeZone();
+    QCOMPARE(qgetenv("TZ"), QByteArray("Asia/Shanghai"));
+
+    if (wasSet)
+        qputenv("TZ", saved);
+    else
+        qunsetenv("TZ");
 }
 
 QTEST_APPLESS_MAIN(TstDates)

@@ -409,6 +409,17 @@ QStringList version2()
     };
 }
 
+// Version 3: a vehicle's condition checks by time. The trip lists ask,
+// for every row, for the vehicle's latest verdict within the validity
+// hours; this index answers that from the newest check backwards instead of
+// reading the vehicle's whole history.
+QStringList version3()
+{
+    return {
+        u"CREATE INDEX condition_checks_plate_time ON condition_checks (license, cond_time)"_s,
+    };
+}
+
 } // namespace
 
 const QList<Migration> &migrations()
@@ -416,6 +427,7 @@ const QList<Migration> &migrations()
     static const QList<Migration> all = {
         {1, u"车站安检数据库"_s, version1()},
         {2, u"路单签发记录"_s, version2()},
+        {3, u"车况例检时间索引"_s, version3()},
     };
     return all;
 }
