@@ -20,20 +20,9 @@ frmDriverMain::frmDriverMain(const Env &env, StationContext &station, QWidget *p
 {
     txtDriverID = addFilterBox(u"驾驶员编号："_s, u"txtDriverID"_s, u"(输入驾驶员编号)"_s);
     txtDriverName = addFilterBox(u"驾驶员姓名："_s, u"txtDriverName"_s, u"(输入驾驶员姓名)"_s);
-    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
-    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
-    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
-    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    addRegisterButtons();
     setupGrid();
 
-    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverMain::cmdDelete_Click));
-    connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        if (row >= vsList->fixedRows())
-            Trap(*m_env.messages, [&] { cmdEdit_Click(); });
-    });
 }
 
 frmDriverMain::~frmDriverMain() = default;

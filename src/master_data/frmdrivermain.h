@@ -18,10 +18,6 @@ public:
 
     PlaceholderBox *txtDriverID = nullptr;
     PlaceholderBox *txtDriverName = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdEdit = nullptr;
-    QPushButton *cmdDelete = nullptr;
 
     // The filter fragment of the two boxes.
     QString Fragment() const;
@@ -29,10 +25,10 @@ public:
     frmDriver *recordScreen() const;
 
 public slots:
-    void cmdQuery_Click();
-    void cmdAdd_Click();
-    void cmdEdit_Click();
-    void cmdDelete_Click();
+    void cmdQuery_Click() override;
+    void cmdAdd_Click() override;
+    void cmdEdit_Click() override;
+    void cmdDelete_Click() override;
 
 protected:
     QStringList columnCaptions() const override;

@@ -60,23 +60,12 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
     dtpArrangeDate->setMinimumDate(kNoDay);
     captioned(u"排班日期:"_s, dtpArrangeDate);
 
-    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
-    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
-    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
-    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    addRegisterButtons();
     setupGrid();
     QFont font = vsList->font();
     font.setPointSize(11);
     vsList->setFont(font);
 
-    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmVehicleMain::cmdDelete_Click));
-    connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        if (row >= vsList->fixedRows())
-            Trap(*m_env.messages, [&] { cmdEdit_Click(); });
-    });
     // 全部车辆 needs no date; choosing either other item puts today in the
     // date, so the choice is never silently ignored for want of one.
     connect(cboArrange, &QComboBox::currentIndexChanged, this, [this] {

@@ -32,10 +32,6 @@ public:
     QComboBox *cboServiceKind = nullptr;
     QComboBox *cboArrange = nullptr;
     QDateEdit *dtpArrangeDate = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdEdit = nullptr;
-    QPushButton *cmdDelete = nullptr;
 
     QString type() const { return m_type; }
     // Takes the opener's type and sets the filters to its preset; the list
@@ -53,10 +49,10 @@ public:
     int conditionLamp(int row) const;
 
 public slots:
-    void cmdQuery_Click();
-    void cmdAdd_Click();
-    void cmdEdit_Click();
-    void cmdDelete_Click();
+    void cmdQuery_Click() override;
+    void cmdAdd_Click() override;
+    void cmdEdit_Click() override;
+    void cmdDelete_Click() override;
 
 protected:
     QStringList columnCaptions() const override;

@@ -53,23 +53,12 @@ frmArrangeVehicleMain::frmArrangeVehicleMain(const Env &env, StationContext &sta
     companyCaption->setBuddy(cboCompany);
     addFilterWidget(companyCaption);
     addFilterWidget(cboCompany);
-    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
-    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
-    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
-    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    addRegisterButtons();
     cmdChange = addButton(u"cmdChange"_s, u"顶班"_s);
     setupGrid();
     runDialog = [](QDialog &dialog) { dialog.exec(); };
 
-    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdDelete_Click));
     connect(cmdChange, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdChange_Click));
-    connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        if (row >= vsList->fixedRows())
-            Trap(*m_env.messages, [&] { cmdEdit_Click(); });
-    });
     Trap(*m_env.messages, [this] { FillCodeCombo(cboCompany, m_station, 7, u""_s); });
 }
 

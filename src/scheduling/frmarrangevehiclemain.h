@@ -45,10 +45,6 @@ public:
     PlaceholderBox *txtLicenseID = nullptr;
     PlaceholderBox *txtLicense = nullptr;
     QComboBox *cboCompany = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdEdit = nullptr;
-    QPushButton *cmdDelete = nullptr;
     QPushButton *cmdChange = nullptr;
 
     // Shows the modal dialogs (tests drive them through it instead).
@@ -63,10 +59,10 @@ public:
                        const QString &originalKey);
 
 public slots:
-    void cmdQuery_Click();
-    void cmdAdd_Click();
-    void cmdEdit_Click();
-    void cmdDelete_Click();
+    void cmdQuery_Click() override;
+    void cmdAdd_Click() override;
+    void cmdEdit_Click() override;
+    void cmdDelete_Click() override;
     void cmdChange_Click();
 
 protected:

@@ -31,20 +31,12 @@ frmScrollBus::frmScrollBus(const Env &env, StationContext &station, QWidget *par
     addFilterWidget(caption);
     addFilterWidget(dtpBusDate);
 
-    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
-    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
-    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
-    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    addRegisterButtons();
     setupGrid();
     QFont font = vsList->font();
     font.setPointSize(11);
     vsList->setFont(font);
 
-    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdQuery_Click));
-    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdAdd_Click));
-    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdEdit_Click));
-    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::cmdDelete_Click));
-    connect(vsList, &QTableWidget::cellDoubleClicked, this, TrappedSlot(*m_env.messages, this, &frmScrollBus::vsList_DblClick));
 }
 
 frmScrollBus::~frmScrollBus() = default;

@@ -26,20 +26,16 @@ public:
     enum Column { ColNo, ColDate, ColCode, ColSerial, ColPlate, ColDestination };
 
     QDateEdit *dtpBusDate = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdEdit = nullptr;
-    QPushButton *cmdDelete = nullptr;
 
     // The record screen (nullptr until first opened).
     frmAddScrollBus *recordScreen() const { return m_form; }
 
 public slots:
-    void cmdQuery_Click();
-    void cmdAdd_Click();
-    void cmdEdit_Click();
-    void cmdDelete_Click();
-    void vsList_DblClick();
+    void cmdQuery_Click() override;
+    void cmdAdd_Click() override;
+    void cmdEdit_Click() override;
+    void cmdDelete_Click() override;
+    void vsList_DblClick() override;
 
 protected:
     QStringList columnCaptions() const override;

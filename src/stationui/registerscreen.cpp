@@ -141,6 +141,23 @@ QPushButton *RegisterScreen::addButton(const QString &objectName, const QString 
     return b;
 }
 
+void RegisterScreen::addRegisterButtons()
+{
+    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
+    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
+    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
+    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    MessageSink &sink = *m_env.messages;
+    connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(sink, this, &RegisterScreen::cmdQuery_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(sink, this, &RegisterScreen::cmdAdd_Click));
+    connect(cmdEdit, &QPushButton::clicked, this, TrappedSlot(sink, this, &RegisterScreen::cmdEdit_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, TrappedSlot(sink, this, &RegisterScreen::cmdDelete_Click));
+    connect(vsList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= vsList->fixedRows())
+            Trap(*m_env.messages, [this] { vsList_DblClick(); });
+    });
+}
+
 QString RegisterScreen::noRowNotice() const
 {
     return u"先查询出并选择一条货运信息！"_s;

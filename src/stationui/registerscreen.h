@@ -65,6 +65,11 @@ public:
     ~RegisterScreen() override;
 
     FlexGrid *vsList = nullptr;
+    // The buttons every register has (addRegisterButtons).
+    QPushButton *cmdQuery = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdEdit = nullptr;
+    QPushButton *cmdDelete = nullptr;
 
     // Looks the record up and appends it as the last row, numbered after
     // the others, and makes it current. No change unless exactly one record
@@ -97,6 +102,15 @@ public:
     void PageSet() override {}
     void PrintSet() override {}
 
+public slots:
+    // What the four buttons do.
+    virtual void cmdQuery_Click() = 0;
+    virtual void cmdAdd_Click() = 0;
+    virtual void cmdEdit_Click() = 0;
+    virtual void cmdDelete_Click() = 0;
+    // A double click on a data row: 修改.
+    virtual void vsList_DblClick() { cmdEdit_Click(); }
+
 protected:
     enum class Lookup { Added, Updated };
 
@@ -122,6 +136,10 @@ protected:
     PlaceholderBox *addFilterBox(const QString &caption, const QString &objectName, const QString &placeholder);
     void addFilterWidget(QWidget *widget);
     QPushButton *addButton(const QString &objectName, const QString &caption);
+    // Adds 查询(&Q), 新增, 修改 and 删除 to the band, each running its slot
+    // under the error trap, and runs vsList_DblClick on a double click on a
+    // data row.
+    void addRegisterButtons();
 
     // Cuts the grid back to its header row and fills it from the query
     // under the list status line. The query runs inside the status line, so
