@@ -297,13 +297,15 @@ void seedVehicles(Database &db, const LargeStation &ls, const QDate &first, cons
     for (int start = 0; start < n; start += MasterRowsPerTransaction) {
         const int end = qMin(n, start + MasterRowsPerTransaction);
         db.transact([&] {
+            // The vehicles first: an arrangement refers to its vehicle.
+            for (int i = start; i < end; ++i)
+                vehicles.add(vehicleValues(ls.st, ls.vehicles[i], hired));
+            vehicles.flush();
             for (int i = start; i < end; ++i) {
                 const Vehicle &v = ls.vehicles[i];
-                vehicles.add(vehicleValues(ls.st, v, hired));
                 for (int d : v.drivers)
                     arrangements.add({v.id, ls.drivers[d].id, ls.drivers[d].name, from, to, u""_s});
             }
-            vehicles.flush();
             arrangements.flush();
         });
         progress.at(end);
@@ -475,23 +477,30 @@ LargeSeedResult seedLargeStation(Database &db, const LargeSeedSize &size, const 
     const LargeStation ls = buildLargeStation(size);
     refuseCollisions(db, ls, size, first, lastDay);
 
-    db.transact([&] { seedReferenceData(db, ls.st); });
-    seedDrivers(db, ls, lastDay, progress, r);
-    seedVehicles(db, ls, first, lastDay, progress, r);
+    // From here every transaction that has committed stays: a failure says so.
+    try {
+        db.transact([&] { seedReferenceData(db, ls.st); });
+        seedDrivers(db, ls, lastDay, progress, r);
+        seedVehicles(db, ls, first, lastDay, progress, r);
 
-    DayWriters w(db);
-    const QDateTime now = QDateTime::currentDateTime();
-    progress.begin(u"车次和检查记录 trips, checks（天）"_s, size.days);
-    for (int d = 0; d < size.days; ++d) {
-        const QDate day = first.addDays(d);
-        db.transact([&] {
-            seedDay(ls, size, d, day, now, w);
-            w.flush();
-        });
-        progress.at(d + 1, u"%1，车次 %2"_s.arg(day.toString(Qt::ISODate)).arg(w.trips.written()));
+        DayWriters w(db);
+        const QDateTime now = QDateTime::currentDateTime();
+        progress.begin(u"车次和检查记录 trips, checks（天）"_s, size.days);
+        for (int d = 0; d < size.days; ++d) {
+            const QDate day = first.addDays(d);
+            db.transact([&] {
+                seedDay(ls, size, d, day, now, w);
+                w.flush();
+            });
+            progress.at(d + 1, u"%1，车次 %2"_s.arg(day.toString(Qt::ISODate)).arg(w.trips.written()));
+        }
+        for (BulkInsert *writer : w.all())
+            r.rows.append({writer->table(), writer->written()});
+    } catch (const AppError &e) {
+        throw ServiceError(e.number(), e.description()
+                                           + u"\n大车站没有写完，已写入的部分留在数据库中；"
+                                             u"请换一个空数据库重新写入"_s);
     }
-    for (BulkInsert *writer : w.all())
-        r.rows.append({writer->table(), writer->written()});
     return r;
 }
 

@@ -65,7 +65,7 @@ class TstSeedLarge : public QObject {
 private Q_SLOTS:
     void badArguments_data();
     void badArguments();
-    void smallStation_data() { test::TestDatabase::addBackendRows(); }
+    void smallStation_data();
     void smallStation();
     void refusals_data() { test::TestDatabase::addBackendRows(); }
     void refusals();
@@ -114,13 +114,34 @@ void TstSeedLarge::badArguments()
     QVERIFY(!QFile::exists(path));
 }
 
+void TstSeedLarge::smallStation_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("Days");
+    QTest::addColumn<int>("TripsPerDay");
+    QTest::addColumn<int>("Drivers");
+    QTest::addColumn<int>("Vehicles");
+    for (const QString &backend : {u"sqlite"_s, u"postgres"_s}) {
+        QTest::addRow("%s", qPrintable(backend)) << backend << Days << TripsPerDay << Drivers << Vehicles;
+        // More rows than one statement takes: vehicles, arrangements and a
+        // day's trips span statements, and arrangements follow their vehicles.
+        QTest::addRow("%s, several statements", qPrintable(backend)) << backend << 1 << 1100 << 12 << 700;
+    }
+}
+
 void TstSeedLarge::smallStation()
 {
     QFETCH(QString, backend);
+    QFETCH(int, Days);
+    QFETCH(int, TripsPerDay);
+    QFETCH(int, Drivers);
+    QFETCH(int, Vehicles);
     test::TestDatabase env(backend);
     if (!env.available())
         QSKIP(qPrintable(env.skipReason()));
-    const Run r = admin(smallSeed(env.spec()));
+    const Run r = admin({u"--database"_s, env.spec(), u"--date"_s, LastDay.toString(Qt::ISODate), u"--days"_s,
+                         QString::number(Days), u"--trips-per-day"_s, QString::number(TripsPerDay), u"--drivers"_s,
+                         QString::number(Drivers), u"--vehicles"_s, QString::number(Vehicles), u"seed-large"_s});
     QVERIFY2(r.rc == 0, qPrintable(r.err));
     QVERIFY2(r.err.contains(u"100%"_s), qPrintable(r.err)); // progress on stderr
     QVERIFY2(r.out.contains(u"trips"_s), qPrintable(r.out));
