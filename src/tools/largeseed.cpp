@@ -22,10 +22,13 @@ namespace {
 using namespace seeding;
 
 constexpr quint32 LargeSeed = 20140101;
-// Rows per multi-row INSERT, and bound values per statement (SQLite takes
-// 32,766, PostgreSQL 65,535).
+// Rows per multi-row INSERT, and bound values per statement (PostgreSQL
+// takes 65,535). SQLite's driver looks up every bound value's name among
+// all the statement's parameters, a cost that grows with the square of
+// their number: there a statement takes a few hundred values only.
 constexpr int RowsPerStatement = 500;
 constexpr int ValuesPerStatement = 16000;
+constexpr int SqliteValuesPerStatement = 256;
 // Drivers (with their photos and templates) and vehicles per transaction.
 constexpr int MasterRowsPerTransaction = 1000;
 
@@ -39,7 +42,10 @@ public:
     BulkInsert(Database &db, const QString &table, const QString &columns)
         : m_db(db), m_table(table), m_columns(columns),
           m_width(int(columns.count(u',')) + 1),
-          m_perStatement(qBound(1, ValuesPerStatement / m_width, RowsPerStatement))
+          m_perStatement(qBound(1,
+                                (db.backend() == Backend::Sqlite ? SqliteValuesPerStatement : ValuesPerStatement)
+                                    / m_width,
+                                RowsPerStatement))
     {
         m_full = statement(m_perStatement);
     }

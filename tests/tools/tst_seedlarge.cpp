@@ -3,6 +3,7 @@
 // and the sizes it will not take.
 
 #include "../services/dbtestenv.h"
+#include "adminrun.h"
 
 #include "services/database/database.h"
 #include "tools/admin.h"
@@ -16,22 +17,8 @@ using namespace cg;
 
 namespace {
 
-struct Run {
-    int rc = -1;
-    QString out;
-    QString err;
-};
-
-Run admin(const QStringList &args)
-{
-    Run r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.rc = runAdmin(QStringList{u"coachgate-admin"_s} + args, out, err);
-    out.flush();
-    err.flush();
-    return r;
-}
+using Run = test::AdminRun;
+using test::admin;
 
 constexpr int Days = 3, TripsPerDay = 20, Drivers = 30, Vehicles = 15;
 const QDate LastDay(2013, 12, 17);
@@ -276,23 +263,10 @@ void TstSeedLarge::liveDay()
     Database db(env.config());
     QCOMPARE(db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ?"_s, {today}).toInt(), 200);
     QCOMPARE(db.scalar(u"SELECT max(bus_date) FROM trips"_s).toDate(), today);
-    for (const QString &sql : {
-             u"SELECT count(*) FROM driver_checkins WHERE bus_date = ? AND driver_report_time > ?"_s,
-             u"SELECT count(*) FROM trips WHERE bus_date = ? AND (scheme_time > ? OR exit_time > ?)"_s,
-             u"SELECT count(*) FROM trips WHERE bus_date = ? AND out_status = 1 AND bus_start_time > ?"_s,
-             u"SELECT count(*) FROM condition_checks WHERE check_date = ? AND cond_time > ?"_s,
-             u"SELECT count(*) FROM departures WHERE bus_date = ? AND decided_at > ?"_s,
-             u"SELECT count(*) FROM forced_releases WHERE bus_date = ? AND operate_time > ?"_s,
-         }) {
-        QVariantList binds = {today, now};
-        if (sql.count(u'?') == 3)
-            binds << now;
-        QVERIFY2(db.scalar(sql, binds).toInt() == 0, qPrintable(sql));
-    }
+    const QString late = test::recordedAfter(db, today, now);
+    QVERIFY2(late.isEmpty(), qPrintable(late));
     // A route sheet only for a vehicle that passed its check that day.
-    QCOMPARE(db.scalar(u"SELECT count(*) FROM trips t WHERE t.scheme_status = 1 AND NOT EXISTS (SELECT 1 "
-                       u"FROM condition_checks c WHERE c.license_id = t.license_id AND c.check_date = t.bus_date "
-                       u"AND c.cond_status = 1 AND c.cond_time < t.scheme_time)"_s).toInt(), 0);
+    QCOMPARE(test::sheetsWithoutPassedCheck(db), 0);
 }
 
 QTEST_GUILESS_MAIN(TstSeedLarge)
