@@ -5,9 +5,13 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -112,25 +116,73 @@ int cmdSeedDemo(Database &db, const QDate &day, bool force, QTextStream &out, QT
     return ExitOk;
 }
 
+// A whole positive number as typed: digits only, no sign, no spaces.
+std::optional<qint64> countOf(const QString &text)
+{
+    static const QRegularExpression digits(u"^[0-9]{1,12}$"_s);
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    return text.toLongLong();
+}
+
+int cmdSeedLarge(Database &db, const LargeSeedSize &size, const QDate &day, bool force, QTextStream &out,
+                 QTextStream &err)
+{
+    if (!force && db.schemaVersion() > 0
+        && db.scalar(u"SELECT (SELECT count(*) FROM drivers) + (SELECT count(*) FROM trips)"_s).toInt() > 0) {
+        err << u"数据库中已有驾驶员或车次，未写入任何内容；如确要在其中加入大车站，请加 --force\n"_s;
+        return ExitFailed;
+    }
+    db.migrate();
+    QElapsedTimer clock;
+    clock.start();
+    const LargeSeedResult r = seedLargeStation(db, size, day, err);
+    out << u"已写入大车站：%1 天（%2 至 %3），每天 %4 个车次，驾驶员 %5 名，车辆 %6 辆，用时 %7 秒\n"_s
+               .arg(size.days)
+               .arg(day.addDays(1 - size.days).toString(u"yyyy-MM-dd"_s), day.toString(u"yyyy-MM-dd"_s))
+               .arg(size.tripsPerDay)
+               .arg(size.drivers)
+               .arg(size.vehicles)
+               .arg(clock.elapsed() / 1000.0, 0, 'f', 1);
+    for (const auto &[table, rows] : r.rows)
+        out << u"  %1 %2\n"_s.arg(table, -20).arg(rows);
+    out << u"操作员 %1，车站 %2，单位 %3\n"_s.arg(QString::fromUtf16(demo::OperatorCode),
+                                                QString::fromUtf16(demo::StationCode),
+                                                QString::fromUtf16(demo::UnitCode));
+    return ExitOk;
+}
+
 } // namespace
 
 int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(u"coachgate 数据库管理：init 创建或升级数据库，check 检查数据库，"
-                                     u"seed-demo 写入演示车站"_s);
+                                     u"seed-demo 写入演示车站，seed-large 写入大车站（一年的历史）"_s);
     const QCommandLineOption database(u"database"_s, u"数据库（SQLite 文件或 PostgreSQL 连接串）"_s, u"spec"_s);
     const QCommandLineOption config(u"config"_s, u"从工作站配置文件读取数据库"_s, u"file"_s);
-    const QCommandLineOption date(u"date"_s, u"seed-demo：车次日期（yyyy-MM-dd，默认今天）"_s, u"date"_s);
+    const QCommandLineOption date(u"date"_s, u"seed-demo：车次日期；seed-large：最后一天（yyyy-MM-dd，默认今天）"_s,
+                                  u"date"_s);
     const QCommandLineOption force(u"force"_s,
-                                   u"seed-demo：数据库中已有数据时仍写入（只补充缺少的资料和当天车次）"_s);
+                                   u"seed-demo：数据库中已有数据时仍写入（只补充缺少的资料和当天车次）；"
+                                   u"seed-large：数据库中已有数据时仍加入大车站"_s);
+    const LargeSeedSize defaults;
+    const QCommandLineOption days(u"days"_s, u"seed-large：天数（默认 %1）"_s.arg(defaults.days), u"N"_s);
+    const QCommandLineOption tripsPerDay(u"trips-per-day"_s,
+                                         u"seed-large：每天的车次（默认 %1）"_s.arg(defaults.tripsPerDay), u"N"_s);
+    const QCommandLineOption drivers(u"drivers"_s, u"seed-large：驾驶员人数（默认 %1）"_s.arg(defaults.drivers),
+                                     u"N"_s);
+    const QCommandLineOption vehicles(u"vehicles"_s, u"seed-large：车辆数（默认 %1）"_s.arg(defaults.vehicles),
+                                      u"N"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"显示帮助"_s);
     parser.addOption(force);
     parser.addOption(database);
     parser.addOption(config);
     parser.addOption(date);
     parser.addOption(help);
-    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo"_s);
+    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles})
+        parser.addOption(*o);
+    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large"_s);
 
     if (!parser.parse(arguments)) {
         err << parser.errorText() << u'\n';
@@ -141,12 +193,40 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return ExitOk;
     }
     const QStringList pos = parser.positionalArguments();
-    static const QStringList commands = {u"init"_s, u"check"_s, u"seed-demo"_s};
+    static const QStringList commands = {u"init"_s, u"check"_s, u"seed-demo"_s, u"seed-large"_s};
     if (pos.size() != 1 || !commands.contains(pos.first())) {
-        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo\n"_s;
+        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo | seed-large\n"_s;
         return ExitUsage;
     }
     const QString command = pos.first();
+
+    // The sizes of seed-large, checked before any database is opened.
+    LargeSeedSize size;
+    const std::pair<const QCommandLineOption *, int *> sizes[] = {
+        {&days, &size.days}, {&tripsPerDay, &size.tripsPerDay}, {&drivers, &size.drivers},
+        {&vehicles, &size.vehicles}};
+    for (const auto &[option, value] : sizes) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString name = u"--"_s + option->names().first();
+        if (command != u"seed-large"_s) {
+            err << u"%1 只用于 seed-large\n"_s.arg(name);
+            return ExitUsage;
+        }
+        const std::optional<qint64> n = countOf(parser.value(*option));
+        if (!n) {
+            err << u"%1 的值“%2”不是正整数\n"_s.arg(name, parser.value(*option));
+            return ExitUsage;
+        }
+        *value = int(qMin<qint64>(*n, std::numeric_limits<int>::max()));
+    }
+    if (command == u"seed-large"_s) {
+        const QString problem = size.check();
+        if (!problem.isEmpty()) {
+            err << problem << u'\n';
+            return ExitUsage;
+        }
+    }
 
     QDate day = QDate::currentDate();
     if (parser.isSet(date)) {
@@ -170,7 +250,7 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     try {
         const DbConfig cfg = DbConfig::parse(spec);
-        // Only init and seed-demo create a station database; a check of a
+        // Only init and the seeds create a station database; a check of a
         // mistyped path must not leave an empty file behind.
         if (command == u"check"_s && cfg.backend == Backend::Sqlite && !QFileInfo::exists(cfg.sqlitePath)) {
             err << u"数据库文件不存在：%1\n"_s.arg(QDir::toNativeSeparators(cfg.sqlitePath));
@@ -181,6 +261,8 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
             return cmdInit(db, out);
         if (command == u"check"_s)
             return cmdCheck(db, out, err);
+        if (command == u"seed-large"_s)
+            return cmdSeedLarge(db, size, day, parser.isSet(force), out, err);
         return cmdSeedDemo(db, day, parser.isSet(force), out, err);
     } catch (const AppError &e) {
         err << u"错误 %1：%2\n"_s.arg(e.number()).arg(e.description());

@@ -9,9 +9,10 @@ namespace cg {
 class Database;
 
 // coachgate-admin: creates and upgrades a station database, checks it and
-// fills the demo station.
+// fills the demo station or a large one.
 //
-//   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo [--date yyyy-MM-dd]
+//   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo | seed-large
+//                   [--date yyyy-MM-dd] [--force] [--days N] [--trips-per-day N] [--drivers N] [--vehicles N]
 //
 // Without --database the database setting is read from [database] spec of the
 // workstation's INI file (--config, or the system and user files).
@@ -27,6 +28,34 @@ struct DemoSeedResult {
     bool masterData = false; // master data added (false: it was there)
 };
 DemoSeedResult seedDemoStation(Database &db, const QDate &day);
+
+// A big station for trials of size and speed: the demo's companies, models,
+// stops and routes, drivers D00001... (a photo and both fingers enrolled)
+// and vehicles 00100001... with their arrangements, and days of trips up
+// to lastDay with their check-ins, condition checks, route sheets,
+// departures and forced passes. Rows go in multi-row INSERTs, some
+// thousands per transaction, so an interrupted run leaves the days before
+// it. Refuses (ServiceError BadArgument, nothing written) sizes outside the
+// limits and keys the database already holds. Progress goes to progress.
+struct LargeSeedSize {
+    int days = 400;
+    int tripsPerDay = 1500;
+    int drivers = 5000;
+    int vehicles = 2000;
+
+    static constexpr int MaxDays = 3660;
+    static constexpr int MaxTripsPerDay = 20000;
+    static constexpr int MaxDrivers = 99999;
+    static constexpr int MaxVehicles = 99999;
+    static constexpr qint64 MaxTrips = 20000000;
+    // What is wrong with the sizes, or empty.
+    QString check() const;
+};
+struct LargeSeedResult {
+    QList<std::pair<QString, qint64>> rows; // table, rows written
+};
+LargeSeedResult seedLargeStation(Database &db, const LargeSeedSize &size, const QDate &lastDay,
+                                 QTextStream &progress);
 
 // The demo's identities (for tests and the documentation).
 namespace demo {

@@ -1,4 +1,5 @@
 #include "admin.h"
+#include "demostation.h"
 
 #include "services/database/database.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
@@ -19,6 +20,8 @@ using namespace Qt::StringLiterals;
 
 namespace cg {
 
+namespace seeding {
+
 namespace {
 
 // The demo station is generated from name pools by a generator with a fixed
@@ -28,64 +31,6 @@ constexpr quint32 MasterSeed = 20131217;
 
 constexpr int DriverCount = 128;
 constexpr int CardedVehiclesPerCompany = 16;
-constexpr int MobileEvery = 8; // one driver in eight is a mobile driver
-
-struct Company {
-    QString code;
-    QString name;
-    QString shortName;
-    QChar plateLetter;
-    QStringList owners; // "O001[name]"
-    QString codeName() const { return u"%1[%2]"_s.arg(code, name); }
-};
-
-struct Model {
-    QString code;
-    QString name;
-    int first;
-    int second;
-    int seats;
-    QString codeName() const { return u"%1[%2]"_s.arg(code, name); }
-};
-
-struct Route {
-    QString id;
-    QString name;
-    QStringList stops; // station codes, the last one the destination
-};
-
-struct Driver {
-    QString id;
-    QString name;
-    QString sex;
-    int birthYear = 1980;
-    QString cert;
-    int company = 0;
-    bool mobile = false;
-    int route = 0;
-};
-
-struct Vehicle {
-    QString id;
-    QString plate;
-    QString card; // empty: the temporary vehicle
-    int company = 0;
-    QString owner;
-    int model = 0;
-    QString kind;
-    int route = 0;
-    QList<int> drivers; // indexes into Station::drivers
-};
-
-struct Station {
-    QList<Company> companies;
-    QList<Model> models;
-    QList<std::pair<QString, QString>> places; // code, name
-    QList<Route> routes;
-    QList<Driver> drivers;
-    QList<Vehicle> vehicles;
-};
-
 const char16_t Surnames[] = u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘蔡蒋余杜叶"
                             u"程苏魏吕丁任沈姚卢姜崔钟谭陆汪范金石廖贾夏韦方白邹孟熊秦邱江尹薛段雷侯龙史陶黎贺"
                             u"顾毛郝龚邵万钱严覃武戴莫孔向汤";
@@ -98,6 +43,18 @@ QChar pick(QRandomGenerator &rng, QStringView pool)
     return pool.at(int(rng.bounded(quint32(pool.size()))));
 }
 
+} // namespace
+
+QString Company::codeName() const
+{
+    return u"%1[%2]"_s.arg(code, name);
+}
+
+QString Model::codeName() const
+{
+    return u"%1[%2]"_s.arg(code, name);
+}
+
 QString personName(QRandomGenerator &rng, bool female)
 {
     const QStringView given = female ? QStringView(FemaleGiven) : QStringView(MaleGiven);
@@ -107,6 +64,14 @@ QString personName(QRandomGenerator &rng, bool female)
         name += pick(rng, given);
     return name;
 }
+
+QString certKind(QRandomGenerator &rng)
+{
+    static const QStringList certs = {u"A1"_s, u"A1"_s, u"A1"_s, u"A1"_s, u"A2"_s, u"B1"_s};
+    return certs.at(int(rng.bounded(quint32(certs.size()))));
+}
+
+namespace {
 
 QString uniqueName(QRandomGenerator &rng, bool female, QSet<QString> &used)
 {
@@ -118,6 +83,8 @@ QString uniqueName(QRandomGenerator &rng, bool female, QSet<QString> &used)
         }
     }
 }
+
+} // namespace
 
 Station buildStation()
 {
@@ -167,7 +134,6 @@ Station buildStation()
     };
     const int routeCount = int(st.routes.size());
 
-    static const QStringList certs = {u"A1"_s, u"A1"_s, u"A1"_s, u"A1"_s, u"A2"_s, u"B1"_s};
     for (int i = 0; i < DriverCount; ++i) {
         Driver d;
         d.id = u"D%1"_s.arg(i + 1, 4, 10, QChar(u'0'));
@@ -175,7 +141,7 @@ Station buildStation()
         d.name = uniqueName(rng, female, names);
         d.sex = female ? u"女"_s : u"男"_s;
         d.birthYear = 1966 + int(rng.bounded(30u));
-        d.cert = certs.at(int(rng.bounded(quint32(certs.size()))));
+        d.cert = certKind(rng);
         d.company = i % int(st.companies.size());
         d.mobile = i % MobileEvery == MobileEvery - 3; // D0006, D0014, ...
         d.route = i % routeCount;
@@ -282,8 +248,7 @@ QString stationName(const Station &st, const QString &code)
     return {};
 }
 
-// Adds the master data that is missing; true when anything was added.
-bool seedMasterData(Database &db, const Station &st, const QDate &day)
+void seedReferenceData(Database &db, const Station &st)
 {
     const QString unit = QString::fromUtf16(demo::UnitCode);
     const QString station = QString::fromUtf16(demo::StationCode);
@@ -363,6 +328,61 @@ bool seedMasterData(Database &db, const Station &st, const QDate &day)
     for (int g = 1; g <= 4; ++g)
         db.exec(u"INSERT INTO check_gates (gate_id, gate_name) VALUES (?, ?) ON CONFLICT DO NOTHING"_s,
                 {u"G%1"_s.arg(g, 2, 10, QChar(u'0')), u"%1号检票口"_s.arg(g)});
+}
+
+const QString DriverColumns =
+    u"driver_id, driver_name, sex, credit, birth_date, link_phone, address, cert_kind, service_kind, "
+    u"job_cert_id, post_cert_id, company_name, in_start_date, in_end_date, create_date, is_driver, memo, "
+    u"photo_id, fng_value, fng_value1, unit_id, route_id, drive_type, year_check_month, safe_study_end_date, "
+    u"contract_sign_date, out_date"_s;
+
+QVariantList driverValues(const Station &st, const Driver &d, int i, const QDate &day, qint64 photo,
+                          const QString &formal, const QString &backup)
+{
+    const QString unit = QString::fromUtf16(demo::UnitCode);
+    const QDate hired = day.addYears(-3);
+    const QString number = d.id.right(4);
+    const QDate born(d.birthYear, 1 + i % 12, 1 + i % 28);
+    return {d.id, d.name, d.sex,
+            u"440100%1%2%3"_s.arg(d.birthYear).arg(born.toString(u"MMdd"_s)).arg(number), born,
+            u"138%1%2"_s.arg(number).arg(7919 * (i + 1) % 10000, 4, 10, QChar(u'0')), u"广州市白云区"_s, d.cert,
+            d.mobile ? u"机动驾驶员"_s : u"正班驾驶员"_s, u"JY%1"_s.arg(d.id), u"SG%1"_s.arg(d.id),
+            st.companies[d.company].codeName(), hired, hired.addYears(5), hired, d.mobile ? 1 : 0, QString(), photo,
+            formal, backup, unit, st.routes[d.route].id, d.mobile ? u"机动"_s : u"正班"_s,
+            day.addMonths(1 + i % 11).toString(u"yyyy-MM"_s), day.addMonths(6), hired, hired.addYears(5)};
+}
+
+const QString VehicleColumns = u"license_id, license, company_name, owner, model_id, seat_weight_num, "
+                               u"service_kind, status, ic_card_id, driver_num, create_date, memo"_s;
+
+QVariantList vehicleValues(const Station &st, const Vehicle &v, const QDate &hired)
+{
+    const Model &m = st.models[v.model];
+    return {v.id, v.plate, st.companies[v.company].codeName(), v.owner, m.codeName(), m.seats, v.kind, 0, v.card,
+            int(v.drivers.size()), hired, u""_s};
+}
+
+const QString ArrangementColumns = u"license_id, driver_id, driver_name, start_date, end_date, memo"_s;
+
+QString placeholders(int count)
+{
+    QString marks = u"?"_s;
+    for (int i = 1; i < count; ++i)
+        marks += u", ?"_s;
+    return marks;
+}
+
+
+} // namespace seeding
+
+namespace {
+
+using namespace seeding;
+
+// Adds the master data that is missing; true when anything was added.
+bool seedMasterData(Database &db, const Station &st, const QDate &day)
+{
+    seedReferenceData(db, st);
 
     // Drivers with a photo and both fingers enrolled: the simulated reader's
     // fingers "<driver id>/formal" and "<driver id>/backup" (the keys the
@@ -383,24 +403,9 @@ bool seedMasterData(Database &db, const Station &st, const QDate &day)
         added = true;
         const qint64 photo = db.insert(u"INSERT INTO pictures (file_name, data) VALUES (?, ?)"_s,
                                        {d.id + u".png"_s, driverPhoto(d.name, i)});
-        const QString number = d.id.right(4);
-        db.exec(u"INSERT INTO drivers (driver_id, driver_name, sex, credit, birth_date, link_phone, address, "
-                u"cert_kind, service_kind, job_cert_id, post_cert_id, company_name, in_start_date, in_end_date, "
-                u"create_date, is_driver, memo, photo_id, fng_value, fng_value1, unit_id, route_id, drive_type, "
-                u"year_check_month, safe_study_end_date, contract_sign_date, out_date) "
-                u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                u"ON CONFLICT DO NOTHING"_s,
-                {d.id, d.name, d.sex,
-                 u"440100%1%2%3"_s.arg(d.birthYear).arg(QDate(d.birthYear, 1 + i % 12, 1 + i % 28).toString(u"MMdd"_s))
-                     .arg(number),
-                 QDate(d.birthYear, 1 + i % 12, 1 + i % 28), u"138%1%2"_s.arg(number).arg(7919 * (i + 1) % 10000, 4,
-                                                                                       10, QChar(u'0')),
-                 u"广州市白云区"_s, d.cert, d.mobile ? u"机动驾驶员"_s : u"正班驾驶员"_s, u"JY%1"_s.arg(d.id),
-                 u"SG%1"_s.arg(d.id), st.companies[d.company].codeName(), hired, hired.addYears(5), hired,
-                 d.mobile ? 1 : 0, QString(), photo, EnrolTemplateTextForFinger(d.id + u"/formal"_s, 1),
-                 EnrolTemplateTextForFinger(d.id + u"/backup"_s, 1), unit, st.routes[d.route].id,
-                 d.mobile ? u"机动"_s : u"正班"_s, day.addMonths(1 + i % 11).toString(u"yyyy-MM"_s),
-                 day.addMonths(6), hired, hired.addYears(5)});
+        db.exec(u"INSERT INTO drivers (%1) VALUES (%2) ON CONFLICT DO NOTHING"_s.arg(DriverColumns, placeholders(27)),
+                driverValues(st, d, i, day, photo, EnrolTemplateTextForFinger(d.id + u"/formal"_s, 1),
+                             EnrolTemplateTextForFinger(d.id + u"/backup"_s, 1)));
     }
 
     QSet<QString> vehiclesThere;
@@ -415,15 +420,11 @@ bool seedMasterData(Database &db, const Station &st, const QDate &day)
         if (vehiclesThere.contains(v.id))
             continue;
         added = true;
-        const Model &m = st.models[v.model];
-        db.exec(u"INSERT INTO vehicles (license_id, license, company_name, owner, model_id, seat_weight_num, "
-                u"service_kind, status, ic_card_id, driver_num, create_date, memo) "
-                u"VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, '') ON CONFLICT DO NOTHING"_s,
-                {v.id, v.plate, st.companies[v.company].codeName(), v.owner, m.codeName(), m.seats, v.kind, v.card,
-                 int(v.drivers.size()), hired});
+        db.exec(u"INSERT INTO vehicles (%1) VALUES (%2) ON CONFLICT DO NOTHING"_s.arg(VehicleColumns, placeholders(12)),
+                vehicleValues(st, v, hired));
         for (int d : v.drivers)
-            db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date, memo) "
-                    u"VALUES (?, ?, ?, ?, ?, '') ON CONFLICT DO NOTHING"_s,
+            db.exec(u"INSERT INTO arrangements (%1) VALUES (?, ?, ?, ?, ?, '') ON CONFLICT DO NOTHING"_s.arg(
+                        ArrangementColumns),
                     {v.id, st.drivers[d].id, st.drivers[d].name, from, to});
     }
     // A mobile driver lent to the Shenzhen route.

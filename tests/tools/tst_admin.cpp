@@ -1,6 +1,7 @@
 // coachgate-admin: usage, init/check over the schema's life, the demo station.
 
 #include "../services/dbtestenv.h"
+#include "adminrun.h"
 
 #include "services/database/database.h"
 #include "tools/admin.h"
@@ -14,22 +15,8 @@ using namespace cg;
 
 namespace {
 
-struct Run {
-    int rc = -1;
-    QString out;
-    QString err;
-};
-
-Run admin(const QStringList &args)
-{
-    Run r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.rc = runAdmin(QStringList{u"coachgate-admin"_s} + args, out, err);
-    out.flush();
-    err.flush();
-    return r;
-}
+using Run = test::AdminRun;
+using test::admin;
 
 } // namespace
 
@@ -260,9 +247,7 @@ void TstAdmin::seedDemoStationSize()
                    u"WHERE a.license_id = t.license_id AND a.driver_id = c.driver_run_id "
                    u"AND a.start_date <= t.bus_date AND a.end_date >= t.bus_date)"_s), 0);
     // A route sheet goes only to a vehicle that passed its condition check that day.
-    QCOMPARE(count(u"SELECT count(*) FROM trips t WHERE t.scheme_status = 1 AND NOT EXISTS (SELECT 1 "
-                   u"FROM condition_checks c WHERE c.license_id = t.license_id AND c.check_date = t.bus_date "
-                   u"AND c.cond_status = 1 AND c.cond_time < t.scheme_time)"_s), 0);
+    QCOMPARE(test::sheetsWithoutPassedCheck(db), 0);
     QVERIFY(count(u"SELECT count(*) FROM condition_checks WHERE cond_status = 2"_s) > 0);
     QVERIFY(count(u"SELECT count(*) FROM luggage_counts"_s) > 0);
 
@@ -282,18 +267,8 @@ void TstAdmin::seedDemoStationSize()
                     u"seed-demo"_s}).rc,
              0);
     const QDateTime now = QDateTime::currentDateTime();
-    for (const QString &sql : {
-             u"SELECT count(*) FROM driver_checkins WHERE bus_date = ? AND driver_report_time > ?"_s,
-             u"SELECT count(*) FROM trips WHERE bus_date = ? AND (scheme_time > ? OR exit_time > ?)"_s,
-             u"SELECT count(*) FROM trips WHERE bus_date = ? AND out_status = 1 AND bus_start_time > ?"_s,
-             u"SELECT count(*) FROM condition_checks WHERE check_date = ? AND cond_time > ?"_s,
-             u"SELECT count(*) FROM departures WHERE bus_date = ? AND decided_at > ?"_s,
-         }) {
-        QVariantList binds = {today, now};
-        if (sql.count(u'?') == 3)
-            binds << now;
-        QVERIFY2(db.scalar(sql, binds).toInt() == 0, qPrintable(sql));
-    }
+    const QString late = test::recordedAfter(db, today, now);
+    QVERIFY2(late.isEmpty(), qPrintable(late));
 }
 
 // A GUI application: the demo's driver photos carry the driver's name.
