@@ -7,6 +7,7 @@
 #include "stationui/recordscreen.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
+#include "widgets/buttons.h"
 
 #include <QDateEdit>
 #include <QFormLayout>
@@ -44,17 +45,9 @@ frmModifyArrangeVehicle::frmModifyArrangeVehicle(const Env &env, StationContext 
     form->addRow(u"开始时间："_s, dtpStartDate);
     form->addRow(u"结束时间："_s, dtpEndDate);
     form->addRow(u"备注："_s, txtMemo);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    cmdSave = new QPushButton(u"保存(&S)"_s, this);
-    cmdSave->setObjectName(u"cmdSave"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
-    for (QPushButton *b : {cmdSave, cmdClose}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    root->addLayout(buttons);
+    cmdSave = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
+    cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    root->addLayout(RightAlignedRow({cmdSave, cmdClose}));
 
     const auto enableSave = [this] { cmdSave->setEnabled(true); };
     connect(dtpStartDate, &QDateEdit::dateChanged, this, enableSave);

@@ -8,6 +8,7 @@
 #include "stationui/recordscreen.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "widgets/buttons.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -63,17 +64,9 @@ frmSchmeChange::frmSchmeChange(const Env &env, StationContext &station, QWidget 
     substitute->addWidget(dtpEndDate, 1, 3);
     root->addLayout(substitute);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    cmdSave = new QPushButton(u"顶班(&S)"_s, this);
-    cmdSave->setObjectName(u"cmdSave"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
-    for (QPushButton *b : {cmdSave, cmdClose}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    root->addLayout(buttons);
+    cmdSave = PlainButton(this, u"cmdSave"_s, u"顶班(&S)"_s);
+    cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    root->addLayout(RightAlignedRow({cmdSave, cmdClose}));
 
     connect(txtDriver, &QLineEdit::returnPressed, this,
             [this] { Trap(*m_env.messages, [this] { txtDriver_Enter(); }); });

@@ -4,6 +4,7 @@
 
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
+#include "widgets/buttons.h"
 
 #include <QCloseEvent>
 #include <QDateEdit>
@@ -110,10 +111,8 @@ int RecordScreen::layFields(QGridLayout *grid, std::initializer_list<FieldCell> 
 
 QPushButton *RecordScreen::makePickButton(const QString &objectName)
 {
-    auto *b = new QPushButton(u"..."_s, this);
-    b->setObjectName(objectName);
+    QPushButton *b = PlainButton(this, objectName, u"..."_s);
     b->setFixedWidth(32);
-    b->setAutoDefault(false);
     return b;
 }
 
@@ -140,16 +139,11 @@ QHBoxLayout *RecordScreen::recordButtons(QLabel **status, QPushButton **add, QPu
     *status = new QLabel(this);
     (*status)->setObjectName(u"lblStatus"_s);
     bottom->addWidget(*status, 1);
-    const auto button = [this, bottom](const QString &name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
+    *add = PlainButton(this, u"cmdAdd"_s, u"新增(&A)"_s);
+    *save = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
+    *close = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    for (QPushButton *b : {*add, *save, *close})
         bottom->addWidget(b);
-        return b;
-    };
-    *add = button(u"cmdAdd"_s, u"新增(&A)"_s);
-    *save = button(u"cmdSave"_s, u"保存(&S)"_s);
-    *close = button(u"cmdClose"_s, u"关闭(&C)"_s);
     (*save)->setEnabled(false);
     connect(*close, &QPushButton::clicked, this, &QWidget::close);
     return bottom;

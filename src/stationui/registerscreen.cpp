@@ -9,6 +9,7 @@
 #include "widgets/listexport.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "widgets/buttons.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -134,9 +135,7 @@ void RegisterScreen::addFilterWidget(QWidget *widget)
 
 QPushButton *RegisterScreen::addButton(const QString &objectName, const QString &caption)
 {
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
+    QPushButton *b = PlainButton(this, objectName, caption);
     m_buttons->addWidget(b);
     return b;
 }

@@ -1,0 +1,25 @@
+#include "widgets/buttons.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace cg {
+
+QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QHBoxLayout *RightAlignedRow(std::initializer_list<QWidget *> widgets)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QWidget *w : widgets)
+        row->addWidget(w);
+    return row;
+}
+
+} // namespace cg

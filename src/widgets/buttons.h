@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <initializer_list>
+
+class QHBoxLayout;
+class QPushButton;
+class QWidget;
+
+namespace cg {
+
+// A push button named objectName that Enter in a dialog never presses
+// (not an auto-default button).
+QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QString &caption);
+
+// The buttons of a dialog's bottom line, right-aligned, in the order given.
+QHBoxLayout *RightAlignedRow(std::initializer_list<QWidget *> widgets);
+
+} // namespace cg
