@@ -116,6 +116,7 @@ void frmEnvBusDesk::fill(bool rolling)
     m_rolling = rolling;
     (void)gateFilter();
     RunListQuery(m_env, [this, rolling] {
+        const FlexGrid::BulkFill bulk(vsList);
         vsList->setRows(vsList->fixedRows());
         m_currentRow = -1;
         const QDateTime day(m_listDate, QTime(0, 0));

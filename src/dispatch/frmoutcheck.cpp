@@ -306,6 +306,7 @@ QString frmOutCheck::rowCode(int row) const
 void frmOutCheck::FillRegular()
 {
     RunListQuery(m_env, [this] {
+        const FlexGrid::BulkFill bulk(vsList);
         const RecordSet rs = service().QueryDayTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                      busFilter(), txtLicenseID->text().trimmed(), QString(),
                                                      QString(), QVariant(), 1,
@@ -321,6 +322,7 @@ void frmOutCheck::FillRegular()
 void frmOutCheck::FillRolling()
 {
     RunListQuery(m_env, [this] {
+        const FlexGrid::BulkFill bulk(vsList);
         const RecordSet rs = service().QueryRollingTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                          busFilter(), txtLicenseID->text().trimmed(), QVariant(),
                                                          QVariant(), QVariant(), 1);

@@ -198,6 +198,7 @@ QString frmReturnCheck::buildFilter() const { return VehicleListFilter(txtLicens
 void frmReturnCheck::loadList()
 {
     RunListQuery(m_env, [this] {
+        const FlexGrid::BulkFill bulk(vsList);
         VehicleService vehicles(*m_station.db, *m_env.clock);
         const RecordSet rs = vehicles.QueryVehicles(m_station.context, buildFilter(), u" license_id "_s, NoDate(), true);
         vsList->setRows(1);

@@ -207,6 +207,7 @@ bool RegisterScreen::runListQuery(const std::function<RecordSet()> &query)
 {
     vsList->setRows(vsList->fixedRows());
     const bool ok = RunListQuery(m_env, [&] {
+        const FlexGrid::BulkFill bulk(vsList);
         RecordSet rs = query();
         return fill(rs, FillMode::Append);
     });

@@ -145,6 +145,7 @@ void frmTechCheck::fillRow(int r, const RecordSet &rs, int i)
 void frmTechCheck::loadList()
 {
     RunListQuery(m_env, [this] {
+        const FlexGrid::BulkFill bulk(vsList);
         const QDate today = m_env.clock->today();
         const QString extra = u"( is_cond=1 or   bus_date= "_s + SqlLiteral(today) + u")"_s;
         const RecordSet rs = m_checks->QueryConditionCheckVehicles(

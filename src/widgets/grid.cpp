@@ -4,6 +4,7 @@
 #include "core/apperror.h"
 
 #include <QFontMetrics>
+#include <QSignalBlocker>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPoint>
@@ -239,6 +240,31 @@ QTableWidgetItem *FlexGrid::ensureItem(int r, int c)
     return it;
 }
 
+void FlexGrid::writeCell(int r, int c, const std::function<void(QTableWidgetItem *)> &write)
+{
+    if (m_bulk == 0) {
+        write(ensureItem(r, c));
+        return;
+    }
+    const QSignalBlocker quiet(model());
+    write(ensureItem(r, c));
+}
+
+FlexGrid::BulkFill::BulkFill(FlexGrid *grid) : m_grid(grid)
+{
+    ++m_grid->m_bulk;
+}
+
+FlexGrid::BulkFill::~BulkFill()
+{
+    if (--m_grid->m_bulk > 0)
+        return;
+    QAbstractItemModel *m = m_grid->model();
+    if (m->rowCount() > 0 && m->columnCount() > 0)
+        emit m->dataChanged(m->index(0, 0), m->index(m->rowCount() - 1, m->columnCount() - 1));
+    m_grid->viewport()->update();
+}
+
 QString FlexGrid::textMatrix(int r, int c) const
 {
     const QTableWidgetItem *it = item(r, c);
@@ -252,7 +278,7 @@ void FlexGrid::setTextMatrix(int r, int c, const QString &text)
         checkCell(r, c);
         return;
     }
-    ensureItem(r, c)->setText(text);
+    writeCell(r, c, [&text](QTableWidgetItem *it) { it->setText(text); });
 }
 
 QColor FlexGrid::cellColor(int r, int c, int role, QPalette::ColorRole fixed, QPalette::ColorRole normal) const
@@ -271,7 +297,7 @@ QColor FlexGrid::cellForeColor(int r, int c) const
 
 void FlexGrid::setCellForeColor(int r, int c, const QColor &color)
 {
-    ensureItem(r, c)->setForeground(color);
+    writeCell(r, c, [&color](QTableWidgetItem *it) { it->setForeground(color); });
 }
 
 QColor FlexGrid::cellBackColor(int r, int c) const
@@ -281,7 +307,7 @@ QColor FlexGrid::cellBackColor(int r, int c) const
 
 void FlexGrid::setCellBackColor(int r, int c, const QColor &color)
 {
-    ensureItem(r, c)->setBackground(color);
+    writeCell(r, c, [&color](QTableWidgetItem *it) { it->setBackground(color); });
 }
 
 QFont FlexGrid::effectiveFont(int r, int c) const
@@ -299,10 +325,9 @@ qreal FlexGrid::cellFontSize(int r, int c) const
 
 void FlexGrid::setCellFontSize(int r, int c, qreal pointSize)
 {
-    QTableWidgetItem *it = ensureItem(r, c);
     QFont f = effectiveFont(r, c);
     f.setPointSizeF(pointSize);
-    it->setFont(f);
+    writeCell(r, c, [&f](QTableWidgetItem *it) { it->setFont(f); });
 }
 
 bool FlexGrid::cellFontBold(int r, int c) const
@@ -312,10 +337,9 @@ bool FlexGrid::cellFontBold(int r, int c) const
 
 void FlexGrid::setCellFontBold(int r, int c, bool bold)
 {
-    QTableWidgetItem *it = ensureItem(r, c);
     QFont f = effectiveFont(r, c);
     f.setBold(bold);
-    it->setFont(f);
+    writeCell(r, c, [&f](QTableWidgetItem *it) { it->setFont(f); });
 }
 
 Qt::Alignment FlexGrid::cellAlignment(int r, int c) const
@@ -329,7 +353,7 @@ Qt::Alignment FlexGrid::cellAlignment(int r, int c) const
 
 void FlexGrid::setCellAlignment(int r, int c, Qt::Alignment alignment)
 {
-    ensureItem(r, c)->setTextAlignment(alignment);
+    writeCell(r, c, [alignment](QTableWidgetItem *it) { it->setTextAlignment(alignment); });
 }
 
 void FlexGrid::setDefaultAlignment(Qt::Alignment alignment)

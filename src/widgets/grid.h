@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QHash>
 #include <QTableWidget>
+
+#include <functional>
 #include <QVariant>
 #include <QVector>
 
@@ -44,6 +46,22 @@ class FlexGrid : public QTableWidget {
 public:
     explicit FlexGrid(QWidget *parent = nullptr);
     ~FlexGrid() override;
+
+    // Filling many cells at once. While a BulkFill lives, cell writes do not
+    // tell the views (nor itemChanged listeners) cell by cell; when the last
+    // one ends, the views learn of every cell at once. For filling a list,
+    // never around edits somebody listens to. Rows added meanwhile are
+    // announced as usual.
+    class BulkFill {
+    public:
+        explicit BulkFill(FlexGrid *grid);
+        ~BulkFill();
+        BulkFill(const BulkFill &) = delete;
+        BulkFill &operator=(const BulkFill &) = delete;
+
+    private:
+        FlexGrid *m_grid;
+    };
 
     // Dimensions. Changing the row count keeps the texts of the rows that
     // stay, the fixed header rows included. A count below the fixed count
@@ -157,6 +175,9 @@ private:
     void onRowsInserted(int first, int last);
     void onRowsRemoved();
     QTableWidgetItem *ensureItem(int r, int c);
+    // Writes to the cell's item (made when missing), quietly inside a
+    // BulkFill.
+    void writeCell(int r, int c, const std::function<void(QTableWidgetItem *)> &write);
     QTableWidgetItem *columnTag(int c);
     void checkCell(int r, int c) const;
     QFont effectiveFont(int r, int c) const;
@@ -168,6 +189,7 @@ private:
     void layoutFixedView();
 
     int m_fixedRows = 0;
+    int m_bulk = 0; // BulkFill nesting
     int m_fixedCols = 0;
     Qt::Alignment m_defaultAlignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool m_highlight = true;

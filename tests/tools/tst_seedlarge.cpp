@@ -5,6 +5,8 @@
 #include "../services/dbtestenv.h"
 #include "adminrun.h"
 
+#include "core/clock.h"
+#include "services/checks/checkservice.h"
 #include "services/database/database.h"
 #include "tools/admin.h"
 
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void refusals();
     void liveDay_data() { test::TestDatabase::addBackendRows(); }
     void liveDay();
+    void listLampsFollowEachVehiclesHistory_data() { test::TestDatabase::addBackendRows(); }
+    void listLampsFollowEachVehiclesHistory();
 };
 
 void TstSeedLarge::badArguments_data()
@@ -267,6 +271,99 @@ void TstSeedLarge::liveDay()
     QVERIFY2(late.isEmpty(), qPrintable(late));
     // A route sheet only for a vehicle that passed its check that day.
     QCOMPARE(test::sheetsWithoutPassedCheck(db), 0);
+}
+
+// The day list's 安全例检 lamp of every trip of a seeded station equals the
+// lamp read from its vehicle's whole history by hand: the latest verdict
+// (1, 2, 5) not cancelled and within the 24 validity hours, the later id
+// first at equal times; 3 for a vehicle that needs no check; 0 otherwise.
+// The history gets the cases a lookup can get wrong: a cancelled pass after
+// a fail, a check still in progress, a verdict just outside the hours, two
+// verdicts at the same minute, a vehicle taken off the checks.
+void TstSeedLarge::listLampsFollowEachVehiclesHistory()
+{
+    QFETCH(QString, backend);
+    test::TestDatabase env(backend);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    const Run r = admin(smallSeed(env.spec()));
+    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    Database db(env.config());
+    // Late in the day, so that the planted checks are the vehicles' latest.
+    const QDateTime now(LastDay, QTime(23, 50));
+    const QStringList plates = [&] {
+        QStringList out;
+        const RecordSet rs = db.select(u"SELECT license FROM vehicles ORDER BY license_id"_s, {},
+                                       {{u"license"_s, FieldType::Text, 20}});
+        for (int i = 0; i < rs.RecordCount(); ++i)
+            out << rs.valueAt(i, u"license"_s).toString();
+        return out;
+    }();
+    QVERIFY(plates.size() >= 6);
+    int index = 100;
+    const auto addCheck = [&](const QString &plate, int status, const QDateTime &at, bool cancelled) {
+        db.exec(u"INSERT INTO condition_checks (license, check_date, cond_index, cond_status, cond_checker, "
+                "cond_time, started_at, cancelled) VALUES (?, ?, ?, ?, 'wg', ?, ?, ?)"_s,
+                {plate, QDateTime(at.date(), QTime(0, 0)), index++, status, at, at, cancelled ? 1 : 0});
+    };
+    addCheck(plates[0], 2, now.addSecs(-3600), false);      // a fail ...
+    addCheck(plates[0], 1, now.addSecs(-1800), true);       // ... and a pass withdrawn
+    addCheck(plates[1], 0, now.addSecs(-600), false);       // in progress
+    addCheck(plates[2], 1, now.addSecs(-24 * 3600 - 60), false); // a minute too old
+    addCheck(plates[3], 1, now.addSecs(-900), false);       // two at one minute:
+    addCheck(plates[3], 2, now.addSecs(-900), false);       // the later id counts
+    addCheck(plates[4], 5, now.addSecs(-300), false);       // let through by hand
+    db.exec(u"UPDATE vehicles SET is_cond = 0 WHERE license = ?"_s, {plates[5]});
+
+    struct Check {
+        qint64 id;
+        int status;
+        QDateTime at;
+        bool cancelled;
+    };
+    QHash<QString, QList<Check>> history;
+    const RecordSet all = db.select(
+        u"SELECT id, license, cond_status, cond_time, cancelled FROM condition_checks"_s, {},
+        {{u"id"_s, FieldType::Integer, 0}, {u"license"_s, FieldType::Text, 20}, {u"cond_status"_s, FieldType::Integer, 0},
+         {u"cond_time"_s, FieldType::DateTime, 0}, {u"cancelled"_s, FieldType::Integer, 0}});
+    for (int i = 0; i < all.RecordCount(); ++i)
+        history[all.valueAt(i, u"license"_s).toString()].append(
+            {all.valueAt(i, u"id"_s).toLongLong(), all.valueAt(i, u"cond_status"_s).toInt(),
+             all.valueAt(i, u"cond_time"_s).toDateTime(), all.valueAt(i, u"cancelled"_s).toInt() != 0});
+    const auto expected = [&](const QString &plate) {
+        if (db.scalar(u"SELECT is_cond FROM vehicles WHERE license = ?"_s, {plate}).toInt() == 0)
+            return 3;
+        const Check *best = nullptr;
+        for (const Check &c : history.value(plate)) {
+            if (c.cancelled || (c.status != 1 && c.status != 2 && c.status != 5) || !c.at.isValid()
+                || c.at < now.addSecs(-24 * 3600))
+                continue;
+            if (!best || c.at > best->at || (c.at == best->at && c.id > best->id))
+                best = &c;
+        }
+        return best ? best->status : 0;
+    };
+
+    ManualClock clock(now);
+    CheckService checks(db, clock);
+    const QString unit = QString::fromUtf16(demo::UnitCode);
+    const QString context = u"[wg][%1][%2][0]"_s.arg(QString::fromUtf16(demo::StationCode), unit);
+    const RecordSet trips = checks.QueryDayTrips(context, QDateTime(LastDay, QTime(0, 0)), QString(), QString(),
+                                                 QString(), QString(), QVariant(), 1, unit);
+    QCOMPARE(trips.RecordCount(), TripsPerDay);
+    QSet<int> seen;
+    QSet<QString> listed;
+    for (int i = 0; i < trips.RecordCount(); ++i) {
+        const QString plate = trips.valueAt(i, u"license_tag_no"_s).toString();
+        listed.insert(plate);
+        const int lamp = trips.valueAt(i, u"StateStatus"_s).toInt();
+        QVERIFY2(lamp == expected(plate), qPrintable(u"%1: %2, expected %3"_s.arg(plate).arg(lamp).arg(expected(plate))));
+        seen.insert(lamp);
+    }
+    // Every planted case is on the list, and so are several lamps.
+    for (int k = 0; k < 6; ++k)
+        QVERIFY2(listed.contains(plates[k]), qPrintable(plates[k]));
+    QVERIFY(seen.size() >= 4);
 }
 
 QTEST_GUILESS_MAIN(TstSeedLarge)

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
 using namespace cg;
+using namespace Qt::StringLiterals;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -64,6 +66,7 @@ private slots:
     void acceptedKeyIsNotHandledByGrid();
     void modelStaysConsistent();
     void headerStaysOnTopWhenScrolled();
+    void bulkFillTellsTheViewOnceAtTheEnd();
 };
 
 void TstGrid::rowCountKeepsHeaders_data()
@@ -359,6 +362,47 @@ void TstGrid::headerStaysOnTopWhenScrolled()
 
     if (const QString dir = qEnvironmentVariable("CG_RENDER_DIR"); !dir.isEmpty())
         g.grab().save(QDir(dir).filePath(u"flexgrid-scrolled.png"_s));
+}
+
+// A list filled inside a BulkFill: every cell reads back as written, rows
+// added meanwhile are announced at once (the view can show them), cell
+// changes reach nobody until the outermost fill ends, and then the views
+// hear of all cells in one signal; edits after it are heard again.
+void TstGrid::bulkFillTellsTheViewOnceAtTheEnd()
+{
+    FlexGrid g;
+    g.setCols(4);
+    g.setRows(1);
+    g.setFixedRows(1);
+    QSignalSpy changed(&g, &QTableWidget::itemChanged);
+    QSignalSpy data(g.model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy inserted(g.model(), &QAbstractItemModel::rowsInserted);
+    {
+        const FlexGrid::BulkFill outer(&g);
+        {
+            const FlexGrid::BulkFill inner(&g);
+            for (int i = 0; i < 3; ++i) {
+                const int r = g.addRow({u"A%1"_s.arg(i)});
+                g.setTextMatrix(r, 1, u"粤A%1"_s.arg(i));
+                SetLampCell(&g, r, 2, i);
+            }
+        }
+        QCOMPARE(data.count(), 0); // the inner end is not the end
+        QCOMPARE(inserted.count(), 3);
+    }
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(data.count(), 1);
+    const QModelIndex first = data.at(0).at(0).toModelIndex();
+    const QModelIndex last = data.at(0).at(1).toModelIndex();
+    QCOMPARE(first.row(), 0);
+    QCOMPARE(last.row(), 3);
+    QCOMPARE(last.column(), 3);
+    QCOMPARE(g.textMatrix(3, 0), u"A2"_s);
+    QCOMPARE(g.textMatrix(2, 1), u"粤A1"_s);
+    QCOMPARE(g.cellForeColor(1, 2), LampYellow);
+    QCOMPARE(g.cellForeColor(2, 2), LampGreen);
+    g.setTextMatrix(1, 1, u"edit"_s);
+    QCOMPARE(changed.count(), 1);
 }
 
 QTEST_MAIN(TstGrid)
