@@ -4,6 +4,8 @@
 #include "services/database/serviceerror.h"
 
 #include <QAtomicInteger>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QPointer>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -27,7 +29,9 @@ const QString kChannel = u"cg_check_events"_s;
 constexpr qint64 kEventLockKey = 0x63676576; // "cgev"
 
 // How often the outbox is read: without notifications it is polled often;
-// a backend that notifies is polled only as a safety net.
+// a backend that notifies is polled only as a safety net. Without
+// notifications the files a commit writes are watched too, so a result
+// written by another workstation is read at once, not at the next poll.
 constexpr int kPollMs = 200;
 constexpr int kSafetyNetPollMs = 1000;
 
@@ -207,11 +211,70 @@ struct CheckNotifier::Impl {
     QString connName;
     bool warned = false;
     bool pollQueued = false;  // a read requested by a notification is pending
+    QFileSystemWatcher *watcher = nullptr; // the files commits write (no notifications)
 
     bool notifies() const { return db.dialect().hasNotifications(); }
     bool open(CheckNotifier *self);
     void close();
+    void watchCommits(CheckNotifier *self);
+    void queuePoll(CheckNotifier *self);
+    void commitSeen(CheckNotifier *self);
 };
+
+// A read at once, after the current signal handling: coalesces a burst of
+// wake-ups into one read.
+void CheckNotifier::Impl::queuePoll(CheckNotifier *self)
+{
+    if (pollQueued)
+        return;
+    pollQueued = true;
+    QMetaObject::invokeMethod(self, &CheckNotifier::poll, Qt::QueuedConnection);
+}
+
+// A commit file changed: read now, and again a little later. The file
+// changes when the commit's pages are written, which can be a moment before
+// the commit is visible to readers; the later reads catch it then, long
+// before the next poll.
+void CheckNotifier::Impl::commitSeen(CheckNotifier *self)
+{
+    queuePoll(self);
+    for (int ms : {5, 25}) {
+        QTimer::singleShot(ms, self, [self, this] {
+            if (subscribed)
+                queuePoll(self);
+        });
+    }
+}
+
+// Watches the files a commit writes, and their folder, where one comes back
+// after a checkpoint removed it. Watching is an acceleration only: the poll
+// delivers everything without it.
+void CheckNotifier::Impl::watchCommits(CheckNotifier *self)
+{
+    const QStringList files = db.dialect().filesWrittenByCommits(db.config().sqlitePath);
+    if (files.isEmpty())
+        return;
+    if (!watcher) {
+        watcher = new QFileSystemWatcher(self);
+        QObject::connect(watcher, &QFileSystemWatcher::fileChanged, self, [self, this] { commitSeen(self); });
+        QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, self, [self, this, files] {
+            // A file of ours that came back is watched again (and was
+            // written); other files of the folder are none of our business.
+            bool back = false;
+            for (const QString &f : files)
+                if (!watcher->files().contains(f) && QFileInfo::exists(f))
+                    back = watcher->addPath(f) || back;
+            if (back)
+                commitSeen(self);
+        });
+        const QString folder = QFileInfo(files.constFirst()).absolutePath();
+        if (QFileInfo(folder).isDir())
+            watcher->addPath(folder);
+    }
+    for (const QString &f : files)
+        if (!watcher->files().contains(f) && QFileInfo::exists(f))
+            watcher->addPath(f);
+}
 
 CheckNotifier::CheckNotifier(Database &db, QObject *parent)
     : QObject(parent), d(std::make_unique<Impl>(db))
@@ -244,12 +307,17 @@ bool CheckNotifier::Subscribe(const QString &stationCode)
     // next poll takes it.
     poll();
     d->timer.start();
+    if (!d->notifies())
+        d->watchCommits(this);
     return true;
 }
 
 void CheckNotifier::Unsubscribe()
 {
     d->timer.stop();
+    delete d->watcher;
+    d->watcher = nullptr;
+    d->pollQueued = false;
     d->subscribed = false;
     d->haveStart = false;
     d->close();

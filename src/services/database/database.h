@@ -70,6 +70,10 @@ public:
     // listeners of a channel when its transaction commits, or empty
     // without notifications.
     virtual QString notifyStatement() const = 0;
+    // The files every commit to the database at path writes (a listener
+    // without notifications watches them to read at once instead of waiting
+    // for its next poll); empty where commits write no local file.
+    virtual QStringList filesWrittenByCommits(const QString &path) const = 0;
 };
 
 // The connection to the station database, one per thread, reopened after a

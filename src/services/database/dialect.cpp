@@ -153,6 +153,12 @@ public:
     QString transactionLockStatement() const override { return QString(); }
     bool hasNotifications() const override { return false; }
     QString notifyStatement() const override { return QString(); }
+    // WAL mode: a commit appends to the "-wal" file (which a checkpoint may
+    // remove and a later write create again).
+    QStringList filesWrittenByCommits(const QString &path) const override
+    {
+        return path.isEmpty() ? QStringList() : QStringList{path + u"-wal"_s, path};
+    }
 };
 
 class PostgresDialect final : public Dialect {
@@ -182,6 +188,7 @@ public:
     QString transactionLockStatement() const override { return u"SELECT pg_advisory_xact_lock(?)"_s; }
     bool hasNotifications() const override { return true; }
     QString notifyStatement() const override { return u"SELECT pg_notify(?, ?)"_s; }
+    QStringList filesWrittenByCommits(const QString &) const override { return {}; }
 };
 
 } // namespace
