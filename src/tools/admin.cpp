@@ -1,5 +1,6 @@
 #include "admin.h"
 
+#include "services/checks/checknotifier.h"
 #include "services/database/database.h"
 #include "services/database/serviceerror.h"
 
@@ -152,6 +153,15 @@ int cmdSeedLarge(Database &db, const LargeSeedSize &size, const QDate &day, bool
     return ExitOk;
 }
 
+int cmdPruneEvents(Database &db, int keepDays, QTextStream &out)
+{
+    db.requireCurrentSchema();
+    const QDateTime before = QDateTime(QDate::currentDate().addDays(-keepDays), QTime(0, 0));
+    const int removed = CheckEvents::pruneOlderThan(db, before);
+    out << u"已删除 %1 之前的检查通知 %2 条\n"_s.arg(before.toString(u"yyyy-MM-dd"_s)).arg(removed);
+    return ExitOk;
+}
+
 } // namespace
 
 int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -174,15 +184,16 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
                                      u"N"_s);
     const QCommandLineOption vehicles(u"vehicles"_s, u"seed-large：车辆数（默认 %1）"_s.arg(defaults.vehicles),
                                       u"N"_s);
+    const QCommandLineOption keepDays(u"keep-days"_s, u"prune-events：保留最近 N 天的检查通知（默认 30）"_s, u"N"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"显示帮助"_s);
     parser.addOption(force);
     parser.addOption(database);
     parser.addOption(config);
     parser.addOption(date);
     parser.addOption(help);
-    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles})
+    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles, &keepDays})
         parser.addOption(*o);
-    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large"_s);
+    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large | prune-events"_s);
 
     if (!parser.parse(arguments)) {
         err << parser.errorText() << u'\n';
@@ -193,9 +204,9 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return ExitOk;
     }
     const QStringList pos = parser.positionalArguments();
-    static const QStringList commands = {u"init"_s, u"check"_s, u"seed-demo"_s, u"seed-large"_s};
+    static const QStringList commands = {u"init"_s, u"check"_s, u"seed-demo"_s, u"seed-large"_s, u"prune-events"_s};
     if (pos.size() != 1 || !commands.contains(pos.first())) {
-        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo | seed-large\n"_s;
+        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo | seed-large | prune-events\n"_s;
         return ExitUsage;
     }
     const QString command = pos.first();
@@ -219,6 +230,19 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
             return ExitUsage;
         }
         *value = int(qMin<qint64>(*n, std::numeric_limits<int>::max()));
+    }
+    int keep = 30;
+    if (parser.isSet(keepDays)) {
+        const std::optional<qint64> n = countOf(parser.value(keepDays));
+        if (command != u"prune-events"_s) {
+            err << u"--keep-days 只用于 prune-events\n"_s;
+            return ExitUsage;
+        }
+        if (!n || *n > 36500) {
+            err << u"--keep-days 的值“%1”不是 0 到 36500 的整数\n"_s.arg(parser.value(keepDays));
+            return ExitUsage;
+        }
+        keep = int(*n);
     }
     if (command == u"seed-large"_s) {
         const QString problem = size.check();
@@ -250,9 +274,9 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     try {
         const DbConfig cfg = DbConfig::parse(spec);
-        // Only init and the seeds create a station database; a check of a
-        // mistyped path must not leave an empty file behind.
-        if (command == u"check"_s && cfg.backend == Backend::Sqlite && !QFileInfo::exists(cfg.sqlitePath)) {
+        // Only init and the seeds create a station database; a check or a
+        // pruning of a mistyped path must not leave an empty file behind.
+        if ((command == u"check"_s || command == u"prune-events"_s) && cfg.backend == Backend::Sqlite && !QFileInfo::exists(cfg.sqlitePath)) {
             err << u"数据库文件不存在：%1\n"_s.arg(QDir::toNativeSeparators(cfg.sqlitePath));
             return ExitFailed;
         }
@@ -261,6 +285,8 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
             return cmdInit(db, out);
         if (command == u"check"_s)
             return cmdCheck(db, out, err);
+        if (command == u"prune-events"_s)
+            return cmdPruneEvents(db, keep, out);
         if (command == u"seed-large"_s)
             return cmdSeedLarge(db, size, day, parser.isSet(force), out, err);
         return cmdSeedDemo(db, day, parser.isSet(force), out, err);

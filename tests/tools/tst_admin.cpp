@@ -3,10 +3,12 @@
 #include "../services/dbtestenv.h"
 #include "adminrun.h"
 
+#include "services/checks/checknotifier.h"
 #include "services/database/database.h"
 #include "tools/admin.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +34,8 @@ private Q_SLOTS:
     void specFromConfigFile();
     void seedDemo_data() { test::TestDatabase::addBackendRows(); }
     void seedDemo();
+    void pruneEventsKeepsTheRecentOnes_data() { test::TestDatabase::addBackendRows(); }
+    void pruneEventsKeepsTheRecentOnes();
     void seedDemoStationSize_data() { test::TestDatabase::addBackendRows(); }
     void seedDemoStationSize();
 };
@@ -49,6 +53,15 @@ void TstAdmin::usage_data()
     QTest::newRow("unknown option") << QStringList{u"--colour"_s, u"init"_s} << 2;
     QTest::newRow("no database") << QStringList{u"--config"_s, u"/nonexistent/coachgate.ini"_s, u"init"_s} << 2;
     QTest::newRow("bad spec") << QStringList{u"--database"_s, u"dbname=x user=y password=z"_s, u"init"_s} << 1;
+    QTest::newRow("keep-days not a number") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--keep-days"_s,
+                                                           u"a week"_s, u"prune-events"_s}
+                                            << 2;
+    QTest::newRow("keep-days negative") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--keep-days"_s, u"-1"_s,
+                                                       u"prune-events"_s}
+                                        << 2;
+    QTest::newRow("keep-days elsewhere") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--keep-days"_s, u"30"_s,
+                                                        u"init"_s}
+                                         << 2;
 }
 
 void TstAdmin::usage()
@@ -272,5 +285,41 @@ void TstAdmin::seedDemoStationSize()
 }
 
 // A GUI application: the demo's driver photos carry the driver's name.
+// The outbox's retention: events older than --keep-days days go, newer ones
+// and every check record stay, and a listener subscribed before the pruning
+// still hears the next result.
+void TstAdmin::pruneEventsKeepsTheRecentOnes()
+{
+    QFETCH(QString, backend);
+    test::TestDatabase env(backend);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    const QStringList db = {u"--database"_s, env.spec()};
+    QCOMPARE(admin(db + QStringList{u"init"_s}).rc, 0);
+    Database d(env.config());
+    const QString station = u"440100001"_s;
+    const QDateTime day(QDate::currentDate(), QTime(0, 0));
+    for (int i = 0; i < 4; ++i)
+        CheckEvents::driverCheck(d, station, u"K%1"_s.arg(i), day, 1);
+    // Ages: 40 days, 31 days, 29 days, now.
+    const QList<int> ages{40, 31, 29};
+    for (int i = 0; i < ages.size(); ++i)
+        d.exec(u"UPDATE check_events SET created_at = ? WHERE bus_id = ?"_s,
+               {QDateTime::currentDateTime().addDays(-ages[i]), u"K%1"_s.arg(i)});
+    CheckNotifier listener(d);
+    listener.Subscribe(station);
+    QSignalSpy heard(&listener, &CheckNotifier::DriverCheck);
+
+    const Run r = admin(db + QStringList{u"--keep-days"_s, u"30"_s, u"prune-events"_s});
+    QCOMPARE(r.rc, 0);
+    QVERIFY2(r.out.contains(u"2 条"_s), qPrintable(r.out));
+    QCOMPARE(d.scalar(u"SELECT count(*) FROM check_events"_s).toInt(), 2);
+    QVERIFY(!d.scalar(u"SELECT id FROM check_events WHERE bus_id = 'K2'"_s).isNull());
+
+    CheckEvents::driverCheck(d, station, u"K9"_s, day, 2);
+    QTRY_COMPARE(heard.count(), 1);
+    QCOMPARE(heard.at(0).at(0).toString(), u"K9"_s);
+}
+
 QTEST_MAIN(TstAdmin)
 #include "tst_admin.moc"

@@ -146,6 +146,18 @@ void returnCheck(Database &db, const QString &station, const QString &license, c
     addEvent(db, station, vehicleEvent(u"ReturnCheck"_s, license, date, lamp, returnTime, checker));
 }
 
+int pruneOlderThan(Database &db, const QDateTime &before)
+{
+    if (!before.isValid())
+        throw ServiceError(svcerr::BadArgument, u"清理检查通知缺少日期"_s);
+    int removed = 0;
+    db.transact([&] {
+        removed = db.scalar(u"SELECT count(*) FROM check_events WHERE created_at < ?"_s, {before}).toInt();
+        db.exec(u"DELETE FROM check_events WHERE created_at < ?"_s, {before});
+    });
+    return removed;
+}
+
 void replaceVehicle(Database &db, const QString &station, const QString &busId, const QDateTime &busDate,
                     const QString &newLicense, const QString &newCompanyShortName)
 {

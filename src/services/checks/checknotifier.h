@@ -72,6 +72,11 @@ void returnCheck(Database &db, const QString &station, const QString &license, c
                  const QDateTime &returnTime, const QString &checker);
 void replaceVehicle(Database &db, const QString &station, const QString &busId, const QDateTime &busDate,
                     const QString &newLicense, const QString &newCompanyShortName);
+// Deletes the check events created before `before` (the retention of the
+// outbox) and returns how many went. A listener reads only past the last
+// event it delivered, so old events cost it nothing; they are pruned only so
+// that the table does not grow for ever.
+int pruneOlderThan(Database &db, const QDateTime &before);
 } // namespace CheckEvents
 
 } // namespace cg
