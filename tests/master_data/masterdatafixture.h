@@ -14,9 +14,13 @@
 #include "core/clock.h"
 #include "services/fingerprint/simulatedfingerprintengine.h"
 #include "services/station/coreservices.h"
+#include "stationui/picklist.h"
 #include "stationui/stationcontext.h"
 
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QLineEdit>
 
 #include <memory>
 
@@ -98,6 +102,30 @@ struct MasterDataStation {
     {
         return db->scalar(QStringLiteral("SELECT %1 FROM drivers WHERE driver_id = ?").arg(column), {driver});
     }
+};
+
+// Answers the pick-lists in turn: each entry is the code to pick, "" to
+// cancel. The entries offered by the last list are kept.
+struct PickAnswers {
+    explicit PickAnswers(QStringList codes) : queue(std::move(codes))
+    {
+        SetPickListRunner([this](PickListDialog &dialog) {
+            offered.clear();
+            for (int i = 0; i < dialog.lvList->topLevelItemCount(); ++i)
+                offered << dialog.lvList->topLevelItem(i)->text(0);
+            const QString code = queue.isEmpty() ? QString() : queue.takeFirst();
+            if (code.isEmpty()) {
+                QTest::keyClick(dialog.txtSearch, Qt::Key_Escape);
+            } else {
+                dialog.txtSearch->setText(code);
+                QTest::keyClick(dialog.txtSearch, Qt::Key_Return);
+            }
+            return dialog.result();
+        });
+    }
+    ~PickAnswers() { SetPickListRunner({}); }
+    QStringList queue;
+    QStringList offered;
 };
 
 } // namespace cg::test

@@ -18,30 +18,10 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using test::PickAnswers;
 
 namespace {
 
-// Answers every pick-list with the entry whose code is given ("" cancels),
-// and remembers the codes the dialog offered.
-struct PickAnswer {
-    explicit PickAnswer(const QString &code)
-    {
-        SetPickListRunner([this, code](PickListDialog &dialog) {
-            offered.clear();
-            for (int i = 0; i < dialog.lvList->topLevelItemCount(); ++i)
-                offered << dialog.lvList->topLevelItem(i)->text(0);
-            if (code.isEmpty()) {
-                QTest::keyClick(dialog.txtSearch, Qt::Key_Escape);
-            } else {
-                dialog.txtSearch->setText(code);
-                QTest::keyClick(dialog.txtSearch, Qt::Key_Return);
-            }
-            return dialog.result();
-        });
-    }
-    ~PickAnswer() { SetPickListRunner({}); }
-    QStringList offered;
-};
 
 void fillRequired(frmVehicle &form, const QString &code, const QString &plate)
 {
@@ -143,18 +123,18 @@ void TstVehicle::companyThenItsOwners()
     frmVehicle form(s.env, s.ctx);
     openNew(form);
     {
-        PickAnswer pick(u"C01"_s);
+        PickAnswers pick({u"C01"_s});
         form.cmdCompany_Click();
     }
     QCOMPARE(form.txtCompany->text(), u"C01[天河运输]"_s);
     {
-        PickAnswer pick(u"O02"_s);
+        PickAnswers pick({u"O02"_s});
         form.cmdOwner_Click();
         QCOMPARE(pick.offered, (QStringList{u"O01"_s, u"O02"_s})); // C01's owners only
     }
     QCOMPARE(form.txtOwner->text(), u"O02[林生]"_s);
     {
-        PickAnswer cancel{QString()};
+        PickAnswers cancel({QString()});
         form.cmdOwner_Click();
         form.cmdCompany_Click();
     }
@@ -182,7 +162,7 @@ void TstVehicle::modelFillsTheSeats()
     openNew(form);
     form.txtModel->setText(u"old"_s);
     form.txtSeat->setText(u"33"_s);
-    PickAnswer pick(picked);
+    PickAnswers pick({picked});
     form.cmdModel_Click();
     QCOMPARE(form.txtModel->text(), model);
     QCOMPARE(form.txtSeat->text(), seats);

@@ -23,6 +23,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using test::PickAnswers;
 
 namespace {
 
@@ -68,29 +69,6 @@ struct ScrollStation : test::MasterDataStation {
     }
 };
 
-// Answers the pick-lists in turn: each entry is the code to pick, "" to
-// cancel. The entries offered by the last list are kept.
-struct PickAnswers {
-    explicit PickAnswers(QStringList codes) : queue(std::move(codes))
-    {
-        SetPickListRunner([this](PickListDialog &dialog) {
-            offered.clear();
-            for (int i = 0; i < dialog.lvList->topLevelItemCount(); ++i)
-                offered << dialog.lvList->topLevelItem(i)->text(0);
-            const QString code = queue.isEmpty() ? QString() : queue.takeFirst();
-            if (code.isEmpty()) {
-                QTest::keyClick(dialog.txtSearch, Qt::Key_Escape);
-            } else {
-                dialog.txtSearch->setText(code);
-                QTest::keyClick(dialog.txtSearch, Qt::Key_Return);
-            }
-            return dialog.result();
-        });
-    }
-    ~PickAnswers() { SetPickListRunner({}); }
-    QStringList queue;
-    QStringList offered;
-};
 
 QStringList column(const FlexGrid *grid, int col)
 {
