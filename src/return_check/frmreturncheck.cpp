@@ -228,6 +228,7 @@ void frmReturnCheck::loadList()
 void frmReturnCheck::drawReturn(int row, int status, const QDateTime &returnTime, const QString &checker)
 {
     SetLampCell(vsList, row, ColStatus, status);
+    vsList->setRowData(row, status); // the buttons follow the code, not the cells
     vsList->setTextMatrix(row, ColTime, LongDateTime(returnTime));
     vsList->setTextMatrix(row, ColChecker, checker);
 }
@@ -376,7 +377,7 @@ void frmReturnCheck::cmdAddVehicle_Click()
 void frmReturnCheck::updateButtons()
 {
     const int row = selectedRow();
-    const bool returned = row >= 0 && !vsList->textMatrix(row, ColChecker).trimmed().isEmpty();
+    const bool returned = row >= 0 && vsList->rowData(row).toInt() == 1;
     cmdStartCheck->setEnabled(row >= 0 && !returned);
     cmdRemoveCheck->setEnabled(returned);
 }

@@ -221,21 +221,28 @@ private slots:
     void functionKeysFollowTheRow_data()
     {
         QTest::addColumn<bool>("returned");
+        QTest::addColumn<QString>("checker");
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("asks");
-        QTest::newRow("F4 on a vehicle not returned") << false << int(Qt::Key_F4) << true;
-        QTest::newRow("F4 on a returned vehicle") << true << int(Qt::Key_F4) << false;
-        QTest::newRow("F5 on a returned vehicle") << true << int(Qt::Key_F5) << true;
-        QTest::newRow("F5 on a vehicle not returned") << false << int(Qt::Key_F5) << false;
+        const QString li = u"李敏"_s;
+        QTest::newRow("F4 on a vehicle not returned") << false << li << int(Qt::Key_F4) << true;
+        QTest::newRow("F4 on a returned vehicle") << true << li << int(Qt::Key_F4) << false;
+        QTest::newRow("F5 on a returned vehicle") << true << li << int(Qt::Key_F5) << true;
+        QTest::newRow("F5 on a vehicle not returned") << false << li << int(Qt::Key_F5) << false;
+        // The lamp says returned even where no checker was recorded: the
+        // buttons follow the lamp, not the checker's cell.
+        QTest::newRow("F4 on a vehicle returned without a checker") << true << QString() << int(Qt::Key_F4) << false;
+        QTest::newRow("F5 on a vehicle returned without a checker") << true << QString() << int(Qt::Key_F5) << true;
     }
     void functionKeysFollowTheRow()
     {
         QFETCH(bool, returned);
+        QFETCH(QString, checker);
         QFETCH(int, key);
         QFETCH(bool, asks);
         Station st;
         if (returned)
-            st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 0), u"李敏"_s);
+            st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 0), checker);
         auto f = st.open();
         clickRow(*f, rowOf(*f, u"粤A10001"_s));
         QCOMPARE(f->cmdStartCheck->isEnabled(), !returned);
