@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
@@ -73,6 +74,17 @@ public:
     // (children of the main window).
     QHash<QString, QPointer<QWidget>> modeless;
 
+    // The moment a modal screen blocks the reader's window, it joins that
+    // screen's family, so a press right after the screen opens is not lost.
+    // The call is queued: the blocking is still being worked out when the
+    // event arrives. The timer stays as the backstop for a modal that closes.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == simulator && event->type() == QEvent::WindowBlocked)
+            QMetaObject::invokeMethod(this, &ScreenHub::followModal, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+
     // A modal screen blocks every window outside its own family. The
     // reader's window joins the family of whichever modal window is on top
     // as a transient, never as a child: a closing dialog cannot take it along.
@@ -113,6 +125,7 @@ void showSimulator(ScreenHub &hub, QWidget *anchor)
         if (!hub.simulator)
             return;
         hub.simulator->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
+        hub.simulator->installEventFilter(&hub);
         // Low in the middle of the screen: over the list's middle columns,
         // clear of the station's 确认 column and its buttons.
         const QScreen *screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();

@@ -119,12 +119,17 @@ void tst_checkin_walk::checkInFirstTrip(QWidget *simulator, int driverRow)
 {
     auto *grid = m_station->findChild<FlexGrid *>(u"vsList"_s);
     const int row = grid->fixedRows();
-    // While the single-driver screen is up, the driver presses again.
+    // The driver presses again the moment the single-driver screen is up:
+    // a press that soon must reach the station, not a window it blocks.
     bool answered = false;
-    QTimer::singleShot(300, this, [&] {
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, this, [&] {
         QWidget *single = QApplication::activeModalWidget();
         if (!single || single->objectName() != u"frmDriverVerifySingle")
             return;
+        watch.stop();
+        QCoreApplication::processEvents(); // the screen's own queued start
         const qsizetype noticesBefore = m_sink.notices.size();
         pressDriver(simulator, driverRow);
         auto *name = single->findChild<QLabel *>(u"lblDriverName"_s);
@@ -134,6 +139,7 @@ void tst_checkin_walk::checkInFirstTrip(QWidget *simulator, int driverRow)
         if (auto *close = single->findChild<QLabel *>(u"lblClose"_s))
             QTest::mouseClick(close, Qt::LeftButton);
     });
+    watch.start();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(row, grid->cols() - 1)).center());
     QVERIFY2(answered, "the single-driver screen did not answer the press");
