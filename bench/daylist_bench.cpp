@@ -9,12 +9,15 @@
 // DATABASE is a SQLite path or a PostgreSQL conninfo, as the workstation
 // takes it; DATE (yyyy-MM-dd, default today) is the list day, RUNS the
 // repetitions (default 20). The station and unit are the demo station's,
-// which `coachgate-admin seed-demo` and `seed-large` write.
+// which `coachgate-admin seed-demo` and `seed-large` write. The statistics
+// cover the calendar month of DATE up to DATE, as the report screens ask
+// for them.
 
 #include "core/clock.h"
 #include "core/dates.h"
 #include "services/checks/checkservice.h"
 #include "services/database/database.h"
+#include "services/reports/reportservice.h"
 #include "tools/admin.h"
 
 #include <QCoreApplication>
@@ -109,6 +112,28 @@ int main(int argc, char **argv)
         measure("rolling trips (QueryRollingTrips)", runs, [&] {
             return checks.QueryRollingTrips(context, date, QString(), QString(), QVariant(), QVariant(), QVariant(), 1)
                 .RecordCount();
+        });
+
+        // The report screens' month: its first day to the list day.
+        ReportService reports(db);
+        const QDate first(day.year(), day.month(), 1);
+        const QDateTime from(first, QTime(0, 0));
+        const QDateTime afterEnd(day.addDays(1), QTime(0, 0));
+        measure("month: condition check statistics", runs, [&] {
+            reports.GetConditionPassTotal(context, from, afterEnd, QString());
+            reports.GetConditionFailTotal(context, from, afterEnd, QString());
+            const int n = reports.QueryConditionCheckStatistics(context, from, afterEnd, QString()).RecordCount();
+            reports.QueryDailyStatistics(context, first, day, QString());
+            return n;
+        });
+        measure("month: departure statistics", runs, [&] {
+            const int n = reports.QueryDepartureStatistics(context, from, date, QString()).RecordCount();
+            reports.QueryDailyStatistics(context, first, day, QString());
+            return n;
+        });
+        measure("month: forced releases", runs, [&] {
+            int reserved = 0;
+            return reports.QueryForcedReleases(context, from, date, QVariant(), reserved).RecordCount();
         });
     } catch (const std::exception &e) {
         std::fprintf(stderr, "daylist_bench: %s\n", e.what());

@@ -58,6 +58,25 @@ constexpr qsizetype CellTextMax = 32767; // characters one workbook cell holds
     throw AppError(ExportWriteError, u"无法写入文件 %1：%2"_s.arg(QDir::toNativeSeparators(path), why));
 }
 
+// One buffer for every cell's UTF-8 text, grown as needed: a big list
+// would otherwise allocate a byte array per cell.
+class Utf8Buffer {
+public:
+    const char *encode(QStringView text)
+    {
+        QStringEncoder encoder(QStringConverter::Utf8);
+        const qsizetype need = encoder.requiredSpace(text.size()) + 1;
+        if (m_bytes.size() < need)
+            m_bytes.resize(qMax(need, qsizetype(256)));
+        char *end = encoder.appendToBuffer(m_bytes.data(), text);
+        *end = '\0';
+        return m_bytes.constData();
+    }
+
+private:
+    QByteArray m_bytes;
+};
+
 QString flatCell(QString text)
 {
     text.replace(u"\r\n"_s, u" "_s);
@@ -138,7 +157,12 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
         writeFailed(path, u"文件夹不存在"_s);
     const QString part = path + u".part"_s;
     QFile::remove(part);
-    lxw_workbook *wb = workbook_new(QFile::encodeName(part).constData());
+    // Rows go to the file as they are written (each row's cells are freed
+    // once the next row starts), strings inline: a big list costs neither
+    // memory nor the shared-string lookups.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook *wb = workbook_new_opt(QFile::encodeName(part).constData(), &options);
     if (!wb)
         writeFailed(path, u"无法创建工作簿"_s);
     lxw_worksheet *ws = workbook_add_worksheet(wb, "Sheet1");
@@ -146,6 +170,7 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
     format_set_bold(bold);
 
     QList<int> widths;
+    Utf8Buffer utf8;
     lxw_error err = LXW_NO_ERROR;
     for (qsizetype r = 0; r < table.rows.size() && err == LXW_NO_ERROR; ++r) {
         const QStringList &row = table.rows.at(r);
@@ -163,7 +188,7 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
             if (r >= table.headerRows && table.numericColumns.contains(int(c)) && NumericCellValue(text, &number))
                 err = worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c), number, fmt);
             else
-                err = worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), text.toUtf8().constData(), fmt);
+                err = worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), utf8.encode(text), fmt);
             if (widths.size() <= c)
                 widths.resize(c + 1, 0);
             widths[c] = qMax(widths[c], AnsiByteLength(text));

@@ -134,11 +134,16 @@ inline WorkbookCells readWorkbook(const QString &path)
                                        QRegularExpression::DotMatchesEverythingOption);
     for (auto it = si.globalMatch(shared); it.hasNext();)
         strings.append(it.next().captured(1).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
-    static const QRegularExpression cell(QStringLiteral("<c r=\"([A-Z]+[0-9]+)\"([^>]*)>(?:<v>([^<]*)</v>)?</c>"));
+    // A text cell refers to the shared strings or holds its text inline.
+    static const QRegularExpression cell(
+        QStringLiteral("<c r=\"([A-Z]+[0-9]+)\"([^>]*)>(?:<v>([^<]*)</v>|<is><t[^>]*>(.*?)</t></is>)?</c>"),
+        QRegularExpression::DotMatchesEverythingOption);
     for (auto it = cell.globalMatch(sheet); it.hasNext();) {
         const auto m = it.next();
         if (m.captured(2).contains(QStringLiteral("t=\"s\"")))
             out.text.insert(m.captured(1), strings.value(m.captured(3).toInt()));
+        else if (m.captured(2).contains(QStringLiteral("t=\"inlineStr\"")))
+            out.text.insert(m.captured(1), m.captured(4).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
         else if (!m.captured(3).isEmpty())
             out.numbers.insert(m.captured(1), m.captured(3));
     }

@@ -93,10 +93,13 @@ QMap<QString, QString> readWorkbook(const QString &path, QSet<QString> *styled)
     for (auto it = si.globalMatch(shared); it.hasNext();)
         strings.append(xmlText(it.next().captured(1)));
     QMap<QString, QString> cells;
-    static const QRegularExpression c(u"<c r=\"([A-Z]+[0-9]+)\"( s=\"([0-9]+)\")? t=\"s\"><v>([0-9]+)</v></c>"_s);
+    // A text cell refers to the shared strings or holds its text inline.
+    static const QRegularExpression c(
+        u"<c r=\"([A-Z]+[0-9]+)\"( s=\"([0-9]+)\")? t=\"(s|inlineStr)\">(?:<v>([0-9]+)</v>|<is><t[^>]*>(.*?)</t></is>)</c>"_s,
+        QRegularExpression::DotMatchesEverythingOption);
     for (auto it = c.globalMatch(sheet); it.hasNext();) {
         const auto m = it.next();
-        cells.insert(m.captured(1), strings.value(m.captured(4).toInt()));
+        cells.insert(m.captured(1), m.captured(4) == u"s"_s ? strings.value(m.captured(5).toInt()) : xmlText(m.captured(6)));
         if (!m.captured(3).isEmpty() && styled)
             styled->insert(m.captured(1));
     }
@@ -176,6 +179,10 @@ void TstExport::workbookReadsBack()
                     QCOMPARE(bold.contains(cellRef(r, c)), r < 2);
             }
         }
+        // Every written column is sized to its longest text.
+        const QString sheet = QString::fromUtf8(unzipMember(path, u"xl/worksheets/sheet1.xml"_s));
+        for (int c = 1; c <= 4; ++c)
+            QVERIFY2(sheet.contains(u"<col min=\"%1\" max=\"%1\" width="_s.arg(c)), qPrintable(sheet.left(600)));
         QVERIFY(!QFile::exists(path + u".part"_s));
     }
 }

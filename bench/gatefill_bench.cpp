@@ -1,0 +1,149 @@
+// The departure gate's 今日车次 on a station database (a seeded big
+// station): the real gate screen, shown offscreen, queries the day's
+// timetable trips and rolling runs, fills its grid and repaints. Prints
+// median and p95 of the wall time and of this process's CPU time (the
+// database server's time is in the wall time only).
+//
+//   gatefill_bench DATABASE [DATE [RUNS]]
+//
+// DATABASE is a SQLite path or a PostgreSQL conninfo; DATE (yyyy-MM-dd,
+// default today) the list day; RUNS the repetitions (default 10). The
+// operator, station and unit are the demo station's.
+
+#include "core/clock.h"
+#include "core/dates.h"
+#include "dispatch/frmoutcheck.h"
+#include "services/database/database.h"
+#include "services/station/coreservices.h"
+#include "stationui/stationcontext.h"
+#include "tools/admin.h"
+#include "widgets/env.h"
+#include "widgets/grid.h"
+#include "widgets/messagesink.h"
+#include "widgets/sound.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+double processCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+double quantile(std::vector<double> v, double q)
+{
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(q * double(v.size() - 1) + 0.5))];
+}
+
+// Every box goes to standard error: a benchmark has no one to answer.
+class PrintingSink : public MessageSink {
+public:
+    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
+    {
+        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
+        return MsgAnswer::No;
+    }
+    void notify(const QString &message, QWidget *) override
+    {
+        std::fprintf(stderr, "notice: %s\n", qPrintable(message));
+    }
+};
+
+class Silence : public SoundPlayer {
+public:
+    void play(const QString &) override {}
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    PinLocalTimeZone();
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: gatefill_bench DATABASE [DATE [RUNS]]\n");
+        return 2;
+    }
+    const QDate day = args.size() > 2 ? QDate::fromString(args.at(2), u"yyyy-MM-dd"_s) : QDate::currentDate();
+    const int runs = args.size() > 3 ? args.at(3).toInt() : 10;
+    if (!day.isValid() || runs <= 0) {
+        std::fprintf(stderr, "gatefill_bench: bad date or run count\n");
+        return 2;
+    }
+    try {
+        Database db(DbConfig::parse(args.at(1)));
+        SessionService session(db);
+        int opened = 0;
+        session.OpenSession(QString::fromUtf16(demo::OperatorCode), QString(), QString(), opened);
+        PrintingSink messages;
+        ManualClock clock(QDateTime(day, QTime(9, 0)));
+        Silence sound;
+        NullStatusSink status;
+        QTemporaryDir scratch;
+        Env env;
+        env.messages = &messages;
+        env.clock = &clock;
+        env.sound = &sound;
+        env.status = &status;
+        env.layoutFile = scratch.filePath(u"HeadSet.ini"_s);
+        env.dataDir = scratch.path();
+        StationContext station;
+        station.db = &db;
+        station.session = &session;
+        station.context = u"[%1][%2][%3][0]"_s.arg(QString::fromUtf16(demo::OperatorCode),
+                                                  QString::fromUtf16(demo::StationCode),
+                                                  QString::fromUtf16(demo::UnitCode));
+        station.params.BeforeMinute = u"30"_s;
+
+        frmOutCheck gate(env, station);
+        gate.resize(1280, 800);
+        gate.show();
+        QApplication::processEvents();
+        auto *today = gate.findChild<QPushButton *>(u"cmdTodayBus"_s);
+        auto *grid = gate.findChild<FlexGrid *>(u"vsList"_s);
+        if (!today || !grid) {
+            std::fprintf(stderr, "gatefill_bench: the gate screen has no 今日车次 or no list\n");
+            return 1;
+        }
+        std::vector<double> wall, cpu;
+        for (int i = 0; i <= runs; ++i) {
+            QElapsedTimer t;
+            const double c0 = processCpuMs();
+            t.start();
+            today->click();
+            QApplication::processEvents(); // the grid repaints
+            if (i == 0)
+                continue; // warms the caches
+            wall.push_back(t.nsecsElapsed() / 1e6);
+            cpu.push_back(processCpuMs() - c0);
+        }
+        std::printf("database: %s, day %s, %d runs\n", qPrintable(db.config().describe()),
+                    qPrintable(day.toString(Qt::ISODate)), runs);
+        std::printf("%-34s %6s  %8s %8s   %8s %8s\n", "gate", "rows", "wall ms", "p95", "CPU ms", "p95");
+        std::printf("%-34s %6d  %8.1f %8.1f   %8.1f %8.1f\n", "今日车次: queries, grid, repaint",
+                    grid->rows() - grid->fixedRows(), quantile(wall, 0.5), quantile(wall, 0.95), quantile(cpu, 0.5),
+                    quantile(cpu, 0.95));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "gatefill_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
