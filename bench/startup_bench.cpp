@@ -1,0 +1,190 @@
+// The workstation's start-up on a station database, as the program does it:
+// configuration, session, parameters, main window, then the check-in
+// station with every enrolled driver's fingers loaded. Then every form of
+// every screen library is opened at once (non-modal, offscreen), as a busy
+// desk might have them. Prints the times and the process's resident memory.
+//
+//   startup_bench [--config FILE] [--database SPEC]
+//
+// The arguments are the workstation's own. The system clock is never set.
+
+#include "app/config.h"
+#include "app/mainwindow.h"
+#include "app/screens.h"
+#include "app/startup.h"
+#include "core/clock.h"
+#include "core/dates.h"
+#include "dispatch/dispatchforms.h"
+#include "driver_check/drivercheckforms.h"
+#include "master_data/masterdataforms.h"
+#include "reports/reportsforms.h"
+#include "return_check/returncheckforms.h"
+#include "scheduling/schedulingforms.h"
+#include "vehicle_check/vehiclecheckforms.h"
+#include "widgets/env.h"
+#include "widgets/formregistry.h"
+#include "widgets/messagesink.h"
+#include "widgets/sound.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace cg;
+
+namespace {
+
+// Resident and peak resident memory of this process, in MiB.
+std::pair<double, double> residentMiB()
+{
+    QFile status(u"/proc/self/status"_s);
+    double rss = 0, hwm = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                rss = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+            else if (line.startsWith("VmHWM:"))
+                hwm = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+        }
+    }
+    return {rss, hwm};
+}
+
+// Milliseconds since the kernel started this process (10 ms steps).
+double sinceProcessStartMs()
+{
+    QFile stat(u"/proc/self/stat"_s);
+    QFile uptime(u"/proc/uptime"_s);
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray s = stat.readAll();
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    const double started = fields.value(19).toDouble() / double(sysconf(_SC_CLK_TCK));
+    const double now = uptime.readAll().split(' ').value(0).toDouble();
+    return (now - started) * 1000;
+}
+
+double processCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+class PrintingSink : public MessageSink {
+public:
+    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
+    {
+        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
+        return MsgAnswer::No;
+    }
+    void notify(const QString &message, QWidget *) override
+    {
+        std::fprintf(stderr, "notice: %s\n", qPrintable(message));
+    }
+};
+
+class Silence : public SoundPlayer {
+public:
+    void play(const QString &) override {}
+};
+
+class LeaveTheClock : public SystemClockSetter {
+public:
+    void setSystemClock(const QDateTime &) override {}
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QElapsedTimer sinceMain;
+    sinceMain.start();
+    PinLocalTimeZone();
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    PrintingSink messages;
+    SystemClock clock;
+    Silence sound;
+    NullStatusSink status;
+    Env env;
+    env.messages = &messages;
+    env.clock = &clock;
+    env.sound = &sound;
+    env.status = &status;
+    AppConfig config;
+    try {
+        config = LoadConfig(ParseCommandLine(QApplication::arguments()));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "startup_bench: %s\n", e.what());
+        return 2;
+    }
+    env.layoutFile = config.layoutFile;
+    env.dataDir = config.dataDir;
+    env.photoDir = config.photoDir;
+    env.scratchDir = config.scratchDir;
+
+    LeaveTheClock setter;
+    Startup startup(env, setter);
+    double upMain = -1, upProcess = -1, upCpu = -1;
+    std::pair<double, double> upMemory;
+    const auto showCheckIn = CheckInStation(env);
+    startup.checkInStation = [&](mdiMain &window, StationContext &station) {
+        // The station loads while it is shown; the first turn of its event
+        // loop finds it ready. Then it closes, as with the exit password.
+        QTimer::singleShot(0, &window, [&] {
+            upMain = sinceMain.nsecsElapsed() / 1e6;
+            upProcess = sinceProcessStartMs();
+            upCpu = processCpuMs();
+            upMemory = residentMiB();
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->done(QDialog::Rejected);
+        });
+        showCheckIn(window, station);
+    };
+    if (!startup.Main(config) || upMain < 0) {
+        std::fprintf(stderr, "startup_bench: the workstation did not come up\n");
+        return 1;
+    }
+
+    // Every form of every screen library, open at once.
+    FormRegistry all;
+    StationContext &station = startup.station();
+    RegisterDriverCheckForms(all, env, station);
+    RegisterDispatchForms(all, env, station);
+    RegisterVehicleCheckForms(all, env, station);
+    RegisterMasterDataForms(all, env, station);
+    RegisterSchedulingForms(all, env, station);
+    RegisterReturnCheckForms(all, env, station);
+    RegisterReportForms(all, env, station);
+    std::vector<std::unique_ptr<QWidget>> open;
+    QElapsedTimer opening;
+    opening.start();
+    for (const QString &form : all.forms()) {
+        if (QWidget *w = all.create(form, nullptr)) {
+            open.emplace_back(w);
+            w->show();
+            QApplication::processEvents();
+        }
+    }
+    const double openMs = opening.nsecsElapsed() / 1e6;
+    const auto allMemory = residentMiB();
+
+    std::printf("database: %s\n", qPrintable(config.databaseSpec));
+    std::printf("check-in station up: %.0f ms from main(), %.0f ms from process start, %.0f ms CPU\n", upMain,
+                upProcess, upCpu);
+    std::printf("resident then: %.1f MiB (peak %.1f MiB)\n", upMemory.first, upMemory.second);
+    std::printf("%d forms opened in %.0f ms: resident %.1f MiB (peak %.1f MiB)\n", int(open.size()), openMs,
+                allMemory.first, allMemory.second);
+    open.clear();
+    return 0;
+}
