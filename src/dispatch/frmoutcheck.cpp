@@ -266,18 +266,26 @@ void frmOutCheck::fillRow(int row, const RecordSet &rs, int rec, bool rolling, i
     vsList->setTextMatrix(row, ColCard, field("ic_card_id"));
     vsList->setTextMatrix(row, ColModel, field("vehicle_type_name").trimmed());
     vsList->setTextMatrix(row, ColSeats, field("total_seat"));
-    QVariantMap key = vsList->rowData(row).toMap();
-    key.insert(u"bus_id"_s, busId);
-    key.insert(u"serial"_s, serial);
-    vsList->setRowData(row, key);
-    setLamp(row, ColCond, lampOf(rs, rec, u"StateStatus"_s));
-    setLamp(row, ColDriver, lampOf(rs, rec, u"driver_verify_status"_s));
-    setLamp(row, ColScheme, lampOf(rs, rec, u"SchemeStatus"_s));
     vsList->setTextMatrix(row, ColCompany, field("transport_company_short_name"));
     vsList->setTextMatrix(row, ColSale, rolling ? u"0"_s : field("sale_num"));
     vsList->setTextMatrix(row, ColChecked, field("check_num"));
     vsList->setTextMatrix(row, ColReturn, returnTimeText(cur.value(u"return_time"_s).toDateTime()));
-    setLamp(row, ColOut, lampOf(rs, rec, u"OutStatus"_s));
+    // The row's keys and its four lamp codes, written as one row datum.
+    QVariantMap key = vsList->rowData(row).toMap();
+    key.insert(u"bus_id"_s, busId);
+    key.insert(u"serial"_s, serial);
+    static const std::pair<int, QString> lamps[] = {{ColCond, u"StateStatus"_s},
+                                                    {ColDriver, u"driver_verify_status"_s},
+                                                    {ColScheme, u"SchemeStatus"_s},
+                                                    {ColOut, u"OutStatus"_s}};
+    for (const auto &[col, name] : lamps) {
+        const int lamp = lampOf(rs, rec, name);
+        SetLampCell(vsList, row, col, lamp);
+        key.insert(lampKey(col), lamp);
+    }
+    vsList->setRowData(row, key);
+    if (row == m_currentRow)
+        updateButtons();
 }
 
 void frmOutCheck::setLamp(int row, int col, int lamp)
@@ -311,10 +319,12 @@ void frmOutCheck::FillRegular()
                                                      busFilter(), txtLicenseID->text().trimmed(), QString(),
                                                      QString(), QVariant(), 1,
                                                      m_station.session ? m_station.session->GetUnitCode() : QString());
+        // The rows are made in one step, then filled.
         vsList->setRows(kHeaderRows);
+        vsList->setRows(kHeaderRows + rs.RecordCount());
         m_currentRow = -1;
         for (int r = 0; r < rs.RecordCount(); ++r)
-            fillRow(vsList->addRow(), rs, r, false, r + 1);
+            fillRow(kHeaderRows + r, rs, r, false, r + 1);
         return rs.RecordCount();
     });
 }
@@ -326,8 +336,10 @@ void frmOutCheck::FillRolling()
         const RecordSet rs = service().QueryRollingTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                          busFilter(), txtLicenseID->text().trimmed(), QVariant(),
                                                          QVariant(), QVariant(), 1);
+        const int first = vsList->rows();
+        vsList->setRows(first + rs.RecordCount());
         for (int r = 0; r < rs.RecordCount(); ++r)
-            fillRow(vsList->addRow(), rs, r, true, r + 1);
+            fillRow(first + r, rs, r, true, r + 1);
         return rs.RecordCount();
     });
 }

@@ -262,6 +262,8 @@ FlexGrid::BulkFill::~BulkFill()
     QAbstractItemModel *m = m_grid->model();
     if (m->rowCount() > 0 && m->columnCount() > 0)
         emit m->dataChanged(m->index(0, 0), m->index(m->rowCount() - 1, m->columnCount() - 1));
+    if (m->rowCount() > 0)
+        emit m->headerDataChanged(Qt::Vertical, 0, m->rowCount() - 1);
     m_grid->viewport()->update();
 }
 
@@ -519,6 +521,8 @@ void FlexGrid::setRowData(int r, const QVariant &value)
 {
     if (r < 0 || r >= rowCount())
         throw AppError(errnum::InvalidArgument, u"无效的行 %1"_s.arg(r));
+    // Inside a BulkFill the header hears of its rows' data once, at the end.
+    const QSignalBlocker quiet(m_bulk > 0 ? model() : nullptr);
     QTableWidgetItem *h = verticalHeaderItem(r);
     if (!h) {
         h = new QTableWidgetItem;

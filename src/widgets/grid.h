@@ -47,9 +47,9 @@ public:
     explicit FlexGrid(QWidget *parent = nullptr);
     ~FlexGrid() override;
 
-    // Filling many cells at once. While a BulkFill lives, cell writes do not
-    // tell the views (nor itemChanged listeners) cell by cell; when the last
-    // one ends, the views learn of every cell at once. For filling a list,
+    // Filling many cells at once. While a BulkFill lives, cell and row data
+    // writes do not tell the views (nor itemChanged listeners) one by one;
+    // when the last one ends, the views learn of every cell at once. For filling a list,
     // never around edits somebody listens to. Rows added meanwhile are
     // announced as usual.
     class BulkFill {

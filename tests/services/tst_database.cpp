@@ -57,6 +57,8 @@ private Q_SLOTS:
 
     void valuesKeepTheirTypes_data() { test::TestDatabase::addBackendRows(); }
     void valuesKeepTheirTypes();
+    void storedDateTimeTexts_data();
+    void storedDateTimeTexts();
     void insertReturnsNewIds_data() { test::TestDatabase::addBackendRows(); }
     void insertReturnsNewIds();
     void transactions_data() { test::TestDatabase::addBackendRows(); }
@@ -237,6 +239,42 @@ void TstDatabase::valuesKeepTheirTypes()
     const QVariant now = db.dialect().fromDb(db.scalar(u"SELECT "_s + db.dialect().nowExpression()),
                                              FieldType::DateTime);
     QVERIFY(qAbs(now.toDateTime().secsTo(QDateTime::currentDateTime())) < 120);
+}
+
+// Date-times stored as text (SQLite keeps them so; a text column on either
+// backend may hold one) read back as the station's wall-clock time; a text
+// that is no date-time reads as no value.
+void TstDatabase::storedDateTimeTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+    const QDateTime noon(QDate(2026, 12, 9), QTime(12, 0, 5));
+    QTest::newRow("stored form") << u"2026-12-09 12:00:05"_s << noon;
+    QTest::newRow("spaces around") << u" 2026-12-09 12:00:05 "_s << noon;
+    QTest::newRow("ISO with T") << u"2026-12-09T12:00:05"_s << noon;
+    QTest::newRow("milliseconds") << u"2026-12-09 12:00:05.250"_s << QDateTime(noon.date(), QTime(12, 0, 5, 250));
+    QTest::newRow("date alone") << u"2026-12-09"_s << QDateTime(noon.date(), QTime(0, 0));
+    QTest::newRow("leap day") << u"2024-02-29 23:59:59"_s << QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59));
+    QTest::newRow("midnight") << u"2026-01-01 00:00:00"_s << QDateTime(QDate(2026, 1, 1), QTime(0, 0));
+    QTest::newRow("no 30 February") << u"2026-02-30 10:00:00"_s << QDateTime();
+    QTest::newRow("no month 13") << u"2026-13-01 10:00:00"_s << QDateTime();
+    QTest::newRow("letter in the month") << u"2026-1a-09 12:00:05"_s << QDateTime();
+    QTest::newRow("sign in the year") << u"+026-12-09 12:00:05"_s << QDateTime();
+    QTest::newRow("empty") << QString() << QDateTime();
+}
+
+void TstDatabase::storedDateTimeTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    QTemporaryDir dir;
+    Database db(DbConfig::parse(dir.filePath(u"t.sqlite"_s)));
+    const QVariant read = db.dialect().fromDb(QVariant(text), FieldType::DateTime);
+    QCOMPARE(read.isValid(), expected.isValid());
+    if (expected.isValid()) {
+        QCOMPARE(read.toDateTime(), expected);
+        QCOMPARE(read.toDateTime().timeSpec(), Qt::LocalTime);
+    }
 }
 
 void TstDatabase::insertReturnsNewIds()

@@ -365,9 +365,10 @@ void TstGrid::headerStaysOnTopWhenScrolled()
 }
 
 // A list filled inside a BulkFill: every cell reads back as written, rows
-// added meanwhile are announced at once (the view can show them), cell
-// changes reach nobody until the outermost fill ends, and then the views
-// hear of all cells in one signal; edits after it are heard again.
+// added meanwhile are announced at once (the view can show them), cell and
+// row data changes reach nobody until the outermost fill ends, and then the
+// views hear of all cells (and the header of all rows) in one signal; edits
+// after it are heard again.
 void TstGrid::bulkFillTellsTheViewOnceAtTheEnd()
 {
     FlexGrid g;
@@ -377,6 +378,7 @@ void TstGrid::bulkFillTellsTheViewOnceAtTheEnd()
     QSignalSpy changed(&g, &QTableWidget::itemChanged);
     QSignalSpy data(g.model(), &QAbstractItemModel::dataChanged);
     QSignalSpy inserted(g.model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy header(g.model(), &QAbstractItemModel::headerDataChanged);
     {
         const FlexGrid::BulkFill outer(&g);
         {
@@ -385,13 +387,17 @@ void TstGrid::bulkFillTellsTheViewOnceAtTheEnd()
                 const int r = g.addRow({u"A%1"_s.arg(i)});
                 g.setTextMatrix(r, 1, u"粤A%1"_s.arg(i));
                 SetLampCell(&g, r, 2, i);
+                g.setRowData(r, QVariantMap{{u"lamp"_s, i}});
             }
         }
         QCOMPARE(data.count(), 0); // the inner end is not the end
+        QCOMPARE(header.count(), 0);
         QCOMPARE(inserted.count(), 3);
     }
     QCOMPARE(changed.count(), 0);
     QCOMPARE(data.count(), 1);
+    QCOMPARE(header.count(), 1);
+    QCOMPARE(g.rowData(2).toMap().value(u"lamp"_s).toInt(), 1);
     const QModelIndex first = data.at(0).at(0).toModelIndex();
     const QModelIndex last = data.at(0).at(1).toModelIndex();
     QCOMPARE(first.row(), 0);
