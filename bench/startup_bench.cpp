@@ -169,12 +169,22 @@ int main(int argc, char *argv[])
     std::vector<std::unique_ptr<QWidget>> open;
     QElapsedTimer opening;
     opening.start();
-    for (const QString &form : all.forms()) {
+    // CG_BENCH_EACH_FORM: each form's own time and memory.
+    const bool each = qEnvironmentVariableIsSet("CG_BENCH_EACH_FORM");
+    QStringList forms = all.forms();
+    forms.sort();
+    for (const QString &form : forms) {
+        QElapsedTimer one;
+        one.start();
+        const double before = residentMiB().first;
         if (QWidget *w = all.create(form, nullptr)) {
             open.emplace_back(w);
             w->show();
             QApplication::processEvents();
         }
+        if (each)
+            std::printf("  %-28s %8.0f ms %+8.1f MiB\n", qPrintable(form), one.nsecsElapsed() / 1e6,
+                        residentMiB().first - before);
     }
     const double openMs = opening.nsecsElapsed() / 1e6;
     const auto allMemory = residentMiB();

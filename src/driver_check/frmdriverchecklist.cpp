@@ -162,14 +162,15 @@ bool frmDriverCheckList::LoadTrip()
     CheckService checks(*m_station.db, *m_env.clock);
     const QString code = m_szBusID.trimmed();
     const QString unit = m_station.session ? m_station.session->GetUnitCode() : QString();
-    // An empty code would not restrict the queries at all: it names no trip.
+    // An empty code or a missing date would not restrict the queries at
+    // all: they name no trip.
     RecordSet trip;
-    if (!code.isEmpty())
+    if (!code.isEmpty() && hasTripDate())
         trip = checks.QueryDayTrips(m_station.context, m_dtBusDate, code, QString(), QString(), QString(),
                                     QString(), 1, unit);
     bool rolling = false;
     QString serial;
-    if (trip.isEmpty() && !code.isEmpty()) {
+    if (trip.isEmpty() && !code.isEmpty() && hasTripDate()) {
         rolling = true;
         trip = checks.QueryRollingTrips(m_station.context, m_dtBusDate, code, QString(), {}, {}, {}, 1);
         // A rolling run named "code-serial" as its list shows it: look the
@@ -216,11 +217,20 @@ QDate frmDriverCheckList::TripDate() const
     return m_dtBusDate.date();
 }
 
+bool frmDriverCheckList::hasTripDate() const
+{
+    return m_dtBusDate.isValid() && !IsNoDate(m_dtBusDate);
+}
+
 void frmDriverCheckList::FillGrid()
 {
-    CheckService checks(*m_station.db, *m_env.clock);
-    RecordSet rs = checks.QueryTripDriverRecords(m_station.context, QDateTime(TripDate(), QTime(0, 0)), m_tripCode,
-                                                 NoDate(), NoDate());
+    // Without a trip date the service would list every check-in of every
+    // day: a list opened without its trip shows none.
+    RecordSet rs;
+    if (hasTripDate())
+        rs = CheckService(*m_station.db, *m_env.clock)
+                 .QueryTripDriverRecords(m_station.context, QDateTime(TripDate(), QTime(0, 0)), m_tripCode, NoDate(),
+                                         NoDate());
     ResetGrid();
     if (rs.RecordCount() == 0) {
         SetLampLabel(lblStatus, 0);

@@ -57,6 +57,7 @@ private:
     void FillGrid();
     void ResetGrid();
     QDate TripDate() const;
+    bool hasTripDate() const;
 
     Env m_env;
     StationContext &m_station;

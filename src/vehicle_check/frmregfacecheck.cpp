@@ -78,10 +78,13 @@ void frmRegFaceCheck::showEvent(QShowEvent *event)
 void frmRegFaceCheck::Form_Load()
 {
     m_loaded = true;
+    // Without a trip code or date the query would list every trip there is.
+    if (m_szBusID.trimmed().isEmpty() || !m_dtBusDate.isValid() || IsNoDate(m_dtBusDate))
+        return;
     CheckService checks(*m_station.db, *m_env.clock);
     const RecordSet t = checks.QueryDayTrips(m_station.context, m_dtBusDate, m_szBusID, QString(), QString(),
                                              QString(), QVariant(), 1, m_station.session->GetUnitCode());
-    if (t.RecordCount() == 0 || m_szBusID.trimmed().isEmpty())
+    if (t.RecordCount() == 0)
         return;
     lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
     lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());

@@ -59,11 +59,13 @@ template <typename T> T *child(QWidget *w, const char *name)
     return c;
 }
 
-std::unique_ptr<frmDriverCheckList> openRecords(Station &s, const QString &busId, const QString &parent)
+std::unique_ptr<frmDriverCheckList> openRecords(Station &s, const QString &busId, const QString &parent,
+                                                bool withDate = true)
 {
     auto dlg = std::make_unique<frmDriverCheckList>(s.env, s.station);
     dlg->setProperty("m_szBusID", busId);
-    dlg->setProperty("m_dtBusDate", test::checkinToday());
+    if (withDate)
+        dlg->setProperty("m_dtBusDate", test::checkinToday());
     dlg->setProperty("m_szRouteID", u"R01"_s);
     dlg->setProperty("m_szParentForm", parent);
     dlg->show();
@@ -324,19 +326,24 @@ private slots:
 
     // Neither trip list knows the code: the heading says so, nothing fails,
     // and no forced pass is offered for it.
-    // An empty code names no trip (it must not pick the day's first one).
+    // An empty code names no trip (it must not pick the day's first one);
+    // neither does a code without its date (not every check-in of every day).
     void unknownTrip_data()
     {
         QTest::addColumn<QString>("busId");
-        QTest::newRow("unknown code") << u"X999"_s;
-        QTest::newRow("empty code") << QString();
+        QTest::addColumn<bool>("withDate");
+        QTest::newRow("unknown code") << u"X999"_s << true;
+        QTest::newRow("empty code") << QString() << true;
+        QTest::newRow("no date") << u"K001"_s << false;
+        QTest::newRow("no code, no date") << QString() << false;
     }
     void unknownTrip()
     {
         QFETCH(QString, busId);
+        QFETCH(bool, withDate);
         Station s;
         s.checkIn(u"K001"_s, u"D01"_s);
-        auto dlg = openRecords(s, busId, u"frmEnvBusDesk"_s);
+        auto dlg = openRecords(s, busId, u"frmEnvBusDesk"_s, withDate);
         QVERIFY(s.messages.boxes.isEmpty());
         auto *message = child<QLabel>(dlg.get(), "lblMessage");
         QVERIFY(message->isVisible());
