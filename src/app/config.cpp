@@ -143,8 +143,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("使用指定的配置文件"), QStringLiteral("FILE"));
     const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("使用指定的数据库（SQLite 文件或 PostgreSQL 连接串）"),
                                       QStringLiteral("SPEC"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("日志同时写到标准错误输出"));
     parser.addOption(config);
     parser.addOption(database);
+    parser.addOption(verbose);
     if (!parser.parse(arguments))
         throw configError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -152,6 +154,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     CommandLine result;
     result.configFile = parser.value(config);
     result.databaseSpec = parser.value(database);
+    result.verbose = parser.isSet(verbose);
     return result;
 }
 

@@ -40,6 +40,7 @@ struct AppConfig {
 struct CommandLine {
     QString configFile;   // --config FILE
     QString databaseSpec; // --database SPEC
+    bool verbose = false; // --verbose: the log echoed on standard error
 };
 
 // Parses the workstation's arguments; throws AppError on unknown options.

@@ -6,6 +6,7 @@
 #include "widgets/sound.h"
 #include "core/text.h"
 #include "frmnotify.h"
+#include "logfile.h"
 #include "mainwindow.h"
 #include "productpictures.h"
 #include "screens.h"
@@ -67,11 +68,13 @@ bool ParamToBool(const QVariant &value, int index, const QString &name)
 void ReportStartupFailure(MessageSink &sink, const std::exception &error)
 {
     const auto *app = dynamic_cast<const AppError *>(&error);
-    const QString line = QStringLiteral("coachgate: 错误-%1: %2\n")
+    const QString text = QStringLiteral("错误-%1: %2")
                              .arg(app ? app->number() : 0)
                              .arg(app ? app->description() : QString::fromUtf8(error.what()));
-    std::fputs(line.toLocal8Bit().constData(), stderr);
+    // Standard error keeps its one line a script can read; the log has it too.
+    std::fputs((QStringLiteral("coachgate: ") + text + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
+    LogFile::writeToFileOnly(QtCriticalMsg, QStringLiteral("start-up failed: ") + text);
     ReportError(sink, error);
 }
 
@@ -221,7 +224,16 @@ int RunWorkstation(int argc, char *argv[])
 
     AppConfig config;
     try {
-        config = LoadConfig(ParseCommandLine(QApplication::arguments()));
+        const CommandLine commandLine = ParseCommandLine(QApplication::arguments());
+        QString why;
+        if (!LogFile::install(LogFile::defaultFolder(), commandLine.verbose, &why))
+            std::fprintf(stderr, "coachgate: %s; the log goes to standard error only\n", qUtf8Printable(why));
+        qInfo("start-up: coachgate %s, process %lld", COACHGATE_VERSION, QCoreApplication::applicationPid());
+        config = LoadConfig(commandLine);
+        qInfo("start-up: configuration %s; operator %s, station %s, unit %s; database %s",
+              qUtf8Printable(config.files.isEmpty() ? QStringLiteral("(none)") : config.files.join(QStringLiteral(", "))),
+              qUtf8Printable(config.operatorCode), qUtf8Printable(config.stationCode),
+              qUtf8Printable(config.unitCode), qUtf8Printable(DbConfig::parse(config.databaseSpec).describe()));
     } catch (const std::exception &e) {
         ReportStartupFailure(messages, e);
         return 1;

@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -523,6 +524,8 @@ void tst_startup::processReportsStartupFailures()
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString state = m_dir.filePath(QStringLiteral("state%1").arg(n));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), state);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(CG_WORKSTATION_BINARY), {QStringLiteral("--config"), path});
     QVERIFY(process.waitForStarted());
@@ -535,6 +538,13 @@ void tst_startup::processReportsStartupFailures()
     QCOMPARE(process.exitCode(), 1);
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(err.contains(QStringLiteral("coachgate: 错误-")) && err.contains(said), qPrintable(err));
+    // The workstation's log has the start and the failure.
+    QFile log(state + QStringLiteral("/coachgate/coachgate.log"));
+    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+    const QString logged = QString::fromUtf8(log.readAll());
+    QVERIFY2(logged.contains(QStringLiteral(" I coachgate: start-up: coachgate ")), qPrintable(logged));
+    QVERIFY2(logged.contains(QStringLiteral(" C coachgate: start-up failed: 错误-")) && logged.contains(said),
+             qPrintable(logged));
 }
 
 void tst_startup::qtDialogsSpeakChinese()

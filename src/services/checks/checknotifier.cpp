@@ -478,6 +478,9 @@ bool CheckNotifier::Impl::open(CheckNotifier *self)
         return false;
     }
     connName = conn.connectionName();
+    if (warned)
+        qInfo("CheckNotifier: connected again");
+    warned = false;
     if (notifies()) {
         QSqlDriver *driver = conn.driver();
         if (!driver->subscribeToNotification(kChannel)) {
