@@ -242,22 +242,39 @@ void PrepareInOrder(PreparedTemplate &p)
     // exact, order the neighbours as their distances do (distinct squares up
     // to 200^2 have distinct float roots), and their square root is the
     // distance std::hypot gives. Nearest first, equal distances by index.
+    // The points are in x order, so the search walks away from the point on
+    // either side and stops where the gap in x alone is too far.
     constexpr float MaxNeighbourDistance2 = MaxNeighbourDistance * MaxNeighbourDistance;
     std::array<std::pair<float, int>, NeighbourCount> nearest; // (squared distance, index)
     for (int i = 0; i < n; ++i) {
         const Point &a = p.points[i];
         int k = 0;
-        for (int j = 0; j < n; ++j) {
+        // How far a point may lie and still be taken.
+        const auto reach = [&] { return k == NeighbourCount ? nearest[k - 1].first : MaxNeighbourDistance2; };
+        const auto consider = [&](int j) {
             const float dx = p.points[j].x - a.x, dy = p.points[j].y - a.y;
             const float d2 = dx * dx + dy * dy;
             if (d2 == 0 || d2 > MaxNeighbourDistance2)
-                continue;
-            if (k == NeighbourCount && d2 >= nearest[k - 1].first) // j is above every index so far
-                continue;
+                return;
+            const std::pair<float, int> c{d2, j};
+            if (k == NeighbourCount && !(c < nearest[k - 1]))
+                return;
             int at = k < NeighbourCount ? k++ : k - 1;
-            for (; at > 0 && nearest[at - 1].first > d2; --at)
+            for (; at > 0 && c < nearest[at - 1]; --at)
                 nearest[at] = nearest[at - 1];
-            nearest[at] = {d2, j};
+            nearest[at] = c;
+        };
+        for (int j = i + 1; j < n; ++j) {
+            const float dx = p.points[j].x - a.x;
+            if (dx * dx > reach())
+                break;
+            consider(j);
+        }
+        for (int j = i - 1; j >= 0; --j) {
+            const float dx = a.x - p.points[j].x;
+            if (dx * dx > reach())
+                break;
+            consider(j);
         }
         std::array<std::pair<float, int>, NeighbourCount> byDistance;
         for (int q = 0; q < k; ++q)
