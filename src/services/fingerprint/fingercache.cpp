@@ -145,19 +145,14 @@ void inParallel(int count, int threads, const Work &work)
 
 IdentificationCache::IdentificationCache() = default;
 
-void IdentificationCache::append(int id, const PreparedTemplate &p)
-{
-    m_ids.push_back(id);
-    for (const Point &pt : p.points)
-        m_minutiae.push_back(pack(pt));
-    m_first.push_back(quint32(m_minutiae.size()));
-}
-
 void IdentificationCache::add(int id, const FingerTemplate &t)
 {
     const int slot = size();
     const PreparedTemplate p = Prepare(usableOnly(t));
-    append(id, p);
+    m_ids.push_back(id);
+    for (const Point &pt : p.points)
+        m_minutiae.push_back(pack(pt));
+    m_first.push_back(quint32(m_minutiae.size()));
     featuresOf(p, slot, m_pending);
 }
 
@@ -171,7 +166,7 @@ int IdentificationCache::addTexts(const std::vector<std::pair<int, QString>> &te
     // that long. Decoding and preparing run in parallel into places fixed
     // by the text's position; appending and indexing then go in order.
     struct Loaded {
-        PreparedTemplate prepared;
+        std::vector<quint32> minutiae; // packed
         std::vector<quint64> features;
         bool ok = false;
     };
@@ -185,12 +180,16 @@ int IdentificationCache::addTexts(const std::vector<std::pair<int, QString>> &te
             Loaded &l = loaded[size_t(k)];
             const FingerTemplate t = DecodeFingerTemplate(texts[from + size_t(k)].second, &l.ok);
             l.ok = l.ok && !t.isEmpty();
-            l.prepared = Prepare(t);
-            featuresOf(l.prepared, firstSlot + k, l.features);
+            const PreparedTemplate p = Prepare(t);
+            for (const Point &pt : p.points)
+                l.minutiae.push_back(pack(pt));
+            featuresOf(p, firstSlot + k, l.features);
         });
         features.clear();
         for (size_t k = 0; k < loaded.size(); ++k) {
-            append(texts[from + k].first, loaded[k].prepared);
+            m_ids.push_back(texts[from + k].first);
+            m_minutiae.insert(m_minutiae.end(), loaded[k].minutiae.begin(), loaded[k].minutiae.end());
+            m_first.push_back(quint32(m_minutiae.size()));
             features.insert(features.end(), loaded[k].features.begin(), loaded[k].features.end());
             good += loaded[k].ok;
         }
@@ -200,6 +199,8 @@ int IdentificationCache::addTexts(const std::vector<std::pair<int, QString>> &te
         mergeInto(m_segments[segment], features.data(), features.size());
         from = to;
     }
+    loaded.clear();
+    loaded.shrink_to_fit();
     m_minutiae.shrink_to_fit();
     return good;
 }

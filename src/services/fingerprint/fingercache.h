@@ -96,7 +96,6 @@ private:
     };
     void indexPending() const;
     void prepareSlot(int slot, PreparedTemplate &out) const;
-    void append(int id, const PreparedTemplate &p);
     static void mergeInto(Segment &segment, const quint64 *features, size_t count);
 
     std::vector<int> m_ids;
