@@ -2,7 +2,7 @@
 // simulated presses. Fixed seeds: every run measures the same presses, so
 // the counts repeat exactly; only the times vary.
 //
-//   fingerprint_bench [drivers=10000] [genuine=1000] [strangers=2000] [fingers1to1=1000] [dump]
+//   fingerprint_bench [drivers=10000] [genuine=1000] [strangers=2000] [fingers1to1=1000] [dump] [enrolled]
 //
 // 1. 1:1: fingers1to1 enrolled fingers, 10 fresh presses each against their
 //    own template (genuine) and each press against 10 other fingers'
@@ -13,8 +13,16 @@
 //    `strangers` presses of fingers nobody enrolled, identified as the check-in
 //    station does (IdentificationCache::identify, threshold 8), with the CPU
 //    time of each identification on this thread.
+// 3. Loading: at each size the cache is loaded from the template texts on
+//    every core and on one thread (wall time, and the CPU time of all the
+//    threads of the parallel load; both must give the same index), and the bytes it holds per template are counted (with the
+//    growth of the resident set while loading, for comparison).
 // With a fifth argument every 1:N probe is written to that file (checkpoint,
-// kind, right/wrong/none, best score, runner-up), for studying the decision.
+// kind, right/wrong/none, best score, runner-up), for studying the decision;
+// "-" writes none. The sixth names a file of the drivers' enrolled template
+// texts: read when it holds every driver's two fingers, else enrolled (on
+// every core, as the enrolment is the same whoever computes it) and written
+// there, so that repeated runs skip the enrolment.
 
 #include "services/fingerprint/fingercache.h"
 #include "services/fingerprint/fingermatcher.h"
@@ -23,15 +31,23 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <ctime>
+#include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace cg;
 using namespace cg::finger;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -67,6 +83,25 @@ double threadCpuMs()
 {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// Resident set of the process, from /proc/self/statm.
+long residentBytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+double processCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
@@ -132,13 +167,59 @@ void oneToOne(int fingers)
     std::printf("\n\n");
 }
 
+// The enrolled template texts of drivers 0 .. drivers-1, formal and backup
+// finger in turn: from `file` when it holds them all, else enrolled here.
+std::vector<QString> enrolledTexts(int drivers, const QString &file)
+{
+    const int count = 2 * drivers;
+    auto keyAt = [](int k) { return fingerKey("D", k / 2, k % 2 ? "backup" : "formal"); };
+    std::vector<QString> texts;
+    QFile in(file);
+    if (!file.isEmpty() && in.open(QIODevice::ReadOnly)) {
+        while (int(texts.size()) < count && !in.atEnd()) {
+            const QList<QByteArray> parts = in.readLine().trimmed().split(' ');
+            if (parts.size() != 2 || QString::fromLatin1(parts[0]) != keyAt(int(texts.size())))
+                break;
+            texts.push_back(QString::fromLatin1(parts[1]));
+        }
+        if (int(texts.size()) == count) {
+            std::printf("enrolled templates read from %s\n", qPrintable(file));
+            return texts;
+        }
+    }
+    QElapsedTimer timer;
+    timer.start();
+    texts.assign(size_t(count), QString());
+    std::atomic<int> next{0};
+    std::vector<std::thread> workers;
+    for (unsigned w = 0; w < std::max(1u, std::thread::hardware_concurrency()); ++w)
+        workers.emplace_back([&] {
+            for (int k; (k = next.fetch_add(1)) < count;)
+                texts[size_t(k)] = EncodeFingerTemplate(enrolled(keyAt(k)));
+        });
+    for (std::thread &w : workers)
+        w.join();
+    std::printf("%d templates enrolled in %.0f s on %zu threads\n", count, double(timer.elapsed()) / 1000.0,
+                workers.size());
+    if (!file.isEmpty()) {
+        QSaveFile out(file);
+        if (out.open(QIODevice::WriteOnly)) {
+            for (int k = 0; k < count; ++k)
+                out.write(keyAt(k).toLatin1() + ' ' + texts[size_t(k)].toLatin1() + '\n');
+            out.commit();
+        }
+    }
+    return texts;
+}
+
 struct Probe {
     int driver = -1; // -1: a stranger
     FingerTemplate features;
 };
 
-void oneToMany(int drivers, int genuineCount, int strangerCount, FILE *dump)
+void oneToMany(int drivers, int genuineCount, int strangerCount, FILE *dump, const QString &enrolledFile)
 {
+    const std::vector<QString> texts = enrolledTexts(drivers, enrolledFile);
     std::vector<int> checkpoints;
     for (int c : {1000, 5000, 10000, 20000})
         if (c < drivers)
@@ -150,19 +231,42 @@ void oneToMany(int drivers, int genuineCount, int strangerCount, FILE *dump)
     for (int i = 0; i < strangerCount; ++i)
         strangers.push_back({-1, freshPress(MakeFinger(fingerKey("U", i)), 0, poor)});
 
-    IdentificationCache cache;
-    int added = 0;
     QElapsedTimer build;
     build.start();
     std::printf("1:N: drivers x 2 fingers, %d genuine and %d stranger probes per size, station threshold %d\n",
                 genuineCount, strangerCount, StationThreshold);
+    std::vector<std::string> loads;
     std::printf("  drivers templates  right      wrong     not found   strangers given an id   "
                 "CPU ms median  p95   max   (wall median)\n");
     for (int size : checkpoints) {
-        for (; added < size; ++added) {
-            cache.add(added, enrolled(fingerKey("D", added, "formal")));
-            cache.add(added, enrolled(fingerKey("D", added, "backup")));
-        }
+        // The cache is loaded from the template texts as a station loads it:
+        // on every core, and (for comparison) on one thread.
+        std::vector<std::pair<int, QString>> batch;
+        for (int k = 0; k < 2 * size; ++k)
+            batch.emplace_back(k / 2, texts[size_t(k)]);
+        // One thread first: the resident set grows by what the cache holds
+        // (the parallel load then reuses the memory the first one freed).
+        const long rssBefore = residentBytes();
+        QElapsedTimer loadTimer;
+        loadTimer.start();
+        auto serial = std::make_unique<IdentificationCache>();
+        serial->addTexts(batch, 1);
+        const double serialMs = double(loadTimer.nsecsElapsed()) / 1e6;
+        const long rssAfter = residentBytes();
+        loadTimer.restart();
+        const double cpu0 = processCpuMs();
+        IdentificationCache cache;
+        cache.addTexts(batch);
+        const double parallelMs = double(loadTimer.nsecsElapsed()) / 1e6;
+        const double parallelCpuMs = processCpuMs() - cpu0;
+        const bool same = cache == *serial;
+        serial.reset();
+        char line[300];
+        std::snprintf(line, sizeof line,
+                      "  %7d  %9d  %8.0f (%6.0f)  %8.0f    %s       %7.0f   (%.0f)\n", size, cache.size(),
+                      parallelMs, parallelCpuMs, serialMs, same ? "same" : "DIFFERENT",
+                      double(cache.memoryBytes()) / cache.size(), double(rssAfter - rssBefore) / cache.size());
+        loads.emplace_back(line);
         // Genuine probes: drivers spread over the whole cache, either finger.
         std::vector<Probe> genuine;
         for (int i = 0; i < genuineCount; ++i) {
@@ -202,10 +306,16 @@ void oneToMany(int drivers, int genuineCount, int strangerCount, FILE *dump)
                     quantile(cpu, 1.0), quantile(wall, 0.5));
         std::fflush(stdout);
     }
-    std::printf("  (cache built and probed in %.0f s; presses dropped for quality %d; accept level at %d "
+    std::printf("  (caches built and probed in %.0f s; presses dropped for quality %d; accept level at %d "
                 "templates %.2f, margin %.1f)\n\n",
-                double(build.elapsed()) / 1000.0, poor, cache.size(), IdentificationCache::AcceptLevel(cache.size()),
-                double(IdentificationCache::Margin));
+                double(build.elapsed()) / 1000.0, poor, 2 * checkpoints.back(),
+                IdentificationCache::AcceptLevel(2 * checkpoints.back()), double(IdentificationCache::Margin));
+    std::printf("Loading the cache from template texts (%u threads; wall ms), bytes held per template\n"
+                "  drivers  templates  parallel (its CPU)  1 thread  same index  bytes/template (resident growth)\n",
+                std::max(1u, std::thread::hardware_concurrency()));
+    for (const std::string &l : loads)
+        std::printf("%s", l.c_str());
+    std::printf("\n");
 }
 
 } // namespace
@@ -219,14 +329,15 @@ int main(int argc, char **argv)
     const int genuine = arg(2, 1000);
     const int strangers = arg(3, 2000);
     const int fingers = arg(4, 1000);
-    FILE *dump = args.size() > 5 ? std::fopen(args[5].toLocal8Bit().constData(), "w") : nullptr;
+    FILE *dump = args.size() > 5 && args[5] != u"-"_s ? std::fopen(args[5].toLocal8Bit().constData(), "w") : nullptr;
+    const QString enrolledFile = args.value(6);
 
     std::printf("fingerprint_bench: %d drivers, %d genuine, %d strangers, 1:1 over %d fingers\n\n", drivers,
                 genuine, strangers, fingers);
     if (fingers > 0)
         oneToOne(fingers);
     if (drivers > 0)
-        oneToMany(drivers, genuine, strangers, dump);
+        oneToMany(drivers, genuine, strangers, dump, enrolledFile);
     if (dump)
         std::fclose(dump);
     return 0;

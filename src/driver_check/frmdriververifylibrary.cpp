@@ -64,16 +64,19 @@ void DriverFingerLibrary::load(const RecordSet &driversIn)
     m_cache = m_engine->CreateCache();
     RecordSet drivers = driversIn;
     const bool hasBackup = drivers.hasField(u"fng_value1"_s);
+    // The texts go to the engine in one batch: it decodes and indexes
+    // thousands of them on every core.
+    QList<std::pair<int, QString>> texts;
     int index = 0;
     for (drivers.MoveFirst(); !drivers.isEOF(); drivers.MoveNext(), ++index) {
         LibraryDriver d;
         const QString formal = drivers.value(u"finger_value"_s).toString();
-        m_engine->AddTemplateText(m_cache, index, formal);
+        texts.append({index, formal});
         d.templates << formal;
         if (hasBackup) {
             const QString backup = drivers.value(u"fng_value1"_s).toString();
             if (!backup.trimmed().isEmpty()) {
-                m_engine->AddTemplateText(m_cache, index, backup);
+                texts.append({index, backup});
                 d.templates << backup;
             }
         }
@@ -85,6 +88,7 @@ void DriverFingerLibrary::load(const RecordSet &driversIn)
         d.fingerId = drivers.value(u"finger_id"_s).toLongLong();
         m_drivers.append(d);
     }
+    m_engine->AddTemplateTexts(m_cache, texts);
 }
 
 int DriverFingerLibrary::identify(const QString &templateText)

@@ -4,15 +4,16 @@
 
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace cg::finger {
 
-// A 1:N identification cache. Besides the prepared templates it keeps an
-// index of local features: for every minutia and each of its nearest
-// neighbours, the distance between them, the bearing of the neighbour and
-// its relative direction, quantised, with the two minutia types. Each index
-// entry also remembers where its minutia lies and which way it points.
+// A 1:N identification cache. Besides the templates it keeps an index of
+// local features: for every minutia and each of its nearest neighbours, the
+// distance between them, the bearing of the neighbour and its relative
+// direction, quantised, with the two minutia types. Each index entry also
+// remembers where its minutia lies and which way it points.
 //
 // A probe looks its own features up (one bin of tolerance in every
 // dimension). Every hit says how the probe would have to be turned and moved
@@ -20,12 +21,33 @@ namespace cg::finger {
 // probe's centre lands). Features of unrelated prints hit by chance but
 // scatter their votes; a genuine print piles them up in one place. Only the
 // templates with the strongest pile go through the full matcher.
+//
+// Storage, for stations with tens of thousands of templates: a template is
+// kept as four bytes a minutia, in the order the matcher wants them, and is
+// prepared for the full matcher only when the index shortlists it. The index
+// is kept per segment of 4096 templates as one array of entries, grouped by
+// feature key and within a key in template order. Templates added one at a
+// time wait in a short list and join the index at the next identification;
+// addTexts() decodes and indexes many at once on every core.
+//
+// Not for concurrent use: identify() works in buffers of the cache.
 class IdentificationCache {
 public:
     IdentificationCache();
 
+    // Adds one template under id; one id may hold several templates. A
+    // minutia outside the coordinate space or of an unknown type is left out.
     void add(int id, const FingerTemplate &t);
-    int size() const { return int(m_templates.size()); }
+    // Adds template texts under their ids, as add(id, DecodeFingerTemplate(text))
+    // one after another would, with the same result to the last byte of the
+    // index; the texts are decoded and prepared on `threads` threads (0: one
+    // per core). Text that is empty or malformed is kept as an empty template,
+    // as the engine keeps it. Answers how many texts held a template.
+    int addTexts(const std::vector<std::pair<int, QString>> &texts, int threads = 0);
+    int size() const { return int(m_ids.size()); }
+    // Bytes held for the templates and the index (the search's buffers, some
+    // 270 KB whatever the size, not counted).
+    size_t memoryBytes() const;
 
     struct Result {
         int id = -1;
@@ -64,15 +86,33 @@ public:
 
     static constexpr int Shortlist = 96;
 
+    // The same ids, templates and index.
+    friend bool operator==(const IdentificationCache &a, const IdentificationCache &b);
+
 private:
+    struct Segment {
+        std::vector<quint32> start; // per feature key where its entries begin, and the end
+        std::vector<quint32> entries;
+    };
+    void indexPending() const;
+    void prepareSlot(int slot, PreparedTemplate &out) const;
+    static void mergeInto(Segment &segment, const quint64 *features, size_t count);
+
     std::vector<int> m_ids;
-    std::vector<PreparedTemplate> m_templates;
-    // The index, per segment of 4096 templates and per feature key, in
-    // template order. An entry packs the template's place in its segment
-    // (12 bits), the minutia's x and y in steps of 5 units (7 bits each)
-    // and its direction in 64 steps a turn (6 bits).
-    std::vector<std::vector<std::vector<quint32>>> m_segments;
+    // Every template's minutiae in x order, packed x << 19 | y << 9 |
+    // type << 8 | direction; a template's run begins at m_first[slot] and
+    // ends at m_first[slot + 1].
+    std::vector<quint32> m_minutiae;
+    std::vector<quint32> m_first{0};
+    // An entry packs the template's place in its segment (12 bits), the
+    // minutia's x and y in steps of 5 units (7 bits each) and its direction
+    // in 64 steps a turn (6 bits).
+    mutable std::vector<Segment> m_segments;
+    // Features of templates not yet in the index, in template order:
+    // segment << 48 | key << 32 | entry.
+    mutable std::vector<quint64> m_pending;
     mutable std::vector<quint8> m_votes;
+    mutable PreparedTemplate m_candidate;
 };
 
 } // namespace cg::finger

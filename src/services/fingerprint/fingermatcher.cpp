@@ -117,7 +117,9 @@ float pairUnder(const PreparedTemplate &probe, const PreparedTemplate &reference
     }
     std::sort(scratch.begin(), scratch.end(),
               [](const PairCandidate &a, const PairCandidate &b) { return a.cost < b.cost; });
-    std::vector<char> usedP(probe.points.size(), 0), usedR(reference.points.size(), 0);
+    thread_local std::vector<char> usedP, usedR;
+    usedP.assign(probe.points.size(), 0);
+    usedR.assign(reference.points.size(), 0);
     pairs.clear();
     float weight = 0;
     for (const PairCandidate &pc : scratch) {
@@ -171,6 +173,42 @@ int RadiansToDirection(float radians)
     return int(std::lround(WrapAngle(radians) * (256 / TwoPi))) & 0xff;
 }
 
+namespace {
+
+// Cosine and sine of the 256 directions, as std::cos and std::sin give them
+// for DirectionToRadians(direction).
+struct DirectionTable {
+    float cosOf[256], sinOf[256];
+    DirectionTable()
+    {
+        for (int d = 0; d < 256; ++d) {
+            cosOf[d] = std::cos(DirectionToRadians(d));
+            sinOf[d] = std::sin(DirectionToRadians(d));
+        }
+    }
+};
+
+const DirectionTable &directions()
+{
+    static const DirectionTable table;
+    return table;
+}
+
+} // namespace
+
+Point PointFrom(int x, int y, int direction, int type)
+{
+    Point pt;
+    pt.x = float(x);
+    pt.y = float(y);
+    pt.direction = direction & 0xff;
+    pt.theta = DirectionToRadians(pt.direction);
+    pt.cosTheta = directions().cosOf[pt.direction];
+    pt.sinTheta = directions().sinOf[pt.direction];
+    pt.type = type;
+    return pt;
+}
+
 PreparedTemplate Prepare(const FingerTemplate &t)
 {
     PreparedTemplate p;
@@ -183,32 +221,64 @@ PreparedTemplate Prepare(const FingerTemplate &t)
                      [&t](int a, int b) { return t.minutiae[a].x < t.minutiae[b].x; });
     for (int i : p.source) {
         const Minutia &m = t.minutiae[i];
-        Point pt;
-        pt.x = float(m.x);
-        pt.y = float(m.y);
-        pt.direction = m.direction & 0xff;
-        pt.theta = DirectionToRadians(pt.direction);
-        pt.cosTheta = std::cos(pt.theta);
-        pt.sinTheta = std::sin(pt.theta);
-        pt.type = int(m.type);
-        p.points.push_back(pt);
+        p.points.push_back(PointFrom(m.x, m.y, m.direction, int(m.type)));
+    }
+    PrepareInOrder(p);
+    return p;
+}
+
+void PrepareInOrder(PreparedTemplate &p)
+{
+    const int n = int(p.points.size());
+    if (int(p.source.size()) != n) {
+        p.source.resize(n);
+        for (int i = 0; i < n; ++i)
+            p.source[i] = i;
     }
     p.neighbours.resize(n);
     p.neighbourCounts.assign(n, 0);
 
-    std::vector<std::pair<float, int>> byDistance;
+    // Coordinates are whole numbers: the squared distances within reach are
+    // exact, order the neighbours as their distances do (distinct squares up
+    // to 200^2 have distinct float roots), and their square root is the
+    // distance std::hypot gives. Nearest first, equal distances by index.
+    // The points are in x order, so the search walks away from the point on
+    // either side and stops where the gap in x alone is too far.
+    constexpr float MaxNeighbourDistance2 = MaxNeighbourDistance * MaxNeighbourDistance;
+    std::array<std::pair<float, int>, NeighbourCount> nearest; // (squared distance, index)
     for (int i = 0; i < n; ++i) {
         const Point &a = p.points[i];
-        byDistance.clear();
-        for (int j = 0; j < n; ++j) {
-            if (j == i)
-                continue;
-            const float d = std::hypot(p.points[j].x - a.x, p.points[j].y - a.y);
-            if (d > 0 && d <= MaxNeighbourDistance)
-                byDistance.emplace_back(d, j);
+        int k = 0;
+        // How far a point may lie and still be taken.
+        const auto reach = [&] { return k == NeighbourCount ? nearest[k - 1].first : MaxNeighbourDistance2; };
+        const auto consider = [&](int j) {
+            const float dx = p.points[j].x - a.x, dy = p.points[j].y - a.y;
+            const float d2 = dx * dx + dy * dy;
+            if (d2 == 0 || d2 > MaxNeighbourDistance2)
+                return;
+            const std::pair<float, int> c{d2, j};
+            if (k == NeighbourCount && !(c < nearest[k - 1]))
+                return;
+            int at = k < NeighbourCount ? k++ : k - 1;
+            for (; at > 0 && c < nearest[at - 1]; --at)
+                nearest[at] = nearest[at - 1];
+            nearest[at] = c;
+        };
+        for (int j = i + 1; j < n; ++j) {
+            const float dx = p.points[j].x - a.x;
+            if (dx * dx > reach())
+                break;
+            consider(j);
         }
-        const int k = std::min<int>(NeighbourCount, int(byDistance.size()));
-        std::partial_sort(byDistance.begin(), byDistance.begin() + k, byDistance.end());
+        for (int j = i - 1; j >= 0; --j) {
+            const float dx = a.x - p.points[j].x;
+            if (dx * dx > reach())
+                break;
+            consider(j);
+        }
+        std::array<std::pair<float, int>, NeighbourCount> byDistance;
+        for (int q = 0; q < k; ++q)
+            byDistance[q] = {std::sqrt(nearest[q].first), nearest[q].second};
         for (int q = 0; q < k; ++q) {
             const Point &b = p.points[byDistance[q].second];
             Neighbour &nb = p.neighbours[i][q];
@@ -222,7 +292,6 @@ PreparedTemplate Prepare(const FingerTemplate &t)
         }
         p.neighbourCounts[i] = k;
     }
-    return p;
 }
 
 int MatchScore(const PreparedTemplate &probe, const PreparedTemplate &reference, MatchDetail *detail)
@@ -235,8 +304,15 @@ float ExactMatchScore(const PreparedTemplate &probe, const PreparedTemplate &ref
     if (probe.isEmpty() || reference.isEmpty())
         return 0;
 
+    // Buffers kept from call to call: a 1:N search calls this for every
+    // shortlisted template.
+    thread_local std::vector<Candidate> candidates;
+    thread_local std::vector<PairCandidate> scratch;
+    thread_local std::vector<std::pair<int, int>> pairs, bestPairs;
+    candidates.clear();
+    bestPairs.clear();
+
     // 1. Local correspondences: minutiae whose neighbourhoods look alike.
-    std::vector<Candidate> candidates;
     const int np = int(probe.points.size()), nr = int(reference.points.size());
     for (int i = 0; i < np; ++i) {
         const Point &p = probe.points[i];
@@ -304,8 +380,6 @@ float ExactMatchScore(const PreparedTemplate &probe, const PreparedTemplate &ref
     // 2. Each of the best correspondences proposes an alignment, refined
     //    twice from the minutiae it pairs.
     float bestWeight = 0;
-    std::vector<PairCandidate> scratch;
-    std::vector<std::pair<int, int>> pairs, bestPairs;
     Transform bestTransform;
     std::array<std::pair<int, int>, NeighbourCount + 1> seed{};
     for (int k = 0; k < trials; ++k) {

@@ -43,6 +43,13 @@ struct PreparedTemplate {
 
 PreparedTemplate Prepare(const FingerTemplate &t);
 
+// The same from minutiae already in x order (points.x ascending), into a
+// template whose buffers are reused: the identification cache prepares its
+// shortlisted candidates this way, from the four bytes a minutia it keeps.
+// PointFrom fills in theta, cosine and sine exactly as Prepare does.
+Point PointFrom(int x, int y, int direction, int type);
+void PrepareInOrder(PreparedTemplate &p);
+
 // How a probe was laid onto a reference: reference = R(rotation) * probe + (tx, ty),
 // and which probe minutia went with which reference minutia.
 struct MatchDetail {

@@ -2,8 +2,11 @@
 
 #include "fingertemplate.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
+
+#include <utility>
 
 class QPainter;
 
@@ -54,6 +57,16 @@ public:
     // that is empty or malformed is kept as an empty template that matches
     // nothing; the result is false then, or when the handle is unknown.
     virtual bool AddTemplateText(quint32 handle, int id, const QString &text) = 0;
+    // Adds many (id, text) pairs, as AddTemplateText one after another would;
+    // an engine may decode and index them on every core. Answers how many
+    // texts held a template (0 when the handle is unknown).
+    virtual int AddTemplateTexts(quint32 handle, const QList<std::pair<int, QString>> &texts)
+    {
+        int added = 0;
+        for (const auto &[id, text] : texts)
+            added += AddTemplateText(handle, id, text);
+        return added;
+    }
     // The id whose templates match best, when that match holds in the open
     // set: it reaches threshold, it reaches a level that rises with the
     // number of templates in the cache (a stranger's chance best does too),

@@ -150,6 +150,14 @@ bool SimulatedFingerprintEngine::AddTemplateText(quint32 handle, int id, const Q
     return ok && !t.isEmpty();
 }
 
+int SimulatedFingerprintEngine::AddTemplateTexts(quint32 handle, const QList<std::pair<int, QString>> &texts)
+{
+    const auto it = m_caches.find(handle);
+    if (it == m_caches.end())
+        return 0;
+    return it->second->addTexts(std::vector<std::pair<int, QString>>(texts.begin(), texts.end()));
+}
+
 int SimulatedFingerprintEngine::IdentifyTemplateText(quint32 handle, const QString &text, int &threshold,
                                                      int &processedCount)
 {

@@ -66,6 +66,7 @@ public:
     quint32 CreateCache() override;
     void FreeCache(quint32 &handle) override;
     bool AddTemplateText(quint32 handle, int id, const QString &text) override;
+    int AddTemplateTexts(quint32 handle, const QList<std::pair<int, QString>> &texts) override;
     int IdentifyTemplateText(quint32 handle, const QString &text, int &threshold,
                              int &processedCount) override;
 
