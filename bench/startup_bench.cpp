@@ -1,8 +1,10 @@
 // The workstation's start-up on a station database, as the program does it:
 // configuration, session, parameters, main window, then the check-in
-// station with every enrolled driver's fingers loaded. Then every form of
-// every screen library is opened at once (non-modal, offscreen), as a busy
-// desk might have them. Prints the times and the process's resident memory.
+// station with every enrolled driver's fingers loaded. Then the check
+// stations are opened (check-in with its reader window, condition check,
+// appearance check, dispatch centre, gate, return), and then every other
+// form of every screen library as well (non-modal, offscreen). Prints the
+// times and the process's resident memory at each step.
 //
 //   startup_bench [--config FILE] [--database SPEC]
 //
@@ -156,6 +158,11 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    if (qEnvironmentVariableIsSet("CG_BENCH_STARTUP_ONLY")) {
+        std::printf("check-in station up: %.0f ms from main(), %.0f ms from process start, %.0f ms CPU\n", upMain,
+                    upProcess, upCpu);
+        return 0;
+    }
     // Every form of every screen library, open at once.
     FormRegistry all;
     StationContext &station = startup.station();
@@ -169,11 +176,22 @@ int main(int argc, char *argv[])
     std::vector<std::unique_ptr<QWidget>> open;
     QElapsedTimer opening;
     opening.start();
-    // CG_BENCH_EACH_FORM: each form's own time and memory.
+    // CG_BENCH_EACH_FORM: each form's own time and memory. The check
+    // stations open first (the check-in station once more, as at start-up),
+    // then every other form.
     const bool each = qEnvironmentVariableIsSet("CG_BENCH_EACH_FORM");
+    const QStringList stations = {u"frmDriverVerify"_s, u"frmFingerprintSimulator"_s, u"frmTechCheck"_s,
+                                  u"frmFaceCheck"_s,    u"frmEnvBusDesk"_s,           u"frmOutCheck"_s,
+                                  u"frmReturnCheck"_s};
     QStringList forms = all.forms();
     forms.sort();
+    for (const QString &station : stations)
+        forms.removeOne(station);
+    forms = stations + forms;
+    std::pair<double, double> stationsMemory;
     for (const QString &form : forms) {
+        if (form == forms.value(stations.size()))
+            stationsMemory = residentMiB();
         QElapsedTimer one;
         one.start();
         const double before = residentMiB().first;
@@ -193,6 +211,8 @@ int main(int argc, char *argv[])
     std::printf("check-in station up: %.0f ms from main(), %.0f ms from process start, %.0f ms CPU\n", upMain,
                 upProcess, upCpu);
     std::printf("resident then: %.1f MiB (peak %.1f MiB)\n", upMemory.first, upMemory.second);
+    std::printf("the %d check stations open: resident %.1f MiB (peak %.1f MiB)\n", int(stations.size()),
+                stationsMemory.first, stationsMemory.second);
     std::printf("%d forms opened in %.0f ms: resident %.1f MiB (peak %.1f MiB)\n", int(open.size()), openMs,
                 allMemory.first, allMemory.second);
     open.clear();

@@ -227,7 +227,7 @@ void frmDriverVerify::loadDriverLibrary()
     m_library->release();
     m_library->initialise(m_env.messages, this);
     DriverService drivers(*m_station.db, *m_env.clock);
-    m_rsDrivers = drivers.QueryDrivers(m_station.context, QString(), QString());
+    m_rsDrivers = drivers.QueryDriverFingers(m_station.context);
     // An empty driver table is an empty library: nobody is identified.
     m_library->load(m_rsDrivers);
     m_libChanged = true;

@@ -4,6 +4,10 @@
 #include "services/fingerprint/fingerprintengine.h"
 #include "stationui/stationcontext.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace cg {
@@ -89,6 +93,12 @@ void DriverFingerLibrary::load(const RecordSet &driversIn)
         m_drivers.append(d);
     }
     m_engine->AddTemplateTexts(m_cache, texts);
+#ifdef __GLIBC__
+    // Loading thousands of templates frees as much as it keeps (texts,
+    // decoded forms, the loading threads' arenas); give that back to the
+    // system instead of holding it for the rest of the day.
+    malloc_trim(0);
+#endif
 }
 
 int DriverFingerLibrary::identify(const QString &templateText)

@@ -77,6 +77,19 @@ FROM drivers d LEFT JOIN routes r ON r.route_id = d.route_id WHERE 1 = 1)"_s;
                         {u"contract_sign_date"_s, FT::DateTime, 0}, {u"out_date"_s, FT::DateTime, 0}});
 }
 
+RecordSet DriverService::QueryDriverFingers(const QString &)
+{
+    using FT = FieldType;
+    return m_db.select(uR"(SELECT driver_id AS driver_no, driver_name, sex, birth_date, photo_id, finger_id,
+  COALESCE(fng_value, '') AS finger_value, COALESCE(fng_value1, '') AS fng_value1
+FROM drivers ORDER BY driver_id)"_s,
+                       {},
+                       {{u"driver_no"_s, FT::Text, 10}, {u"driver_name"_s, FT::Text, 10},
+                        {u"sex"_s, FT::Text, 2}, {u"birth_date"_s, FT::DateTime, 0},
+                        {u"photo_id"_s, FT::Integer, 0}, {u"finger_id"_s, FT::Integer, 0},
+                        {u"finger_value"_s, FT::Text, 0}, {u"fng_value1"_s, FT::Text, 0}});
+}
+
 RecordSet DriverService::QueryDriverList(const QString &, const QString &where, const QString &orderBy)
 {
     using FT = FieldType;
