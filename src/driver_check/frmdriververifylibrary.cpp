@@ -21,11 +21,37 @@ DriverFingerLibrary::DriverFingerLibrary(StationContext &station, QObject *paren
 
 DriverFingerLibrary::~DriverFingerLibrary()
 {
-    release();
+    try {
+        release();
+    } catch (const std::exception &) {
+        // The failed indexing was logged; nothing is left to free it for.
+    }
+}
+
+bool DriverFingerLibrary::loading() const
+{
+    return m_indexing.valid()
+           && m_indexing.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void DriverFingerLibrary::waitLoaded()
+{
+    if (!m_indexing.valid())
+        return;
+    std::future<void> indexing = std::move(m_indexing);
+    try {
+        indexing.get();
+    } catch (const std::exception &e) {
+        // The cache may hold part of the templates: it identifies nobody.
+        qWarning("fingerprint library: indexing the drivers' templates failed: %s", e.what());
+        m_drivers.clear();
+        throw;
+    }
 }
 
 int DriverFingerLibrary::initialise(MessageSink *messages, QWidget *parent)
 {
+    waitLoaded();
     if (!m_engine) {
         if (messages)
             messages->show({u"信息提示"_s, u"没连接指纹仪！"_s, MsgIcon::Information, MsgButtons::Ok}, parent);
@@ -48,12 +74,14 @@ int DriverFingerLibrary::initialise(MessageSink *messages, QWidget *parent)
 
 void DriverFingerLibrary::shutdown()
 {
+    waitLoaded();
     if (m_engine)
         m_engine->Shutdown();
 }
 
 void DriverFingerLibrary::release()
 {
+    waitLoaded();
     if (m_engine && m_cache != 0)
         m_engine->FreeCache(m_cache);
     m_cache = 0;
@@ -92,17 +120,22 @@ void DriverFingerLibrary::load(const RecordSet &driversIn)
         d.fingerId = drivers.value(u"finger_id"_s).toLongLong();
         m_drivers.append(d);
     }
-    m_engine->AddTemplateTexts(m_cache, texts);
+    FingerprintEngine *engine = m_engine;
+    const quint32 cache = m_cache;
+    m_indexing = std::async(std::launch::async, [engine, cache, texts = std::move(texts)] {
+        engine->AddTemplateTexts(cache, texts);
 #ifdef __GLIBC__
-    // Loading thousands of templates frees as much as it keeps (texts,
-    // decoded forms, the loading threads' arenas); give that back to the
-    // system instead of holding it for the rest of the day.
-    malloc_trim(0);
+        // Indexing thousands of templates frees as much as it keeps (texts,
+        // decoded forms, the threads' arenas); give that back to the system
+        // instead of holding it for the rest of the day.
+        malloc_trim(0);
 #endif
+    });
 }
 
 int DriverFingerLibrary::identify(const QString &templateText)
 {
+    waitLoaded();
     if (!m_engine || m_cache == 0 || m_drivers.isEmpty())
         return -1;
     int threshold = IdentifyThreshold;
@@ -122,6 +155,7 @@ int DriverFingerLibrary::indexOf(const QString &driverNo) const
 
 bool DriverFingerLibrary::verify(int index, const QString &templateText)
 {
+    waitLoaded();
     if (!m_engine || index < 0 || index >= m_drivers.size())
         return false;
     const FingerTemplate captured = m_engine->DecodeTemplateText(templateText);

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
+
 class QWidget;
 
 namespace cg {
@@ -52,9 +54,19 @@ public:
     // Replaces the cache and the drivers with the given records (fields
     // driver_no, driver_name, sex, birth_date, photo_id, finger_id,
     // finger_value and, when present, fng_value1). No records give an empty
-    // library that identifies nobody.
+    // library that identifies nobody. The drivers are there at once; the
+    // engine indexes their templates on a thread of its own, so a station
+    // with thousands of drivers comes up without waiting for it. Every
+    // later call that needs the cache (identify, verify, release, a new
+    // load, the engine's start and stop) first waits for that indexing to
+    // end: a press right after the station opened is answered from the
+    // whole library, a little later, never from a part of it.
     void load(const RecordSet &drivers);
     bool hasCache() const { return m_cache != 0; }
+    // Whether the templates are still being indexed.
+    bool loading() const;
+    // Waits until the templates are indexed (at once when they are).
+    void waitLoaded();
     void release();
 
     int count() const { return int(m_drivers.size()); }
@@ -73,6 +85,7 @@ private:
     FingerprintEngine *m_engine = nullptr;
     quint32 m_cache = 0;
     QList<LibraryDriver> m_drivers;
+    std::future<void> m_indexing;
 };
 
 } // namespace cg

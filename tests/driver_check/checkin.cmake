@@ -17,3 +17,5 @@ cg_test(tst_driververify
   SOURCES tst_driververify.cpp tst_checkinservice_fixture.h
   DEPS cg_driver_check cg_dbtestenv
   LABELS driver_check)
+
+cg_test(tst_fingerlibrary SOURCES tst_fingerlibrary.cpp DEPS cg_driver_check LABELS driver_check)

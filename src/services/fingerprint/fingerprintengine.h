@@ -59,7 +59,9 @@ public:
     virtual bool AddTemplateText(quint32 handle, int id, const QString &text) = 0;
     // Adds many (id, text) pairs, as AddTemplateText one after another would;
     // an engine may decode and index them on every core. Answers how many
-    // texts held a template (0 when the handle is unknown).
+    // texts held a template (0 when the handle is unknown). It may run on a
+    // thread of its own while the caller's thread makes no other call on
+    // the engine's caches (captures go on).
     virtual int AddTemplateTexts(quint32 handle, const QList<std::pair<int, QString>> &texts)
     {
         int added = 0;
