@@ -13,6 +13,7 @@
 // cover the calendar month of DATE up to DATE, as the report screens ask
 // for them.
 
+#include "benchtools.h"
 #include "core/clock.h"
 #include "core/dates.h"
 #include "services/checks/checkservice.h"
@@ -31,24 +32,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::bench;
 
 namespace {
-
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-double quantile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, size_t(q * double(v.size() - 1) + 0.5));
-    return v[i];
-}
 
 void measure(const char *name, int runs, const std::function<int()> &query)
 {

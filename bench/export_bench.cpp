@@ -5,6 +5,7 @@
 //
 //   export_bench [ROWS [RUNS]]
 
+#include "benchtools.h"
 #include "widgets/grid.h"
 #include "widgets/listexport.h"
 
@@ -20,15 +21,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::bench;
 
 namespace {
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 struct Times {
     std::vector<double> wall, cpu;
@@ -39,16 +34,10 @@ struct Times {
     }
 };
 
-double at(std::vector<double> v, double q)
-{
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
-}
-
 void print(const char *what, const Times &t, qint64 bytes)
 {
     std::printf("%-28s wall median %8.1f p95 %8.1f | CPU median %8.1f p95 %8.1f ms | %lld bytes\n", what,
-                at(t.wall, 0.5), at(t.wall, 0.95), at(t.cpu, 0.5), at(t.cpu, 0.95), static_cast<long long>(bytes));
+                quantile(t.wall, 0.5), quantile(t.wall, 0.95), quantile(t.cpu, 0.5), quantile(t.cpu, 0.95), static_cast<long long>(bytes));
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 // default today) the list day; RUNS the repetitions (default 10). The
 // operator, station and unit are the demo station's.
 
+#include "benchtools.h"
+#include "benchsinks.h"
 #include "core/clock.h"
 #include "core/dates.h"
 #include "dispatch/frmoutcheck.h"
@@ -34,42 +36,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
-
-namespace {
-
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-double quantile(std::vector<double> v, double q)
-{
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(q * double(v.size() - 1) + 0.5))];
-}
-
-// Every box goes to standard error: a benchmark has no one to answer.
-class PrintingSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::No;
-    }
-    void notify(const QString &message, QWidget *) override
-    {
-        std::fprintf(stderr, "notice: %s\n", qPrintable(message));
-    }
-};
-
-class Silence : public SoundPlayer {
-public:
-    void play(const QString &) override {}
-};
-
-} // namespace
+using namespace cg::bench;
 
 int main(int argc, char **argv)
 {

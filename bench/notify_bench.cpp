@@ -10,6 +10,7 @@
 // 120 ms, each carrying its commit time; the listener prints the median,
 // p99 and maximum of the delivery times, then its CPU time over 10 s idle.
 
+#include "benchtools.h"
 #include "services/checks/checknotifier.h"
 #include "services/database/database.h"
 
@@ -28,17 +29,11 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::bench;
 
 namespace {
 
 const QString kStation = u"440100001"_s;
-
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
 
 int write(const QString &spec, int events)
 {

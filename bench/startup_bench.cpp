@@ -10,6 +10,8 @@
 //
 // The arguments are the workstation's own. The system clock is never set.
 
+#include "benchtools.h"
+#include "benchsinks.h"
 #include "app/config.h"
 #include "app/mainwindow.h"
 #include "app/screens.h"
@@ -42,6 +44,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace cg;
+using namespace cg::bench;
 
 namespace {
 
@@ -74,31 +77,6 @@ double sinceProcessStartMs()
     const double now = uptime.readAll().split(' ').value(0).toDouble();
     return (now - started) * 1000;
 }
-
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-class PrintingSink : public MessageSink {
-public:
-    MsgAnswer show(const MessageBoxSpec &spec, QWidget *) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(spec.text));
-        return MsgAnswer::No;
-    }
-    void notify(const QString &message, QWidget *) override
-    {
-        std::fprintf(stderr, "notice: %s\n", qPrintable(message));
-    }
-};
-
-class Silence : public SoundPlayer {
-public:
-    void play(const QString &) override {}
-};
 
 class LeaveTheClock : public SystemClockSetter {
 public:
