@@ -2,8 +2,9 @@
 // service. A refused text must be refused with BadFragment; an accepted one
 // must compile to SQL made only of the allowed columns' expressions,
 // operators and placeholders (no character of the input outside the bound
-// values), with one bound value per placeholder, and compile the same way
-// every time.
+// values), with one bound value per placeholder, compile the same way every
+// time, and run: SQLite (in memory) must accept the SQLite form with its
+// bound values.
 
 #include "fuzzsupport.h"
 
@@ -13,6 +14,9 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -73,6 +77,43 @@ QString withoutExpressions(QString sql)
     return sql;
 }
 
+// One table with every column the expressions name, under each alias, and
+// one row, so that conditions are evaluated and not only prepared.
+QSqlDatabase &database()
+{
+    static QSqlDatabase db = [] {
+        QSqlDatabase d = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"fuzz"_s);
+        d.setDatabaseName(u":memory:"_s);
+        if (!d.open())
+            cgfuzz::fail("cannot open SQLite in memory", d.lastError().text());
+        QSqlQuery q(d);
+        const QString create = u"CREATE TABLE t (license TEXT, license_id TEXT, ic_card_id TEXT, company_name TEXT,"
+                               " owner TEXT, model_id TEXT, service_kind TEXT, memo TEXT, driver_no TEXT,"
+                               " driver_id TEXT, sex TEXT, route_id TEXT, drive_type TEXT, unit_id TEXT,"
+                               " credit TEXT, cert_kind TEXT, driver_name TEXT, status INTEGER,"
+                               " seat_weight_num INTEGER, return_status INTEGER, is_driver INTEGER,"
+                               " is_cond INTEGER, fare NUMERIC, bus_date TEXT, cond_time1 TEXT,"
+                               " create_date TEXT, birth_date TEXT, return_time TEXT)"_s;
+        if (!q.exec(create)
+            || !q.exec(u"INSERT INTO t (license, license_id, driver_name, status, fare, bus_date) VALUES"
+                       " ('粤A12345', 'K001', 'O''Brien', 1, 12.5, '2026-12-09 08:30:00')"_s))
+            cgfuzz::fail("cannot make the table", q.lastError().text());
+        return d;
+    }();
+    return db;
+}
+
+void checkRuns(const QString &fragment, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q(database());
+    if (!q.prepare(u"SELECT COUNT(*) FROM t v, t d, t vd, t q WHERE "_s + sql))
+        cgfuzz::fail("SQLite refuses compiled SQL", fragment + u"\n=> "_s + sql + u"\n"_s + q.lastError().text());
+    for (const QVariant &v : binds)
+        q.addBindValue(v);
+    check(q.exec() && q.next(), "compiled SQL runs on SQLite",
+          fragment + u"\n=> "_s + sql + u"\n"_s + q.lastError().text());
+}
+
 void checkWhere(const QString &fragment, Backend backend)
 {
     CompiledSql first;
@@ -116,6 +157,8 @@ void checkWhere(const QString &fragment, Backend backend)
         if (t == QMetaType::Double)
             check(qIsFinite(v.toDouble()), "bound numbers are finite", fragment);
     }
+    if (backend == Backend::Sqlite)
+        checkRuns(fragment, first.sql, first.binds);
 }
 
 void checkOrderBy(const QString &text)
@@ -137,6 +180,9 @@ void checkOrderBy(const QString &text)
         rest.replace(e, u" "_s);
     check(allowed.match(rest).hasMatch(), "ORDER BY holds nothing but allowed columns", text + u"\n=> "_s + sql);
     check(rest.count(u',') == text.count(u','), "one ORDER BY item per item written", text + u"\n=> "_s + sql);
+    QSqlQuery q(database());
+    check(q.exec(u"SELECT v.license FROM t v, t d, t vd, t q ORDER BY "_s + sql), "ORDER BY runs on SQLite",
+          text + u"\n=> "_s + sql + u"\n"_s + q.lastError().text());
 }
 
 } // namespace
