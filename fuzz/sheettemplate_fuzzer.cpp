@@ -99,12 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // How each value shows in a sheet: labels as given, record texts trimmed;
     // both escaped. Values that are empty or numbers stay as they are (an
-    // empty value drops its number mark, a number counts in sums).
+    // empty value drops its number mark, a number counts in sums), and so do
+    // values that could be taken for a marker.
     QStringList shownAs;
     const Values marked = build(values, [&](int k, const QString &v) {
         const QString seen = k < Labels.size() ? v : v.trimmed();
         double number = 0;
-        if (seen.isEmpty() || NumericCellValue(seen, &number))
+        if (seen.isEmpty() || NumericCellValue(seen, &number) || v.contains(QChar(0xE000)))
             return v;
         while (shownAs.size() <= k)
             shownAs.append(QString());
