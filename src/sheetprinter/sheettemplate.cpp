@@ -120,19 +120,33 @@ QString SheetFieldText(const RecordSet &records, int row, const QString &field)
 QString FillSheetTemplate(const QString &templateHtml, const QList<QStringList> &labelValueRows,
                           const RecordSet *records)
 {
-    // Repeated rows first, so that their field placeholders are not taken
-    // for labels.
     static const QRegularExpression repeatRow(u"<tr\\b[^>]*\\bdata-repeat\\b[^>]*>.*?</tr\\s*>"_s,
                                               QRegularExpression::DotMatchesEverythingOption
                                                   | QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression repeatAttr(u"\\s+data-repeat(\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*))?"_s,
                                                QRegularExpression::CaseInsensitiveOption);
+    QHash<QString, QString> values;
+    for (const QStringList &pair : labelValueRows) {
+        const QString label = pair.value(0).trimmed();
+        if (!label.isEmpty() && !values.contains(label))
+            values.insert(label, pair.value(1));
+    }
+    const auto labelText = [&](const QString &name) {
+        if (name.startsWith(kSumPrefix))
+            return sumOf(records, name.mid(kSumPrefix.size()).trimmed());
+        return values.value(name);
+    };
+
+    // Every part of the template is filled once: repeated rows from the
+    // records (so that their field placeholders are not taken for labels),
+    // the rest from the labels. A value is never read again, so a record
+    // holding "{{...}}" prints as it is.
     QString html;
     qsizetype last = 0;
     auto it = repeatRow.globalMatch(templateHtml);
     while (it.hasNext()) {
         const auto m = it.next();
-        html += QStringView(templateHtml).mid(last, m.capturedStart() - last);
+        html += replacePlaceholders(templateHtml.mid(last, m.capturedStart() - last), labelText);
         QString row = m.captured(0);
         const qsizetype tagEnd = row.indexOf(u'>');
         row = row.left(tagEnd).remove(repeatAttr) + row.mid(tagEnd);
@@ -142,19 +156,8 @@ QString FillSheetTemplate(const QString &templateHtml, const QList<QStringList> 
         }
         last = m.capturedEnd();
     }
-    html += QStringView(templateHtml).mid(last);
-
-    QHash<QString, QString> values;
-    for (const QStringList &pair : labelValueRows) {
-        const QString label = pair.value(0).trimmed();
-        if (!label.isEmpty() && !values.contains(label))
-            values.insert(label, pair.value(1));
-    }
-    return replacePlaceholders(html, [&](const QString &name) {
-        if (name.startsWith(kSumPrefix))
-            return sumOf(records, name.mid(kSumPrefix.size()).trimmed());
-        return values.value(name);
-    });
+    html += replacePlaceholders(templateHtml.mid(last), labelText);
+    return html;
 }
 
 } // namespace cg

@@ -61,6 +61,8 @@ private slots:
     void fillLabels();
     void repeatedRows_data();
     void repeatedRows();
+    void recordValuesPrintAsTheyAre_data();
+    void recordValuesPrintAsTheyAre();
     void pdfHoldsEveryValue_data();
     void pdfHoldsEveryValue();
     void exportByChosenName_data();
@@ -127,6 +129,35 @@ void TestSheetPrinter::repeatedRows()
                          u"<tr data-repeat class=\"r\"><td>{{bus_id}}</td><td>{{exit_time}}</td></tr></table>"_s;
     const QString filled = FillSheetTemplate(html, {{u"统计"_s, u"1"_s}}, records < 0 ? nullptr : &rs);
     QCOMPARE(filled, QString(expected).replace(u"{{统计}}"_s, u"1"_s));
+}
+
+// A record's text that looks like a placeholder is data like any other: it
+// was once filled again from the labels, so a remark "{{统计}}" printed the
+// label's value and "{{bus_id}}" printed nothing.
+void TestSheetPrinter::recordValuesPrintAsTheyAre_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("a label's placeholder") << u"{{统计}}"_s << u"{{统计}}"_s;
+    QTest::newRow("a field's placeholder") << u"{{bus_id}}"_s << u"{{bus_id}}"_s;
+    QTest::newRow("an unknown placeholder") << u"车{{座位}}"_s << u"车{{座位}}"_s;
+    QTest::newRow("a sum") << u"{{sum:n}}"_s << u"{{sum:n}}"_s;
+    QTest::newRow("a number label in markup") << u"<{{#统计}}>"_s << u"&lt;{{#统计}}&gt;"_s;
+}
+
+void TestSheetPrinter::recordValuesPrintAsTheyAre()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, printed);
+    RecordSet rs;
+    rs.appendField(u"bus_id"_s, FieldType::Text);
+    rs.appendField(u"n"_s, FieldType::Integer);
+    rs.appendRow({value, 7});
+    const QString html = u"<p>{{统计}}</p><table>"
+                         u"<tr data-repeat><td>{{bus_id}}</td><td>{{n}}</td></tr></table><p>{{sum:n}}</p>"_s;
+    QCOMPARE(FillSheetTemplate(html, {{u"统计"_s, u"12"_s}}, &rs),
+             u"<p>12</p><table><tr><td>"_s + printed + u"</td><td>7</td></tr></table>"
+                 u"<p><a name=\"cg-number\">7</a></p>"_s);
 }
 
 void TestSheetPrinter::pdfHoldsEveryValue_data()
