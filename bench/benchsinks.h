@@ -3,6 +3,7 @@
 // boxes and notices printed on standard error (a box is answered No), and
 // no sound.
 
+#include "widgets/env.h"
 #include "widgets/messagesink.h"
 #include "widgets/sound.h"
 
@@ -26,6 +27,25 @@ public:
 class Silence : public SoundPlayer {
 public:
     void play(const QString &) override {}
+};
+
+// The sinks above and a status bar that shows nothing, wired into an Env
+// with the given clock.
+struct QuietSurroundings {
+    explicit QuietSurroundings(Clock &clock)
+    {
+        env.messages = &messages;
+        env.clock = &clock;
+        env.sound = &sound;
+        env.status = &status;
+    }
+    QuietSurroundings(const QuietSurroundings &) = delete;
+    QuietSurroundings &operator=(const QuietSurroundings &) = delete;
+
+    PrintingSink messages;
+    Silence sound;
+    NullStatusSink status;
+    Env env;
 };
 
 } // namespace cg::bench

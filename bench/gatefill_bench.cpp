@@ -60,16 +60,10 @@ int main(int argc, char **argv)
         SessionService session(db);
         int opened = 0;
         session.OpenSession(QString::fromUtf16(demo::OperatorCode), QString(), QString(), opened);
-        PrintingSink messages;
         ManualClock clock(QDateTime(day, QTime(9, 0)));
-        Silence sound;
-        NullStatusSink status;
+        QuietSurroundings quiet(clock);
+        Env &env = quiet.env;
         QTemporaryDir scratch;
-        Env env;
-        env.messages = &messages;
-        env.clock = &clock;
-        env.sound = &sound;
-        env.status = &status;
         env.layoutFile = scratch.filePath(u"HeadSet.ini"_s);
         env.dataDir = scratch.path();
         StationContext station;

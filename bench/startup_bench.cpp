@@ -93,15 +93,9 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    PrintingSink messages;
     SystemClock clock;
-    Silence sound;
-    NullStatusSink status;
-    Env env;
-    env.messages = &messages;
-    env.clock = &clock;
-    env.sound = &sound;
-    env.status = &status;
+    QuietSurroundings quiet(clock);
+    Env &env = quiet.env;
     AppConfig config;
     try {
         config = LoadConfig(ParseCommandLine(QApplication::arguments()));
