@@ -167,7 +167,7 @@ const std::array<std::uint8_t, 0x10000> &bmpByteLengths()
 }
 
 // The code point starting at i and how many UTF-16 units it takes.
-char32_t codePointAt(const QString &text, qsizetype i, int &units)
+char32_t codePointAt(QStringView text, qsizetype i, int &units)
 {
     const QChar c = text.at(i);
     if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
@@ -189,7 +189,7 @@ int codePointBytes(char32_t cp)
 
 } // namespace
 
-int AnsiByteLength(const QString &text)
+int AnsiByteLength(QStringView text)
 {
     qint64 total = 0;
     for (qsizetype i = 0; i < text.size();) {

@@ -31,7 +31,7 @@ QString IncrementTrailingNumber(const QString &code, int step);
 QString CleanNumericText(const QString &text, bool allowNegative, bool allowDecimal);
 // GBK byte length. A character GBK cannot encode counts as its GB18030
 // length (4 bytes for an emoji), so it is never lost from the count.
-int AnsiByteLength(const QString &text);
+int AnsiByteLength(QStringView text);
 // The longest prefix of whole characters whose byte length is at most
 // maxBytes; the text unchanged when it fits. Never cuts a character in half
 // (a character straddling the limit is dropped); "" for a negative limit.

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringEncoder>
 #include <QTreeWidget>
@@ -90,9 +89,29 @@ QString flatCell(QString text)
 
 bool NumericCellValue(const QString &text, double *value)
 {
-    static const QRegularExpression plain(u"^-?(0|[1-9][0-9]{0,14})(\\.[0-9]{1,6})?$"_s);
-    if (!plain.match(text).hasMatch())
+    // -?(0|[1-9][0-9]{0,14})(\.[0-9]{1,6})? : at most 15 whole digits, so the
+    // number reads back exactly, and no leading zero, so codes stay text.
+    // Checked by hand: an export tries it on every cell of its count columns.
+    const auto digit = [](QChar ch) { return ch >= u'0' && ch <= u'9'; };
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    if (i < n && text.at(i) == u'-')
+        ++i;
+    const qsizetype whole = i;
+    while (i < n && digit(text.at(i)))
+        ++i;
+    const qsizetype wholeDigits = i - whole;
+    if (wholeDigits == 0 || wholeDigits > 15 || (wholeDigits > 1 && text.at(whole) == u'0'))
         return false;
+    if (i < n) {
+        if (text.at(i) != u'.')
+            return false;
+        const qsizetype fraction = ++i;
+        while (i < n && digit(text.at(i)))
+            ++i;
+        if (i != n || i - fraction < 1 || i - fraction > 6)
+            return false;
+    }
     bool ok = false;
     const double v = text.toDouble(&ok);
     if (ok && value)
@@ -176,7 +195,7 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
         const QStringList &row = table.rows.at(r);
         lxw_format *fmt = r < table.headerRows ? bold : nullptr;
         for (qsizetype c = 0; c < row.size() && err == LXW_NO_ERROR; ++c) {
-            QString text = row.at(c);
+            QStringView text = row.at(c);
             if (text.isEmpty())
                 continue;
             if (text.size() > CellTextMax) { // a cell holds at most 32767 characters
@@ -185,7 +204,7 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
                     text.chop(1);
             }
             double number = 0;
-            if (r >= table.headerRows && table.numericColumns.contains(int(c)) && NumericCellValue(text, &number))
+            if (r >= table.headerRows && table.numericColumns.contains(int(c)) && NumericCellValue(row.at(c), &number))
                 err = worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c), number, fmt);
             else
                 err = worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), utf8.encode(text), fmt);

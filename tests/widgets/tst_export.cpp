@@ -345,6 +345,14 @@ void TstExport::numericCellValue_data()
     QTest::newRow("thousands separator") << u"1,234"_s << false << 0.0;
     QTest::newRow("16 digits lose precision") << u"1234567890123456"_s << false << 0.0;
     QTest::newRow("15 digits") << u"123456789012345"_s << true << 123456789012345.0;
+    QTest::newRow("six decimals") << u"-0.125000"_s << true << -0.125;
+    QTest::newRow("seven decimals") << u"0.1250000"_s << false << 0.0;
+    QTest::newRow("point without decimals") << u"12."_s << false << 0.0;
+    QTest::newRow("point without whole part") << u".5"_s << false << 0.0;
+    QTest::newRow("minus alone") << u"-"_s << false << 0.0;
+    QTest::newRow("two minus signs") << u"--1"_s << false << 0.0;
+    QTest::newRow("two points") << u"1.2.3"_s << false << 0.0;
+    QTest::newRow("full-width digits") << u"１２"_s << false << 0.0;
 }
 
 void TstExport::numericCellValue()
