@@ -319,6 +319,7 @@ void tst_fragment::refusedBeforeAnySql_data()
     QTest::newRow("keyword IN") << u"status IN (1, 2)"_s << 8 << u"IN"_s;
     QTest::newRow("keyword IS NULL") << u"license IS NULL"_s << 9 << u"IS"_s;
     QTest::newRow("unterminated") << u"license = 'unterminated"_s << 11 << u"单引号"_s;
+    QTest::newRow("NUL in a text") << u"license = 'a"_s + QChar(0) + u"'"_s << 13 << u"NUL"_s;
     QTest::newRow("unclosed parenthesis") << u"((((status = 0)"_s << 3 << u"右括号"_s;
     QTest::newRow("extra parenthesis, comment") << u"1=1 OR 1=1) --"_s << 13 << u"注释"_s;
     QTest::newRow("extra parenthesis") << u"1=1 OR 1=1)"_s << 11 << u"右括号"_s;

@@ -250,6 +250,12 @@ void Database::runSql(const QString &sql, const QVariantList &binds, QSqlQuery &
             fail(query.lastError(), sql, name);
         return;
     }
+    // PostgreSQL's client library ends a text at its first NUL, which would
+    // cut the statement short; SQLite would keep it. Neither is a text an
+    // operator meant, so both backends refuse it the same way.
+    for (const QVariant &b : binds)
+        if (b.typeId() == QMetaType::QString && b.toString().contains(QChar(0)))
+            throw ServiceError(svcerr::BadArgument, u"文字中有不允许的空字符（NUL），未执行数据库操作"_s);
     if (!query.prepare(sql))
         fail(query.lastError(), sql, name);
     for (const QVariant &b : binds)

@@ -159,6 +159,8 @@ private:
             if (i >= m_src.size())
                 refuse(m_what, start, u"开始的文字缺少结束的单引号"_s);
             const QChar c = m_src.at(i);
+            if (c.isNull()) // no backend keeps a NUL in a text, and PostgreSQL's client cuts the statement at one
+                refuse(m_what, i, u"的文字中有不允许的空字符（NUL）"_s);
             if (c == u'\'') {
                 if (i + 1 < m_src.size() && m_src.at(i + 1) == u'\'') {
                     value += c;
