@@ -158,11 +158,11 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
 
     for (int index = 12; index <= 14; ++index)
         connect(m_check[index], &QCheckBox::clicked, this, [this, index] { markChanged(index); });
+    BindByteLimit(m_cboFontSize, kMaxBytes);
     connect(m_cboFontSize, &QComboBox::editTextChanged, this, [this] {
         if (m_loading)
             return;
         CleanNumericControl(m_cboFontSize, false, false);
-        LimitControlBytes(m_cboFontSize, kMaxBytes);
         markChanged(5);
     });
 
@@ -190,6 +190,7 @@ QLineEdit *frmSysParam::addText(int index, const QString &name)
 {
     auto *edit = new QLineEdit(this);
     edit->setObjectName(name);
+    BindByteLimit(edit, kMaxBytes);
     connect(edit, &QLineEdit::textChanged, this, [this, edit, index] {
         if (m_loading)
             return;
@@ -199,7 +200,6 @@ QLineEdit *frmSysParam::addText(int index, const QString &name)
             CleanNumericControl(edit, true, true);
         else if (isWholeNumber(index))
             CleanNumericControl(edit, false, false);
-        LimitControlBytes(edit, kMaxBytes);
         markChanged(index);
     });
     return edit;

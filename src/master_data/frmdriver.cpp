@@ -171,10 +171,8 @@ void frmDriver::buildUi()
         imgFinger1->setVisible(backup);
         imgFinger->setVisible(!backup);
     });
-    connect(cboCertKind, &QComboBox::editTextChanged, this, [this] {
-        LimitControlBytes(cboCertKind, 4);
-        updateSaveEnabled();
-    });
+    BindByteLimit(cboCertKind, 4);
+    connect(cboCertKind, &QComboBox::editTextChanged, this, &frmDriver::updateSaveEnabled);
     for (QComboBox *c : {cboSex, cboCertKind, cboServiceKind})
         connect(c, &QComboBox::currentIndexChanged, this, &frmDriver::updateSaveEnabled);
     for (QDateEdit *d : {dtpBirthDate, dtpInStartDate, dtpInEndDate, dtpCreateDate})

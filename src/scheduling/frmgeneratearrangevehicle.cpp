@@ -131,7 +131,7 @@ void frmGenerateArrangeVehicle::buildUi()
     dtpStartDate = RecordDatePicker(u"dtpStartDate"_s, this);
     dtpEndDate = RecordDatePicker(u"dtpEndDate"_s, this);
     txtMemo = line(u"txtMemo"_s);
-    connect(txtMemo, &QLineEdit::textChanged, this, [this] { LimitControlBytes(txtMemo, 255); });
+    BindByteLimit(txtMemo, 255);
     captioned(bottom, u"开始日期："_s, dtpStartDate);
     captioned(bottom, u"结束日期："_s, dtpEndDate);
     captioned(bottom, u"备注:"_s, txtMemo);

@@ -52,10 +52,8 @@ frmModifyArrangeVehicle::frmModifyArrangeVehicle(const Env &env, StationContext 
     const auto enableSave = [this] { cmdSave->setEnabled(true); };
     connect(dtpStartDate, &QDateEdit::dateChanged, this, enableSave);
     connect(dtpEndDate, &QDateEdit::dateChanged, this, enableSave);
-    connect(txtMemo, &QLineEdit::textChanged, this, [this, enableSave] {
-        LimitControlBytes(txtMemo, 255);
-        enableSave();
-    });
+    BindByteLimit(txtMemo, 255);
+    connect(txtMemo, &QLineEdit::textChanged, this, enableSave);
     connect(cmdSave, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [this] { cmdSave_Click(); }); });
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -72,11 +72,8 @@ QLineEdit *RecordScreen::recordField(const QString &objectName, int maxBytes)
 {
     auto *e = new QLineEdit(this);
     e->setObjectName(objectName);
-    connect(e, &QLineEdit::textChanged, this, [this, e, maxBytes] {
-        if (maxBytes > 0)
-            LimitControlBytes(e, maxBytes);
-        updateSaveEnabled();
-    });
+    BindByteLimit(e, maxBytes);
+    connect(e, &QLineEdit::textChanged, this, &RecordScreen::updateSaveEnabled);
     return e;
 }
 

@@ -112,8 +112,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
 
     connect(vsList, &QTableWidget::cellClicked, this, &frmCondCheckItem::vsList_Click);
     connect(cboCause, &QComboBox::currentTextChanged, this, &frmCondCheckItem::cboCause_Change);
-    connect(txtCheckCause, &QPlainTextEdit::textChanged, this,
-            [this] { LimitControlBytes(txtCheckCause, kRemarkBytes); });
+    BindByteLimit(txtCheckCause, kRemarkBytes);
     connect(cmdPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdPass_Click);
     connect(cmdNotPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdNotPass_Click);
     new FormKeys(this, {{Qt::Key_F4, [this] { cmdPass_Click(); }}, {Qt::Key_F5, [this] { cmdNotPass_Click(); }}});

@@ -52,8 +52,8 @@ public:
     {
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
         const int limit = m_grid->colMaxBytes(index.column());
-        if (auto *line = qobject_cast<QLineEdit *>(editor); line && limit > 0)
-            connect(line, &QLineEdit::textChanged, line, [line, limit] { LimitControlBytes(line, limit); });
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            BindByteLimit(line, limit);
         return editor;
     }
 

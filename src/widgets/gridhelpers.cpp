@@ -282,6 +282,29 @@ void LimitControlBytes(QWidget *control, int maxBytes)
         cutTo(rich);
 }
 
+namespace {
+constexpr char kMaxBytesProperty[] = "maxBytes";
+}
+
+void BindByteLimit(QWidget *control, int maxBytes)
+{
+    if (!control || maxBytes <= 0)
+        return;
+    control->setProperty(kMaxBytesProperty, maxBytes);
+    const auto cut = [control, maxBytes] { LimitControlBytes(control, maxBytes); };
+    if (QLineEdit *edit = lineEditOf(control))
+        QObject::connect(edit, &QLineEdit::textChanged, control, cut);
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(control))
+        QObject::connect(plain, &QPlainTextEdit::textChanged, control, cut);
+    else if (auto *rich = qobject_cast<QTextEdit *>(control))
+        QObject::connect(rich, &QTextEdit::textChanged, control, cut);
+}
+
+int ControlByteLimit(const QWidget *control)
+{
+    return control ? control->property(kMaxBytesProperty).toInt() : 0;
+}
+
 void SelectAllText(QWidget *control)
 {
     if (QLineEdit *edit = lineEditOf(control))

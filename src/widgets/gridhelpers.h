@@ -104,6 +104,12 @@ void CleanNumericControl(QWidget *control, bool allowNegative, bool allowDecimal
 // control's own textChanged handler ends after one round. Also takes
 // QPlainTextEdit and QTextEdit (plain text).
 void LimitControlBytes(QWidget *control, int maxBytes);
+// Keeps the control's text within maxBytes GBK bytes from now on: every
+// change (typing, pasting, setText) is cut by LimitControlBytes. The limit
+// stays on the control (ControlByteLimit), where tests and tools find it.
+void BindByteLimit(QWidget *control, int maxBytes);
+// The limit BindByteLimit gave the control; 0 when it has none.
+int ControlByteLimit(const QWidget *control);
 // Selects the whole text (focus-in handlers).
 void SelectAllText(QWidget *control);
 // Index of the first item whose text equals text ignoring case; -1 if none.

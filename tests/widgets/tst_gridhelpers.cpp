@@ -369,26 +369,44 @@ void TstGridHelpers::limitControlBytes()
 
 void TstGridHelpers::limitFromOwnTextChanged()
 {
+    // Bound once, the limit holds for typing, pasting and setText alike, on
+    // every kind of text control, and stays readable on the control.
     QLineEdit edit;
     int changes = 0;
-    connect(&edit, &QLineEdit::textChanged, &edit, [&edit, &changes] {
-        ++changes;
-        QVERIFY(changes < 10);
-        LimitControlBytes(&edit, 4);
-    });
+    BindByteLimit(&edit, 4);
+    const auto counting = connect(&edit, &QLineEdit::textChanged, &edit, [&changes] { ++changes; });
+    QCOMPARE(ControlByteLimit(&edit), 4);
     edit.setText(u"车车车"_s);
     QCOMPARE(edit.text(), u"车车"_s);
-    QCOMPARE(changes, 2);
+    QCOMPARE(changes, 2); // the cut ends after one round
+    disconnect(counting);
+    edit.clear();
+    QTest::keyClicks(&edit, u"abcdef"_s);
+    QCOMPARE(edit.text(), u"abcd"_s);
+    edit.selectAll();
+    edit.insert(u"😀车"_s); // a character outside GBK counts four bytes
+    QCOMPARE(edit.text(), u"😀"_s);
+
+    QComboBox combo;
+    combo.setEditable(true);
+    BindByteLimit(&combo, 3);
+    combo.setEditText(u"车车"_s);
+    QCOMPARE(combo.currentText(), u"车"_s);
+    QCOMPARE(ControlByteLimit(&combo), 3);
 
     QPlainTextEdit plain;
-    changes = 0;
-    connect(&plain, &QPlainTextEdit::textChanged, &plain, [&plain, &changes] {
-        ++changes;
-        QVERIFY(changes < 10);
-        LimitControlBytes(&plain, 3);
-    });
+    BindByteLimit(&plain, 3);
     plain.setPlainText(u"abcdef"_s);
     QCOMPARE(plain.toPlainText(), u"abc"_s);
+    plain.insertPlainText(u"x"_s);
+    QCOMPARE(plain.toPlainText(), u"abc"_s);
+
+    // No limit: nothing bound, nothing recorded.
+    QLineEdit free;
+    BindByteLimit(&free, 0);
+    QCOMPARE(ControlByteLimit(&free), 0);
+    free.setText(QString(100, u'车'));
+    QCOMPARE(free.text().size(), 100);
 }
 
 void TstGridHelpers::cleanNumericControl_data()
