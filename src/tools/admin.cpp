@@ -59,7 +59,18 @@ QString specFromConfig(const QString &configFile, QString *source)
 int cmdInit(Database &db, QTextStream &out)
 {
     const int before = db.schemaVersion();
-    db.migrate();
+    try {
+        db.migrate();
+    } catch (const ServiceError &e) {
+        // A station server's desks log in with a role that may not change
+        // the tables; the owner's migrations run through server-setup.
+        if (db.backend() == Backend::Postgres
+            && (e.description().contains(u"permission denied"_s) || e.description().contains(u"must be owner"_s)))
+            throw ServiceError(e.number(), e.description()
+                                               + u"（此用户不能修改数据库结构：请在数据库服务器上用 "
+                                                 u"“coachgate-admin server-setup”建立或升级，见 docs/DEPLOYMENT.md）"_s);
+        throw;
+    }
     const int after = db.schemaVersion();
     if (before == after)
         out << u"数据库已是最新结构（版本 %1），无需改动：%2\n"_s.arg(after).arg(db.config().describe());

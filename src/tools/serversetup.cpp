@@ -604,7 +604,7 @@ void ServerSetup::grantWorkstation(Database &station)
                 quotedIdent(seqs.valueAt(r, u"relname"_s).toString()), ws));
         sequences = seqs.RecordCount();
     });
-    done(u"已授予 %1：%2 张表的读写（%3 只读）、%4 个序列，别无其他"_s.arg(m_o.workstation)
+    done(u"已授予 %1：%2 张表（%3 只读，其余读写）、%4 个序列，别无其他"_s.arg(m_o.workstation)
              .arg(tables.size())
              .arg(version)
              .arg(sequences));
