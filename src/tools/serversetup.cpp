@@ -497,6 +497,7 @@ QString ServerSetup::workstationPassword()
         if (!why.isEmpty())
             throw SetupFailure{why};
     } else {
+        m_out.flush(); // what was done so far, before the question
         if (m_o.askPassword)
             password = m_o.askPassword(u"角色 %1 的新密码："_s.arg(m_o.workstation));
         if (password.isEmpty())
