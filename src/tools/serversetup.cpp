@@ -30,7 +30,8 @@ constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 constexpr int ScramIterations = 4096;
 
-// A step's failure after the checks: the message, what was done before it.
+// A refusal or a failed step, with the operator's message; run() adds the
+// steps already done.
 struct SetupFailure {
     QString text;
 };
