@@ -1,4 +1,5 @@
 #include "admin.h"
+#include "serversetup.h"
 
 #include "services/checks/checknotifier.h"
 #include "services/database/database.h"
@@ -12,7 +13,12 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <cstdio>
+#include <cstring>
 #include <optional>
+
+#include <termios.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -53,7 +59,18 @@ QString specFromConfig(const QString &configFile, QString *source)
 int cmdInit(Database &db, QTextStream &out)
 {
     const int before = db.schemaVersion();
-    db.migrate();
+    try {
+        db.migrate();
+    } catch (const ServiceError &e) {
+        // A station server's desks log in with a role that may not change
+        // the tables; the owner's migrations run through server-setup.
+        if (db.backend() == Backend::Postgres
+            && (e.description().contains(u"permission denied"_s) || e.description().contains(u"must be owner"_s)))
+            throw ServiceError(e.number(), e.description()
+                                               + u"（此用户不能修改数据库结构：请在数据库服务器上用 "
+                                                 u"“coachgate-admin server-setup”建立或升级，见 docs/DEPLOYMENT.md）"_s);
+        throw;
+    }
     const int after = db.schemaVersion();
     if (before == after)
         out << u"数据库已是最新结构（版本 %1），无需改动：%2\n"_s.arg(after).arg(db.config().describe());
@@ -164,7 +181,32 @@ int cmdPruneEvents(Database &db, int keepDays, QTextStream &out)
 
 } // namespace
 
-int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
+QString askPasswordOnTerminal(const QString &prompt)
+{
+    if (!::isatty(STDIN_FILENO))
+        return {};
+    termios saved{};
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0)
+        return {};
+    termios quiet = saved;
+    quiet.c_lflag &= ~tcflag_t(ECHO);
+    quiet.c_lflag |= ECHONL;
+    std::fputs(prompt.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+    if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0)
+        return {};
+    char line[256] = {};
+    const bool read = std::fgets(line, sizeof line, stdin) != nullptr;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    QString password = read ? QString::fromLocal8Bit(line) : QString();
+    std::memset(line, 0, sizeof line);
+    while (password.endsWith(u'\n') || password.endsWith(u'\r'))
+        password.chop(1);
+    return password;
+}
+
+int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
+             const std::function<QString(const QString &)> &askPassword)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(u"coachgate 数据库管理：init 创建或升级数据库，check 检查数据库，"
@@ -193,7 +235,8 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
     parser.addOption(help);
     for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles, &keepDays})
         parser.addOption(*o);
-    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large | prune-events"_s);
+    const ServerSetupArguments serverSetup(parser);
+    parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large | prune-events | server-setup"_s);
 
     if (!parser.parse(arguments)) {
         err << parser.errorText() << u'\n';
@@ -204,12 +247,37 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return ExitOk;
     }
     const QStringList pos = parser.positionalArguments();
-    static const QStringList commands = {u"init"_s, u"check"_s, u"seed-demo"_s, u"seed-large"_s, u"prune-events"_s};
+    static const QStringList commands = {u"init"_s,       u"check"_s,        u"seed-demo"_s,
+                                         u"seed-large"_s, u"prune-events"_s, u"server-setup"_s};
     if (pos.size() != 1 || !commands.contains(pos.first())) {
-        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo | seed-large | prune-events\n"_s;
+        err << u"用法：coachgate-admin [--database 数据库] init | check | seed-demo | seed-large | prune-events | "
+               u"server-setup\n"_s;
         return ExitUsage;
     }
     const QString command = pos.first();
+
+    if (command == u"server-setup"_s) {
+        for (const QCommandLineOption *o : {&config, &date, &force, &days, &tripsPerDay, &drivers, &vehicles, &keepDays}) {
+            if (parser.isSet(*o)) {
+                err << u"--%1 不用于 server-setup\n"_s.arg(o->names().first());
+                return ExitUsage;
+            }
+        }
+        QString problem;
+        std::optional<ServerSetupOptions> options = serverSetup.read(parser, &problem);
+        if (!options) {
+            err << problem << u'\n';
+            return ExitUsage;
+        }
+        options->askPassword = askPassword;
+        // The server's superuser over the local socket, as "sudo -u postgres" gives it.
+        const QString admin = parser.isSet(database) ? parser.value(database) : u"dbname=postgres user=postgres"_s;
+        return runServerSetup(admin, *options, out, err);
+    }
+    if (const QStringList stray = serverSetup.given(parser); !stray.isEmpty()) {
+        err << u"%1 只用于 server-setup\n"_s.arg(stray.join(u", "_s));
+        return ExitUsage;
+    }
 
     // The sizes of seed-large, checked before any database is opened.
     LargeSeedSize size;

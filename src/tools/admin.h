@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+
 namespace cg {
 
 class Database;
@@ -11,14 +13,22 @@ class Database;
 // coachgate-admin: creates and upgrades a station database, checks it and
 // fills the demo station or a large one.
 //
-//   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo | seed-large
+//   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo | seed-large | prune-events
 //                   [--date yyyy-MM-dd] [--force] [--days N] [--trips-per-day N] [--drivers N] [--vehicles N]
+//   coachgate-admin [--database SUPERUSER-SPEC] server-setup --network CIDR ... (serversetup.h)
 //
 // Without --database the database setting is read from [database] spec of the
 // workstation's INI file (--config, or the system and user files).
 // Exit codes: 0 done, 1 failed (reason on err), 2 wrong usage,
 // 3 (check) the database needs "init" or was written by a newer program.
-int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err);
+// askPassword asks for a password without echoing it (server-setup without
+// --password-file), or returns "" when it cannot.
+int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
+             const std::function<QString(const QString &prompt)> &askPassword = {});
+
+// A password typed on the terminal, not echoed; "" when standard input is
+// not a terminal.
+QString askPasswordOnTerminal(const QString &prompt);
 
 // The demo station of one day: operators, parameters, code tables, master
 // data, and the day's trips with some checks already recorded. Adds what is

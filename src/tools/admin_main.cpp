@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("coachgate-admin"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int rc = cg::runAdmin(QCoreApplication::arguments(), out, err);
+    const int rc = cg::runAdmin(QCoreApplication::arguments(), out, err, cg::askPasswordOnTerminal);
     out.flush();
     err.flush();
     return rc;

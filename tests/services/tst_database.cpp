@@ -8,13 +8,23 @@
 #include "services/database/schema.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QSemaphore>
 #include <QThread>
 
 #include <atomic>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace cg;
@@ -41,6 +51,67 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
     f.write(content);
     return path;
 }
+
+// A server without TLS on a loopback port: it answers every client's request
+// for an encrypted connection with "N", as PostgreSQL with ssl=off does, and
+// then waits for the client to go.
+class PlainServer {
+public:
+    PlainServer()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&a), len) != 0 || ::listen(m_fd, 4) != 0
+            || ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+            return;
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~PlainServer()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int port() const { return m_port; }
+    int tlsRequests() const { return m_tlsRequests; }
+
+private:
+    void serve()
+    {
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const int c = ::accept(m_fd, nullptr, nullptr);
+            if (c < 0)
+                continue;
+            unsigned char request[8];
+            if (::recv(c, request, sizeof request, MSG_WAITALL) == 8 && request[4] == 0x04 && request[5] == 0xd2
+                && request[6] == 0x16 && request[7] == 0x2f) {
+                ++m_tlsRequests;
+                [[maybe_unused]] const auto sent = ::send(c, "N", 1, 0);
+            }
+            char rest[256];
+            pollfd q{c, POLLIN, 0};
+            while (!m_stop && ::poll(&q, 1, 50) >= 0) {
+                if ((q.revents & POLLIN) && ::recv(c, rest, sizeof rest, 0) <= 0)
+                    break;
+            }
+            ::close(c);
+        }
+    }
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_tlsRequests{0};
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -77,6 +148,10 @@ private Q_SLOTS:
     void newerSchemaIsLeftAlone();
 
     void unreachable();
+    void tlsRequiredRefusesPlainServer_data();
+    void tlsRequiredRefusesPlainServer();
+    void tlsVerifyFull_data();
+    void tlsVerifyFull();
     void lostConnectionReconnectsOnNextCall();
 };
 
@@ -141,6 +216,15 @@ void TstDatabase::parseRefused_data()
     QTest::newRow("no user") << u"postgresql://db/station"_s << u"user"_s;
     QTest::newRow("unclosed quote") << u"dbname='station user=u"_s << u"引号"_s;
     QTest::newRow("missing passfile") << u"dbname=s user=u passfile=/nonexistent/pgpass"_s << u"/nonexistent/pgpass"_s;
+    // A root certificate with a mode that may fall back to a plain connection
+    // would be ignored unseen.
+    QTest::newRow("root cert, no sslmode") << u"dbname=s user=u sslrootcert=/etc/hostname"_s << u"prefer"_s;
+    QTest::newRow("root cert, sslmode prefer") << u"dbname=s user=u sslmode=prefer sslrootcert=/etc/hostname"_s
+                                               << u"sslrootcert"_s;
+    QTest::newRow("missing root cert") << u"dbname=s user=u sslmode=verify-full sslrootcert=/nonexistent/ca.pem"_s
+                                       << u"/nonexistent/ca.pem"_s;
+    QTest::newRow("root cert path with ;") << u"dbname=s user=u sslmode=verify-full sslrootcert='/tmp/a;b.pem'"_s
+                                           << u"“;”"_s;
 }
 
 void TstDatabase::parseRefused()
@@ -581,6 +665,87 @@ void TstDatabase::unreachable()
     e = catchError([&] { lite.exec(u"SELECT 1"_s); });
     QCOMPARE(e.number(), svcerr::Unreachable);
     QVERIFY(e.description().contains(u"missing-folder"_s));
+}
+
+// A setting that demands TLS never talks in the clear to a server without it:
+// the connection fails, saying why, instead of falling back.
+void TstDatabase::tlsRequiredRefusesPlainServer_data()
+{
+    QTest::addColumn<QString>("sslmode");
+    QTest::newRow("require") << u"require"_s;
+    QTest::newRow("verify-ca") << u"verify-ca"_s;
+    QTest::newRow("verify-full") << u"verify-full"_s;
+}
+
+void TstDatabase::tlsRequiredRefusesPlainServer()
+{
+    QFETCH(QString, sslmode);
+    PlainServer server;
+    QVERIFY(server.port() > 0);
+    QTemporaryDir dir;
+    const QString passfile = writeFile(dir, u"pw"_s, "topsecret\n");
+    const QString ca = writeFile(dir, u"ca.pem"_s, "not needed: the server never gets that far\n");
+    Database db(DbConfig::parse(u"host=127.0.0.1 port=%1 dbname=station user=gate sslmode=%2 sslrootcert=%3 "
+                                u"passfile=%4"_s.arg(server.port()).arg(sslmode, ca, passfile)));
+    QVERIFY(db.config().requiresTls());
+    const ServiceError e = catchError([&] { db.scalar(u"SELECT 1"_s); });
+    QCOMPARE(e.number(), svcerr::Unreachable);
+    QVERIFY2(e.description().contains(u"不接受加密连接（TLS）"_s), qPrintable(e.description()));
+    QVERIFY(e.description().contains(u"sslmode="_s + sslmode));
+    QVERIFY(!e.description().contains(u"topsecret"_s));
+    QVERIFY(server.tlsRequests() >= 1);
+}
+
+// verify-full against the test cluster's own certificate (made for
+// "localhost" by scripts/pg-test-cluster): the right name connects, over
+// TLS; another name for the same server, or another authority, is refused.
+void TstDatabase::tlsVerifyFull_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("otherAuthority");
+    QTest::addColumn<QString>("refusal"); // empty: connects
+    QTest::newRow("right name") << u"localhost"_s << false << QString();
+    QTest::newRow("address, not the certificate's name") << u"127.0.0.1"_s << false << u"does not match"_s;
+    QTest::newRow("another authority") << u"localhost"_s << true << u"certificate verify failed"_s;
+}
+
+void TstDatabase::tlsVerifyFull()
+{
+    test::TestDatabase env(u"postgres"_s);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    QFETCH(QString, host);
+    QFETCH(bool, otherAuthority);
+    QFETCH(QString, refusal);
+    Database plain(env.config());
+    if (plain.scalar(u"SHOW ssl"_s).toString() != u"on"_s)
+        QSKIP("the test cluster has no TLS (scripts/pg-test-cluster starts it with a certificate)");
+    QString cert = plain.scalar(u"SHOW ssl_cert_file"_s).toString();
+    if (QFileInfo(cert).isRelative())
+        cert = QDir(plain.scalar(u"SHOW data_directory"_s).toString()).filePath(cert);
+    QTemporaryDir dir(QDir::tempPath() + u"/cg tls XXXXXX"_s); // a space the option must carry
+    QString ca = dir.filePath(u"root ca.pem"_s);
+    if (otherAuthority) {
+        QProcess openssl;
+        openssl.start(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s,
+                                     u"1"_s, u"-subj"_s, u"/CN=localhost"_s, u"-keyout"_s,
+                                     dir.filePath(u"other.key"_s), u"-out"_s, ca});
+        QVERIFY(openssl.waitForFinished(60000));
+        QCOMPARE(openssl.exitCode(), 0);
+    } else {
+        QVERIFY(QFile::copy(cert, ca));
+    }
+    const DbConfig base = env.config();
+    DbConfig c = DbConfig::parse(u"host=%1 port=%2 dbname=%3 user=%4 sslmode=verify-full sslrootcert='%5'"_s.arg(
+        host, QString::number(base.port), base.database, base.user, ca));
+    Database db(c);
+    if (refusal.isEmpty()) {
+        QCOMPARE(db.scalar(u"SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()"_s).toBool(), true);
+        return;
+    }
+    const ServiceError e = catchError([&] { db.scalar(u"SELECT 1"_s); });
+    QCOMPARE(e.number(), svcerr::Unreachable);
+    QVERIFY2(e.description().contains(refusal), qPrintable(e.description()));
 }
 
 // The server ends the session (restart, administrator, network): the call

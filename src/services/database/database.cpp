@@ -35,6 +35,14 @@ constexpr int kConflictAttempts = 3;
 
 QAtomicInt g_databaseCounter;
 
+// A conninfo value in quotes, as the client library reads it.
+QString conninfoQuoted(QString value)
+{
+    value.replace(u'\\', u"\\\\"_s);
+    value.replace(u'\'', u"\\'"_s);
+    return u'\'' + value + u'\'';
+}
+
 QString threadTag()
 {
     return QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16);
@@ -130,6 +138,8 @@ QSqlDatabase Database::open(const QString &name)
         QStringList opts{u"connect_timeout=%1"_s.arg(kPgConnectTimeoutS)};
         if (!m_config.sslmode.isEmpty())
             opts.append(u"sslmode=%1"_s.arg(m_config.sslmode));
+        if (!m_config.sslRootCert.isEmpty())
+            opts.append(u"sslrootcert=%1"_s.arg(conninfoQuoted(m_config.sslRootCert)));
         db.setConnectOptions(opts.join(u';'));
     } else {
         const QFileInfo fi(m_config.sqlitePath);
@@ -142,9 +152,12 @@ QSqlDatabase Database::open(const QString &name)
     }
 
     if (!db.open()) {
-        const QString why = firstLine(db.lastError().text());
+        QString why = firstLine(db.lastError().text());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
+        if (pg && m_config.requiresTls() && why.contains(u"does not support SSL"_s))
+            why = u"服务器不接受加密连接（TLS），而配置要求加密（sslmode=%1），不会改用未加密的连接（%2）"_s.arg(
+                m_config.sslmode, why);
         throw ServiceError(svcerr::Unreachable, u"无法连接数据库 %1：%2"_s.arg(m_config.describe(), why));
     }
 
@@ -164,6 +177,22 @@ QSqlDatabase Database::open(const QString &name)
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
             throw ServiceError(svcerr::Unreachable, u"无法连接数据库 %1：%2"_s.arg(m_config.describe(), why));
+        }
+    }
+    if (pg && m_config.requiresTls()) {
+        // The client library already refuses a server without TLS in these
+        // modes; the server's own word on this connection makes sure nothing
+        // between the setting and the library let a plain one through.
+        const bool encrypted = q.exec(u"SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()"_s) && q.next()
+            && q.value(0).toBool();
+        if (!encrypted) {
+            q = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw ServiceError(svcerr::Unreachable,
+                               u"无法连接数据库 %1：连接没有加密（TLS），而配置要求加密（sslmode=%2）"_s.arg(
+                                   m_config.describe(), m_config.sslmode));
         }
     }
     if (pg) {

@@ -20,7 +20,8 @@ enum class Backend { Sqlite, Postgres };
 // Where the station's data lives. A database spec is either a SQLite file
 // path (optionally prefixed "sqlite:") or a PostgreSQL URL
 // ("postgresql://user@host:port/db?sslmode=disable&passfile=...") or
-// key=value conninfo ("host=... port=... dbname=... user=... passfile=...").
+// key=value conninfo ("host=... port=... dbname=... user=... passfile=...
+// sslmode=verify-full sslrootcert=...").
 struct DbConfig {
     Backend backend = Backend::Sqlite;
     QString sqlitePath;
@@ -31,10 +32,15 @@ struct DbConfig {
     QString password;     // read from the password file, never from the setting
     QString passwordFile;
     QString sslmode;
+    QString sslRootCert;  // the authority's certificate that signed the server's (verify-ca, verify-full)
 
     // Throws ServiceError(svcerr::Config) naming what is wrong.
     static DbConfig parse(const QString &spec);
     QString describe() const; // for messages; never contains the password
+    // Whether the setting demands an encrypted connection (sslmode require,
+    // verify-ca or verify-full): the connection is then refused, never made
+    // in the clear.
+    bool requiresTls() const;
 };
 
 // Backend differences live here and nowhere else.

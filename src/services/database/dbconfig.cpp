@@ -94,6 +94,12 @@ void applyPgKey(DbConfig &c, const QString &key, const QString &value)
         if (!modes.contains(value))
             configError(u"sslmode“%1”无效，可用值：%2"_s.arg(value, modes.join(u", "_s)));
         c.sslmode = value;
+    } else if (key == u"sslrootcert"_s) {
+        // The client library's options are separated by ";" before they reach
+        // it, so a path holding one would be cut in two.
+        if (value.isEmpty() || value.contains(u';'))
+            configError(u"sslrootcert“%1”无效：需要根证书文件的路径，且路径中不能有“;”"_s.arg(value));
+        c.sslRootCert = value;
     } else if (key == u"password"_s) {
         // A password in the database setting ends up in shell histories, process lists
         // and messages; it belongs in the password file.
@@ -210,9 +216,25 @@ DbConfig DbConfig::parse(const QString &specIn)
         configError(u"PostgreSQL 连接串中没有数据库名（dbname）"_s);
     if (c.user.isEmpty())
         configError(u"PostgreSQL 连接串中没有用户名（user）"_s);
+    if (!c.sslRootCert.isEmpty()) {
+        // A root certificate says the server is to be verified; with a mode
+        // that may fall back to a plain connection it would be ignored unseen.
+        if (!c.requiresTls())
+            configError(u"sslrootcert 只在 sslmode 为 require、verify-ca 或 verify-full 时有效（现在是“%1”）"_s.arg(
+                c.sslmode.isEmpty() ? u"prefer"_s : c.sslmode));
+        QFile cert(c.sslRootCert);
+        if (!cert.open(QIODevice::ReadOnly))
+            configError(u"无法读取根证书文件 %1：%2"_s.arg(QDir::toNativeSeparators(c.sslRootCert), cert.errorString()));
+    }
     if (!c.passwordFile.isEmpty())
         c.password = readPassword(c);
     return c;
+}
+
+bool DbConfig::requiresTls() const
+{
+    return backend == Backend::Postgres
+        && (sslmode == u"require"_s || sslmode == u"verify-ca"_s || sslmode == u"verify-full"_s);
 }
 
 QString DbConfig::describe() const

@@ -1,6 +1,7 @@
 #include "services/database/schema.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -447,6 +448,32 @@ const QList<Migration> &migrations()
 int latestVersion()
 {
     return migrations().isEmpty() ? 0 : migrations().last().version;
+}
+
+QStringList tables()
+{
+    static const QRegularExpression create(u"^\\s*CREATE\\s+TABLE\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"_s,
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression drop(u"^\\s*DROP\\s+TABLE\\s+(?:IF\\s+EXISTS\\s+)?(\\w+)"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression rename(u"^\\s*ALTER\\s+TABLE\\s+(\\w+)\\s+RENAME\\s+TO\\s+(\\w+)"_s,
+                                           QRegularExpression::CaseInsensitiveOption);
+    QStringList out{QString::fromUtf16(versionTable)};
+    for (const Migration &m : migrations()) {
+        for (const QString &stmt : m.statements) {
+            if (const auto c = create.match(stmt); c.hasMatch()) {
+                if (!out.contains(c.captured(1)))
+                    out.append(c.captured(1));
+            } else if (const auto d = drop.match(stmt); d.hasMatch()) {
+                out.removeAll(d.captured(1));
+            } else if (const auto r = rename.match(stmt); r.hasMatch()) {
+                const qsizetype i = out.indexOf(r.captured(1));
+                if (i >= 0)
+                    out[i] = r.captured(2);
+            }
+        }
+    }
+    return out;
 }
 
 namespace {

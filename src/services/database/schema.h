@@ -29,6 +29,12 @@ int latestVersion();
 // The table that records the applied version.
 inline constexpr char16_t versionTable[] = u"schema_version";
 
+// Every table the steps leave in a database, the version table first, then
+// in the order the steps create them. Read from the steps' own statements
+// (CREATE, DROP and ALTER ... RENAME TO), so a table a new step adds is
+// listed at once; the workstation's grants are made from this list.
+QStringList tables();
+
 // An operator-readable name of a table ("驾驶员" for driver), or the table
 // name itself when it has none.
 QString tableCaption(const QString &table);
