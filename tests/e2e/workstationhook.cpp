@@ -25,6 +25,7 @@
 #include <QTreeWidget>
 #include <QWindow>
 
+#include <cstdio>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -237,8 +238,15 @@ void WorkstationHook::process(QLocalSocket *socket, const QByteArray &line, bool
                            : handle(line);
     socket->write(reply.answer);
     socket->flush();
-    if (reply.action)
+    if (!reply.action)
+        return;
+    // The screens trap their own errors; anything that still comes out of
+    // an action is told on standard error and the hook goes on serving.
+    try {
         reply.action();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "coachgate-testhook: an action failed: %s\n", e.what());
+    }
 }
 
 WorkstationHook::Reply WorkstationHook::handle(const QByteArray &line)
