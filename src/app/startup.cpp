@@ -199,7 +199,7 @@ bool Startup::Main(const AppConfig &config)
     return m_window != nullptr;
 }
 
-int RunWorkstation(int argc, char *argv[])
+int RunWorkstation(int argc, char *argv[], const WorkstationExtras &extras)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("coachgate"));
@@ -248,6 +248,8 @@ int RunWorkstation(int argc, char *argv[])
     PosixClockSetter setter;
     Startup startup(env, setter);
     startup.checkInStation = CheckInStation(env);
+    if (extras.beforeStart)
+        extras.beforeStart(env, startup);
     if (!startup.Main(config))
         return 1;
     // Closing the main window ends the program with its child windows.

@@ -88,8 +88,17 @@ private:
     std::unique_ptr<mdiMain> m_window;
 };
 
+// What a test build of the workstation adds around the real start-up; the
+// shipped program passes none of it.
+struct WorkstationExtras {
+    // Runs once the application, the Env and the Startup exist, before
+    // start-up: may replace Env members (the message sink) and keep the
+    // Startup to reach the main window and the station later.
+    std::function<void(Env &, Startup &)> beforeStart;
+};
+
 // The workstation process: reads the command line and the configuration,
 // builds the real sinks and runs start-up and the event loop.
-int RunWorkstation(int argc, char *argv[]);
+int RunWorkstation(int argc, char *argv[], const WorkstationExtras &extras = {});
 
 } // namespace cg
