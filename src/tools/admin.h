@@ -12,7 +12,8 @@ class Database;
 // fills the demo station or a large one.
 //
 //   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo | seed-large
-//                   [--date yyyy-MM-dd] [--force] [--days N] [--trips-per-day N] [--drivers N] [--vehicles N]
+//                   [--date yyyy-MM-dd] [--force] [--station CODE] [--days N] [--trips-per-day N]
+//                   [--drivers N] [--vehicles N]
 //
 // Without --database the database setting is read from [database] spec of the
 // workstation's INI file (--config, or the system and user files).
@@ -23,11 +24,14 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err);
 // The demo station of one day: operators, parameters, code tables, master
 // data, and the day's trips with some checks already recorded. Adds what is
 // missing and leaves existing rows alone, so it can be run again each day.
+// The day's trips and checks are written for station (empty: the demo's,
+// demo::StationCode); the master data and the demo operators are shared, so
+// a second station seeded into the same database runs the same vehicles.
 struct DemoSeedResult {
     int trips = 0;        // trips of the day added
     bool masterData = false; // master data added (false: it was there)
 };
-DemoSeedResult seedDemoStation(Database &db, const QDate &day);
+DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QString &station = QString());
 
 // A big station for trials of size and speed: the demo's companies, models,
 // stops and routes, drivers D00001... (a photo and both fingers enrolled)
