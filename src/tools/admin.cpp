@@ -112,7 +112,8 @@ int cmdCheck(Database &db, QTextStream &out, QTextStream &err)
     return ExitOk;
 }
 
-int cmdSeedDemo(Database &db, const QDate &day, bool force, QTextStream &out, QTextStream &err)
+int cmdSeedDemo(Database &db, const QDate &day, const QString &station, bool force, QTextStream &out,
+                QTextStream &err)
 {
     // A database that already holds a station is only written with --force:
     // the demo must never mix into a station's real data by accident.
@@ -122,15 +123,19 @@ int cmdSeedDemo(Database &db, const QDate &day, bool force, QTextStream &out, QT
         return ExitFailed;
     }
     db.migrate();
-    const DemoSeedResult r = seedDemoStation(db, day);
+    const DemoSeedResult r = seedDemoStation(db, day, station);
     out << (r.masterData ? u"已写入演示车站的基础资料\n"_s : u"演示车站的基础资料已存在，未改动\n"_s);
     if (r.trips > 0)
-        out << u"已加入 %1 的车次 %2 个\n"_s.arg(day.toString(u"yyyy-MM-dd"_s)).arg(r.trips);
+        out << u"已为车站 %1 加入 %2 的车次 %3 个\n"_s.arg(station, day.toString(u"yyyy-MM-dd"_s)).arg(r.trips);
     else
-        out << u"%1 的车次已存在，未改动\n"_s.arg(day.toString(u"yyyy-MM-dd"_s));
+        out << u"车站 %1 %2 的车次已存在，未改动\n"_s.arg(station, day.toString(u"yyyy-MM-dd"_s));
     out << u"操作员 %1，车站 %2，单位 %3，退出密码 %4\n"_s.arg(
         QString::fromUtf16(demo::OperatorCode), QString::fromUtf16(demo::StationCode),
         QString::fromUtf16(demo::UnitCode), QString::fromUtf16(demo::ExitPassword));
+    // The demo's operators belong to the demo station; a workstation of
+    // another station signs in with an operator of its own.
+    if (station != QString::fromUtf16(demo::StationCode))
+        out << u"车站 %1 的工作站需要本站的操作员：请在 operators 中加入后再启动\n"_s.arg(station);
     return ExitOk;
 }
 
@@ -226,6 +231,10 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
                                      u"N"_s);
     const QCommandLineOption vehicles(u"vehicles"_s, u"seed-large：车辆数（默认 %1）"_s.arg(defaults.vehicles),
                                       u"N"_s);
+    const QCommandLineOption stationOption(
+        u"station"_s, u"seed-demo：车次和检查记录所属的车站编码（九位数字，默认演示车站 %1）"_s.arg(
+                          QString::fromUtf16(demo::StationCode)),
+        u"code"_s);
     const QCommandLineOption keepDays(u"keep-days"_s, u"prune-events：保留最近 N 天的检查通知（默认 30）"_s, u"N"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"显示帮助"_s);
     parser.addOption(force);
@@ -233,7 +242,7 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
     parser.addOption(config);
     parser.addOption(date);
     parser.addOption(help);
-    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles, &keepDays})
+    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles, &keepDays, &stationOption})
         parser.addOption(*o);
     const ServerSetupArguments serverSetup(parser);
     parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large | prune-events | server-setup"_s);
@@ -312,6 +321,19 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
         }
         keep = int(*n);
     }
+    QString station = QString::fromUtf16(demo::StationCode);
+    if (parser.isSet(stationOption)) {
+        static const QRegularExpression nineDigits(u"^[0-9]{9}$"_s);
+        if (command != u"seed-demo"_s) {
+            err << u"--station 只用于 seed-demo\n"_s;
+            return ExitUsage;
+        }
+        station = parser.value(stationOption).trimmed();
+        if (!nineDigits.match(station).hasMatch()) {
+            err << u"--station 的值“%1”不是九位数字的车站编码\n"_s.arg(parser.value(stationOption));
+            return ExitUsage;
+        }
+    }
     if (command == u"seed-large"_s) {
         const QString problem = size.check();
         if (!problem.isEmpty()) {
@@ -357,7 +379,7 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
             return cmdPruneEvents(db, keep, out);
         if (command == u"seed-large"_s)
             return cmdSeedLarge(db, size, day, parser.isSet(force), out, err);
-        return cmdSeedDemo(db, day, parser.isSet(force), out, err);
+        return cmdSeedDemo(db, day, station, parser.isSet(force), out, err);
     } catch (const AppError &e) {
         err << u"错误 %1：%2\n"_s.arg(e.number()).arg(e.description());
         return e.number() == svcerr::SchemaTooNew ? ExitSchema : ExitFailed;

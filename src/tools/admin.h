@@ -14,7 +14,8 @@ class Database;
 // fills the demo station or a large one.
 //
 //   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo | seed-large | prune-events
-//                   [--date yyyy-MM-dd] [--force] [--days N] [--trips-per-day N] [--drivers N] [--vehicles N]
+//                   [--date yyyy-MM-dd] [--force] [--station CODE] [--days N] [--trips-per-day N]
+//                   [--drivers N] [--vehicles N]
 //   coachgate-admin [--database SUPERUSER-SPEC] server-setup --network CIDR ... (serversetup.h)
 //
 // Without --database the database setting is read from [database] spec of the
@@ -33,11 +34,14 @@ QString askPasswordOnTerminal(const QString &prompt);
 // The demo station of one day: operators, parameters, code tables, master
 // data, and the day's trips with some checks already recorded. Adds what is
 // missing and leaves existing rows alone, so it can be run again each day.
+// The day's trips and checks are written for station (empty: the demo's,
+// demo::StationCode); the master data and the demo operators are shared, so
+// a second station seeded into the same database runs the same vehicles.
 struct DemoSeedResult {
     int trips = 0;        // trips of the day added
     bool masterData = false; // master data added (false: it was there)
 };
-DemoSeedResult seedDemoStation(Database &db, const QDate &day);
+DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QString &station = QString());
 
 // A big station for trials of size and speed: the demo's companies, models,
 // stops and routes, drivers D00001... (a photo and both fingers enrolled)

@@ -446,9 +446,9 @@ struct VehicleRow {
 // has happened by now is recorded: trips past their time have left with
 // their checks; those near their time are being checked; later ones are on
 // sale only.
-int seedTrips(Database &db, const Station &st, const QDate &day)
+int seedTrips(Database &db, const Station &st, const QDate &day, const QString &station)
 {
-    if (db.scalar(u"SELECT count(*) FROM trips WHERE bus_date = ?"_s, {day}).toInt() > 0)
+    if (db.scalar(u"SELECT count(*) FROM trips WHERE station_code = ? AND bus_date = ?"_s, {station, day}).toInt() > 0)
         return 0;
     QRandomGenerator rng(MasterSeed ^ quint32(day.toJulianDay()));
     const QString unit = QString::fromUtf16(demo::UnitCode);
@@ -540,10 +540,10 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
         passed.insert(model.id, !fails || departed);
         int index = 0;
         const auto check = [&](const QDateTime &time, int status) {
-            db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, "
-                    u"cond_status, cond_checker, cond_time, check_cause, started_at) "
-                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
-                    {model.id, v.plate, v.card, midnight, ++index, status, u"李敏"_s, time,
+            db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, "
+                    u"cond_index, cond_status, cond_checker, cond_time, check_cause, started_at) "
+                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                    {station, model.id, v.plate, v.card, midnight, ++index, status, u"李敏"_s, time,
                      status == 2 ? u"轮胎及车轮"_s : QString(), time.addSecs(-300)});
         };
         if (fails) {
@@ -602,13 +602,13 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
                 checkedIn = 0;
             const int driverLamp = noDriverCheck ? 3 : (checkedIn > 0 ? 1 : 0);
 
-            db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+            db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
                     u"end_station_id, end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, "
                     u"vehicle_type_code, vehicle_type_name, total_seat, transport_company_id, "
                     u"transport_company_short_name, sale_num, check_num, driver_verify_status, scheme_status, "
                     u"scheme_time, scheme_operator, out_status, exit_time, out_operator) "
-                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
-                    {midnight, busId, start, unit, route.id, route.name, dest, destName,
+                    u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                    {station, midnight, busId, start, unit, route.id, route.name, dest, destName,
                      u"G%1"_s.arg(1 + (r + j) % 4, 2, 10, QChar(u'0')),
                      u"正班"_s, licenseId, v.plate, v.model.left(3), modelName, v.seats,
                      companyCode, shortNames.value(companyCode), sold, checked, driverLamp, sheet ? 1 : 0,
@@ -621,27 +621,27 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
                 QDateTime reported = start.addSecs(-40 * 60 + 90 * d);
                 if (reported >= now)
                     reported = now.addSecs(-60 * (checkedIn - d));
-                db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
-                        u"driver_report_time, route_id, license, operator_name, is_driver) "
-                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1)"_s,
-                        {midnight, busId, v.drivers[d].first, v.drivers[d].second, reported, route.id, v.plate,
+                db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, "
+                        u"driver_run_name, driver_report_time, route_id, license, operator_name, is_driver) "
+                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 1)"_s,
+                        {station, midnight, busId, v.drivers[d].first, v.drivers[d].second, reported, route.id, v.plate,
                          u"王刚"_s});
             }
             if (sheet)
-                db.exec(u"INSERT INTO route_sheet_issues (bus_date, bus_id, bus_serial_no, license, operator_name, "
-                        u"unit_code, issue_time) VALUES (?, ?, NULL, ?, ?, ?, ?)"_s,
-                        {midnight, busId, v.plate, u"王刚"_s, unit, sheetTime});
+                db.exec(u"INSERT INTO route_sheet_issues (station_code, bus_date, bus_id, bus_serial_no, license, "
+                        u"operator_name, unit_code, issue_time) VALUES (?, ?, ?, NULL, ?, ?, ?, ?)"_s,
+                        {station, midnight, busId, v.plate, u"王刚"_s, unit, sheetTime});
             if (departed)
-                db.exec(u"INSERT INTO departures (bus_date, bus_id, license, ic_card_id, status, manual, "
-                        u"operator_name, decided_at, unit_code) VALUES (?, ?, ?, ?, 1, 0, ?, ?, ?)"_s,
-                        {midnight, busId, v.plate, v.card, u"王刚"_s, exitTime, unit});
+                db.exec(u"INSERT INTO departures (station_code, bus_date, bus_id, license, ic_card_id, status, "
+                        u"manual, operator_name, decided_at, unit_code) VALUES (?, ?, ?, ?, ?, 1, 0, ?, ?, ?)"_s,
+                        {station, midnight, busId, v.plate, v.card, u"王刚"_s, exitTime, unit});
             // Luggage of one trip in three, per stop after the first.
             if ((departed || boarding) && j % 3 == 0)
                 for (int stop = 1; stop < route.stops.size(); ++stop) {
                     const int pieces = int(rng.bounded(9u));
-                    db.exec(u"INSERT INTO luggage_counts (bus_date, bus_id, seq, station_name, accept_count, "
-                            u"send_count) VALUES (?, ?, ?, ?, ?, ?)"_s,
-                            {midnight, busId, stop, stationName(st, route.stops[stop]), pieces,
+                    db.exec(u"INSERT INTO luggage_counts (station_code, bus_date, bus_id, seq, station_name, "
+                            u"accept_count, send_count) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
+                            {station, midnight, busId, stop, stationName(st, route.stops[stop]), pieces,
                              departed ? pieces : 0});
                 }
         }
@@ -651,11 +651,11 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
     const QList<QString> &zhuhai = byRoute[1];
     for (int serial = 1; serial <= 2 && serial <= zhuhai.size(); ++serial) {
         const VehicleRow &v = rows[zhuhai[serial - 1]];
-        db.exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, "
-                u"end_station_id, end_station_name, check_gate_id, license_id, total_seat, vehicle_type_code, "
-                u"vehicle_type_name, transport_company_id) VALUES (?, 'G900', ?, ?, ?, 'R002', '440400001', ?, "
-                u"'G01', ?, ?, ?, ?, ?)"_s,
-                {midnight, u"%1"_s.arg(serial, 3, 10, QChar(u'0')), midnight, unit,
+        db.exec(u"INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
+                u"route_id, end_station_id, end_station_name, check_gate_id, license_id, total_seat, "
+                u"vehicle_type_code, vehicle_type_name, transport_company_id) VALUES (?, ?, 'G900', ?, ?, ?, 'R002', "
+                u"'440400001', ?, 'G01', ?, ?, ?, ?, ?)"_s,
+                {station, midnight, u"%1"_s.arg(serial, 3, 10, QChar(u'0')), midnight, unit,
                  stationName(st, u"440400001"_s), zhuhai[serial - 1], v.seats, v.model.left(3),
                  v.model.mid(v.model.indexOf(u'[') + 1).chopped(1), v.company.left(v.company.indexOf(u'['))});
     }
@@ -664,13 +664,13 @@ int seedTrips(Database &db, const Station &st, const QDate &day)
 
 } // namespace
 
-DemoSeedResult seedDemoStation(Database &db, const QDate &day)
+DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QString &station)
 {
     DemoSeedResult result;
     const Station st = buildStation();
     db.transact([&] {
         result.masterData = seedMasterData(db, st, day);
-        result.trips = seedTrips(db, st, day);
+        result.trips = seedTrips(db, st, day, station.isEmpty() ? QString::fromUtf16(demo::StationCode) : station);
     });
     return result;
 }

@@ -244,7 +244,9 @@ void refuseCollisions(Database &db, const LargeStation &ls, const LargeSeedSize 
         if (drivers.contains(d.id))
             refuse(u"驾驶员"_s, d.id);
     const QSet<QString> ids = existing(u"SELECT license_id FROM vehicles"_s);
-    const QSet<QString> plates = existing(u"SELECT license FROM vehicles UNION SELECT license FROM condition_checks"_s);
+    const QSet<QString> plates = existing(u"SELECT license FROM vehicles UNION SELECT license FROM condition_checks "
+                                          u"WHERE station_code = ?"_s,
+                                          {QString::fromUtf16(demo::StationCode)});
     const QSet<QString> cards = existing(u"SELECT ic_card_id FROM vehicles WHERE ic_card_id <> ''"_s);
     for (const Vehicle &v : ls.vehicles) {
         if (ids.contains(v.id))
@@ -257,7 +259,8 @@ void refuseCollisions(Database &db, const LargeStation &ls, const LargeSeedSize 
     QSet<QString> codes;
     for (int k = 0; k < size.tripsPerDay; ++k)
         codes.insert(busId(k, int(ls.st.routes.size())));
-    RecordSet rs = db.select(u"SELECT bus_date, bus_id FROM trips WHERE bus_date BETWEEN ? AND ?"_s, {first, last},
+    RecordSet rs = db.select(u"SELECT bus_date, bus_id FROM trips WHERE station_code = ? AND bus_date BETWEEN ? AND ?"_s,
+                             {QString::fromUtf16(demo::StationCode), first, last},
                              {{u"bus_date"_s, FieldType::DateTime, 0}});
     for (int row = 0; row < rs.RecordCount(); ++row)
         if (codes.contains(rs.row(row).at(1).toString()))
@@ -324,24 +327,24 @@ void seedVehicles(Database &db, const LargeStation &ls, const QDate &first, cons
 struct DayWriters {
     explicit DayWriters(Database &db)
         : trips(db, u"trips"_s,
-                u"bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, end_station_id, "
+                u"station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, end_station_id, "
                 u"end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, vehicle_type_code, "
                 u"vehicle_type_name, total_seat, transport_company_id, transport_company_short_name, sale_num, "
                 u"check_num, driver_verify_status, scheme_status, scheme_time, scheme_operator, out_status, "
                 u"exit_time, out_operator"_s),
           checkins(db, u"driver_checkins"_s,
-                   u"bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, route_id, license, "
+                   u"station_code, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, route_id, license, "
                    u"operator_name, is_driver"_s),
           conditions(db, u"condition_checks"_s,
-                     u"license_id, license, ic_card_id, check_date, cond_index, cond_status, cond_checker, "
+                     u"station_code, license_id, license, ic_card_id, check_date, cond_index, cond_status, cond_checker, "
                      u"cond_time, check_cause, started_at"_s),
           sheets(db, u"route_sheet_issues"_s,
-                 u"bus_date, bus_id, bus_serial_no, license, operator_name, unit_code, issue_time"_s),
+                 u"station_code, bus_date, bus_id, bus_serial_no, license, operator_name, unit_code, issue_time"_s),
           departures(db, u"departures"_s,
-                     u"bus_date, bus_id, license, ic_card_id, status, manual, operator_name, decided_at, "
+                     u"station_code, bus_date, bus_id, license, ic_card_id, status, manual, operator_name, decided_at, "
                      u"unit_code"_s),
           forced(db, u"forced_releases"_s,
-                 u"bus_date, bus_id, license_id, driver_id, pass_type, operator_name, operate_time, cause, "
+                 u"station_code, bus_date, bus_id, license_id, driver_id, pass_type, operator_name, operate_time, cause, "
                  u"unit_code"_s)
     {
     }
@@ -368,6 +371,7 @@ void seedDay(const LargeStation &ls, const LargeSeedSize &size, qint64 dayIndex,
 {
     QRandomGenerator rng(LargeSeed ^ quint32(day.toJulianDay()));
     const QString unit = QString::fromUtf16(demo::UnitCode);
+    const QString station = QString::fromUtf16(demo::StationCode);
     const QDateTime midnight = day.startOfDay();
     const int routes = int(ls.st.routes.size());
     const int vehicleCount = int(ls.vehicles.size());
@@ -393,7 +397,7 @@ void seedDay(const LargeStation &ls, const LargeSeedSize &size, qint64 dayIndex,
         if (at >= now)
             continue;
         passed[size_t(vi)] = !fails;
-        w.conditions.add({v.id, v.plate, v.card, midnight, 1, fails ? 2 : 1, Inspector, at,
+        w.conditions.add({station, v.id, v.plate, v.card, midnight, 1, fails ? 2 : 1, Inspector, at,
                           fails ? u"制动系统"_s : QString(), at.addSecs(-300)});
     }
 
@@ -429,9 +433,9 @@ void seedDay(const LargeStation &ls, const LargeSeedSize &size, qint64 dayIndex,
             QDateTime at = start.addSecs(-40 * 60 + 90 * j + (byHand ? 5 * 60 : 0));
             if (at >= now)
                 break;
-            w.checkins.add({midnight, id, d.id, d.name, at, route.id, v.plate, Operator, 1});
+            w.checkins.add({station, midnight, id, d.id, d.name, at, route.id, v.plate, Operator, 1});
             if (byHand)
-                w.forced.add({midnight, id, v.id, d.id, 3, Operator, at, u"指纹无法识别"_s, unit});
+                w.forced.add({station, midnight, id, v.id, d.id, 3, Operator, at, u"指纹无法识别"_s, unit});
             lamp = byHand ? 5 : qMax(lamp, 1);
         }
 
@@ -439,16 +443,16 @@ void seedDay(const LargeStation &ls, const LargeSeedSize &size, qint64 dayIndex,
         const bool sheet = departed
                            || (boarding && lamp > 0 && passed[size_t(vi)] && sheetTime < now && rng.bounded(2u) == 0);
         const QDateTime exitTime = start.addSecs(60);
-        w.trips.add({midnight, id, start, unit, route.id, route.name, route.stops.last(),
+        w.trips.add({station, midnight, id, start, unit, route.id, route.name, route.stops.last(),
                      stationName(ls.st, route.stops.last()), u"G%1"_s.arg(1 + k % 4, 2, 10, QChar(u'0')), u"正班"_s,
                      v.id, v.plate, model.code, model.name, model.seats, company.code, company.shortName, sold,
                      boarded, lamp, sheet ? 1 : 0, sheet ? QVariant(sheetTime) : QVariant(),
                      sheet ? QVariant(Operator) : QVariant(), departed ? 1 : 0,
                      departed ? QVariant(exitTime) : QVariant(), departed ? QVariant(Operator) : QVariant()});
         if (sheet)
-            w.sheets.add({midnight, id, QVariant(), v.plate, Operator, unit, sheetTime});
+            w.sheets.add({station, midnight, id, QVariant(), v.plate, Operator, unit, sheetTime});
         if (departed)
-            w.departures.add({midnight, id, v.plate, v.card, 1, 0, Operator, exitTime, unit});
+            w.departures.add({station, midnight, id, v.plate, v.card, 1, 0, Operator, exitTime, unit});
     }
 }
 

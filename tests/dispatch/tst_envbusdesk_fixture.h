@@ -23,9 +23,9 @@ inline void seedDispatchStation(Database &db)
     const QDateTime today = deskToday();
     const auto trip = [&](const QString &id, int hour, const QString &vid, const QString &plate, int scheme) {
         db.exec(QStringLiteral(
-                    "INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, end_station_name, "
+                    "INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, end_station_name, "
                     "bus_type_name, license_id, license_tag_no, total_seat, transport_company_short_name, sale_num, "
-                    "check_num, scheme_status, scheme_time) VALUES (?, ?, ?, '440101', 'R01', '深圳', '直达', ?, ?, "
+                    "check_num, scheme_status, scheme_time) VALUES ('440100001', ?, ?, ?, '440101', 'R01', '深圳', '直达', ?, ?, "
                     "45, '广运', 30, 28, ?, ?)"),
                 {today, id, today.addSecs(hour * 3600), vid, plate, scheme,
                  scheme == 1 ? QVariant(today.addSecs(hour * 3600 - 1800)) : QVariant()});
@@ -34,13 +34,13 @@ inline void seedDispatchStation(Database &db)
     trip(QStringLiteral("K102"), 9, QStringLiteral("V2"), QStringLiteral("粤A20002"), 1);
     trip(QStringLiteral("K103"), 10, QStringLiteral("V1"), QStringLiteral("粤A20001"), 0);
     for (const char *serial : {"1", "2"})
-        db.exec(QStringLiteral("INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, unit_code, end_station_name, "
-                               "license_id, total_seat) VALUES (?, 'G01', ?, '440101', '东莞', 'V2', 33)"),
+        db.exec(QStringLiteral("INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, unit_code, end_station_name, "
+                               "license_id, total_seat) VALUES ('440100001', ?, 'G01', ?, '440101', '东莞', 'V2', 33)"),
                 {today, QString::fromLatin1(serial)});
     // A cancelled check-in before the valid one: the sheet names the valid one.
-    db.exec(QStringLiteral("INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
-                           "driver_report_time, is_driver) VALUES (?, 'K101', 'D09', '赵六', ?, 0), "
-                           "(?, 'K101', 'D01', '张三', ?, 1)"),
+    db.exec(QStringLiteral("INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, "
+                           "driver_report_time, is_driver) VALUES ('440100001', ?, 'K101', 'D09', '赵六', ?, 0), "
+                           "('440100001', ?, 'K101', 'D01', '张三', ?, 1)"),
             {today, today.addSecs(7 * 3600), today, today.addSecs(7 * 3600 + 60)});
 }
 

@@ -305,8 +305,8 @@ void TstOutCheck::buttonsFollowNotifiedLamp()
 void TstOutCheck::secondCardReadShowsTheDeparture()
 {
     Gate g;
-    g.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
-              u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
+    g.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
+              u"scheme_status, driver_verify_status) VALUES ('440100001', ?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
               {test::gateDay(), test::gateNow().addSecs(25 * 60)});
     g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
@@ -336,8 +336,8 @@ void TstOutCheck::blockedTripRefusedAfterConfirmation()
 {
     Gate g;
     g.db.exec(u"UPDATE trips SET scheme_status = 0 WHERE bus_id = 'K001'"_s);
-    g.db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
-              u"cond_time, started_at, cancelled) VALUES ('V1', '粤A10001', '0000000001', ?, 2, 2, ?, ?, 0)"_s,
+    g.db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+              u"cond_time, started_at, cancelled) VALUES ('440100001', 'V1', '粤A10001', '0000000001', ?, 2, 2, ?, ?, 0)"_s,
               {test::gateDay(), test::gateNow().addSecs(-60), test::gateNow().addSecs(-60)});
     g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
@@ -471,8 +471,8 @@ void TstOutCheck::refreshTouchesOnlyWindowAndAddsNoRows()
     g.db.exec(u"UPDATE trips SET check_num = 40, scheme_status = 2"_s);
     g.db.exec(u"UPDATE trips SET license_id = 'V2', license_tag_no = '粤A10002' WHERE bus_id = 'K001'"_s);
     g.db.exec(u"UPDATE rolling_trips SET check_num = 9 WHERE bus_serial_no = '1'"_s);
-    g.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_tag_no) "
-              u"VALUES (?, 'K009', ?, '440101', '粤A10002')"_s,
+    g.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_tag_no) "
+              u"VALUES ('440100001', ?, 'K009', ?, '440101', '粤A10002')"_s,
               {test::gateDay(), test::gateNow().addSecs(60)});
     g.form->Timer1_Timer();
     QCOMPARE(g.busColumn(), before);

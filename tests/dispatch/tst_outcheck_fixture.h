@@ -37,10 +37,10 @@ inline void seedGateAt(Database &db, const QDateTime &now)
             u"('V3', '粤B20003', '', '正常')"_s);
     const auto trip = [&](const char *id, int minutes, const char *vid, const char *plate, int driver, int scheme,
                           int out) {
-        db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, end_station_name, license_id, "
+        db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, end_station_name, license_id, "
                 u"license_tag_no, total_seat, transport_company_short_name, sale_num, check_num, "
                 u"driver_verify_status, scheme_status, out_status) "
-                u"VALUES (?, ?, ?, '440101', '佛山', ?, ?, 45, '天河', 30, 12, ?, ?, ?)"_s,
+                u"VALUES ('440100001', ?, ?, ?, '440101', '佛山', ?, ?, 45, '天河', 30, 12, ?, ?, ?)"_s,
                 {day, QString::fromLatin1(id), now.addSecs(60LL * minutes), QString::fromLatin1(vid),
                  QString::fromUtf8(plate), driver, scheme, out});
     };
@@ -49,16 +49,16 @@ inline void seedGateAt(Database &db, const QDateTime &now)
     trip("K003", 180, "V3", "粤B20003", 0, 0, 0);
     trip("K004", -20, "V1", "粤A10001", 1, 1, 1);
     const auto rolling = [&](const char *serial) {
-        db.exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
-                u"end_station_name, license_id, total_seat, check_num) VALUES (?, 'R01', ?, ?, '440101', '顺德', "
+        db.exec(u"INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
+                u"end_station_name, license_id, total_seat, check_num) VALUES ('440100001', ?, 'R01', ?, ?, '440101', '顺德', "
                 u"'V3', 40, 3)"_s,
                 {day, QString::fromLatin1(serial), day});
     };
     rolling("1");
     rolling("2");
-    db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+    db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
             u"cond_checker, cond_time, started_at, cancelled) "
-            u"SELECT license_id, license, ic_card_id, ?, 1, 1, '李检', ?, ?, 0 FROM vehicles"_s,
+            u"SELECT '440100001', license_id, license, ic_card_id, ?, 1, 1, '李检', ?, ?, 0 FROM vehicles"_s,
             {QDateTime(now.addSecs(-3600).date(), QTime(0, 0)), now.addSecs(-3600), now.addSecs(-3600)});
 }
 

@@ -223,8 +223,8 @@ void TstOutCheckService::checkText()
 {
     CG_FRESH_DB(db);
     test::seedGate(db);
-    db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
-            u"VALUES (?, 'K001', 'D01', '张一', ?), (?, 'K001', 'D02', '李二', ?)"_s,
+    db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
+            u"VALUES ('440100001', ?, 'K001', 'D01', '张一', ?), ('440100001', ?, 'K001', 'D02', '李二', ?)"_s,
             {test::gateDay(), test::gateNow().addSecs(-600), test::gateDay(), test::gateNow().addSecs(-300)});
     CheckService s(db, cg::test::fixtureClock());
     const QString text =
@@ -266,8 +266,8 @@ void TstOutCheckService::tripDrivers()
     };
     // Nobody checked in: arranged drivers, D01 replaced by his substitute today.
     QCOMPARE(list(u"K001"_s), (QStringList{u"D02/T2A//"_s, u"D03/T3A/T3B/"_s}));
-    db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
-            u"VALUES (?, 'K001', 'D01', '张一', ?)"_s,
+    db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
+            u"VALUES ('440100001', ?, 'K001', 'D01', '张一', ?)"_s,
             {day, test::gateNow()});
     QCOMPARE(list(u"K001"_s), QStringList{u"D01/T1A/T1B/"_s});
 }
@@ -279,8 +279,8 @@ void TstOutCheckService::confirmationRecordsTheTripShown()
 {
     CG_FRESH_DB(db);
     test::seedGate(db);
-    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
-            u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
+    db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
+            u"scheme_status, driver_verify_status) VALUES ('440100001', ?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
             {test::gateDay(), test::gateNow().addSecs(25 * 60)});
     CheckService s(db, cg::test::fixtureClock());
     QCOMPARE(confirm(s, u"K001"_s, QString(), u"0000000001"_s), u"K001"_s);
@@ -301,8 +301,8 @@ void TstOutCheckService::secondReadShowsTheDeparture()
 {
     CG_FRESH_DB(db);
     test::seedGate(db);
-    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
-            u"scheme_status, driver_verify_status) VALUES (?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
+    db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no, "
+            u"scheme_status, driver_verify_status) VALUES ('440100001', ?, 'K005', ?, '440101', 'V1', '粤A10001', 1, 1)"_s,
             {test::gateDay(), test::gateNow().addSecs(25 * 60)});
     CheckService s(db, cg::test::fixtureClock());
     QCOMPARE(confirm(s, u"K001"_s, QString(), u"0000000001"_s), u"K001"_s);
@@ -384,12 +384,12 @@ void TstOutCheckService::blockingChecks()
     if (condition < 0)
         db.exec(u"DELETE FROM condition_checks"_s);
     else
-        db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
-                u"cond_time, started_at, cancelled) VALUES ('V1', '粤A10001', '0000000001', ?, 2, ?, ?, ?, 0)"_s,
+        db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+                u"cond_time, started_at, cancelled) VALUES ('440100001', 'V1', '粤A10001', '0000000001', ?, 2, ?, ?, ?, 0)"_s,
                 {test::gateDay(), condition, test::gateNow().addSecs(-60), test::gateNow().addSecs(-60)});
     if (forcedPass)
-        db.exec(u"INSERT INTO forced_releases (bus_date, bus_id, license_id, pass_type, operator_name, "
-                u"operate_time) VALUES (?, 'K001', 'V1', 2, '李调度', ?)"_s,
+        db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, pass_type, operator_name, "
+                u"operate_time) VALUES ('440100001', ?, 'K001', 'V1', 2, '李调度', ?)"_s,
                 {test::gateDay(), test::gateNow()});
     CheckService s(db, cg::test::fixtureClock());
     s.setGateAllowsUnchecked(allowUnchecked);

@@ -36,13 +36,13 @@ void seed(Database &db)
         const QString id = u"D0%1"_s.arg(i + 1);
         db.exec(u"INSERT INTO drivers (driver_id, driver_name, fng_value, fng_value1) VALUES (?, ?, ?, ?)"_s,
                 {id, names[i], tpl(id + u"-R"_s), tpl(id + u"-L"_s)});
-        db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
-                u"VALUES (?, 'K002', ?, ?, ?)"_s,
+        db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time) "
+                u"VALUES ('440100001', ?, 'K002', ?, ?, ?)"_s,
                 {today(), id, names[i], today().addSecs(3600 + i * 60)});
     }
     for (const char *bus : {"K001", "K002"})
-        db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_id, license_tag_no) "
-                u"VALUES (?, ?, ?, 'V1', '粤A10001')"_s,
+        db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, license_id, license_tag_no) "
+                u"VALUES ('440100001', ?, ?, ?, 'V1', '粤A10001')"_s,
                 {today(), QString::fromLatin1(bus), today().addSecs(8 * 3600)});
     db.exec(u"INSERT INTO arrangements (license_id, driver_id, driver_name, start_date, end_date) VALUES "
             u"('V1', 'D02', '李二', ?, ?), ('V1', 'D01', '张一', ?, ?)"_s,

@@ -202,8 +202,8 @@ void TstCheckinService::whoMayDrive()
     ManualClock tomorrow(cg::test::fixtureNow().addDays(1));
     CheckService later(db, tomorrow);
     QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D01"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 0);
-    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, license_id, license_tag_no) "
-            u"VALUES (?, 'K001', ?, '440101', 'R01', 'V1', '粤A10001')"_s,
+    db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, license_id, license_tag_no) "
+            u"VALUES ('440100001', ?, 'K001', ?, '440101', 'R01', 'V1', '粤A10001')"_s,
             {today.addDays(1), today.addDays(1).addSecs(9 * 3600)});
     QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D01"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 1);
     QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D02"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 0);
@@ -227,8 +227,8 @@ void TstCheckinService::lampUnderTheTripLock()
     db.transact([&] {
         db.exec(u"UPDATE trips SET driver_verify_status = 1 WHERE bus_date = ? AND bus_id = 'K001'"_s,
                 {checkinToday()});
-        db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, "
-                u"is_driver) VALUES (?, 'K001', 'D02', '李四', ?, 1)"_s,
+        db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, "
+                u"is_driver) VALUES ('440100001', ?, 'K001', 'D02', '李四', ?, 1)"_s,
                 {checkinToday(), cg::test::fixtureNow()});
         cancel = QThread::create([&] {
             CheckService svc(db, cg::test::fixtureClock());

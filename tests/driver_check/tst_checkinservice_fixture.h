@@ -31,8 +31,8 @@ inline void seedCheckinStation(Database &db, int extraTrips = 0)
                            "start_date, end_date) VALUES ('V1', 'D01', ?, 'D02', ?, ?)"),
             {today.addDays(-5), today.addDays(1), today.addDays(2)});
     const auto trip = [&](const QString &id, int hour, const QString &vid, const QString &plate, int lamp) {
-        db.exec(QStringLiteral("INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, "
-                               "license_id, license_tag_no, driver_verify_status) VALUES (?, ?, ?, '440101', "
+        db.exec(QStringLiteral("INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, "
+                               "license_id, license_tag_no, driver_verify_status) VALUES ('440100001', ?, ?, ?, '440101', "
                                "'R01', ?, ?, ?)"),
                 {today, id, today.addSecs(hour * 3600), vid, plate, lamp});
     };

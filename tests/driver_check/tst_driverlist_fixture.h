@@ -28,11 +28,11 @@ inline void seedDriverListStation(Database &db)
     db.exec(QStringLiteral("INSERT INTO temporary_drivers (driver_id, route_id, start_date, end_date) VALUES "
                            "('D05', 'R05', ?, ?), ('D06', 'R05', ?, ?), ('D03', 'R01', ?, ?)"),
             {today.addDays(-1), today.addDays(1), today.addDays(-9), today.addDays(-1), today, today});
-    db.exec(QStringLiteral("INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
+    db.exec(QStringLiteral("INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
                            "route_id, end_station_name, license_id) VALUES "
-                           "(?, 'RL1', '1', ?, '440101', 'R01', '深圳', 'V1'), "
-                           "(?, 'RL1', '2', ?, '440101', 'R01', '深圳', 'V1'), "
-                           "(?, 'RL2', '1', ?, '440101', 'R01', '珠海', 'V2')"),
+                           "('440100001', ?, 'RL1', '1', ?, '440101', 'R01', '深圳', 'V1'), "
+                           "('440100001', ?, 'RL1', '2', ?, '440101', 'R01', '深圳', 'V1'), "
+                           "('440100001', ?, 'RL2', '1', ?, '440101', 'R01', '珠海', 'V2')"),
             {today, today.addSecs(13 * 3600), today, today.addSecs(15 * 3600), today, today.addSecs(16 * 3600)});
     db.exec(QStringLiteral("INSERT INTO code_items (kind, name, remark) VALUES (8, '指纹仪故障', ''), "
                            "(8, '手指受伤', ''), (3, 'A1', '')"));

@@ -76,9 +76,9 @@ struct Station : test::CheckinStation {
     {
         db.exec(u"DELETE FROM trips"_s);
         for (int i = 0; i < count; ++i)
-            db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+            db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
                     u"end_station_name, license_id, license_tag_no, transport_company_short_name) "
-                    u"VALUES (?, ?, ?, '440101', 'R01', '广州-深圳', '深圳', ?, ?, '天河')"_s,
+                    u"VALUES ('440100001', ?, ?, ?, '440101', 'R01', '广州-深圳', '深圳', ?, ?, '天河')"_s,
                     {test::checkinToday(), u"T%1"_s.arg(i + 1, 2, 10, QChar(u'0')),
                      clock.now().addSecs(60LL * (firstMinutes + 2 * i)), vid, plate});
     }
@@ -278,8 +278,8 @@ void TstDriverVerify::cardHandsOffTripThatJustLeft()
     form.show();
     // V2's only trip left five minutes ago; nothing in the next hour. It
     // was added after the station loaded its list, so no page shows it.
-    s.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
-               u"license_id, license_tag_no, transport_company_short_name) VALUES (?, 'K777', ?, '440101', "
+    s.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+               u"license_id, license_tag_no, transport_company_short_name) VALUES ('440100001', ?, 'K777', ?, '440101', "
                u"'R02', '广州-珠海', 'V2', '粤A10002', '越秀')"_s,
                {test::checkinToday(), s.clock.now().addSecs(-300)});
     QVariantMap handed;
@@ -309,8 +309,8 @@ void TstDriverVerify::techCheckTurnsBothLampsRed()
 {
     Station s;
     s.trips(4, 1);
-    s.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
-               u"VALUES (?, 'K888', ?, '440101', 'V2', '粤A10002')"_s,
+    s.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
+               u"VALUES ('440100001', ?, 'K888', ?, '440101', 'V2', '粤A10002')"_s,
                {test::checkinToday(), s.clock.now().addSecs(900)});
     frmDriverVerify form(s.env, s.station);
     form.show();

@@ -39,8 +39,8 @@ struct CheckinTerminal : test::CheckinStation {
             store(driver, EnrolTemplateTextForFinger(driver + u"/formal"_s, 1),
                   EnrolTemplateTextForFinger(driver + u"/backup"_s, 1));
         for (int i = 0; i < 3; ++i)
-            db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
-                    u"license_id, license_tag_no) VALUES (?, ?, ?, '440101', 'R01', '广州-深圳', 'V1', '粤A10001')"_s,
+            db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, "
+                    u"license_id, license_tag_no) VALUES ('440100001', ?, ?, ?, '440101', 'R01', '广州-深圳', 'V1', '粤A10001')"_s,
                     {test::checkinToday(), u"T0%1"_s.arg(i + 1), clock.now().addSecs(60LL * (5 + 2 * i))});
     }
     void store(const QString &driver, const QString &formal, const QString &backup)

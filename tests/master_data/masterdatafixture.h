@@ -93,8 +93,8 @@ struct MasterDataStation {
                                 "('V3', '粤A10003', '', 'C02[白云运输]', 'O09', 'M45', '临时', 0), "
                                 "('V4', '粤A10004', '0000000004', 'C01', 'O02[林生]', 'M45', '旅游', 1)"));
         const QDateTime eight(fixtureDay(), QTime(8, 0));
-        db->exec(QStringLiteral("INSERT INTO condition_checks (license_id, license, check_date, cond_index, "
-                                "cond_status, cond_time, started_at) VALUES ('V2', '粤A10002', ?, 1, 2, ?, ?)"),
+        db->exec(QStringLiteral("INSERT INTO condition_checks (station_code, license_id, license, check_date, cond_index, "
+                                "cond_status, cond_time, started_at) VALUES ('440100001', 'V2', '粤A10002', ?, 1, 2, ?, ?)"),
                  {QDateTime(fixtureDay(), QTime(0, 0)), eight, eight});
     }
 

@@ -501,8 +501,8 @@ void TstDriver::enrolledDriverIsIdentifiedAtCheckIn()
                u"VALUES ('V1', 'D20', '新人', ?, ?)"_s,
                {test::checkinToday().addDays(-1), test::checkinToday().addDays(1)});
     s.db->exec(u"DELETE FROM substitutions"_s);
-    s.db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, license_id, "
-               u"license_tag_no) VALUES (?, 'K030', ?, '440101', 'R01', 'V1', '粤A10001')"_s,
+    s.db->exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, license_id, "
+               u"license_tag_no) VALUES ('440100001', ?, 'K030', ?, '440101', 'R01', 'V1', '粤A10001')"_s,
                {test::checkinToday(), s.clock.now().addSecs(20 * 60)});
 
     // The running station learns him with 刷新 -> 刷新指纹.

@@ -205,7 +205,8 @@ void TstVehicleMain::presetsFromTheOpener()
 void TstVehicleMain::rowShowsRemarkLampsAndReturn()
 {
     test::MasterDataStation s;
-    s.db->exec(u"UPDATE vehicles SET return_status = 1, return_time = ? WHERE license_id = 'V1'"_s,
+    s.db->exec(u"INSERT INTO vehicle_return_states (station_code, license_id, return_status, return_time) "
+               u"VALUES ('440100001', 'V1', 1, ?)"_s,
                {QDateTime(test::fixtureDay(), QTime(9, 5))});
     frmVehicleMain reg(s.env, s.ctx);
     reg.cmdQuery_Click();
@@ -230,14 +231,16 @@ void TstVehicleMain::rowShowsRemarkLampsAndReturn()
 void TstVehicleMain::cancelledReturnEmptiesTheTimeOnRewrite()
 {
     test::MasterDataStation s;
-    s.db->exec(u"UPDATE vehicles SET return_status = 1, return_time = ? WHERE license_id = 'V2'"_s,
+    s.db->exec(u"INSERT INTO vehicle_return_states (station_code, license_id, return_status, return_time) "
+               u"VALUES ('440100001', 'V2', 1, ?)"_s,
                {QDateTime(test::fixtureDay(), QTime(9, 5))});
     frmVehicleMain reg(s.env, s.ctx);
     reg.cmdQuery_Click();
     const int v2 = rowOf(reg.vsList, u"V2"_s);
     QVERIFY(!reg.vsList->textMatrix(v2, frmVehicleMain::ColReturnTime).isEmpty());
     // The return is cancelled (the no-date time); the row is rewritten.
-    s.db->exec(u"UPDATE vehicles SET return_status = 0, return_time = ? WHERE license_id = 'V2'"_s, {NoDate()});
+    s.db->exec(u"UPDATE vehicle_return_states SET return_status = 0, return_time = ? WHERE license_id = 'V2'"_s,
+               {NoDate()});
     reg.UpdateOneLine(u"V2"_s);
     QCOMPARE(reg.vsList->textMatrix(v2, frmVehicleMain::ColReturnTime), QString());
     QCOMPARE(reg.returnLamp(v2), 0);
@@ -306,7 +309,7 @@ void TstVehicleMain::deletion()
     QCOMPARE(column(reg.vsList, frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s, u"V3"_s}));
 
     // V2 runs a trip tomorrow: refused as well.
-    s.db->exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_id) VALUES (?, 'K009', ?, 'V2')"_s,
+    s.db->exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, license_id) VALUES ('440100001', ?, 'K009', ?, 'V2')"_s,
                {QDateTime(test::fixtureDay().addDays(1), QTime(0, 0)),
                 QDateTime(test::fixtureDay().addDays(1), QTime(7, 0))});
     s.messages.clear();

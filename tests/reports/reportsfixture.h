@@ -38,8 +38,8 @@ inline void seedReportStation(Database &db)
                            "('00102', '粤A00002', '002[广运]', 33, '0012345679')"));
     const auto check = [&](const QString &id, const QString &plate, int day, int index, int status,
                            const QDateTime &time, bool cancelled) {
-        db.exec(QStringLiteral("INSERT INTO condition_checks (license_id, license, check_date, cond_index, cond_status, "
-                               "cond_checker, cond_time, started_at, cancelled) VALUES (?, ?, ?, ?, ?, '李敏', ?, ?, ?)"),
+        db.exec(QStringLiteral("INSERT INTO condition_checks (station_code, license_id, license, check_date, cond_index, cond_status, "
+                               "cond_checker, cond_time, started_at, cancelled) VALUES ('440100001', ?, ?, ?, ?, ?, '李敏', ?, ?, ?)"),
                 {id, plate, reportDay(day), index, status, status ? QVariant(time) : QVariant(), time,
                  cancelled ? 1 : 0});
     };
@@ -53,9 +53,9 @@ inline void seedReportStation(Database &db)
 
     const auto trip = [&](int day, const QString &id, const QString &vehicle, const QString &plate, int hour,
                           int seats, int sold, int checked, int out) {
-        db.exec(QStringLiteral("INSERT INTO trips (bus_date, bus_id, bus_start_time, end_station_name, license_id, "
+        db.exec(QStringLiteral("INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, end_station_name, license_id, "
                                "license_tag_no, total_seat, transport_company_short_name, sale_num, check_num, "
-                               "out_status, exit_time, out_operator) VALUES (?, ?, ?, '深圳', ?, ?, ?, '广运', ?, ?, ?, ?, ?)"),
+                               "out_status, exit_time, out_operator) VALUES ('440100001', ?, ?, ?, '深圳', ?, ?, ?, '广运', ?, ?, ?, ?, ?)"),
                 {reportDay(day), id, reportDay(day, hour), vehicle, plate, seats, sold, checked, out,
                  out == 1 ? QVariant(reportDay(day, hour, 1)) : QVariant(),
                  out ? QVariant(QStringLiteral("王刚")) : QVariant()});
@@ -65,15 +65,15 @@ inline void seedReportStation(Database &db)
     trip(-2, QStringLiteral("K103"), QStringLiteral("00102"), QStringLiteral("粤A00002"), 10, 33, 10, 0, 2);
     trip(-1, QStringLiteral("K104"), QStringLiteral("00102"), QStringLiteral("粤A00002"), 7, 33, 20, 19, 1);
     trip(0, QStringLiteral("K105"), QStringLiteral("00101"), QStringLiteral("粤A00001"), 9, 45, 40, 40, 1);
-    db.exec(QStringLiteral("INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, license_id, "
+    db.exec(QStringLiteral("INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, license_id, "
                            "total_seat, check_num, out_status, exit_time, out_operator, end_station_name) "
-                           "VALUES (?, 'G900', '001', ?, '00101', 45, 12, 1, ?, '王刚', '珠海')"),
+                           "VALUES ('440100001', ?, 'G900', '001', ?, '00101', 45, 12, 1, ?, '王刚', '珠海')"),
             {reportDay(-1), reportDay(-1, 15), reportDay(-1, 15, 2)});
 
     const auto release = [&](int day, const QString &bus, const QVariant &vehicle, const QVariant &driver, int type,
                              const QDateTime &at, const QString &cause) {
-        db.exec(QStringLiteral("INSERT INTO forced_releases (bus_date, bus_id, license_id, driver_id, pass_type, "
-                               "operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, ?, '王刚', ?, ?, '440100')"),
+        db.exec(QStringLiteral("INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, driver_id, pass_type, "
+                               "operator_name, operate_time, cause, unit_code) VALUES ('440100001', ?, ?, ?, ?, ?, '王刚', ?, ?, '440100')"),
                 {reportDay(day), bus, vehicle, driver, type, at, cause});
     };
     release(-2, QStringLiteral("K101"), QStringLiteral("00101"), QVariant(), 1, reportDay(-2, 9, 30),

@@ -34,8 +34,8 @@ void addCheckIns(Database &db)
 {
     const auto checkIn = [&](int day, const QString &bus, const QString &driver, const QString &name,
                              const QDateTime &at, int valid) {
-        db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, "
-                u"is_driver) VALUES (?, ?, ?, ?, ?, ?)"_s,
+        db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, "
+                u"is_driver) VALUES ('440100001', ?, ?, ?, ?, ?, ?)"_s,
                 {reportDay(day), bus, driver, name, at, valid});
     };
     checkIn(-2, u"K101"_s, u"D01"_s, u"张三"_s, reportDay(-2, 14, 5), 1);

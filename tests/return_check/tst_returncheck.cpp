@@ -297,7 +297,7 @@ private slots:
         QCOMPARE(f->vsList->textMatrix(1, R::ColChecker), QString());
         QVERIFY(f->cmdStartCheck->isEnabled());
         QVERIFY(!f->cmdRemoveCheck->isEnabled());
-        QCOMPARE(st.count(u"SELECT return_status FROM vehicles WHERE license_id = 'V1'"_s), 0);
+        QCOMPARE(st.count(u"SELECT COALESCE(MAX(return_status), 0) FROM vehicle_return_states WHERE license_id = 'V1'"_s), 0);
         // Its own notification changes nothing more.
         QTest::qWait(400);
         QCOMPARE(LampCellColor(f->vsList, 1, R::ColStatus), LampYellow);
@@ -331,7 +331,7 @@ private slots:
         QVERIFY(st.messages.boxes.last().spec.title.startsWith(u"错误-"_s));
         QVERIFY(st.messages.lastText().contains(u"李敏"_s));
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM vehicle_returns"_s), 1);
-        QCOMPARE(st.db.scalar(u"SELECT return_checker FROM vehicles WHERE license_id = 'V1'"_s).toString(),
+        QCOMPARE(st.db.scalar(u"SELECT return_checker FROM vehicle_return_states WHERE license_id = 'V1'"_s).toString(),
                  u"李敏"_s);
         // Nothing of the refused confirmation reaches the panel.
         QCOMPARE(label(*f, u"lblLicenseID_0"_s), QString());

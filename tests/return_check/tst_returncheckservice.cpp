@@ -70,8 +70,10 @@ struct State {
 
 State stateOf(Database &db, const QString &code)
 {
-    const RecordSet rs = db.select(u"SELECT return_status, return_time, return_checker FROM vehicles "
-                                   u"WHERE license_id = ?"_s,
+    const RecordSet rs = db.select(u"SELECT COALESCE(s.return_status, 0) AS return_status, s.return_time, "
+                                   u"s.return_checker FROM vehicles v LEFT JOIN vehicle_return_states s "
+                                   u"ON s.station_code = '440100001' AND s.license_id = v.license_id "
+                                   u"WHERE v.license_id = ?"_s,
                                    {code},
                                    {{u"return_status"_s, FieldType::Integer, 0},
                                     {u"return_time"_s, FieldType::DateTime, 0}});
@@ -152,7 +154,7 @@ private slots:
         }
         QCOMPARE(count(db, u"SELECT COUNT(*) FROM vehicle_returns"_s), 0);
         QCOMPARE(count(db, u"SELECT COUNT(*) FROM check_events"_s), 0);
-        QCOMPARE(count(db, u"SELECT COUNT(*) FROM vehicles WHERE return_status <> 0"_s), 0);
+        QCOMPARE(count(db, u"SELECT COUNT(*) FROM vehicle_return_states WHERE return_status <> 0"_s), 0);
     }
 
     void confirmAndCancel_data() { test::TestDatabase::addBackendRows(); }

@@ -31,8 +31,8 @@ private slots:
         for (const auto &[id, vid, plate, hour] : {std::tuple{u"K101"_s, u"V1"_s, u"粤A10001"_s, 11},
                                                    std::tuple{u"K102"_s, u"V2"_s, u"粤A10002"_s, 12},
                                                    std::tuple{u"K103"_s, u"V1"_s, u"粤A10001"_s, 13}})
-            st.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
-                       u"VALUES (?, ?, ?, '440101', ?, ?)"_s,
+            st.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
+                       u"VALUES ('440100001', ?, ?, ?, '440101', ?, ?)"_s,
                        {day, id, day.addSecs(hour * 3600), vid, plate});
         frmEnvBusDesk desk(st.env, st.station);
         desk.show();

@@ -185,7 +185,7 @@ void TstRollingTripService::anotherUnitsTripsAreNeverSeen()
     seed(db);
     RollingTripService s(db);
     s.AddRollingTrip(kOtherUnitCtx, tripRow(u"R77"_s, u"1"_s));
-    db.exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, license_id) VALUES (?, 'R88', '1', 'V3')"_s,
+    db.exec(u"INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, license_id) VALUES ('440100001', ?, 'R88', '1', 'V3')"_s,
             {day()});
     // Ours (R01 of the fixture) and the trip stored without a unit; never R77.
     QCOMPARE(listed(s.QueryRollingTripRecords(test::kGateCtx, QString(), QString(), day())),
@@ -382,8 +382,8 @@ void TstRollingTripService::addedTripLeavesThroughTheGateByCard()
     db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id, service_kind) VALUES "
             u"('V5', '粤A10005', '0000000005', '正常'), ('V6', '粤A10006', '0000000006', '正常')"_s);
     const QDateTime checked = test::gateNow().addSecs(-3600);
-    db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
-            u"cond_checker, cond_time, started_at, cancelled) SELECT license_id, license, ic_card_id, ?, 1, 1, "
+    db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+            u"cond_checker, cond_time, started_at, cancelled) SELECT '440100001', license_id, license, ic_card_id, ?, 1, 1, "
             u"'李检', ?, ?, 0 FROM vehicles WHERE license_id IN ('V5', 'V6')"_s,
             {QDateTime(checked.date(), QTime(0, 0)), checked, checked});
     RollingTripService trips(db);

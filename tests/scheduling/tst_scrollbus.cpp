@@ -52,9 +52,9 @@ struct ScrollStation : test::MasterDataStation {
 
     void trip(const QString &code, const QString &serial, const QString &vehicle, const QString &unit, int offset = 0)
     {
-        db->exec(u"INSERT INTO rolling_trips (bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, "
+        db->exec(u"INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, "
                  u"end_station_id, end_station_name, check_gate_id, license_id, total_seat, vehicle_type_code, "
-                 u"vehicle_type_name, transport_company_id) VALUES (?, ?, ?, ?, ?, 'R01', 'S3', '终点站', '2', ?, "
+                 u"vehicle_type_name, transport_company_id) VALUES ('440100001', ?, ?, ?, ?, ?, 'R01', 'S3', '终点站', '2', ?, "
                  u"45, '111', '宇通45座', '111')"_s,
                  {day(offset), code, serial, day(0), unit, vehicle});
     }

@@ -553,8 +553,8 @@ void TstDatabase::constraintNamesTheRecord()
     // Only one valid check-in of a driver per trip; a cancelled one does not count.
     const QVariantList checkin = {QDate(2013, 12, 17), u"K101"_s, u"D1"_s, u"张三"_s,
                                   QDateTime(QDate(2013, 12, 17), QTime(7, 0))};
-    const QString sql = u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
-                        u"driver_report_time, is_driver) VALUES (?, ?, ?, ?, ?, %1)"_s;
+    const QString sql = u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, "
+                        u"driver_report_time, is_driver) VALUES ('440100001', ?, ?, ?, ?, ?, %1)"_s;
     db.exec(sql.arg(0), checkin);
     db.exec(sql.arg(1), checkin);
     QCOMPARE(catchError([&] { db.exec(sql.arg(1), checkin); }).number(), svcerr::Constraint);

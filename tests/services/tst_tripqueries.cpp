@@ -35,9 +35,9 @@ void seed(Database &db)
             u"('V2', '粤A10002', 'C01[天河运输]', '0000000002', 0, '外站')"_s);
     const auto trip = [&](const QString &id, const QDateTime &start, const QString &vid, const QString &plate,
                           const QString &unit) {
-        db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, unit_code, route_id, end_station_name, "
+        db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, route_id, end_station_name, "
                 u"license_id, license_tag_no, total_seat, transport_company_short_name, sale_num, check_num, "
-                u"scheme_status) VALUES (?, ?, ?, ?, 'R01', '佛山', ?, ?, 45, '天河', 30, 12, 1)"_s,
+                u"scheme_status) VALUES ('440100001', ?, ?, ?, ?, 'R01', '佛山', ?, ?, 45, '天河', 30, 12, 1)"_s,
                 {QDateTime(start.date(), QTime(0, 0)), id, start, unit, vid, plate});
     };
     trip(u"K001"_s, at(7, 0), u"V1"_s, u"粤A10001"_s, u"440101"_s);
@@ -57,8 +57,8 @@ void seed(Database &db)
 void condCheck(Database &db, const QString &plate, int status, const QDateTime &when, int index = 1,
                bool cancelled = false)
 {
-    db.exec(u"INSERT INTO condition_checks (license, check_date, cond_index, cond_status, cond_checker, "
-            u"cond_time, started_at, cancelled) VALUES (?, ?, ?, ?, '李检', ?, ?, ?)"_s,
+    db.exec(u"INSERT INTO condition_checks (station_code, license, check_date, cond_index, cond_status, cond_checker, "
+            u"cond_time, started_at, cancelled) VALUES ('440100001', ?, ?, ?, ?, '李检', ?, ?, ?)"_s,
             {plate, QDateTime(when.date(), QTime(0, 0)), index, status, when, when, cancelled ? 1 : 0});
 }
 

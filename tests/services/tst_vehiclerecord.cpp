@@ -189,7 +189,8 @@ void TstVehicleRecord::updateRewritesTheKeyedVehicleOnly()
     VehicleService s(db, test::fixtureClock());
     s.AddVehicle(kCtx, vehicleRow(u"V1"_s, u"粤A11111"_s, u"0000000001"_s));
     s.AddVehicle(kCtx, vehicleRow(u"V2"_s, u"粤A22222"_s));
-    db.exec(u"UPDATE vehicles SET return_status = 1, return_time = ? WHERE license_id = 'V1'"_s,
+    db.exec(u"INSERT INTO vehicle_return_states (station_code, license_id, return_status, return_time) "
+            u"VALUES ('440100001', 'V1', 1, ?)"_s,
             {day(0, QTime(9, 30))});
 
     // A new plate and the card moving to a free number: fine, and the
@@ -229,11 +230,13 @@ void TstVehicleRecord::deletionRefusalsSayWhy()
     for (const QString &code : {u"V1"_s, u"V2"_s, u"V3"_s, u"V4"_s, u"V5"_s})
         s.AddVehicle(kCtx, vehicleRow(code, u"粤A0000"_s + code.right(1)));
     arrange(db, u"V1"_s, u"D01"_s, day(-10), day(10));
+    // Vehicles are shared by the stations of a database: a trip of another
+    // station (the rolling trip) keeps a vehicle as well.
     const auto trip = [&](const QString &table, const QString &vehicle, int offset) {
         const QString serial = table == u"rolling_trips"_s ? u", bus_serial_no"_s : QString();
-        db.exec(u"INSERT INTO %1 (bus_date, bus_id%2, bus_start_time, license_id) VALUES (?, 'K1'%3, ?, ?)"_s.arg(
-                    table, serial, serial.isEmpty() ? QString() : u", '1'"_s),
-                {day(offset), day(offset, QTime(8, 0)), vehicle});
+        db.exec(u"INSERT INTO %1 (station_code, bus_date, bus_id%2, bus_start_time, license_id) "
+                u"VALUES (?, ?, 'K1'%3, ?, ?)"_s.arg(table, serial, serial.isEmpty() ? QString() : u", '1'"_s),
+                {serial.isEmpty() ? u"440100001"_s : u"440200001"_s, day(offset), day(offset, QTime(8, 0)), vehicle});
     };
     trip(u"trips"_s, u"V2"_s, 0);          // today's trip
     trip(u"rolling_trips"_s, u"V3"_s, 1); // tomorrow's rolling trip

@@ -4,6 +4,8 @@
 #include "adminrun.h"
 
 #include "services/checks/checknotifier.h"
+#include "services/checks/checkservice.h"
+#include "core/clock.h"
 #include "services/database/database.h"
 #include "tools/admin.h"
 
@@ -38,6 +40,8 @@ private Q_SLOTS:
     void pruneEventsKeepsTheRecentOnes();
     void seedDemoStationSize_data() { test::TestDatabase::addBackendRows(); }
     void seedDemoStationSize();
+    void seedDemoSecondStation_data() { test::TestDatabase::addBackendRows(); }
+    void seedDemoSecondStation();
 };
 
 void TstAdmin::usage_data()
@@ -59,6 +63,15 @@ void TstAdmin::usage_data()
     QTest::newRow("keep-days negative") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--keep-days"_s, u"-1"_s,
                                                        u"prune-events"_s}
                                         << 2;
+    QTest::newRow("station not nine digits") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--station"_s,
+                                                            u"44020000"_s, u"seed-demo"_s}
+                                             << 2;
+    QTest::newRow("station with a quote") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--station"_s,
+                                                         u"44020000'"_s, u"seed-demo"_s}
+                                          << 2;
+    QTest::newRow("station elsewhere") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--station"_s,
+                                                      u"440200001"_s, u"seed-large"_s}
+                                       << 2;
     QTest::newRow("keep-days elsewhere") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--keep-days"_s, u"30"_s,
                                                         u"init"_s}
                                          << 2;
@@ -319,6 +332,46 @@ void TstAdmin::pruneEventsKeepsTheRecentOnes()
     CheckEvents::driverCheck(d, station, u"K9"_s, day, 2);
     QTRY_COMPARE(heard.count(), 1);
     QCOMPARE(heard.at(0).at(0).toString(), u"K9"_s);
+}
+
+// A second station seeded into the demo's database runs the same trip codes
+// on the same day beside the first, on the same master data, and each
+// station's session lists its own trips only.
+void TstAdmin::seedDemoSecondStation()
+{
+    QFETCH(QString, backend);
+    test::TestDatabase env(backend);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    const QStringList first = {u"--database"_s, env.spec(), u"--date"_s, u"2013-12-17"_s, u"seed-demo"_s};
+    QCOMPARE(admin(first).rc, 0);
+    const QStringList second = first + QStringList{u"--station"_s, u"440200001"_s};
+    // Without --force a database with a station in it is left alone.
+    QCOMPARE(admin(second).rc, 1);
+    Database db(env.config());
+    const int vehicles = db.scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt();
+    const Run r = admin(second + QStringList{u"--force"_s});
+    QCOMPARE(r.rc, 0);
+    QVERIFY2(r.out.contains(u"440200001"_s), qUtf8Printable(r.out));
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), vehicles);
+    const QDateTime day(QDate(2013, 12, 17), QTime(0, 0));
+    const ManualClock clock(QDateTime(QDate(2013, 12, 17), QTime(23, 0)));
+    CheckService checks(db, clock);
+    const auto codes = [&](const QString &ctx) {
+        QStringList out;
+        RecordSet rs = checks.QueryDayTrips(ctx, day, QString(), QString(), QString(), QString(), {}, 1, QString());
+        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
+            out << rs.value(u"bus_id"_s).toString();
+        return out;
+    };
+    const QStringList a = codes(u"[wg][440100001][440100][0]"_s);
+    const QStringList b = codes(u"[zh][440200001][440100][0]"_s);
+    QCOMPARE(a.size(), 226);
+    QCOMPARE(b, a);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM trips"_s).toInt(), 2 * 226);
+    // Seeding the second station again adds nothing.
+    QCOMPARE(admin(second + QStringList{u"--force"_s}).rc, 0);
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM trips"_s).toInt(), 2 * 226);
 }
 
 QTEST_MAIN(TstAdmin)

@@ -302,8 +302,8 @@ void TstSeedLarge::listLampsFollowEachVehiclesHistory()
     QVERIFY(plates.size() >= 6);
     int index = 100;
     const auto addCheck = [&](const QString &plate, int status, const QDateTime &at, bool cancelled) {
-        db.exec(u"INSERT INTO condition_checks (license, check_date, cond_index, cond_status, cond_checker, "
-                "cond_time, started_at, cancelled) VALUES (?, ?, ?, ?, 'wg', ?, ?, ?)"_s,
+        db.exec(u"INSERT INTO condition_checks (station_code, license, check_date, cond_index, cond_status, cond_checker, "
+                "cond_time, started_at, cancelled) VALUES ('440100001', ?, ?, ?, ?, 'wg', ?, ?, ?)"_s,
                 {plate, QDateTime(at.date(), QTime(0, 0)), index++, status, at, at, cancelled ? 1 : 0});
     };
     addCheck(plates[0], 2, now.addSecs(-3600), false);      // a fail ...

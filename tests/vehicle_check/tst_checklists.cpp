@@ -28,17 +28,17 @@ void seed(test::InspectionStation &st)
 {
     st.db.exec(u"INSERT INTO vehicles (license_id, license, company_name, ic_card_id, model_id) "
                u"VALUES ('V1', '粤A10001', 'C01[天河运输]', '0000000001', '宇通ZK6120')"_s);
-    st.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_id, license_tag_no, end_station_name, "
+    st.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, license_id, license_tag_no, end_station_name, "
                u"transport_company_short_name, luggage_check_status, unit_code) "
-               u"VALUES (?, 'K001', ?, 'V1', '粤A10001', '佛山', '天河', 2, '440101')"_s,
+               u"VALUES ('440100001', ?, 'K001', ?, 'V1', '粤A10001', '佛山', '天河', 2, '440101')"_s,
                {today(), today().addSecs(8 * 3600 + 5 * 60)});
 }
 
 void condCheck(test::InspectionStation &st, int index, int status, const QString &cause)
 {
     const QDateTime t = cg::test::fixtureNow().addSecs(-600 + index);
-    st.db.exec(u"INSERT INTO condition_checks (license_id, license, check_date, cond_index, cond_status, "
-               u"cond_checker, cond_time, check_cause, started_at) VALUES ('V1', '粤A10001', ?, ?, ?, '李检', ?, ?, ?)"_s,
+    st.db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, check_date, cond_index, cond_status, "
+               u"cond_checker, cond_time, check_cause, started_at) VALUES ('440100001', 'V1', '粤A10001', ?, ?, ?, '李检', ?, ?, ?)"_s,
                {today(), index, status, t, cause, t});
 }
 
@@ -130,8 +130,8 @@ private slots:
         test::InspectionStation st;
         seed(st);
         condCheck(st, 1, 2, u"灯光"_s);
-        st.db.exec(u"INSERT INTO appearance_checks (bus_date, bus_id, license, face_index, check_status, checker, "
-                   u"check_time) VALUES (?, 'K001', '粤A10001', 1, 2, '赵检', ?)"_s,
+        st.db.exec(u"INSERT INTO appearance_checks (station_code, bus_date, bus_id, license, face_index, check_status, checker, "
+                   u"check_time) VALUES ('440100001', ?, 'K001', '粤A10001', 1, 2, '赵检', ?)"_s,
                    {today(), cg::test::fixtureNow()});
         const QVariantMap members = {{u"m_szParentForm"_s, parent}, {u"m_szLicense"_s, u"粤A10001"_s},
                                      {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}};
@@ -187,8 +187,8 @@ private slots:
     {
         test::InspectionStation st;
         seed(st);
-        st.db.exec(u"INSERT INTO luggage_counts (bus_date, bus_id, seq, station_name, accept_count, send_count) "
-                   u"VALUES (?, 'K001', 1, '佛山', 3, 2), (?, 'K001', 2, '江门', 0, 0), (?, 'K009', 1, '肇庆', 5, 5)"_s,
+        st.db.exec(u"INSERT INTO luggage_counts (station_code, bus_date, bus_id, seq, station_name, accept_count, send_count) "
+                   u"VALUES ('440100001', ?, 'K001', 1, '佛山', 3, 2), ('440100001', ?, 'K001', 2, '江门', 0, 0), ('440100001', ?, 'K009', 1, '肇庆', 5, 5)"_s,
                    {today(), today(), today()});
         auto f = open<frmLugCheckList>(st, {{u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}});
         QCOMPARE(f->vsList->dataRows(), 2);

@@ -28,8 +28,8 @@ QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 void seed(test::InspectionStation &st)
 {
     const auto trip = [&](const QDateTime &day, const QString &id, int hour, const QString &plate) {
-        st.db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_tag_no, end_station_name, "
-                   u"transport_company_short_name, unit_code, face_checker) VALUES (?, ?, ?, ?, '佛山', '天河', "
+        st.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, license_tag_no, end_station_name, "
+                   u"transport_company_short_name, unit_code, face_checker) VALUES ('440100001', ?, ?, ?, ?, '佛山', '天河', "
                    u"'440101', '孙检')"_s,
                    {day, id, day.addSecs(hour * 3600), plate});
     };

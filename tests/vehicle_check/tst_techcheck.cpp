@@ -39,8 +39,8 @@ void seed(test::InspectionStation &st)
 
 void pass(test::InspectionStation &st, const QString &plate, const QDateTime &when)
 {
-    st.db.exec(u"INSERT INTO condition_checks (license, check_date, cond_index, cond_status, cond_checker, "
-               u"cond_time, started_at) VALUES (?, ?, 1, 1, '李检', ?, ?)"_s,
+    st.db.exec(u"INSERT INTO condition_checks (station_code, license, check_date, cond_index, cond_status, cond_checker, "
+               u"cond_time, started_at) VALUES ('440100001', ?, ?, 1, 1, '李检', ?, ?)"_s,
                {plate, QDateTime(when.date(), QTime(0, 0)), when, when});
 }
 

@@ -31,8 +31,8 @@ void seed(Database &db)
             u"('V1', '粤A10001', 'C01[天河运输]', '0000000001', 1), "
             u"('V2', '粤A10002', 'C01[天河运输]', '0000000002', 0), "
             u"('V3', '粤B20003', 'C02[白云客运]', '0000000003', 1)"_s);
-    db.exec(u"INSERT INTO trips (bus_date, bus_id, bus_start_time, license_id, license_tag_no, end_station_name) "
-            u"VALUES (?, 'K001', ?, 'V1', '粤A10001', '佛山')"_s,
+    db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, license_id, license_tag_no, end_station_name) "
+            u"VALUES ('440100001', ?, 'K001', ?, 'V1', '粤A10001', '佛山')"_s,
             {today(), today().addSecs(8 * 3600)});
 }
 

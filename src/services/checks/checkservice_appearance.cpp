@@ -14,9 +14,9 @@ namespace {
 
 QDateTime dayOf(const QDateTime &t) { return QDateTime(t.date(), QTime(0, 0)); }
 
-void requireTrip(Database &db, const QDateTime &day, const QString &busId)
+void requireTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
 {
-    const QVariant n = db.scalar(u"SELECT COUNT(*) FROM trips WHERE bus_date = ? AND bus_id = ?"_s, {day, busId});
+    const QVariant n = db.scalar(u"SELECT COUNT(*) FROM trips WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s, {station, day, busId});
     if (n.toInt() == 0)
         throw ServiceError(svcerr::NotFound,
                            u"车次不存在：%1 %2"_s.arg(busId, day.toString(u"yyyy-MM-dd"_s)));
@@ -27,15 +27,16 @@ void requireTrip(Database &db, const QDateTime &day, const QString &busId)
 // trip lists show, and every workstation hears of it through FaceCheck.
 void refreshTrip(Database &db, const QString &context, const QDateTime &day, const QString &busId)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const RecordSet last = db.select(
-        u"SELECT check_status, checker, check_time FROM appearance_checks WHERE bus_date = ? AND bus_id = ? "
+        u"SELECT check_status, checker, check_time FROM appearance_checks WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
         u"AND cancelled = 0 ORDER BY face_index DESC LIMIT 1"_s,
-        {day, busId},
+        {station, day, busId},
         {{u"check_status"_s, FieldType::Integer, 0}, {u"checker"_s, FieldType::Text, 20},
          {u"check_time"_s, FieldType::DateTime, 0}});
-    const int count = db.scalar(u"SELECT COUNT(*) FROM appearance_checks WHERE bus_date = ? AND bus_id = ? "
+    const int count = db.scalar(u"SELECT COUNT(*) FROM appearance_checks WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
                                 u"AND cancelled = 0"_s,
-                                {day, busId})
+                                {station, day, busId})
                           .toInt();
     int status = 0;
     QString checker;
@@ -46,10 +47,10 @@ void refreshTrip(Database &db, const QString &context, const QDateTime &day, con
         time = last.valueAt(0, u"check_time"_s).toDateTime();
     }
     db.exec(u"UPDATE trips SET appearance_status = ?, face_check_num = ?, face_checker = ?, face_check_time = ? "
-            u"WHERE bus_date = ? AND bus_id = ?"_s,
+            u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
             {status, count, last.RecordCount() ? QVariant(checker) : QVariant(),
-             time.isValid() ? QVariant(time) : QVariant(), day, busId});
-    CheckEvents::faceCheck(db, SessionContext::parse(context).stationCode, busId, day, status, count,
+             time.isValid() ? QVariant(time) : QVariant(), station, day, busId});
+    CheckEvents::faceCheck(db, station, busId, day, status, count,
                            time.isValid() ? time : NoDate(), checker);
 }
 
@@ -58,17 +59,18 @@ void refreshTrip(Database &db, const QString &context, const QDateTime &day, con
 void insertAppearanceCheck(Database &db, const QString &context, const QDateTime &busDate, const QString &busId,
                            const QString &license, const QDateTime &now, int status, const QString &checker)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(db, [&] {
-        requireTrip(db, day, id);
+        requireTrip(db, station, day, id);
         const int index = db.scalar(u"SELECT COALESCE(MAX(face_index), 0) + 1 FROM appearance_checks "
-                                    u"WHERE bus_date = ? AND bus_id = ?"_s,
-                                    {day, id})
+                                    u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                                    {station, day, id})
                               .toInt();
-        db.exec(u"INSERT INTO appearance_checks (bus_date, bus_id, license, face_index, check_status, checker, "
-                u"check_time, cancelled) VALUES (?, ?, ?, ?, ?, ?, ?, 0)"_s,
-                {day, id, license.trimmed(), index, status, checker, now});
+        db.exec(u"INSERT INTO appearance_checks (station_code, bus_date, bus_id, license, face_index, check_status, "
+                u"checker, check_time, cancelled) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0)"_s,
+                {station, day, id, license.trimmed(), index, status, checker, now});
         refreshTrip(db, context, day, id);
     });
 }
@@ -92,13 +94,14 @@ void CheckService::UpdateAppearanceCheckResult(const QString &context, const QDa
 QString CheckService::CancelAppearanceCheck(const QString &context, const QDateTime &busDate, const QString &busId,
                                             const QString &)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     QString message;
     m_db.transact([&] {
-        const QVariant last = m_db.scalar(u"SELECT id FROM appearance_checks WHERE bus_date = ? AND bus_id = ? "
+        const QVariant last = m_db.scalar(u"SELECT id FROM appearance_checks WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
                                           u"AND cancelled = 0 ORDER BY face_index DESC LIMIT 1"_s,
-                                          {day, id});
+                                          {station, day, id});
         if (!last.isValid() || last.isNull()) {
             message = u"该车次没有可撤消的车容检查！"_s;
             return;
@@ -118,35 +121,38 @@ QString CheckService::ForcePassAppearanceCheck(const QString &context, const QDa
         throw ServiceError(svcerr::BadArgument, u"车容门检的强行通过类型应为1，收到%1"_s.arg(kind));
     if (operatorName.trimmed().isEmpty())
         throw ServiceError(svcerr::BadArgument, u"强行通过需要操作员姓名"_s);
+    const QString station = SessionContext::parse(context).stationCode;
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(m_db, [&] {
-        requireTrip(m_db, day, id);
+        requireTrip(m_db, station, day, id);
         const QString licenseId = m_db.scalar(u"SELECT license_id FROM vehicles WHERE license = ?"_s,
                                               {license.trimmed()})
                                       .toString();
-        m_db.exec(u"INSERT INTO forced_releases (bus_date, bus_id, license_id, pass_type, operator_name, "
-                  u"operate_time, cause, unit_code) VALUES (?, ?, ?, 1, ?, ?, ?, ?)"_s,
-                  {day, id, licenseId.isEmpty() ? QVariant() : QVariant(licenseId), operatorName, now, cause,
+        m_db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, pass_type, "
+                  u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)"_s,
+                  {station, day, id, licenseId.isEmpty() ? QVariant() : QVariant(licenseId), operatorName, now, cause,
                    unitCode});
         const int index = m_db.scalar(u"SELECT COALESCE(MAX(face_index), 0) + 1 FROM appearance_checks "
-                                      u"WHERE bus_date = ? AND bus_id = ?"_s,
-                                      {day, id})
+                                      u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                                      {station, day, id})
                               .toInt();
-        m_db.exec(u"INSERT INTO appearance_checks (bus_date, bus_id, license, face_index, check_status, checker, "
-                  u"check_time, cancelled) VALUES (?, ?, ?, ?, 5, ?, ?, 0)"_s,
-                  {day, id, license.trimmed(), index, operatorName, now});
+        m_db.exec(u"INSERT INTO appearance_checks (station_code, bus_date, bus_id, license, face_index, "
+                  u"check_status, checker, check_time, cancelled) VALUES (?, ?, ?, ?, ?, 5, ?, ?, 0)"_s,
+                  {station, day, id, license.trimmed(), index, operatorName, now});
         refreshTrip(m_db, context, day, id);
     });
     return {};
 }
 
-RecordSet CheckService::QueryTripAppearanceChecks(const QString &, const QDateTime &busDate, const QString &busId)
+RecordSet CheckService::QueryTripAppearanceChecks(const QString &context, const QDateTime &busDate,
+                                                  const QString &busId)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     RecordSet rs = m_db.select(
         u"SELECT check_status, face_index, checker, check_time, license FROM appearance_checks "
-        u"WHERE bus_date = ? AND bus_id = ? AND cancelled = 0 ORDER BY face_index"_s,
-        {dayOf(busDate), busId.trimmed()},
+        u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND cancelled = 0 ORDER BY face_index"_s,
+        {station, dayOf(busDate), busId.trimmed()},
         {{u"check_status"_s, FieldType::Integer, 0}, {u"face_index"_s, FieldType::Integer, 0},
          {u"checker"_s, FieldType::Text, 20}, {u"check_time"_s, FieldType::DateTime, 0},
          {u"license"_s, FieldType::Text, 10}});
@@ -157,11 +163,12 @@ RecordSet CheckService::QueryTripAppearanceChecks(const QString &, const QDateTi
     return rs;
 }
 
-RecordSet CheckService::QueryLuggageCounts(const QString &, const QDateTime &busDate, const QString &busId)
+RecordSet CheckService::QueryLuggageCounts(const QString &context, const QDateTime &busDate, const QString &busId)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     return m_db.select(u"SELECT station_name, accept_count, send_count FROM luggage_counts "
-                       u"WHERE bus_date = ? AND bus_id = ? ORDER BY seq"_s,
-                       {dayOf(busDate), busId.trimmed()},
+                       u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? ORDER BY seq"_s,
+                       {station, dayOf(busDate), busId.trimmed()},
                        {{u"station_name"_s, FieldType::Text, 50}, {u"accept_count"_s, FieldType::Integer, 0},
                         {u"send_count"_s, FieldType::Integer, 0}});
 }

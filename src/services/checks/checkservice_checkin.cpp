@@ -20,11 +20,12 @@ const QString kAlreadyCheckedIn = u"指纹已通过，请勿重试！"_s;
 
 QDateTime dayOf(const QDateTime &d) { return QDateTime(d.date(), QTime(0, 0)); }
 
-bool validCheckInExists(Database &db, const QDateTime &busDate, const QString &busId, const QString &driverNo)
+bool validCheckInExists(Database &db, const QString &station, const QDateTime &busDate, const QString &busId,
+                        const QString &driverNo)
 {
-    return db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE bus_date = ? AND bus_id = ? "
+    return db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
                      u"AND driver_run_id = ? AND is_driver = 1"_s,
-                     {busDate, busId, driverNo})
+                     {station, busDate, busId, driverNo})
                .toInt() > 0;
 }
 
@@ -69,12 +70,13 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
         answer.clear();
         // The trip's row lock first: a cancellation at the same moment
         // works its lamp out after this check-in, or this one after it.
-        m_db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status WHERE bus_date = ? AND bus_id = ?"_s,
-                  {busDate, busId});
+        m_db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status "
+                  u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                  {station, busDate, busId});
         RecordSet trip = m_db.select(
             u"SELECT license_id, license_tag_no, route_id, driver_verify_status FROM trips "
-            u"WHERE bus_date = ? AND bus_id = ?"_s,
-            {busDate, busId}, {{u"driver_verify_status"_s, FieldType::Integer, 0}});
+            u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+            {station, busDate, busId}, {{u"driver_verify_status"_s, FieldType::Integer, 0}});
         if (trip.isEmpty()) {
             answer = u"车次 %1（%2）不存在，请重新选择车次！"_s.arg(busId, busDate.toString(u"yyyy-MM-dd"_s));
             return;
@@ -93,7 +95,7 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
             answer = u"%1 没有被安排驾驶车次 %2，请联系调度！"_s.arg(driverName, busId);
             return;
         }
-        if (validCheckInExists(m_db, busDate, busId, driverNo)) {
+        if (validCheckInExists(m_db, station, busDate, busId, driverNo)) {
             answer = kAlreadyCheckedIn;
             return;
         }
@@ -101,10 +103,10 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
         // the unique index over the valid check-ins then takes no second
         // row (on PostgreSQL the insert waits for the other transaction).
         const RecordSet inserted = m_db.select(
-            u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
+            u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, "
             u"driver_report_time, route_id, license, operator_name, is_driver) "
-            u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1) ON CONFLICT DO NOTHING RETURNING id"_s,
-            {busDate, busId, driverNo, driverName, reportTime,
+            u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 1) ON CONFLICT DO NOTHING RETURNING id"_s,
+            {station, busDate, busId, driverNo, driverName, reportTime,
              routeId.trimmed().isEmpty() ? tripRoute : routeId.trimmed(),
              trip.value(u"license_tag_no"_s).toString(), operatorName});
         if (inserted.isEmpty()) {
@@ -114,9 +116,9 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
         int lamp = trip.value(u"driver_verify_status"_s).toInt();
         if (lamp != 3) {
             lamp = 1;
-            m_db.exec(u"UPDATE trips SET driver_verify_status = 1 WHERE bus_date = ? AND bus_id = ? "
-                      u"AND driver_verify_status <> 3"_s,
-                      {busDate, busId});
+            m_db.exec(u"UPDATE trips SET driver_verify_status = 1 WHERE station_code = ? AND bus_date = ? "
+                      u"AND bus_id = ? AND driver_verify_status <> 3"_s,
+                      {station, busDate, busId});
         }
         CheckEvents::driverCheck(m_db, station, busId, busDate, lamp);
     }, Database::TxRetry::OnConflict);
@@ -126,9 +128,10 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
 // Check-ins of one trip (the valid ones), or, when busDate is the no-date
 // value, every check-in reported on the days from `from` to `to` (both
 // whole days), cancelled ones too (is_driver 0).
-RecordSet CheckService::QueryTripDriverRecords(const QString &, const QDateTime &busDate, const QString &busId,
-                                               const QDateTime &from, const QDateTime &to)
+RecordSet CheckService::QueryTripDriverRecords(const QString &context, const QDateTime &busDate,
+                                               const QString &busId, const QDateTime &from, const QDateTime &to)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QList<RecordSet::Field> shape = {{u"bus_date"_s, FieldType::DateTime, 0},
                                            {u"bus_id"_s, FieldType::Text, 10},
                                            {u"driver_run_id"_s, FieldType::Text, 10},
@@ -139,14 +142,14 @@ RecordSet CheckService::QueryTripDriverRecords(const QString &, const QDateTime 
         u"SELECT bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, is_driver "
         u"FROM driver_checkins "_s;
     if (busDate.isValid() && !IsNoDate(busDate)) {
-        return m_db.select(columns + u"WHERE bus_date = ? AND bus_id = ? AND is_driver = 1 "
+        return m_db.select(columns + u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND is_driver = 1 "
                                      u"ORDER BY driver_report_time, id"_s,
-                           {dayOf(busDate), busId.trimmed()}, shape);
+                           {station, dayOf(busDate), busId.trimmed()}, shape);
     }
     // The range compares days: the time of day of from and to is ignored,
     // and the last day counts whole.
-    QString sql = columns + u"WHERE 1 = 1"_s;
-    QVariantList binds;
+    QString sql = columns + u"WHERE station_code = ?"_s;
+    QVariantList binds{station};
     if (from.isValid() && !IsNoDate(from)) {
         sql += u" AND driver_report_time >= ?"_s;
         binds << dayOf(from);

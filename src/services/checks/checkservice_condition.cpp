@@ -93,20 +93,21 @@ VehicleRow findVehicle(Database &db, const QString &license)
 }
 
 // A new check of the vehicle on the day of now with the next number of that
-// day. MAX+1 may collide with a concurrent start; the unique (license,
-// check_date, cond_index) index refuses the second one and the caller's
-// retry takes the next number.
-int insertCheck(Database &db, const VehicleRow &v, const QDateTime &now, int status, const QString &checker,
-                const QDateTime &condTime, const QString &cause)
+// day at station. MAX+1 may collide with a concurrent start; the unique
+// (station_code, license, check_date, cond_index) index refuses the second
+// one and the caller's retry takes the next number.
+int insertCheck(Database &db, const QString &station, const VehicleRow &v, const QDateTime &now, int status,
+                const QString &checker, const QDateTime &condTime, const QString &cause)
 {
     const QDateTime day = dayOf(now);
     const int index = db.scalar(u"SELECT COALESCE(MAX(cond_index), 0) + 1 FROM condition_checks "
-                                u"WHERE license = ? AND check_date = ?"_s,
-                                {v.license, day})
+                                u"WHERE station_code = ? AND license = ? AND check_date = ?"_s,
+                                {station, v.license, day})
                           .toInt();
-    db.exec(u"INSERT INTO condition_checks (license_id, license, ic_card_id, check_date, cond_index, cond_status, "
-            u"cond_checker, cond_time, check_cause, started_at, cancelled) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"_s,
-            {v.licenseId, v.license, v.icCard, day, index, status, checker.isNull() ? QVariant() : QVariant(checker),
+    db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, cond_index, "
+            u"cond_status, cond_checker, cond_time, check_cause, started_at, cancelled) "
+            u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"_s,
+            {station, v.licenseId, v.license, v.icCard, day, index, status, checker.isNull() ? QVariant() : QVariant(checker),
              condTime.isValid() ? QVariant(condTime) : QVariant(), cause.isNull() ? QVariant() : QVariant(cause),
              now});
     return index;
@@ -115,16 +116,17 @@ int insertCheck(Database &db, const VehicleRow &v, const QDateTime &now, int sta
 // The vehicle's state as the lists show it, and the TechCheck event with it.
 void sendTechCheck(Database &db, const QString &context, const QString &license, const QDateTime &now)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QDateTime since = conditionValidSince(db, now);
     const RecordSet st = db.select(
         u"SELECT %1 AS lamp FROM vehicles v WHERE v.license = ?"_s.arg(
-            conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since)),
-        {license}, {{u"lamp"_s, FieldType::Integer, 0}});
+            conditionStateSql(u"v.license"_s, u"v.is_cond"_s, u"?"_s, since)),
+        {station, license}, {{u"lamp"_s, FieldType::Integer, 0}});
     const int lamp = st.RecordCount() ? st.valueAt(0, u"lamp"_s).toInt() : 0;
     const RecordSet last = db.select(
-        u"SELECT check_date, cond_time, cond_checker FROM condition_checks WHERE license = ? AND cancelled = 0 "
-        u"AND cond_status IN (1, 2, 5) ORDER BY cond_time DESC, id DESC LIMIT 1"_s,
-        {license},
+        u"SELECT check_date, cond_time, cond_checker FROM condition_checks WHERE station_code = ? AND license = ? "
+        u"AND cancelled = 0 AND cond_status IN (1, 2, 5) ORDER BY cond_time DESC, id DESC LIMIT 1"_s,
+        {station, license},
         {{u"check_date"_s, FieldType::DateTime, 0}, {u"cond_time"_s, FieldType::DateTime, 0},
          {u"cond_checker"_s, FieldType::Text, 20}});
     QDateTime checkDate = dayOf(now), checkTime = NoDate();
@@ -134,12 +136,12 @@ void sendTechCheck(Database &db, const QString &context, const QString &license,
         checkDate = last.valueAt(0, u"check_date"_s).toDateTime();
         checkTime = last.valueAt(0, u"cond_time"_s).toDateTime();
         checker = last.valueAt(0, u"cond_checker"_s).toString();
-        count = db.scalar(u"SELECT COUNT(*) FROM condition_checks WHERE license = ? AND check_date = ? "
-                          u"AND cancelled = 0 AND cond_status IN (1, 2, 5)"_s,
-                          {license, checkDate})
+        count = db.scalar(u"SELECT COUNT(*) FROM condition_checks WHERE station_code = ? AND license = ? "
+                          u"AND check_date = ? AND cancelled = 0 AND cond_status IN (1, 2, 5)"_s,
+                          {station, license, checkDate})
                     .toInt();
     }
-    CheckEvents::techCheck(db, SessionContext::parse(context).stationCode, license, checkDate, lamp, count,
+    CheckEvents::techCheck(db, station, license, checkDate, lamp, count,
                            checkTime, checker);
 }
 
@@ -154,13 +156,14 @@ QString recordVerdict(Database &db, const QString &context, const QString &licen
     if (plate.isEmpty())
         return u"车牌号不能为空！"_s;
     const int status = passed ? 1 : 2;
+    const QString station = SessionContext::parse(context).stationCode;
     QString message;
     transactWithIndexRetry(db, [&] {
         const VehicleRow v = findVehicle(db, plate);
         const QVariant id = db.scalar(
-            u"SELECT id FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
-            u"AND cond_status = 0 ORDER BY cond_index DESC LIMIT 1"_s,
-            {plate, dayOf(now)});
+            u"SELECT id FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? "
+            u"AND cancelled = 0 AND cond_status = 0 ORDER BY cond_index DESC LIMIT 1"_s,
+            {station, plate, dayOf(now)});
         if (id.isValid() && !id.isNull()) {
             // Only while it is still open: a station that answered first
             // keeps its verdict, and this one becomes a check of its own.
@@ -172,9 +175,9 @@ QString recordVerdict(Database &db, const QString &context, const QString &licen
                                           {id, status, now})
                                     .toInt();
             if (written == 0)
-                insertCheck(db, v, now, status, checker, now, remark);
+                insertCheck(db, station, v, now, status, checker, now, remark);
         } else {
-            insertCheck(db, v, now, status, checker, now, remark);
+            insertCheck(db, station, v, now, status, checker, now, remark);
         }
         sendTechCheck(db, context, plate, now);
     });
@@ -183,10 +186,11 @@ QString recordVerdict(Database &db, const QString &context, const QString &licen
 
 } // namespace
 
-RecordSet CheckService::QueryConditionCheckVehicles(const QString &, const QDateTime &today, const QString &,
+RecordSet CheckService::QueryConditionCheckVehicles(const QString &context, const QDateTime &today, const QString &,
                                                     const QString &where, const QString &orderBy,
                                                     const QString &extra, bool checkedToday)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QDateTime since = conditionValidSince(m_db, m_clock.now());
     const ColumnMap columns = conditionListColumns();
     const CompiledSql filter = compileWhere(where, columns, m_db.backend());
@@ -195,20 +199,26 @@ RecordSet CheckService::QueryConditionCheckVehicles(const QString &, const QDate
 
     // The check behind the lamp: the latest one with a verdict that is still
     // valid. bus_date is the day of the vehicle's latest check of any kind.
-    const QString valid = u"c.license = v.license AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5) "
-                          u"AND c.cond_time >= %1"_s.arg(dateTimeSqlLiteral(since));
+    // Every figure and the return time are the session's station's (rs0, the
+    // one bound value of the select list). The screen's filters work on the
+    // derived table q, so they can never reach another station's checks.
+    const QString valid = u"c.station_code = rs0.station_code AND c.license = v.license AND c.cancelled = 0 "
+                          u"AND c.cond_status IN (1, 2, 5) AND c.cond_time >= %1"_s.arg(dateTimeSqlLiteral(since));
     const QString latest = u"(SELECT %2 FROM condition_checks c WHERE %1 ORDER BY c.cond_time DESC, c.id DESC LIMIT 1)"_s;
     QString sql = uR"(SELECT * FROM (SELECT v.license_id, v.license, v.ic_card_id, v.company_name, v.model_id,
-  v.status, v.is_cond, %1 AS cond_status1, v.return_time,
-  (SELECT COUNT(*) FROM condition_checks c2 WHERE c2.license = v.license AND c2.cancelled = 0
-     AND c2.cond_status IN (1, 2, 5) AND c2.check_date = %2) AS cond_check_num1,
+  v.status, v.is_cond, %1 AS cond_status1, rs.return_time,
+  (SELECT COUNT(*) FROM condition_checks c2 WHERE c2.station_code = rs0.station_code AND c2.license = v.license
+     AND c2.cancelled = 0 AND c2.cond_status IN (1, 2, 5) AND c2.check_date = %2) AS cond_check_num1,
   %3 AS cond_checker1, %4 AS cond_time1,
-  (SELECT MAX(c3.check_date) FROM condition_checks c3 WHERE c3.license = v.license AND c3.cancelled = 0) AS bus_date
-FROM vehicles v) q WHERE 1 = 1)"_s
-                      .arg(conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since),
+  (SELECT MAX(c3.check_date) FROM condition_checks c3 WHERE c3.station_code = rs0.station_code
+     AND c3.license = v.license AND c3.cancelled = 0) AS bus_date
+FROM vehicles v CROSS JOIN (SELECT CAST(? AS TEXT) AS station_code) rs0
+LEFT JOIN vehicle_return_states rs ON rs.station_code = rs0.station_code AND rs.license_id = v.license_id) q
+WHERE 1 = 1)"_s
+                      .arg(conditionStateSql(u"v.license"_s, u"v.is_cond"_s, u"rs0.station_code"_s, since),
                            latest.arg(valid, u"c.check_date"_s), latest.arg(valid, u"c.cond_checker"_s),
                            latest.arg(valid, u"c.cond_time"_s));
-    QVariantList binds;
+    QVariantList binds{station};
     for (const CompiledSql *f : {&filter, &extraFilter}) {
         if (!f->sql.isEmpty()) {
             sql += u" AND "_s + f->sql;
@@ -216,9 +226,9 @@ FROM vehicles v) q WHERE 1 = 1)"_s
         }
     }
     if (checkedToday) {
-        sql += u" AND EXISTS (SELECT 1 FROM condition_checks c4 WHERE c4.license = q.license AND c4.cancelled = 0 "
-               u"AND c4.cond_status IN (1, 2, 5) AND c4.check_date = ?)"_s;
-        binds << dayOf(today);
+        sql += u" AND EXISTS (SELECT 1 FROM condition_checks c4 WHERE c4.station_code = ? AND c4.license = q.license "
+               u"AND c4.cancelled = 0 AND c4.cond_status IN (1, 2, 5) AND c4.check_date = ?)"_s;
+        binds << station << dayOf(today);
     }
     sql += order.isEmpty() ? u" ORDER BY q.license"_s : u" ORDER BY "_s + order + u", q.license"_s;
     RecordSet rs = m_db.select(sql, binds, conditionListShape());
@@ -226,13 +236,14 @@ FROM vehicles v) q WHERE 1 = 1)"_s
     return rs;
 }
 
-QString CheckService::StartConditionCheck(const QString &, const QDateTime &now, const QString &,
+QString CheckService::StartConditionCheck(const QString &context, const QDateTime &now, const QString &,
                                           const QString &license)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     int index = 0;
     transactWithIndexRetry(m_db, [&] {
         const VehicleRow v = findVehicle(m_db, license);
-        index = insertCheck(m_db, v, now, 0, QString(), QDateTime(), QString());
+        index = insertCheck(m_db, station, v, now, 0, QString(), QDateTime(), QString());
     });
     return QString::number(index);
 }
@@ -256,12 +267,13 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
                                            const QDateTime &checkDay)
 {
     const QString plate = license.trimmed();
+    const QString station = SessionContext::parse(context).stationCode;
     QString message;
     transactWithIndexRetry(m_db, [&] {
         const QVariant id = m_db.scalar(
-            u"SELECT id FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
-            u"AND cond_status IN (1, 2, 5) ORDER BY cond_index DESC LIMIT 1"_s,
-            {plate, dayOf(checkDay)});
+            u"SELECT id FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? "
+            u"AND cancelled = 0 AND cond_status IN (1, 2, 5) ORDER BY cond_index DESC LIMIT 1"_s,
+            {station, plate, dayOf(checkDay)});
         if (!id.isValid() || id.isNull()) {
             message = u"该车辆当天没有可撤消的检查！"_s;
             return;
@@ -273,33 +285,34 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
     return message;
 }
 
-RecordSet CheckService::QueryConditionCheckRecords(const QString &, const QDateTime &date, const QString &license,
-                                                   int)
+RecordSet CheckService::QueryConditionCheckRecords(const QString &context, const QDateTime &date,
+                                                   const QString &license, int)
 {
     // Checks taken in and left without a verdict are not records.
     RecordSet rs = m_db.select(
         u"SELECT cond_status, cond_index, cond_checker, cond_time, check_cause, check_date, license "
-        u"FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
+        u"FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? AND cancelled = 0 "
         u"AND cond_status IN (1, 2, 5) ORDER BY cond_index"_s,
-        {license.trimmed(), dayOf(date)}, conditionRecordShape());
+        {SessionContext::parse(context).stationCode, license.trimmed(), dayOf(date)}, conditionRecordShape());
     fillNoDates(rs, {u"cond_time"_s});
     return rs;
 }
 
-RecordSet CheckService::QueryTripConditionChecks(const QString &, const QDateTime &busDate, const QString &busId,
-                                                 const QString &license)
+RecordSet CheckService::QueryTripConditionChecks(const QString &context, const QDateTime &busDate,
+                                                 const QString &busId, const QString &license)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     QString plate = license.trimmed();
     if (plate.isEmpty()) {
-        plate = m_db.scalar(u"SELECT license_tag_no FROM trips WHERE bus_date = ? AND bus_id = ?"_s,
-                            {dayOf(busDate), busId.trimmed()})
+        plate = m_db.scalar(u"SELECT license_tag_no FROM trips WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                            {station, dayOf(busDate), busId.trimmed()})
                     .toString();
     }
     RecordSet rs = m_db.select(
         u"SELECT cond_status, cond_index, cond_checker, cond_time, check_cause, check_date, license "
-        u"FROM condition_checks WHERE license = ? AND check_date = ? AND cancelled = 0 "
+        u"FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? AND cancelled = 0 "
         u"AND cond_status IN (1, 2, 5) ORDER BY cond_index"_s,
-        {plate, dayOf(busDate)}, conditionRecordShape());
+        {station, plate, dayOf(busDate)}, conditionRecordShape());
     fillNoDates(rs, {u"cond_time"_s});
     return rs;
 }
@@ -313,12 +326,13 @@ QString CheckService::ForcePassConditionCheck(const QString &context, const QDat
         throw ServiceError(svcerr::BadArgument, u"车况例检的强行通过类型应为2，收到%1"_s.arg(kind));
     if (operatorName.trimmed().isEmpty())
         throw ServiceError(svcerr::BadArgument, u"强行通过需要操作员姓名"_s);
+    const QString station = SessionContext::parse(context).stationCode;
     transactWithIndexRetry(m_db, [&] {
         const VehicleRow v = findVehicle(m_db, license);
-        m_db.exec(u"INSERT INTO forced_releases (bus_date, bus_id, license_id, pass_type, operator_name, "
-                  u"operate_time, cause, unit_code) VALUES (?, ?, ?, 2, ?, ?, ?, ?)"_s,
-                  {dayOf(busDate), busId.trimmed(), v.licenseId, operatorName, now, cause, unitCode});
-        insertCheck(m_db, v, now, 5, operatorName, now, cause.trimmed().isEmpty() ? u"强行通过"_s : cause);
+        m_db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, pass_type, "
+                  u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, 2, ?, ?, ?, ?)"_s,
+                  {station, dayOf(busDate), busId.trimmed(), v.licenseId, operatorName, now, cause, unitCode});
+        insertCheck(m_db, station, v, now, 5, operatorName, now, cause.trimmed().isEmpty() ? u"强行通过"_s : cause);
         sendTechCheck(m_db, context, v.license, now);
     });
     return {};

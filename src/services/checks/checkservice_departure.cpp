@@ -59,22 +59,22 @@ QString unitClause(const QString &unitCode, QVariantList &binds)
 //   [now - before, now + before], earliest first, then the vehicle's rolling
 //   trips of that day in serial order. A rolling trip is stored without a
 //   time of day, so it is matched by its day alone.
-RecordSet departingTrips(Database &db, const QDateTime &day, const QString &plate, const QDateTime &now,
-                         int beforeMinute, const QString &unitCode)
+RecordSet departingTrips(Database &db, const QString &station, const QDateTime &day, const QString &plate,
+                         const QDateTime &now, int beforeMinute, const QString &unitCode)
 {
     const QDateTime from = now.addSecs(-60LL * beforeMinute);
     const QDateTime to = now.addSecs(60LL * beforeMinute);
-    QVariantList binds{day, plate, from, to, from};
+    QVariantList binds{station, day, plate, from, to, from};
     QString sql = uR"(SELECT * FROM (
 SELECT t.bus_id AS bus_id, '' AS bus_serial_no, t.bus_id AS stored_bus_id, 0 AS rolling, t.bus_date,
   t.bus_start_time, t.license_tag_no, COALESCE(v.ic_card_id, '') AS ic_card_id, t.driver_verify_status,
   t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.exit_time, t.end_station_name
 FROM trips t LEFT JOIN vehicles v ON v.license_id = t.license_id
-WHERE t.bus_date = ? AND t.license_tag_no = ?
+WHERE t.station_code = ? AND t.bus_date = ? AND t.license_tag_no = ?
   AND ((t.out_status <> 1 AND t.bus_start_time >= ? AND t.bus_start_time <= ?)
     OR (t.out_status = 1 AND t.exit_time >= ?)))"_s;
     sql += unitClause(unitCode, binds);
-    binds << day << plate << from;
+    binds << station << day << plate << from;
     sql += uR"(
 UNION ALL
 SELECT t.bus_id || '-' || t.bus_serial_no AS bus_id, t.bus_serial_no, t.bus_id AS stored_bus_id, 1 AS rolling,
@@ -82,7 +82,7 @@ SELECT t.bus_id || '-' || t.bus_serial_no AS bus_id, t.bus_serial_no, t.bus_id A
   t.driver_verify_status, t.scheme_status AS SchemeStatus, t.out_status AS OutStatus, t.exit_time,
   t.end_station_name
 FROM rolling_trips t JOIN vehicles v ON v.license_id = t.license_id
-WHERE t.bus_date = ? AND v.license = ? AND (t.out_status <> 1 OR t.exit_time >= ?))"_s;
+WHERE t.station_code = ? AND t.bus_date = ? AND v.license = ? AND (t.out_status <> 1 OR t.exit_time >= ?))"_s;
     sql += unitClause(unitCode, binds);
     sql += uR"() d ORDER BY CASE WHEN OutStatus = 1 THEN 0 ELSE 1 END, exit_time DESC, rolling, bus_start_time,
   LENGTH(bus_serial_no), bus_serial_no, bus_id)"_s;
@@ -113,11 +113,12 @@ DepartingTrip firstOf(const RecordSet &rs)
 
 // A trip named as the lists show it: a timetable code, else a rolling code
 // with its serial after the last "-".
-DepartingTrip namedTrip(Database &db, const QDateTime &day, const QString &code)
+DepartingTrip namedTrip(Database &db, const QString &station, const QDateTime &day, const QString &code)
 {
     DepartingTrip t;
-    const QVariant plate =
-        db.scalar(u"SELECT COALESCE(license_tag_no, '') FROM trips WHERE bus_date = ? AND bus_id = ?"_s, {day, code});
+    const QVariant plate = db.scalar(u"SELECT COALESCE(license_tag_no, '') FROM trips "
+                                     u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                                     {station, day, code});
     if (plate.isValid()) {
         t = {true, false, code, code, QString(), plate.toString()};
         return t;
@@ -128,8 +129,9 @@ DepartingTrip namedTrip(Database &db, const QDateTime &day, const QString &code)
     const QString busId = code.left(dash), serial = code.mid(dash + 1);
     const QVariant rplate = db.scalar(u"SELECT COALESCE(v.license, '') FROM rolling_trips t "
                                       u"LEFT JOIN vehicles v ON v.license_id = t.license_id "
-                                      u"WHERE t.bus_date = ? AND t.bus_id = ? AND t.bus_serial_no = ?"_s,
-                                      {day, busId, serial});
+                                      u"WHERE t.station_code = ? AND t.bus_date = ? AND t.bus_id = ? "
+                                      u"AND t.bus_serial_no = ?"_s,
+                                      {station, day, busId, serial});
     if (rplate.isValid())
         t = {true, true, code, busId, serial, rplate.toString()};
     return t;
@@ -150,10 +152,12 @@ struct GateState {
     bool forcedCondition = false;
 };
 
-GateState gateState(Database &db, const QDateTime &now, const QDateTime &day, const DepartingTrip &trip)
+GateState gateState(Database &db, const QString &station, const QDateTime &now, const QDateTime &day,
+                    const DepartingTrip &trip)
 {
     GateState st;
     TripFilter f;
+    f.station = station;
     f.now = now;
     f.busDate = day;
     f.busId = trip.busId;
@@ -174,9 +178,9 @@ GateState gateState(Database &db, const QDateTime &now, const QDateTime &day, co
     st.scheme = rs.valueAt(0, u"SchemeStatus"_s).toInt();
     st.out = rs.valueAt(0, u"OutStatus"_s).toInt();
     st.exitTime = rs.valueAt(0, u"exit_time"_s).toDateTime();
-    st.forcedCondition = db.scalar(u"SELECT COUNT(*) FROM forced_releases WHERE bus_date = ? AND pass_type = 2 "
-                                   u"AND (bus_id = ? OR bus_id = ?)"_s,
-                                   {day, trip.code, trip.busId})
+    st.forcedCondition = db.scalar(u"SELECT COUNT(*) FROM forced_releases WHERE station_code = ? AND bus_date = ? "
+                                   u"AND pass_type = 2 AND (bus_id = ? OR bus_id = ?)"_s,
+                                   {station, day, trip.code, trip.busId})
                              .toInt() > 0;
     return st;
 }
@@ -210,19 +214,21 @@ QString departureStateText(const GateState &st)
 // Takes the trip's row lock for the rest of the transaction (a write that
 // changes nothing: portable, and on PostgreSQL it waits for a concurrent
 // decision on the same trip to commit, whose result it then reads).
-void lockTrip(Database &db, const QDateTime &day, const DepartingTrip &trip)
+void lockTrip(Database &db, const QString &station, const QDateTime &day, const DepartingTrip &trip)
 {
-    updateTrip(db, u"out_status = out_status"_s, {}, day, trip.busId, trip.rolling, trip.serial);
+    updateTrip(db, station, u"out_status = out_status"_s, {}, day, trip.busId, trip.rolling, trip.serial);
 }
 
 // The same for every trip of a vehicle on a day, before its trip at the
 // gate is worked out.
-void lockVehicleTrips(Database &db, const QDateTime &day, const QString &plate)
+void lockVehicleTrips(Database &db, const QString &station, const QDateTime &day, const QString &plate)
 {
-    db.exec(u"UPDATE trips SET out_status = out_status WHERE bus_date = ? AND license_tag_no = ?"_s, {day, plate});
-    db.exec(u"UPDATE rolling_trips SET out_status = out_status WHERE bus_date = ? AND license_id IN "
-            u"(SELECT license_id FROM vehicles WHERE license = ?)"_s,
-            {day, plate});
+    db.exec(u"UPDATE trips SET out_status = out_status WHERE station_code = ? AND bus_date = ? "
+            u"AND license_tag_no = ?"_s,
+            {station, day, plate});
+    db.exec(u"UPDATE rolling_trips SET out_status = out_status WHERE station_code = ? AND bus_date = ? "
+            u"AND license_id IN (SELECT license_id FROM vehicles WHERE license = ?)"_s,
+            {station, day, plate});
 }
 
 QString lampMeaning(int code)
@@ -251,7 +257,7 @@ int minutesOf(const QString &text)
 
 } // namespace
 
-RecordSet CheckService::QueryDepartureTrip(const QString &, const QDateTime &busDate, const QString &,
+RecordSet CheckService::QueryDepartureTrip(const QString &context, const QDateTime &busDate, const QString &,
                                            const QString &license, const QString &icCard, int beforeMinute,
                                            const QString &unitCode)
 {
@@ -260,8 +266,8 @@ RecordSet CheckService::QueryDepartureTrip(const QString &, const QDateTime &bus
     QString plate = license.trimmed();
     if (plate.isEmpty() && !icCard.trimmed().isEmpty())
         plate = plateOfCard(m_db, icCard);
-    RecordSet rs = departingTrips(m_db, dayOf(busDate), plate, m_clock.now(),
-                                  qMax(0, beforeMinute), unitCode);
+    RecordSet rs = departingTrips(m_db, SessionContext::parse(context).stationCode, dayOf(busDate), plate,
+                                  m_clock.now(), qMax(0, beforeMinute), unitCode);
     // Only the trip at the gate: callers read the first record.
     RecordSet first = CloneRecordsetShape(rs);
     if (rs.RecordCount() > 0)
@@ -270,10 +276,11 @@ RecordSet CheckService::QueryDepartureTrip(const QString &, const QDateTime &bus
     return first;
 }
 
-QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &busDate, const QString &,
+QString CheckService::GetDepartureCheckText(const QString &context, const QDateTime &busDate, const QString &,
                                             const QString &license, const QString &icCard, int beforeMinute,
                                             const QString &unitCode)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     if (!busDate.isValid() || IsNoDate(busDate))
         throw ServiceError(svcerr::BadArgument, u"出站检查缺少车次日期"_s);
     const QDateTime day = dayOf(busDate);
@@ -284,20 +291,21 @@ QString CheckService::GetDepartureCheckText(const QString &, const QDateTime &bu
             return header() + u"IC卡号 %1 没有登记的车辆。"_s.arg(icCard.trimmed());
     }
     const DepartingTrip trip =
-        firstOf(departingTrips(m_db, day, plate, m_clock.now(), qMax(0, beforeMinute), unitCode));
+        firstOf(departingTrips(m_db, station, day, plate, m_clock.now(), qMax(0, beforeMinute), unitCode));
     if (!trip.found)
         return header() + u"车辆 %1 在前后 %2 分钟内没有待出站的车次。"_s.arg(plate).arg(beforeMinute);
 
-    const GateState st = gateState(m_db, m_clock.now(), day, trip);
+    const GateState st = gateState(m_db, station, m_clock.now(), day, trip);
     if (!st.found)
         return header() + u"车次 %1 已不存在。"_s.arg(trip.code);
     const RecordSet &rs = st.row;
     const auto v = [&](const char *field) { return rs.valueAt(0, QString::fromLatin1(field)); };
 
     QStringList drivers;
-    RecordSet checkins = m_db.select(u"SELECT driver_run_name FROM driver_checkins WHERE bus_date = ? AND bus_id = ? "
-                                     u"AND is_driver = 1 ORDER BY driver_report_time, id"_s,
-                                     {day, trip.code});
+    RecordSet checkins = m_db.select(u"SELECT driver_run_name FROM driver_checkins WHERE station_code = ? "
+                                     u"AND bus_date = ? AND bus_id = ? AND is_driver = 1 "
+                                     u"ORDER BY driver_report_time, id"_s,
+                                     {station, day, trip.code});
     for (int r = 0; r < checkins.RecordCount(); ++r)
         drivers << checkins.valueAt(r, u"driver_run_name"_s).toString();
 
@@ -359,6 +367,7 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
     const int minutes = code.isEmpty() ? minutesOf(beforeMinute) : 0;
     const bool gateConfirmation = status == 1 && !manual;
 
+    const QString &station = session.stationCode;
     QString result;
     m_db.transact(
         [&] {
@@ -373,14 +382,14 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                 }
                 // Two gates taking the same vehicle at once: the second waits
                 // here and then sees the trip as it was left.
-                lockVehicleTrips(m_db, day, plate);
-                trip = firstOf(departingTrips(m_db, day, plate, decided, minutes, unitCode));
+                lockVehicleTrips(m_db, station, day, plate);
+                trip = firstOf(departingTrips(m_db, station, day, plate, decided, minutes, unitCode));
                 if (!trip.found) {
                     result = kRefusalMark + u"车辆 %1 在前后 %2 分钟内没有待出站的车次！"_s.arg(plate).arg(minutes);
                     return;
                 }
             } else {
-                trip = namedTrip(m_db, day, code);
+                trip = namedTrip(m_db, station, day, code);
                 if (!trip.found) {
                     result = kRefusalMark + u"%1 没有车次 %2！"_s.arg(day.toString(u"yyyy-MM-dd"_s), code);
                     return;
@@ -388,9 +397,9 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                 if (plate.isEmpty())
                     plate = trip.plate;
             }
-            lockTrip(m_db, day, trip);
+            lockTrip(m_db, station, day, trip);
             if (gateConfirmation) {
-                const GateState st = gateState(m_db, decided, day, trip);
+                const GateState st = gateState(m_db, station, decided, day, trip);
                 if (st.out == 1) {
                     result = kRefusalMark + u"车次 %1 已出站（%2），不再记录。"_s.arg(trip.code, departureStateText(st));
                     return;
@@ -407,11 +416,12 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
                 }
             }
             const QVariant exitTime = status == 1 ? QVariant(decided) : QVariant();
-            updateTrip(m_db, u"out_status = ?, exit_time = ?, out_operator = ?"_s, {status, exitTime, operatorName},
+            updateTrip(m_db, station, u"out_status = ?, exit_time = ?, out_operator = ?"_s, {status, exitTime, operatorName},
                        day, trip.busId, trip.rolling, trip.serial);
-            m_db.insert(u"INSERT INTO departures (bus_date, bus_id, bus_serial_no, license, ic_card_id, status, "
-                        u"manual, operator_name, decided_at, unit_code) VALUES (?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?, ?)"_s,
-                        {day, trip.busId, trip.serial, plate, icCard.trimmed(), status, manual, operatorName,
+            m_db.insert(u"INSERT INTO departures (station_code, bus_date, bus_id, bus_serial_no, license, ic_card_id, "
+                        u"status, manual, operator_name, decided_at, unit_code) "
+                        u"VALUES (?, ?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?, ?)"_s,
+                        {station, day, trip.busId, trip.serial, plate, icCard.trimmed(), status, manual, operatorName,
                          decided, unitCode});
             CheckEvents::schemeExCheck(m_db, session.stationCode, trip.code, day, status);
             result = status == 1 ? trip.code : u"True"_s;

@@ -22,10 +22,11 @@ struct IssuedTrip {
     QString serial;
 };
 
-IssuedTrip findTrip(Database &db, const QDateTime &day, const QString &busId)
+IssuedTrip findTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
 {
     IssuedTrip trip;
-    if (db.scalar(u"SELECT 1 FROM trips WHERE bus_date = ? AND bus_id = ?"_s, {day, busId}).isValid()) {
+    if (db.scalar(u"SELECT 1 FROM trips WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                  {station, day, busId}).isValid()) {
         trip.found = true;
         trip.busId = busId;
         return trip;
@@ -37,8 +38,9 @@ IssuedTrip findTrip(Database &db, const QDateTime &day, const QString &busId)
         return trip;
     const QString code = busId.left(dash);
     const QString serial = busId.mid(dash + 1);
-    if (db.scalar(u"SELECT 1 FROM rolling_trips WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
-                  {day, code, serial}).isValid()) {
+    if (db.scalar(u"SELECT 1 FROM rolling_trips WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
+                  u"AND bus_serial_no = ?"_s,
+                  {station, day, code, serial}).isValid()) {
         trip = {true, true, code, serial};
     }
     return trip;
@@ -74,14 +76,14 @@ bool CheckService::IssueRouteSheet(const QString &context, const QDateTime &busD
     m_db.transact(
         [&] {
             done = false;
-            const IssuedTrip trip = findTrip(m_db, day, code);
+            const IssuedTrip trip = findTrip(m_db, session.stationCode, day, code);
             if (!trip.found)
                 return;
-            updateTrip(m_db, u"scheme_status = ?, scheme_time = ?, scheme_operator = ?"_s, {kind, issued, op}, day,
+            updateTrip(m_db, session.stationCode, u"scheme_status = ?, scheme_time = ?, scheme_operator = ?"_s, {kind, issued, op}, day,
                        trip.busId, trip.rolling, trip.serial);
-            m_db.insert(u"INSERT INTO route_sheet_issues (bus_date, bus_id, bus_serial_no, license, operator_name, "
-                        u"unit_code, issue_time) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
-                        {day, trip.busId, trip.rolling ? QVariant(trip.serial) : QVariant(), license.trimmed(), op,
+            m_db.insert(u"INSERT INTO route_sheet_issues (station_code, bus_date, bus_id, bus_serial_no, license, "
+                        u"operator_name, unit_code, issue_time) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                        {session.stationCode, day, trip.busId, trip.rolling ? QVariant(trip.serial) : QVariant(), license.trimmed(), op,
                          unitCode, issued});
             // The lists key rows by the code as shown, so the event carries it
             // as the caller named the trip.

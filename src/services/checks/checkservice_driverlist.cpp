@@ -40,13 +40,13 @@ struct ListTrip {
     int lamp = 0;
 };
 
-ListTrip findListTrip(Database &db, const QDateTime &day, const QString &busId)
+ListTrip findListTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
 {
     ListTrip trip;
     const QList<RecordSet::Field> shape = {{u"driver_verify_status"_s, FieldType::Integer, 0}};
     RecordSet rs = db.select(u"SELECT license_id, license_tag_no, route_id, driver_verify_status FROM trips "
-                             u"WHERE bus_date = ? AND bus_id = ?"_s,
-                             {day, busId}, shape);
+                             u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                             {station, day, busId}, shape);
     if (!rs.isEmpty()) {
         rs.MoveFirst();
         trip.found = true;
@@ -59,13 +59,14 @@ ListTrip findListTrip(Database &db, const QDateTime &day, const QString &busId)
     }
     const QString rolling = u"SELECT t.bus_id, t.bus_serial_no, t.license_id, COALESCE(v.license, '') AS plate, "
                             u"t.route_id, t.driver_verify_status FROM rolling_trips t "
-                            u"LEFT JOIN vehicles v ON v.license_id = t.license_id WHERE t.bus_date = ? "_s;
+                            u"LEFT JOIN vehicles v ON v.license_id = t.license_id "
+                            u"WHERE t.station_code = ? AND t.bus_date = ? "_s;
     const qsizetype dash = busId.lastIndexOf(u'-');
     if (dash > 0 && dash < busId.size() - 1)
         rs = db.select(rolling + u"AND t.bus_id = ? AND t.bus_serial_no = ?"_s,
-                       {day, busId.left(dash), busId.mid(dash + 1)}, shape);
+                       {station, day, busId.left(dash), busId.mid(dash + 1)}, shape);
     if (rs.isEmpty()) {
-        rs = db.select(rolling + u"AND t.bus_id = ?"_s, {day, busId}, shape);
+        rs = db.select(rolling + u"AND t.bus_id = ?"_s, {station, day, busId}, shape);
         if (rs.RecordCount() != 1)
             return trip;
     }
@@ -84,18 +85,19 @@ ListTrip findListTrip(Database &db, const QDateTime &day, const QString &busId)
 
 // Takes the row lock of the trip named busId (a timetable code, or a rolling
 // run as code-serial or by its bare code) for the rest of the transaction.
-void lockTripRow(Database &db, const QDateTime &day, const QString &busId)
+void lockTripRow(Database &db, const QString &station, const QDateTime &day, const QString &busId)
 {
-    db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status WHERE bus_date = ? AND bus_id = ?"_s,
-            {day, busId});
-    db.exec(u"UPDATE rolling_trips SET driver_verify_status = driver_verify_status WHERE bus_date = ? "
-            u"AND (bus_id = ? OR bus_id || '-' || bus_serial_no = ?)"_s,
-            {day, busId, busId});
+    db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status "
+            u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+            {station, day, busId});
+    db.exec(u"UPDATE rolling_trips SET driver_verify_status = driver_verify_status "
+            u"WHERE station_code = ? AND bus_date = ? AND (bus_id = ? OR bus_id || '-' || bus_serial_no = ?)"_s,
+            {station, day, busId, busId});
 }
 
-void storeLamp(Database &db, const QDateTime &day, const ListTrip &trip, int lamp)
+void storeLamp(Database &db, const QString &station, const QDateTime &day, const ListTrip &trip, int lamp)
 {
-    updateTrip(db, u"driver_verify_status = ?"_s, {lamp}, day, trip.busId, trip.rolling, trip.serial);
+    updateTrip(db, station, u"driver_verify_status = ?"_s, {lamp}, day, trip.busId, trip.rolling, trip.serial);
 }
 
 // The driver lamp a trip shows for its valid check-ins, by the rule the
@@ -104,22 +106,23 @@ void storeLamp(Database &db, const QDateTime &day, const ListTrip &trip, int lam
 // that still stands on a forced pass (a valid check-in of a driver forced
 // through for this trip no earlier than that check-in) stays drawn as
 // passed (5).
-int driverLampFor(Database &db, const QDateTime &day, const ListTrip &trip)
+int driverLampFor(Database &db, const QString &station, const QDateTime &day, const ListTrip &trip)
 {
     if (trip.lamp == 3)
         return 3;
-    const int valid = db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE bus_date = ? AND bus_id = ? "
-                                u"AND is_driver = 1"_s,
-                                {day, trip.key})
+    const int valid = db.scalar(u"SELECT COUNT(*) FROM driver_checkins WHERE station_code = ? AND bus_date = ? "
+                                u"AND bus_id = ? AND is_driver = 1"_s,
+                                {station, day, trip.key})
                           .toInt();
     if (valid == 0)
         return 0;
-    const int forced = db.scalar(u"SELECT COUNT(*) FROM driver_checkins c WHERE c.bus_date = ? AND c.bus_id = ? "
+    const int forced = db.scalar(u"SELECT COUNT(*) FROM driver_checkins c WHERE c.station_code = ? "
+                                 u"AND c.bus_date = ? AND c.bus_id = ? "
                                  u"AND c.is_driver = 1 AND EXISTS (SELECT 1 FROM forced_releases f "
-                                 u"WHERE f.bus_date = c.bus_date AND f.bus_id = c.bus_id "
-                                 u"AND f.driver_id = c.driver_run_id AND f.pass_type = 3 "
+                                 u"WHERE f.station_code = c.station_code AND f.bus_date = c.bus_date "
+                                 u"AND f.bus_id = c.bus_id AND f.driver_id = c.driver_run_id AND f.pass_type = 3 "
                                  u"AND f.operate_time >= c.driver_report_time)"_s,
-                                 {day, trip.key})
+                                 {station, day, trip.key})
                            .toInt();
     return forced > 0 ? kLampDrawnPassed : 1;
 }
@@ -157,24 +160,26 @@ QString CheckService::CancelDriverCheckIn(const QString &context, const QString 
             // The trip's row lock before anything is read: a check-in at the
             // same moment is either seen by the count below or comes after
             // it, so the stored lamp never contradicts the check-ins.
-            lockTripRow(m_db, day, busId);
-            ListTrip trip = findListTrip(m_db, day, busId);
+            const QString &station = session.stationCode;
+            lockTripRow(m_db, station, day, busId);
+            ListTrip trip = findListTrip(m_db, station, day, busId);
             if (!trip.found)
                 trip.key = busId; // a trip since removed: its check-ins can still be cancelled
             const QDateTime now = m_clock.now();
             const RecordSet cancelled = m_db.select(
                 u"UPDATE driver_checkins SET is_driver = 0, cancel_time = ?, cancel_operator = ? "
-                u"WHERE bus_date = ? AND bus_id = ? AND driver_run_id = ? AND is_driver = 1 RETURNING id"_s,
+                u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND driver_run_id = ? AND is_driver = 1 "
+                u"RETURNING id"_s,
                 {QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second())),
-                 operatorNameOf(m_db, session.operatorCode), day, trip.key, driverNo});
+                 operatorNameOf(m_db, session.operatorCode), station, day, trip.key, driverNo});
             if (cancelled.isEmpty()) {
                 answer = u"驾驶员 %1 没有车次 %2 的有效报班登记，无需取消！"_s.arg(driverNo, busId);
                 return;
             }
             if (!trip.found)
                 return;
-            const int lamp = driverLampFor(m_db, day, trip);
-            storeLamp(m_db, day, trip, lamp);
+            const int lamp = driverLampFor(m_db, station, day, trip);
+            storeLamp(m_db, station, day, trip, lamp);
             CheckEvents::driverCheck(m_db, session.stationCode, trip.key, day, lamp);
         },
         Database::TxRetry::OnConflict);
@@ -186,13 +191,15 @@ QString CheckService::CancelDriverCheckIn(const QString &context, const QString 
 // (timetable or rolling) today, and those lent to the route for a period
 // that includes today (temporary_drivers). One row per driver, by name;
 // route_id is the driver's own regular route.
-RecordSet CheckService::QueryTemporaryDrivers(const QString &, const QString &, const QString &routeIdIn,
+RecordSet CheckService::QueryTemporaryDrivers(const QString &context, const QString &, const QString &routeIdIn,
                                               const QString &)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QString routeId = routeIdIn.trimmed();
     const QDateTime today(m_clock.today(), QTime(0, 0));
-    const QString vehicles = u"(SELECT license_id FROM trips WHERE bus_date = ? AND route_id = ? "
-                             u"UNION SELECT license_id FROM rolling_trips WHERE bus_date = ? AND route_id = ?)"_s;
+    const QString vehicles = u"(SELECT license_id FROM trips WHERE station_code = ? AND bus_date = ? AND route_id = ? "
+                             u"UNION SELECT license_id FROM rolling_trips WHERE station_code = ? AND bus_date = ? "
+                             u"AND route_id = ?)"_s;
     const QString sql = uR"(SELECT d.driver_id AS driver_no, d.driver_name, d.contract_sign_date, d.out_date,
   COALESCE(d.route_id, '') AS route_id
 FROM drivers d WHERE d.driver_id IN (
@@ -202,7 +209,7 @@ FROM drivers d WHERE d.driver_id IN (
   UNION SELECT t.driver_id FROM temporary_drivers t WHERE t.route_id = ? AND t.start_date <= ?
     AND t.end_date >= ?)
 ORDER BY d.driver_name, d.driver_id)"_s.arg(vehicles);
-    const QVariantList routeVehicles = {today, routeId, today, routeId};
+    const QVariantList routeVehicles = {station, today, routeId, station, today, routeId};
     return m_db.select(sql,
                        QVariantList{today, today} + routeVehicles + QVariantList{today, today} + routeVehicles +
                            QVariantList{routeId, today, today},
@@ -247,8 +254,9 @@ QString CheckService::ForceDriverPass(const QString &context, const QString &bus
             const QString byOperator = operatorName.trimmed().isEmpty()
                                            ? operatorNameOf(m_db, session.operatorCode)
                                            : operatorName.trimmed();
-            lockTripRow(m_db, day, busId);
-            const ListTrip trip = findListTrip(m_db, day, busId);
+            const QString &station = session.stationCode;
+            lockTripRow(m_db, station, day, busId);
+            const ListTrip trip = findListTrip(m_db, station, day, busId);
             if (!trip.found) {
                 answer = u"车次 %1（%2）不存在，请重新选择车次！"_s.arg(busId, day.toString(u"yyyy-MM-dd"_s));
                 return;
@@ -261,22 +269,22 @@ QString CheckService::ForceDriverPass(const QString &context, const QString &bus
             }
             // A valid check-in already there (his own fingerprint, or another
             // workstation's forced pass) stays as it is.
-            m_db.exec(u"INSERT INTO driver_checkins (bus_date, bus_id, driver_run_id, driver_run_name, "
+            m_db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, "
                       u"driver_report_time, route_id, license, operator_name, is_driver) "
-                      u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1) ON CONFLICT DO NOTHING"_s,
-                      {day, trip.key, driverNo, driverName, now, trip.routeId,
+                      u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 1) ON CONFLICT DO NOTHING"_s,
+                      {station, day, trip.key, driverNo, driverName, now, trip.routeId,
                        license.trimmed().isEmpty() ? trip.plate : license.trimmed(), byOperator});
             QString vehicleId = trip.vehicleId;
             if (vehicleId.isEmpty() && !license.trimmed().isEmpty())
                 vehicleId = m_db.scalar(u"SELECT license_id FROM vehicles WHERE license = ?"_s, {license.trimmed()})
                                 .toString();
-            m_db.exec(u"INSERT INTO forced_releases (bus_date, bus_id, license_id, driver_id, pass_type, "
-                      u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, 3, ?, ?, ?, ?)"_s,
-                      {day, trip.key, vehicleId.isEmpty() ? QVariant() : QVariant(vehicleId), driverNo,
+            m_db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, driver_id, pass_type, "
+                      u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, ?, 3, ?, ?, ?, ?)"_s,
+                      {station, day, trip.key, vehicleId.isEmpty() ? QVariant() : QVariant(vehicleId), driverNo,
                        byOperator, now, cause.trimmed(), session.unitCode});
             const int lamp = trip.lamp == 3 ? 3 : kLampDrawnPassed;
             if (lamp != trip.lamp)
-                storeLamp(m_db, day, trip, lamp);
+                storeLamp(m_db, station, day, trip, lamp);
             CheckEvents::driverCheck(m_db, session.stationCode, trip.key, day, lamp);
         },
         Database::TxRetry::OnConflict);

@@ -9,10 +9,11 @@
 
 using namespace Qt::StringLiterals;
 
-// Vehicle returns (回场报班). A vehicle's current return state lives in
-// vehicles.return_status / return_time / return_checker; every registration
-// and every cancellation is also kept as a vehicle_returns row, so the
-// history is never overwritten.
+// Vehicle returns (回场报班). A vehicle's current return state at a station
+// lives in vehicle_return_states (no row: not returned there); every
+// registration and every cancellation is also kept as a vehicle_returns row
+// of the station, so the history is never overwritten. A station sees and
+// changes only its own returns.
 
 namespace cg {
 
@@ -36,17 +37,20 @@ struct ReturnVehicle {
     QString checker;
 };
 
-// The vehicle matched by column = value, its row locked for the rest of the
-// transaction: the no-op update takes the row lock on PostgreSQL (SQLite
-// transactions are serialised as a whole), so two stations returning or
-// cancelling the same vehicle decide one after the other.
-ReturnVehicle lockVehicle(Database &db, const QString &column, const QString &value)
+// The vehicle matched by column = value with its return state at station,
+// its row locked for the rest of the transaction: the no-op update takes the
+// row lock on PostgreSQL (SQLite transactions are serialised as a whole), so
+// two workstations returning or cancelling the same vehicle decide one
+// after the other.
+ReturnVehicle lockVehicle(Database &db, const QString &station, const QString &column, const QString &value)
 {
-    db.exec(u"UPDATE vehicles SET return_status = return_status WHERE %1 = ?"_s.arg(column), {value});
+    db.exec(u"UPDATE vehicles SET status = status WHERE %1 = ?"_s.arg(column), {value});
     const RecordSet rs = db.select(
-        u"SELECT license_id, license, ic_card_id, return_status, return_time, return_checker FROM vehicles "
-        u"WHERE %1 = ?"_s.arg(column),
-        {value},
+        u"SELECT v.license_id, v.license, v.ic_card_id, COALESCE(s.return_status, 0) AS return_status, "
+        u"s.return_time, s.return_checker FROM vehicles v "
+        u"LEFT JOIN vehicle_return_states s ON s.station_code = ? AND s.license_id = v.license_id "
+        u"WHERE v.%1 = ?"_s.arg(column),
+        {station, value},
         {{u"return_status"_s, FieldType::Integer, 0}, {u"return_time"_s, FieldType::DateTime, 0}});
     ReturnVehicle v;
     if (rs.RecordCount() != 1)
@@ -61,15 +65,26 @@ ReturnVehicle lockVehicle(Database &db, const QString &column, const QString &va
     return v;
 }
 
+// The vehicle's return state at station.
+void storeState(Database &db, const QString &station, const QString &licenseId, int status, const QDateTime &when,
+                const QString &checker)
+{
+    db.exec(u"INSERT INTO vehicle_return_states (station_code, license_id, return_status, return_time, "
+            u"return_checker) VALUES (?, ?, ?, ?, ?) ON CONFLICT (station_code, license_id) DO UPDATE SET "
+            u"return_status = excluded.return_status, return_time = excluded.return_time, "
+            u"return_checker = excluded.return_checker"_s,
+            {station, licenseId, status, when.isValid() ? QVariant(when) : QVariant(),
+             checker.isNull() ? QVariant() : QVariant(checker)});
+}
+
 // Records the vehicle returned at 'when' by checker, and its event.
 void recordReturn(Database &db, const QString &station, const ReturnVehicle &v, const QDateTime &when,
                   const QString &checker)
 {
-    db.exec(u"UPDATE vehicles SET return_status = 1, return_time = ?, return_checker = ? WHERE license_id = ?"_s,
-            {when, checker, v.licenseId});
-    db.insert(u"INSERT INTO vehicle_returns (license_id, license, ic_card_id, return_time, returned, checker) "
-              u"VALUES (?, ?, ?, ?, 1, ?)"_s,
-              {v.licenseId, v.license, v.icCard, when, checker});
+    storeState(db, station, v.licenseId, 1, when, checker);
+    db.insert(u"INSERT INTO vehicle_returns (station_code, license_id, license, ic_card_id, return_time, returned, "
+              u"checker) VALUES (?, ?, ?, ?, ?, 1, ?)"_s,
+              {station, v.licenseId, v.license, v.icCard, when, checker});
     CheckEvents::returnCheck(db, station, v.license, dayOf(when), 1, when, checker);
 }
 
@@ -93,7 +108,7 @@ ReturnRegistration CheckService::RegisterReturnByCard(const QString &context, co
     ReturnRegistration result;
     m_db.transact(
         [&] {
-            const ReturnVehicle v = lockVehicle(m_db, u"ic_card_id"_s, card);
+            const ReturnVehicle v = lockVehicle(m_db, station, u"ic_card_id"_s, card);
             if (!v.found)
                 throw ServiceError(svcerr::NotFound, u"IC卡号 %1 没有登记的车辆，回场报班未登记！"_s.arg(card));
             // A vehicle already returned is returned again: the new return
@@ -116,7 +131,7 @@ void CheckService::SetReturnStatus(const QString &context, const QString &licens
     const QString seenPlate = license.trimmed();
     m_db.transact(
         [&] {
-            const ReturnVehicle v = lockVehicle(m_db, u"license_id"_s, code);
+            const ReturnVehicle v = lockVehicle(m_db, station, u"license_id"_s, code);
             if (!v.found)
                 throw ServiceError(svcerr::NotFound, u"车辆代码 %1 不存在，请重新查询"_s.arg(code));
             if (!seenPlate.isEmpty() && seenPlate != v.license)
@@ -136,29 +151,29 @@ void CheckService::SetReturnStatus(const QString &context, const QString &licens
                 return;
             }
             const QDateTime now = toSecond(m_clock.now());
-            m_db.exec(u"UPDATE vehicles SET return_status = 0, return_time = NULL, return_checker = NULL "
-                      u"WHERE license_id = ?"_s,
-                      {v.licenseId});
-            m_db.insert(u"INSERT INTO vehicle_returns (license_id, license, ic_card_id, return_time, returned, "
-                        u"checker) VALUES (?, ?, ?, ?, 0, ?)"_s,
-                        {v.licenseId, v.license, v.icCard, now,
+            storeState(m_db, station, v.licenseId, 0, QDateTime(), QString());
+            m_db.insert(u"INSERT INTO vehicle_returns (station_code, license_id, license, ic_card_id, return_time, "
+                        u"returned, checker) VALUES (?, ?, ?, ?, ?, 0, ?)"_s,
+                        {station, v.licenseId, v.license, v.icCard, now,
                          checker.trimmed().isEmpty() ? QVariant() : QVariant(checker.trimmed())});
             CheckEvents::returnCheck(m_db, station, v.license, dayOf(now), 0, NoDate(), QString());
         },
         Database::TxRetry::OnConflict);
 }
 
-RecordSet CheckService::QueryRecentReturns(const QString &, const QDateTime &)
+RecordSet CheckService::QueryRecentReturns(const QString &context, const QDateTime &)
 {
-    // In force: the vehicle's latest registration, when it is a return and
-    // the vehicle still counts as returned.
+    // In force: the vehicle's latest registration at this station, when it
+    // is a return and the vehicle still counts as returned here.
+    const QString station = SessionContext::parse(context).stationCode;
     return m_db.select(
         uR"(SELECT r.return_time, r.license_id, r.license, r.ic_card_id FROM vehicle_returns r
-JOIN vehicles v ON v.license_id = r.license_id
-WHERE r.returned = 1 AND v.return_status = 1
-  AND r.id = (SELECT MAX(r2.id) FROM vehicle_returns r2 WHERE r2.license_id = r.license_id)
+JOIN vehicle_return_states s ON s.station_code = r.station_code AND s.license_id = r.license_id
+WHERE r.station_code = ? AND r.returned = 1 AND s.return_status = 1
+  AND r.id = (SELECT MAX(r2.id) FROM vehicle_returns r2
+              WHERE r2.station_code = r.station_code AND r2.license_id = r.license_id)
 ORDER BY r.return_time DESC, r.id DESC)"_s,
-        {},
+        {station},
         {{u"return_time"_s, FieldType::DateTime, 0}, {u"license_id"_s, FieldType::Text, 5},
          {u"license"_s, FieldType::Text, 10}, {u"ic_card_id"_s, FieldType::Text, 10}});
 }

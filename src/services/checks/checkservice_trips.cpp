@@ -8,6 +8,7 @@
 #include "services/database/serviceerror.h"
 #include "services/checks/tripquery.h"
 #include "services/checks/vehiclestate.h"
+#include "services/station/coreservices.h"
 
 using namespace Qt::StringLiterals;
 
@@ -30,10 +31,11 @@ QDateTime parseWindowText(const QString &text, const char *what)
 
 // The trips of busDate (code busId, if given) leaving in the window of the
 // texts fromTime to toTime, of unit unitCode.
-TripFilter windowFilter(const Clock &clock, const QDateTime &busDate, const QString &busId, const QString &fromTime,
+TripFilter windowFilter(const QString &context, const Clock &clock, const QDateTime &busDate, const QString &busId, const QString &fromTime,
                         const QString &toTime, const QString &unitCode)
 {
     TripFilter f;
+    f.station = SessionContext::parse(context).stationCode;
     f.now = clock.now();
     f.busDate = busDate;
     f.busId = busId.trimmed();
@@ -45,20 +47,21 @@ TripFilter windowFilter(const Clock &clock, const QDateTime &busDate, const QStr
 
 } // namespace
 
-RecordSet CheckService::QueryDayTrips(const QString &, const QDateTime &busDate, const QString &busId,
+RecordSet CheckService::QueryDayTrips(const QString &context, const QDateTime &busDate, const QString &busId,
                                       const QString &license, const QString &fromTime, const QString &toTime,
                                       const QVariant &, int, const QString &unitCode)
 {
-    TripFilter f = windowFilter(m_clock, busDate, busId, fromTime, toTime, unitCode);
+    TripFilter f = windowFilter(context, m_clock, busDate, busId, fromTime, toTime, unitCode);
     f.licenseLike = license.trimmed();
     return queryTrips(m_db, f);
 }
 
-RecordSet CheckService::QueryRollingTrips(const QString &, const QDateTime &busDate, const QString &busId,
+RecordSet CheckService::QueryRollingTrips(const QString &context, const QDateTime &busDate, const QString &busId,
                                           const QString &license, const QVariant &, const QVariant &,
                                           const QVariant &, int)
 {
     TripFilter f;
+    f.station = SessionContext::parse(context).stationCode;
     f.now = m_clock.now();
     f.busDate = busDate;
     f.busId = busId.trimmed();
@@ -66,10 +69,11 @@ RecordSet CheckService::QueryRollingTrips(const QString &, const QDateTime &busD
     return queryRollingTrips(m_db, f);
 }
 
-RecordSet CheckService::QueryDriverTrips(const QString &, const QString &driverNo, const QString &unitCode,
+RecordSet CheckService::QueryDriverTrips(const QString &context, const QString &driverNo, const QString &unitCode,
                                          const QDateTime &busDate, const QDateTime &from, const QDateTime &to)
 {
     TripFilter f;
+    f.station = SessionContext::parse(context).stationCode;
     f.now = m_clock.now();
     f.busDate = busDate;
     f.from = from;
@@ -81,11 +85,11 @@ RecordSet CheckService::QueryDriverTrips(const QString &, const QString &driverN
     return queryTrips(m_db, f);
 }
 
-RecordSet CheckService::QueryVehicleTrips(const QString &, const QDateTime &busDate, const QString &busId,
+RecordSet CheckService::QueryVehicleTrips(const QString &context, const QDateTime &busDate, const QString &busId,
                                           const QString &license, const QString &fromTime, const QString &toTime,
                                           const QVariant &, int, const QString &unitCode, int)
 {
-    TripFilter f = windowFilter(m_clock, busDate, busId, fromTime, toTime, unitCode);
+    TripFilter f = windowFilter(context, m_clock, busDate, busId, fromTime, toTime, unitCode);
     f.licenseExact = license.trimmed();
     if (f.licenseExact.isEmpty())
         throw ServiceError(svcerr::BadArgument, u"查询车辆车次时没有给出车牌号"_s);

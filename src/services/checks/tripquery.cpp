@@ -60,6 +60,8 @@ QDateTime requireNow(const TripFilter &f)
 {
     if (!f.now.isValid())
         throw ServiceError(svcerr::BadArgument, QStringLiteral("车次查询缺少当前时间"));
+    if (f.station.isEmpty())
+        throw ServiceError(svcerr::BadArgument, QStringLiteral("车次查询缺少站点编码"));
     return f.now;
 }
 
@@ -77,6 +79,8 @@ void fillMissingDates(RecordSet &rs)
 
 void addCommonFilters(const TripFilter &f, const QString &alias, QString &where, QVariantList &binds)
 {
+    where += u" AND %1.station_code = ?"_s.arg(alias);
+    binds << f.station;
     if (f.busDate.isValid() && !IsNoDate(f.busDate)) {
         where += u" AND %1.bus_date = ?"_s.arg(alias);
         binds << QDateTime(f.busDate.date(), QTime(0, 0));
@@ -145,13 +149,14 @@ RecordSet queryTrips(Database &db, const TripFilter &f)
   t.vehicle_type_name, t.total_seat, t.transport_company_id, t.transport_company_short_name,
   t.sale_num, t.check_num, COALESCE(v.service_kind, '') AS service_kind, t.bus_type_name,
   %1 AS StateStatus, t.driver_verify_status, t.scheme_status AS SchemeStatus, t.scheme_time,
-  t.out_status AS OutStatus, t.exit_time, COALESCE(v.return_status, 0) AS ReturnStatus, v.return_time,
+  t.out_status AS OutStatus, t.exit_time, COALESCE(rs.return_status, 0) AS ReturnStatus, rs.return_time,
   t.appearance_status AS AppearanceStatus, t.face_check_num, t.face_check_time, t.face_checker,
   t.luggage_check_status
 FROM trips t
 LEFT JOIN vehicles v ON v.license_id = t.license_id
+LEFT JOIN vehicle_return_states rs ON rs.station_code = t.station_code AND rs.license_id = t.license_id
 LEFT JOIN routes r ON r.route_id = t.route_id
-WHERE 1 = 1)"_s.arg(conditionStateSql(u"t.license_tag_no"_s, u"v.is_cond"_s, since));
+WHERE 1 = 1)"_s.arg(conditionStateSql(u"t.license_tag_no"_s, u"v.is_cond"_s, u"t.station_code"_s, since));
     return selectTrips(db, f, sql, u"t.license_tag_no"_s, u"t.bus_start_time, t.bus_id"_s, false);
 }
 
@@ -165,27 +170,29 @@ RecordSet queryRollingTrips(Database &db, const TripFilter &f)
   COALESCE(c.short_name, v.company_name, '') AS transport_company_short_name,
   0 AS sale_num, t.check_num, COALESCE(v.service_kind, '') AS service_kind, '滚动' AS bus_type_name,
   %1 AS StateStatus, t.driver_verify_status, t.scheme_status AS SchemeStatus, t.scheme_time,
-  t.out_status AS OutStatus, t.exit_time, COALESCE(v.return_status, 0) AS ReturnStatus, v.return_time,
+  t.out_status AS OutStatus, t.exit_time, COALESCE(rs.return_status, 0) AS ReturnStatus, rs.return_time,
   t.appearance_status AS AppearanceStatus, t.face_check_num, t.face_check_time, t.face_checker,
   t.luggage_check_status, t.bus_serial_no
 FROM rolling_trips t
 LEFT JOIN vehicles v ON v.license_id = t.license_id
+LEFT JOIN vehicle_return_states rs ON rs.station_code = t.station_code AND rs.license_id = t.license_id
 LEFT JOIN routes r ON r.route_id = t.route_id
 LEFT JOIN companies c ON c.company_code = t.transport_company_id
-WHERE 1 = 1)"_s.arg(conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since));
+WHERE 1 = 1)"_s.arg(conditionStateSql(u"v.license"_s, u"v.is_cond"_s, u"t.station_code"_s, since));
     return selectTrips(db, f, sql, u"v.license"_s, u"t.bus_id, t.bus_serial_no"_s, true);
 }
 
-void updateTrip(Database &db, const QString &set, QVariantList values, const QDateTime &day, const QString &busId,
-                bool rolling, const QString &serial)
+void updateTrip(Database &db, const QString &station, const QString &set, QVariantList values, const QDateTime &day,
+                const QString &busId, bool rolling, const QString &serial)
 {
-    values << day << busId;
+    values << station << day << busId;
     if (rolling) {
         values << serial;
-        db.exec(u"UPDATE rolling_trips SET "_s + set + u" WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
+        db.exec(u"UPDATE rolling_trips SET "_s + set
+                    + u" WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
                 values);
     } else {
-        db.exec(u"UPDATE trips SET "_s + set + u" WHERE bus_date = ? AND bus_id = ?"_s, values);
+        db.exec(u"UPDATE trips SET "_s + set + u" WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s, values);
     }
 }
 

@@ -28,12 +28,13 @@ QString dateTimeSqlLiteral(const QDateTime &t)
     return u"'"_s + t.toString(u"yyyy-MM-dd HH:mm:ss"_s) + u"'"_s;
 }
 
-QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, const QDateTime &validSince)
+QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, const QString &stationExpr,
+                          const QDateTime &validSince)
 {
     return uR"(CASE WHEN COALESCE(%1, 1) = 0 THEN 3 ELSE COALESCE((SELECT c.cond_status FROM condition_checks c
-  WHERE c.license = %2 AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5) AND c.cond_time >= %3
-  ORDER BY c.cond_time DESC, c.id DESC LIMIT 1), 0) END)"_s
-        .arg(isCondExpr, plateExpr, dateTimeSqlLiteral(validSince));
+  WHERE c.station_code = %4 AND c.license = %2 AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5)
+  AND c.cond_time >= %3 ORDER BY c.cond_time DESC, c.id DESC LIMIT 1), 0) END)"_s
+        .arg(isCondExpr, plateExpr, dateTimeSqlLiteral(validSince), stationExpr);
 }
 
 void transactWithIndexRetry(Database &db, const std::function<void()> &fn)

@@ -16,15 +16,20 @@ class Database;
 //   and was recorded within CondTime hours (system parameter 15, 24 when
 //   unset or unreadable) before now: that verdict's lamp code;
 // - a vehicle with no such check is not checked: lamp 0.
-// Every trip of the vehicle shows this state as its StateStatus.
+// Every trip of the vehicle shows this state as its StateStatus. Checks are
+// a station's own: a vehicle checked at another station on the same
+// database is not checked here.
 
 // The start of the validity window: now minus CondTime hours.
 QDateTime conditionValidSince(Database &db, const QDateTime &now);
 
-// An SQL expression (no bound values; the window start is our own
-// formatted date-time) giving the condition lamp of the vehicle whose plate
-// is plateExpr and whose is_cond is isCondExpr.
-QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, const QDateTime &validSince);
+// An SQL expression giving the condition lamp, at the station stationExpr,
+// of the vehicle whose plate is plateExpr and whose is_cond is isCondExpr:
+// only that station's checks count. The expressions are our own SQL (a
+// column, or "?" whose value the caller binds); the window start is our own
+// formatted date-time.
+QString conditionStateSql(const QString &plateExpr, const QString &isCondExpr, const QString &stationExpr,
+                          const QDateTime &validSince);
 
 // The date-time as the SQL text literal both backends compare with stored
 // date-times: 'yyyy-MM-dd HH:mm:ss'.

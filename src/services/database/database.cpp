@@ -463,6 +463,9 @@ void Database::migrate()
                                         .arg(table)));
             for (const QString &stmt : m.statements)
                 exec(m_dialect->ddl(stmt));
+            for (const QString &table : m.tablesCopiedWithIds)
+                if (const QString catchUp = m_dialect->identityCatchUp(table); !catchUp.isEmpty())
+                    exec(catchUp);
             exec(u"INSERT INTO %1 (version, description) VALUES (?, ?)"_s.arg(table), {m.version, m.description});
         });
     }

@@ -50,6 +50,10 @@ public:
     virtual Backend backend() const = 0;
     // Schema type tokens ({ID}, {DATETIME}, {BLOB}, ...) to this backend's types.
     virtual QString ddl(const QString &portableDdl) const = 0;
+    // The statement that makes the next generated id of table (its {ID}
+    // column "id") follow the largest stored one, after rows were copied in
+    // with their ids; empty where the backend keeps track by itself (SQLite).
+    virtual QString identityCatchUp(const QString &table) const = 0;
     // A value as it is bound for this backend (date-times as the stored form).
     virtual QVariant toDb(const QVariant &v) const = 0;
     // A stored value read back as the record-set field type.

@@ -171,6 +171,8 @@ public:
         };
         return replaceTokens(portableDdl, map);
     }
+    // AUTOINCREMENT keeps the largest id ever inserted in sqlite_sequence.
+    QString identityCatchUp(const QString &) const override { return QString(); }
     QVariant toDb(const QVariant &v) const override { return commonToDb(v); }
     QVariant fromDb(const QVariant &v, FieldType type) const override { return commonFromDb(v, type); }
     QString nowExpression() const override
@@ -208,6 +210,13 @@ public:
             {u"NOW"_s, u"LOCALTIMESTAMP(0)"_s},
         };
         return replaceTokens(portableDdl, map);
+    }
+    // An identity column's sequence does not move for ids inserted by hand.
+    // The table name is our own schema's, never an operator's text.
+    QString identityCatchUp(const QString &table) const override
+    {
+        return u"SELECT setval(pg_get_serial_sequence('%1', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM %1"_s
+            .arg(table);
     }
     QVariant toDb(const QVariant &v) const override { return commonToDb(v); }
     QVariant fromDb(const QVariant &v, FieldType type) const override { return commonFromDb(v, type); }

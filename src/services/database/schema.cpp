@@ -432,6 +432,248 @@ QStringList version4()
     };
 }
 
+// ---------------------------------------------------------------- version 5
+
+// The station the rows of a database written before version 5 belong to:
+// the station of its operators (a database then served one station), else
+// the station its check events were stamped with.
+QString databaseStation()
+{
+    return uR"(COALESCE((SELECT MIN(station_code) FROM operators),
+                        (SELECT MIN(station_code) FROM check_events), ''))"_s;
+}
+
+// Builds table anew as "<columns>" with the station code first, copies the
+// old rows (columns copied) stamped with the database's station, and puts
+// the new table in the old one's place. The indexes go with the old table;
+// the caller creates the new ones after.
+QStringList withStation(const QString &table, const QString &columns, const QString &copied)
+{
+    return {
+        u"CREATE TABLE %1_v5 (\n            station_code {TEXT} NOT NULL,\n%2)"_s.arg(table, columns),
+        u"INSERT INTO %1_v5 (station_code, %2) SELECT %3, %2 FROM %1"_s.arg(table, copied, databaseStation()),
+        u"DROP TABLE %1"_s.arg(table),
+        u"ALTER TABLE %1_v5 RENAME TO %1"_s.arg(table),
+    };
+}
+
+QString tripCheckColumnNames()
+{
+    return u"driver_verify_status, scheme_status, scheme_time, scheme_operator, out_status, exit_time, "
+           u"out_operator, appearance_status, face_check_num, face_checker, face_check_time, luggage_check_status"_s;
+}
+
+// Version 5: many stations on one database. Trips, rolling trips, luggage
+// counts and every record of a check belong to one station (station_code,
+// the operator's station); two stations may run the same trip code on the
+// same day, and the trip's key, its records' keys and the indexes the day's
+// queries use begin with the station. A vehicle's return state is kept per
+// station too (vehicle_return_states), as its condition state is worked out
+// per station from that station's checks. Master data stays shared.
+QStringList version5()
+{
+    QStringList s;
+    s += withStation(u"trips"_s, uR"(            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_start_time {DATETIME} NOT NULL,
+            unit_code {TEXT},
+            route_id {TEXT},
+            route_name {TEXT},
+            end_station_id {TEXT},
+            end_station_name {TEXT},
+            check_gate_id {TEXT},
+            bus_type_name {TEXT},
+            license_id {TEXT},
+            license_tag_no {TEXT},
+            vehicle_type_code {TEXT},
+            vehicle_type_name {TEXT},
+            total_seat {INT} NOT NULL DEFAULT 0,
+            transport_company_id {TEXT},
+            transport_company_short_name {TEXT},
+            sale_num {INT} NOT NULL DEFAULT 0,
+            check_num {INT} NOT NULL DEFAULT 0,
+%1            PRIMARY KEY (station_code, bus_date, bus_id)
+        )"_s.arg(tripCheckColumns()),
+                         u"bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, end_station_id, "
+                         u"end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, "
+                         u"vehicle_type_code, vehicle_type_name, total_seat, transport_company_id, "
+                         u"transport_company_short_name, sale_num, check_num, "_s + tripCheckColumnNames());
+    s += {
+        // By departure time alone, as before: with the station in front,
+        // SQLite would walk all of a station's days in time order rather
+        // than take the day from the key and sort its trips.
+        u"CREATE INDEX trips_start ON trips (bus_start_time)"_s,
+        u"CREATE INDEX trips_plate ON trips (station_code, bus_date, license_tag_no)"_s,
+    };
+    s += withStation(u"rolling_trips"_s, uR"(            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT} NOT NULL,
+            bus_start_time {DATETIME},
+            unit_code {TEXT},
+            route_id {TEXT},
+            end_station_id {TEXT},
+            end_station_name {TEXT},
+            check_gate_id {TEXT},
+            license_id {TEXT},
+            total_seat {INT} NOT NULL DEFAULT 0,
+            vehicle_type_code {TEXT},
+            vehicle_type_name {TEXT},
+            transport_company_id {TEXT},
+            check_num {INT} NOT NULL DEFAULT 0,
+%1            PRIMARY KEY (station_code, bus_date, bus_id, bus_serial_no)
+        )"_s.arg(tripCheckColumns()),
+                         u"bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, end_station_id, "
+                         u"end_station_name, check_gate_id, license_id, total_seat, vehicle_type_code, "
+                         u"vehicle_type_name, transport_company_id, check_num, "_s + tripCheckColumnNames());
+    s += withStation(u"luggage_counts"_s, uR"(            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            seq {INT} NOT NULL,
+            station_name {TEXT} NOT NULL,
+            accept_count {INT} NOT NULL DEFAULT 0,
+            send_count {INT} NOT NULL DEFAULT 0,
+            PRIMARY KEY (station_code, bus_date, bus_id, seq)
+        )"_s,
+                         u"bus_date, bus_id, seq, station_name, accept_count, send_count"_s);
+
+    s += withStation(u"driver_checkins"_s, uR"(            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            driver_run_id {TEXT} NOT NULL,
+            driver_run_name {TEXT} NOT NULL,
+            driver_report_time {DATETIME} NOT NULL,
+            route_id {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            is_driver {INT} NOT NULL DEFAULT 1,
+            cancel_time {DATETIME},
+            cancel_operator {TEXT}
+        )"_s,
+                         u"id, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, route_id, "
+                         u"license, operator_name, is_driver, cancel_time, cancel_operator"_s);
+    s += {
+        u"CREATE INDEX driver_checkins_trip ON driver_checkins (station_code, bus_date, bus_id)"_s,
+        u"CREATE INDEX driver_checkins_time ON driver_checkins (station_code, driver_report_time)"_s,
+        u"CREATE UNIQUE INDEX driver_checkins_valid ON driver_checkins (station_code, bus_date, bus_id, "
+        u"driver_run_id) WHERE is_driver = 1"_s,
+    };
+    s += withStation(u"condition_checks"_s, uR"(            id {ID},
+            license_id {TEXT},
+            license {TEXT} NOT NULL,
+            ic_card_id {TEXT},
+            check_date {DATETIME} NOT NULL,
+            cond_index {INT} NOT NULL,
+            cond_status {INT} NOT NULL DEFAULT 0,
+            cond_checker {TEXT},
+            cond_time {DATETIME},
+            check_cause {TEXT},
+            started_at {DATETIME} NOT NULL,
+            cancelled {BOOL} NOT NULL DEFAULT 0,
+            CONSTRAINT condition_checks_number UNIQUE (station_code, license, check_date, cond_index)
+        )"_s,
+                         u"id, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
+                         u"cond_checker, cond_time, check_cause, started_at, cancelled"_s);
+    s += {
+        u"CREATE INDEX condition_checks_time ON condition_checks (station_code, cond_time)"_s,
+        u"CREATE INDEX condition_checks_plate_time ON condition_checks (station_code, license, cond_time)"_s,
+        u"CREATE INDEX condition_checks_day ON condition_checks (station_code, check_date)"_s,
+    };
+    s += withStation(u"appearance_checks"_s, uR"(            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            license {TEXT},
+            face_index {INT} NOT NULL,
+            check_status {INT} NOT NULL DEFAULT 0,
+            checker {TEXT},
+            check_time {DATETIME},
+            cancelled {BOOL} NOT NULL DEFAULT 0,
+            CONSTRAINT appearance_checks_number UNIQUE (station_code, bus_date, bus_id, face_index)
+        )"_s,
+                         u"id, bus_date, bus_id, license, face_index, check_status, checker, check_time, "
+                         u"cancelled"_s);
+    s += withStation(u"forced_releases"_s, uR"(            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            license_id {TEXT},
+            driver_id {TEXT},
+            pass_type {INT} NOT NULL CHECK (pass_type BETWEEN 1 AND 3),
+            operator_name {TEXT} NOT NULL,
+            operate_time {DATETIME} NOT NULL,
+            cause {TEXT},
+            unit_code {TEXT}
+        )"_s,
+                         u"id, bus_date, bus_id, license_id, driver_id, pass_type, operator_name, operate_time, "
+                         u"cause, unit_code"_s);
+    s += {
+        u"CREATE INDEX forced_releases_time ON forced_releases (station_code, operate_time)"_s,
+        u"CREATE INDEX forced_releases_trip ON forced_releases (station_code, bus_date, bus_id)"_s,
+    };
+    s += withStation(u"departures"_s, uR"(            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT} NOT NULL DEFAULT '',
+            license {TEXT},
+            ic_card_id {TEXT},
+            status {INT} NOT NULL CHECK (status IN (1, 2)),
+            manual {BOOL} NOT NULL DEFAULT 0,
+            operator_name {TEXT},
+            decided_at {DATETIME} NOT NULL,
+            unit_code {TEXT}
+        )"_s,
+                         u"id, bus_date, bus_id, bus_serial_no, license, ic_card_id, status, manual, "
+                         u"operator_name, decided_at, unit_code"_s);
+    s += {
+        u"CREATE INDEX departures_trip ON departures (station_code, bus_date, bus_id)"_s,
+        u"CREATE INDEX departures_time ON departures (station_code, decided_at)"_s,
+    };
+    s += withStation(u"vehicle_returns"_s, uR"(            id {ID},
+            license_id {TEXT} NOT NULL,
+            license {TEXT},
+            ic_card_id {TEXT},
+            return_time {DATETIME} NOT NULL,
+            returned {BOOL} NOT NULL DEFAULT 1,
+            checker {TEXT},
+            recorded_at {DATETIME} NOT NULL DEFAULT {NOW}
+        )"_s,
+                         u"id, license_id, license, ic_card_id, return_time, returned, checker, recorded_at"_s);
+    s += {
+        u"CREATE INDEX vehicle_returns_time ON vehicle_returns (station_code, return_time)"_s,
+        u"CREATE INDEX vehicle_returns_vehicle ON vehicle_returns (station_code, license_id)"_s,
+    };
+    s += withStation(u"route_sheet_issues"_s, uR"(            id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            unit_code {TEXT},
+            issue_time {DATETIME} NOT NULL
+        )"_s,
+                         u"id, bus_date, bus_id, bus_serial_no, license, operator_name, unit_code, issue_time"_s);
+    s += u"CREATE INDEX route_sheet_issues_trip ON route_sheet_issues (station_code, bus_date, bus_id)"_s;
+
+    // A vehicle's current return state at each station; a vehicle without a
+    // row has not returned there. The state kept on the vehicle until now
+    // was the database's station's.
+    s += {
+        uR"(CREATE TABLE vehicle_return_states (
+            station_code {TEXT} NOT NULL,
+            license_id {TEXT} NOT NULL REFERENCES vehicles (license_id) ON DELETE CASCADE,
+            return_status {INT} NOT NULL DEFAULT 0,
+            return_time {DATETIME},
+            return_checker {TEXT},
+            PRIMARY KEY (station_code, license_id)
+        ))"_s,
+        uR"(INSERT INTO vehicle_return_states (station_code, license_id, return_status, return_time, return_checker)
+            SELECT %1, license_id, return_status, return_time, return_checker FROM vehicles
+            WHERE return_status <> 0 OR return_time IS NOT NULL OR return_checker IS NOT NULL)"_s
+            .arg(databaseStation()),
+        u"ALTER TABLE vehicles DROP COLUMN return_status"_s,
+        u"ALTER TABLE vehicles DROP COLUMN return_time"_s,
+        u"ALTER TABLE vehicles DROP COLUMN return_checker"_s,
+    };
+    return s;
+}
+
 } // namespace
 
 const QList<Migration> &migrations()
@@ -441,6 +683,9 @@ const QList<Migration> &migrations()
         {2, u"路单签发记录"_s, version2()},
         {3, u"车况例检时间索引"_s, version3()},
         {4, u"车况例检日期索引"_s, version4()},
+        {5, u"多站共用数据库：车次与检查记录按站点区分"_s, version5(),
+         {u"driver_checkins"_s, u"condition_checks"_s, u"appearance_checks"_s, u"forced_releases"_s,
+          u"departures"_s, u"vehicle_returns"_s, u"route_sheet_issues"_s}},
     };
     return all;
 }
@@ -507,6 +752,7 @@ const QHash<QString, QString> &captions()
         {u"departures"_s, u"出站"_s},
         {u"vehicle_returns"_s, u"回场报班"_s},
         {u"route_sheet_issues"_s, u"路单签发记录"_s},
+        {u"vehicle_return_states"_s, u"车辆回场状态"_s},
         {u"schema_version"_s, u"数据库版本"_s},
     };
     return all;

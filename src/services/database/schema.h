@@ -18,6 +18,10 @@ struct Migration {
     int version;
     QString description;
     QStringList statements;
+    // Tables the step built anew and filled with the old rows, generated ids
+    // included: their id generators are moved past the largest id copied
+    // (Dialect::identityCatchUp) before the step commits.
+    QStringList tablesCopiedWithIds = {};
 };
 
 // Every step, in ascending version order, starting at 1 with no gaps.

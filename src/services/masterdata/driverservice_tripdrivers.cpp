@@ -6,6 +6,7 @@
 #include "core/dates.h"
 #include "services/checks/tripdrivers.h"
 #include "services/database/database.h"
+#include "services/station/coreservices.h"
 
 using namespace Qt::StringLiterals;
 
@@ -42,23 +43,26 @@ QList<RecordSet::Field> tripDriverShape()
 // finger_value3 and finger_value4 stay empty (a driver has two enrolled
 // fingers). A driver without templates is listed all the same: the
 // operator confirms him at the gate.
-RecordSet DriverService::QueryTripDrivers(const QString &, const QString &license, const QString &busId)
+RecordSet DriverService::QueryTripDrivers(const QString &context, const QString &license, const QString &busId)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QString plate = license.trimmed();
     const QString code = busId.trimmed();
     const QDateTime today(m_clock.today(), QTime(0, 0));
     const QList<RecordSet::Field> tripShape = {{u"bus_date"_s, FieldType::DateTime, 0}};
 
-    RecordSet trip = m_db.select(u"SELECT bus_date, license_id, route_id FROM trips WHERE bus_id = ? "
-                                 u"AND license_tag_no = ? AND bus_date <= ? ORDER BY bus_date DESC LIMIT 1"_s,
-                                 {code, plate, today}, tripShape);
+    RecordSet trip = m_db.select(u"SELECT bus_date, license_id, route_id FROM trips WHERE station_code = ? "
+                                 u"AND bus_id = ? AND license_tag_no = ? AND bus_date <= ? "
+                                 u"ORDER BY bus_date DESC LIMIT 1"_s,
+                                 {station, code, plate, today}, tripShape);
     if (trip.isEmpty()) {
         const qsizetype dash = code.lastIndexOf(u'-');
         if (dash > 0)
             trip = m_db.select(u"SELECT t.bus_date, t.license_id, t.route_id FROM rolling_trips t JOIN vehicles v "
-                               u"ON v.license_id = t.license_id WHERE t.bus_id = ? AND t.bus_serial_no = ? "
-                               u"AND v.license = ? AND t.bus_date <= ? ORDER BY t.bus_date DESC LIMIT 1"_s,
-                               {code.left(dash), code.mid(dash + 1), plate, today}, tripShape);
+                               u"ON v.license_id = t.license_id WHERE t.station_code = ? AND t.bus_id = ? "
+                               u"AND t.bus_serial_no = ? AND v.license = ? AND t.bus_date <= ? "
+                               u"ORDER BY t.bus_date DESC LIMIT 1"_s,
+                               {station, code.left(dash), code.mid(dash + 1), plate, today}, tripShape);
     }
     QDateTime day = today;
     QString vehicleId, routeId;
@@ -76,8 +80,9 @@ RecordSet DriverService::QueryTripDrivers(const QString &, const QString &licens
     RecordSet rs = m_db.select(
         u"SELECT c.driver_run_id AS driver_no, COALESCE(d.driver_name, c.driver_run_name) AS driver_name, "_s + fingers +
             u" FROM driver_checkins c LEFT JOIN drivers d ON d.driver_id = c.driver_run_id "
-            u"WHERE c.bus_date = ? AND c.bus_id = ? AND c.is_driver = 1 ORDER BY c.driver_report_time, c.id"_s,
-        {day, code}, tripDriverShape());
+            u"WHERE c.station_code = ? AND c.bus_date = ? AND c.bus_id = ? AND c.is_driver = 1 "
+            u"ORDER BY c.driver_report_time, c.id"_s,
+        {station, day, code}, tripDriverShape());
     if (rs.RecordCount() == 0) {
         const MayDriveSql may = mayDriveCondition(u"d.driver_id"_s, u"?"_s, u"?"_s, u"?"_s, {}, {vehicleId},
                                                   {routeId}, {day});

@@ -5,6 +5,7 @@
 #include "services/database/database.h"
 #include "services/database/fragment.h"
 #include "services/checks/vehiclestate.h"
+#include "services/station/coreservices.h"
 
 using namespace Qt::StringLiterals;
 
@@ -12,7 +13,8 @@ namespace cg {
 
 namespace {
 
-// Columns a vehicle filter may name, bare or with the alias v.
+// Columns a vehicle filter may name, bare or with the alias v. The return
+// state and the condition lamp are the session's station's (st).
 ColumnMap vehicleColumns(const QString &condState)
 {
     ColumnMap m;
@@ -26,10 +28,10 @@ ColumnMap vehicleColumns(const QString &condState)
         {u"service_kind", u"v.service_kind", ColumnType::Text},
         {u"status", u"v.status", ColumnType::Integer},
         {u"seat_weight_num", u"v.seat_weight_num", ColumnType::Integer},
-        {u"return_status", u"v.return_status", ColumnType::Integer},
+        {u"return_status", u"COALESCE(rs.return_status, 0)", ColumnType::Integer},
         {u"is_cond", u"v.is_cond", ColumnType::Integer},
         {u"create_date", u"v.create_date", ColumnType::DateTime},
-        {u"return_time", u"v.return_time", ColumnType::DateTime},
+        {u"return_time", u"rs.return_time", ColumnType::DateTime},
     };
     for (const auto &c : cols) {
         const QString name = QString::fromUtf16(c.name);
@@ -60,22 +62,26 @@ QList<RecordSet::Field> vehicleShape()
 
 } // namespace
 
-RecordSet VehicleService::QueryVehicles(const QString &, const QString &where, const QString &orderBy,
+RecordSet VehicleService::QueryVehicles(const QString &context, const QString &where, const QString &orderBy,
                                         const QDateTime &arrangeDate, bool arranged)
 {
+    const QString station = SessionContext::parse(context).stationCode;
     const QDateTime since = conditionValidSince(m_db, m_clock.now());
-    const QString condState = conditionStateSql(u"v.license"_s, u"v.is_cond"_s, since);
+    const QString condState = conditionStateSql(u"v.license"_s, u"v.is_cond"_s, u"st.station_code"_s, since);
     const ColumnMap columns = vehicleColumns(condState);
     const CompiledSql filter = compileWhere(where, columns, m_db.backend());
     const QString order = compileOrderBy(orderBy, columns);
 
     QString sql = uR"(SELECT v.license_id, v.license, v.ic_card_id, v.company_name, v.owner AS Owner, v.model_id,
   v.seat_weight_num, v.service_kind, v.status AS Status, v.driver_num, v.create_date, v.memo AS Memo,
-  v.is_cond, v.return_status, v.return_time, v.return_checker, %1 AS cond_status,
-  (SELECT MAX(c.cond_time) FROM condition_checks c WHERE c.license = v.license AND c.cancelled = 0
-     AND c.cond_status IN (1, 2, 5)) AS cond_time
-FROM vehicles v WHERE 1 = 1)"_s.arg(condState);
-    QVariantList binds;
+  v.is_cond, COALESCE(rs.return_status, 0) AS return_status, rs.return_time, rs.return_checker,
+  %1 AS cond_status,
+  (SELECT MAX(c.cond_time) FROM condition_checks c WHERE c.station_code = st.station_code
+     AND c.license = v.license AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5)) AS cond_time
+FROM vehicles v CROSS JOIN (SELECT CAST(? AS TEXT) AS station_code) st
+LEFT JOIN vehicle_return_states rs ON rs.station_code = st.station_code AND rs.license_id = v.license_id
+WHERE 1 = 1)"_s.arg(condState);
+    QVariantList binds{station};
     if (!filter.sql.isEmpty()) {
         sql += u" AND "_s + filter.sql;
         binds += filter.binds;

@@ -5,6 +5,7 @@
 #include "core/dates.h"
 #include "core/text.h"
 #include "services/database/database.h"
+#include "services/station/coreservices.h"
 
 #include <QHash>
 
@@ -23,11 +24,16 @@ struct DayRange {
     QDateTime to;   // invalid: open
 };
 
-// The verdicts that count: not undone, with a verdict (1 passed, 2 not
-// passed, 5 passed by force), on a check day in the range, of the plate.
-QString conditionWhere(const DayRange &days, const QString &plate, QVariantList &binds)
+// The session's station, which every figure is restricted to.
+QString stationOf(const QString &context) { return SessionContext::parse(context).stationCode; }
+
+// The verdicts that count: the station's, not undone, with a verdict (1
+// passed, 2 not passed, 5 passed by force), on a check day in the range, of
+// the plate.
+QString conditionWhere(const QString &station, const DayRange &days, const QString &plate, QVariantList &binds)
 {
-    QString where = u" WHERE c.cancelled = 0 AND c.cond_status IN (1, 2, 5)"_s;
+    QString where = u" WHERE c.station_code = ? AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5)"_s;
+    binds << station;
     if (days.from.isValid()) {
         where += u" AND c.check_date >= ?"_s;
         binds << days.from;
@@ -62,13 +68,15 @@ DayRange inclusive(const QDateTime &from, const QDateTime &to)
             hasDate(to) ? midnight(to.date().addDays(1)) : QDateTime()};
 }
 
-// The trips that have left: timetable trips and rolling runs let out at the
-// gate (out_status 1), of a trip date in the range, of the plate. The
-// columns of QueryDepartureStatistics.
-QString departuresSql(const DayRange &days, const QString &plate, QVariantList &binds)
+// The trips that have left: the station's timetable trips and rolling runs
+// let out at the gate (out_status 1), of a trip date in the range, of the
+// plate. The columns of QueryDepartureStatistics.
+QString departuresSql(const QString &station, const DayRange &days, const QString &plate, QVariantList &binds)
 {
-    const auto filter = [&](const QString &dateCol, const QString &plateCol) {
-        QString w;
+    const auto filter = [&](const QString &alias, const QString &plateCol) {
+        const QString dateCol = alias + u".bus_date"_s;
+        QString w = u" AND %1.station_code = ?"_s.arg(alias);
+        binds << station;
         if (days.from.isValid()) {
             w += u" AND %1 >= ?"_s.arg(dateCol);
             binds << days.from;
@@ -87,7 +95,7 @@ QString departuresSql(const DayRange &days, const QString &plate, QVariantList &
   t.transport_company_short_name AS company_name, t.end_station_name, t.total_seat, t.sale_num, t.check_num,
   t.exit_time, t.out_operator AS operator_name
 FROM trips t WHERE t.out_status = 1)"_s;
-    sql += filter(u"t.bus_date"_s, u"t.license_tag_no"_s);
+    sql += filter(u"t"_s, u"t.license_tag_no"_s);
     sql += uR"(
 UNION ALL
 SELECT r.bus_date, r.bus_id || '-' || r.bus_serial_no, r.bus_start_time, v.license,
@@ -96,7 +104,7 @@ FROM rolling_trips r
 LEFT JOIN vehicles v ON v.license_id = r.license_id
 LEFT JOIN companies co ON co.company_code = r.transport_company_id
 WHERE r.out_status = 1)"_s;
-    sql += filter(u"r.bus_date"_s, u"v.license"_s);
+    sql += filter(u"r"_s, u"v.license"_s);
     return sql;
 }
 
@@ -112,10 +120,11 @@ const QList<RecordSet::Field> &departureShape()
     return shape;
 }
 
-QString countVerdicts(Database &db, const QDateTime &from, const QDateTime &to, const QString &plate, int status)
+QString countVerdicts(Database &db, const QString &station, const QDateTime &from, const QDateTime &to,
+                      const QString &plate, int status)
 {
     QVariantList binds;
-    const QString where = conditionWhere(halfOpen(from, to), plate.trimmed(), binds);
+    const QString where = conditionWhere(station, halfOpen(from, to), plate.trimmed(), binds);
     binds << status;
     return QString::number(
         db.scalar(u"SELECT COUNT(*) FROM condition_checks c"_s + where + u" AND c.cond_status = ?"_s, binds).toLongLong());
@@ -123,7 +132,7 @@ QString countVerdicts(Database &db, const QDateTime &from, const QDateTime &to, 
 
 } // namespace
 
-RecordSet ReportService::QueryForcedReleases(const QString &, const QDateTime &from, const QDateTime &to,
+RecordSet ReportService::QueryForcedReleases(const QString &context, const QDateTime &from, const QDateTime &to,
                                              const QVariant &, int &)
 {
     // The plate: the vehicle's record when it is still registered, else the
@@ -134,10 +143,10 @@ RecordSet ReportService::QueryForcedReleases(const QString &, const QDateTime &f
   f.pass_type, f.operator_name AS "operator", f.operate_time, f.cause, f.driver_id, d.driver_name
 FROM forced_releases f
 LEFT JOIN vehicles v ON v.license_id = f.license_id
-LEFT JOIN trips t ON t.bus_date = f.bus_date AND t.bus_id = f.bus_id
+LEFT JOIN trips t ON t.station_code = f.station_code AND t.bus_date = f.bus_date AND t.bus_id = f.bus_id
 LEFT JOIN drivers d ON d.driver_id = f.driver_id
-WHERE 1 = 1)"_s;
-    QVariantList binds;
+WHERE f.station_code = ?)"_s;
+    QVariantList binds{stationOf(context)};
     const DayRange days = inclusive(from, to);
     if (days.from.isValid()) {
         sql += u" AND f.operate_time >= ?"_s;
@@ -160,23 +169,23 @@ WHERE 1 = 1)"_s;
                         {u"driver_name"_s, FieldType::Text, 20}});
 }
 
-QString ReportService::GetConditionPassTotal(const QString &, const QDateTime &from, const QDateTime &to,
+QString ReportService::GetConditionPassTotal(const QString &context, const QDateTime &from, const QDateTime &to,
                                              const QString &plate)
 {
-    return countVerdicts(m_db, from, to, plate, 1);
+    return countVerdicts(m_db, stationOf(context), from, to, plate, 1);
 }
 
-QString ReportService::GetConditionFailTotal(const QString &, const QDateTime &from, const QDateTime &to,
+QString ReportService::GetConditionFailTotal(const QString &context, const QDateTime &from, const QDateTime &to,
                                              const QString &plate)
 {
-    return countVerdicts(m_db, from, to, plate, 2);
+    return countVerdicts(m_db, stationOf(context), from, to, plate, 2);
 }
 
-RecordSet ReportService::QueryConditionCheckStatistics(const QString &, const QDateTime &from, const QDateTime &to,
-                                                       const QString &plate)
+RecordSet ReportService::QueryConditionCheckStatistics(const QString &context, const QDateTime &from,
+                                                       const QDateTime &to, const QString &plate)
 {
     QVariantList binds;
-    const QString where = conditionWhere(halfOpen(from, to), plate.trimmed(), binds);
+    const QString where = conditionWhere(stationOf(context), halfOpen(from, to), plate.trimmed(), binds);
     RecordSet rs = m_db.select(
         u"SELECT c.check_date, c.license, MAX(v.company_name) AS company_name, "_s + verdictCounts()
             + u", COUNT(*) AS check_count FROM condition_checks c "
@@ -199,18 +208,19 @@ RecordSet ReportService::QueryConditionCheckStatistics(const QString &, const QD
     return rs;
 }
 
-RecordSet ReportService::QueryDepartureStatistics(const QString &, const QDateTime &from, const QDateTime &to,
-                                                  const QString &plate)
+RecordSet ReportService::QueryDepartureStatistics(const QString &context, const QDateTime &from,
+                                                  const QDateTime &to, const QString &plate)
 {
     QVariantList binds;
-    const QString sql = departuresSql(inclusive(from, to), plate.trimmed(), binds)
+    const QString sql = departuresSql(stationOf(context), inclusive(from, to), plate.trimmed(), binds)
                         + u"\nORDER BY bus_date, bus_start_time, bus_id"_s;
     return m_db.select(sql, binds, departureShape());
 }
 
-RecordSet ReportService::QueryDailyStatistics(const QString &, const QDate &from, const QDate &to,
+RecordSet ReportService::QueryDailyStatistics(const QString &context, const QDate &from, const QDate &to,
                                               const QString &plateIn)
 {
+    const QString station = stationOf(context);
     RecordSet out;
     out.appendField(u"stat_date"_s, FieldType::DateTime);
     out.appendField(u"pass_count"_s, FieldType::Integer);
@@ -229,7 +239,7 @@ RecordSet ReportService::QueryDailyStatistics(const QString &, const QDate &from
     QHash<QDate, Day> byDay;
     {
         QVariantList binds;
-        const QString where = conditionWhere(days, plate, binds);
+        const QString where = conditionWhere(station, days, plate, binds);
         const RecordSet rs = m_db.select(
             u"SELECT c.check_date, "_s + verdictCounts() + u" FROM condition_checks c"_s + where
                 + u" GROUP BY c.check_date"_s,
@@ -247,7 +257,7 @@ RecordSet ReportService::QueryDailyStatistics(const QString &, const QDate &from
     }
     {
         QVariantList binds;
-        const RecordSet rs = m_db.select(u"SELECT bus_date, COUNT(*) AS n FROM ("_s + departuresSql(days, plate, binds)
+        const RecordSet rs = m_db.select(u"SELECT bus_date, COUNT(*) AS n FROM ("_s + departuresSql(station, days, plate, binds)
                                              + u") x GROUP BY bus_date"_s,
                                          binds, {{u"bus_date"_s, FieldType::DateTime, 0}, {u"n"_s, FieldType::Integer, 0}});
         for (int r = 0; r < rs.RecordCount(); ++r)

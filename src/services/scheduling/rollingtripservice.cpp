@@ -46,8 +46,8 @@ QString unitClause(const QString &prefix)
     return u" AND (%1unit_code = ? OR %1unit_code IS NULL OR %1unit_code = '')"_s.arg(prefix);
 }
 
-// One trip of this unit by its key, for rewriting or deleting it.
-const QString kKeyWhere = u" WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s;
+// One trip of this station by its key, for rewriting or deleting it.
+const QString kKeyWhere = u" WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s;
 
 ServiceError refused(const QString &text)
 {
@@ -69,6 +69,11 @@ QDateTime requireDay(const QDateTime &d)
 QString unitOf(const QString &context)
 {
     return SessionContext::parse(context).unitCode;
+}
+
+QString stationOf(const QString &context)
+{
+    return SessionContext::parse(context).stationCode;
 }
 
 QString tripName(const QString &busId, const QString &serial, const QDateTime &day)
@@ -176,6 +181,7 @@ RecordSet RollingTripService::QueryRollingTripRecords(const QString &context, co
                                                       const QString &serialNo, const QDateTime &busDate)
 {
     const QString unit = unitOf(context);
+    const QString station = stationOf(context);
     const QDateTime day = requireDay(busDate);
     QString sql = uR"(SELECT t.bus_date, t.bus_id, t.bus_serial_no, t.route_id, COALESCE(r.route_name, '') AS route_name,
   t.end_station_id, t.end_station_name, t.check_gate_id, t.license_id, COALESCE(v.license, '') AS license,
@@ -186,8 +192,8 @@ FROM rolling_trips t
 LEFT JOIN vehicles v ON v.license_id = t.license_id
 LEFT JOIN routes r ON r.route_id = t.route_id
 LEFT JOIN companies c ON c.company_code = t.transport_company_id
-WHERE t.bus_date = ?)"_s;
-    QVariantList binds{day};
+WHERE t.station_code = ? AND t.bus_date = ?)"_s;
+    QVariantList binds{station, day};
     if (const QString code = busId.trimmed(); !code.isEmpty()) {
         sql += u" AND t.bus_id = ?"_s;
         binds << code;
@@ -224,22 +230,25 @@ WHERE t.bus_date = ?)"_s;
 void RollingTripService::AddRollingTrip(const QString &context, const RecordSet &row)
 {
     const QString unit = unitOf(context);
+    const QString station = stationOf(context);
     m_db.transact([&] {
         QVariantList values = writtenValues(m_db, row);
         const QDateTime day = values.at(Day).toDateTime();
         const QString code = values.at(Code).toString(), serial = values.at(Serial).toString();
         // Whatever unit holds it: the key is the station's, and an existing
-        // trip keeps its checks and vehicle.
-        if (m_db.scalar(u"SELECT 1 FROM rolling_trips WHERE bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s,
-                        {day, code, serial}).isValid())
+        // trip keeps its checks and vehicle. Another station's trip of the
+        // same key is no clash.
+        if (m_db.scalar(u"SELECT 1 FROM rolling_trips WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
+                        u"AND bus_serial_no = ?"_s,
+                        {station, day, code, serial}).isValid())
             throw ServiceError(svcerr::Constraint,
                                u"滚动车次 %1 已经存在，不能重复添加"_s.arg(tripName(code, serial, day)));
         QStringList columns = columnNames(), marks;
         for (qsizetype i = 0; i < columns.size(); ++i)
             marks << u"?"_s;
-        columns << u"unit_code"_s;
-        marks << u"?"_s;
-        values << unit;
+        columns << u"unit_code"_s << u"station_code"_s;
+        marks << u"?"_s << u"?"_s;
+        values << unit << station;
         m_db.exec(u"INSERT INTO rolling_trips (%1) VALUES (%2)"_s.arg(columns.join(u", "_s), marks.join(u", "_s)),
                   values);
     });
@@ -253,7 +262,7 @@ void RollingTripService::UpdateRollingTrip(const QString &context, const RecordS
         const QDateTime day = values.at(Day).toDateTime();
         const QString code = values.at(Code).toString(), serial = values.at(Serial).toString();
         const QString where = kKeyWhere + unitClause(QString());
-        const QVariantList key{day, code, serial, unit};
+        const QVariantList key{stationOf(context), day, code, serial, unit};
         requireWaiting(m_db, where, key, tripName(code, serial, day), u"修改"_s);
         QStringList sets;
         const QStringList columns = columnNames();
@@ -277,7 +286,7 @@ void RollingTripService::DeleteRollingTrip(const QString &context, const QString
     const QString code = busId.trimmed(), serial = serialNo.trimmed();
     m_db.transact([&] {
         const QString where = kKeyWhere + unitClause(QString());
-        const QVariantList key{day, code, serial, unit};
+        const QVariantList key{stationOf(context), day, code, serial, unit};
         requireWaiting(m_db, where, key, tripName(code, serial, day), u"删除"_s);
         m_db.exec(u"DELETE FROM rolling_trips"_s + where, key);
     });
