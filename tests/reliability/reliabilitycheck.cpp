@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -122,9 +123,17 @@ QStringList lampFaults(Database &db, const QString &context, const QString &unit
     const RecordSet trips = checks.QueryDayTrips(context, midnight(day), QString(), QString(), QString(), QString(),
                                                  QVariant(), 1, unit);
     const QDateTime since = clock.now().addSecs(-24 * 3600);
+    // Trips nothing was recorded or sent for keep the seed's lamps.
+    QSet<QString> touched;
+    for (const QString &r : recordedResults(db))
+        touched.insert(r.section(u'|', 1, 1));
+    for (auto it = lastLamp.cbegin(); it != lastLamp.cend(); ++it)
+        touched.insert(it.key().section(u'|', 1, 1));
     for (int i = 0; i < trips.RecordCount(); ++i) {
         const QString bus = trips.valueAt(i, u"bus_id"_s).toString();
         const QString plate = trips.valueAt(i, u"license_tag_no"_s).toString();
+        if (!touched.contains(bus) && !touched.contains(plate))
+            continue;
         const QVariantList key{midnight(day), bus};
 
         // Driver lamp: 0 without a valid check-in, else 1, or 5 after a forced pass.

@@ -8,8 +8,11 @@
 // the check service, choosing each with a generator seeded by SEED, and
 // prints "READY" once it has read the trips, then one line per result the
 // service recorded ("OK " + its key, see reliabilitycheck.h), then
-// "DONE n". A refusal (already checked in, nothing to undo, ...) prints
-// nothing. Any error ends the process with exit code 1.
+// "DONE n busy b conflicts c". A refusal (already checked in, nothing to
+// undo, ...) prints nothing; neither does a write refused because SQLite's
+// write lock stayed taken past the busy timeout (b) or a PostgreSQL conflict
+// that outlasted the retries (c): the operator is told to try again. Any
+// other error ends the process with exit code 1.
 //
 // listen: subscribes a CheckNotifier to STATION, prints "READY", then one
 // line per delivered event ("Event|bus or plate|lamp") until it is killed.
@@ -26,6 +29,7 @@
 #include "services/station/coreservices.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 #include <cstdio>
@@ -87,8 +91,10 @@ int work(const QStringList &a)
     say(u"READY"_s);
 
     QRandomGenerator rng(seed);
-    int done = 0;
+    int done = 0, busy = 0, conflicts = 0;
+    QElapsedTimer opTimer;
     for (int n = 0; n < count; ++n) {
+        opTimer.start();
         const Trip &t = trips.at(rng.bounded(int(trips.size())));
         const QString driver = t.drivers.at(rng.bounded(int(t.drivers.size())));
         // Times move on with every operation, so the verdicts' order by time
@@ -98,7 +104,9 @@ int work(const QStringList &a)
         const QString key = u"%1#%2"_s.arg(tag).arg(n);
         const QString forcedBy = u"F"_s + tag;
         QString ok; // the result's key when the service recorded it
-        switch (rng.bounded(14)) {
+        const int kind = int(rng.bounded(14));
+        try {
+        switch (kind) {
         case 0: case 1: case 2:
             if (checks.CheckInDriver(context, t.busId, busDate, driver, now, tag, QString()).isEmpty())
                 ok = cg::test::opKey({u"checkin"_s, t.busId, driver, tag});
@@ -151,12 +159,24 @@ int work(const QStringList &a)
                 ok = cg::test::opKey({u"forceface"_s, t.busId, key});
             break;
         }
+        } catch (const cg::TxConflictError &) {
+            ++conflicts; // told to try again: nothing was written
+        } catch (const cg::ServiceError &e) {
+            // SQLite's write lock still taken after the busy timeout: the
+            // operator is told to try again, and nothing was written.
+            if (!QString::fromUtf8(e.what()).startsWith(u"数据库正忙"_s)) {
+                std::fprintf(stderr, "stress_worker %s: operation %d (kind %d) failed after %lld ms: %s\n",
+                             qPrintable(tag), n, kind, opTimer.elapsed(), e.what());
+                throw;
+            }
+            ++busy;
+        }
         if (!ok.isEmpty()) {
             say(u"OK "_s + ok);
             ++done;
         }
     }
-    say(u"DONE %1"_s.arg(done));
+    say(u"DONE %1 busy %2 conflicts %3"_s.arg(done).arg(busy).arg(conflicts));
     return 0;
 }
 

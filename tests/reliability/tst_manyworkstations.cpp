@@ -87,11 +87,15 @@ void TestManyWorkstations::sharedTrips()
              "workers did not finish in time");
     const qint64 writeMs = clock.elapsed();
     QStringList reported;
+    int busy = 0, conflicts = 0;
     for (auto *w : writers) {
         w->read();
         QVERIFY2(w->process.exitStatus() == QProcess::NormalExit && w->process.exitCode() == 0, w->out.right(300).constData());
         QVERIFY2(w->out.contains("\nDONE "), w->out.right(300).constData());
         reported += cg::test::reportedResults(w->out);
+        const QStringList done = QString::fromUtf8(w->out).section(u"\nDONE "_s, 1).split(u' ');
+        busy += done.value(2).toInt();
+        conflicts += done.value(4).toInt();
     }
 
     // Every result seen to succeed is recorded once, and nothing else is.
@@ -121,8 +125,10 @@ void TestManyWorkstations::sharedTrips()
         QCOMPARE(heard.size(), events.size());
         QCOMPARE(heard, events);
     }
-    qInfo("%s: %d workstations x %d operations in %lld ms: %lld results, %lld events, each heard by %d listeners",
-          qPrintable(backend), workers, ops, writeMs, qint64(reported.size()), qint64(events.size()), kListeners);
+    qInfo("%s: %d workstations x %d operations in %lld ms: %lld results, %d busy, %d conflicts, %lld events, "
+          "each heard by %d listeners",
+          qPrintable(backend), workers, ops, writeMs, qint64(reported.size()), busy, conflicts,
+          qint64(events.size()), kListeners);
 }
 
 QTEST_GUILESS_MAIN(TestManyWorkstations)
