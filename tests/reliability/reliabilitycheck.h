@@ -51,7 +51,9 @@ QStringList storedEvents(Database &db, const QString &station, qint64 afterId);
 qint64 lastEventId(Database &db);
 // The stored lamps of the day's trips that disagree with their records and
 // with the latest event sent for them, each as a sentence; empty when all
-// agree. context and unit are the session's; now the moment of the list.
+// agree. Only trips something was recorded or sent for are looked at; the
+// day list is read late on the day, when every verdict of it is valid.
+// Also names forced passes without their check or check-in and the reverse.
 QStringList lampFaults(Database &db, const QString &context, const QString &unit, const QString &station,
                        const QDate &day);
 // "ok" from SQLite's integrity check, else its findings; "ok" on PostgreSQL.

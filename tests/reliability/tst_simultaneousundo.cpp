@@ -13,6 +13,7 @@
 #include "../services/dbtestenv.h"
 #include "reliabilitycheck.h"
 
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 
@@ -89,6 +90,10 @@ void TestSimultaneousUndo::twoStationsUndoAtOnce()
     // second station's undo starts on a connection of its own.
     QString first, second;
     std::thread other;
+    const auto joinOther = qScopeGuard([&] {
+        if (other.joinable())
+            other.join();
+    });
     db.transact([&] {
         first = undo(station);
         other = std::thread([&] {
