@@ -22,6 +22,17 @@ void requireTrip(Database &db, const QString &station, const QDateTime &day, con
                            u"车次不存在：%1 %2"_s.arg(busId, day.toString(u"yyyy-MM-dd"_s)));
 }
 
+// Takes the trip's row lock for the rest of the transaction. Every
+// appearance write takes it first, so the state written to the trip row is
+// worked out after any other station's write of the same trip, and two undos
+// at once undo two checks, as they would one after the other.
+void lockTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
+{
+    db.exec(u"UPDATE trips SET appearance_status = appearance_status WHERE station_code = ? AND bus_date = ? "
+            u"AND bus_id = ?"_s,
+            {station, day, busId});
+}
+
 // The trip's appearance state follows its latest check that is not undone;
 // the count is the number of such checks. The trip row keeps the state the
 // trip lists show, and every workstation hears of it through FaceCheck.
@@ -63,6 +74,7 @@ void insertAppearanceCheck(Database &db, const QString &context, const QDateTime
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(db, [&] {
+        lockTrip(db, station, day, id);
         requireTrip(db, station, day, id);
         const int index = db.scalar(u"SELECT COALESCE(MAX(face_index), 0) + 1 FROM appearance_checks "
                                     u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
@@ -99,6 +111,8 @@ QString CheckService::CancelAppearanceCheck(const QString &context, const QDateT
     const QString id = busId.trimmed();
     QString message;
     m_db.transact([&] {
+        message.clear();
+        lockTrip(m_db, station, day, id);
         const QVariant last = m_db.scalar(u"SELECT id FROM appearance_checks WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
                                           u"AND cancelled = 0 ORDER BY face_index DESC LIMIT 1"_s,
                                           {station, day, id});
@@ -106,9 +120,13 @@ QString CheckService::CancelAppearanceCheck(const QString &context, const QDateT
             message = u"该车次没有可撤消的车容检查！"_s;
             return;
         }
-        m_db.exec(u"UPDATE appearance_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0"_s, {last});
+        if (m_db.select(u"UPDATE appearance_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0 RETURNING id"_s,
+                        {last}).isEmpty()) {
+            message = u"该车次没有可撤消的车容检查！"_s;
+            return;
+        }
         refreshTrip(m_db, context, day, id);
-    });
+    }, Database::TxRetry::OnConflict);
     return message;
 }
 
@@ -125,6 +143,7 @@ QString CheckService::ForcePassAppearanceCheck(const QString &context, const QDa
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(m_db, [&] {
+        lockTrip(m_db, station, day, id);
         requireTrip(m_db, station, day, id);
         const QString licenseId = m_db.scalar(u"SELECT license_id FROM vehicles WHERE license = ?"_s,
                                               {license.trimmed()})

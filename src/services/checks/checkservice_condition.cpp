@@ -82,6 +82,16 @@ struct VehicleRow {
     QString icCard;
 };
 
+// Takes the row lock of the vehicle with this plate for the rest of the
+// transaction. Every write of a vehicle's condition checks takes it first, so
+// two stations writing the same vehicle at once run one after the other: an
+// undo never takes the verdict another station undid a moment before, and
+// each TechCheck carries the state its own write left.
+void lockVehicleRow(Database &db, const QString &license)
+{
+    db.exec(u"UPDATE vehicles SET is_cond = is_cond WHERE license = ?"_s, {license.trimmed()});
+}
+
 VehicleRow findVehicle(Database &db, const QString &license)
 {
     const RecordSet rs = db.select(u"SELECT license_id, license, ic_card_id FROM vehicles WHERE license = ?"_s,
@@ -159,6 +169,7 @@ QString recordVerdict(Database &db, const QString &context, const QString &licen
     const QString station = SessionContext::parse(context).stationCode;
     QString message;
     transactWithIndexRetry(db, [&] {
+        lockVehicleRow(db, plate);
         const VehicleRow v = findVehicle(db, plate);
         const QVariant id = db.scalar(
             u"SELECT id FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? "
@@ -242,6 +253,7 @@ QString CheckService::StartConditionCheck(const QString &context, const QDateTim
     const QString station = SessionContext::parse(context).stationCode;
     int index = 0;
     transactWithIndexRetry(m_db, [&] {
+        lockVehicleRow(m_db, license);
         const VehicleRow v = findVehicle(m_db, license);
         index = insertCheck(m_db, station, v, now, 0, QString(), QDateTime(), QString());
     });
@@ -270,6 +282,8 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
     const QString station = SessionContext::parse(context).stationCode;
     QString message;
     transactWithIndexRetry(m_db, [&] {
+        message.clear();
+        lockVehicleRow(m_db, plate);
         const QVariant id = m_db.scalar(
             u"SELECT id FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? "
             u"AND cancelled = 0 AND cond_status IN (1, 2, 5) ORDER BY cond_index DESC LIMIT 1"_s,
@@ -278,8 +292,13 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
             message = u"该车辆当天没有可撤消的检查！"_s;
             return;
         }
-        // Only one undo wins when two stations undo the same check.
-        m_db.exec(u"UPDATE condition_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0"_s, {id});
+        // Only one undo wins when two stations undo the same check; the
+        // other is told there was nothing left to undo and sends nothing.
+        if (m_db.select(u"UPDATE condition_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0 RETURNING id"_s,
+                        {id}).isEmpty()) {
+            message = u"该车辆当天没有可撤消的检查！"_s;
+            return;
+        }
         sendTechCheck(m_db, context, plate, m_clock.now());
     });
     return message;
@@ -328,6 +347,7 @@ QString CheckService::ForcePassConditionCheck(const QString &context, const QDat
         throw ServiceError(svcerr::BadArgument, u"强行通过需要操作员姓名"_s);
     const QString station = SessionContext::parse(context).stationCode;
     transactWithIndexRetry(m_db, [&] {
+        lockVehicleRow(m_db, license);
         const VehicleRow v = findVehicle(m_db, license);
         m_db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, pass_type, "
                   u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, 2, ?, ?, ?, ?)"_s,

@@ -1,0 +1,94 @@
+#pragma once
+
+// The worker processes of a reliability test. Every child is killed and
+// reaped when the Children object goes, on every way out of the test (a
+// failed QVERIFY returns early), so no worker outlives its test.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+namespace cg::test {
+
+inline QString workerPath()
+{
+    const QString dir = qEnvironmentVariable("CG_TEST_BINARY_DIR");
+    return dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/stress_worker")
+                         : dir + QStringLiteral("/tests/reliability/stress_worker");
+}
+
+// A whole-number setting from the environment, else the default.
+inline int envNumber(const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok && v > 0 ? v : fallback;
+}
+
+struct Child {
+    QProcess process;
+    QByteArray out; // everything read from its standard output so far
+
+    void read() { out += process.readAllStandardOutput(); }
+    int lines()
+    {
+        read();
+        return int(out.count('\n'));
+    }
+    bool saidReady()
+    {
+        read();
+        return out.startsWith("READY\n");
+    }
+};
+
+class Children {
+public:
+    Children() = default;
+    Children(const Children &) = delete;
+    Children &operator=(const Children &) = delete;
+    ~Children()
+    {
+        for (auto &c : m_children)
+            kill(*c);
+    }
+
+    Child &start(const QStringList &args)
+    {
+        m_children.push_back(std::make_unique<Child>());
+        Child &c = *m_children.back();
+        c.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        c.process.start(workerPath(), args);
+        return c;
+    }
+    // kill -9 and reap.
+    static void kill(Child &c)
+    {
+        if (c.process.state() != QProcess::NotRunning) {
+            c.process.kill();
+            c.process.waitForFinished(10000);
+        }
+        c.read();
+    }
+    // Waits until pred() holds or timeoutMs pass, running the event loop.
+    template <class Pred>
+    static bool waitFor(Pred pred, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!pred()) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::unique_ptr<Child>> m_children;
+};
+
+} // namespace cg::test

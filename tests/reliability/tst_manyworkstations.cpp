@@ -1,0 +1,135 @@
+// Many workstations at once: worker processes record check-ins, condition
+// checks, route sheets, departures, forced passes and cancellations on the
+// same trips of the demo station, while listener processes run the check
+// notifier. Afterwards every result a worker saw succeed is in the database
+// once, nothing else is, every result sent its event, the stored lamps follow
+// from the records, and every listener heard every event once, in commit
+// order. docs/RELIABILITY.md gives the figures and the larger runs.
+
+#include "children.h"
+#include "reliabilitycheck.h"
+
+#include "services/database/database.h"
+#include "tools/admin.h"
+#include "../services/dbtestenv.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kStation = QString::fromUtf16(cg::demo::StationCode);
+const QString kUnit = QString::fromUtf16(cg::demo::UnitCode);
+const QString kContext = u"[wg][%1][%2][0]"_s.arg(kStation, kUnit);
+constexpr int kListeners = 2;
+
+} // namespace
+
+class TestManyWorkstations : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sharedTrips_data();
+    void sharedTrips();
+};
+
+void TestManyWorkstations::sharedTrips_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("workers");
+    const int workers = cg::test::envNumber("CG_STRESS_WORKERS", 4);
+    QTest::newRow("sqlite") << u"sqlite"_s << workers;
+    QTest::newRow("postgres") << u"postgres"_s << workers;
+    // The station-sized run, too long for every CI build.
+    if (qEnvironmentVariableIsSet("CG_STRESS_BIG"))
+        QTest::newRow("postgres-20") << u"postgres"_s << 20;
+}
+
+void TestManyWorkstations::sharedTrips()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, workers);
+    const int ops = cg::test::envNumber("CG_STRESS_OPS", 500);
+    cg::test::TestDatabase env(backend);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    cg::Database db(env.config());
+    // A day to come: the demo seeds its trips with nothing checked yet.
+    const QDate day = QDate::currentDate().addDays(1);
+    db.migrate();
+    cg::seedDemoStation(db, day);
+
+    cg::test::Children children;
+    QList<cg::test::Child *> listeners, writers;
+    for (int i = 0; i < kListeners; ++i)
+        listeners << &children.start({u"listen"_s, env.spec(), kStation});
+    QVERIFY2(cg::test::Children::waitFor([&] {
+                 for (auto *l : listeners)
+                     if (!l->saidReady())
+                         return false;
+                 return true;
+             }, 30000),
+             "listeners did not start");
+    const qint64 firstEvent = cg::test::lastEventId(db);
+
+    QElapsedTimer clock;
+    clock.start();
+    for (int w = 0; w < workers; ++w)
+        writers << &children.start({u"work"_s, env.spec(), kContext, day.toString(u"yyyy-MM-dd"_s),
+                                    QString::number(1000 + w), QString::number(ops), u"w%1"_s.arg(w)});
+    QVERIFY2(cg::test::Children::waitFor([&] {
+                 for (auto *w : writers)
+                     if (w->process.state() != QProcess::NotRunning)
+                         return false;
+                 return true;
+             }, 240000),
+             "workers did not finish in time");
+    const qint64 writeMs = clock.elapsed();
+    QStringList reported;
+    int busy = 0, conflicts = 0;
+    for (auto *w : writers) {
+        w->read();
+        QVERIFY2(w->process.exitStatus() == QProcess::NormalExit && w->process.exitCode() == 0, w->out.right(300).constData());
+        QVERIFY2(w->out.contains("\nDONE "), w->out.right(300).constData());
+        reported += cg::test::reportedResults(w->out);
+        const QStringList done = QString::fromUtf8(w->out).section(u"\nDONE "_s, 1).split(u' ');
+        busy += done.value(2).toInt();
+        conflicts += done.value(4).toInt();
+    }
+
+    // Every result seen to succeed is recorded once, and nothing else is.
+    const QStringList recorded = cg::test::recordedResults(db);
+    QString diff = cg::test::multisetDifference(reported, recorded);
+    QVERIFY2(diff.isEmpty(), qPrintable(u"reported vs recorded: "_s + diff));
+    // Every result sent one event, and no event came without its result.
+    const QStringList events = cg::test::storedEvents(db, kStation, firstEvent);
+    QStringList eventKeys;
+    for (const QString &e : events)
+        eventKeys << e.section(u'|', 0, 1);
+    diff = cg::test::multisetDifference(cg::test::impliedEvents(recorded), eventKeys);
+    QVERIFY2(diff.isEmpty(), qPrintable(u"results vs events: "_s + diff));
+    const QStringList faults = cg::test::lampFaults(db, kContext, kUnit, kStation, day);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 10).join(u'\n')));
+    QVERIFY(cg::test::integrityCheck(db) == u"ok"_s);
+
+    // Every listener heard each event once, in the order of the outbox.
+    for (auto *l : listeners)
+        QVERIFY2(cg::test::Children::waitFor([&] { return l->lines() >= events.size() + 1; }, 30000),
+                 qPrintable(u"a listener heard %1 of %2 events"_s.arg(l->lines() - 1).arg(events.size())));
+    QTest::qWait(1000); // nothing arrives twice
+    for (auto *l : listeners) {
+        cg::test::Children::kill(*l);
+        QStringList heard = QString::fromUtf8(l->out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(heard.takeFirst(), u"READY"_s);
+        QCOMPARE(heard.size(), events.size());
+        QCOMPARE(heard, events);
+    }
+    qInfo("%s: %d workstations x %d operations in %lld ms: %lld results, %d busy, %d conflicts, %lld events, "
+          "each heard by %d listeners",
+          qPrintable(backend), workers, ops, writeMs, qint64(reported.size()), busy, conflicts,
+          qint64(events.size()), kListeners);
+}
+
+QTEST_GUILESS_MAIN(TestManyWorkstations)
+#include "tst_manyworkstations.moc"
