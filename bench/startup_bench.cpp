@@ -18,14 +18,7 @@
 #include "app/startup.h"
 #include "core/clock.h"
 #include "core/dates.h"
-#include "dispatch/dispatchforms.h"
 #include "driver_check/frmdriververifylibrary.h"
-#include "driver_check/drivercheckforms.h"
-#include "master_data/masterdataforms.h"
-#include "reports/reportsforms.h"
-#include "return_check/returncheckforms.h"
-#include "scheduling/schedulingforms.h"
-#include "vehicle_check/vehiclecheckforms.h"
 #include "widgets/env.h"
 #include "widgets/formregistry.h"
 #include "widgets/messagesink.h"
@@ -151,13 +144,7 @@ int main(int argc, char *argv[])
     // Every form of every screen library, open at once.
     FormRegistry all;
     StationContext &station = startup.station();
-    RegisterDriverCheckForms(all, env, station);
-    RegisterDispatchForms(all, env, station);
-    RegisterVehicleCheckForms(all, env, station);
-    RegisterMasterDataForms(all, env, station);
-    RegisterSchedulingForms(all, env, station);
-    RegisterReturnCheckForms(all, env, station);
-    RegisterReportForms(all, env, station);
+    RegisterEveryForm(all, env, station);
     std::vector<std::unique_ptr<QWidget>> open;
     QElapsedTimer opening;
     opening.start();

@@ -158,17 +158,22 @@ void attachCheckIn(ScreenHub &hub, QWidget *station)
 
 } // namespace
 
+void RegisterEveryForm(FormRegistry &registry, const Env &env, StationContext &station)
+{
+    RegisterDriverCheckForms(registry, env, station);
+    RegisterDispatchForms(registry, env, station);
+    RegisterVehicleCheckForms(registry, env, station);
+    RegisterMasterDataForms(registry, env, station);
+    RegisterSchedulingForms(registry, env, station);
+    RegisterReturnCheckForms(registry, env, station);
+    RegisterReportForms(registry, env, station);
+}
+
 void RegisterScreens(mdiMain &window, const Env &env, StationContext &station, FingerReaderKind reader,
                      const std::function<void(FormRegistry &)> &moreForms)
 {
     auto *hub = new ScreenHub(&window, reader);
-    RegisterDriverCheckForms(hub->registry, env, station);
-    RegisterDispatchForms(hub->registry, env, station);
-    RegisterVehicleCheckForms(hub->registry, env, station);
-    RegisterMasterDataForms(hub->registry, env, station);
-    RegisterSchedulingForms(hub->registry, env, station);
-    RegisterReturnCheckForms(hub->registry, env, station);
-    RegisterReportForms(hub->registry, env, station);
+    RegisterEveryForm(hub->registry, env, station);
     if (moreForms)
         moreForms(hub->registry);
 

@@ -21,6 +21,9 @@ void RegisterScreens(mdiMain &window, const Env &env, StationContext &station,
                      FingerReaderKind reader = FingerReaderKind::None,
                      const std::function<void(FormRegistry &)> &moreForms = {});
 
+// Registers the forms of every screen library, as the workstation offers them.
+void RegisterEveryForm(FormRegistry &registry, const Env &env, StationContext &station);
+
 // The check-in station start-up shows modally once the main window is up;
 // empty while there is none, and start-up goes straight on.
 std::function<void(mdiMain &, StationContext &)> CheckInStation(const Env &env);

@@ -12,16 +12,9 @@
 #include "app/startup.h"
 #include "core/clock.h"
 #include "core/text.h"
-#include "dispatch/dispatchforms.h"
-#include "driver_check/drivercheckforms.h"
-#include "master_data/masterdataforms.h"
-#include "reports/reportsforms.h"
-#include "return_check/returncheckforms.h"
-#include "scheduling/schedulingforms.h"
 #include "services/database/database.h"
 #include "support/testsupport.h"
 #include "tools/admin.h"
-#include "vehicle_check/vehiclecheckforms.h"
 #include "widgets/formregistry.h"
 #include "widgets/gridhelpers.h"
 
@@ -191,13 +184,7 @@ void tst_badinput::everyFieldOfEveryScreen()
 
     FormRegistry all;
     StationContext &station = startup.station();
-    RegisterDriverCheckForms(all, env, station);
-    RegisterDispatchForms(all, env, station);
-    RegisterVehicleCheckForms(all, env, station);
-    RegisterMasterDataForms(all, env, station);
-    RegisterSchedulingForms(all, env, station);
-    RegisterReturnCheckForms(all, env, station);
-    RegisterReportForms(all, env, station);
+    RegisterEveryForm(all, env, station);
     QStringList forms = all.forms();
     forms.sort();
     QVERIFY(forms.size() > 20);
