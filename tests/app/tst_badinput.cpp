@@ -8,6 +8,7 @@
 // a database's own error text.
 
 #include "app/config.h"
+#include "demoworkstation.h"
 #include "app/screens.h"
 #include "app/startup.h"
 #include "core/clock.h"
@@ -37,11 +38,6 @@ using namespace cg;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class AcceptingClockSetter : public SystemClockSetter {
-public:
-    void setSystemClock(const QDateTime &) override {}
-};
 
 struct BadText {
     const char *name;
@@ -171,14 +167,8 @@ void tst_badinput::everyFieldOfEveryScreen()
     Env env;
     env.messages = &m_sink;
     env.clock = &m_clock;
-    AppConfig config;
-    config.operatorCode = u"wg"_s;
-    config.stationCode = u"440100001"_s;
-    config.unitCode = u"440100"_s;
-    config.sessionCode = u"CGS"_s;
-    config.databaseSpec = m_db;
-    config.fingerReader = FingerReaderKind::None;
-    AcceptingClockSetter setter;
+    const AppConfig config = test::DemoWorkstationConfig(m_db, FingerReaderKind::None);
+    test::AcceptingClockSetter setter;
     Startup startup(env, setter);
     QVERIFY(startup.Main(config));
 

@@ -4,6 +4,7 @@
 // check-in in a row. The reader's window must outlive every notice and
 // dialog and still answer at the end.
 #include "app/config.h"
+#include "demoworkstation.h"
 #include "app/frmnotify.h"
 #include "app/screens.h"
 #include "app/startup.h"
@@ -27,11 +28,6 @@ using namespace cg;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class AcceptingClockSetter : public SystemClockSetter {
-public:
-    void setSystemClock(const QDateTime &) override {}
-};
 
 // Records every box like the test sink, and shows every notice as the
 // workstation does: the modal notice window, closing by itself.
@@ -213,14 +209,8 @@ void tst_checkin_walk::readerSurvivesTheWalk()
     Env env;
     env.messages = &m_sink;
     env.clock = &m_clock;
-    AppConfig config;
-    config.operatorCode = u"wg"_s;
-    config.stationCode = u"440100001"_s;
-    config.unitCode = u"440100"_s;
-    config.sessionCode = u"CGS"_s;
-    config.databaseSpec = m_db;
-    config.fingerReader = FingerReaderKind::Simulated;
-    AcceptingClockSetter setter;
+    const AppConfig config = test::DemoWorkstationConfig(m_db, FingerReaderKind::Simulated);
+    test::AcceptingClockSetter setter;
     Startup startup(env, setter);
     startup.checkInStation = CheckInStation(env);
     QTimer::singleShot(200, this, [this] {

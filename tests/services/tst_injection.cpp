@@ -176,37 +176,54 @@ private slots:
 
 namespace {
 
-QList<Entry> entries(Database &db, DriverService &drivers, VehicleService &vehicles,
-                     ArrangementService &arrangements, CheckService &checks)
+// The demo station of the fixture day on a fresh database, with the
+// services whose operations take filter and ORDER BY texts.
+struct DemoStation {
+    explicit DemoStation(Database &database)
+        : db(database), drivers(db, test::fixtureClock()), vehicles(db, test::fixtureClock()), arrangements(db),
+          checks(db, test::fixtureClock())
+    {
+        db.migrate();
+        seedDemoStation(db, test::fixtureDay());
+    }
+    QList<Entry> entries();
+
+    Database &db;
+    DriverService drivers;
+    VehicleService vehicles;
+    ArrangementService arrangements;
+    CheckService checks;
+};
+
+QList<Entry> DemoStation::entries()
 {
-    Q_UNUSED(db);
     const QDateTime today = test::fixtureNow();
     QList<Entry> list;
     list.append({u"QueryDrivers"_s, u"driver_name"_s, Entry::Filter,
-                 [&](const QString &t) { drivers.QueryDrivers(kCtx, t, QString()); }});
+                 [this](const QString &t) { drivers.QueryDrivers(kCtx, t, QString()); }});
     list.append({u"QueryDrivers"_s, u"driver_name"_s, Entry::Order,
-                 [&](const QString &t) { drivers.QueryDrivers(kCtx, QString(), t); }});
+                 [this](const QString &t) { drivers.QueryDrivers(kCtx, QString(), t); }});
     list.append({u"QueryDriverList"_s, u"driver_name"_s, Entry::Filter,
-                 [&](const QString &t) { drivers.QueryDriverList(kCtx, t, QString()); }});
+                 [this](const QString &t) { drivers.QueryDriverList(kCtx, t, QString()); }});
     list.append({u"QueryDriverList"_s, u"driver_name"_s, Entry::Order,
-                 [&](const QString &t) { drivers.QueryDriverList(kCtx, QString(), t); }});
+                 [this](const QString &t) { drivers.QueryDriverList(kCtx, QString(), t); }});
     list.append({u"QueryVehicles"_s, u"license"_s, Entry::Filter,
-                 [&](const QString &t) { vehicles.QueryVehicles(kCtx, t, QString(), NoDate(), true); }});
+                 [this](const QString &t) { vehicles.QueryVehicles(kCtx, t, QString(), NoDate(), true); }});
     list.append({u"QueryVehicles"_s, u"license"_s, Entry::Order,
-                 [&](const QString &t) { vehicles.QueryVehicles(kCtx, QString(), t, NoDate(), true); }});
-    list.append({u"QueryArrangements"_s, u"vd.driver_name"_s, Entry::Filter, [&](const QString &t) {
+                 [this](const QString &t) { vehicles.QueryVehicles(kCtx, QString(), t, NoDate(), true); }});
+    list.append({u"QueryArrangements"_s, u"vd.driver_name"_s, Entry::Filter, [this](const QString &t) {
                      arrangements.QueryArrangements(kCtx, t, QString(), QString(), NoDate(), QString());
                  }});
-    list.append({u"QueryArrangements"_s, u"vd.driver_name"_s, Entry::Order, [&](const QString &t) {
+    list.append({u"QueryArrangements"_s, u"vd.driver_name"_s, Entry::Order, [this](const QString &t) {
                      arrangements.QueryArrangements(kCtx, QString(), QString(), QString(), NoDate(), t);
                  }});
-    list.append({u"QueryConditionCheckVehicles filter"_s, u"v.license"_s, Entry::Filter, [&, today](const QString &t) {
+    list.append({u"QueryConditionCheckVehicles filter"_s, u"v.license"_s, Entry::Filter, [this, today](const QString &t) {
                      checks.QueryConditionCheckVehicles(kCtx, today, QString(), t, QString(), QString(), false);
                  }});
-    list.append({u"QueryConditionCheckVehicles extra"_s, u"v.license"_s, Entry::Filter, [&, today](const QString &t) {
+    list.append({u"QueryConditionCheckVehicles extra"_s, u"v.license"_s, Entry::Filter, [this, today](const QString &t) {
                      checks.QueryConditionCheckVehicles(kCtx, today, QString(), QString(), QString(), t, false);
                  }});
-    list.append({u"QueryConditionCheckVehicles"_s, u"v.license"_s, Entry::Order, [&, today](const QString &t) {
+    list.append({u"QueryConditionCheckVehicles"_s, u"v.license"_s, Entry::Order, [this, today](const QString &t) {
                      checks.QueryConditionCheckVehicles(kCtx, today, QString(), QString(), t, QString(), false);
                  }});
     return list;
@@ -217,18 +234,13 @@ QList<Entry> entries(Database &db, DriverService &drivers, VehicleService &vehic
 void TstInjection::hostileTextsAreRefusedAndChangeNothing()
 {
     CG_FRESH_DB(db);
-    db.migrate();
-    seedDemoStation(db, test::fixtureDay());
-    DriverService drivers(db, test::fixtureClock());
-    VehicleService vehicles(db, test::fixtureClock());
-    ArrangementService arrangements(db);
-    CheckService checks(db, test::fixtureClock());
+    DemoStation station(db);
     const QMap<QString, QByteArray> before = snapshot(db);
     QVERIFY(before.size() > 20);
 
     QStringList faults;
     int tried = 0;
-    for (const Entry &e : entries(db, drivers, vehicles, arrangements, checks)) {
+    for (const Entry &e : station.entries()) {
         const QList<Hostile> corpus = e.slot == Entry::Filter ? hostileFilters(e.column) : hostileOrders(e.column);
         for (const Hostile &h : corpus) {
             ++tried;
@@ -250,7 +262,7 @@ void TstInjection::hostileTextsAreRefusedAndChangeNothing()
     QVERIFY(tried > 300);
 
     // The connection is still good for the next honest query, and nothing moved.
-    QVERIFY(drivers.QueryDriverList(kCtx, u" 1=1 "_s, u" driver_name "_s).RecordCount() > 0);
+    QVERIFY(station.drivers.QueryDriverList(kCtx, u" 1=1 "_s, u" driver_name "_s).RecordCount() > 0);
     const QMap<QString, QByteArray> after = snapshot(db);
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QVERIFY2(after.value(it.key()) == it.value(), qPrintable(u"table "_s + it.key() + u" changed"_s));
@@ -260,12 +272,7 @@ void TstInjection::hostileTextsAreRefusedAndChangeNothing()
 void TstInjection::sqlInsideALiteralIsAValue()
 {
     CG_FRESH_DB(db);
-    db.migrate();
-    seedDemoStation(db, test::fixtureDay());
-    DriverService drivers(db, test::fixtureClock());
-    VehicleService vehicles(db, test::fixtureClock());
-    ArrangementService arrangements(db);
-    CheckService checks(db, test::fixtureClock());
+    DemoStation station(db);
     const QMap<QString, QByteArray> before = snapshot(db);
 
     const QStringList payloads = {
@@ -277,7 +284,7 @@ void TstInjection::sqlInsideALiteralIsAValue()
         u"'粤A"_s + QChar(0x202e) + u"1234'"_s,
     };
     QStringList faults;
-    for (const Entry &e : entries(db, drivers, vehicles, arrangements, checks)) {
+    for (const Entry &e : station.entries()) {
         if (e.slot != Entry::Filter)
             continue;
         for (const QString &p : payloads) {
