@@ -4,16 +4,21 @@
 // notifier. Afterwards every result a worker saw succeed is in the database
 // once, nothing else is, every result sent its event, the stored lamps follow
 // from the records, and every listener heard every event once, in commit
-// order. docs/RELIABILITY.md gives the figures and the larger runs.
+// order. On PostgreSQL the workstations log in as the station's
+// least-privilege workstation role, made by coachgate-admin server-setup.
+// docs/RELIABILITY.md gives the figures and the larger runs.
 
 #include "children.h"
 #include "reliabilitycheck.h"
 
 #include "services/database/database.h"
 #include "tools/admin.h"
+#include "tools/serversetup.h"
 #include "../services/dbtestenv.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -24,6 +29,63 @@ const QString kStation = QString::fromUtf16(cg::demo::StationCode);
 const QString kUnit = QString::fromUtf16(cg::demo::UnitCode);
 const QString kContext = u"[wg][%1][%2][0]"_s.arg(kStation, kUnit);
 constexpr int kListeners = 2;
+
+// A station database on the test cluster as server-setup makes it: an owner
+// role, and a workstation role with only the rights the data service needs.
+// The workstations connect as the latter; the checks read as the cluster's
+// superuser. Dropped again when the object goes.
+class StationOnServer {
+public:
+    StationOnServer()
+    {
+        const QString tag = QString::number(QCoreApplication::applicationPid());
+        m_options.database = u"cgstress_"_s + tag;
+        m_options.owner = u"cgstress_owner_"_s + tag;
+        m_options.workstation = u"cgstress_desk_"_s + tag;
+        m_options.networks = {u"127.0.0.1/32"_s};
+        m_options.passwordFile = m_dir.filePath(u"password"_s);
+        m_options.sslCert = u"/nonexistent/server.crt"_s;
+        m_options.sslKey = u"/nonexistent/server.key"_s;
+        m_options.printOnly = true; // roles, database and grants only
+        QFile pw(m_options.passwordFile);
+        if (pw.open(QIODevice::WriteOnly))
+            pw.write("Stress-test-desk-password-1\n");
+        pw.close();
+        QString out, err;
+        QTextStream o(&out), e(&err);
+        m_ready = cg::runServerSetup(cg::test::TestDatabase::pgAdminSpec(), m_options, o, e) == 0;
+        m_error = err + out;
+    }
+    ~StationOnServer()
+    {
+        try {
+            cg::Database server(cg::DbConfig::parse(cg::test::TestDatabase::pgAdminSpec()));
+            server.exec(u"DROP DATABASE IF EXISTS "_s + m_options.database + u" WITH (FORCE)"_s);
+            server.exec(u"DROP ROLE IF EXISTS "_s + m_options.workstation);
+            server.exec(u"DROP ROLE IF EXISTS "_s + m_options.owner);
+        } catch (const cg::ServiceError &e) {
+            qWarning("dropping the stress station failed: %s", e.what());
+        }
+    }
+    bool ready() const { return m_ready; }
+    QString error() const { return m_error; }
+    // The setting of the cluster's superuser, or of the workstation role,
+    // for the station database.
+    QString spec(bool asWorkstation) const
+    {
+        QString s = cg::test::TestDatabase::pgAdminSpec();
+        s.replace(u"dbname=postgres"_s, u"dbname="_s + m_options.database);
+        if (asWorkstation)
+            s.replace(u"user=postgres"_s, u"user="_s + m_options.workstation);
+        return s;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    cg::ServerSetupOptions m_options;
+    bool m_ready = false;
+    QString m_error;
+};
 
 } // namespace
 
@@ -54,7 +116,18 @@ void TestManyWorkstations::sharedTrips()
     cg::test::TestDatabase env(backend);
     if (!env.available())
         QSKIP(qPrintable(env.skipReason()));
-    cg::Database db(env.config());
+    std::unique_ptr<StationOnServer> station;
+    QString spec = env.spec();
+    cg::DbConfig config = env.config();
+    if (backend == u"postgres"_s) {
+        station = std::make_unique<StationOnServer>();
+        QVERIFY2(station->ready(), qPrintable(station->error()));
+        spec = station->spec(true);
+        config = cg::DbConfig::parse(station->spec(false));
+        cg::Database desk(cg::DbConfig::parse(spec));
+        QCOMPARE(desk.scalar(u"SELECT rolsuper FROM pg_roles WHERE rolname = current_user"_s).toBool(), false);
+    }
+    cg::Database db(config);
     // A day to come: the demo seeds its trips with nothing checked yet.
     const QDate day = QDate::currentDate().addDays(1);
     db.migrate();
@@ -63,7 +136,7 @@ void TestManyWorkstations::sharedTrips()
     cg::test::Children children;
     QList<cg::test::Child *> listeners, writers;
     for (int i = 0; i < kListeners; ++i)
-        listeners << &children.start({u"listen"_s, env.spec(), kStation});
+        listeners << &children.start({u"listen"_s, spec, kStation});
     QVERIFY2(cg::test::Children::waitFor([&] {
                  for (auto *l : listeners)
                      if (!l->saidReady())
@@ -76,7 +149,7 @@ void TestManyWorkstations::sharedTrips()
     QElapsedTimer clock;
     clock.start();
     for (int w = 0; w < workers; ++w)
-        writers << &children.start({u"work"_s, env.spec(), kContext, day.toString(u"yyyy-MM-dd"_s),
+        writers << &children.start({u"work"_s, spec, kContext, day.toString(u"yyyy-MM-dd"_s),
                                     QString::number(1000 + w), QString::number(ops), u"w%1"_s.arg(w)});
     QVERIFY2(cg::test::Children::waitFor([&] {
                  for (auto *w : writers)

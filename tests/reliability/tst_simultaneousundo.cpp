@@ -41,7 +41,7 @@ void TestSimultaneousUndo::twoStationsUndoAtOnce_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<bool>("appearance");
     QTest::addColumn<int>("checks");
-    for (const QString backend : {u"sqlite"_s, u"postgres"_s}) {
+    for (const QString &backend : {u"sqlite"_s, u"postgres"_s}) {
         for (const bool appearance : {false, true}) {
             const char *what = appearance ? "appearance" : "condition";
             // One check: the second undo finds nothing left.

@@ -153,6 +153,9 @@ private Q_SLOTS:
     void tlsVerifyFull_data();
     void tlsVerifyFull();
     void lostConnectionReconnectsOnNextCall();
+    void transactionStaysOnItsConnection_data() { test::TestDatabase::addBackendRows(); }
+    void transactionStaysOnItsConnection();
+    void sqliteDiskFull();
 };
 
 // ------------------------------------------------------------------ config
@@ -748,8 +751,11 @@ void TstDatabase::tlsVerifyFull()
     QVERIFY2(e.description().contains(refusal), qPrintable(e.description()));
 }
 
-// The server ends the session (restart, administrator, network): the call
-// that meets the dead connection fails as unreachable, the next one works.
+// The server ends the session while it lies idle (a restart, an
+// administrator, the network): a read, or the start of a transaction, goes
+// through on a new connection; a write that may have reached the server
+// reports the loss and is never run twice; a transaction that lost its
+// connection fails whole, and nothing of it goes on on a new one.
 void TstDatabase::lostConnectionReconnectsOnNextCall()
 {
     test::TestDatabase env(u"postgres"_s);
@@ -758,7 +764,9 @@ void TstDatabase::lostConnectionReconnectsOnNextCall()
     Database db(env.config());
     Database admin(env.config());
     const auto killSession = [&] {
-        const qint64 pid = db.scalar(u"SELECT pg_backend_pid()"_s).toLongLong();
+        const qint64 pid = admin.scalar(u"SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
+                                        u"AND pid <> pg_backend_pid() AND backend_type = 'client backend'"_s)
+                               .toLongLong();
         admin.scalar(u"SELECT pg_terminate_backend(?)"_s, {pid});
         for (int waited = 0; waited < 10000; waited += 50) {
             if (admin.scalar(u"SELECT count(*) FROM pg_stat_activity WHERE pid = ?"_s, {pid}).toInt() == 0)
@@ -767,27 +775,91 @@ void TstDatabase::lostConnectionReconnectsOnNextCall()
         }
         return pid;
     };
+    const auto count = [&](const QString &name) {
+        return admin.scalar(u"SELECT count(*) FROM t WHERE name = ?"_s, {name}).toInt();
+    };
 
-    const qint64 first = killSession();
-    const ServiceError e = catchError([&] { db.scalar(u"SELECT 1"_s); });
-    QCOMPARE(e.number(), svcerr::Unreachable);
+    const qint64 first = db.scalar(u"SELECT pg_backend_pid()"_s).toLongLong();
+    QCOMPARE(killSession(), first);
     QCOMPARE(db.scalar(u"SELECT 1"_s).toInt(), 1);
     QVERIFY(db.scalar(u"SELECT pg_backend_pid()"_s).toLongLong() != first);
 
-    // Lost inside a transaction: the transaction fails as a whole and the
-    // next one runs on a new connection.
     db.exec(db.dialect().ddl(u"CREATE TABLE t (id {ID}, name {TEXT})"_s));
+    killSession();
+    const ServiceError write = catchError([&] { db.exec(u"INSERT INTO t (name) VALUES ('once')"_s); });
+    QCOMPARE(write.number(), svcerr::Unreachable);
+    QVERIFY2(write.description().startsWith(u"与数据库的连接已中断"_s), qPrintable(write.description()));
+    QCOMPARE(count(u"once"_s), 0);
+    db.exec(u"INSERT INTO t (name) VALUES ('once')"_s);
+    QCOMPARE(count(u"once"_s), 1);
+
+    killSession();
+    db.transact([&] { db.exec(u"INSERT INTO t (name) VALUES ('begun on a dropped connection')"_s); });
+    QCOMPARE(count(u"begun on a dropped connection"_s), 1);
+
     const ServiceError inTx = catchError([&] {
         db.transact([&] {
             db.exec(u"INSERT INTO t (name) VALUES ('lost')"_s);
             killSession();
-            db.exec(u"INSERT INTO t (name) VALUES ('lost too')"_s);
+            try {
+                db.transact([&] { db.exec(u"INSERT INTO t (name) VALUES ('nested')"_s); });
+            } catch (const ServiceError &) {
+                // as a caller that goes on after a failed part would
+            }
+            db.exec(u"INSERT INTO t (name) VALUES ('after the loss')"_s);
         });
     });
     QCOMPARE(inTx.number(), svcerr::Unreachable);
     QVERIFY(!db.inTransaction());
+    QCOMPARE(count(u"lost"_s) + count(u"nested"_s) + count(u"after the loss"_s), 0);
     db.transact([&] { db.exec(u"INSERT INTO t (name) VALUES ('kept')"_s); });
+    QCOMPARE(count(u"kept"_s), 1);
+}
+
+// The client library closed the connection in the middle of a transaction
+// with no error that named the loss: the rest of the transaction fails, and
+// none of it runs on its own on a new connection.
+void TstDatabase::transactionStaysOnItsConnection()
+{
+    CG_FRESH_DB(db);
+    db.exec(db.dialect().ddl(u"CREATE TABLE t (id {ID}, name {TEXT})"_s));
+    const ServiceError e = catchError([&] {
+        db.transact([&] {
+            db.exec(u"INSERT INTO t (name) VALUES ('before the close')"_s);
+            db.connection().close();
+            db.exec(u"INSERT INTO t (name) VALUES ('after the close')"_s);
+        });
+    });
+    QCOMPARE(e.number(), svcerr::Unreachable);
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM t"_s).toInt(), 0);
+    db.transact([&] { db.exec(u"INSERT INTO t (name) VALUES ('next')"_s); });
     QCOMPARE(db.scalar(u"SELECT count(*) FROM t"_s).toInt(), 1);
+}
+
+// A full disk: the write is refused with a message that says so, the
+// transaction is undone whole, and what was there before stays.
+void TstDatabase::sqliteDiskFull()
+{
+    test::TestDatabase env(u"sqlite"_s);
+    Database db(env.config());
+    db.exec(db.dialect().ddl(u"CREATE TABLE t (id {ID}, name {TEXT})"_s));
+    db.exec(u"INSERT INTO t (name) VALUES ('before')"_s);
+    // The file may not grow by more than a few pages from here on.
+    const int pages = db.scalar(u"PRAGMA page_count"_s).toInt();
+    db.exec(u"PRAGMA max_page_count = %1"_s.arg(pages + 4));
+    const QString page(2000, u'x');
+    const ServiceError e = catchError([&] {
+        db.transact([&] {
+            for (int i = 0; i < 100; ++i)
+                db.exec(u"INSERT INTO t (name) VALUES (?)"_s, {page});
+        });
+    });
+    QCOMPARE(e.number(), svcerr::Unreachable);
+    QVERIFY2(e.description().startsWith(u"数据库所在的磁盘已满，本次操作没有保存"_s), qPrintable(e.description()));
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(db.scalar(u"SELECT count(*) FROM t"_s).toInt(), 1);
+    QCOMPARE(db.scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
 }
 
 QTEST_GUILESS_MAIN(TstDatabase)

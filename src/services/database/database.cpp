@@ -171,7 +171,10 @@ QSqlDatabase Database::open(const QString &name)
                       u"PRAGMA cache_size=-32768"_s};
     for (const QString &s : setup) {
         if (!q.exec(s)) {
-            const QString why = firstLine(q.lastError().text());
+            QString why = firstLine(q.lastError().text());
+            // Write-ahead logging needs the file and its folder writable.
+            if (!pg && (q.lastError().nativeErrorCode().toInt() & 0xff) == 8 /*READONLY*/)
+                why = u"数据库文件或其所在的文件夹只能读、不能写（%1）"_s.arg(why);
             q = QSqlQuery();
             db.close();
             db = QSqlDatabase();
@@ -212,7 +215,9 @@ void Database::quietly(const QString &sql) noexcept
     // Undoing after a failure: a second failure here must not replace the
     // first one, and a lost connection needs no rollback.
     try {
-        if (m_state->get(connectionName()).broken)
+        const QString name = connectionName();
+        if (m_state->get(name).broken || !QSqlDatabase::contains(name)
+            || !QSqlDatabase::database(name, false).isOpen())
             return;
         QSqlQuery q(connection());
         q.exec(sql);
@@ -229,7 +234,9 @@ QSqlDatabase Database::connection()
         if (db.isOpen())
             return db;
     }
-    if (st.broken && st.txDepth > 0)
+    // A transaction lives and dies with its connection: a new one would run
+    // the rest of its statements on their own, each committed at once.
+    if (st.txDepth > 0)
         throw ServiceError(svcerr::Unreachable,
                            u"与数据库的连接已中断，本次事务未能完成（%1），请重试"_s.arg(m_config.describe()));
     QSqlDatabase db = open(name);
@@ -244,7 +251,10 @@ QSqlDatabase Database::openExtraConnection(const QString &name)
 
 void Database::fail(const QSqlError &error, const QString &sql, const QString &connName)
 {
-    if (m_config.backend == Backend::Postgres && isPgConnectionLoss(error)) {
+    // The client library closes a connection it found broken, whatever the
+    // error's words were.
+    if (m_config.backend == Backend::Postgres
+        && (isPgConnectionLoss(error) || !QSqlDatabase::database(connName, false).isOpen())) {
         m_state->setBroken(connName, true);
         throw ServiceError(svcerr::Unreachable,
                            u"与数据库的连接已中断（%1）：%2"_s.arg(m_config.describe(), firstLine(error.text())));
@@ -254,9 +264,23 @@ void Database::fail(const QSqlError &error, const QString &sql, const QString &c
         // query error.
         bool ok = false;
         const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
-        if (ok && (code == 10 /*IOERR*/ || code == 14 /*CANTOPEN*/ || code == 26 /*NOTADB*/))
+        if (ok && (code == 14 /*CANTOPEN*/ || code == 26 /*NOTADB*/))
             throw ServiceError(svcerr::Unreachable,
                                u"无法连接数据库 %1：%2"_s.arg(m_config.describe(), firstLine(error.text())));
+        // The file could not be written: the operation did not happen, and
+        // the operator has to know why before trying again.
+        if (ok && code == 10 /*IOERR*/)
+            throw ServiceError(svcerr::Unreachable,
+                               u"无法读写数据库文件 %1，本次操作没有保存：%2"_s.arg(m_config.describe(),
+                                                                                 firstLine(error.text())));
+        if (ok && code == 13 /*FULL*/)
+            throw ServiceError(svcerr::Unreachable,
+                               u"数据库所在的磁盘已满，本次操作没有保存（%1）：%2；请通知管理员腾出空间"_s.arg(
+                                   m_config.describe(), firstLine(error.text())));
+        if (ok && code == 8 /*READONLY*/)
+            throw ServiceError(svcerr::Unreachable,
+                               u"数据库文件只能读、不能写，本次操作没有保存（%1）：%2"_s.arg(
+                                   m_config.describe(), firstLine(error.text())));
         if (ok && (code == 5 /*BUSY*/ || code == 6 /*LOCKED*/))
             throw ServiceError(svcerr::Sql,
                                u"数据库正忙（其他工作站正在写入），请稍后重试：%1"_s.arg(m_config.describe()));
@@ -293,13 +317,47 @@ void Database::runSql(const QString &sql, const QVariantList &binds, QSqlQuery &
         fail(query.lastError(), sql, name);
 }
 
+// A statement that changes nothing (a read, or the BEGIN of a transaction)
+// that meets a connection the server dropped while it lay idle (a restarted
+// server, a cut network) runs once more on a new connection: the operator
+// sees no error for something that never started. A statement that may have
+// changed data is never run twice; its lost connection is reported.
+template <class Fn>
+auto Database::againIfDropped(const QString &sql, Fn &&fn) -> decltype(fn())
+{
+    const QString name = connectionName();
+    const State::Conn before = m_state->get(name);
+    const bool wasOpen = !before.broken && before.txDepth == 0 && QSqlDatabase::contains(name);
+    try {
+        return fn();
+    } catch (const ServiceError &e) {
+        const State::Conn after = m_state->get(name);
+        if (!wasOpen || !after.broken || after.txDepth > 0 || e.number() != svcerr::Unreachable)
+            throw;
+        const QString head = sql.trimmed().left(16).toUpper();
+        const bool changesNothing = head.startsWith(u"SELECT"_s) || head == u"BEGIN"_s;
+        if (!changesNothing)
+            throw;
+        qInfo("coachgate: the database connection was dropped; connecting again (%s)",
+              qPrintable(m_config.describe()));
+        return fn();
+    }
+}
+
 void Database::exec(const QString &sql, const QVariantList &binds)
 {
-    QSqlQuery q(connection());
-    runSql(sql, binds, q);
+    againIfDropped(sql, [&] {
+        QSqlQuery q(connection());
+        runSql(sql, binds, q);
+    });
 }
 
 RecordSet Database::select(const QString &sql, const QVariantList &binds, const QList<RecordSet::Field> &shape)
+{
+    return againIfDropped(sql, [&] { return selectOnce(sql, binds, shape); });
+}
+
+RecordSet Database::selectOnce(const QString &sql, const QVariantList &binds, const QList<RecordSet::Field> &shape)
 {
     QSqlQuery q(connection());
     runSql(sql, binds, q);
@@ -336,14 +394,16 @@ RecordSet Database::select(const QString &sql, const QVariantList &binds, const 
 
 QVariant Database::scalar(const QString &sql, const QVariantList &binds)
 {
-    QSqlQuery q(connection());
-    runSql(sql, binds, q);
-    if (!q.next()) {
-        if (q.lastError().isValid())
-            fail(q.lastError(), sql, connectionName());
-        return QVariant();
-    }
-    return q.isNull(0) ? QVariant() : q.value(0);
+    return againIfDropped(sql, [&] {
+        QSqlQuery q(connection());
+        runSql(sql, binds, q);
+        if (!q.next()) {
+            if (q.lastError().isValid())
+                fail(q.lastError(), sql, connectionName());
+            return QVariant();
+        }
+        return q.isNull(0) ? QVariant() : q.value(0);
+    });
 }
 
 qint64 Database::insert(const QString &sqlIn, const QVariantList &binds, const QString &idColumn)

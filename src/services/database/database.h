@@ -103,6 +103,9 @@ public:
     // This thread's open connection; throws ServiceError(Unreachable). After
     // a call met a lost connection, the next call opens a new one (but not
     // in the middle of the transaction that lost it: that one fails whole).
+    // A read, or the start of a transaction, that finds the connection
+    // dropped while it lay idle runs again at once on a new one; anything
+    // that may have written reports the loss instead.
     QSqlDatabase connection();
 
     // Runs fn in one transaction: commit when it returns, roll back when it
@@ -152,6 +155,9 @@ private:
     QString connectionName() const;
     QSqlDatabase open(const QString &name);
     [[noreturn]] void fail(const QSqlError &error, const QString &sql, const QString &connName);
+    template <class Fn>
+    auto againIfDropped(const QString &sql, Fn &&fn) -> decltype(fn());
+    RecordSet selectOnce(const QString &sql, const QVariantList &binds, const QList<RecordSet::Field> &shape);
     void runSql(const QString &sql, const QVariantList &binds, QSqlQuery &query);
     void quietly(const QString &sql) noexcept;
 
