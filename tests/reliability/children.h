@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -85,6 +86,51 @@ public:
             QTest::qWait(20);
         }
         return true;
+    }
+
+    // count listeners of the station's events on the database spec, each
+    // ready to print what it hears; empty when they did not all start.
+    QList<Child *> startListeners(const QString &spec, const QString &station, int count)
+    {
+        QList<Child *> listeners;
+        for (int i = 0; i < count; ++i)
+            listeners << &start({QStringLiteral("listen"), spec, station});
+        if (!waitFor([&] { return allReady(listeners); }, 30000))
+            return {};
+        return listeners;
+    }
+
+    // Whether every one of them said READY, or has ended.
+    static bool allReady(const QList<Child *> &children)
+    {
+        return std::all_of(children.cbegin(), children.cend(), [](Child *c) { return c->saidReady(); });
+    }
+    static bool allEnded(const QList<Child *> &children)
+    {
+        return std::all_of(children.cbegin(), children.cend(),
+                           [](Child *c) { return c->process.state() == QProcess::NotRunning; });
+    }
+
+    // Waits until every listener printed as many events as events holds,
+    // a moment more (nothing may come twice), then stops them. Empty when
+    // each printed exactly events, in that order; else what went wrong.
+    static QString heardExactly(const QList<Child *> &listeners, const QStringList &events)
+    {
+        for (Child *l : listeners)
+            if (!waitFor([&] { return l->lines() >= events.size() + 1; }, 30000))
+                return QStringLiteral("a listener heard %1 of %2 events").arg(l->lines() - 1).arg(events.size());
+        QTest::qWait(1500);
+        for (Child *l : listeners) {
+            kill(*l);
+            QStringList heard = QString::fromUtf8(l->out).split(u'\n', Qt::SkipEmptyParts);
+            if (heard.isEmpty() || heard.takeFirst() != QStringLiteral("READY"))
+                return QStringLiteral("a listener did not start with READY");
+            if (heard != events)
+                return QStringLiteral("a listener heard %1 events, not the %2 of the outbox in their order")
+                    .arg(heard.size())
+                    .arg(events.size());
+        }
+        return {};
     }
 
 private:

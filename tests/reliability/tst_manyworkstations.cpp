@@ -134,16 +134,9 @@ void TestManyWorkstations::sharedTrips()
     cg::seedDemoStation(db, day);
 
     cg::test::Children children;
-    QList<cg::test::Child *> listeners, writers;
-    for (int i = 0; i < kListeners; ++i)
-        listeners << &children.start({u"listen"_s, spec, kStation});
-    QVERIFY2(cg::test::Children::waitFor([&] {
-                 for (auto *l : listeners)
-                     if (!l->saidReady())
-                         return false;
-                 return true;
-             }, 30000),
-             "listeners did not start");
+    const QList<cg::test::Child *> listeners = children.startListeners(spec, kStation, kListeners);
+    QVERIFY2(!listeners.isEmpty(), "listeners did not start");
+    QList<cg::test::Child *> writers;
     const qint64 firstEvent = cg::test::lastEventId(db);
 
     QElapsedTimer clock;
@@ -151,12 +144,7 @@ void TestManyWorkstations::sharedTrips()
     for (int w = 0; w < workers; ++w)
         writers << &children.start({u"work"_s, spec, kContext, day.toString(u"yyyy-MM-dd"_s),
                                     QString::number(1000 + w), QString::number(ops), u"w%1"_s.arg(w)});
-    QVERIFY2(cg::test::Children::waitFor([&] {
-                 for (auto *w : writers)
-                     if (w->process.state() != QProcess::NotRunning)
-                         return false;
-                 return true;
-             }, 240000),
+    QVERIFY2(cg::test::Children::waitFor([&] { return cg::test::Children::allEnded(writers); }, 240000),
              "workers did not finish in time");
     const qint64 writeMs = clock.elapsed();
     QStringList reported;
@@ -187,17 +175,8 @@ void TestManyWorkstations::sharedTrips()
     QVERIFY(cg::test::integrityCheck(db) == u"ok"_s);
 
     // Every listener heard each event once, in the order of the outbox.
-    for (auto *l : listeners)
-        QVERIFY2(cg::test::Children::waitFor([&] { return l->lines() >= events.size() + 1; }, 30000),
-                 qPrintable(u"a listener heard %1 of %2 events"_s.arg(l->lines() - 1).arg(events.size())));
-    QTest::qWait(1000); // nothing arrives twice
-    for (auto *l : listeners) {
-        cg::test::Children::kill(*l);
-        QStringList heard = QString::fromUtf8(l->out).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(heard.takeFirst(), u"READY"_s);
-        QCOMPARE(heard.size(), events.size());
-        QCOMPARE(heard, events);
-    }
+    const QString heard = cg::test::Children::heardExactly(listeners, events);
+    QVERIFY2(heard.isEmpty(), qPrintable(heard));
     qInfo("%s: %d workstations x %d operations in %lld ms: %lld results, %d busy, %d conflicts, %lld events, "
           "each heard by %d listeners",
           qPrintable(backend), workers, ops, writeMs, qint64(reported.size()), busy, conflicts,

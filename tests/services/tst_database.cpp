@@ -797,6 +797,19 @@ void TstDatabase::lostConnectionReconnectsOnNextCall()
     db.transact([&] { db.exec(u"INSERT INTO t (name) VALUES ('begun on a dropped connection')"_s); });
     QCOMPARE(count(u"begun on a dropped connection"_s), 1);
 
+    // Lost as it committed: the server may or may not have committed, and
+    // the operator is told to look before doing it again.
+    const ServiceError atCommit = catchError([&] {
+        db.transact([&] {
+            db.exec(u"INSERT INTO t (name) VALUES ('at commit')"_s);
+            killSession();
+        });
+    });
+    QCOMPARE(atCommit.number(), svcerr::Unreachable);
+    QVERIFY2(atCommit.description().startsWith(u"与数据库的连接在提交时中断"_s), qPrintable(atCommit.description()));
+    QVERIFY(atCommit.description().contains(u"请刷新后查看"_s));
+    QCOMPARE(count(u"at commit"_s), 0);
+
     const ServiceError inTx = catchError([&] {
         db.transact([&] {
             db.exec(u"INSERT INTO t (name) VALUES ('lost')"_s);

@@ -463,7 +463,7 @@ void Database::transact(const std::function<void()> &fn, TxRetry retry)
         try {
             fn();
             m_state->setDepth(name, 0);
-            exec(u"COMMIT"_s);
+            commit();
             return;
         } catch (const TxConflictError &) {
             m_state->setDepth(name, 0);
@@ -475,6 +475,21 @@ void Database::transact(const std::function<void()> &fn, TxRetry retry)
             quietly(u"ROLLBACK"_s);
             throw;
         }
+    }
+}
+
+void Database::commit()
+{
+    try {
+        exec(u"COMMIT"_s);
+    } catch (const ServiceError &e) {
+        // The server may have committed before the connection went: the
+        // operator is told so, and looks before doing it again.
+        if (e.number() == svcerr::Unreachable && m_state->get(connectionName()).broken)
+            throw ServiceError(svcerr::Unreachable,
+                               u"与数据库的连接在提交时中断（%1），无法确定本次操作是否已经保存：请刷新后查看，再决定是否重做"_s.arg(
+                                   m_config.describe()));
+        throw;
     }
 }
 

@@ -157,6 +157,7 @@ private:
     [[noreturn]] void fail(const QSqlError &error, const QString &sql, const QString &connName);
     template <class Fn>
     auto againIfDropped(const QString &sql, Fn &&fn) -> decltype(fn());
+    void commit();
     RecordSet selectOnce(const QString &sql, const QVariantList &binds, const QList<RecordSet::Field> &shape);
     void runSql(const QString &sql, const QVariantList &binds, QSqlQuery &query);
     void quietly(const QString &sql) noexcept;
