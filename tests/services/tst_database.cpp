@@ -125,6 +125,8 @@ private Q_SLOTS:
     void parseRefused();
     void passwordFile_data();
     void passwordFile();
+    void passwordFileThatIsNone_data();
+    void passwordFileThatIsNone();
 
     void valuesKeepTheirTypes_data() { test::TestDatabase::addBackendRows(); }
     void valuesKeepTheirTypes();
@@ -269,6 +271,31 @@ void TstDatabase::passwordFile()
     const DbConfig c = DbConfig::parse(spec);
     QCOMPARE(c.password, password);
     QVERIFY(!c.describe().contains(password));
+}
+
+// What is no password file is refused at once, saying why, and never read
+// to its end: a device that never ends, a folder, a file far too large.
+void TstDatabase::passwordFileThatIsNone_data()
+{
+    QTest::addColumn<QString>("path"); // "big": a file of 100 KB made here
+    QTest::addColumn<QString>("why");
+    QTest::newRow("endless device") << u"/dev/zero"_s << u"不是普通文件"_s;
+    QTest::newRow("folder") << u"/tmp"_s << u"不是普通文件"_s;
+    QTest::newRow("far too large") << u"big"_s << u"太大"_s;
+    QTest::newRow("missing") << u"/nonexistent/pgpass"_s << u"无法读取密码文件"_s;
+}
+
+void TstDatabase::passwordFileThatIsNone()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    if (path == u"big"_s)
+        path = writeFile(dir, u"big"_s, QByteArray(100 * 1024, 'x'));
+    const ServiceError e =
+        catchError([&] { DbConfig::parse(u"host=db port=5432 dbname=station user=gate passfile="_s + path); });
+    QCOMPARE(e.number(), svcerr::Config);
+    QVERIFY2(e.description().contains(why), qPrintable(e.description()));
 }
 
 // ------------------------------------------------------------------ values

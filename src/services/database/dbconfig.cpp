@@ -134,10 +134,20 @@ QStringList splitPgpassLine(const QString &line)
 // .pgpass; any other file holds just the password on its first line.
 QString readPassword(const DbConfig &c)
 {
+    // A password file is a small plain file: a device, a pipe or a folder
+    // would block the start or never end, and a huge file is a mistake.
+    constexpr qint64 kMaxPasswordFileBytes = 64 * 1024;
+    const QString shown = QDir::toNativeSeparators(c.passwordFile);
+    const QFileInfo info(c.passwordFile);
+    if (info.exists() && !info.isFile())
+        configError(u"密码文件 %1 不是普通文件"_s.arg(shown));
     QFile f(c.passwordFile);
     if (!f.open(QIODevice::ReadOnly))
-        configError(u"无法读取密码文件 %1：%2"_s.arg(QDir::toNativeSeparators(c.passwordFile), f.errorString()));
-    const QString text = QString::fromUtf8(f.readAll());
+        configError(u"无法读取密码文件 %1：%2"_s.arg(shown, f.errorString()));
+    const QByteArray bytes = f.read(kMaxPasswordFileBytes + 1);
+    if (bytes.size() > kMaxPasswordFileBytes)
+        configError(u"密码文件 %1 太大（超过 %2 KB），不像是密码文件"_s.arg(shown).arg(kMaxPasswordFileBytes / 1024));
+    const QString text = QString::fromUtf8(bytes);
     QStringList lines;
     for (QString line : text.split(u'\n')) {
         if (line.endsWith(u'\r'))
