@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -11,6 +12,15 @@ namespace cg::test {
 
 namespace {
 QAtomicInt g_counter;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        qWarning("cannot write %s", qPrintable(path));
+    return path;
 }
 
 QString TestDatabase::pgAdminSpec()

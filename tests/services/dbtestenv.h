@@ -14,6 +14,21 @@
 
 namespace cg::test {
 
+// Runs fn and returns the ServiceError it throws (number 0 when none).
+template <typename Fn>
+ServiceError catchError(Fn fn)
+{
+    try {
+        fn();
+    } catch (const ServiceError &e) {
+        return e;
+    }
+    return ServiceError(0, QString());
+}
+
+// Writes content to a new file name in dir and returns its path.
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content);
+
 class TestDatabase {
 public:
     // backend: "sqlite" or "postgres".

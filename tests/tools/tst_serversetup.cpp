@@ -43,16 +43,7 @@ QString writeFile(const QString &path, const QByteArray &content)
     return path;
 }
 
-template<typename Fn>
-ServiceError catchError(Fn fn)
-{
-    try {
-        fn();
-    } catch (const ServiceError &e) {
-        return e;
-    }
-    return ServiceError(0, QString());
-}
+using test::catchError;
 
 int counter = 0;
 
