@@ -19,7 +19,7 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
 {
     // The touch check-in station, and in demo mode the simulated reader's
     // window to press the enrolled drivers' fingers.
-    OfferForm<frmDriverVerify>(registry, u"frmDriverVerify"_s, env, station);
+    OfferForms<frmDriverVerify>(registry, env, station);
     registry.add(u"frmFingerprintSimulator"_s, [env, &station](QWidget *parent) -> QWidget * {
         SimulatedFingerReader *reader = SimulatedReader();
         if (!reader || !station.db)
@@ -32,12 +32,10 @@ void RegisterDriverCheckForms(FormRegistry &registry, const Env &env, StationCon
         simulator->setDriverSource(source);
         return simulator;
     });
-    // The boarding confirmation the departure gate opens.
-    OfferForm<frmCheckInfo>(registry, u"frmCheckInfo"_s, env, station);
-    // The check-in records of a trip (the gate and the dispatch centre) and
-    // the forced driver pass the records lead on to.
-    OfferForm<frmDriverCheckList>(registry, u"frmDriverCheckList"_s, env, station);
-    OfferForm<frmDriverList>(registry, u"frmDriverList"_s, env, station);
+    // The boarding confirmation the departure gate opens, the check-in
+    // records of a trip (the gate and the dispatch centre) and the forced
+    // driver pass the records lead on to.
+    OfferForms<frmCheckInfo, frmDriverCheckList, frmDriverList>(registry, env, station);
 }
 
 } // namespace cg

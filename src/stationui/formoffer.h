@@ -15,4 +15,19 @@ void OfferForm(FormRegistry &registry, const QString &name, const Env &env, Stat
     registry.add(name, [env, st](QWidget *parent) -> QWidget * { return new Form(env, *st, parent); });
 }
 
+// The name a screen is registered and opened by: its class name.
+template <typename Form>
+QString FormName()
+{
+    const QString name = QString::fromLatin1(Form::staticMetaObject.className());
+    return name.mid(name.lastIndexOf(u':') + 1);
+}
+
+// Offers each of the screens Forms... by its class name.
+template <typename... Forms>
+void OfferForms(FormRegistry &registry, const Env &env, StationContext &station)
+{
+    (OfferForm<Forms>(registry, FormName<Forms>(), env, station), ...);
+}
+
 } // namespace cg
