@@ -135,6 +135,7 @@ private slots:
     void timerRefreshesInPlace();
     void notificationFromAnotherProcess();
     void conditionCheckOfAnotherDayIgnored();
+    void tripEventsOfAnotherDayIgnored();
 
 private:
     QTemporaryDir m_pdfDir;
@@ -773,6 +774,29 @@ void TestEnvBusDesk::conditionCheckOfAnotherDayIgnored()
     });
     QTRY_VERIFY(IsLampRed(grid, k102, frmEnvBusDesk::ColState));
     QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColState));
+}
+
+// A trip code runs every day: an issue or a driver check of the same code
+// on another day leaves the list's row as it is.
+void TestEnvBusDesk::tripEventsOfAnotherDayIgnored()
+{
+    Desk desk;
+    Database &db = desk.db;
+    frmEnvBusDesk screen(desk.env, desk.station);
+    FlexGrid *grid = screen.list();
+    const int k101 = rowOf(grid, u"K101"_s), k102 = rowOf(grid, u"K102"_s);
+    QVERIFY(!IsLampGreen(grid, k101, frmEnvBusDesk::ColScheme));
+    QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColDriver));
+    const QDateTime tomorrow = test::deskToday().addDays(1);
+    db.transact([&] {
+        CheckEvents::schemeCheck(db, u"440100001"_s, u"K101"_s, tomorrow, 1, tomorrow.addSecs(3600));
+        CheckEvents::driverCheck(db, u"440100001"_s, u"K101"_s, tomorrow, 2);
+        CheckEvents::schemeCheck(db, u"440100001"_s, u"K102"_s, test::deskToday(), 1,
+                                 test::deskToday().addSecs(3600));
+    });
+    QTRY_VERIFY(IsLampGreen(grid, k102, frmEnvBusDesk::ColScheme));
+    QVERIFY(!IsLampGreen(grid, k101, frmEnvBusDesk::ColScheme));
+    QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColDriver));
 }
 
 QTEST_MAIN(TestEnvBusDesk)
