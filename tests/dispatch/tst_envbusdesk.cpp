@@ -134,7 +134,7 @@ private slots:
     void vehicleButtonsNeedTheirScreens();
     void timerRefreshesInPlace();
     void notificationFromAnotherProcess();
-    void conditionCheckOfAnotherDayIgnored();
+    void eventsOfAnotherDayIgnored();
 
 private:
     QTemporaryDir m_pdfDir;
@@ -757,22 +757,33 @@ void TestEnvBusDesk::notificationFromAnotherProcess()
 }
 
 // A condition check of another day used to redraw today's rows of the
-// vehicle; only a check of the list's day does.
-void TestEnvBusDesk::conditionCheckOfAnotherDayIgnored()
+// vehicle; only a check of the list's day does. A trip code runs every day:
+// an issue or a driver check of the same code on another day leaves the
+// row as it is too.
+void TestEnvBusDesk::eventsOfAnotherDayIgnored()
 {
     Desk desk;
     Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
     FlexGrid *grid = screen.list();
     const int k101 = rowOf(grid, u"K101"_s), k102 = rowOf(grid, u"K102"_s);
+    QVERIFY(!IsLampGreen(grid, k101, frmEnvBusDesk::ColScheme));
+    QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColDriver));
     const QDateTime tomorrow = test::deskToday().addDays(1);
     db.transact([&] {
         CheckEvents::techCheck(db, u"440100001"_s, u"粤A20001"_s, tomorrow, 2, 1, tomorrow.addSecs(3600), u"李检"_s);
+        CheckEvents::schemeCheck(db, u"440100001"_s, u"K101"_s, tomorrow, 1, tomorrow.addSecs(3600));
+        CheckEvents::driverCheck(db, u"440100001"_s, u"K101"_s, tomorrow, 2);
         CheckEvents::techCheck(db, u"440100001"_s, u"粤A20002"_s, test::deskToday(), 2, 1,
                                test::deskToday().addSecs(3600), u"李检"_s);
+        CheckEvents::schemeCheck(db, u"440100001"_s, u"K102"_s, test::deskToday(), 1,
+                                 test::deskToday().addSecs(3600));
     });
     QTRY_VERIFY(IsLampRed(grid, k102, frmEnvBusDesk::ColState));
+    QTRY_VERIFY(IsLampGreen(grid, k102, frmEnvBusDesk::ColScheme));
     QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColState));
+    QVERIFY(!IsLampGreen(grid, k101, frmEnvBusDesk::ColScheme));
+    QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColDriver));
 }
 
 QTEST_MAIN(TestEnvBusDesk)

@@ -262,6 +262,7 @@ void TstOutCheck::buttonStatesFollowLamps_data()
     QTest::addColumn<bool>("allow");
     QTest::addColumn<bool>("engage");
     QTest::newRow("issued, waiting") << 1 << 0 << true << true;
+    QTest::newRow("drawn as issued, waiting") << 5 << 0 << true << true;
     QTest::newRow("issued, allowed") << 1 << 1 << false << true;
     QTest::newRow("issued, forbidden") << 5 << 2 << true << false;
     QTest::newRow("not issued") << 0 << 0 << false << false;

@@ -50,6 +50,45 @@ QString events(Database &db)
 
 void addBackendColumn() { QTest::addColumn<QString>("backend"); }
 
+// Vehicles whose trips lie on the edges of the gate's window (BeforeMinute
+// 30 around gateNow()), one case per vehicle:
+//   粤C00004 E01 leaves exactly 30 minutes ago      粤C00005 E02 exactly 30 minutes ahead
+//   粤C00006 E03 let out exactly 30 minutes ago, E04 waiting at +10
+//   粤C00007 E05 let out 25 minutes ago, E06 5 minutes ago
+//   粤C00008 rolling R09-1 let out two hours ago, R09-2 waiting
+//   粤C00009 rolling R08-1 of another unit (440102)
+void seedGateEdges(Database &db)
+{
+    db.exec(u"INSERT INTO vehicles (license_id, license, ic_card_id, service_kind) VALUES "
+            u"('V4', '粤C00004', '', '正常'), ('V5', '粤C00005', '', '正常'), ('V6', '粤C00006', '', '正常'), "
+            u"('V7', '粤C00007', '', '正常'), ('V8', '粤C00008', '', '正常'), ('V9', '粤C00009', '', '正常')"_s);
+    const QDateTime now = test::gateNow();
+    const auto minutes = [&](int m) { return QVariant(now.addSecs(60LL * m)); };
+    const auto trip = [&](const char *id, int start, const char *vid, const char *plate, int out, const QVariant &exit) {
+        db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, "
+                u"license_tag_no, scheme_status, driver_verify_status, out_status, exit_time) "
+                u"VALUES ('440100001', ?, ?, ?, '440101', ?, ?, 1, 1, ?, ?)"_s,
+                {test::gateDay(), QString::fromLatin1(id), now.addSecs(60LL * start), QString::fromLatin1(vid),
+                 QString::fromUtf8(plate), out, exit});
+    };
+    trip("E01", -30, "V4", "粤C00004", 0, {});
+    trip("E02", 30, "V5", "粤C00005", 0, {});
+    trip("E03", -40, "V6", "粤C00006", 1, minutes(-30));
+    trip("E04", 10, "V6", "粤C00006", 0, {});
+    trip("E05", -35, "V7", "粤C00007", 1, minutes(-25));
+    trip("E06", -10, "V7", "粤C00007", 1, minutes(-5));
+    const auto rolling = [&](const char *code, const char *serial, const char *vid, const char *unit, int out,
+                             const QVariant &exit) {
+        db.exec(u"INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, "
+                u"license_id, scheme_status, out_status, exit_time) VALUES ('440100001', ?, ?, ?, ?, ?, ?, 1, ?, ?)"_s,
+                {test::gateDay(), QString::fromLatin1(code), QString::fromLatin1(serial), test::gateDay(),
+                 QString::fromLatin1(unit), QString::fromLatin1(vid), out, exit});
+    };
+    rolling("R09", "1", "V8", "440101", 1, minutes(-120));
+    rolling("R09", "2", "V8", "440101", 0, {});
+    rolling("R08", "1", "V9", "440102", 0, {});
+}
+
 } // namespace
 
 class TstOutCheckService : public QObject {
@@ -103,6 +142,16 @@ void TstOutCheckService::departingTrip_data()
         row("timetable trip in the window before rolling runs") << u"粤B20003"_s << u""_s << 200 << u"K003"_s;
         row("unknown card") << u""_s << u"9999999999"_s << 30 << u""_s;
         row("nothing in the window") << u"粤A10002"_s << u""_s << 2 << u""_s;
+        // The window is closed on both ends.
+        row("starts exactly BeforeMinute ago") << u"粤C00004"_s << u""_s << 30 << u"E01"_s;
+        row("starts a minute before the window") << u"粤C00004"_s << u""_s << 29 << u""_s;
+        row("starts exactly BeforeMinute ahead") << u"粤C00005"_s << u""_s << 30 << u"E02"_s;
+        row("starts a minute after the window") << u"粤C00005"_s << u""_s << 29 << u""_s;
+        row("let out exactly BeforeMinute ago, still shown") << u"粤C00006"_s << u""_s << 30 << u"E03"_s;
+        row("let out a minute before the window") << u"粤C00006"_s << u""_s << 29 << u"E04"_s;
+        row("the latest of two departures") << u"粤C00007"_s << u""_s << 30 << u"E06"_s;
+        row("rolling run let out long ago not offered again") << u"粤C00008"_s << u""_s << 30 << u"R09-2"_s;
+        row("another unit's rolling run") << u"粤C00009"_s << u""_s << 30 << u""_s;
     }
 }
 
@@ -114,6 +163,7 @@ void TstOutCheckService::departingTrip()
     QFETCH(int, before);
     QFETCH(QString, expected);
     test::seedGate(db);
+    seedGateEdges(db);
     CheckService s(db, cg::test::fixtureClock());
     const RecordSet rs = s.QueryDepartureTrip(test::kGateCtx, test::gateDay(), QString(), plate, card, before,
                                               u"440101"_s);
@@ -354,18 +404,25 @@ void TstOutCheckService::blockingChecks_data()
     addBackendColumn();
     QTest::addColumn<int>("condition");   // verdict of a check now, -1 none at all
     QTest::addColumn<int>("scheme");
-    QTest::addColumn<bool>("forcedPass");
+    QTest::addColumn<int>("forcedKind");  // pass_type of a forced release for the trip, 0 none
     QTest::addColumn<bool>("allowUnchecked");
     QTest::addColumn<QString>("blocks");  // "" departs
     for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
         const auto row = [&](const char *n) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), n) << b; };
-        row("all passed") << 1 << 1 << false << false << u""_s;
-        row("condition failed, no route sheet") << 2 << 0 << false << false << u"安全例检没有通过，路单未签发"_s;
-        row("condition missing") << -1 << 1 << false << false << u"安全例检未检验"_s;
-        row("route sheet not issued") << 1 << 0 << false << false << u"路单未签发"_s;
-        row("forced pass lifts the condition") << 2 << 1 << true << false << u""_s;
-        row("forced pass leaves the route sheet") << 2 << 0 << true << false << u"路单未签发"_s;
-        row("station allows unchecked") << 2 << 0 << false << true << u""_s;
+        row("all passed") << 1 << 1 << 0 << false << u""_s;
+        row("condition failed, no route sheet") << 2 << 0 << 0 << false << u"安全例检没有通过，路单未签发"_s;
+        row("condition missing") << -1 << 1 << 0 << false << u"安全例检未检验"_s;
+        row("route sheet not issued") << 1 << 0 << 0 << false << u"路单未签发"_s;
+        row("forced pass lifts the condition") << 2 << 1 << 2 << false << u""_s;
+        row("forced pass leaves the route sheet") << 2 << 0 << 2 << false << u"路单未签发"_s;
+        // Only a forced pass of the condition check lifts it: the trip's
+        // driver or appearance passed by force is no safety check.
+        row("driver's forced pass leaves the condition") << 2 << 1 << 3 << false << u"安全例检没有通过"_s;
+        row("appearance forced pass leaves the condition") << -1 << 1 << 1 << false << u"安全例检未检验"_s;
+        // The vehicle's latest verdict is a forced pass recorded for
+        // another trip: drawn as passed, it does not block this one.
+        row("condition drawn as passed") << 5 << 1 << 0 << false << u""_s;
+        row("station allows unchecked") << 2 << 0 << 0 << true << u""_s;
     }
 }
 
@@ -376,7 +433,7 @@ void TstOutCheckService::blockingChecks()
     CG_FRESH_DB(db);
     QFETCH(int, condition);
     QFETCH(int, scheme);
-    QFETCH(bool, forcedPass);
+    QFETCH(int, forcedKind);
     QFETCH(bool, allowUnchecked);
     QFETCH(QString, blocks);
     test::seedGate(db);
@@ -387,10 +444,10 @@ void TstOutCheckService::blockingChecks()
         db.exec(u"INSERT INTO condition_checks (station_code, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
                 u"cond_time, started_at, cancelled) VALUES ('440100001', 'V1', '粤A10001', '0000000001', ?, 2, ?, ?, ?, 0)"_s,
                 {test::gateDay(), condition, test::gateNow().addSecs(-60), test::gateNow().addSecs(-60)});
-    if (forcedPass)
+    if (forcedKind > 0)
         db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, pass_type, operator_name, "
-                u"operate_time) VALUES ('440100001', ?, 'K001', 'V1', 2, '李调度', ?)"_s,
-                {test::gateDay(), test::gateNow()});
+                u"operate_time) VALUES ('440100001', ?, 'K001', 'V1', ?, '李调度', ?)"_s,
+                {test::gateDay(), forcedKind, test::gateNow()});
     CheckService s(db, cg::test::fixtureClock());
     s.setGateAllowsUnchecked(allowUnchecked);
     const QString text = s.GetDepartureCheckText(test::kGateCtx, test::gateDay(), QString(), QString(),

@@ -72,6 +72,8 @@ private Q_SLOTS:
     void tripAndPeriodRecords();
     void whoMayDrive_data() { test::TestDatabase::addBackendRows(); }
     void whoMayDrive();
+    void periodEdgesOfWhoMayDrive_data();
+    void periodEdgesOfWhoMayDrive();
     void lampUnderTheTripLock_data() { test::TestDatabase::addBackendRows(); }
     void lampUnderTheTripLock();
     void pictures_data() { test::TestDatabase::addBackendRows(); }
@@ -209,6 +211,62 @@ void TstCheckinService::whoMayDrive()
     QCOMPARE(later.QueryDriverTrips(kCheckinCtx, u"D02"_s, u"440101"_s, today.addDays(1), {}, {}).RecordCount(), 0);
 }
 
+void TstCheckinService::periodEdgesOfWhoMayDrive_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("arrangedFrom");  // days from today
+    QTest::addColumn<int>("arrangedTo");
+    QTest::addColumn<int>("substitutedFrom");  // 99: no substitution
+    QTest::addColumn<int>("substitutedTo");
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<bool>("mayDrive");
+    for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
+        const auto row = [&](const char *n) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), n) << b; };
+        // Both days of a period count whole.
+        row("last day of the arrangement") << -5 << 0 << 99 << 99 << u"D01"_s << true;
+        row("first day of the arrangement") << 0 << 5 << 99 << 99 << u"D01"_s << true;
+        row("day after the arrangement") << -5 << -1 << 99 << 99 << u"D01"_s << false;
+        row("day before the arrangement") << 1 << 5 << 99 << 99 << u"D01"_s << false;
+        row("first day of a substitution: the arranged driver") << -5 << 5 << 0 << 2 << u"D01"_s << false;
+        row("first day of a substitution: the substitute") << -5 << 5 << 0 << 2 << u"D02"_s << true;
+        row("last day of a substitution: the arranged driver") << -5 << 5 << -2 << 0 << u"D01"_s << false;
+        row("last day of a substitution: the substitute") << -5 << 5 << -2 << 0 << u"D02"_s << true;
+        row("day after a substitution: the arranged driver") << -5 << 5 << -2 << -1 << u"D01"_s << true;
+        row("day after a substitution: the substitute") << -5 << 5 << -2 << -1 << u"D02"_s << false;
+    }
+}
+
+// The trip list of the fingerprint path and the check-in itself on the first
+// and last days of an arrangement and of a substitution.
+void TstCheckinService::periodEdgesOfWhoMayDrive()
+{
+    CG_FRESH_DB(db);
+    QFETCH(int, arrangedFrom);
+    QFETCH(int, arrangedTo);
+    QFETCH(int, substitutedFrom);
+    QFETCH(int, substitutedTo);
+    QFETCH(QString, driver);
+    QFETCH(bool, mayDrive);
+    test::seedCheckinStation(db);
+    const QDateTime today = checkinToday();
+    db.exec(u"DELETE FROM substitutions"_s);
+    db.exec(u"UPDATE arrangements SET start_date = ?, end_date = ?"_s,
+            {today.addDays(arrangedFrom), today.addDays(arrangedTo)});
+    if (substitutedFrom != 99)
+        db.exec(u"INSERT INTO substitutions (license_id, driver_id, arrangement_start, substitute_id, start_date, "
+                u"end_date) VALUES ('V1', 'D01', ?, 'D02', ?, ?)"_s,
+                {today.addDays(arrangedFrom), today.addDays(substitutedFrom), today.addDays(substitutedTo)});
+    CheckService checks(db, cg::test::fixtureClock());
+    const RecordSet trips = checks.QueryDriverTrips(kCheckinCtx, driver, u"440101"_s, today, {}, {});
+    QCOMPARE(trips.RecordCount(), mayDrive ? 2 : 0);
+    const QString answer = checkIn(db, u"K001"_s, driver);
+    if (mayDrive)
+        QCOMPARE(answer, QString());
+    else
+        QVERIFY2(answer.contains(u"没有被安排"_s), qPrintable(answer));
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM driver_checkins"_s).toInt(), mayDrive ? 1 : 0);
+}
+
 // A check-in and a cancellation of the same trip at the same moment, on two
 // connections: the lamp stored at the end agrees with the check-ins.
 void TstCheckinService::lampUnderTheTripLock()
@@ -288,6 +346,18 @@ void TstCheckinService::tripAndPeriodRecords()
                                         checkinToday().addSecs(-1))
                  .RecordCount(),
              0);
+    // A check-in at midnight belongs to the day it starts, not to a period
+    // ending the day before.
+    db.exec(u"INSERT INTO driver_checkins (station_code, bus_date, bus_id, driver_run_id, driver_run_name, "
+            u"driver_report_time, is_driver) VALUES ('440100001', ?, 'K001', 'D03', '王五', ?, 1)"_s,
+            {checkinToday().addDays(1), checkinToday().addDays(1)});
+    QCOMPARE(svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday(), checkinToday())
+                 .RecordCount(),
+             2);
+    QCOMPARE(svc.QueryTripDriverRecords(kCheckinCtx, NoDate(), QString(), checkinToday().addDays(1),
+                                        checkinToday().addDays(1))
+                 .RecordCount(),
+             1);
 }
 
 void TstCheckinService::pictures()

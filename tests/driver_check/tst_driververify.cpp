@@ -152,6 +152,15 @@ void TstDriverVerify::pagesOfTenStopAtTheEnd()
     QCOMPARE(form.page(), 3);
     QTest::mouseClick(prev, Qt::LeftButton);
     QCOMPARE(shownTrips(grid), tripRange(11, 20));
+    QTest::mouseClick(prev, Qt::LeftButton);
+    QCOMPARE(shownTrips(grid), tripRange(1, 10));
+    QCOMPARE(form.page(), 1);
+    // "Previous" on the first page stays there, and paging on still works.
+    QTest::mouseClick(prev, Qt::LeftButton);
+    QCOMPARE(shownTrips(grid), tripRange(1, 10));
+    QCOMPARE(form.page(), 1);
+    QTest::mouseClick(next, Qt::LeftButton);
+    QCOMPARE(shownTrips(grid), tripRange(11, 20));
     QCOMPARE(s.status.panels[1], u"查询完毕,共25条记录"_s);
 }
 

@@ -12,7 +12,8 @@
 //   D-2 K101 粤A00001 let out (45 seats, 30 sold, 28 checked)
 //   D-2 K102 粤A00002 waiting;  D-2 K103 粤A00002 forbidden
 //   D-1 K104 粤A00002 let out (33 seats, 20 sold, 19 checked)
-//   D-1 G900-001 (rolling, 粤A00001) let out (45 seats, 12 checked)
+//   D-1 G900-001 (rolling, 粤A00001) let out (45 seats, 12 checked),
+//       G900-002 waiting, G900-003 forbidden
 //   D   K105 粤A00001 let out (45 seats, 40 sold, 40 checked)
 // Forced releases (operate time, type): D-2 09:30 appearance (vehicle
 // 00101), D-1 23:59:59 condition (00101), D 00:00:00 driver of K104 (no
@@ -67,8 +68,11 @@ inline void seedReportStation(Database &db)
     trip(0, QStringLiteral("K105"), QStringLiteral("00101"), QStringLiteral("粤A00001"), 9, 45, 40, 40, 1);
     db.exec(QStringLiteral("INSERT INTO rolling_trips (station_code, bus_date, bus_id, bus_serial_no, bus_start_time, license_id, "
                            "total_seat, check_num, out_status, exit_time, out_operator, end_station_name) "
-                           "VALUES ('440100001', ?, 'G900', '001', ?, '00101', 45, 12, 1, ?, '王刚', '珠海')"),
-            {reportDay(-1), reportDay(-1, 15), reportDay(-1, 15, 2)});
+                           "VALUES ('440100001', ?, 'G900', '001', ?, '00101', 45, 12, 1, ?, '王刚', '珠海'), "
+                           "('440100001', ?, 'G900', '002', ?, '00101', 45, 0, 0, NULL, NULL, '珠海'), "
+                           "('440100001', ?, 'G900', '003', ?, '00101', 45, 0, 2, NULL, '王刚', '珠海')"),
+            {reportDay(-1), reportDay(-1, 15), reportDay(-1, 15, 2), reportDay(-1), reportDay(-1, 16), reportDay(-1),
+             reportDay(-1, 17)});
 
     const auto release = [&](int day, const QString &bus, const QVariant &vehicle, const QVariant &driver, int type,
                              const QDateTime &at, const QString &cause) {

@@ -297,7 +297,11 @@ private slots:
         QCOMPARE(f->vsList->textMatrix(1, R::ColChecker), QString());
         QVERIFY(f->cmdStartCheck->isEnabled());
         QVERIFY(!f->cmdRemoveCheck->isEnabled());
-        QCOMPARE(st.count(u"SELECT COALESCE(MAX(return_status), 0) FROM vehicle_return_states WHERE license_id = 'V1'"_s), 0);
+        // The station's own state of V1, cancelled: its row says 0.
+        QCOMPARE(st.count(u"SELECT COUNT(*) FROM vehicle_return_states WHERE station_code = ? AND license_id = 'V1' "
+                          u"AND return_status = 0"_s,
+                          {st.station.stationCode()}),
+                 1);
         // Its own notification changes nothing more.
         QTest::qWait(400);
         QCOMPARE(LampCellColor(f->vsList, 1, R::ColStatus), LampYellow);

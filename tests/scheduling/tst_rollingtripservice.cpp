@@ -107,6 +107,8 @@ class TstRollingTripService : public QObject {
 private slots:
     void addedTripReadsBack_data() { test::TestDatabase::addBackendRows(); }
     void addedTripReadsBack();
+    void textsOfExactlyTheirLimitAreKept_data() { test::TestDatabase::addBackendRows(); }
+    void textsOfExactlyTheirLimitAreKept();
     void listsADayInCodeAndSerialOrder_data() { test::TestDatabase::addBackendRows(); }
     void listsADayInCodeAndSerialOrder();
     void anotherUnitsTripsAreNeverSeen_data() { test::TestDatabase::addBackendRows(); }
@@ -158,6 +160,26 @@ void TstRollingTripService::addedTripReadsBack()
     QCOMPARE(stored(db, u"unit_code"_s, u"R09"_s, u"1"_s).toString(), u"440101"_s);
     // A day without rolling trips lists nothing.
     QCOMPARE(s.QueryRollingTripRecords(test::kGateCtx, QString(), QString(), day(1)).RecordCount(), 0);
+}
+
+// The byte limits are maxima: a code of 5 bytes (two Chinese characters
+// and a letter), a serial of 3 and a destination of 50 are kept whole.
+void TstRollingTripService::textsOfExactlyTheirLimitAreKept()
+{
+    CG_FRESH_DB(db);
+    seed(db);
+    RollingTripService s(db);
+    const QString destination = QString(25, QChar(0x987A)); // 顺 × 25: 50 bytes
+    RecordSet row = tripRow(u"滚动A"_s, u"123"_s);
+    row.setValue(u"end_station_name"_s, destination);
+    s.AddRollingTrip(test::kGateCtx, row);
+    QCOMPARE(stored(db, u"end_station_name"_s, u"滚动A"_s, u"123"_s).toString(), destination);
+    row.setValue(u"total_seat"_s, u"45"_s);
+    s.UpdateRollingTrip(test::kGateCtx, row);
+    QCOMPARE(stored(db, u"total_seat"_s, u"滚动A"_s, u"123"_s).toInt(), 45);
+    // One byte more is refused.
+    row.setValue(u"end_station_name"_s, destination + u"A"_s);
+    QVERIFY(refusalOf([&] { s.UpdateRollingTrip(test::kGateCtx, row); }).contains(u"end_station_name"_s));
 }
 
 void TstRollingTripService::listsADayInCodeAndSerialOrder()

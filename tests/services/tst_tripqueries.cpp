@@ -88,6 +88,8 @@ private Q_SLOTS:
     void driversByEitherName();
     void driverTripsFollowArrangements_data() { test::TestDatabase::addBackendRows(); }
     void driverTripsFollowArrangements();
+    void tripsWithoutUnitForEveryUnit_data() { test::TestDatabase::addBackendRows(); }
+    void tripsWithoutUnitForEveryUnit();
 };
 
 void TstTripQueries::dayTripsFilters_data()
@@ -114,6 +116,8 @@ void TstTripQueries::dayTripsFilters_data()
                                << QStringList{u"K001"_s, u"K002"_s};
         row("window without seconds") << u""_s << u""_s << d + u" 08:00"_s << u""_s << u""_s
                                      << QStringList{u"K002"_s, u"K003"_s};
+        row("window on one trip") << u""_s << u""_s << d + u" 08:30:00"_s << d + u" 08:30:00"_s << u""_s
+                                 << QStringList{u"K002"_s};
     }
 }
 
@@ -146,15 +150,24 @@ void TstTripQueries::conditionLamp_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("hoursAgo");
     QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<int>("earlier");  // a verdict three hours ago before it, -1 none
     QTest::addColumn<int>("expected");
     for (const QString &b : {u"sqlite"_s, u"postgres"_s}) {
         const auto row = [&](const char *name) -> QTestData & { return QTest::addRow("%s/%s", qPrintable(b), name) << b; };
-        row("pass within the validity") << 1 << 2 << false << 1;
-        row("fail within the validity") << 2 << 2 << false << 2;
-        row("forced pass") << 5 << 1 << false << 5;
-        row("pass older than the validity") << 1 << 30 << false << 0;
-        row("cancelled pass") << 1 << 2 << true << 0;
-        row("started, no verdict") << 0 << 1 << false << 0;
+        row("pass within the validity") << 1 << 2 << false << -1 << 1;
+        row("fail within the validity") << 2 << 2 << false << -1 << 2;
+        row("forced pass") << 5 << 1 << false << -1 << 5;
+        row("pass older than the validity") << 1 << 30 << false << -1 << 0;
+        // CondTime is 24 hours when unset; its end is still valid.
+        row("pass exactly CondTime hours old") << 1 << 24 << false << -1 << 1;
+        row("pass a little older than CondTime") << 1 << 25 << false << -1 << 0;
+        row("cancelled pass") << 1 << 2 << true << -1 << 0;
+        row("started, no verdict") << 0 << 1 << false << -1 << 0;
+        // The latest check decides only when it is a verdict still standing.
+        row("started after a pass keeps the pass") << 0 << 1 << false << 1 << 1;
+        row("started after a fail keeps the fail") << 0 << 1 << false << 2 << 2;
+        row("undone fail after a pass") << 2 << 1 << true << 1 << 1;
+        row("fail after a pass") << 2 << 1 << false << 1 << 2;
     }
 }
 
@@ -164,9 +177,12 @@ void TstTripQueries::conditionLamp()
     QFETCH(int, status);
     QFETCH(int, hoursAgo);
     QFETCH(bool, cancelled);
+    QFETCH(int, earlier);
     QFETCH(int, expected);
     seed(db);
-    condCheck(db, u"粤A10001"_s, status, cg::test::fixtureNow().addSecs(-3600 * hoursAgo), 1, cancelled);
+    if (earlier >= 0)
+        condCheck(db, u"粤A10001"_s, earlier, cg::test::fixtureNow().addSecs(-3600 * 3), 1);
+    condCheck(db, u"粤A10001"_s, status, cg::test::fixtureNow().addSecs(-3600 * hoursAgo), 2, cancelled);
     CheckService svc(db, cg::test::fixtureClock());
     RecordSet rs = svc.QueryDayTrips(kCtx, today(), u"K001"_s, u""_s, u""_s, u""_s, QVariant(), 1, u""_s);
     QCOMPARE(rs.RecordCount(), 1);
@@ -261,6 +277,23 @@ void TstTripQueries::driverTripsFollowArrangements()
     // D02 substitutes on V2 today.
     rs = svc.QueryDriverTrips(kCtx, u"D02"_s, u"440101"_s, today(), at(6, 0), at(10, 0));
     QCOMPARE(column(rs, u"bus_id"_s), QStringList{u"K002"_s});
+}
+
+// A trip stored without a unit (Null or empty) belongs to every unit's
+// lists; another unit's trip to none of them.
+void TstTripQueries::tripsWithoutUnitForEveryUnit()
+{
+    CG_FRESH_DB(db);
+    seed(db);
+    db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, unit_code, license_id, license_tag_no) "
+            u"VALUES ('440100001', ?, 'K010', ?, NULL, 'V2', '粤A10002'), "
+            u"('440100001', ?, 'K011', ?, '', 'V2', '粤A10002')"_s,
+            {today(), at(9, 30), today(), at(9, 45)});
+    CheckService svc(db, cg::test::fixtureClock());
+    RecordSet rs = svc.QueryDayTrips(kCtx, today(), u""_s, u""_s, u""_s, u""_s, QVariant(), 1, u"440101"_s);
+    QCOMPARE(column(rs, u"bus_id"_s), (QStringList{u"K001"_s, u"K002"_s, u"K010"_s, u"K011"_s}));
+    rs = svc.QueryDayTrips(kCtx, today(), u""_s, u""_s, u""_s, u""_s, QVariant(), 1, u"440999"_s);
+    QCOMPARE(column(rs, u"bus_id"_s), (QStringList{u"K003"_s, u"K010"_s, u"K011"_s}));
 }
 
 QTEST_GUILESS_MAIN(TstTripQueries)

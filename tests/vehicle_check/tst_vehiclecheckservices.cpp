@@ -214,6 +214,26 @@ private slots:
         QCOMPARE(events(db).last().count, 4);
     }
 
+    // Two checks taken in today, the first abandoned: the verdict goes into
+    // the one the item dialog started last, the abandoned one stays open.
+    void verdictGoesIntoTheLatestOpenCheck_data() { test::TestDatabase::addBackendRows(); }
+    void verdictGoesIntoTheLatestOpenCheck()
+    {
+        CG_FRESH_DB(db);
+        seed(db);
+        CheckService svc(db, cg::test::fixtureClock());
+        const QDateTime now = cg::test::fixtureNow();
+        QCOMPARE(svc.StartConditionCheck(kCtx, now.addSecs(-900), u""_s, u"粤A10001"_s), u"1"_s);
+        QCOMPARE(svc.StartConditionCheck(kCtx, now.addSecs(-300), u""_s, u"粤A10001"_s), u"2"_s);
+        QCOMPARE(svc.AddConditionCheckResult(kCtx, u"粤A10001"_s, now, true, u"王检"_s, u"无"_s), QString());
+        QCOMPARE(count(db, u"SELECT COUNT(*) FROM condition_checks"_s), 2);
+        QCOMPARE(count(db, u"SELECT cond_status FROM condition_checks WHERE cond_index = 1"_s), 0);
+        QCOMPARE(count(db, u"SELECT cond_status FROM condition_checks WHERE cond_index = 2"_s), 1);
+        const RecordSet recs = svc.QueryConditionCheckRecords(kCtx, today(), u"粤A10001"_s, 0);
+        QCOMPARE(recs.RecordCount(), 1);
+        QCOMPARE(recs.valueAt(0, u"cond_index"_s).toInt(), 2);
+    }
+
     void forcedPasses_data() { test::TestDatabase::addBackendRows(); }
     void forcedPasses()
     {
