@@ -333,8 +333,10 @@ void TstSeedLarge::listLampsFollowEachVehiclesHistory()
     const auto expected = [&](const QString &plate) {
         if (db.scalar(u"SELECT is_cond FROM vehicles WHERE license = ?"_s, {plate}).toInt() == 0)
             return 3;
+        // A copy that outlives the loop: best points into it.
+        const QList<Check> checksOfPlate = history.value(plate);
         const Check *best = nullptr;
-        for (const Check &c : history.value(plate)) {
+        for (const Check &c : checksOfPlate) {
             if (c.cancelled || (c.status != 1 && c.status != 2 && c.status != 5) || !c.at.isValid()
                 || c.at < now.addSecs(-24 * 3600))
                 continue;
