@@ -251,7 +251,7 @@ void TestServerFaults::postgres()
     const qint64 firstEvent = cg::test::lastEventId(db);
 
     qputenv("CG_STRESS_TOLERATE", "1");
-    const int ops = cg::test::envNumber("CG_STRESS_OPS", 300);
+    const int ops = cg::test::envNumber("CG_STRESS_OPS", 500);
     for (int w = 0; w < kWriters; ++w)
         writers << &children.start({u"work"_s, spec, kContext, m_day.toString(u"yyyy-MM-dd"_s),
                                     QString::number(2000 + w), QString::number(ops), u"w%1"_s.arg(w), u"20"_s});
