@@ -22,6 +22,8 @@
 // remark unique to it, and their forced passes by operator "F" + tag, so a
 // check-in written by a forced pass is not taken for one of its own.
 
+#include "tools/admin.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,12 @@ class Database;
 }
 
 namespace cg::test {
+
+// The demo station the tests seed, its unit, and the session context of
+// its workstations.
+inline const QString kStation = QString::fromUtf16(cg::demo::StationCode);
+inline const QString kUnit = QString::fromUtf16(cg::demo::UnitCode);
+inline const QString kContext = QStringLiteral("[wg][%1][%2][0]").arg(kStation, kUnit);
 
 // Trips of the day the workers share (the first ones of the day list).
 constexpr int kSharedTrips = 12;

@@ -21,9 +21,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kStation = QString::fromUtf16(cg::demo::StationCode);
-const QString kUnit = QString::fromUtf16(cg::demo::UnitCode);
-const QString kContext = u"[wg][%1][%2][0]"_s.arg(kStation, kUnit);
+using cg::test::kContext;
+using cg::test::kStation;
+using cg::test::kUnit;
 
 // What must hold between two kills; empty when it does.
 QString damage(cg::Database &db, const QDate &day)

@@ -25,9 +25,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kStation = QString::fromUtf16(cg::demo::StationCode);
-const QString kUnit = QString::fromUtf16(cg::demo::UnitCode);
-const QString kContext = u"[wg][%1][%2][0]"_s.arg(kStation, kUnit);
+using cg::test::kContext;
+using cg::test::kStation;
+using cg::test::kUnit;
 constexpr int kListeners = 2;
 
 // A station database on the test cluster as server-setup makes it: an owner

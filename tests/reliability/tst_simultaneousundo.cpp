@@ -23,9 +23,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kStation = QString::fromUtf16(cg::demo::StationCode);
-const QString kUnit = QString::fromUtf16(cg::demo::UnitCode);
-const QString kContext = u"[wg][%1][%2][0]"_s.arg(kStation, kUnit);
+using cg::test::kContext;
+using cg::test::kStation;
+using cg::test::kUnit;
 
 } // namespace
 
