@@ -109,10 +109,7 @@ static void type(QWidget *w, const QString &text)
 template <typename T>
 static T *field(QWidget *w, const QString &name)
 {
-    T *f = w->findChild<T *>(name);
-    if (!f)
-        qFatal("no field %s", qPrintable(name));
-    return f;
+    return test::child<T>(w, name);
 }
 
 void tst_sysparam::opensWithStoredValuesUnchanged()

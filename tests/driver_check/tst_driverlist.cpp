@@ -53,10 +53,7 @@ struct Station : test::StationFixture {
 
 template <typename T> T *child(QWidget *w, const char *name)
 {
-    T *c = w->findChild<T *>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
+    return test::child<T>(w, QString::fromLatin1(name));
 }
 
 std::unique_ptr<frmDriverCheckList> openRecords(Station &s, const QString &busId, const QString &parent,

@@ -6,11 +6,25 @@
 #include "widgets/sound.h"
 
 #include <QList>
+#include <QObject>
 #include <QStringList>
 
 #include <functional>
 
 namespace cg::test {
+
+// A screen's control by its objectName, the way an operator finds it: by
+// what it is called, not by a member. A missing control ends the test run
+// with its name, instead of a crash on a null pointer further on.
+template <typename T>
+T *child(const QObject *root, const QString &name)
+{
+    T *c = root->findChild<T *>(name);
+    if (!c)
+        qFatal("no control %s of type %s under %s", qPrintable(name), T::staticMetaObject.className(),
+               root->metaObject()->className());
+    return c;
+}
 
 // Keeps every box and notice shown and answers questions from a script.
 class RecordingMessageSink : public MessageSink {
