@@ -4,6 +4,7 @@
 
 #include "core/text.h"
 #include "services/database/database.h"
+#include "services/database/writtenfields.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,16 +12,8 @@ namespace cg {
 
 namespace {
 
-// The written columns, in the record screen's order: record-set field,
-// table column, type.
-struct DriverColumn {
-    const char16_t *field;
-    const char16_t *column;
-    FieldType type;
-    int size;
-};
-
-constexpr DriverColumn kWritten[] = {
+// The written columns, in the record screen's order.
+constexpr WrittenField kWritten[] = {
     {u"driver_id", u"driver_id", FieldType::Text, 10},
     {u"driver_name", u"driver_name", FieldType::Text, 10},
     {u"sex", u"sex", FieldType::Text, 2},
@@ -52,18 +45,8 @@ ServiceError refused(const QString &text)
 // The values of the written columns from the row, checked.
 QVariantList writtenValues(Database &db, const RecordSet &row)
 {
-    if (row.isEmpty() || row.isEOF())
-        throw refused(u"驾驶员资料为空，无法保存"_s);
-    QVariantList values;
-    for (const DriverColumn &c : kWritten) {
-        const QString field = QString::fromUtf16(c.field);
-        QVariant v = row.hasField(field) ? row.value(field) : QVariant();
-        if (c.type == FieldType::Text && v.isValid())
-            v = v.toString();
-        if (c.type == FieldType::Integer)
-            v = v.isValid() ? QVariant(v.toLongLong()) : QVariant(qint64(0));
-        values.append(v);
-    }
+    QVariantList values =
+        WrittenValues(kWritten, row, WrittenTexts::AsText, WrittenNumbers::Whole, u"驾驶员资料为空，无法保存"_s);
     const QString number = values.at(0).toString().trimmed();
     const QString name = values.at(1).toString().trimmed();
     if (number.isEmpty())
@@ -72,11 +55,8 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
         throw refused(u"驾驶员姓名不能为空"_s);
     values[0] = number;
     values[1] = name;
-    for (int i = 0; i < int(std::size(kWritten)); ++i) {
-        const DriverColumn &c = kWritten[i];
-        if (c.type == FieldType::Text && c.size > 0 && AnsiByteLength(values.at(i).toString()) > c.size)
-            throw refused(u"驾驶员资料的%1超过%2个字节"_s.arg(QString::fromUtf16(c.field)).arg(c.size));
-    }
+    if (const int over = FirstOverByteLimit(kWritten, values); over >= 0)
+        throw refused(u"驾驶员资料的%1超过%2个字节"_s.arg(kWritten[over].fieldName()).arg(kWritten[over].size));
     // The three picture ids must name stored pictures (0 = none).
     for (int i = int(std::size(kWritten)) - 3; i < int(std::size(kWritten)); ++i) {
         const qint64 id = values.at(i).toLongLong();
@@ -100,9 +80,7 @@ void requireDriver(Database &db, const QString &id)
 
 RecordSet DriverService::GetDriverTemplate()
 {
-    RecordSet rs;
-    for (const DriverColumn &c : kWritten)
-        rs.appendField(QString::fromUtf16(c.field), c.type, c.size);
+    RecordSet rs = WrittenTemplate(kWritten);
     rs.appendField(u"fng_value"_s, FieldType::Text, 0);
     rs.appendField(u"fng_value1"_s, FieldType::Text, 0);
     return rs;
@@ -116,12 +94,9 @@ QString DriverService::AddDriver(const QString &, const RecordSet &row)
         number = values.at(0).toString();
         if (m_db.scalar(u"SELECT driver_id FROM drivers WHERE driver_id = ?"_s, {number}).isValid())
             throw refused(u"驾驶员编号[%1]已经存在"_s.arg(number));
-        QStringList columns, marks;
-        for (const DriverColumn &c : kWritten) {
-            columns << QString::fromUtf16(c.column);
-            marks << u"?"_s;
-        }
-        m_db.exec(u"INSERT INTO drivers (%1) VALUES (%2)"_s.arg(columns.join(u", "_s), marks.join(u", "_s)), values);
+        const QStringList marks(qsizetype(std::size(kWritten)), u"?"_s);
+        m_db.exec(u"INSERT INTO drivers (%1) VALUES (%2)"_s.arg(WrittenColumnList(kWritten), marks.join(u", "_s)),
+                  values);
     });
     return number;
 }
@@ -134,8 +109,8 @@ void DriverService::UpdateDriver(const QString &, const QString &id, const Recor
         if (values.at(0).toString() != id)
             throw refused(u"驾驶员编号不能修改（[%1]不是[%2]）"_s.arg(values.at(0).toString(), id));
         QStringList sets;
-        for (const DriverColumn &c : kWritten)
-            sets << QString::fromUtf16(c.column) + u" = ?"_s;
+        for (const WrittenField &c : kWritten)
+            sets << c.columnName() + u" = ?"_s;
         values.append(id);
         m_db.exec(u"UPDATE drivers SET %1 WHERE driver_id = ?"_s.arg(sets.join(u", "_s)), values);
     });

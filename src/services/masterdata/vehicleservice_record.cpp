@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/text.h"
 #include "services/database/database.h"
+#include "services/database/writtenfields.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,16 +12,8 @@ namespace cg {
 
 namespace {
 
-// The written columns, in the record screen's order: record-set field,
-// table column, type, byte limit (0 = none).
-struct VehicleColumn {
-    const char16_t *field;
-    const char16_t *column;
-    FieldType type;
-    int size;
-};
-
-constexpr VehicleColumn kWritten[] = {
+// The written columns, in the record screen's order.
+constexpr WrittenField kWritten[] = {
     {u"license_id", u"license_id", FieldType::Text, 5},
     {u"license", u"license", FieldType::Text, 10},
     {u"model_id", u"model_id", FieldType::Text, 50},
@@ -39,7 +32,7 @@ enum Col { Code = 0, Plate = 1, Status = 6, Seats = 7, Card = 9, Drivers = 10 };
 
 // A bound value; an empty text is stored as '' (never NULL: the card
 // column is NOT NULL, and an empty text binds as NULL).
-QString mark(const VehicleColumn &c)
+QString mark(const WrittenField &c)
 {
     return c.type == FieldType::Text ? u"COALESCE(?, '')"_s : u"?"_s;
 }
@@ -52,27 +45,14 @@ ServiceError refused(const QString &text)
 // The values of the written columns from the row, checked.
 QVariantList writtenValues(const RecordSet &row)
 {
-    if (row.isEmpty() || row.isEOF())
-        throw refused(u"车辆资料为空，无法保存"_s);
-    QVariantList values;
-    for (const VehicleColumn &c : kWritten) {
-        const QString field = QString::fromUtf16(c.field);
-        QVariant v = row.hasField(field) ? row.value(field) : QVariant();
-        if (c.type == FieldType::Text)
-            v = v.isValid() ? v.toString().trimmed() : QString();
-        if (c.type == FieldType::Integer)
-            v = v.isValid() ? QVariant(v.toLongLong()) : QVariant(qint64(0));
-        values.append(v);
-    }
+    const QVariantList values =
+        WrittenValues(kWritten, row, WrittenTexts::Trimmed, WrittenNumbers::Whole, u"车辆资料为空，无法保存"_s);
     if (values.at(Code).toString().isEmpty())
         throw refused(u"车辆代码不能为空"_s);
     if (values.at(Plate).toString().isEmpty())
         throw refused(u"车牌号不能为空"_s);
-    for (int i = 0; i < int(std::size(kWritten)); ++i) {
-        const VehicleColumn &c = kWritten[i];
-        if (c.type == FieldType::Text && c.size > 0 && AnsiByteLength(values.at(i).toString()) > c.size)
-            throw refused(u"车辆资料的%1超过%2个字节"_s.arg(QString::fromUtf16(c.field)).arg(c.size));
-    }
+    if (const int over = FirstOverByteLimit(kWritten, values); over >= 0)
+        throw refused(u"车辆资料的%1超过%2个字节"_s.arg(kWritten[over].fieldName()).arg(kWritten[over].size));
     const qint64 status = values.at(Status).toLongLong();
     if (status != 0 && status != 1)
         throw refused(u"车辆状态只能是正常(0)或停班(1)，不能是%1"_s.arg(status));
@@ -107,10 +87,7 @@ void requireUnused(Database &db, const QVariantList &values, const QString &self
 
 RecordSet VehicleService::GetVehicleTemplate()
 {
-    RecordSet rs;
-    for (const VehicleColumn &c : kWritten)
-        rs.appendField(QString::fromUtf16(c.field), c.type, c.size);
-    return rs;
+    return WrittenTemplate(kWritten);
 }
 
 QString VehicleService::AddVehicle(const QString &, const RecordSet &row)
@@ -123,12 +100,10 @@ QString VehicleService::AddVehicle(const QString &, const RecordSet &row)
         if (taken.isValid())
             throw refused(u"车辆代码[%1]已经存在（车牌号%2）"_s.arg(code, taken.toString()));
         requireUnused(m_db, values, code);
-        QStringList columns, marks;
-        for (const VehicleColumn &c : kWritten) {
-            columns << QString::fromUtf16(c.column);
+        QStringList marks;
+        for (const WrittenField &c : kWritten)
             marks << mark(c);
-        }
-        m_db.exec(u"INSERT INTO vehicles (%1) VALUES (%2)"_s.arg(columns.join(u", "_s), marks.join(u", "_s)),
+        m_db.exec(u"INSERT INTO vehicles (%1) VALUES (%2)"_s.arg(WrittenColumnList(kWritten), marks.join(u", "_s)),
                   values);
     });
     return code;
@@ -146,8 +121,8 @@ void VehicleService::UpdateVehicle(const QString &, const QString &id, const Rec
             throw refused(u"车辆代码不能修改（[%1]不是[%2]）"_s.arg(values.at(Code).toString(), id));
         requireUnused(m_db, values, id);
         QStringList sets;
-        for (const VehicleColumn &c : kWritten)
-            sets << QString::fromUtf16(c.column) + u" = "_s + mark(c);
+        for (const WrittenField &c : kWritten)
+            sets << c.columnName() + u" = "_s + mark(c);
         values.append(id);
         m_db.exec(u"UPDATE vehicles SET %1 WHERE license_id = ?"_s.arg(sets.join(u", "_s)), values);
     });

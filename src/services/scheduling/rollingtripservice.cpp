@@ -4,6 +4,7 @@
 #include "core/dates.h"
 #include "core/text.h"
 #include "services/database/database.h"
+#include "services/database/writtenfields.h"
 #include "services/database/serviceerror.h"
 #include "services/station/coreservices.h"
 
@@ -13,28 +14,21 @@ namespace cg {
 
 namespace {
 
-// The written fields in the record screen's order: record-set field (also
-// the column), type, byte limit of the typed text (0 = none).
-struct TripColumn {
-    const char16_t *field;
-    FieldType type;
-    int size;
-};
-
-constexpr TripColumn kWritten[] = {
-    {u"bus_date", FieldType::DateTime, 0},
-    {u"bus_id", FieldType::Text, 5},
-    {u"bus_serial_no", FieldType::Text, 3},
-    {u"route_id", FieldType::Text, 20},
-    {u"end_station_id", FieldType::Text, 20},
-    {u"end_station_name", FieldType::Text, 50},
-    {u"check_gate_id", FieldType::Text, 20},
-    {u"license_id", FieldType::Text, 5},
-    {u"total_seat", FieldType::Integer, 0},
-    {u"vehicle_type_name", FieldType::Text, 50},
-    {u"vehicle_type_code", FieldType::Text, 20},
-    {u"transport_company_id", FieldType::Text, 20},
-    {u"bus_start_time", FieldType::DateTime, 0},
+// The written fields in the record screen's order, each its own column.
+constexpr WrittenField kWritten[] = {
+    {u"bus_date", nullptr, FieldType::DateTime, 0},
+    {u"bus_id", nullptr, FieldType::Text, 5},
+    {u"bus_serial_no", nullptr, FieldType::Text, 3},
+    {u"route_id", nullptr, FieldType::Text, 20},
+    {u"end_station_id", nullptr, FieldType::Text, 20},
+    {u"end_station_name", nullptr, FieldType::Text, 50},
+    {u"check_gate_id", nullptr, FieldType::Text, 20},
+    {u"license_id", nullptr, FieldType::Text, 5},
+    {u"total_seat", nullptr, FieldType::Integer, 0},
+    {u"vehicle_type_name", nullptr, FieldType::Text, 50},
+    {u"vehicle_type_code", nullptr, FieldType::Text, 20},
+    {u"transport_company_id", nullptr, FieldType::Text, 20},
+    {u"bus_start_time", nullptr, FieldType::DateTime, 0},
 };
 
 enum Col { Day = 0, Code = 1, Serial = 2, Route = 3, Gate = 6, Vehicle = 7, Seats = 8, Start = 12 };
@@ -87,16 +81,8 @@ QString tripName(const QString &busId, const QString &serial, const QDateTime &d
 // the dispatch centre split that name at its last "-").
 QVariantList writtenValues(Database &db, const RecordSet &row)
 {
-    if (row.isEmpty() || row.isEOF())
-        throw refused(u"滚动车次资料为空，无法保存"_s);
-    QVariantList values;
-    for (const TripColumn &c : kWritten) {
-        const QString field = QString::fromUtf16(c.field);
-        QVariant v = row.hasField(field) ? row.value(field) : QVariant();
-        if (c.type == FieldType::Text)
-            v = v.isValid() ? v.toString().trimmed() : QString();
-        values.append(v);
-    }
+    QVariantList values =
+        WrittenValues(kWritten, row, WrittenTexts::Trimmed, WrittenNumbers::AsGiven, u"滚动车次资料为空，无法保存"_s);
     values[Day] = requireDay(values.at(Day).toDateTime());
     const QString code = values.at(Code).toString();
     const QString serial = values.at(Serial).toString();
@@ -106,12 +92,9 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
         throw refused(u"车次序号不能为空"_s);
     if (serial.contains(u'-'))
         throw refused(u"车次序号[%1]不能含有“-”"_s.arg(serial));
-    for (int i = 0; i < int(std::size(kWritten)); ++i) {
-        const TripColumn &c = kWritten[i];
-        if (c.type == FieldType::Text && c.size > 0 && AnsiByteLength(values.at(i).toString()) > c.size)
-            throw refused(u"滚动车次的%1[%2]超过%3个字节"_s.arg(QString::fromUtf16(c.field), values.at(i).toString())
-                              .arg(c.size));
-    }
+    if (const int over = FirstOverByteLimit(kWritten, values); over >= 0)
+        throw refused(u"滚动车次的%1[%2]超过%3个字节"_s.arg(kWritten[over].fieldName(), values.at(over).toString())
+                          .arg(kWritten[over].size));
     const QVariant seats = values.at(Seats);
     bool ok = true;
     const qint64 n = !seats.isValid() || seats.toString().trimmed().isEmpty() ? 0
@@ -159,22 +142,11 @@ void requireWaiting(Database &db, const QString &where, const QVariantList &key,
         throw refused(u"滚动车次 %1 已出站，不能%2"_s.arg(name, action));
 }
 
-QStringList columnNames()
-{
-    QStringList names;
-    for (const TripColumn &c : kWritten)
-        names << QString::fromUtf16(c.field);
-    return names;
-}
-
 } // namespace
 
 RecordSet RollingTripService::GetRollingTripTemplate()
 {
-    RecordSet rs;
-    for (const TripColumn &c : kWritten)
-        rs.appendField(QString::fromUtf16(c.field), c.type, c.size);
-    return rs;
+    return WrittenTemplate(kWritten);
 }
 
 RecordSet RollingTripService::QueryRollingTripRecords(const QString &context, const QString &busId,
@@ -243,13 +215,10 @@ void RollingTripService::AddRollingTrip(const QString &context, const RecordSet 
                         {station, day, code, serial}).isValid())
             throw ServiceError(svcerr::Constraint,
                                u"滚动车次 %1 已经存在，不能重复添加"_s.arg(tripName(code, serial, day)));
-        QStringList columns = columnNames(), marks;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            marks << u"?"_s;
-        columns << u"unit_code"_s << u"station_code"_s;
-        marks << u"?"_s << u"?"_s;
+        const QStringList marks(qsizetype(std::size(kWritten)) + 2, u"?"_s);
         values << unit << station;
-        m_db.exec(u"INSERT INTO rolling_trips (%1) VALUES (%2)"_s.arg(columns.join(u", "_s), marks.join(u", "_s)),
+        m_db.exec(u"INSERT INTO rolling_trips (%1, unit_code, station_code) VALUES (%2)"_s
+                      .arg(WrittenColumnList(kWritten), marks.join(u", "_s)),
                   values);
     });
 }
@@ -265,12 +234,11 @@ void RollingTripService::UpdateRollingTrip(const QString &context, const RecordS
         const QVariantList key{stationOf(context), day, code, serial, unit};
         requireWaiting(m_db, where, key, tripName(code, serial, day), u"修改"_s);
         QStringList sets;
-        const QStringList columns = columnNames();
         QVariantList binds;
-        for (int i = 0; i < columns.size(); ++i) {
+        for (int i = 0; i < int(std::size(kWritten)); ++i) {
             if (i == Day || i == Code || i == Serial)
                 continue; // the key is what the trip is found by
-            sets << columns.at(i) + u" = ?"_s;
+            sets << kWritten[i].columnName() + u" = ?"_s;
             binds << values.at(i);
         }
         binds += key;
