@@ -1,4 +1,5 @@
 #include "admin.h"
+#include "exitcodes.h"
 #include "serversetup.h"
 
 #include "services/checks/checknotifier.h"
@@ -25,11 +26,6 @@ using namespace Qt::StringLiterals;
 namespace cg {
 
 namespace {
-
-constexpr int ExitOk = 0;
-constexpr int ExitFailed = 1;
-constexpr int ExitUsage = 2;
-constexpr int ExitSchema = 3;
 
 // [database] spec from the workstation's INI files, the later file winning.
 QString specFromConfig(const QString &configFile, QString *source)
@@ -112,16 +108,24 @@ int cmdCheck(Database &db, QTextStream &out, QTextStream &err)
     return ExitOk;
 }
 
+// A seed writes into a database that already holds data (rows counted by
+// countSql) only with --force: made-up rows must never mix into a station's
+// real data by accident. True, after the refusal on err, when it may not.
+bool refusedWithoutForce(Database &db, bool force, const QString &countSql, const QString &refusal,
+                         QTextStream &err)
+{
+    if (force || db.schemaVersion() == 0 || db.scalar(countSql).toInt() == 0)
+        return false;
+    err << refusal << u"\n"_s;
+    return true;
+}
+
 int cmdSeedDemo(Database &db, const QDate &day, const QString &station, bool force, QTextStream &out,
                 QTextStream &err)
 {
-    // A database that already holds a station is only written with --force:
-    // the demo must never mix into a station's real data by accident.
-    if (!force && db.schemaVersion() > 0
-        && db.scalar(u"SELECT (SELECT count(*) FROM operators) + (SELECT count(*) FROM trips)"_s).toInt() > 0) {
-        err << u"数据库中已有数据，未写入任何内容；如确要写入或补充演示车站，请加 --force\n"_s;
+    if (refusedWithoutForce(db, force, u"SELECT (SELECT count(*) FROM operators) + (SELECT count(*) FROM trips)"_s,
+                            u"数据库中已有数据，未写入任何内容；如确要写入或补充演示车站，请加 --force"_s, err))
         return ExitFailed;
-    }
     db.migrate();
     const DemoSeedResult r = seedDemoStation(db, day, station);
     out << (r.masterData ? u"已写入演示车站的基础资料\n"_s : u"演示车站的基础资料已存在，未改动\n"_s);
@@ -151,11 +155,9 @@ std::optional<qint64> countOf(const QString &text)
 int cmdSeedLarge(Database &db, const LargeSeedSize &size, const QDate &day, bool force, QTextStream &out,
                  QTextStream &err)
 {
-    if (!force && db.schemaVersion() > 0
-        && db.scalar(u"SELECT (SELECT count(*) FROM drivers) + (SELECT count(*) FROM trips)"_s).toInt() > 0) {
-        err << u"数据库中已有驾驶员或车次，未写入任何内容；如确要在其中加入大车站，请加 --force\n"_s;
+    if (refusedWithoutForce(db, force, u"SELECT (SELECT count(*) FROM drivers) + (SELECT count(*) FROM trips)"_s,
+                            u"数据库中已有驾驶员或车次，未写入任何内容；如确要在其中加入大车站，请加 --force"_s, err))
         return ExitFailed;
-    }
     db.migrate();
     QElapsedTimer clock;
     clock.start();

@@ -1,4 +1,5 @@
 #include "serversetup.h"
+#include "exitcodes.h"
 
 #include "services/database/database.h"
 #include "services/database/schema.h"
@@ -25,9 +26,6 @@ namespace cg {
 
 namespace {
 
-constexpr int ExitOk = 0;
-constexpr int ExitFailed = 1;
-constexpr int ExitUsage = 2;
 constexpr int ScramIterations = 4096;
 
 // A refusal or a failed step, with the operator's message; run() adds the
