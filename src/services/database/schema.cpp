@@ -13,7 +13,8 @@ namespace {
 // for timetable and rolling trips.
 QString tripCheckColumns()
 {
-    return uR"(            driver_verify_status {INT} NOT NULL DEFAULT 0,
+    return uR"(
+            driver_verify_status {INT} NOT NULL DEFAULT 0,
             scheme_status {INT} NOT NULL DEFAULT 0,
             scheme_time {DATETIME},
             scheme_operator {TEXT},
@@ -24,8 +25,175 @@ QString tripCheckColumns()
             face_check_num {INT} NOT NULL DEFAULT 0,
             face_checker {TEXT},
             face_check_time {DATETIME},
-            luggage_check_status {INT} NOT NULL DEFAULT 0,
-)"_s;
+            luggage_check_status {INT} NOT NULL DEFAULT 0)"_s;
+}
+
+// A table whose rows belong to one station: its columns (one a line, each
+// line beginning with the column's name) as it was first created (version 1;
+// route sheet issues version 2), its key then, and its key with the station
+// in front. Versions 2 to 4 changed none of these columns; version 5 built
+// each table anew with the station code first.
+struct StationTable {
+    QString name;
+    QString columns;
+    QString key;
+    QString stationKey;
+
+    QString created() const
+    {
+        return u"CREATE TABLE %1 (\n            %2%3\n        )"_s.arg(
+            name, columns, key.isEmpty() ? QString() : u",\n            "_s + key);
+    }
+    // "a, b, c": the names of the columns.
+    QString columnNames() const
+    {
+        QStringList names;
+        for (const QString &line : columns.split(u'\n', Qt::SkipEmptyParts))
+            names << line.trimmed().section(u' ', 0, 0);
+        return names.join(u", "_s);
+    }
+};
+
+const StationTable &stationTable(QStringView name)
+{
+    static const QList<StationTable> all = {
+        {u"trips"_s,
+         uR"(bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_start_time {DATETIME} NOT NULL,
+            unit_code {TEXT},
+            route_id {TEXT},
+            route_name {TEXT},
+            end_station_id {TEXT},
+            end_station_name {TEXT},
+            check_gate_id {TEXT},
+            bus_type_name {TEXT},
+            license_id {TEXT},
+            license_tag_no {TEXT},
+            vehicle_type_code {TEXT},
+            vehicle_type_name {TEXT},
+            total_seat {INT} NOT NULL DEFAULT 0,
+            transport_company_id {TEXT},
+            transport_company_short_name {TEXT},
+            sale_num {INT} NOT NULL DEFAULT 0,
+            check_num {INT} NOT NULL DEFAULT 0,)"_s
+             + tripCheckColumns(),
+         u"PRIMARY KEY (bus_date, bus_id)"_s, u"PRIMARY KEY (station_code, bus_date, bus_id)"_s},
+        {u"rolling_trips"_s,
+         uR"(bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT} NOT NULL,
+            bus_start_time {DATETIME},
+            unit_code {TEXT},
+            route_id {TEXT},
+            end_station_id {TEXT},
+            end_station_name {TEXT},
+            check_gate_id {TEXT},
+            license_id {TEXT},
+            total_seat {INT} NOT NULL DEFAULT 0,
+            vehicle_type_code {TEXT},
+            vehicle_type_name {TEXT},
+            transport_company_id {TEXT},
+            check_num {INT} NOT NULL DEFAULT 0,)"_s
+             + tripCheckColumns(),
+         u"PRIMARY KEY (bus_date, bus_id, bus_serial_no)"_s, u"PRIMARY KEY (station_code, bus_date, bus_id, bus_serial_no)"_s},
+        {u"luggage_counts"_s,
+         uR"(bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            seq {INT} NOT NULL,
+            station_name {TEXT} NOT NULL,
+            accept_count {INT} NOT NULL DEFAULT 0,
+            send_count {INT} NOT NULL DEFAULT 0)"_s,
+         u"PRIMARY KEY (bus_date, bus_id, seq)"_s, u"PRIMARY KEY (station_code, bus_date, bus_id, seq)"_s},
+        {u"driver_checkins"_s,
+         uR"(id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            driver_run_id {TEXT} NOT NULL,
+            driver_run_name {TEXT} NOT NULL,
+            driver_report_time {DATETIME} NOT NULL,
+            route_id {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            is_driver {INT} NOT NULL DEFAULT 1,
+            cancel_time {DATETIME},
+            cancel_operator {TEXT})"_s,
+         QString(), QString()},
+        {u"condition_checks"_s,
+         uR"(id {ID},
+            license_id {TEXT},
+            license {TEXT} NOT NULL,
+            ic_card_id {TEXT},
+            check_date {DATETIME} NOT NULL,
+            cond_index {INT} NOT NULL,
+            cond_status {INT} NOT NULL DEFAULT 0,
+            cond_checker {TEXT},
+            cond_time {DATETIME},
+            check_cause {TEXT},
+            started_at {DATETIME} NOT NULL,
+            cancelled {BOOL} NOT NULL DEFAULT 0)"_s,
+         u"UNIQUE (license, check_date, cond_index)"_s, u"CONSTRAINT condition_checks_number UNIQUE (station_code, license, check_date, cond_index)"_s},
+        {u"appearance_checks"_s,
+         uR"(id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            license {TEXT},
+            face_index {INT} NOT NULL,
+            check_status {INT} NOT NULL DEFAULT 0,
+            checker {TEXT},
+            check_time {DATETIME},
+            cancelled {BOOL} NOT NULL DEFAULT 0)"_s,
+         u"UNIQUE (bus_date, bus_id, face_index)"_s, u"CONSTRAINT appearance_checks_number UNIQUE (station_code, bus_date, bus_id, face_index)"_s},
+        {u"forced_releases"_s,
+         uR"(id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            license_id {TEXT},
+            driver_id {TEXT},
+            pass_type {INT} NOT NULL CHECK (pass_type BETWEEN 1 AND 3),
+            operator_name {TEXT} NOT NULL,
+            operate_time {DATETIME} NOT NULL,
+            cause {TEXT},
+            unit_code {TEXT})"_s,
+         QString(), QString()},
+        {u"departures"_s,
+         uR"(id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT} NOT NULL DEFAULT '',
+            license {TEXT},
+            ic_card_id {TEXT},
+            status {INT} NOT NULL CHECK (status IN (1, 2)),
+            manual {BOOL} NOT NULL DEFAULT 0,
+            operator_name {TEXT},
+            decided_at {DATETIME} NOT NULL,
+            unit_code {TEXT})"_s,
+         QString(), QString()},
+        {u"vehicle_returns"_s,
+         uR"(id {ID},
+            license_id {TEXT} NOT NULL,
+            license {TEXT},
+            ic_card_id {TEXT},
+            return_time {DATETIME} NOT NULL,
+            returned {BOOL} NOT NULL DEFAULT 1,
+            checker {TEXT},
+            recorded_at {DATETIME} NOT NULL DEFAULT {NOW})"_s,
+         QString(), QString()},
+        {u"route_sheet_issues"_s,
+         uR"(id {ID},
+            bus_date {DATETIME} NOT NULL,
+            bus_id {TEXT} NOT NULL,
+            bus_serial_no {TEXT},
+            license {TEXT},
+            operator_name {TEXT},
+            unit_code {TEXT},
+            issue_time {DATETIME} NOT NULL)"_s,
+         QString(), QString()},
+    };
+    for (const StationTable &t : all)
+        if (t.name == name)
+            return t;
+    Q_UNREACHABLE();
 }
 
 // Version 1: the whole station schema.
@@ -209,78 +377,19 @@ QStringList version1()
         // One run of the timetable on one day (bus_date at 00:00:00). The
         // ticketing side fills the trip and its passenger counts; the check
         // stations keep the lamp codes and times of the trip's checks.
-        uR"(CREATE TABLE trips (
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_start_time {DATETIME} NOT NULL,
-            unit_code {TEXT},
-            route_id {TEXT},
-            route_name {TEXT},
-            end_station_id {TEXT},
-            end_station_name {TEXT},
-            check_gate_id {TEXT},
-            bus_type_name {TEXT},
-            license_id {TEXT},
-            license_tag_no {TEXT},
-            vehicle_type_code {TEXT},
-            vehicle_type_name {TEXT},
-            total_seat {INT} NOT NULL DEFAULT 0,
-            transport_company_id {TEXT},
-            transport_company_short_name {TEXT},
-            sale_num {INT} NOT NULL DEFAULT 0,
-            check_num {INT} NOT NULL DEFAULT 0,
-%1            PRIMARY KEY (bus_date, bus_id)
-        ))"_s.arg(tripCheckColumns()),
+        stationTable(u"trips").created(),
         u"CREATE INDEX trips_start ON trips (bus_start_time)"_s,
         u"CREATE INDEX trips_plate ON trips (bus_date, license_tag_no)"_s,
         // Trips outside the timetable, added at the station; a trip code runs
         // several times a day under its serial numbers.
-        uR"(CREATE TABLE rolling_trips (
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_serial_no {TEXT} NOT NULL,
-            bus_start_time {DATETIME},
-            unit_code {TEXT},
-            route_id {TEXT},
-            end_station_id {TEXT},
-            end_station_name {TEXT},
-            check_gate_id {TEXT},
-            license_id {TEXT},
-            total_seat {INT} NOT NULL DEFAULT 0,
-            vehicle_type_code {TEXT},
-            vehicle_type_name {TEXT},
-            transport_company_id {TEXT},
-            check_num {INT} NOT NULL DEFAULT 0,
-%1            PRIMARY KEY (bus_date, bus_id, bus_serial_no)
-        ))"_s.arg(tripCheckColumns()),
+        stationTable(u"rolling_trips").created(),
         // Pieces of luggage accepted and issued per stop of a trip.
-        uR"(CREATE TABLE luggage_counts (
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            seq {INT} NOT NULL,
-            station_name {TEXT} NOT NULL,
-            accept_count {INT} NOT NULL DEFAULT 0,
-            send_count {INT} NOT NULL DEFAULT 0,
-            PRIMARY KEY (bus_date, bus_id, seq)
-        ))"_s,
+        stationTable(u"luggage_counts").created(),
 
         // ------------------------------------------------------------- checks
         // Driver check-ins (报班). is_driver 1 = valid, 0 = cancelled; a
         // driver holds at most one valid check-in per trip.
-        uR"(CREATE TABLE driver_checkins (
-            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            driver_run_id {TEXT} NOT NULL,
-            driver_run_name {TEXT} NOT NULL,
-            driver_report_time {DATETIME} NOT NULL,
-            route_id {TEXT},
-            license {TEXT},
-            operator_name {TEXT},
-            is_driver {INT} NOT NULL DEFAULT 1,
-            cancel_time {DATETIME},
-            cancel_operator {TEXT}
-        ))"_s,
+        stationTable(u"driver_checkins").created(),
         u"CREATE INDEX driver_checkins_trip ON driver_checkins (bus_date, bus_id)"_s,
         u"CREATE INDEX driver_checkins_time ON driver_checkins (driver_report_time)"_s,
         u"CREATE UNIQUE INDEX driver_checkins_valid ON driver_checkins (bus_date, bus_id, driver_run_id) "
@@ -288,77 +397,20 @@ QStringList version1()
 
         // Condition (safety routine) checks of a vehicle: cond_index counts
         // the checks of the vehicle on check_date from 1.
-        uR"(CREATE TABLE condition_checks (
-            id {ID},
-            license_id {TEXT},
-            license {TEXT} NOT NULL,
-            ic_card_id {TEXT},
-            check_date {DATETIME} NOT NULL,
-            cond_index {INT} NOT NULL,
-            cond_status {INT} NOT NULL DEFAULT 0,
-            cond_checker {TEXT},
-            cond_time {DATETIME},
-            check_cause {TEXT},
-            started_at {DATETIME} NOT NULL,
-            cancelled {BOOL} NOT NULL DEFAULT 0,
-            UNIQUE (license, check_date, cond_index)
-        ))"_s,
+        stationTable(u"condition_checks").created(),
         u"CREATE INDEX condition_checks_time ON condition_checks (cond_time)"_s,
         // Appearance checks of a trip's vehicle.
-        uR"(CREATE TABLE appearance_checks (
-            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            license {TEXT},
-            face_index {INT} NOT NULL,
-            check_status {INT} NOT NULL DEFAULT 0,
-            checker {TEXT},
-            check_time {DATETIME},
-            cancelled {BOOL} NOT NULL DEFAULT 0,
-            UNIQUE (bus_date, bus_id, face_index)
-        ))"_s,
+        stationTable(u"appearance_checks").created(),
         // Forced passes: pass_type 1 appearance, 2 condition, 3 driver.
-        uR"(CREATE TABLE forced_releases (
-            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            license_id {TEXT},
-            driver_id {TEXT},
-            pass_type {INT} NOT NULL CHECK (pass_type BETWEEN 1 AND 3),
-            operator_name {TEXT} NOT NULL,
-            operate_time {DATETIME} NOT NULL,
-            cause {TEXT},
-            unit_code {TEXT}
-        ))"_s,
+        stationTable(u"forced_releases").created(),
         u"CREATE INDEX forced_releases_time ON forced_releases (operate_time)"_s,
         // Departure decisions at the gate: status 1 allowed, 2 forbidden.
-        uR"(CREATE TABLE departures (
-            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_serial_no {TEXT} NOT NULL DEFAULT '',
-            license {TEXT},
-            ic_card_id {TEXT},
-            status {INT} NOT NULL CHECK (status IN (1, 2)),
-            manual {BOOL} NOT NULL DEFAULT 0,
-            operator_name {TEXT},
-            decided_at {DATETIME} NOT NULL,
-            unit_code {TEXT}
-        ))"_s,
+        stationTable(u"departures").created(),
         u"CREATE INDEX departures_trip ON departures (bus_date, bus_id)"_s,
         u"CREATE INDEX departures_time ON departures (decided_at)"_s,
         // Return registrations (回场) of vehicles; returned 0 records a
         // cancelled return.
-        uR"(CREATE TABLE vehicle_returns (
-            id {ID},
-            license_id {TEXT} NOT NULL,
-            license {TEXT},
-            ic_card_id {TEXT},
-            return_time {DATETIME} NOT NULL,
-            returned {BOOL} NOT NULL DEFAULT 1,
-            checker {TEXT},
-            recorded_at {DATETIME} NOT NULL DEFAULT {NOW}
-        ))"_s,
+        stationTable(u"vehicle_returns").created(),
         u"CREATE INDEX vehicle_returns_time ON vehicle_returns (return_time)"_s,
 
         // ------------------------------------------------------ check events
@@ -396,16 +448,7 @@ QStringList version1()
 QStringList version2()
 {
     return {
-        uR"(CREATE TABLE route_sheet_issues (
-            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_serial_no {TEXT},
-            license {TEXT},
-            operator_name {TEXT},
-            unit_code {TEXT},
-            issue_time {DATETIME} NOT NULL
-        ))"_s,
+        stationTable(u"route_sheet_issues").created(),
         u"CREATE INDEX route_sheet_issues_trip ON route_sheet_issues (bus_date, bus_id)"_s,
     };
 }
@@ -443,24 +486,20 @@ QString databaseStation()
                         (SELECT MIN(station_code) FROM check_events), ''))"_s;
 }
 
-// Builds table anew as "<columns>" with the station code first, copies the
-// old rows (columns copied) stamped with the database's station, and puts
-// the new table in the old one's place. The indexes go with the old table;
-// the caller creates the new ones after.
-QStringList withStation(const QString &table, const QString &columns, const QString &copied)
+// Builds the table anew with the station code first and the station in its
+// key, copies the old rows stamped with the database's station, and puts the
+// new table in the old one's place. The indexes go with the old table; the
+// caller creates the new ones after.
+QStringList rebuiltWithStation(const StationTable &t)
 {
+    const StationTable rebuilt{t.name + u"_v5"_s, u"station_code {TEXT} NOT NULL,\n            "_s + t.columns, t.stationKey,
+                               QString()};
     return {
-        u"CREATE TABLE %1_v5 (\n            station_code {TEXT} NOT NULL,\n%2)"_s.arg(table, columns),
-        u"INSERT INTO %1_v5 (station_code, %2) SELECT %3, %2 FROM %1"_s.arg(table, copied, databaseStation()),
-        u"DROP TABLE %1"_s.arg(table),
-        u"ALTER TABLE %1_v5 RENAME TO %1"_s.arg(table),
+        rebuilt.created(),
+        u"INSERT INTO %1_v5 (station_code, %2) SELECT %3, %2 FROM %1"_s.arg(t.name, t.columnNames(), databaseStation()),
+        u"DROP TABLE %1"_s.arg(t.name),
+        u"ALTER TABLE %1_v5 RENAME TO %1"_s.arg(t.name),
     };
-}
-
-QString tripCheckColumnNames()
-{
-    return u"driver_verify_status, scheme_status, scheme_time, scheme_operator, out_status, exit_time, "
-           u"out_operator, appearance_status, face_check_num, face_checker, face_check_time, luggage_check_status"_s;
 }
 
 // Version 5: many stations on one database. Trips, rolling trips, luggage
@@ -473,31 +512,7 @@ QString tripCheckColumnNames()
 QStringList version5()
 {
     QStringList s;
-    s += withStation(u"trips"_s, uR"(            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_start_time {DATETIME} NOT NULL,
-            unit_code {TEXT},
-            route_id {TEXT},
-            route_name {TEXT},
-            end_station_id {TEXT},
-            end_station_name {TEXT},
-            check_gate_id {TEXT},
-            bus_type_name {TEXT},
-            license_id {TEXT},
-            license_tag_no {TEXT},
-            vehicle_type_code {TEXT},
-            vehicle_type_name {TEXT},
-            total_seat {INT} NOT NULL DEFAULT 0,
-            transport_company_id {TEXT},
-            transport_company_short_name {TEXT},
-            sale_num {INT} NOT NULL DEFAULT 0,
-            check_num {INT} NOT NULL DEFAULT 0,
-%1            PRIMARY KEY (station_code, bus_date, bus_id)
-        )"_s.arg(tripCheckColumns()),
-                         u"bus_date, bus_id, bus_start_time, unit_code, route_id, route_name, end_station_id, "
-                         u"end_station_name, check_gate_id, bus_type_name, license_id, license_tag_no, "
-                         u"vehicle_type_code, vehicle_type_name, total_seat, transport_company_id, "
-                         u"transport_company_short_name, sale_num, check_num, "_s + tripCheckColumnNames());
+    s += rebuiltWithStation(stationTable(u"trips"));
     s += {
         // By departure time alone, as before: with the station in front,
         // SQLite would walk all of a station's days in time order rather
@@ -505,150 +520,39 @@ QStringList version5()
         u"CREATE INDEX trips_start ON trips (bus_start_time)"_s,
         u"CREATE INDEX trips_plate ON trips (station_code, bus_date, license_tag_no)"_s,
     };
-    s += withStation(u"rolling_trips"_s, uR"(            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_serial_no {TEXT} NOT NULL,
-            bus_start_time {DATETIME},
-            unit_code {TEXT},
-            route_id {TEXT},
-            end_station_id {TEXT},
-            end_station_name {TEXT},
-            check_gate_id {TEXT},
-            license_id {TEXT},
-            total_seat {INT} NOT NULL DEFAULT 0,
-            vehicle_type_code {TEXT},
-            vehicle_type_name {TEXT},
-            transport_company_id {TEXT},
-            check_num {INT} NOT NULL DEFAULT 0,
-%1            PRIMARY KEY (station_code, bus_date, bus_id, bus_serial_no)
-        )"_s.arg(tripCheckColumns()),
-                         u"bus_date, bus_id, bus_serial_no, bus_start_time, unit_code, route_id, end_station_id, "
-                         u"end_station_name, check_gate_id, license_id, total_seat, vehicle_type_code, "
-                         u"vehicle_type_name, transport_company_id, check_num, "_s + tripCheckColumnNames());
-    s += withStation(u"luggage_counts"_s, uR"(            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            seq {INT} NOT NULL,
-            station_name {TEXT} NOT NULL,
-            accept_count {INT} NOT NULL DEFAULT 0,
-            send_count {INT} NOT NULL DEFAULT 0,
-            PRIMARY KEY (station_code, bus_date, bus_id, seq)
-        )"_s,
-                         u"bus_date, bus_id, seq, station_name, accept_count, send_count"_s);
+    s += rebuiltWithStation(stationTable(u"rolling_trips"));
+    s += rebuiltWithStation(stationTable(u"luggage_counts"));
 
-    s += withStation(u"driver_checkins"_s, uR"(            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            driver_run_id {TEXT} NOT NULL,
-            driver_run_name {TEXT} NOT NULL,
-            driver_report_time {DATETIME} NOT NULL,
-            route_id {TEXT},
-            license {TEXT},
-            operator_name {TEXT},
-            is_driver {INT} NOT NULL DEFAULT 1,
-            cancel_time {DATETIME},
-            cancel_operator {TEXT}
-        )"_s,
-                         u"id, bus_date, bus_id, driver_run_id, driver_run_name, driver_report_time, route_id, "
-                         u"license, operator_name, is_driver, cancel_time, cancel_operator"_s);
+    s += rebuiltWithStation(stationTable(u"driver_checkins"));
     s += {
         u"CREATE INDEX driver_checkins_trip ON driver_checkins (station_code, bus_date, bus_id)"_s,
         u"CREATE INDEX driver_checkins_time ON driver_checkins (station_code, driver_report_time)"_s,
         u"CREATE UNIQUE INDEX driver_checkins_valid ON driver_checkins (station_code, bus_date, bus_id, "
         u"driver_run_id) WHERE is_driver = 1"_s,
     };
-    s += withStation(u"condition_checks"_s, uR"(            id {ID},
-            license_id {TEXT},
-            license {TEXT} NOT NULL,
-            ic_card_id {TEXT},
-            check_date {DATETIME} NOT NULL,
-            cond_index {INT} NOT NULL,
-            cond_status {INT} NOT NULL DEFAULT 0,
-            cond_checker {TEXT},
-            cond_time {DATETIME},
-            check_cause {TEXT},
-            started_at {DATETIME} NOT NULL,
-            cancelled {BOOL} NOT NULL DEFAULT 0,
-            CONSTRAINT condition_checks_number UNIQUE (station_code, license, check_date, cond_index)
-        )"_s,
-                         u"id, license_id, license, ic_card_id, check_date, cond_index, cond_status, "
-                         u"cond_checker, cond_time, check_cause, started_at, cancelled"_s);
+    s += rebuiltWithStation(stationTable(u"condition_checks"));
     s += {
         u"CREATE INDEX condition_checks_time ON condition_checks (station_code, cond_time)"_s,
         u"CREATE INDEX condition_checks_plate_time ON condition_checks (station_code, license, cond_time)"_s,
         u"CREATE INDEX condition_checks_day ON condition_checks (station_code, check_date)"_s,
     };
-    s += withStation(u"appearance_checks"_s, uR"(            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            license {TEXT},
-            face_index {INT} NOT NULL,
-            check_status {INT} NOT NULL DEFAULT 0,
-            checker {TEXT},
-            check_time {DATETIME},
-            cancelled {BOOL} NOT NULL DEFAULT 0,
-            CONSTRAINT appearance_checks_number UNIQUE (station_code, bus_date, bus_id, face_index)
-        )"_s,
-                         u"id, bus_date, bus_id, license, face_index, check_status, checker, check_time, "
-                         u"cancelled"_s);
-    s += withStation(u"forced_releases"_s, uR"(            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            license_id {TEXT},
-            driver_id {TEXT},
-            pass_type {INT} NOT NULL CHECK (pass_type BETWEEN 1 AND 3),
-            operator_name {TEXT} NOT NULL,
-            operate_time {DATETIME} NOT NULL,
-            cause {TEXT},
-            unit_code {TEXT}
-        )"_s,
-                         u"id, bus_date, bus_id, license_id, driver_id, pass_type, operator_name, operate_time, "
-                         u"cause, unit_code"_s);
+    s += rebuiltWithStation(stationTable(u"appearance_checks"));
+    s += rebuiltWithStation(stationTable(u"forced_releases"));
     s += {
         u"CREATE INDEX forced_releases_time ON forced_releases (station_code, operate_time)"_s,
         u"CREATE INDEX forced_releases_trip ON forced_releases (station_code, bus_date, bus_id)"_s,
     };
-    s += withStation(u"departures"_s, uR"(            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_serial_no {TEXT} NOT NULL DEFAULT '',
-            license {TEXT},
-            ic_card_id {TEXT},
-            status {INT} NOT NULL CHECK (status IN (1, 2)),
-            manual {BOOL} NOT NULL DEFAULT 0,
-            operator_name {TEXT},
-            decided_at {DATETIME} NOT NULL,
-            unit_code {TEXT}
-        )"_s,
-                         u"id, bus_date, bus_id, bus_serial_no, license, ic_card_id, status, manual, "
-                         u"operator_name, decided_at, unit_code"_s);
+    s += rebuiltWithStation(stationTable(u"departures"));
     s += {
         u"CREATE INDEX departures_trip ON departures (station_code, bus_date, bus_id)"_s,
         u"CREATE INDEX departures_time ON departures (station_code, decided_at)"_s,
     };
-    s += withStation(u"vehicle_returns"_s, uR"(            id {ID},
-            license_id {TEXT} NOT NULL,
-            license {TEXT},
-            ic_card_id {TEXT},
-            return_time {DATETIME} NOT NULL,
-            returned {BOOL} NOT NULL DEFAULT 1,
-            checker {TEXT},
-            recorded_at {DATETIME} NOT NULL DEFAULT {NOW}
-        )"_s,
-                         u"id, license_id, license, ic_card_id, return_time, returned, checker, recorded_at"_s);
+    s += rebuiltWithStation(stationTable(u"vehicle_returns"));
     s += {
         u"CREATE INDEX vehicle_returns_time ON vehicle_returns (station_code, return_time)"_s,
         u"CREATE INDEX vehicle_returns_vehicle ON vehicle_returns (station_code, license_id)"_s,
     };
-    s += withStation(u"route_sheet_issues"_s, uR"(            id {ID},
-            bus_date {DATETIME} NOT NULL,
-            bus_id {TEXT} NOT NULL,
-            bus_serial_no {TEXT},
-            license {TEXT},
-            operator_name {TEXT},
-            unit_code {TEXT},
-            issue_time {DATETIME} NOT NULL
-        )"_s,
-                         u"id, bus_date, bus_id, bus_serial_no, license, operator_name, unit_code, issue_time"_s);
+    s += rebuiltWithStation(stationTable(u"route_sheet_issues"));
     s += u"CREATE INDEX route_sheet_issues_trip ON route_sheet_issues (station_code, bus_date, bus_id)"_s;
 
     // A vehicle's current return state at each station; a vehicle without a
