@@ -327,9 +327,7 @@ qreal FlexGrid::cellFontSize(int r, int c) const
 
 void FlexGrid::setCellFontSize(int r, int c, qreal pointSize)
 {
-    QFont f = effectiveFont(r, c);
-    f.setPointSizeF(pointSize);
-    writeCell(r, c, [&f](QTableWidgetItem *it) { it->setFont(f); });
+    changeCellFont(r, c, [pointSize](QFont &f) { f.setPointSizeF(pointSize); });
 }
 
 bool FlexGrid::cellFontBold(int r, int c) const
@@ -339,8 +337,13 @@ bool FlexGrid::cellFontBold(int r, int c) const
 
 void FlexGrid::setCellFontBold(int r, int c, bool bold)
 {
+    changeCellFont(r, c, [bold](QFont &f) { f.setBold(bold); });
+}
+
+void FlexGrid::changeCellFont(int r, int c, const std::function<void(QFont &)> &change)
+{
     QFont f = effectiveFont(r, c);
-    f.setBold(bold);
+    change(f);
     writeCell(r, c, [&f](QTableWidgetItem *it) { it->setFont(f); });
 }
 

@@ -181,6 +181,8 @@ private:
     QTableWidgetItem *columnTag(int c);
     void checkCell(int r, int c) const;
     QFont effectiveFont(int r, int c) const;
+    // Writes the cell's font after change has altered what it shows now.
+    void changeCellFont(int r, int c, const std::function<void(QFont &)> &change);
     QColor cellColor(int r, int c, int role, QPalette::ColorRole fixed, QPalette::ColorRole normal) const;
     void applyFixedFlags();
     void applyFixedFlags(QTableWidgetItem *item, int r, int c);

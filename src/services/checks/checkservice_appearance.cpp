@@ -135,10 +135,7 @@ QString CheckService::ForcePassAppearanceCheck(const QString &context, const QDa
                                                int kind, const QString &operatorName, const QString &cause,
                                                const QString &unitCode)
 {
-    if (kind != 1)
-        throw ServiceError(svcerr::BadArgument, u"车容门检的强行通过类型应为1，收到%1"_s.arg(kind));
-    if (operatorName.trimmed().isEmpty())
-        throw ServiceError(svcerr::BadArgument, u"强行通过需要操作员姓名"_s);
+    requireForcedPass(u"车容门检"_s, kind, 1, operatorName);
     const QString station = SessionContext::parse(context).stationCode;
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();

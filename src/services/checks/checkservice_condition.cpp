@@ -341,10 +341,7 @@ QString CheckService::ForcePassConditionCheck(const QString &context, const QDat
                                               int kind, const QString &operatorName, const QString &cause,
                                               const QString &unitCode)
 {
-    if (kind != 2)
-        throw ServiceError(svcerr::BadArgument, u"车况例检的强行通过类型应为2，收到%1"_s.arg(kind));
-    if (operatorName.trimmed().isEmpty())
-        throw ServiceError(svcerr::BadArgument, u"强行通过需要操作员姓名"_s);
+    requireForcedPass(u"车况例检"_s, kind, 2, operatorName);
     const QString station = SessionContext::parse(context).stationCode;
     transactWithIndexRetry(m_db, [&] {
         lockVehicleRow(m_db, license);

@@ -58,4 +58,12 @@ void transactWithIndexRetry(Database &db, const std::function<void()> &fn)
     }
 }
 
+void requireForcedPass(const QString &check, int kind, int expected, const QString &operatorName)
+{
+    if (kind != expected)
+        throw ServiceError(svcerr::BadArgument, u"%1的强行通过类型应为%2，收到%3"_s.arg(check).arg(expected).arg(kind));
+    if (operatorName.trimmed().isEmpty())
+        throw ServiceError(svcerr::BadArgument, u"强行通过需要操作员姓名"_s);
+}
+
 } // namespace cg

@@ -42,4 +42,9 @@ QString dateTimeSqlLiteral(const QDateTime &t);
 // simply joins it.
 void transactWithIndexRetry(Database &db, const std::function<void()> &fn);
 
+// Refuses (BadArgument) a forced pass of a vehicle check whose pass type is
+// not the check's own (1 appearance, 2 condition) or that names no operator:
+// "<check>的强行通过类型应为<expected>，收到<kind>", "强行通过需要操作员姓名".
+void requireForcedPass(const QString &check, int kind, int expected, const QString &operatorName);
+
 } // namespace cg

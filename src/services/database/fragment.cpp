@@ -356,35 +356,26 @@ private:
             fail(cur().pos, u"括号或 NOT 嵌套超过 %1 层"_s.arg(MaxFragmentDepth));
     }
 
-    std::unique_ptr<Node> parseOr(int depth)
+    // operand { joiner operand }: one operand alone, or a node of the kind
+    // with every operand as a child.
+    std::unique_ptr<Node> parseChain(int depth, Tok joiner, Node::Kind kind,
+                                     std::unique_ptr<Node> (Parser::*operand)(int))
     {
-        auto first = parseAnd(depth);
-        if (cur().kind != Tok::Or)
+        auto first = (this->*operand)(depth);
+        if (cur().kind != joiner)
             return first;
         auto node = std::make_unique<Node>();
-        node->kind = Node::Or;
+        node->kind = kind;
         node->children.push_back(std::move(first));
-        while (cur().kind == Tok::Or) {
+        while (cur().kind == joiner) {
             ++m_at;
-            node->children.push_back(parseAnd(depth));
+            node->children.push_back((this->*operand)(depth));
         }
         return node;
     }
 
-    std::unique_ptr<Node> parseAnd(int depth)
-    {
-        auto first = parseNot(depth);
-        if (cur().kind != Tok::And)
-            return first;
-        auto node = std::make_unique<Node>();
-        node->kind = Node::And;
-        node->children.push_back(std::move(first));
-        while (cur().kind == Tok::And) {
-            ++m_at;
-            node->children.push_back(parseNot(depth));
-        }
-        return node;
-    }
+    std::unique_ptr<Node> parseOr(int depth) { return parseChain(depth, Tok::Or, Node::Or, &Parser::parseAnd); }
+    std::unique_ptr<Node> parseAnd(int depth) { return parseChain(depth, Tok::And, Node::And, &Parser::parseNot); }
 
     std::unique_ptr<Node> parseNot(int depth)
     {
