@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 QDateTime ZeroDate()
@@ -31,15 +33,15 @@ bool IsEmptyDate(const QDateTime &d)
 QString FormatDateOrDefault(const QDateTime &d)
 {
     if (IsEmptyDate(d))
-        return QStringLiteral("1900-01-01");
-    return d.toString(QStringLiteral("yyyy-MM-dd"));
+        return u"1900-01-01"_s;
+    return d.toString(u"yyyy-MM-dd"_s);
 }
 
 QString FormatDateTime(const QDateTime &d)
 {
     if (!d.isValid())
         return QString();
-    return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return d.toString(u"yyyy-MM-dd HH:mm:ss"_s);
 }
 
 // Both month helpers give midnight of the day: the date is rebuilt from its
@@ -75,7 +77,7 @@ void PinLocalTimeZone()
                               return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '_' || c == '-'
                                      || c == '+';
                           });
-    if (named && QFileInfo::exists(QStringLiteral("/usr/share/zoneinfo/") + QString::fromLatin1(zone)))
+    if (named && QFileInfo::exists(u"/usr/share/zoneinfo/"_s + QString::fromLatin1(zone)))
         qputenv("TZ", zone);
 }
 
@@ -85,16 +87,16 @@ QDateTime ParseDateTime(const QString &text)
     if (t.isEmpty())
         return QDateTime();
     static const QString formats[] = {
-        QStringLiteral("yyyy-M-d H:m:s"),
-        QStringLiteral("yyyy-M-d H:m:s.z"),
-        QStringLiteral("yyyy-M-d H:m"),
-        QStringLiteral("yyyy-M-d"),
-        QStringLiteral("yyyy/M/d H:m:s"),
-        QStringLiteral("yyyy/M/d H:m"),
-        QStringLiteral("yyyy/M/d"),
-        QStringLiteral("yyyy年M月d日 H:m:s"),
-        QStringLiteral("yyyy年M月d日 H:m"),
-        QStringLiteral("yyyy年M月d日"),
+        u"yyyy-M-d H:m:s"_s,
+        u"yyyy-M-d H:m:s.z"_s,
+        u"yyyy-M-d H:m"_s,
+        u"yyyy-M-d"_s,
+        u"yyyy/M/d H:m:s"_s,
+        u"yyyy/M/d H:m"_s,
+        u"yyyy/M/d"_s,
+        u"yyyy年M月d日 H:m:s"_s,
+        u"yyyy年M月d日 H:m"_s,
+        u"yyyy年M月d日"_s,
     };
     for (const QString &f : formats) {
         const QDateTime d = QDateTime::fromString(t, f);

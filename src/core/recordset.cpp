@@ -2,13 +2,15 @@
 
 #include "apperror.h"
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 void RecordSet::appendField(const QString &name, FieldType type, int definedSize)
 {
     if (fieldIndex(name) >= 0)
         throw AppError(errnum::InvalidArgument,
-                       QStringLiteral("记录集中已有字段“%1”").arg(name));
+                       u"记录集中已有字段“%1”"_s.arg(name));
     m_fields.append({name, type, definedSize});
     for (auto &r : m_rows)
         r.append(QVariant());
@@ -26,7 +28,7 @@ void RecordSet::appendRow(const QVariantList &values)
 {
     if (values.size() > m_fields.size())
         throw AppError(errnum::InvalidArgument,
-                       QStringLiteral("记录的值多于字段（%1 > %2）").arg(values.size()).arg(m_fields.size()));
+                       u"记录的值多于字段（%1 > %2）"_s.arg(values.size()).arg(m_fields.size()));
     QVariantList r = values;
     while (r.size() < m_fields.size())
         r.append(QVariant());
@@ -49,7 +51,7 @@ int RecordSet::requireField(const QString &name) const
     const int i = fieldIndex(name);
     if (i < 0)
         throw AppError(errnum::UnknownField,
-                       QStringLiteral("记录集中没有字段“%1”").arg(name));
+                       u"记录集中没有字段“%1”"_s.arg(name));
     return i;
 }
 
@@ -57,7 +59,7 @@ void RecordSet::requireCurrent() const
 {
     if (m_pos < 0 || m_pos >= m_rows.size())
         throw AppError(errnum::NoCurrentRecord,
-                       QStringLiteral("记录集没有当前记录（已到末尾或为空）"));
+                       u"记录集没有当前记录（已到末尾或为空）"_s);
 }
 
 QVariant RecordSet::value(const QString &name) const
@@ -79,7 +81,7 @@ QVariant RecordSet::valueAt(int row, const QString &name) const
     const int i = requireField(name);
     if (row < 0 || row >= m_rows.size())
         throw AppError(errnum::NoCurrentRecord,
-                       QStringLiteral("记录集没有第 %1 条记录").arg(row + 1));
+                       u"记录集没有第 %1 条记录"_s.arg(row + 1));
     return m_rows[row][i];
 }
 
@@ -88,7 +90,7 @@ void RecordSet::setValueAt(int row, const QString &name, const QVariant &value)
     const int i = requireField(name);
     if (row < 0 || row >= m_rows.size())
         throw AppError(errnum::NoCurrentRecord,
-                       QStringLiteral("记录集没有第 %1 条记录").arg(row + 1));
+                       u"记录集没有第 %1 条记录"_s.arg(row + 1));
     m_rows[row][i] = value;
 }
 

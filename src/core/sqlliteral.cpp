@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 namespace {
@@ -21,9 +23,9 @@ QString decimalText(F value)
 {
     if (!std::isfinite(value))
         throw AppError(errnum::TypeMismatch,
-                       QStringLiteral("数值无效（非数字或无穷大），不能用于查询条件"));
+                       u"数值无效（非数字或无穷大），不能用于查询条件"_s);
     if (value == 0)
-        return QStringLiteral("0"); // also for -0
+        return u"0"_s; // also for -0
     char buf[1100];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
     return QString::fromLatin1(buf, res.ptr - buf);
@@ -32,11 +34,11 @@ QString decimalText(F value)
 QString quotedText(const QString &text)
 {
     if (text.isEmpty())
-        return QStringLiteral("''");
+        return u"''"_s;
     const QStringList pieces = text.split(QLatin1Char('\''));
     QString out = QLatin1Char('\'') + pieces.first() + QLatin1Char('\'');
     for (qsizetype i = 1; i < pieces.size(); ++i)
-        out += QStringLiteral("+\"'\"+'") + pieces.at(i) + QLatin1Char('\'');
+        out += u"+\"'\"+'"_s + pieces.at(i) + QLatin1Char('\'');
     return out;
 }
 
@@ -65,7 +67,7 @@ QString SqlLiteral(const QVariant &value)
     case QMetaType::Float:
         return decimalText(value.toFloat());
     case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        return value.toBool() ? u"1"_s : u"0"_s;
     case QMetaType::QDateTime: {
         const QDateTime d = value.toDateTime();
         return d.isValid() ? QLatin1Char('\'') + FormatDateTime(d) + QLatin1Char('\'') : QString();

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 QString SplitAtFirst(const QString &text, bool before, const QString &separator)
@@ -123,7 +125,7 @@ QString CleanNumericText(const QString &text, bool allowNegative, bool allowDeci
     }
     QString result = t.left(end);
     if (!allowDecimal)
-        result = SplitAtFirst(result, true, QStringLiteral("."));
+        result = SplitAtFirst(result, true, u"."_s);
     // Without negatives a leading minus is not allowed at all: "-3" gives ""
     // and so does a lone "-" (or "-0"), which could only start a negative.
     if (!allowNegative && result.startsWith(QLatin1Char('-')))
@@ -220,16 +222,16 @@ QString CodeText(int kind, int code)
 {
     if (kind == 1) {
         switch (code) {
-        case 0: return QStringLiteral("正常");
-        case 1: return QStringLiteral("停班");
+        case 0: return u"正常"_s;
+        case 1: return u"停班"_s;
         default: break;
         }
     } else if (kind == 2) {
         switch (code) {
-        case 1: return QStringLiteral("季检");
-        case 2: return QStringLiteral("年检");
-        case 3: return QStringLiteral("春检");
-        case 4: return QStringLiteral("临检");
+        case 1: return u"季检"_s;
+        case 2: return u"年检"_s;
+        case 3: return u"春检"_s;
+        case 4: return u"临检"_s;
         default: break;
         }
     }

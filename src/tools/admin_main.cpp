@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char *argv[])
 {
     cg::PinLocalTimeZone();
@@ -12,7 +14,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("coachgate-admin"));
+    QCoreApplication::setApplicationName(u"coachgate-admin"_s);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int rc = cg::runAdmin(QCoreApplication::arguments(), out, err, cg::askPasswordOnTerminal);

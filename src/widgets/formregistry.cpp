@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 void FormRegistry::add(const QString &form, Factory factory)
@@ -71,7 +73,7 @@ QVariantMap FormRegistry::runModal(QWidget *parent, const QString &form, const Q
             result = propertiesOf(w);
     }
     if (result.isEmpty())
-        result.insert(QStringLiteral("__form"), form); // shown, but the form has no members
+        result.insert(u"__form"_s, form); // shown, but the form has no members
     delete w.data();
     return result;
 }

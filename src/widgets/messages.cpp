@@ -4,18 +4,20 @@
 #include "messagesink.h"
 #include "sound.h"
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 void ShowNotice(MessageSink &sink, const QString &text)
 {
-    sink.show({QStringLiteral("注意"), text, MsgIcon::Information, MsgButtons::Ok});
+    sink.show({u"注意"_s, text, MsgIcon::Information, MsgButtons::Ok});
 }
 
 namespace {
 
 void showError(MessageSink &sink, int number, const QString &description)
 {
-    sink.show({QStringLiteral("错误-") + QString::number(number), description,
+    sink.show({u"错误-"_s + QString::number(number), description,
                MsgIcon::Warning, MsgButtons::Ok});
 }
 
@@ -60,7 +62,7 @@ bool CheckNoQuotes(MessageSink &sink, const QString &text, const QString &captio
 {
     if (!text.contains(QLatin1Char('\'')) && !text.contains(QLatin1Char('"')))
         return true;
-    sink.show({QStringLiteral("错误"), caption + QStringLiteral("中不能有单引号或双引号"),
+    sink.show({u"错误"_s, caption + u"中不能有单引号或双引号"_s,
                MsgIcon::Critical, MsgButtons::Ok});
     return false;
 }

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 bool HasInteractiveDisplay()
@@ -18,7 +20,7 @@ MsgAnswer DialogMessageSink::show(const MessageBoxSpec &spec, QWidget *parent)
     if (!HasInteractiveDisplay()) {
         // Nobody could see or close the box: say it on standard error and
         // take the safe answer.
-        const QString line = QStringLiteral("coachgate: [%1] %2\n").arg(spec.title, spec.text);
+        const QString line = u"coachgate: [%1] %2\n"_s.arg(spec.title, spec.text);
         std::fputs(line.toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
         return spec.buttons == MsgButtons::YesNo ? MsgAnswer::No
@@ -50,7 +52,7 @@ MsgAnswer DialogMessageSink::show(const MessageBoxSpec &spec, QWidget *parent)
 
 void DialogMessageSink::notify(const QString &message, QWidget *parent)
 {
-    show({QStringLiteral("注意"), message, MsgIcon::Information, MsgButtons::Ok}, parent);
+    show({u"注意"_s, message, MsgIcon::Information, MsgButtons::Ok}, parent);
 }
 
 } // namespace cg

@@ -59,9 +59,9 @@ namespace {
 QDateTime requireNow(const TripFilter &f)
 {
     if (!f.now.isValid())
-        throw ServiceError(svcerr::BadArgument, QStringLiteral("车次查询缺少当前时间"));
+        throw ServiceError(svcerr::BadArgument, u"车次查询缺少当前时间"_s);
     if (f.station.isEmpty())
-        throw ServiceError(svcerr::BadArgument, QStringLiteral("车次查询缺少站点编码"));
+        throw ServiceError(svcerr::BadArgument, u"车次查询缺少站点编码"_s);
     return f.now;
 }
 

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QSaveFile>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 SimulatedFingerReader::SimulatedFingerReader(quint64 seed, QObject *parent)
@@ -23,7 +25,7 @@ SimulatedPress SimulatedFingerReader::press(const QString &key, const finger::Pr
 
 QString SimulatedFingerReader::pressUnknown()
 {
-    const QString key = QStringLiteral("unknown/%1/%2").arg(m_seeds.next()).arg(++m_unknownCount);
+    const QString key = u"unknown/%1/%2"_s.arg(m_seeds.next()).arg(++m_unknownCount);
     press(key);
     return key;
 }
