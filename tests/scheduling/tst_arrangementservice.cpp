@@ -80,6 +80,8 @@ private slots:
     void substitutionRules();
     void substituteTakesTheTripsForItsDays_data() { test::TestDatabase::addBackendRows(); }
     void substituteTakesTheTripsForItsDays();
+    void substituteLosesTheDaysAShortenedArrangementGaveUp_data() { test::TestDatabase::addBackendRows(); }
+    void substituteLosesTheDaysAShortenedArrangementGaveUp();
 };
 
 void TstArrangementService::saveRules_data()
@@ -247,6 +249,31 @@ void TstArrangementService::substituteTakesTheTripsForItsDays()
     QVERIFY(!checks.CheckInDriver(kCheckinCtx, u"K002"_s, today, u"D01"_s, today.addSecs(8 * 3600 + 41 * 60),
                                   u"王刚"_s, u"R01"_s)
                  .isEmpty());
+}
+
+void TstArrangementService::substituteLosesTheDaysAShortenedArrangementGaveUp()
+{
+    CG_FRESH_DB(db);
+    test::seedCheckinStation(db);
+    ArrangementService s(db);
+    CheckService checks(db, test::fixtureClock());
+    const QDateTime today = test::checkinToday();
+    const auto trips = [&](const QString &driver) {
+        return checks.QueryDriverTrips(kCheckinCtx, driver, u"440101"_s, today, {}, {}).RecordCount();
+    };
+    QVERIFY(s.SubstituteDriver(kCheckinCtx, u"D01"_s, u"V1"_s, day(-5), u"D03"_s, day(-1), day(0), QString()));
+    QCOMPARE(trips(u"D03"_s), 2);
+    // The arrangement now ends yesterday: nobody is arranged to V1 today, so
+    // neither its driver nor his substitute gets V1's trips or checks in.
+    QString why;
+    QVERIFY2(s.SaveArrangements(kCheckinCtx, u"D01"_s, rowsOf(u"D01"_s, {u"V1,-5,-1"_s}), &why, day(-5)),
+             qPrintable(why));
+    QCOMPARE(trips(u"D03"_s), 0);
+    QCOMPARE(trips(u"D01"_s), 0);
+    QVERIFY(!checks.CheckInDriver(kCheckinCtx, u"K001"_s, today, u"D03"_s, today.addSecs(8 * 3600 + 40 * 60),
+                                  u"王刚"_s, u"R01"_s)
+                 .isEmpty());
+    QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM driver_checkins"_s).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TstArrangementService)

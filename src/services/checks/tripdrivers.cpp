@@ -18,16 +18,18 @@ MayDriveSql mayDriveCondition(const QString &driver, const QString &vehicle, con
       AND NOT EXISTS (SELECT 1 FROM substitutions mds WHERE mds.license_id = mda.license_id
         AND mds.driver_id = mda.driver_id AND mds.arrangement_start = mda.start_date
         AND mds.start_date <= %4 AND mds.end_date >= %4)))
-  OR EXISTS (SELECT 1 FROM substitutions mds
-    WHERE mds.license_id = %2 AND mds.substitute_id = %1 AND mds.start_date <= %4 AND mds.end_date >= %4)
+  OR EXISTS (SELECT 1 FROM substitutions mds JOIN arrangements mdsa ON mdsa.license_id = mds.license_id
+      AND mdsa.driver_id = mds.driver_id AND mdsa.start_date = mds.arrangement_start
+    WHERE mds.license_id = %2 AND mds.substitute_id = %1 AND mds.start_date <= %4 AND mds.end_date >= %4
+      AND mdsa.start_date <= %4 AND mdsa.end_date >= %4)
   OR EXISTS (SELECT 1 FROM temporary_drivers mdt WHERE mdt.route_id = %3 AND mdt.driver_id = %1
       AND mdt.start_date <= %4 AND mdt.end_date >= %4)))"_s.arg(driver, vehicle, route, day);
     // Placeholder order as written: arrangement (vehicle, driver, day, day,
-    // day, day), substitution (vehicle, driver, day, day), lending (route,
-    // driver, day, day).
+    // day, day), substitution (vehicle, driver, day, day, day, day), lending
+    // (route, driver, day, day).
     const auto add = [&b](const QVariantList &v) { b += v; };
     add(vehicleBinds); add(driverBinds); add(dayBinds); add(dayBinds); add(dayBinds); add(dayBinds);
-    add(vehicleBinds); add(driverBinds); add(dayBinds); add(dayBinds);
+    add(vehicleBinds); add(driverBinds); add(dayBinds); add(dayBinds); add(dayBinds); add(dayBinds);
     add(routeBinds); add(driverBinds); add(dayBinds); add(dayBinds);
     return out;
 }

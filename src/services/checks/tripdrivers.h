@@ -11,7 +11,9 @@ namespace cg {
 // - he is arranged to V for a period that includes D, and no substitute
 //   drives for him (for that arrangement) over a period that includes D; or
 // - he substitutes for a driver arranged to V (substitutions), over a
-//   period that includes D; or
+//   period that includes D, and that arrangement still includes D (an
+//   arrangement shortened after the substitution was recorded takes the
+//   days it gave up from its substitute too); or
 // - he is lent to R (temporary_drivers) for a period that includes D.
 struct MayDriveSql {
     QString sql;        // a condition, to be ANDed into a WHERE clause
