@@ -120,14 +120,14 @@ bool refusedWithoutForce(Database &db, bool force, const QString &countSql, cons
     return true;
 }
 
-int cmdSeedDemo(Database &db, const QDate &day, const QString &station, bool force, QTextStream &out,
-                QTextStream &err)
+int cmdSeedDemo(Database &db, const QDate &day, const QDateTime &now, const QString &station, bool force,
+                QTextStream &out, QTextStream &err)
 {
     if (refusedWithoutForce(db, force, u"SELECT (SELECT count(*) FROM operators) + (SELECT count(*) FROM trips)"_s,
                             u"数据库中已有数据，未写入任何内容；如确要写入或补充演示车站，请加 --force"_s, err))
         return ExitFailed;
     db.migrate();
-    const DemoSeedResult r = seedDemoStation(db, day, station);
+    const DemoSeedResult r = seedDemoStation(db, day, now, station);
     out << (r.masterData ? u"已写入演示车站的基础资料\n"_s : u"演示车站的基础资料已存在，未改动\n"_s);
     if (r.trips > 0)
         out << u"已为车站 %1 加入 %2 的车次 %3 个\n"_s.arg(station, day.toString(u"yyyy-MM-dd"_s)).arg(r.trips);
@@ -237,6 +237,8 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
         u"station"_s, u"seed-demo：车次和检查记录所属的车站编码（九位数字，默认演示车站 %1）"_s.arg(
                           QString::fromUtf16(demo::StationCode)),
         u"code"_s);
+    const QCommandLineOption timeOption(
+        u"time"_s, u"seed-demo：演示日的时刻，此前的检查和发车记为已发生（HH:mm，默认当前时刻）"_s, u"HH:mm"_s);
     const QCommandLineOption keepDays(u"keep-days"_s, u"prune-events：保留最近 N 天的检查通知（默认 30）"_s, u"N"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"显示帮助"_s);
     parser.addOption(force);
@@ -244,7 +246,7 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
     parser.addOption(config);
     parser.addOption(date);
     parser.addOption(help);
-    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles, &keepDays, &stationOption})
+    for (const QCommandLineOption *o : {&days, &tripsPerDay, &drivers, &vehicles, &keepDays, &stationOption, &timeOption})
         parser.addOption(*o);
     const ServerSetupArguments serverSetup(parser);
     parser.addPositionalArgument(u"command"_s, u"init | check | seed-demo | seed-large | prune-events | server-setup"_s);
@@ -268,7 +270,8 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
     const QString command = pos.first();
 
     if (command == u"server-setup"_s) {
-        for (const QCommandLineOption *o : {&config, &date, &force, &days, &tripsPerDay, &drivers, &vehicles, &keepDays}) {
+        for (const QCommandLineOption *o : {&config, &date, &force, &days, &tripsPerDay, &drivers, &vehicles, &keepDays,
+                                            &stationOption, &timeOption}) {
             if (parser.isSet(*o)) {
                 err << u"--%1 不用于 server-setup\n"_s.arg(o->names().first());
                 return ExitUsage;
@@ -336,6 +339,18 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
             return ExitUsage;
         }
     }
+    QTime seedTime; // none: the demo's events are recorded up to now
+    if (parser.isSet(timeOption)) {
+        if (command != u"seed-demo"_s) {
+            err << u"--time 只用于 seed-demo\n"_s;
+            return ExitUsage;
+        }
+        seedTime = QTime::fromString(parser.value(timeOption).trimmed(), u"HH:mm"_s);
+        if (!seedTime.isValid()) {
+            err << u"--time 的值“%1”不是有效的时刻，应为 HH:mm\n"_s.arg(parser.value(timeOption));
+            return ExitUsage;
+        }
+    }
     if (command == u"seed-large"_s) {
         const QString problem = size.check();
         if (!problem.isEmpty()) {
@@ -381,7 +396,8 @@ int runAdmin(const QStringList &arguments, QTextStream &out, QTextStream &err,
             return cmdPruneEvents(db, keep, out);
         if (command == u"seed-large"_s)
             return cmdSeedLarge(db, size, day, parser.isSet(force), out, err);
-        return cmdSeedDemo(db, day, station, parser.isSet(force), out, err);
+        const QDateTime seedNow = seedTime.isValid() ? QDateTime(day, seedTime) : QDateTime::currentDateTime();
+        return cmdSeedDemo(db, day, seedNow, station, parser.isSet(force), out, err);
     } catch (const AppError &e) {
         err << u"错误 %1：%2\n"_s.arg(e.number()).arg(e.description());
         return e.number() == svcerr::SchemaTooNew ? ExitSchema : ExitFailed;

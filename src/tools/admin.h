@@ -14,7 +14,7 @@ class Database;
 // fills the demo station or a large one.
 //
 //   coachgate-admin [--database SPEC | --config FILE] init | check | seed-demo | seed-large | prune-events
-//                   [--date yyyy-MM-dd] [--force] [--station CODE] [--days N] [--trips-per-day N]
+//                   [--date yyyy-MM-dd] [--time HH:mm] [--force] [--station CODE] [--days N] [--trips-per-day N]
 //                   [--drivers N] [--vehicles N]
 //   coachgate-admin [--database SUPERUSER-SPEC] server-setup --network CIDR ... (serversetup.h)
 //
@@ -41,6 +41,11 @@ struct DemoSeedResult {
     int trips = 0;        // trips of the day added
     bool masterData = false; // master data added (false: it was there)
 };
+// What had happened by now (a moment of day, or any other: before the day
+// nothing, after it everything) is recorded as done; without now, by the
+// moment of the call.
+DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QDateTime &now,
+                               const QString &station = QString());
 DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QString &station = QString());
 
 // A big station for trials of size and speed: the demo's companies, models,

@@ -446,13 +446,12 @@ struct VehicleRow {
 // has happened by now is recorded: trips past their time have left with
 // their checks; those near their time are being checked; later ones are on
 // sale only.
-int seedTrips(Database &db, const Station &st, const QDate &day, const QString &station)
+int seedTrips(Database &db, const Station &st, const QDate &day, const QDateTime &now, const QString &station)
 {
     if (db.scalar(u"SELECT count(*) FROM trips WHERE station_code = ? AND bus_date = ?"_s, {station, day}).toInt() > 0)
         return 0;
     QRandomGenerator rng(MasterSeed ^ quint32(day.toJulianDay()));
     const QString unit = QString::fromUtf16(demo::UnitCode);
-    const QDateTime now = QDateTime::currentDateTime();
     const QDateTime midnight = day.startOfDay();
 
     // The vehicles as stored, with the drivers arranged to them on the day.
@@ -664,15 +663,20 @@ int seedTrips(Database &db, const Station &st, const QDate &day, const QString &
 
 } // namespace
 
-DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QString &station)
+DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QDateTime &now, const QString &station)
 {
     DemoSeedResult result;
     const Station st = buildStation();
     db.transact([&] {
         result.masterData = seedMasterData(db, st, day);
-        result.trips = seedTrips(db, st, day, station.isEmpty() ? QString::fromUtf16(demo::StationCode) : station);
+        result.trips = seedTrips(db, st, day, now, station.isEmpty() ? QString::fromUtf16(demo::StationCode) : station);
     });
     return result;
+}
+
+DemoSeedResult seedDemoStation(Database &db, const QDate &day, const QString &station)
+{
+    return seedDemoStation(db, day, QDateTime::currentDateTime(), station);
 }
 
 } // namespace cg

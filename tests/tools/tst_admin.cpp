@@ -42,6 +42,8 @@ private Q_SLOTS:
     void seedDemoStationSize();
     void seedDemoSecondStation_data() { test::TestDatabase::addBackendRows(); }
     void seedDemoSecondStation();
+    void seedDemoAtATimeOfDay_data() { test::TestDatabase::addBackendRows(); }
+    void seedDemoAtATimeOfDay();
 };
 
 void TstAdmin::usage_data()
@@ -72,6 +74,12 @@ void TstAdmin::usage_data()
     QTest::newRow("station elsewhere") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--station"_s,
                                                       u"440200001"_s, u"seed-large"_s}
                                        << 2;
+    QTest::newRow("time not a time") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--time"_s, u"25:00"_s,
+                                                    u"seed-demo"_s}
+                                     << 2;
+    QTest::newRow("time elsewhere") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--time"_s, u"10:00"_s,
+                                                   u"seed-large"_s}
+                                    << 2;
     QTest::newRow("keep-days elsewhere") << QStringList{u"--database"_s, u"/tmp/x.db"_s, u"--keep-days"_s, u"30"_s,
                                                         u"init"_s}
                                          << 2;
@@ -372,6 +380,30 @@ void TstAdmin::seedDemoSecondStation()
     // Seeding the second station again adds nothing.
     QCOMPARE(admin(second + QStringList{u"--force"_s}).rc, 0);
     QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM trips"_s).toInt(), 2 * 226);
+}
+
+// The demo's day as it stands at the given moment, whatever the hour of the
+// run: before the first departure nothing has left, by evening most has.
+void TstAdmin::seedDemoAtATimeOfDay()
+{
+    QFETCH(QString, backend);
+    const auto departedAt = [&](const QString &time) {
+        test::TestDatabase env(backend);
+        if (!env.available())
+            return -1;
+        const Run r = admin({u"--database"_s, env.spec(), u"--date"_s, u"2099-01-02"_s, u"--time"_s, time,
+                             u"seed-demo"_s});
+        if (r.rc != 0)
+            return -2;
+        Database db(env.config());
+        return db.scalar(u"SELECT count(*) FROM departures"_s).toInt();
+    };
+    const int early = departedAt(u"05:30"_s);
+    if (early == -1)
+        QSKIP("backend not available");
+    QCOMPARE(early, 0);
+    QVERIFY(departedAt(u"10:00"_s) > 0);
+    QVERIFY(departedAt(u"21:30"_s) > departedAt(u"10:00"_s));
 }
 
 QTEST_MAIN(TstAdmin)
