@@ -345,14 +345,32 @@ void tst_trip_road::tripRoad()
                               "the check-in station did not list the driver's trip", StepTimeout);
     QCOMPARE(lamp(checkIn, u"驾驶员"_s), 0);
     QCOMPARE(lamp(checkIn, u"车容车况"_s), 0);
-    QVERIFY(must(a, u"gridclick"_s, {{u"target"_s, checkIn.grid}, {u"row"_s, row}, {u"col"_s, confirmCol}})
-                .value(u"ok"_s).toBool());
-    QTRY_COMPARE_WITH_TIMEOUT(modal(a), u"frmDriverVerifySingle"_s, StepTimeout);
-    QVERIFY(must(a, u"press"_s, {{u"driver"_s, m_trip.driver}}).value(u"ok"_s).toBool());
-    QTRY_VERIFY2_WITH_TIMEOUT(!a.call(u"text"_s, {{u"target"_s, u"frmDriverVerifySingle/lblDriverName"_s}})
-                                   .value(u"text"_s).toString().isEmpty() ||
-                                  modal(a) != u"frmDriverVerifySingle",
-                              "the single-driver screen did not record the check-in", StepTimeout);
+    // The single-driver screen closes by itself when its 15 s countdown runs
+    // out. On a starved machine the press may reach the workstation only
+    // after that: the screen is gone, nothing is recorded, as at a real desk
+    // where the driver was too slow. Then he opens it and presses again,
+    // once; a press that never records fails the second time.
+    bool recorded = false;
+    for (int attempt = 1; attempt <= 2 && !recorded; ++attempt) {
+        QVERIFY(must(a, u"gridclick"_s, {{u"target"_s, checkIn.grid}, {u"row"_s, row}, {u"col"_s, confirmCol}})
+                    .value(u"ok"_s).toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(modal(a), u"frmDriverVerifySingle"_s, StepTimeout);
+        QVERIFY(must(a, u"press"_s, {{u"driver"_s, m_trip.driver}}).value(u"ok"_s).toBool());
+        QTRY_VERIFY2_WITH_TIMEOUT((recorded = !a.call(u"text"_s, {{u"target"_s, u"frmDriverVerifySingle/lblDriverName"_s}})
+                                                   .value(u"text"_s).toString().isEmpty()) ||
+                                      modal(a) != u"frmDriverVerifySingle",
+                                  "the single-driver screen neither recorded the check-in nor closed", StepTimeout);
+        if (!recorded) { // recorded and closed between two looks?
+            Database db(m_dbEnv->config());
+            recorded = db.scalar(u"SELECT count(*) FROM driver_checkins WHERE bus_id = ? AND driver_run_id = ? "
+                                 u"AND is_driver = 1"_s,
+                                 {m_trip.busId, m_trip.driver})
+                           .toInt() > 0;
+        }
+        if (!recorded)
+            qWarning("the single-driver screen closed before the press was handled (attempt %d)", attempt);
+    }
+    QVERIFY2(recorded, "the single-driver screen did not record the check-in");
     // The screen closes by itself; no refusal was told.
     QTRY_COMPARE_WITH_TIMEOUT(modal(a), u"frmDriverVerify"_s, StepTimeout);
     QVERIFY2(a.call(u"boxes"_s).value(u"notices"_s).toArray().isEmpty(),
