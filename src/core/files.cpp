@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace cg {
 
 bool ReadFileBytes(const QString &path, QByteArray &data)
@@ -35,6 +39,18 @@ bool WriteFileBytes(const QString &path, const QByteArray &data)
         return false;
     }
     return file.commit();
+}
+
+bool ReplaceFileWith(const QString &path, const QString &part, QString *why)
+{
+    // rename(2) replaces the target at once; removing the old file first
+    // would lose it whenever the rename then failed.
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
+        return true;
+    if (why)
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+    QFile::remove(part);
+    return false;
 }
 
 } // namespace cg

@@ -3,6 +3,7 @@
 // outside tables (titles, notes) takes a row of its own.
 
 #include "sheetprinter.h"
+#include "core/files.h"
 
 #include "sheettemplate.h"
 
@@ -139,10 +140,8 @@ bool SheetPrinter::exportToXlsx(const QString &path) const
         QFile::remove(part);
         return false;
     }
-    QFile::remove(path);
-    if (!QFile::rename(part, path)) {
-        qCWarning(lcSheetPrinter) << "cannot replace" << path;
-        QFile::remove(part);
+    if (QString why; !ReplaceFileWith(path, part, &why)) {
+        qCWarning(lcSheetPrinter) << "cannot replace" << path << why;
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "sheetprinter.h"
+#include "core/files.h"
 
 #include "sheettemplate.h"
 
@@ -192,10 +193,8 @@ bool SheetPrinter::renderToPdf(const QString &path) const
         QFile::remove(temp);
         return false;
     }
-    QFile::remove(path);
-    if (!QFile::rename(temp, path)) {
-        qCWarning(lcSheetPrinter) << "cannot replace" << path;
-        QFile::remove(temp);
+    if (QString why; !ReplaceFileWith(path, temp, &why)) {
+        qCWarning(lcSheetPrinter) << "cannot replace" << path << why;
         return false;
     }
     return true;

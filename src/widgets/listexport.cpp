@@ -14,6 +14,8 @@
 #include <QStringEncoder>
 #include <QTreeWidget>
 
+#include "core/files.h"
+
 #include <xlsxwriter.h>
 
 using namespace Qt::StringLiterals;
@@ -223,14 +225,8 @@ void WriteWorkbook(const ExportTable &table, const QString &path)
         QFile::remove(part);
         writeFailed(path, QString::fromUtf8(lxw_strerror(err)));
     }
-    if (QFileInfo::exists(path) && !QFile::remove(path)) {
-        QFile::remove(part);
-        writeFailed(path, u"无法替换原有文件"_s);
-    }
-    if (!QFile::rename(part, path)) {
-        QFile::remove(part);
-        writeFailed(path, u"无法重命名临时文件"_s);
-    }
+    if (QString why; !ReplaceFileWith(path, part, &why))
+        writeFailed(path, u"无法替换原有文件（%1）"_s.arg(why));
 }
 
 void ExportTableToFile(const ExportTable &table, const QString &path)
