@@ -86,7 +86,7 @@ void frmDriver::buildUi()
     txtJobCertID = recordField(u"txtJobCertID"_s, 20);
     txtPostCertID = recordField(u"txtPostCertID"_s, 20);
     txtCompany = recordField(u"txtCompany"_s, 30);
-    cmdCompany = makePickButton(u"cmdCompany"_s);
+    QPushButton *cmdCompany = makePickButton(u"cmdCompany"_s);
     dtpInStartDate = RecordDatePicker(u"dtpInStartDate"_s, this);
     dtpInEndDate = RecordDatePicker(u"dtpInEndDate"_s, this);
     dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
@@ -156,6 +156,7 @@ void frmDriver::buildUi()
     pictures->addWidget(lblEnrolPrompt);
     pictures->addStretch(1);
 
+    QPushButton *cmdClose = nullptr;
     QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 

@@ -77,11 +77,11 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     setWindowTitle(u"车次检票报表"_s);
     resize(980, 640);
 
-    splitter = new QSplitter(Qt::Horizontal, this);
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(u"splitter"_s);
     ptQuery = new QWidget(splitter);
     ptQuery->setObjectName(u"ptQuery"_s);
-    ptResult = new QWidget(splitter);
+    auto *ptResult = new QWidget(splitter);
     ptResult->setObjectName(u"ptResult"_s);
     splitter->addWidget(ptQuery);
     splitter->addWidget(ptResult);
@@ -107,9 +107,9 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     txtVehicle = new QLineEdit(ptQuery);
     txtVehicle->setObjectName(u"txtVehicle"_s);
     txtVehicle->installEventFilter(this);
-    Command1 = new QPushButton(u"查询(&Q)"_s, ptQuery);
+    auto *Command1 = new QPushButton(u"查询(&Q)"_s, ptQuery);
     Command1->setObjectName(u"Command1"_s);
-    Command2 = new QPushButton(u"关闭(&C)"_s, ptQuery);
+    auto *Command2 = new QPushButton(u"关闭(&C)"_s, ptQuery);
     Command2->setObjectName(u"Command2"_s);
 
     auto *form = new QGridLayout;
@@ -306,7 +306,7 @@ void frmReportCheck::Fill(int)
         chtPeriod->setFigures(PeriodChart::FiguresOf(daily));
         status(QString(), 1);
         status(u"共有%1条记录"_s.arg(m_count), 2);
-    } catch (const std::exception &e) {
+    } catch (const std::exception &e) { // a trap could not put the last report's title back
         // The sheet shown is still the last report: so is its title.
         if (sheet->isLoaded())
             lblTitle->setText(windowTitle());

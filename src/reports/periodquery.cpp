@@ -75,14 +75,14 @@ PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString 
     heading->move(10, 2);
     ptTop->installEventFilter(this);
 
-    ptMain = new QFrame(this);
+    auto *ptMain = new QFrame(this);
     ptMain->setObjectName(u"ptMain"_s);
     ptMain->setFrameShape(QFrame::StyledPanel);
     ptMain->setStyleSheet(u"QFrame#ptMain { background: #EAF1F8; border: 1px solid #7F9DB9; }"_s);
 
     dtpStartDate = DatePicker(u"dtpStartDate"_s, ptMain);
     dtpEndDate = DatePicker(u"dtpEndDate"_s, ptMain);
-    cmdQuery = new QPushButton(u"查询(&Q)"_s, ptMain);
+    auto *cmdQuery = new QPushButton(u"查询(&Q)"_s, ptMain);
     cmdQuery->setObjectName(u"cmdQuery"_s);
     vsList = new FlexGrid(ptMain);
     vsList->setObjectName(u"vsList"_s);

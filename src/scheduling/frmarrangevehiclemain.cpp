@@ -54,7 +54,7 @@ frmArrangeVehicleMain::frmArrangeVehicleMain(const Env &env, StationContext &sta
     addFilterWidget(companyCaption);
     addFilterWidget(cboCompany);
     addRegisterButtons();
-    cmdChange = addButton(u"cmdChange"_s, u"顶班"_s);
+    QPushButton *cmdChange = addButton(u"cmdChange"_s, u"顶班"_s);
     setupGrid();
     runDialog = [](QDialog &dialog) { dialog.exec(); };
 

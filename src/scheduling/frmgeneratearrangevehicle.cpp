@@ -95,7 +95,7 @@ void frmGenerateArrangeVehicle::buildUi()
     auto *driverSearch = new QHBoxLayout;
     txtDriverName = line(u"txtDriverName"_s);
     txtDriverID = line(u"txtDriverID"_s);
-    cmdQueryDriver = PlainButton(this, u"cmdQueryDriver"_s, u"查询(&Q)"_s);
+    QPushButton *cmdQueryDriver = PlainButton(this, u"cmdQueryDriver"_s, u"查询(&Q)"_s);
     captioned(driverSearch, u"姓名："_s, txtDriverName);
     captioned(driverSearch, u"驾驶员代码："_s, txtDriverID);
     driverSearch->addWidget(cmdQueryDriver);
@@ -116,7 +116,7 @@ void frmGenerateArrangeVehicle::buildUi()
     cboCompany->setObjectName(u"cboCompany"_s);
     cboType = new QComboBox(this);
     cboType->setObjectName(u"cboType"_s);
-    cmdQueryVehicle = PlainButton(this, u"cmdQueryVehicle"_s, u"查询(&Q)"_s);
+    QPushButton *cmdQueryVehicle = PlainButton(this, u"cmdQueryVehicle"_s, u"查询(&Q)"_s);
     captioned(vehicleSearch, u"车牌号："_s, txtLicense);
     captioned(vehicleSearch, u"车辆代码："_s, txtLicenseID);
     captioned(vehicleSearch, u"参运公司："_s, cboCompany);
@@ -135,8 +135,8 @@ void frmGenerateArrangeVehicle::buildUi()
     captioned(bottom, u"开始日期："_s, dtpStartDate);
     captioned(bottom, u"结束日期："_s, dtpEndDate);
     captioned(bottom, u"备注:"_s, txtMemo);
-    cmdSave = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
-    cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    QPushButton *cmdSave = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
+    QPushButton *cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
     bottom->addWidget(cmdSave);
     bottom->addWidget(cmdClose);
     root->addLayout(bottom);
