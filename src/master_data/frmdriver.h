@@ -100,6 +100,9 @@ private:
     // Stores a picture under *pictureId (replacing it, or adding and
     // keeping the new id).
     void storePicture(qint64 *pictureId, const QString &fileName, const QByteArray &bytes);
+    // A picture file the operator picks, shown in box and stored under
+    // *pictureId; nothing happens when he cancels.
+    void choosePicture(PictureBox *box, qint64 *pictureId);
     void storeTemplate(bool backup, const QString &text);
     void storeHeldFingers();
     void onFeatureQuality(int code);

@@ -169,11 +169,8 @@ void frmVehicle::loadRecord()
     VehicleService vehicles(*m_station.db, *m_env.clock);
     RecordSet rs = vehicles.QueryVehicles(m_station.context, u" license_id="_s + SqlLiteral(m_szID), QString(),
                                           NoDate(), true);
-    if (rs.RecordCount() != 1) {
-        recordNotFound(u"没有找到车辆[%1]的资料"_s.arg(m_szID));
+    if (!foundOne(rs, u"没有找到车辆[%1]的资料"_s.arg(m_szID)))
         return;
-    }
-    rs.MoveFirst();
     txtLicenseID->setText(RecordText(rs, u"license_id"_s));
     txtLicense->setText(RecordText(rs, u"license"_s));
     txtCompany->setText(RecordText(rs, u"company_name"_s));

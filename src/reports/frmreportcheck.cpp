@@ -9,6 +9,7 @@
 #include "services/reports/reportservice.h"
 #include "services/station/coreservices.h"
 #include "sheetprinter/sheetprinter.h"
+#include "widgets/buttons.h"
 #include "widgets/filechooser.h"
 #include "widgets/listexport.h"
 #include "widgets/messages.h"
@@ -107,10 +108,8 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     txtVehicle = new QLineEdit(ptQuery);
     txtVehicle->setObjectName(u"txtVehicle"_s);
     txtVehicle->installEventFilter(this);
-    auto *Command1 = new QPushButton(u"查询(&Q)"_s, ptQuery);
-    Command1->setObjectName(u"Command1"_s);
-    auto *Command2 = new QPushButton(u"关闭(&C)"_s, ptQuery);
-    Command2->setObjectName(u"Command2"_s);
+    QPushButton *Command1 = PlainButton(ptQuery, u"Command1"_s, u"查询(&Q)"_s);
+    QPushButton *Command2 = PlainButton(ptQuery, u"Command2"_s, u"关闭(&C)"_s);
 
     auto *form = new QGridLayout;
     form->addWidget(new QLabel(u"报表类型:"_s, ptQuery), 0, 0);

@@ -6,6 +6,7 @@
 #include "core/recordset.h"
 #include "services/checks/checkservice.h"
 #include "services/reports/reportservice.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
@@ -82,8 +83,7 @@ PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString 
 
     dtpStartDate = DatePicker(u"dtpStartDate"_s, ptMain);
     dtpEndDate = DatePicker(u"dtpEndDate"_s, ptMain);
-    auto *cmdQuery = new QPushButton(u"查询(&Q)"_s, ptMain);
-    cmdQuery->setObjectName(u"cmdQuery"_s);
+    QPushButton *cmdQuery = PlainButton(ptMain, u"cmdQuery"_s, u"查询(&Q)"_s);
     vsList = new FlexGrid(ptMain);
     vsList->setObjectName(u"vsList"_s);
 

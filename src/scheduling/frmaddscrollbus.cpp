@@ -139,11 +139,8 @@ void frmAddScrollBus::loadRecord()
     RollingTripService trips(*m_station.db);
     RecordSet rs = trips.QueryRollingTripRecords(m_station.context, m_szBusID, m_szBusSerialNo,
                                                  QDateTime(day, QTime(0, 0)));
-    if (rs.RecordCount() != 1) {
-        recordNotFound(u"没有找到滚动车次 %1-%2（%3）"_s.arg(m_szBusID, m_szBusSerialNo, m_szBusDate));
+    if (!foundOne(rs, u"没有找到滚动车次 %1-%2（%3）"_s.arg(m_szBusID, m_szBusSerialNo, m_szBusDate)))
         return;
-    }
-    rs.MoveFirst();
     dtpBusDate->setDate(RecordDate(rs, u"bus_date"_s, day));
     txtBusID->setText(RecordText(rs, u"bus_id"_s));
     txtBusSerialNo->setText(RecordText(rs, u"bus_serial_no"_s));

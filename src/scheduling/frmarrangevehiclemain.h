@@ -66,6 +66,9 @@ protected:
 
 private:
     void cmdChange_Click();
+    // The arrangement of the current row into row; false, after the notice,
+    // when there is none.
+    bool currentArrangement(ArrangementRow *row, const QString &notice);
 
     QHash<QString, ArrangementRow> m_rows;
 
