@@ -131,9 +131,10 @@ void TstDriver::idCardFieldSetsBirthDate()
     frmDriver form(s.env, s.station);
     form.Open();
     const QDate before = test::child<QDateEdit>(&form, u"dtpBirthDate"_s)->date();
-    test::child<QLineEdit>(&form, u"txtCredit"_s)->setText(typed);
-    QTest::keyClick(test::child<QLineEdit>(&form, u"txtCredit"_s), Qt::Key_Return);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtCredit"_s)->text(), typed.trimmed());
+    auto *txtCredit = test::child<QLineEdit>(&form, u"txtCredit"_s);
+    txtCredit->setText(typed);
+    QTest::keyClick(txtCredit, Qt::Key_Return);
+    QCOMPARE(txtCredit->text(), typed.trimmed());
     QCOMPARE(test::child<QDateEdit>(&form, u"dtpBirthDate"_s)->date(), birth.isValid() ? birth : before);
     QCOMPARE(s.messages.lastText(), message);
     if (!message.isEmpty())
@@ -145,24 +146,25 @@ void TstDriver::saveEnabling()
     test::MasterDataStation s;
     frmDriver form(s.env, s.station);
     form.Open();
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QVERIFY(!cmdSave->isEnabled());
     test::child<QLineEdit>(&form, u"txtDriverName"_s)->setText(u"新人"_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     test::child<QLineEdit>(&form, u"txtDriverID"_s)->setText(u"   "_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled()); // spaces are no number
+    QVERIFY(!cmdSave->isEnabled()); // spaces are no number
     // A picture alone does not enable it either.
     const QString photo = s.dir.filePath(u"me.jpg"_s);
     QImage(8, 8, QImage::Format_RGB32).save(photo, "JPG");
     s.files.answers = {photo};
     QTest::mouseDClick(test::child<PictureBox>(&form, u"imgPhoto"_s), Qt::LeftButton);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     // And save refuses at the moment of saving too.
-    test::child<QPushButton>(&form, u"cmdSave"_s)->click();
+    cmdSave->click();
     QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_name = '新人'"_s).toInt(), 0);
     test::child<QLineEdit>(&form, u"txtDriverID"_s)->setText(u"D20"_s);
-    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
     test::child<QLineEdit>(&form, u"txtDriverName"_s)->clear();
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
 }
 
 void TstDriver::newRecordSavedOnceThenUpdated()
@@ -186,17 +188,18 @@ void TstDriver::newRecordSavedOnceThenUpdated()
     QVERIFY(!test::child<QPushButton>(form, u"cmdSave"_s)->isEnabled());
     QVERIFY(!test::child<QLineEdit>(form, u"txtDriverID"_s)->isEnabled());
     // The register shows him as a new last row, without a query.
-    QCOMPARE(gridColumn(test::child<FlexGrid>(&reg, u"vsList"_s), 1).last(), u"D20"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(test::child<FlexGrid>(&reg, u"vsList"_s)->rows() - 1, 0), u"6"_s);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    QCOMPARE(gridColumn(vsList, 1).last(), u"D20"_s);
+    QCOMPARE(vsList->textMatrix(vsList->rows() - 1, 0), u"6"_s);
     // The next save updates the same driver and rewrites his row, even
     // when another row is current.
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(1, 1);
+    vsList->setCurrent(1, 1);
     test::child<QLineEdit>(form, u"txtDriverName"_s)->setText(u"新人甲"_s);
     QVERIFY(test::child<QPushButton>(form, u"cmdSave"_s)->isEnabled());
     QTest::mouseClick(test::child<QPushButton>(form, u"cmdSave"_s), Qt::LeftButton);
     QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_id = 'D20'"_s).toInt(), 1);
     QCOMPARE(s.field(u"D20"_s, u"driver_name"_s).toString(), u"新人甲"_s);
-    QCOMPARE(gridColumn(test::child<FlexGrid>(&reg, u"vsList"_s), 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六"_s, u"钱七"_s,
+    QCOMPARE(gridColumn(vsList, 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六"_s, u"钱七"_s,
                                                     u"新人甲"_s}));
 }
 
@@ -268,8 +271,9 @@ void TstDriver::recordThatFailsToLoadCannotBeSaved()
     form.Open();
     QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverName"_s)->text(), QString());
     fillRecord(form, u"D04"_s, u"覆盖"_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
-    test::child<QPushButton>(&form, u"cmdSave"_s)->click();
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QVERIFY(!cmdSave->isEnabled());
+    cmdSave->click();
     QCOMPARE(s.field(u"D04"_s, u"driver_name"_s).toString(), u"赵六"_s);
     // Nor is a finger stored for it.
     enrolFinger(s.reader, u"D77/formal"_s);
@@ -278,7 +282,7 @@ void TstDriver::recordThatFailsToLoadCannotBeSaved()
     // 新增 starts a new record that can be saved.
     test::child<QPushButton>(&form, u"cmdAdd"_s)->click();
     fillRecord(form, u"D21"_s, u"新人"_s);
-    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
 }
 
 void TstDriver::addNewClearsHeldTemplates()
@@ -335,12 +339,13 @@ void TstDriver::failureAfterAddNeverAddsTwice()
     form.Open();
     enrolFinger(s.reader, u"D20/formal"_s);
     fillRecord(form, u"D20"_s, u"新人"_s);
-    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdSave"_s), Qt::LeftButton);
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QTest::mouseClick(cmdSave, Qt::LeftButton);
     QCOMPARE(s.messages.boxes.size(), 1); // the failure is told
     QCOMPARE(form.m_eStatus, 1);
-    QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"修改(&S)"_s);
+    QCOMPARE(cmdSave->text(), u"修改(&S)"_s);
     test::child<QLineEdit>(&form, u"txtMemo"_s)->setText(u"再存一次"_s);
-    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdSave"_s), Qt::LeftButton);
+    QTest::mouseClick(cmdSave, Qt::LeftButton);
     QCOMPARE(s.messages.boxes.size(), 1);
     QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM drivers WHERE driver_id = 'D20'"_s).toInt(), 1);
     QCOMPARE(s.field(u"D20"_s, u"memo"_s).toString(), u"再存一次"_s);
@@ -439,20 +444,21 @@ void TstDriver::photoIsStoredInTheDatabase()
     QDir().mkpath(s.dir.filePath(u"sub"_s));
     QImage(20, 30, QImage::Format_RGB32).save(photo, "JPG");
     s.files.answers = {photo, photo};
-    QTest::mouseDClick(test::child<PictureBox>(&form, u"imgPhoto"_s), Qt::LeftButton);
+    auto *imgPhoto = test::child<PictureBox>(&form, u"imgPhoto"_s);
+    QTest::mouseDClick(imgPhoto, Qt::LeftButton);
     QCOMPARE(s.files.calls.first().filter, u"BMP图片 (*.bmp);;JPG图片 (*.jpg)"_s);
     const qint64 id = form.photoId();
     QVERIFY(id > 0);
-    QVERIFY(test::child<PictureBox>(&form, u"imgPhoto"_s)->hasPicture());
+    QVERIFY(imgPhoto->hasPicture());
     QCOMPARE(s.db.scalar(u"SELECT file_name FROM pictures WHERE id = ?"_s, {id}).toString(), u"张.jpg"_s);
     // Chosen again: the same picture id is replaced.
-    QTest::mouseDClick(test::child<PictureBox>(&form, u"imgPhoto"_s), Qt::LeftButton);
+    QTest::mouseDClick(imgPhoto, Qt::LeftButton);
     QCOMPARE(form.photoId(), id);
     test::child<QPushButton>(&form, u"cmdSave"_s)->click();
     QCOMPARE(s.field(u"D04"_s, u"photo_id"_s).toLongLong(), id);
     // A file that cannot be read is told and stores nothing.
     s.files.answers = {s.dir.filePath(u"missing.jpg"_s)};
-    QTest::mouseDClick(test::child<PictureBox>(&form, u"imgPhoto"_s), Qt::LeftButton);
+    QTest::mouseDClick(imgPhoto, Qt::LeftButton);
     QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
     QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM pictures"_s).toInt(), 1);
 }

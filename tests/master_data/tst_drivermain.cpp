@@ -82,19 +82,20 @@ void TstDriverMain::queryListsAndResetsFilters()
     test::MasterDataStation s;
     frmDriverMain form(s.env, s.station);
     form.show();
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->rows(), 1);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->textMatrix(0, 7), u"安全学习有效期"_s);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    QCOMPARE(vsList->rows(), 1);
+    QCOMPARE(vsList->textMatrix(0, 7), u"安全学习有效期"_s);
     test::child<QLineEdit>(&form, u"txtDriverName"_s)->setText(u"赵"_s);
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 1), QStringList{u"D04"_s});
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->rowData(1).toString(), u"D04"_s);
+    QCOMPARE(column(vsList, 1), QStringList{u"D04"_s});
+    QCOMPARE(vsList->rowData(1).toString(), u"D04"_s);
     QCOMPARE(s.status.panels[1], u"查询完毕,共1条记录"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverName"_s)->text(), u"(输入驾驶员姓名)"_s);
     // The filters went back to their placeholders: every driver now.
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 1), (QStringList{u"D01"_s, u"D02"_s, u"D03"_s, u"D04"_s, u"D05"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 0), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->textMatrix(5, 3), u"女"_s);
+    QCOMPARE(column(vsList, 1), (QStringList{u"D01"_s, u"D02"_s, u"D03"_s, u"D04"_s, u"D05"_s}));
+    QCOMPARE(column(vsList, 0), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
+    QCOMPARE(vsList->textMatrix(5, 3), u"女"_s);
     QCOMPARE(s.status.panels[0], QString());
     QCOMPARE(s.status.panels[1], u"查询完毕,共5条记录"_s);
     QCOMPARE(s.status.calls.first(), (QPair<QString, int>{u"正在查询相关车次，请稍等..."_s, 1}));
@@ -178,14 +179,15 @@ void TstDriverMain::deleteRenumbers()
     frmDriverMain form(s.env, s.station);
     form.show();
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
-    test::child<FlexGrid>(&form, u"vsList"_s)->setCurrent(row, 1);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    vsList->setCurrent(row, 1);
     s.messages.script = {yes ? MsgAnswer::Yes : MsgAnswer::No};
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdDelete"_s), Qt::LeftButton);
     QCOMPARE(s.messages.boxes.first().spec.text,
              u"是否真的要删除序号为[%1]的信息，删除后将不能再恢复？"_s.arg(row));
     QCOMPARE(s.messages.boxes.first().spec.title, u"提示"_s);
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 1), left);
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 0), numbers);
+    QCOMPARE(column(vsList, 1), left);
+    QCOMPARE(column(vsList, 0), numbers);
     QCOMPARE(s.messages.notices.isEmpty() && s.messages.boxes.size() == 1, !yes);
     if (yes)
         QCOMPARE(s.messages.boxes.last().spec.text, u"删除成功！"_s);
@@ -198,10 +200,11 @@ void TstDriverMain::refusedDeletionKeepsRow()
     frmDriverMain form(s.env, s.station);
     form.show();
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
-    test::child<FlexGrid>(&form, u"vsList"_s)->setCurrent(1, 1); // D01, arranged on V1
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    vsList->setCurrent(1, 1); // D01, arranged on V1
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdDelete"_s), Qt::LeftButton);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->dataRows(), 5);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->textMatrix(1, 1), u"D01"_s);
+    QCOMPARE(vsList->dataRows(), 5);
+    QCOMPARE(vsList->textMatrix(1, 1), u"D01"_s);
     QVERIFY2(s.messages.lastText().contains(u"排班"_s), qPrintable(s.messages.lastText()));
     for (const auto &b : std::as_const(s.messages.boxes))
         QVERIFY(b.spec.text != u"删除成功！"_s);
@@ -214,17 +217,18 @@ void TstDriverMain::updateFollowsTheKeyNotTheCurrentRow()
     frmDriverMain form(s.env, s.station);
     form.show();
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
-    test::child<FlexGrid>(&form, u"vsList"_s)->setCurrent(1, 1);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    vsList->setCurrent(1, 1);
     s.db.exec(u"UPDATE drivers SET driver_name = '赵六改' WHERE driver_id = 'D04'"_s);
     form.UpdOneInfoLine(u"D04"_s);
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六改"_s, u"钱七"_s}));
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->textMatrix(4, 0), u"4"_s);
+    QCOMPARE(column(vsList, 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六改"_s, u"钱七"_s}));
+    QCOMPARE(vsList->textMatrix(4, 0), u"4"_s);
     QCOMPARE(s.status.panels[1], u"查询完毕,共1条记录"_s);
     // A driver not in the grid changes nothing.
     s.db.exec(u"INSERT INTO drivers (driver_id, driver_name) VALUES ('D09', '不在表中')"_s);
     form.UpdOneInfoLine(u"D09"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->dataRows(), 5);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->textMatrix(1, 2), u"张三"_s);
+    QCOMPARE(vsList->dataRows(), 5);
+    QCOMPARE(vsList->textMatrix(1, 2), u"张三"_s);
 }
 
 void TstDriverMain::addOneLineAppendsOnlyOneMatch()
@@ -236,11 +240,12 @@ void TstDriverMain::addOneLineAppendsOnlyOneMatch()
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
     s.db.exec(u"INSERT INTO drivers (driver_id, driver_name) VALUES ('D20', '新人')"_s);
     form.AddOneLine(u"D20"_s);
-    QCOMPARE(column(test::child<FlexGrid>(&form, u"vsList"_s), 1), (QStringList{u"D01"_s, u"D20"_s}));
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->textMatrix(2, 0), u"2"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->row(), 2);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    QCOMPARE(column(vsList, 1), (QStringList{u"D01"_s, u"D20"_s}));
+    QCOMPARE(vsList->textMatrix(2, 0), u"2"_s);
+    QCOMPARE(vsList->row(), 2);
     form.AddOneLine(u"D99"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->dataRows(), 2);
+    QCOMPARE(vsList->dataRows(), 2);
 }
 
 void TstDriverMain::exportWritesTheGrid()

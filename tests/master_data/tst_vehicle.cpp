@@ -113,13 +113,14 @@ void TstVehicle::typedLimits()
     QTest::keyClicks(test::child<QLineEdit>(&form, u"txtDriverNum"_s), u"23"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverNum"_s)->text(), u"2"_s);
     // Pasted: the numeric prefix stays. Typed: a letter never gets in.
-    test::child<QLineEdit>(&form, u"txtSeat"_s)->setText(u"4a5"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), u"4"_s);
-    test::child<QLineEdit>(&form, u"txtSeat"_s)->clear();
-    QTest::keyClicks(test::child<QLineEdit>(&form, u"txtSeat"_s), u"4a5"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), u"45"_s);
-    test::child<QLineEdit>(&form, u"txtSeat"_s)->setText(u"-12"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), QString());
+    auto *txtSeat = test::child<QLineEdit>(&form, u"txtSeat"_s);
+    txtSeat->setText(u"4a5"_s);
+    QCOMPARE(txtSeat->text(), u"4"_s);
+    txtSeat->clear();
+    QTest::keyClicks(txtSeat, u"4a5"_s);
+    QCOMPARE(txtSeat->text(), u"45"_s);
+    txtSeat->setText(u"-12"_s);
+    QCOMPARE(txtSeat->text(), QString());
     // Five bytes for the code: two Chinese characters are four.
     test::child<QLineEdit>(&form, u"txtLicenseID"_s)->setText(u"天河站"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->text(), u"天河"_s);
@@ -211,22 +212,24 @@ void TstVehicle::openedForEdit()
     QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), u"45"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverNum"_s)->text(), u"2"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtICCard"_s)->text(), u"0000000001"_s);
-    QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"修改(&S)"_s);
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QCOMPARE(cmdSave->text(), u"修改(&S)"_s);
     QVERIFY(!test::child<QLineEdit>(&form, u"txtLicenseID"_s)->isEnabled());
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     // V1's arranged driver, with the dates written out.
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->dataRows(), 1);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->textMatrix(1, 1), u"张三"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->textMatrix(1, 2), u"粤A10001"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->textMatrix(1, 5), u"2026年03月13日"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->textMatrix(1, 6), u"2026年03月23日"_s);
+    auto *vsDriver = test::child<FlexGrid>(&form, u"vsDriver"_s);
+    QCOMPARE(vsDriver->dataRows(), 1);
+    QCOMPARE(vsDriver->textMatrix(1, 1), u"张三"_s);
+    QCOMPARE(vsDriver->textMatrix(1, 2), u"粤A10001"_s);
+    QCOMPARE(vsDriver->textMatrix(1, 5), u"2026年03月13日"_s);
+    QCOMPARE(vsDriver->textMatrix(1, 6), u"2026年03月23日"_s);
     test::child<QLineEdit>(&form, u"txtMemo"_s)->setText(u"x"_s);
-    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
     // Edited 停班 vehicle: the status list shows it.
     openEdit(form, u"V4"_s);
     QCOMPARE(test::child<QComboBox>(&form, u"cboStatus"_s)->currentText(), u"停班"_s);
     QCOMPARE(test::child<QComboBox>(&form, u"cboServiceKind"_s)->currentText(), u"旅游"_s);
-    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->dataRows(), 0);
+    QCOMPARE(vsDriver->dataRows(), 0);
 }
 
 void TstVehicle::unknownVehicleCannotBeSavedOver()
@@ -251,18 +254,19 @@ void TstVehicle::saveEnablingRule()
     QLineEdit *required[] = {test::child<QLineEdit>(&form, u"txtLicenseID"_s), test::child<QLineEdit>(&form, u"txtLicense"_s), test::child<QLineEdit>(&form, u"txtCompany"_s), test::child<QLineEdit>(&form, u"txtOwner"_s), test::child<QLineEdit>(&form, u"txtModel"_s),
                              test::child<QLineEdit>(&form, u"txtSeat"_s)};
     fillRequired(form, u"V8"_s, u"粤A10008"_s);
-    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QVERIFY(cmdSave->isEnabled());
     for (QLineEdit *e : required) {
         const QString kept = e->text();
         e->clear();
-        QVERIFY2(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled(), qPrintable(e->objectName()));
+        QVERIFY2(!cmdSave->isEnabled(), qPrintable(e->objectName()));
         e->setText(kept);
-        QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+        QVERIFY(cmdSave->isEnabled());
     }
     // The IC card, driver count and remark are not required.
     test::child<QLineEdit>(&form, u"txtICCard"_s)->clear();
     test::child<QLineEdit>(&form, u"txtDriverNum"_s)->clear();
-    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
 }
 
 void TstVehicle::addSavesThenEdits()
@@ -371,19 +375,20 @@ void TstVehicle::addNewEmptiesTheDriversGrid()
     QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->dataRows(), 1);
     test::child<QLineEdit>(&form, u"txtDriverNum"_s)->setText(u"3"_s);
     // Changed, and the save refused (V2's plate): 新增 keeps the input.
-    test::child<QLineEdit>(&form, u"txtLicense"_s)->setText(u"粤A10002"_s);
+    auto *txtLicense = test::child<QLineEdit>(&form, u"txtLicense"_s);
+    txtLicense->setText(u"粤A10002"_s);
     s.messages.script = {MsgAnswer::Yes};
     test::child<QPushButton>(&form, u"cmdAdd"_s)->click();
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicense"_s)->text(), u"粤A10002"_s);
+    QCOMPARE(txtLicense->text(), u"粤A10002"_s);
     QCOMPARE(form.m_eStatus, 1);
     // Put right and answered No: a clean new record, driver count kept.
-    test::child<QLineEdit>(&form, u"txtLicense"_s)->setText(u"粤A10001"_s);
+    txtLicense->setText(u"粤A10001"_s);
     s.messages.script = {MsgAnswer::No};
     test::child<QPushButton>(&form, u"cmdAdd"_s)->click();
     QCOMPARE(form.m_eStatus, 0);
     QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->dataRows(), 0);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->text(), QString());
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicense"_s)->text(), QString());
+    QCOMPARE(txtLicense->text(), QString());
     QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverNum"_s)->text(), u"3"_s);
     QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"保存(&S)"_s);
     QVERIFY(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->isEnabled());

@@ -144,16 +144,17 @@ void TstVehicleMain::arrangementChoice()
     QFETCH(QStringList, listed);
     test::MasterDataStation s;
     frmVehicleMain reg(s.env, s.station);
-    QCOMPARE(test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->date(), QDate(1900, 1, 1));
-    QVERIFY(!test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->isEnabled());
+    auto *dtpArrangeDate = test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s);
+    QCOMPARE(dtpArrangeDate->date(), QDate(1900, 1, 1));
+    QVERIFY(!dtpArrangeDate->isEnabled());
     test::child<QComboBox>(&reg, u"cboArrange"_s)->setCurrentIndex(test::child<QComboBox>(&reg, u"cboArrange"_s)->findText(choice));
     if (choice == u"全部车辆"_s) {
-        QVERIFY(!test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->isEnabled());
+        QVERIFY(!dtpArrangeDate->isEnabled());
     } else {
         // Choosing it puts today in the date, so the choice always counts.
-        QVERIFY(test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->isEnabled());
-        QCOMPARE(test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->date(), test::fixtureDay());
-        test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->setDate(date);
+        QVERIFY(dtpArrangeDate->isEnabled());
+        QCOMPARE(dtpArrangeDate->date(), test::fixtureDay());
+        dtpArrangeDate->setDate(date);
     }
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
     QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmVehicleMain::ColCode), listed);
@@ -166,10 +167,12 @@ void TstVehicleMain::queryResetsEveryFilter()
     test::child<QLineEdit>(&reg, u"txtLicenseID"_s)->setText(u"V4"_s);
     test::child<QLineEdit>(&reg, u"txtICCard"_s)->setText(u"0000000004"_s);
     test::child<QComboBox>(&reg, u"cboStatus"_s)->setCurrentIndex(1);
-    test::child<QComboBox>(&reg, u"cboServiceKind"_s)->setCurrentIndex(test::child<QComboBox>(&reg, u"cboServiceKind"_s)->findText(u"旅游"_s));
+    auto *cboServiceKind = test::child<QComboBox>(&reg, u"cboServiceKind"_s);
+    cboServiceKind->setCurrentIndex(cboServiceKind->findText(u"旅游"_s));
     test::child<QComboBox>(&reg, u"cboArrange"_s)->setCurrentIndex(1);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmVehicleMain::ColCode), QStringList{u"V4"_s});
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    QCOMPARE(column(vsList, frmVehicleMain::ColCode), QStringList{u"V4"_s});
     QCOMPARE(s.status.panels[1], u"查询完毕,共1条记录"_s);
     // Everything is back to its first state ...
     for (const QString &name : {u"txtLicenseID"_s, u"txtLicense"_s, u"txtICCard"_s}) {
@@ -177,15 +180,15 @@ void TstVehicleMain::queryResetsEveryFilter()
         QCOMPARE(box->text(), box->placeholderText());
     }
     QCOMPARE(test::child<QComboBox>(&reg, u"cboStatus"_s)->currentText(), u"正常"_s);
-    QCOMPARE(test::child<QComboBox>(&reg, u"cboServiceKind"_s)->currentText(), u"车辆性质"_s);
-    QCOMPARE(test::child<QComboBox>(&reg, u"cboServiceKind"_s)->count(), 4);
+    QCOMPARE(cboServiceKind->currentText(), u"车辆性质"_s);
+    QCOMPARE(cboServiceKind->count(), 4);
     QCOMPARE(test::child<QComboBox>(&reg, u"cboArrange"_s)->currentText(), u"全部车辆"_s);
     QCOMPARE(test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->date(), QDate(1900, 1, 1));
     QVERIFY(!test::child<QDateEdit>(&reg, u"dtpArrangeDate"_s)->isEnabled());
     // ... so an immediate second query lists the 正常 vehicles of every nature.
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s, u"V3"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmVehicleMain::ColNo), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+    QCOMPARE(column(vsList, frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s, u"V3"_s}));
+    QCOMPARE(column(vsList, frmVehicleMain::ColNo), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
 }
 
 void TstVehicleMain::presetsFromTheOpener_data()
@@ -223,22 +226,23 @@ void TstVehicleMain::rowShowsRemarkLampsAndReturn()
                {QDateTime(test::fixtureDay(), QTime(9, 5))});
     frmVehicleMain reg(s.env, s.station);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
-    const int v1 = rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V1"_s);
-    const int v2 = rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V2"_s);
-    const int v3 = rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V3"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->rowData(v1).toString(), u"V1"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v1, frmVehicleMain::ColRemark),
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    const int v1 = rowOf(vsList, u"V1"_s);
+    const int v2 = rowOf(vsList, u"V2"_s);
+    const int v3 = rowOf(vsList, u"V3"_s);
+    QCOMPARE(vsList->rowData(v1).toString(), u"V1"_s);
+    QCOMPARE(vsList->textMatrix(v1, frmVehicleMain::ColRemark),
              u"所属公司:[天河运输]车主:[陈生]车型:[宇通45座]座位数:[45]"_s);
     // Values without brackets are shown whole.
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v3, frmVehicleMain::ColRemark),
+    QCOMPARE(vsList->textMatrix(v3, frmVehicleMain::ColRemark),
              u"所属公司:[白云运输]车主:[O09]车型:[M45]座位数:[0]"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v1, frmVehicleMain::ColReturnTime), u"2026年03月18日 09:05"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v2, frmVehicleMain::ColReturnTime), QString());
+    QCOMPARE(vsList->textMatrix(v1, frmVehicleMain::ColReturnTime), u"2026年03月18日 09:05"_s);
+    QCOMPARE(vsList->textMatrix(v2, frmVehicleMain::ColReturnTime), QString());
     QCOMPARE(reg.returnLamp(v1), 1);
     QCOMPARE(reg.returnLamp(v2), 0);
     QCOMPARE(reg.conditionLamp(v2), 2);
-    QVERIFY(IsLampGreen(test::child<FlexGrid>(&reg, u"vsList"_s), v1, frmVehicleMain::ColReturn));
-    QVERIFY(IsLampRed(test::child<FlexGrid>(&reg, u"vsList"_s), v2, frmVehicleMain::ColCondition));
+    QVERIFY(IsLampGreen(vsList, v1, frmVehicleMain::ColReturn));
+    QVERIFY(IsLampRed(vsList, v2, frmVehicleMain::ColCondition));
 }
 
 void TstVehicleMain::cancelledReturnEmptiesTheTimeOnRewrite()
@@ -249,13 +253,14 @@ void TstVehicleMain::cancelledReturnEmptiesTheTimeOnRewrite()
                {QDateTime(test::fixtureDay(), QTime(9, 5))});
     frmVehicleMain reg(s.env, s.station);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
-    const int v2 = rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V2"_s);
-    QVERIFY(!test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v2, frmVehicleMain::ColReturnTime).isEmpty());
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    const int v2 = rowOf(vsList, u"V2"_s);
+    QVERIFY(!vsList->textMatrix(v2, frmVehicleMain::ColReturnTime).isEmpty());
     // The return is cancelled (the no-date time); the row is rewritten.
     s.db.exec(u"UPDATE vehicle_return_states SET return_status = 0, return_time = ? WHERE license_id = 'V2'"_s,
                {NoDate()});
     reg.UpdateOneLine(u"V2"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v2, frmVehicleMain::ColReturnTime), QString());
+    QCOMPARE(vsList->textMatrix(v2, frmVehicleMain::ColReturnTime), QString());
     QCOMPARE(reg.returnLamp(v2), 0);
 }
 
@@ -265,18 +270,19 @@ void TstVehicleMain::recordSavesFollowTheKey()
     frmVehicleMain reg(s.env, s.station);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
     // Edit V2 (the second row) while another row is current when saving.
-    const int v2 = rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V2"_s);
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(v2, 1);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    const int v2 = rowOf(vsList, u"V2"_s);
+    vsList->setCurrent(v2, 1);
     QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdEdit"_s), Qt::LeftButton);
     frmVehicle *record = reg.recordScreen();
     QVERIFY(record);
     QCOMPARE(test::child<QLineEdit>(record, u"txtLicenseID"_s)->text(), u"V2"_s);
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V1"_s), 1);
+    vsList->setCurrent(rowOf(vsList, u"V1"_s), 1);
     test::child<QLineEdit>(record, u"txtLicense"_s)->setText(u"粤A20002"_s);
     QVERIFY(saveClicked(record));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v2, frmVehicleMain::ColPlate), u"粤A20002"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V1"_s), frmVehicleMain::ColPlate), u"粤A10001"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 3);
+    QCOMPARE(vsList->textMatrix(v2, frmVehicleMain::ColPlate), u"粤A20002"_s);
+    QCOMPARE(vsList->textMatrix(rowOf(vsList, u"V1"_s), frmVehicleMain::ColPlate), u"粤A10001"_s);
+    QCOMPARE(vsList->dataRows(), 3);
 
     // A new vehicle is appended, numbered after the others, and current.
     QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdAdd"_s), Qt::LeftButton);
@@ -288,16 +294,16 @@ void TstVehicleMain::recordSavesFollowTheKey()
     test::child<QLineEdit>(record, u"txtModel"_s)->setText(u"M45[宇通45座]"_s);
     test::child<QLineEdit>(record, u"txtSeat"_s)->setText(u"45"_s);
     QVERIFY(saveClicked(record));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 4);
-    const int v7 = test::child<FlexGrid>(&reg, u"vsList"_s)->rows() - 1;
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v7, frmVehicleMain::ColCode), u"V7"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(v7, frmVehicleMain::ColNo), u"4"_s);
+    QCOMPARE(vsList->dataRows(), 4);
+    const int v7 = vsList->rows() - 1;
+    QCOMPARE(vsList->textMatrix(v7, frmVehicleMain::ColCode), u"V7"_s);
+    QCOMPARE(vsList->textMatrix(v7, frmVehicleMain::ColNo), u"4"_s);
     QCOMPARE(reg.currentKey(), u"V7"_s);
     // Saved once: the record is now edited, a second save rewrites it.
     QCOMPARE(record->m_eStatus, 1);
     test::child<QLineEdit>(record, u"txtMemo"_s)->setText(u"新车"_s);
     QVERIFY(saveClicked(record));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 4);
+    QCOMPARE(vsList->dataRows(), 4);
     QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM vehicles WHERE license_id = 'V7'"_s).toInt(), 1);
     // Closing the register closes its record screen first.
     reg.close();
@@ -309,40 +315,42 @@ void TstVehicleMain::deletion()
     test::MasterDataStation s;
     frmVehicleMain reg(s.env, s.station);
     // Without a row: nothing happens, not even a notice.
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
+    auto *cmdDelete = test::child<QPushButton>(&reg, u"cmdDelete"_s);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
     QVERIFY(s.messages.boxes.isEmpty());
     QVERIFY(s.messages.notices.isEmpty());
 
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
     // V1 is arranged to D01: refused, the row stays and the reason is told.
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V1"_s), 1);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    vsList->setCurrent(rowOf(vsList, u"V1"_s), 1);
     s.messages.script = {MsgAnswer::Yes};
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
     QVERIFY2(s.messages.lastText().contains(u"排班"_s), qPrintable(s.messages.lastText()));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s, u"V3"_s}));
+    QCOMPARE(column(vsList, frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s, u"V3"_s}));
 
     // V2 runs a trip tomorrow: refused as well.
     s.db.exec(u"INSERT INTO trips (station_code, bus_date, bus_id, bus_start_time, license_id) VALUES ('440100001', ?, 'K009', ?, 'V2')"_s,
                {QDateTime(test::fixtureDay().addDays(1), QTime(0, 0)),
                 QDateTime(test::fixtureDay().addDays(1), QTime(7, 0))});
     s.messages.clear();
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V2"_s), 1);
+    vsList->setCurrent(rowOf(vsList, u"V2"_s), 1);
     s.messages.script = {MsgAnswer::Yes};
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
     QVERIFY2(s.messages.lastText().contains(u"车次"_s), qPrintable(s.messages.lastText()));
 
     // Answered No: nothing deleted.
     s.messages.clear();
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(rowOf(test::child<FlexGrid>(&reg, u"vsList"_s), u"V3"_s), 1);
+    vsList->setCurrent(rowOf(vsList, u"V3"_s), 1);
     s.messages.script = {MsgAnswer::No};
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 3);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
+    QCOMPARE(vsList->dataRows(), 3);
 
     // V3 goes; its row with it.
     s.messages.clear();
     s.messages.script = {MsgAnswer::Yes};
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s}));
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
+    QCOMPARE(column(vsList, frmVehicleMain::ColCode), (QStringList{u"V1"_s, u"V2"_s}));
     QCOMPARE(s.messages.lastText(), u"删除成功！"_s);
     QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM vehicles WHERE license_id = 'V3'"_s).toInt(), 0);
 }

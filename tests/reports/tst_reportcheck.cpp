@@ -166,14 +166,15 @@ void TstReportCheck::plateWithQuotes()
 {
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
-    test::child<QLineEdit>(&form, u"txtVehicle"_s)->setText(u"粤A'1"_s);
+    auto *txtVehicle = test::child<QLineEdit>(&form, u"txtVehicle"_s);
+    txtVehicle->setText(u"粤A'1"_s);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(test::child<QLineEdit>(&form, u"txtVehicle"_s), &out);
+    QApplication::sendEvent(txtVehicle, &out);
     QCOMPARE(st.messages.boxes.size(), 1);
     QCOMPARE(st.messages.lastText(), u"粤A'1中不能有单引号或双引号"_s);
     QCOMPARE(st.messages.lastTitle(), u"错误"_s);
 
-    test::child<QLineEdit>(&form, u"txtVehicle"_s)->setText(u"粤A\"1"_s);
+    txtVehicle->setText(u"粤A\"1"_s);
     test::child<QPushButton>(&form, u"Command1"_s)->click();
     QCOMPARE(st.messages.boxes.size(), 2);
     QCOMPARE(st.messages.lastText(), u"粤A\"1中不能有单引号或双引号"_s);
@@ -181,8 +182,8 @@ void TstReportCheck::plateWithQuotes()
     QCOMPARE(form.windowTitle(), u"车次检票报表"_s);
     QVERIFY(st.status.calls.isEmpty());
 
-    test::child<QLineEdit>(&form, u"txtVehicle"_s)->setText(u"粤A00001"_s);
-    QApplication::sendEvent(test::child<QLineEdit>(&form, u"txtVehicle"_s), &out);
+    txtVehicle->setText(u"粤A00001"_s);
+    QApplication::sendEvent(txtVehicle, &out);
     QCOMPARE(st.messages.boxes.size(), 2);
 }
 
@@ -359,10 +360,11 @@ void TstReportCheck::queryPaneHidesAndComesBack()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(test::child<QLabel>(&form, u"flbClose"_s), Qt::LeftButton);
     QVERIFY(!test::child<QWidget>(&form, u"ptQuery"_s)->isVisible());
-    QVERIFY(test::child<QLabel>(&form, u"imgOpen"_s)->isVisible());
-    QTest::mouseClick(test::child<QLabel>(&form, u"imgOpen"_s), Qt::LeftButton);
+    auto *imgOpen = test::child<QLabel>(&form, u"imgOpen"_s);
+    QVERIFY(imgOpen->isVisible());
+    QTest::mouseClick(imgOpen, Qt::LeftButton);
     QVERIFY(test::child<QWidget>(&form, u"ptQuery"_s)->isVisible());
-    QVERIFY(!test::child<QLabel>(&form, u"imgOpen"_s)->isVisible());
+    QVERIFY(!imgOpen->isVisible());
     QTest::mouseClick(test::child<QPushButton>(&form, u"Command2"_s), Qt::LeftButton);
     QVERIFY(!form.isVisible());
 }

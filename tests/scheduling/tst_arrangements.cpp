@@ -93,11 +93,12 @@ void TstArrangements::fragment()
     QFETCH(QString, expected);
     Station s;
     frmArrangeVehicleMain reg(s.env, s.station);
-    QCOMPARE(test::child<QComboBox>(&reg, u"cboCompany"_s)->itemText(0), QString());
-    QCOMPARE(test::child<QComboBox>(&reg, u"cboCompany"_s)->count(), 3);
+    auto *cboCompany = test::child<QComboBox>(&reg, u"cboCompany"_s);
+    QCOMPARE(cboCompany->itemText(0), QString());
+    QCOMPARE(cboCompany->count(), 3);
     test::child<QLineEdit>(&reg, u"txtDriverID"_s)->setText(driverId);
     test::child<QLineEdit>(&reg, u"txtDriverName"_s)->setText(driverName);
-    test::child<QComboBox>(&reg, u"cboCompany"_s)->setCurrentIndex(company.isEmpty() ? 0 : test::child<QComboBox>(&reg, u"cboCompany"_s)->findText(company));
+    cboCompany->setCurrentIndex(company.isEmpty() ? 0 : cboCompany->findText(company));
     QCOMPARE(reg.Fragment(), expected);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
     QVERIFY2(s.messages.boxes.isEmpty(), qPrintable(s.messages.lastText()));
@@ -108,7 +109,8 @@ void TstArrangements::listAndDelete()
     Station s;
     frmArrangeVehicleMain reg(s.env, s.station);
     // Without a row: told to choose one, nothing asked.
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
+    auto *cmdDelete = test::child<QPushButton>(&reg, u"cmdDelete"_s);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
     QCOMPARE(s.messages.lastText(), u"请先选择一行!"_s);
     QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdEdit"_s), Qt::LeftButton);
     QCOMPARE(s.messages.lastText(), u"请先选择一行!"_s);
@@ -117,29 +119,30 @@ void TstArrangements::listAndDelete()
 
     test::child<QLineEdit>(&reg, u"txtLicense"_s)->setText(u"粤A"_s);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmArrangeVehicleMain::ColDriver), (QStringList{u"张三"_s, u"赵六"_s}));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(1, frmArrangeVehicleMain::ColStart), u"2026年03月13日"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(2, frmArrangeVehicleMain::ColCompany), u"天河运输"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(2, frmArrangeVehicleMain::ColMemo), u"夜班"_s);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    QCOMPARE(column(vsList, frmArrangeVehicleMain::ColDriver), (QStringList{u"张三"_s, u"赵六"_s}));
+    QCOMPARE(vsList->textMatrix(1, frmArrangeVehicleMain::ColStart), u"2026年03月13日"_s);
+    QCOMPARE(vsList->textMatrix(2, frmArrangeVehicleMain::ColCompany), u"天河运输"_s);
+    QCOMPARE(vsList->textMatrix(2, frmArrangeVehicleMain::ColMemo), u"夜班"_s);
     QCOMPARE(test::child<QLineEdit>(&reg, u"txtLicense"_s)->text(), u"粤A"_s); // the filters keep their values
 
     // Deleted on another desk meanwhile: refused, the row stays and says why.
     s.db.exec(u"DELETE FROM substitutions"_s);
     s.db.exec(u"DELETE FROM arrangements WHERE driver_id = 'D01'"_s);
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(1, 1);
+    vsList->setCurrent(1, 1);
     s.messages.clear();
     s.messages.script = {MsgAnswer::Yes};
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
     QVERIFY2(s.messages.lastText().contains(u"不存在"_s), qPrintable(s.messages.lastText()));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 2);
+    QCOMPARE(vsList->dataRows(), 2);
     // Row 2 goes; the question names its number.
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(2, 1);
+    vsList->setCurrent(2, 1);
     s.messages.clear();
     s.messages.script = {MsgAnswer::Yes};
-    QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
+    QTest::mouseClick(cmdDelete, Qt::LeftButton);
     QCOMPARE(s.messages.boxes.first().spec.text, u"是否真的要删除序号为[2]的信息，删除后将不能再恢复？"_s);
     QCOMPARE(s.messages.lastText(), u"删除成功！"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 1);
+    QCOMPARE(vsList->dataRows(), 1);
     QCOMPARE(s.count(u"SELECT COUNT(*) FROM arrangements"_s), 0);
 }
 
@@ -148,7 +151,8 @@ void TstArrangements::modifyRewritesTheRow()
     Station s;
     frmArrangeVehicleMain reg(s.env, s.station);
     test::child<QPushButton>(&reg, u"cmdQuery"_s)->click();
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 2);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    QCOMPARE(vsList->dataRows(), 2);
     QStringList handed;
     int attempt = 0;
     reg.runDialog = [&](QDialog &d) {
@@ -181,19 +185,19 @@ void TstArrangements::modifyRewritesTheRow()
         }
     };
     // A double click on row 2 opens it with that row's arrangement.
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(2, 1);
-    emit test::child<FlexGrid>(&reg, u"vsList"_s)->cellDoubleClicked(2, 1);
+    vsList->setCurrent(2, 1);
+    emit vsList->cellDoubleClicked(2, 1);
     QCOMPARE(handed, (QStringList{u"赵六"_s, u"D04"_s, u"粤A10002"_s, u"V2"_s, u"夜班"_s, u"赵六"_s,
                                   day(0).toString(Qt::ISODate), day(9).toString(Qt::ISODate)}));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(2, frmArrangeVehicleMain::ColStart), u"2026年03月20日"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(2, frmArrangeVehicleMain::ColEnd), u"2026年04月07日"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(2, frmArrangeVehicleMain::ColMemo), u"改期"_s);
+    QCOMPARE(vsList->textMatrix(2, frmArrangeVehicleMain::ColStart), u"2026年03月20日"_s);
+    QCOMPARE(vsList->textMatrix(2, frmArrangeVehicleMain::ColEnd), u"2026年04月07日"_s);
+    QCOMPARE(vsList->textMatrix(2, frmArrangeVehicleMain::ColMemo), u"改期"_s);
     QCOMPARE(s.count(u"SELECT COUNT(*) FROM arrangements WHERE driver_id = 'D04'"_s), 1);
     // The row's key moved with it: modifying again starts from the new period.
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(2, 1);
+    vsList->setCurrent(2, 1);
     QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdEdit"_s), Qt::LeftButton);
     QCOMPARE(handed.at(6), day(2).toString(Qt::ISODate));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(2, frmArrangeVehicleMain::ColEnd), u"2026年04月07日"_s);
+    QCOMPARE(vsList->textMatrix(2, frmArrangeVehicleMain::ColEnd), u"2026年04月07日"_s);
 }
 
 void TstArrangements::generateDialog()
@@ -202,10 +206,12 @@ void TstArrangements::generateDialog()
     frmGenerateArrangeVehicle dialog(s.env, s.station);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(test::child<QComboBox>(&dialog, u"cboType"_s)->count(), 4);
+    auto *cboType = test::child<QComboBox>(&dialog, u"cboType"_s);
+    QCOMPARE(cboType->count(), 4);
     QCOMPARE(test::child<QComboBox>(&dialog, u"cboCompany"_s)->count(), 3);
     // No driver: nothing saved.
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    auto *cmdSave = test::child<QPushButton>(&dialog, u"cmdSave"_s);
+    cmdSave->click();
     QCOMPARE(s.messages.lastText(), u"没有选择驾驶员！"_s);
 
     test::child<QLineEdit>(&dialog, u"txtDriverName"_s)->setText(u" 张 "_s);
@@ -214,43 +220,47 @@ void TstArrangements::generateDialog()
     s.db.exec(u"UPDATE drivers SET in_start_date = ?, in_end_date = ? WHERE driver_id = 'D01'"_s,
                {QDateTime(day(1), QTime(0, 0)), QDateTime(day(100), QTime(0, 0))});
     test::child<QPushButton>(&dialog, u"cmdQueryDriver"_s)->click();
-    QCOMPARE(test::child<QTreeWidget>(&dialog, u"lvDriver"_s)->topLevelItemCount(), 1);
-    QTreeWidgetItem *driver = test::child<QTreeWidget>(&dialog, u"lvDriver"_s)->topLevelItem(0);
+    auto *lvDriver = test::child<QTreeWidget>(&dialog, u"lvDriver"_s);
+    QCOMPARE(lvDriver->topLevelItemCount(), 1);
+    QTreeWidgetItem *driver = lvDriver->topLevelItem(0);
     QCOMPARE(driver->data(0, Qt::UserRole).toString(), u"BD01"_s);
-    QTreeWidget *drivers = test::child<QTreeWidget>(&dialog, u"lvDriver"_s);
+    QTreeWidget *drivers = lvDriver;
     QTest::mouseClick(drivers->viewport(), Qt::LeftButton, {}, QPoint(10, drivers->visualItemRect(driver).center().y()));
     // The driver's employment period becomes the arrangement's.
-    QCOMPARE(test::child<QDateEdit>(&dialog, u"dtpStartDate"_s)->date(), day(1));
-    QCOMPARE(test::child<QDateEdit>(&dialog, u"dtpEndDate"_s)->date(), day(100));
+    auto *dtpStartDate = test::child<QDateEdit>(&dialog, u"dtpStartDate"_s);
+    QCOMPARE(dtpStartDate->date(), day(1));
+    auto *dtpEndDate = test::child<QDateEdit>(&dialog, u"dtpEndDate"_s);
+    QCOMPARE(dtpEndDate->date(), day(100));
 
-    test::child<QComboBox>(&dialog, u"cboType"_s)->setCurrentIndex(test::child<QComboBox>(&dialog, u"cboType"_s)->findText(u"班车"_s));
+    cboType->setCurrentIndex(cboType->findText(u"班车"_s));
     QCOMPARE(dialog.VehicleFragment(), u" 1=1  AND service_kind = '班车'"_s);
-    test::child<QComboBox>(&dialog, u"cboType"_s)->setCurrentIndex(0);
+    cboType->setCurrentIndex(0);
     test::child<QPushButton>(&dialog, u"cmdQueryVehicle"_s)->click();
-    QCOMPARE(test::child<QTreeWidget>(&dialog, u"lvVehicle"_s)->topLevelItemCount(), 4);
+    auto *lvVehicle = test::child<QTreeWidget>(&dialog, u"lvVehicle"_s);
+    QCOMPARE(lvVehicle->topLevelItemCount(), 4);
     // Nothing ticked: told, nothing saved.
     s.messages.clear();
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    cmdSave->click();
     QCOMPARE(s.messages.lastText(), u"没有选择车辆！"_s);
     // Three ticked (V2, V3, V4; D01 keeps his V1): three rows.
     for (int i = 1; i < 4; ++i)
-        test::child<QTreeWidget>(&dialog, u"lvVehicle"_s)->topLevelItem(i)->setCheckState(0, Qt::Checked);
-    test::child<QDateEdit>(&dialog, u"dtpStartDate"_s)->setDate(day(10));
-    test::child<QDateEdit>(&dialog, u"dtpEndDate"_s)->setDate(day(9));
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+        lvVehicle->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    dtpStartDate->setDate(day(10));
+    dtpEndDate->setDate(day(9));
+    cmdSave->click();
     QCOMPARE(s.messages.lastText(), u"结束日期不能早于开始日期！"_s);
-    test::child<QDateEdit>(&dialog, u"dtpEndDate"_s)->setDate(day(20));
+    dtpEndDate->setDate(day(20));
     test::child<QLineEdit>(&dialog, u"txtMemo"_s)->setText(u"旺季"_s);
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    cmdSave->click();
     QCOMPARE(s.messages.lastText(), u"保存成功！"_s);
     QCOMPARE(s.count(u"SELECT COUNT(*) FROM arrangements WHERE driver_id = 'D01' AND memo = '旺季'"_s), 3);
     // Saved again: the same rows are replaced, not doubled.
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    cmdSave->click();
     QCOMPARE(s.count(u"SELECT COUNT(*) FROM arrangements WHERE driver_id = 'D01'"_s), 4);
     // Ticking V1 over D01's own V1 period: refused with the reason, nothing saved.
-    test::child<QTreeWidget>(&dialog, u"lvVehicle"_s)->topLevelItem(0)->setCheckState(0, Qt::Checked);
-    test::child<QDateEdit>(&dialog, u"dtpStartDate"_s)->setDate(day(0));
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    lvVehicle->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    dtpStartDate->setDate(day(0));
+    cmdSave->click();
     QVERIFY2(s.messages.lastText().startsWith(u"保存不成功！"_s), qPrintable(s.messages.lastText()));
     QCOMPARE(s.count(u"SELECT COUNT(*) FROM arrangements WHERE driver_id = 'D01'"_s), 4);
 }
@@ -289,41 +299,43 @@ void TstArrangements::substitutionDialog()
     dialog.Open();
     QCOMPARE(test::child<QLabel>(&dialog, u"lblDriver"_s)->text(), u"张三"_s);
     QCOMPARE(test::child<QDateEdit>(&dialog, u"dtpStartDate"_s)->date(), day(0));
-    QVERIFY(!test::child<QPushButton>(&dialog, u"cmdSave"_s)->isEnabled());
+    auto *cmdSave = test::child<QPushButton>(&dialog, u"cmdSave"_s);
+    QVERIFY(!cmdSave->isEnabled());
 
     // 张 matches 张三 (D01) and 张九 (D09): the first by number, every time.
-    QTest::keyClick(test::child<QLineEdit>(&dialog, u"txtDriver"_s), Qt::Key_A); // typed, then replaced
-    test::child<QLineEdit>(&dialog, u"txtDriver"_s)->setText(u"张"_s);
-    QTest::keyClick(test::child<QLineEdit>(&dialog, u"txtDriver"_s), Qt::Key_Return);
-    QCOMPARE(test::child<QLineEdit>(&dialog, u"txtDriver"_s)->text(), u"张三"_s);
+    auto *txtDriver = test::child<QLineEdit>(&dialog, u"txtDriver"_s);
+    QTest::keyClick(txtDriver, Qt::Key_A); // typed, then replaced
+    txtDriver->setText(u"张"_s);
+    QTest::keyClick(txtDriver, Qt::Key_Return);
+    QCOMPARE(txtDriver->text(), u"张三"_s);
     QCOMPARE(dialog.substituteId(), u"D01"_s);
-    QVERIFY(test::child<QPushButton>(&dialog, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
     // D01 is the arranged driver himself: refused, said so, save stays on.
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    cmdSave->click();
     QVERIFY2(s.messages.lastText().contains(u"本人"_s), qPrintable(s.messages.lastText()));
-    QVERIFY(test::child<QPushButton>(&dialog, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
 
     // Editing the name forgets the driver found.
-    QTest::keyClick(test::child<QLineEdit>(&dialog, u"txtDriver"_s), Qt::Key_Backspace);
+    QTest::keyClick(txtDriver, Qt::Key_Backspace);
     QCOMPARE(dialog.substituteId(), QString());
-    QVERIFY(!test::child<QPushButton>(&dialog, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     // Nobody of that name.
-    test::child<QLineEdit>(&dialog, u"txtDriver"_s)->setText(u"无名"_s);
-    QTest::keyClick(test::child<QLineEdit>(&dialog, u"txtDriver"_s), Qt::Key_Return);
+    txtDriver->setText(u"无名"_s);
+    QTest::keyClick(txtDriver, Qt::Key_Return);
     QCOMPARE(s.messages.lastText(), u"驾驶员不存在!"_s);
     QCOMPARE(s.messages.lastTitle(), u"警告"_s);
-    QVERIFY(!test::child<QPushButton>(&dialog, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     // An apostrophe in the name.
-    test::child<QLineEdit>(&dialog, u"txtDriver"_s)->setText(u"O'B"_s);
-    QTest::keyClick(test::child<QLineEdit>(&dialog, u"txtDriver"_s), Qt::Key_Return);
+    txtDriver->setText(u"O'B"_s);
+    QTest::keyClick(txtDriver, Qt::Key_Return);
     QCOMPARE(dialog.substituteId(), u"D08"_s);
     // D03 today: saved, and he now drives V1's trips today.
-    test::child<QLineEdit>(&dialog, u"txtDriver"_s)->setText(u"王五"_s);
-    QTest::keyClick(test::child<QLineEdit>(&dialog, u"txtDriver"_s), Qt::Key_Return);
+    txtDriver->setText(u"王五"_s);
+    QTest::keyClick(txtDriver, Qt::Key_Return);
     QCOMPARE(dialog.substituteId(), u"D03"_s);
-    test::child<QPushButton>(&dialog, u"cmdSave"_s)->click();
+    cmdSave->click();
     QCOMPARE(s.messages.lastText(), u"顶班信息保存成功！"_s);
-    QVERIFY(!test::child<QPushButton>(&dialog, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     CheckService checks(s.db, s.clock);
     const QDateTime today(day(0), QTime(0, 0));
     QCOMPARE(checks.QueryDriverTrips(test::kCheckinCtx, u"D03"_s, u"440101"_s, today, {}, {}).RecordCount(), 2);

@@ -140,13 +140,14 @@ void TstScrollBus::registerOpensOnTodayWithHeadersOnly()
     frmScrollBus reg(s.env, s.station);
     QCOMPARE(reg.windowTitle(), u"滚动班次车辆排班"_s);
     QCOMPARE(test::child<QDateEdit>(&reg, u"dtpBusDate"_s)->date(), test::fixtureDay());
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->rows(), 1);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->cols(), 6);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    QCOMPARE(vsList->rows(), 1);
+    QCOMPARE(vsList->cols(), 6);
     QStringList captions;
     for (int c = 0; c < 6; ++c)
-        captions << test::child<FlexGrid>(&reg, u"vsList"_s)->textMatrix(0, c);
+        captions << vsList->textMatrix(0, c);
     QCOMPARE(captions, QStringList({u"序"_s, u"车次日期"_s, u"车次代码"_s, u"车次序号"_s, u"车牌号"_s, u"终点站名"_s}));
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->font().pointSize(), 11);
+    QCOMPARE(vsList->font().pointSize(), 11);
     // Nothing is queried on opening.
     QVERIFY(s.status.calls.isEmpty());
 }
@@ -156,12 +157,13 @@ void TstScrollBus::queryListsTheUnitsTripsOfTheDay()
     ScrollStation s;
     frmScrollBus reg(s.env, s.station);
     query(reg, test::fixtureDay());
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s, u"3"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColDate), QStringList(3, kDay));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColCode), QStringList({u"R01"_s, u"R01"_s, u"R05"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColSerial), QStringList({u"1"_s, u"2"_s, u"1"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColPlate), QStringList({u"粤A10001"_s, u"粤A10002"_s, u"粤A10003"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColDestination), QStringList(3, u"终点站"_s));
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    QCOMPARE(column(vsList, frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColDate), QStringList(3, kDay));
+    QCOMPARE(column(vsList, frmScrollBus::ColCode), QStringList({u"R01"_s, u"R01"_s, u"R05"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColSerial), QStringList({u"1"_s, u"2"_s, u"1"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColPlate), QStringList({u"粤A10001"_s, u"粤A10002"_s, u"粤A10003"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColDestination), QStringList(3, u"终点站"_s));
     QCOMPARE(s.status.panels[1], u"查询完毕,共3条记录"_s);
 }
 
@@ -182,21 +184,22 @@ void TstScrollBus::deletingRowOneOfThreeRenumbers()
     ScrollStation s;
     frmScrollBus reg(s.env, s.station);
     query(reg, test::fixtureDay());
-    test::child<FlexGrid>(&reg, u"vsList"_s)->setCurrent(1, 1);
+    auto *vsList = test::child<FlexGrid>(&reg, u"vsList"_s);
+    vsList->setCurrent(1, 1);
     // No keeps everything.
     s.messages.script = {MsgAnswer::No};
     QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
     QCOMPARE(s.messages.lastText(), u"是否真的要删除序号为[1]的信息，删除后将不能再恢复？"_s);
     QCOMPARE(s.messages.lastTitle(), u"提示"_s);
-    QCOMPARE(test::child<FlexGrid>(&reg, u"vsList"_s)->dataRows(), 3);
+    QCOMPARE(vsList->dataRows(), 3);
     QVERIFY(s.stored(u"bus_id"_s, u"R01"_s, u"1"_s).isValid());
 
     s.messages.clear();
     s.messages.script = {MsgAnswer::Yes};
     QTest::mouseClick(test::child<QPushButton>(&reg, u"cmdDelete"_s), Qt::LeftButton);
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColCode), QStringList({u"R01"_s, u"R05"_s}));
-    QCOMPARE(column(test::child<FlexGrid>(&reg, u"vsList"_s), frmScrollBus::ColSerial), QStringList({u"2"_s, u"1"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColNo), QStringList({u"1"_s, u"2"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColCode), QStringList({u"R01"_s, u"R05"_s}));
+    QCOMPARE(column(vsList, frmScrollBus::ColSerial), QStringList({u"2"_s, u"1"_s}));
     // Only that day's R01-1 went, and no success notice follows the question.
     QVERIFY(!s.stored(u"bus_id"_s, u"R01"_s, u"1"_s).isValid());
     QVERIFY(s.stored(u"bus_id"_s, u"R01"_s, u"1"_s, 1).isValid());
@@ -284,15 +287,17 @@ void TstScrollBus::byteLimitsWhileTyping()
     ScrollStation s;
     frmAddScrollBus form(s.env, s.station);
     openNew(form);
-    QTest::keyClicks(test::child<QLineEdit>(&form, u"txtBusID"_s), u"K00123"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtBusID"_s)->text(), u"K0012"_s);
-    QTest::keyClicks(test::child<QLineEdit>(&form, u"txtBusSerialNo"_s), u"1234"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->text(), u"123"_s);
+    auto *txtBusID = test::child<QLineEdit>(&form, u"txtBusID"_s);
+    QTest::keyClicks(txtBusID, u"K00123"_s);
+    QCOMPARE(txtBusID->text(), u"K0012"_s);
+    auto *txtBusSerialNo = test::child<QLineEdit>(&form, u"txtBusSerialNo"_s);
+    QTest::keyClicks(txtBusSerialNo, u"1234"_s);
+    QCOMPARE(txtBusSerialNo->text(), u"123"_s);
     // Two Chinese characters are four bytes; a third would be six.
-    test::child<QLineEdit>(&form, u"txtBusID"_s)->setText(u"滚动车次"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtBusID"_s)->text(), u"滚动"_s);
-    test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->setText(u"一2"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->text(), u"一2"_s);
+    txtBusID->setText(u"滚动车次"_s);
+    QCOMPARE(txtBusID->text(), u"滚动"_s);
+    txtBusSerialNo->setText(u"一2"_s);
+    QCOMPARE(txtBusSerialNo->text(), u"一2"_s);
 }
 
 void TstScrollBus::newTripStoresCodesOnly()
@@ -300,20 +305,22 @@ void TstScrollBus::newTripStoresCodesOnly()
     ScrollStation s;
     frmAddScrollBus form(s.env, s.station);
     openNew(form);
-    QCOMPARE(test::child<QDateEdit>(&form, u"dtpBusDate"_s)->date(), test::fixtureDay());
-    QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"保存(&S)"_s);
-    test::child<QDateEdit>(&form, u"dtpBusDate"_s)->setDate(test::fixtureDay().addDays(2));
+    auto *dtpBusDate = test::child<QDateEdit>(&form, u"dtpBusDate"_s);
+    QCOMPARE(dtpBusDate->date(), test::fixtureDay());
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QCOMPARE(cmdSave->text(), u"保存(&S)"_s);
+    dtpBusDate->setDate(test::fixtureDay().addDays(2));
     QTest::keyClicks(test::child<QLineEdit>(&form, u"txtBusID"_s), u"K01"_s);
     QTest::keyClicks(test::child<QLineEdit>(&form, u"txtBusSerialNo"_s), u"1"_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     PickAnswers picks({u"R01"_s, u"2"_s, u"K001"_s});
     test::child<QPushButton>(&form, u"cmdRoute"_s)->click();
     QCOMPARE(test::child<QLineEdit>(&form, u"txtRoute"_s)->text(), u"R01[某线路]"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtEndStation"_s)->text(), u"S3[终点站]"_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     test::child<QPushButton>(&form, u"cmdCheckGate"_s)->click();
     QCOMPARE(test::child<QLineEdit>(&form, u"txtCheckGate"_s)->text(), u"2[二号口]"_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     test::child<QPushButton>(&form, u"cmdVehicle"_s)->click();
     // Only vehicles in service are offered (V4 is off duty).
     QVERIFY(!picks.offered.contains(u"V4"_s));
@@ -321,7 +328,7 @@ void TstScrollBus::newTripStoresCodesOnly()
     QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), u"45"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtVehicleType"_s)->text(), u"M45[宇通45座]"_s);
     QCOMPARE(test::child<QLineEdit>(&form, u"txtCompany"_s)->text(), u"C01[天河运输]"_s);
-    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(cmdSave->isEnabled());
 
     QVERIFY(saveClicked(&form));
     const auto stored = [&](const char *column) { return s.stored(QString::fromLatin1(column), u"K01"_s, u"1"_s, 2); };
@@ -337,9 +344,9 @@ void TstScrollBus::newTripStoresCodesOnly()
     QCOMPARE(stored("bus_start_time").toDateTime(), ScrollStation::day(0));
     QCOMPARE(stored("unit_code").toString(), u"440101"_s);
     // Saved: the edit state, under the key just saved.
-    QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"修改(&S)"_s);
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
-    QVERIFY(!test::child<QLineEdit>(&form, u"txtBusID"_s)->isEnabled() && !test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->isEnabled() && !test::child<QDateEdit>(&form, u"dtpBusDate"_s)->isEnabled());
+    QCOMPARE(cmdSave->text(), u"修改(&S)"_s);
+    QVERIFY(!cmdSave->isEnabled());
+    QVERIFY(!test::child<QLineEdit>(&form, u"txtBusID"_s)->isEnabled() && !test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->isEnabled() && !dtpBusDate->isEnabled());
     QCOMPARE(form.m_eStatus, 1);
     QCOMPARE(form.m_szBusID, u"K01"_s);
     QCOMPARE(form.m_szBusDate, u"2026-03-20"_s);
@@ -379,26 +386,28 @@ void TstScrollBus::routeChangeReplacesTheDestination()
     ScrollStation s;
     frmAddScrollBus form(s.env, s.station);
     openEdit(form, u"R01"_s, u"1"_s, kDay);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtEndStation"_s)->text(), u"S3[终点站]"_s);
+    auto *txtEndStation = test::child<QLineEdit>(&form, u"txtEndStation"_s);
+    QCOMPARE(txtEndStation->text(), u"S3[终点站]"_s);
     PickAnswers picks({QString(), u"R02"_s, u"R03"_s, u"R03"_s});
     // Cancelled: nothing changes.
-    test::child<QPushButton>(&form, u"cmdRoute"_s)->click();
+    auto *cmdRoute = test::child<QPushButton>(&form, u"cmdRoute"_s);
+    cmdRoute->click();
     QCOMPARE(test::child<QLineEdit>(&form, u"txtRoute"_s)->text(), u"R01[某线路]"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtEndStation"_s)->text(), u"S3[终点站]"_s);
+    QCOMPARE(txtEndStation->text(), u"S3[终点站]"_s);
     // A route without stops never keeps the old route's destination.
-    test::child<QPushButton>(&form, u"cmdRoute"_s)->click();
+    cmdRoute->click();
     QCOMPARE(test::child<QLineEdit>(&form, u"txtRoute"_s)->text(), u"R02[新线]"_s);
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtEndStation"_s)->text(), QString());
+    QCOMPARE(txtEndStation->text(), QString());
     QVERIFY(saveClicked(&form));
     QCOMPARE(s.stored(u"end_station_name"_s, u"R01"_s, u"1"_s).toString(), QString());
     QCOMPARE(s.stored(u"route_id"_s, u"R01"_s, u"1"_s).toString(), u"R02"_s);
     // Another route: its last stop.
-    test::child<QPushButton>(&form, u"cmdRoute"_s)->click();
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtEndStation"_s)->text(), u"S7[佛山]"_s);
+    cmdRoute->click();
+    QCOMPARE(txtEndStation->text(), u"S7[佛山]"_s);
     // The same route again keeps the destination shown (not read again).
     s.db.exec(u"DELETE FROM route_stations WHERE route_id = 'R03'"_s);
-    test::child<QPushButton>(&form, u"cmdRoute"_s)->click();
-    QCOMPARE(test::child<QLineEdit>(&form, u"txtEndStation"_s)->text(), u"S7[佛山]"_s);
+    cmdRoute->click();
+    QCOMPARE(txtEndStation->text(), u"S7[佛山]"_s);
     QVERIFY(saveClicked(&form));
     QCOMPARE(s.stored(u"end_station_id"_s, u"R01"_s, u"1"_s).toString(), u"S7"_s);
     QCOMPARE(s.stored(u"end_station_name"_s, u"R01"_s, u"1"_s).toString(), u"佛山"_s);
@@ -410,8 +419,10 @@ void TstScrollBus::failedSaveKeepsTheFormAndItsInput()
     frmAddScrollBus form(s.env, s.station);
     openNew(form);
     // R01-1 of the day exists already: adding it again is refused.
-    test::child<QLineEdit>(&form, u"txtBusID"_s)->setText(u"R01"_s);
-    test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->setText(u"1"_s);
+    auto *txtBusID = test::child<QLineEdit>(&form, u"txtBusID"_s);
+    txtBusID->setText(u"R01"_s);
+    auto *txtBusSerialNo = test::child<QLineEdit>(&form, u"txtBusSerialNo"_s);
+    txtBusSerialNo->setText(u"1"_s);
     PickAnswers picks({u"R03"_s, u"3"_s, u"K001"_s});
     test::child<QPushButton>(&form, u"cmdRoute"_s)->click();
     test::child<QPushButton>(&form, u"cmdCheckGate"_s)->click();
@@ -420,9 +431,10 @@ void TstScrollBus::failedSaveKeepsTheFormAndItsInput()
     QVERIFY2(s.messages.lastText().contains(u"已经存在"_s), qPrintable(s.messages.lastText()));
     QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
     QCOMPARE(s.stored(u"license_id"_s, u"R01"_s, u"1"_s).toString(), u"V1"_s);
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
     const auto kept = [&] {
-        return form.m_eStatus == 0 && test::child<QPushButton>(&form, u"cmdSave"_s)->text() == u"保存(&S)"_s && test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled()
-               && test::child<QLineEdit>(&form, u"txtBusID"_s)->isEnabled() && test::child<QLineEdit>(&form, u"txtBusID"_s)->text() == u"R01"_s
+        return form.m_eStatus == 0 && cmdSave->text() == u"保存(&S)"_s && cmdSave->isEnabled()
+               && txtBusID->isEnabled() && txtBusID->text() == u"R01"_s
                && test::child<QLineEdit>(&form, u"txtVehicle"_s)->text() == u"K001[某车牌]"_s && test::child<QLineEdit>(&form, u"txtEndStation"_s)->text() == u"S7[佛山]"_s;
     };
     QVERIFY(kept());
@@ -434,7 +446,7 @@ void TstScrollBus::failedSaveKeepsTheFormAndItsInput()
     QCOMPARE(s.messages.boxes.size(), 2);
     QVERIFY(kept());
     // A serial the trip does not have yet saves; No then empties the form.
-    test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->setText(u"9"_s);
+    txtBusSerialNo->setText(u"9"_s);
     QVERIFY(saveClicked(&form));
     QCOMPARE(s.stored(u"license_id"_s, u"R01"_s, u"9"_s).toString(), u"K001"_s);
     PickAnswers gate({u"2"_s});
@@ -444,10 +456,10 @@ void TstScrollBus::failedSaveKeepsTheFormAndItsInput()
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdAdd"_s), Qt::LeftButton);
     QCOMPARE(s.messages.boxes.size(), 1);
     QCOMPARE(s.stored(u"check_gate_id"_s, u"R01"_s, u"9"_s).toString(), u"3"_s);
-    QVERIFY(test::child<QLineEdit>(&form, u"txtBusID"_s)->text().isEmpty() && test::child<QLineEdit>(&form, u"txtVehicle"_s)->text().isEmpty());
+    QVERIFY(txtBusID->text().isEmpty() && test::child<QLineEdit>(&form, u"txtVehicle"_s)->text().isEmpty());
     QCOMPARE(form.m_eStatus, 0);
-    QVERIFY(test::child<QLineEdit>(&form, u"txtBusID"_s)->isEnabled() && test::child<QLineEdit>(&form, u"txtBusSerialNo"_s)->isEnabled() && test::child<QDateEdit>(&form, u"dtpBusDate"_s)->isEnabled());
-    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(txtBusID->isEnabled() && txtBusSerialNo->isEnabled() && test::child<QDateEdit>(&form, u"dtpBusDate"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
 }
 
 void TstScrollBus::missingTripCannotBeSavedOver()
