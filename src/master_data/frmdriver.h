@@ -65,7 +65,8 @@ public:
     frmDriver(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmDriver() override;
 
-    // Held state, for tests and the register.
+    // What the record holds beyond its fields (pictures and templates,
+    // held until the first save of a new driver); its tests read it.
     qint64 photoId() const { return m_photoId; }
     qint64 fingerId() const { return m_fingerId; }
     qint64 backupFingerId() const { return m_fingerId1; }
