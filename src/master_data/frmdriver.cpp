@@ -11,6 +11,7 @@
 #include "stationui/stationscreen.h"
 #include "stationui/picklist.h"
 #include "stationui/registerscreen.h"
+#include "widgets/buttons.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
@@ -86,7 +87,7 @@ void frmDriver::buildUi()
     txtJobCertID = recordField(u"txtJobCertID"_s, 20);
     txtPostCertID = recordField(u"txtPostCertID"_s, 20);
     txtCompany = recordField(u"txtCompany"_s, 30);
-    cmdCompany = makePickButton(u"cmdCompany"_s);
+    QPushButton *cmdCompany = makePickButton(u"cmdCompany"_s);
     dtpInStartDate = RecordDatePicker(u"dtpInStartDate"_s, this);
     dtpInEndDate = RecordDatePicker(u"dtpInEndDate"_s, this);
     dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
@@ -138,10 +139,8 @@ void frmDriver::buildUi()
     auto *fingerButtons = new QHBoxLayout;
     chkBackup = new QCheckBox(u"是否备用"_s, this);
     chkBackup->setObjectName(u"chkBackup"_s);
-    cmdEnrol = new QPushButton(u"登记"_s, this);
-    cmdEnrol->setObjectName(u"cmdEnrol"_s);
-    cmdCompare = new QPushButton(u"比对"_s, this);
-    cmdCompare->setObjectName(u"cmdCompare"_s);
+    cmdEnrol = PlainButton(this, u"cmdEnrol"_s, u"登记"_s);
+    cmdCompare = PlainButton(this, u"cmdCompare"_s, u"比对"_s);
     fingerButtons->addWidget(chkBackup);
     fingerButtons->addStretch(1);
     fingerButtons->addWidget(cmdEnrol);
@@ -156,6 +155,7 @@ void frmDriver::buildUi()
     pictures->addWidget(lblEnrolPrompt);
     pictures->addStretch(1);
 
+    QPushButton *cmdClose = nullptr;
     QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 
@@ -257,11 +257,8 @@ void frmDriver::loadRecord()
         return;
     DriverService drivers(*m_station.db, *m_env.clock);
     RecordSet rs = drivers.QueryDrivers(m_station.context, u" driver_id="_s + SqlLiteral(m_szID), QString());
-    if (rs.RecordCount() != 1) {
-        recordNotFound(u"没有找到驾驶员[%1]的资料"_s.arg(m_szID));
+    if (!foundOne(rs, u"没有找到驾驶员[%1]的资料"_s.arg(m_szID)))
         return;
-    }
-    rs.MoveFirst();
     txtDriverID->setText(RecordText(rs, u"driver_id"_s));
     txtDriverName->setText(RecordText(rs, u"driver_name"_s));
     cboSex->setCurrentIndex(FindComboItem(cboSex, RecordText(rs, u"sex"_s)));

@@ -65,39 +65,8 @@ public:
     frmDriver(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmDriver() override;
 
-    QLineEdit *txtDriverID = nullptr;
-    QLineEdit *txtDriverName = nullptr;
-    QComboBox *cboSex = nullptr;
-    QLineEdit *txtCredit = nullptr;
-    QDateEdit *dtpBirthDate = nullptr;
-    QLineEdit *txtLinkPhone = nullptr;
-    QLineEdit *txtHomePhone = nullptr;
-    QLineEdit *txtAddress = nullptr;
-    QComboBox *cboCertKind = nullptr;
-    QComboBox *cboServiceKind = nullptr;
-    QLineEdit *txtJobCertID = nullptr;
-    QLineEdit *txtPostCertID = nullptr;
-    QLineEdit *txtCompany = nullptr;
-    QPushButton *cmdCompany = nullptr;
-    QDateEdit *dtpInStartDate = nullptr;
-    QDateEdit *dtpInEndDate = nullptr;
-    QDateEdit *dtpCreateDate = nullptr;
-    QCheckBox *chkIsDriver = nullptr;
-    QLineEdit *txtMemo = nullptr;
-    PictureBox *imgPhoto = nullptr;
-    PictureBox *imgFinger = nullptr;
-    PictureBox *imgFinger1 = nullptr;
-    LiveFingerView *picLive = nullptr;
-    QCheckBox *chkBackup = nullptr;
-    QPushButton *cmdEnrol = nullptr;
-    QPushButton *cmdCompare = nullptr;
-    QLabel *lblEnrolPrompt = nullptr;
-    QLabel *lblStatus = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdClose = nullptr;
-
-    // Held state, for tests and the register.
+    // What the record holds beyond its fields (pictures and templates,
+    // held until the first save of a new driver); its tests read it.
     qint64 photoId() const { return m_photoId; }
     qint64 fingerId() const { return m_fingerId; }
     qint64 backupFingerId() const { return m_fingerId1; }
@@ -106,7 +75,14 @@ public:
     bool isCompareMode() const { return m_compareMode; }
     FingerprintEngine *engine() const { return m_engine; }
 
-public slots:
+protected:
+    void start() override;
+    void clearRecord() override;
+    void updateSaveEnabled() override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // What the controls do (connected in buildUi, under the error trap).
     void cmdAdd_Click();
     void cmdSave_Click();
     void cmdEnrol_Click();
@@ -116,13 +92,6 @@ public slots:
     void imgPhoto_DblClick();
     void imgFinger_DblClick();
 
-protected:
-    void start() override;
-    void clearRecord() override;
-    void updateSaveEnabled() override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     void buildUi();
     void fillCodeLists();
     void startEngine();
@@ -132,6 +101,9 @@ private:
     // Stores a picture under *pictureId (replacing it, or adding and
     // keeping the new id).
     void storePicture(qint64 *pictureId, const QString &fileName, const QByteArray &bytes);
+    // A picture file the operator picks, shown in box and stored under
+    // *pictureId; nothing happens when he cancels.
+    void choosePicture(PictureBox *box, qint64 *pictureId);
     void storeTemplate(bool backup, const QString &text);
     void storeHeldFingers();
     void onFeatureQuality(int code);
@@ -156,6 +128,16 @@ private:
     };
     HeldFinger m_heldFormal;
     HeldFinger m_heldBackup;
+
+    QLineEdit *txtDriverID, *txtDriverName, *txtCredit, *txtLinkPhone, *txtHomePhone, *txtAddress, *txtJobCertID,
+        *txtPostCertID, *txtCompany, *txtMemo;
+    QComboBox *cboSex, *cboCertKind, *cboServiceKind;
+    QDateEdit *dtpBirthDate, *dtpInStartDate, *dtpInEndDate, *dtpCreateDate;
+    QCheckBox *chkIsDriver, *chkBackup;
+    PictureBox *imgPhoto, *imgFinger, *imgFinger1;
+    LiveFingerView *picLive;
+    QPushButton *cmdEnrol, *cmdCompare, *cmdAdd, *cmdSave;
+    QLabel *lblEnrolPrompt, *lblStatus;
 };
 
 } // namespace cg

@@ -131,31 +131,28 @@ void frmDriver::storePicture(qint64 *pictureId, const QString &fileName, const Q
         *pictureId = drivers.AddPicture(m_station.context, fileName, bytes);
 }
 
-void frmDriver::imgPhoto_DblClick()
+void frmDriver::choosePicture(PictureBox *box, qint64 *pictureId)
 {
     const QString path = m_env.files ? m_env.files->openFileName(this, u"打开"_s, u"BMP图片 (*.bmp);;JPG图片 (*.jpg)"_s)
                                      : QString();
     if (path.isEmpty())
         return;
     const QByteArray bytes = readPicture(path);
-    imgPhoto->setPicture(bytes);
-    storePicture(&m_photoId, pictureName(path), bytes);
+    box->setPicture(bytes);
+    storePicture(pictureId, pictureName(path), bytes);
     updateSaveEnabled();
+}
+
+void frmDriver::imgPhoto_DblClick()
+{
+    choosePicture(imgPhoto, &m_photoId);
 }
 
 void frmDriver::imgFinger_DblClick()
 {
     // Only the formal fingerprint picture is chosen from a file.
-    if (chkBackup->isChecked())
-        return;
-    const QString path = m_env.files ? m_env.files->openFileName(this, u"打开"_s, u"BMP图片 (*.bmp);;JPG图片 (*.jpg)"_s)
-                                     : QString();
-    if (path.isEmpty())
-        return;
-    const QByteArray bytes = readPicture(path);
-    imgFinger->setPicture(bytes);
-    storePicture(&m_fingerId, pictureName(path), bytes);
-    updateSaveEnabled();
+    if (!chkBackup->isChecked())
+        choosePicture(imgFinger, &m_fingerId);
 }
 
 // ---------------------------------------------------------------- fingerprints

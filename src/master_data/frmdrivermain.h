@@ -16,27 +16,25 @@ public:
     frmDriverMain(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmDriverMain() override;
 
-    PlaceholderBox *txtDriverID = nullptr;
-    PlaceholderBox *txtDriverName = nullptr;
-
     // The filter fragment of the two boxes.
     QString Fragment() const;
     // The record screen (nullptr until first opened).
     frmDriver *recordScreen() const;
 
-public slots:
+protected:
     void cmdQuery_Click() override;
     void cmdAdd_Click() override;
     void cmdEdit_Click() override;
     void cmdDelete_Click() override;
-
-protected:
     QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
     RecordSet lookupRecord(const QString &key, Lookup kind) override;
     bool deleteRecord(const QString &key, QString *reason) override;
     RecordScreen *makeRecordScreen() override;
+
+private:
+    PlaceholderBox *txtDriverID, *txtDriverName;
 };
 
 } // namespace cg

@@ -54,11 +54,11 @@ void frmVehicle::buildUi()
     txtLicenseID = recordField(u"txtLicenseID"_s, 5);
     txtLicense = recordField(u"txtLicense"_s, 10);
     txtCompany = recordField(u"txtCompany"_s, 30);
-    cmdCompany = makePickButton(u"cmdCompany"_s);
+    QPushButton *cmdCompany = makePickButton(u"cmdCompany"_s);
     txtOwner = recordField(u"txtOwner"_s, 20);
-    cmdOwner = makePickButton(u"cmdOwner"_s);
+    QPushButton *cmdOwner = makePickButton(u"cmdOwner"_s);
     txtModel = recordField(u"txtModel"_s, 0);
-    cmdModel = makePickButton(u"cmdModel"_s);
+    QPushButton *cmdModel = makePickButton(u"cmdModel"_s);
     txtSeat = recordField(u"txtSeat"_s, 0);
     // Digits only: the numeric prefix of what is typed, no sign, no decimals.
     connect(txtSeat, &QLineEdit::textChanged, this, [this] { CleanNumericControl(txtSeat, false, false); });
@@ -93,6 +93,7 @@ void frmVehicle::buildUi()
     driversCaption->setBuddy(vsDriver);
     root->addWidget(vsDriver, 1);
 
+    QPushButton *cmdClose = nullptr;
     QHBoxLayout *bottom = recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose);
     root->addLayout(bottom);
 
@@ -168,11 +169,8 @@ void frmVehicle::loadRecord()
     VehicleService vehicles(*m_station.db, *m_env.clock);
     RecordSet rs = vehicles.QueryVehicles(m_station.context, u" license_id="_s + SqlLiteral(m_szID), QString(),
                                           NoDate(), true);
-    if (rs.RecordCount() != 1) {
-        recordNotFound(u"没有找到车辆[%1]的资料"_s.arg(m_szID));
+    if (!foundOne(rs, u"没有找到车辆[%1]的资料"_s.arg(m_szID)))
         return;
-    }
-    rs.MoveFirst();
     txtLicenseID->setText(RecordText(rs, u"license_id"_s));
     txtLicense->setText(RecordText(rs, u"license"_s));
     txtCompany->setText(RecordText(rs, u"company_name"_s));

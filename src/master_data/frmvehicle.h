@@ -23,35 +23,6 @@ public:
     frmVehicle(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmVehicle() override;
 
-    QLineEdit *txtLicenseID = nullptr;
-    QLineEdit *txtLicense = nullptr;
-    QLineEdit *txtCompany = nullptr;
-    QPushButton *cmdCompany = nullptr;
-    QLineEdit *txtOwner = nullptr;
-    QPushButton *cmdOwner = nullptr;
-    QLineEdit *txtModel = nullptr;
-    QPushButton *cmdModel = nullptr;
-    QLineEdit *txtSeat = nullptr;
-    QComboBox *cboServiceKind = nullptr;
-    QComboBox *cboStatus = nullptr;
-    QLineEdit *txtICCard = nullptr;
-    QLineEdit *txtDriverNum = nullptr;
-    QDateEdit *dtpCreateDate = nullptr;
-    QLineEdit *txtMemo = nullptr;
-    FlexGrid *vsDriver = nullptr;
-    QLabel *lblStatus = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdClose = nullptr;
-
-public slots:
-    void cmdAdd_Click();
-    // False when the save failed (the error shown, form and state kept).
-    bool cmdSave_Click();
-    void cmdCompany_Click();
-    void cmdOwner_Click();
-    void cmdModel_Click();
-
 protected:
     void start() override;
     void clearRecord() override;
@@ -59,6 +30,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // What the buttons do (connected in buildUi).
+    void cmdAdd_Click();
+    // False when the save failed (the error shown, form and state kept).
+    bool cmdSave_Click();
+    void cmdCompany_Click();
+    void cmdOwner_Click();
+    void cmdModel_Click();
+
     void buildUi();
     void fillLists();
     void selectDefaultNature();
@@ -69,6 +48,14 @@ private:
     // answer was Yes and the save failed.
     bool settleChanges();
     RecordSet recordFromForm() const;
+
+    QLineEdit *txtLicenseID, *txtLicense, *txtCompany, *txtOwner, *txtModel, *txtSeat, *txtICCard, *txtDriverNum,
+        *txtMemo;
+    QComboBox *cboServiceKind, *cboStatus;
+    QDateEdit *dtpCreateDate;
+    FlexGrid *vsDriver;
+    QLabel *lblStatus;
+    QPushButton *cmdAdd, *cmdSave;
 };
 
 } // namespace cg

@@ -25,14 +25,6 @@ public:
 
     enum Column { ColNo, ColCode, ColPlate, ColNature, ColCard, ColRemark, ColReturn, ColCondition, ColReturnTime };
 
-    PlaceholderBox *txtLicenseID = nullptr;
-    PlaceholderBox *txtLicense = nullptr;
-    PlaceholderBox *txtICCard = nullptr;
-    QComboBox *cboStatus = nullptr;
-    QComboBox *cboServiceKind = nullptr;
-    QComboBox *cboArrange = nullptr;
-    QDateEdit *dtpArrangeDate = nullptr;
-
     QString type() const { return m_type; }
     // Takes the opener's type and sets the filters to its preset; the list
     // of the preset's vehicles follows at once (the menu's "9" and the
@@ -48,13 +40,11 @@ public:
     int returnLamp(int row) const;
     int conditionLamp(int row) const;
 
-public slots:
+protected:
     void cmdQuery_Click() override;
     void cmdAdd_Click() override;
     void cmdEdit_Click() override;
     void cmdDelete_Click() override;
-
-protected:
     QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
@@ -70,6 +60,10 @@ private:
     QString m_presetFragment;
     // Lamp codes by data row key.
     QHash<QString, QPair<int, int>> m_lamps;
+
+    PlaceholderBox *txtLicenseID, *txtLicense, *txtICCard;
+    QComboBox *cboStatus, *cboServiceKind, *cboArrange;
+    QDateEdit *dtpArrangeDate;
 };
 
 } // namespace cg

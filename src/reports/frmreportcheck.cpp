@@ -9,6 +9,7 @@
 #include "services/reports/reportservice.h"
 #include "services/station/coreservices.h"
 #include "sheetprinter/sheetprinter.h"
+#include "widgets/buttons.h"
 #include "widgets/filechooser.h"
 #include "widgets/listexport.h"
 #include "widgets/messages.h"
@@ -77,11 +78,11 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     setWindowTitle(u"车次检票报表"_s);
     resize(980, 640);
 
-    splitter = new QSplitter(Qt::Horizontal, this);
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(u"splitter"_s);
     ptQuery = new QWidget(splitter);
     ptQuery->setObjectName(u"ptQuery"_s);
-    ptResult = new QWidget(splitter);
+    auto *ptResult = new QWidget(splitter);
     ptResult->setObjectName(u"ptResult"_s);
     splitter->addWidget(ptQuery);
     splitter->addWidget(ptResult);
@@ -107,10 +108,8 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     txtVehicle = new QLineEdit(ptQuery);
     txtVehicle->setObjectName(u"txtVehicle"_s);
     txtVehicle->installEventFilter(this);
-    Command1 = new QPushButton(u"查询(&Q)"_s, ptQuery);
-    Command1->setObjectName(u"Command1"_s);
-    Command2 = new QPushButton(u"关闭(&C)"_s, ptQuery);
-    Command2->setObjectName(u"Command2"_s);
+    QPushButton *Command1 = PlainButton(ptQuery, u"Command1"_s, u"查询(&Q)"_s);
+    QPushButton *Command2 = PlainButton(ptQuery, u"Command2"_s, u"关闭(&C)"_s);
 
     auto *form = new QGridLayout;
     form->addWidget(new QLabel(u"报表类型:"_s, ptQuery), 0, 0);
@@ -306,7 +305,7 @@ void frmReportCheck::Fill(int)
         chtPeriod->setFigures(PeriodChart::FiguresOf(daily));
         status(QString(), 1);
         status(u"共有%1条记录"_s.arg(m_count), 2);
-    } catch (const std::exception &e) {
+    } catch (const std::exception &e) { // a trap could not put the last report's title back
         // The sheet shown is still the last report: so is its title.
         if (sheet->isLoaded())
             lblTitle->setText(windowTitle());

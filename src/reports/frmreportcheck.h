@@ -10,8 +10,6 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
-class QPushButton;
-class QSplitter;
 
 namespace cg {
 
@@ -31,27 +29,8 @@ public:
     static QString reportName(int index);
     static QString templateName(int index);
 
-    QSplitter *splitter = nullptr;
-    QWidget *ptQuery = nullptr;
-    QWidget *ptResult = nullptr;
-    QLabel *FlatLabel1 = nullptr;
-    QLabel *flbClose = nullptr;
-    QComboBox *cboType = nullptr;
-    QDateEdit *dtpStartDate = nullptr;
-    QDateEdit *dtpEndDate = nullptr;
-    QLineEdit *txtVehicle = nullptr;
-    QPushButton *Command1 = nullptr;
-    QPushButton *Command2 = nullptr;
-    QLabel *lblTitle = nullptr;
-    QLabel *imgOpen = nullptr;
-    PeriodChart *chtPeriod = nullptr;
-    SheetPrinter *sheet = nullptr;
-
     // The record count of the last run.
     int recordCount() const { return m_count; }
-
-    // Runs the selected report (the row count is not used).
-    Q_INVOKABLE void Fill(int rows);
 
     void ExportFile() override;
     void ExportFileOpen() override;
@@ -60,16 +39,18 @@ public:
     void PageSet() override {}
     void PrintSet() override {}
 
-public slots:
-    void Command1_Click();
-    void flbClose_Click();
-    void imgOpen_Click();
-    void cboType_Click();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Runs the selected report (the row count is not used): 查询.
+    Q_INVOKABLE void Fill(int rows);
+    void Command1_Click();
+    // The query pane hidden by its close mark, and shown again by the arrow.
+    void flbClose_Click();
+    void imgOpen_Click();
+    void cboType_Click();
+
     void status(const QString &text, int panel);
     // Export through the sheet printer; the written path, "" when cancelled
     // or failed (a failure has been reported).
@@ -79,6 +60,14 @@ private:
     Env m_env;
     StationContext &m_station;
     int m_count = 0;
+
+    QWidget *ptQuery;
+    QLabel *FlatLabel1, *flbClose, *lblTitle, *imgOpen;
+    QComboBox *cboType;
+    QDateEdit *dtpStartDate, *dtpEndDate;
+    QLineEdit *txtVehicle;
+    PeriodChart *chtPeriod;
+    SheetPrinter *sheet;
 };
 
 } // namespace cg

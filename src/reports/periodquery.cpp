@@ -6,6 +6,7 @@
 #include "core/recordset.h"
 #include "services/checks/checkservice.h"
 #include "services/reports/reportservice.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
@@ -75,15 +76,14 @@ PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString 
     heading->move(10, 2);
     ptTop->installEventFilter(this);
 
-    ptMain = new QFrame(this);
+    auto *ptMain = new QFrame(this);
     ptMain->setObjectName(u"ptMain"_s);
     ptMain->setFrameShape(QFrame::StyledPanel);
     ptMain->setStyleSheet(u"QFrame#ptMain { background: #EAF1F8; border: 1px solid #7F9DB9; }"_s);
 
     dtpStartDate = DatePicker(u"dtpStartDate"_s, ptMain);
     dtpEndDate = DatePicker(u"dtpEndDate"_s, ptMain);
-    cmdQuery = new QPushButton(u"查询(&Q)"_s, ptMain);
-    cmdQuery->setObjectName(u"cmdQuery"_s);
+    QPushButton *cmdQuery = PlainButton(ptMain, u"cmdQuery"_s, u"查询(&Q)"_s);
     vsList = new FlexGrid(ptMain);
     vsList->setObjectName(u"vsList"_s);
 

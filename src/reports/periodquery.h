@@ -31,14 +31,6 @@ QDateEdit *DatePicker(const QString &name, QWidget *parent);
 class PeriodQuery : public QWidget, public IListReport {
     Q_OBJECT
 public:
-    QFrame *ptTop = nullptr;
-    QFrame *fraMenu = nullptr;
-    QFrame *ptMain = nullptr;
-    QDateEdit *dtpStartDate = nullptr;
-    QDateEdit *dtpEndDate = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    FlexGrid *vsList = nullptr;
-
     ~PeriodQuery() override;
 
     void ExportFile() override;
@@ -47,9 +39,6 @@ public:
     void PreView() override {}
     void PageSet() override {}
     void PrintSet() override {}
-
-public slots:
-    void cmdQuery_Click();
 
 protected:
     PeriodQuery(const Env &env, StationContext &station, const QString &formName, const QString &caption,
@@ -68,11 +57,17 @@ protected:
     StationContext &m_station;
 
 private:
+    // 查询: the grid refilled from the picked range.
+    void cmdQuery_Click();
     void placeMenuBar();
 
     QString m_progressText;
     int m_menuDesignWidth = -1;
     std::unique_ptr<GridReport> m_report;
+
+    QFrame *ptTop, *fraMenu;
+    QDateEdit *dtpStartDate, *dtpEndDate;
+    FlexGrid *vsList;
 };
 
 // 驾驶员报班信息查询: every driver check-in registered in the range,

@@ -68,12 +68,12 @@ void frmAddScrollBus::buildUi()
     txtBusID = recordField(u"txtBusID"_s, 5);
     txtBusSerialNo = recordField(u"txtBusSerialNo"_s, 3);
     txtRoute = pickedField(u"txtRoute"_s);
-    cmdRoute = makePickButton(u"cmdRoute"_s);
+    QPushButton *cmdRoute = makePickButton(u"cmdRoute"_s);
     txtEndStation = pickedField(u"txtEndStation"_s);
     txtCheckGate = pickedField(u"txtCheckGate"_s);
-    cmdCheckGate = makePickButton(u"cmdCheckGate"_s);
+    QPushButton *cmdCheckGate = makePickButton(u"cmdCheckGate"_s);
     txtVehicle = pickedField(u"txtVehicle"_s);
-    cmdVehicle = makePickButton(u"cmdVehicle"_s);
+    QPushButton *cmdVehicle = makePickButton(u"cmdVehicle"_s);
     txtSeat = pickedField(u"txtSeat"_s);
     txtVehicleType = pickedField(u"txtVehicleType"_s);
     txtCompany = pickedField(u"txtCompany"_s);
@@ -91,6 +91,7 @@ void frmAddScrollBus::buildUi()
                        {u"车型:"_s, txtVehicleType},
                        {u"参运公司:"_s, txtCompany}});
 
+    QPushButton *cmdClose = nullptr;
     root->addLayout(recordButtons(&lblStatus, &cmdAdd, &cmdSave, &cmdClose));
     root->addStretch(1);
 
@@ -138,11 +139,8 @@ void frmAddScrollBus::loadRecord()
     RollingTripService trips(*m_station.db);
     RecordSet rs = trips.QueryRollingTripRecords(m_station.context, m_szBusID, m_szBusSerialNo,
                                                  QDateTime(day, QTime(0, 0)));
-    if (rs.RecordCount() != 1) {
-        recordNotFound(u"没有找到滚动车次 %1-%2（%3）"_s.arg(m_szBusID, m_szBusSerialNo, m_szBusDate));
+    if (!foundOne(rs, u"没有找到滚动车次 %1-%2（%3）"_s.arg(m_szBusID, m_szBusSerialNo, m_szBusDate)))
         return;
-    }
-    rs.MoveFirst();
     dtpBusDate->setDate(RecordDate(rs, u"bus_date"_s, day));
     txtBusID->setText(RecordText(rs, u"bus_id"_s));
     txtBusSerialNo->setText(RecordText(rs, u"bus_serial_no"_s));

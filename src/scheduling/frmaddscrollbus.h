@@ -29,25 +29,13 @@ public:
     QString m_szBusSerialNo;
     QString m_szBusDate;
 
-    QDateEdit *dtpBusDate = nullptr;
-    QLineEdit *txtBusID = nullptr;
-    QLineEdit *txtBusSerialNo = nullptr;
-    QLineEdit *txtRoute = nullptr;
-    QPushButton *cmdRoute = nullptr;
-    QLineEdit *txtEndStation = nullptr;
-    QLineEdit *txtCheckGate = nullptr;
-    QPushButton *cmdCheckGate = nullptr;
-    QLineEdit *txtVehicle = nullptr;
-    QPushButton *cmdVehicle = nullptr;
-    QLineEdit *txtSeat = nullptr;
-    QLineEdit *txtVehicleType = nullptr;
-    QLineEdit *txtCompany = nullptr;
-    QLabel *lblStatus = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdClose = nullptr;
+protected:
+    void start() override;
+    void clearRecord() override;
+    void updateSaveEnabled() override;
 
-public slots:
+private:
+    // What the buttons do (connected in buildUi).
     void cmdAdd_Click();
     // False when nothing was saved (the error shown, form and state kept).
     bool cmdSave_Click();
@@ -55,12 +43,6 @@ public slots:
     void cmdCheckGate_Click();
     void cmdVehicle_Click();
 
-protected:
-    void start() override;
-    void clearRecord() override;
-    void updateSaveEnabled() override;
-
-private:
     void buildUi();
     void loadRecord();
     void enterState(int status);
@@ -69,6 +51,12 @@ private:
     // The destination of the route now in the route field: its last stop,
     // or nothing when the route has no stops.
     void fetchDestination();
+
+    QDateEdit *dtpBusDate;
+    QLineEdit *txtBusID, *txtBusSerialNo, *txtRoute, *txtEndStation, *txtCheckGate, *txtVehicle, *txtSeat,
+        *txtVehicleType, *txtCompany;
+    QLabel *lblStatus;
+    QPushButton *cmdAdd, *cmdSave;
 };
 
 } // namespace cg

@@ -54,7 +54,7 @@ frmArrangeVehicleMain::frmArrangeVehicleMain(const Env &env, StationContext &sta
     addFilterWidget(companyCaption);
     addFilterWidget(cboCompany);
     addRegisterButtons();
-    cmdChange = addButton(u"cmdChange"_s, u"顶班"_s);
+    QPushButton *cmdChange = addButton(u"cmdChange"_s, u"顶班"_s);
     setupGrid();
     runDialog = [](QDialog &dialog) { dialog.exec(); };
 
@@ -172,13 +172,20 @@ void frmArrangeVehicleMain::cmdAdd_Click()
     runDialog(dialog);
 }
 
+bool frmArrangeVehicleMain::currentArrangement(ArrangementRow *row, const QString &notice)
+{
+    *row = rowArrangement(vsList->row());
+    if (!row->vehicle.isEmpty())
+        return true;
+    ShowNotice(*m_env.messages, notice);
+    return false;
+}
+
 void frmArrangeVehicleMain::cmdEdit_Click()
 {
-    const ArrangementRow row = rowArrangement(vsList->row());
-    if (row.vehicle.isEmpty()) {
-        ShowNotice(*m_env.messages, u"请先选择一行!"_s);
+    ArrangementRow row;
+    if (!currentArrangement(&row, u"请先选择一行!"_s))
         return;
-    }
     frmModifyArrangeVehicle dialog(m_env, m_station, this);
     dialog.m_szDriver = row.driverName;
     dialog.m_szDriverID = row.driver;
@@ -199,11 +206,9 @@ void frmArrangeVehicleMain::cmdDelete_Click()
 
 void frmArrangeVehicleMain::cmdChange_Click()
 {
-    const ArrangementRow row = rowArrangement(vsList->row());
-    if (row.vehicle.isEmpty()) {
-        ShowNotice(*m_env.messages, u"请先选择一条记录！"_s);
+    ArrangementRow row;
+    if (!currentArrangement(&row, u"请先选择一条记录！"_s))
         return;
-    }
     frmSchmeChange dialog(m_env, m_station, this);
     dialog.m_szDriverID = row.driver;
     dialog.m_szDriver = row.driverName;

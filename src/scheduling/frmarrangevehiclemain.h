@@ -40,13 +40,6 @@ public:
 
     enum Column { ColNo, ColDriver, ColPlate, ColModel, ColStart, ColEnd, ColOwner, ColCompany, ColMemo };
 
-    PlaceholderBox *txtDriverID = nullptr;
-    PlaceholderBox *txtDriverName = nullptr;
-    PlaceholderBox *txtLicenseID = nullptr;
-    PlaceholderBox *txtLicense = nullptr;
-    QComboBox *cboCompany = nullptr;
-    QPushButton *cmdChange = nullptr;
-
     // Shows the modal dialogs (tests drive them through it instead).
     std::function<void(QDialog &)> runDialog;
 
@@ -54,18 +47,16 @@ public:
     // The arrangement of a data row (empty when the row is not one).
     ArrangementRow rowArrangement(int row) const;
     // After a modification: rewrites the row of the arrangement that was
-    // modified (original key) with the one found under its new key.
+    // modified (original key) with the one found under its new key. Called
+    // by the modify dialog.
     void UpdateOneLine(const QString &vehicle, const QString &driver, const QDate &newStart,
                        const QString &originalKey);
 
-public slots:
+protected:
     void cmdQuery_Click() override;
     void cmdAdd_Click() override;
     void cmdEdit_Click() override;
     void cmdDelete_Click() override;
-    void cmdChange_Click();
-
-protected:
     QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
@@ -74,7 +65,15 @@ protected:
     QString noRowNotice() const override;
 
 private:
+    void cmdChange_Click();
+    // The arrangement of the current row into row; false, after the notice,
+    // when there is none.
+    bool currentArrangement(ArrangementRow *row, const QString &notice);
+
     QHash<QString, ArrangementRow> m_rows;
+
+    PlaceholderBox *txtDriverID, *txtDriverName, *txtLicenseID, *txtLicense;
+    QComboBox *cboCompany;
 };
 
 } // namespace cg

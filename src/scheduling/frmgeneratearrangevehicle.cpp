@@ -25,6 +25,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace cg {
@@ -41,6 +44,36 @@ QTreeWidget *makeList(const QString &name, const QStringList &headers, QWidget *
     list->header()->setSectionsClickable(true);
     QObject::connect(list->header(), &QHeaderView::sectionClicked, list,
                      [list](int column) { SortListViewByColumn(list, column); });
+    return list;
+}
+
+// A caption naming w, then w stretching, on row.
+void addCaptioned(QHBoxLayout *row, const QString &caption, QWidget *w)
+{
+    auto *l = new QLabel(caption, w->parentWidget());
+    l->setBuddy(w);
+    row->addWidget(l);
+    row->addWidget(w, 1);
+}
+
+// One search group of the dialog, placed on groups: the captioned search
+// fields and the query button on one line, the list of what it found
+// under them.
+QTreeWidget *addSearchGroup(QHBoxLayout *groups, const QString &title,
+                            std::initializer_list<std::pair<QString, QWidget *>> fields, QPushButton *query,
+                            const QString &listName, const QStringList &headers)
+{
+    QWidget *dialog = query->parentWidget();
+    auto *box = new QGroupBox(title, dialog);
+    auto *layout = new QVBoxLayout(box);
+    auto *search = new QHBoxLayout;
+    for (const auto &[caption, field] : fields)
+        addCaptioned(search, caption, field);
+    search->addWidget(query);
+    layout->addLayout(search);
+    QTreeWidget *list = makeList(listName, headers, dialog);
+    layout->addWidget(list, 1);
+    groups->addWidget(box, 1);
     return list;
 }
 
@@ -83,60 +116,40 @@ void frmGenerateArrangeVehicle::buildUi()
         e->setMinimumWidth(70);
         return e;
     };
-    const auto captioned = [this](QHBoxLayout *row, const QString &caption, QWidget *w) {
-        auto *l = new QLabel(caption, this);
-        l->setBuddy(w);
-        row->addWidget(l);
-        row->addWidget(w, 1);
-    };
 
-    auto *driverBox = new QGroupBox(u"驾驶员信息"_s, this);
-    auto *driverLayout = new QVBoxLayout(driverBox);
-    auto *driverSearch = new QHBoxLayout;
     txtDriverName = line(u"txtDriverName"_s);
     txtDriverID = line(u"txtDriverID"_s);
-    cmdQueryDriver = PlainButton(this, u"cmdQueryDriver"_s, u"查询(&Q)"_s);
-    captioned(driverSearch, u"姓名："_s, txtDriverName);
-    captioned(driverSearch, u"驾驶员代码："_s, txtDriverID);
-    driverSearch->addWidget(cmdQueryDriver);
-    driverLayout->addLayout(driverSearch);
-    lvDriver = makeList(u"lvDriver"_s,
-                        {u"编号"_s, u"姓名"_s, u"所属公司"_s, u"类别"_s, u"聘用开始"_s, u"聘用结束"_s, u"驾照类别"_s,
-                         u"身份证"_s, u"性别"_s},
-                        this);
-    driverLayout->addWidget(lvDriver, 1);
-    groups->addWidget(driverBox, 1);
+    QPushButton *cmdQueryDriver = PlainButton(this, u"cmdQueryDriver"_s, u"查询(&Q)"_s);
+    lvDriver = addSearchGroup(groups, u"驾驶员信息"_s, {{u"姓名："_s, txtDriverName}, {u"驾驶员代码："_s, txtDriverID}},
+                              cmdQueryDriver, u"lvDriver"_s,
+                              {u"编号"_s, u"姓名"_s, u"所属公司"_s, u"类别"_s, u"聘用开始"_s, u"聘用结束"_s,
+                               u"驾照类别"_s, u"身份证"_s, u"性别"_s});
 
-    auto *vehicleBox = new QGroupBox(u"车辆信息"_s, this);
-    auto *vehicleLayout = new QVBoxLayout(vehicleBox);
-    auto *vehicleSearch = new QHBoxLayout;
     txtLicense = line(u"txtLicense"_s);
     txtLicenseID = line(u"txtLicenseID"_s);
     cboCompany = new QComboBox(this);
     cboCompany->setObjectName(u"cboCompany"_s);
     cboType = new QComboBox(this);
     cboType->setObjectName(u"cboType"_s);
-    cmdQueryVehicle = PlainButton(this, u"cmdQueryVehicle"_s, u"查询(&Q)"_s);
-    captioned(vehicleSearch, u"车牌号："_s, txtLicense);
-    captioned(vehicleSearch, u"车辆代码："_s, txtLicenseID);
-    captioned(vehicleSearch, u"参运公司："_s, cboCompany);
-    captioned(vehicleSearch, u"类别："_s, cboType);
-    vehicleSearch->addWidget(cmdQueryVehicle);
-    vehicleLayout->addLayout(vehicleSearch);
-    lvVehicle = makeList(u"lvVehicle"_s, {u"编号"_s, u"车牌号"_s, u"类别"_s, u"车型"_s, u"参运公司"_s}, this);
-    vehicleLayout->addWidget(lvVehicle, 1);
-    groups->addWidget(vehicleBox, 1);
+    QPushButton *cmdQueryVehicle = PlainButton(this, u"cmdQueryVehicle"_s, u"查询(&Q)"_s);
+    lvVehicle = addSearchGroup(groups, u"车辆信息"_s,
+                               {{u"车牌号："_s, txtLicense},
+                                {u"车辆代码："_s, txtLicenseID},
+                                {u"参运公司："_s, cboCompany},
+                                {u"类别："_s, cboType}},
+                               cmdQueryVehicle, u"lvVehicle"_s,
+                               {u"编号"_s, u"车牌号"_s, u"类别"_s, u"车型"_s, u"参运公司"_s});
 
     auto *bottom = new QHBoxLayout;
     dtpStartDate = RecordDatePicker(u"dtpStartDate"_s, this);
     dtpEndDate = RecordDatePicker(u"dtpEndDate"_s, this);
     txtMemo = line(u"txtMemo"_s);
     BindByteLimit(txtMemo, 255);
-    captioned(bottom, u"开始日期："_s, dtpStartDate);
-    captioned(bottom, u"结束日期："_s, dtpEndDate);
-    captioned(bottom, u"备注:"_s, txtMemo);
-    cmdSave = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
-    cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    addCaptioned(bottom, u"开始日期："_s, dtpStartDate);
+    addCaptioned(bottom, u"结束日期："_s, dtpEndDate);
+    addCaptioned(bottom, u"备注:"_s, txtMemo);
+    QPushButton *cmdSave = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
+    QPushButton *cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
     bottom->addWidget(cmdSave);
     bottom->addWidget(cmdClose);
     root->addLayout(bottom);

@@ -24,35 +24,24 @@ public:
     frmGenerateArrangeVehicle(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmGenerateArrangeVehicle() override;
 
-    QLineEdit *txtDriverName = nullptr;
-    QLineEdit *txtDriverID = nullptr;
-    QPushButton *cmdQueryDriver = nullptr;
-    QTreeWidget *lvDriver = nullptr;
-    QLineEdit *txtLicense = nullptr;
-    QLineEdit *txtLicenseID = nullptr;
-    QComboBox *cboCompany = nullptr;
-    QComboBox *cboType = nullptr;
-    QPushButton *cmdQueryVehicle = nullptr;
-    QTreeWidget *lvVehicle = nullptr;
-    QDateEdit *dtpStartDate = nullptr;
-    QDateEdit *dtpEndDate = nullptr;
-    QLineEdit *txtMemo = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdClose = nullptr;
-
     QString DriverFragment() const;
     QString VehicleFragment() const;
 
-public slots:
+private:
+    // What the controls do (connected in buildUi, under the error trap).
     void cmdQueryDriver_Click();
     void cmdQueryVehicle_Click();
     void lvDriver_ItemClick();
     void cmdSave_Click();
 
-private:
     void buildUi();
     Env m_env;
     StationContext &m_station;
+
+    QLineEdit *txtDriverName, *txtDriverID, *txtLicense, *txtLicenseID, *txtMemo;
+    QComboBox *cboCompany, *cboType;
+    QTreeWidget *lvDriver, *lvVehicle;
+    QDateEdit *dtpStartDate, *dtpEndDate;
 };
 
 } // namespace cg

@@ -46,7 +46,7 @@ frmModifyArrangeVehicle::frmModifyArrangeVehicle(const Env &env, StationContext 
     form->addRow(u"结束时间："_s, dtpEndDate);
     form->addRow(u"备注："_s, txtMemo);
     cmdSave = PlainButton(this, u"cmdSave"_s, u"保存(&S)"_s);
-    cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    QPushButton *cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
     root->addLayout(RightAlignedRow({cmdSave, cmdClose}));
 
     const auto enableSave = [this] { cmdSave->setEnabled(true); };

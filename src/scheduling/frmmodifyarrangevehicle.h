@@ -41,26 +41,22 @@ public:
     QDateTime m_dtEndDate;
     QPointer<frmArrangeVehicleMain> m_register;
 
-    QLineEdit *txtDriver = nullptr;
-    QLineEdit *txtLicense = nullptr;
-    QDateEdit *dtpStartDate = nullptr;
-    QDateEdit *dtpEndDate = nullptr;
-    QLineEdit *txtMemo = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdClose = nullptr;
-
     // Fills the fields from the members.
     void Open();
-
-public slots:
-    void cmdSave_Click();
 
 protected:
     void done(int result) override;
 
 private:
+    // 保存: connected in the constructor, under the error trap.
+    void cmdSave_Click();
+
     Env m_env;
     StationContext &m_station;
+
+    QLineEdit *txtDriver, *txtLicense, *txtMemo;
+    QDateEdit *dtpStartDate, *dtpEndDate;
+    QPushButton *cmdSave;
 };
 
 } // namespace cg

@@ -65,7 +65,7 @@ frmSchmeChange::frmSchmeChange(const Env &env, StationContext &station, QWidget 
     root->addLayout(substitute);
 
     cmdSave = PlainButton(this, u"cmdSave"_s, u"顶班(&S)"_s);
-    cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
+    QPushButton *cmdClose = PlainButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
     root->addLayout(RightAlignedRow({cmdSave, cmdClose}));
 
     connect(txtDriver, &QLineEdit::returnPressed, this,

@@ -36,33 +36,29 @@ public:
     QDateTime m_dtStart;
     QDateTime m_dtEnd;
 
-    QLabel *lblDriver = nullptr;
-    QLabel *lblLicense = nullptr;
-    QLabel *lblStart = nullptr;
-    QLabel *lblEnd = nullptr;
-    QLineEdit *txtDriver = nullptr;
-    QDateEdit *dtpStartDate = nullptr;
-    QDateEdit *dtpEndDate = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdClose = nullptr;
-
     // Shows the arrangement from the members; both pickers at today.
     void Open();
     // The substitute found by the last search ("" when none).
     const QString &substituteId() const { return m_substitute; }
 
-public slots:
-    void txtDriver_Enter();
-    void cmdSave_Click();
-
 protected:
     void done(int result) override;
 
 private:
+    // Enter in the driver field and 顶班 (connected in the constructor,
+    // under the error trap).
+    void txtDriver_Enter();
+    void cmdSave_Click();
+
     Env m_env;
     StationContext &m_station;
     QString m_substitute;
     bool m_filling = false;
+
+    QLabel *lblDriver, *lblLicense, *lblStart, *lblEnd;
+    QLineEdit *txtDriver;
+    QDateEdit *dtpStartDate, *dtpEndDate;
+    QPushButton *cmdSave;
 };
 
 } // namespace cg

@@ -25,19 +25,15 @@ public:
 
     enum Column { ColNo, ColDate, ColCode, ColSerial, ColPlate, ColDestination };
 
-    QDateEdit *dtpBusDate = nullptr;
-
     // The record screen (nullptr until first opened).
     frmAddScrollBus *recordScreen() const { return m_form; }
 
-public slots:
+protected:
     void cmdQuery_Click() override;
     void cmdAdd_Click() override;
     void cmdEdit_Click() override;
     void cmdDelete_Click() override;
     void vsList_DblClick() override;
-
-protected:
     QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
@@ -60,6 +56,8 @@ private:
     // The trips' keys by the rows' key texts.
     QHash<QString, TripKey> m_keys;
     QPointer<frmAddScrollBus> m_form;
+
+    QDateEdit *dtpBusDate;
 };
 
 } // namespace cg

@@ -162,6 +162,16 @@ void RecordScreen::recordNotFound(const QString &text)
     m_status->setText(text);
 }
 
+bool RecordScreen::foundOne(RecordSet &rs, const QString &notFoundText)
+{
+    if (rs.RecordCount() != 1) {
+        recordNotFound(notFoundText);
+        return false;
+    }
+    rs.MoveFirst();
+    return true;
+}
+
 void RecordScreen::enterNewState()
 {
     m_save->setText(u"保存(&S)"_s);

@@ -106,6 +106,9 @@ protected:
     // cleared (m_szID kept), says so, and cannot be saved until a new
     // record is started.
     void recordNotFound(const QString &text);
+    // The lookup of the record to edit: true, at its record, when rs holds
+    // exactly one; otherwise recordNotFound(notFoundText) and false.
+    bool foundOne(RecordSet &rs, const QString &notFoundText);
     bool loadFailed() const { return m_loadFailed; }
 
     // Runs fn under the error trap; false when it threw (the error shown).

@@ -142,10 +142,10 @@ QPushButton *RegisterScreen::addButton(const QString &objectName, const QString 
 
 void RegisterScreen::addRegisterButtons()
 {
-    cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
-    cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
-    cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
-    cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
+    QPushButton *cmdQuery = addButton(u"cmdQuery"_s, u"查询(&Q)"_s);
+    QPushButton *cmdAdd = addButton(u"cmdAdd"_s, u"新增"_s);
+    QPushButton *cmdEdit = addButton(u"cmdEdit"_s, u"修改"_s);
+    QPushButton *cmdDelete = addButton(u"cmdDelete"_s, u"删除"_s);
     MessageSink &sink = *m_env.messages;
     connect(cmdQuery, &QPushButton::clicked, this, TrappedSlot(sink, this, &RegisterScreen::cmdQuery_Click));
     connect(cmdAdd, &QPushButton::clicked, this, TrappedSlot(sink, this, &RegisterScreen::cmdAdd_Click));

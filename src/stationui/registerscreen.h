@@ -64,13 +64,6 @@ class RegisterScreen : public QWidget, public IListReport {
 public:
     ~RegisterScreen() override;
 
-    FlexGrid *vsList = nullptr;
-    // The buttons every register has (addRegisterButtons).
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdEdit = nullptr;
-    QPushButton *cmdDelete = nullptr;
-
     // Looks the record up and appends it as the last row, numbered after
     // the others, and makes it current. No change unless exactly one record
     // comes back.
@@ -102,17 +95,16 @@ public:
     void PageSet() override {}
     void PrintSet() override {}
 
-public slots:
-    // What the four buttons do.
+protected:
+    enum class Lookup { Added, Updated };
+
+    // What the four buttons do (connected by addRegisterButtons).
     virtual void cmdQuery_Click() = 0;
     virtual void cmdAdd_Click() = 0;
     virtual void cmdEdit_Click() = 0;
     virtual void cmdDelete_Click() = 0;
     // A double click on a data row: 修改.
     virtual void vsList_DblClick() { cmdEdit_Click(); }
-
-protected:
-    enum class Lookup { Added, Updated };
 
     RegisterScreen(const Env &env, StationContext &station, const QString &formName, const QString &caption,
                    QWidget *parent);
@@ -166,6 +158,9 @@ protected:
     Env m_env;
     StationContext &m_station;
     QString m_formName;
+
+    // The register's grid, for the registers' own row handling.
+    FlexGrid *vsList = nullptr;
 
 private:
     enum class FillMode { Append, Rewrite };

@@ -69,32 +69,33 @@ void TstDriverMain::fragment()
     QFETCH(QString, name);
     QFETCH(QString, expected);
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     if (!number.isEmpty())
-        form.txtDriverID->setText(number);
+        test::child<QLineEdit>(&form, u"txtDriverID"_s)->setText(number);
     if (!name.isEmpty())
-        form.txtDriverName->setText(name);
+        test::child<QLineEdit>(&form, u"txtDriverName"_s)->setText(name);
     QCOMPARE(form.Fragment(), expected);
 }
 
 void TstDriverMain::queryListsAndResetsFilters()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    QCOMPARE(form.vsList->rows(), 1);
-    QCOMPARE(form.vsList->textMatrix(0, 7), u"安全学习有效期"_s);
-    form.txtDriverName->setText(u"赵"_s);
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    QCOMPARE(column(form.vsList, 1), QStringList{u"D04"_s});
-    QCOMPARE(form.vsList->rowData(1).toString(), u"D04"_s);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    QCOMPARE(vsList->rows(), 1);
+    QCOMPARE(vsList->textMatrix(0, 7), u"安全学习有效期"_s);
+    test::child<QLineEdit>(&form, u"txtDriverName"_s)->setText(u"赵"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    QCOMPARE(column(vsList, 1), QStringList{u"D04"_s});
+    QCOMPARE(vsList->rowData(1).toString(), u"D04"_s);
     QCOMPARE(s.status.panels[1], u"查询完毕,共1条记录"_s);
-    QCOMPARE(form.txtDriverName->text(), u"(输入驾驶员姓名)"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverName"_s)->text(), u"(输入驾驶员姓名)"_s);
     // The filters went back to their placeholders: every driver now.
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    QCOMPARE(column(form.vsList, 1), (QStringList{u"D01"_s, u"D02"_s, u"D03"_s, u"D04"_s, u"D05"_s}));
-    QCOMPARE(column(form.vsList, 0), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
-    QCOMPARE(form.vsList->textMatrix(5, 3), u"女"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    QCOMPARE(column(vsList, 1), (QStringList{u"D01"_s, u"D02"_s, u"D03"_s, u"D04"_s, u"D05"_s}));
+    QCOMPARE(column(vsList, 0), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
+    QCOMPARE(vsList->textMatrix(5, 3), u"女"_s);
     QCOMPARE(s.status.panels[0], QString());
     QCOMPARE(s.status.panels[1], u"查询完毕,共5条记录"_s);
     QCOMPARE(s.status.calls.first(), (QPair<QString, int>{u"正在查询相关车次，请稍等..."_s, 1}));
@@ -103,50 +104,50 @@ void TstDriverMain::queryListsAndResetsFilters()
 void TstDriverMain::placeholderHandling()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
     QApplication::setActiveWindow(&form);
-    QCOMPARE(form.txtDriverID->text(), u"(输入驾驶员编号)"_s);
-    QCOMPARE(form.txtDriverID->filterText(), QString());
-    form.txtDriverID->setFocus();
-    QTRY_VERIFY(form.txtDriverID->hasFocus());
-    QCOMPARE(form.txtDriverID->text(), QString());
-    form.txtDriverName->setFocus();
-    QTRY_VERIFY(form.txtDriverName->hasFocus());
-    QCOMPARE(form.txtDriverID->text(), u"(输入驾驶员编号)"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverID"_s)->text(), u"(输入驾驶员编号)"_s);
+    QCOMPARE(test::child<PlaceholderBox>(&form, u"txtDriverID"_s)->filterText(), QString());
+    test::child<QLineEdit>(&form, u"txtDriverID"_s)->setFocus();
+    QTRY_VERIFY(test::child<QLineEdit>(&form, u"txtDriverID"_s)->hasFocus());
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverID"_s)->text(), QString());
+    test::child<QLineEdit>(&form, u"txtDriverName"_s)->setFocus();
+    QTRY_VERIFY(test::child<QLineEdit>(&form, u"txtDriverName"_s)->hasFocus());
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverID"_s)->text(), u"(输入驾驶员编号)"_s);
     // Typed text stays, and an exact placeholder text counts as no filter.
-    form.txtDriverName->insert(u"李"_s);
-    form.txtDriverID->setFocus();
-    QTRY_VERIFY(form.txtDriverID->hasFocus());
-    QCOMPARE(form.txtDriverName->text(), u"李"_s);
-    QCOMPARE(form.txtDriverName->filterText(), u"李"_s);
+    test::child<QLineEdit>(&form, u"txtDriverName"_s)->insert(u"李"_s);
+    test::child<QLineEdit>(&form, u"txtDriverID"_s)->setFocus();
+    QTRY_VERIFY(test::child<QLineEdit>(&form, u"txtDriverID"_s)->hasFocus());
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverName"_s)->text(), u"李"_s);
+    QCOMPARE(test::child<PlaceholderBox>(&form, u"txtDriverName"_s)->filterText(), u"李"_s);
 }
 
 void TstDriverMain::queryFailureIsShownAndPointerReturns()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    s.db->exec(u"ALTER TABLE drivers RENAME TO drivers_gone"_s);
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
+    s.db.exec(u"ALTER TABLE drivers RENAME TO drivers_gone"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
     QCOMPARE(s.status.panels[0], u"查询错误,请检查后继续"_s);
     // The pointer comes back: the last call is the result panel.
     QCOMPARE(s.status.calls.last().second, 2);
     QCOMPARE(s.messages.boxes.size(), 1);
     QVERIFY(s.messages.lastTitle().startsWith(u"错误-"_s));
-    QCOMPARE(form.vsList->rows(), 1);
+    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->rows(), 1);
 }
 
 void TstDriverMain::emptyGridButtons()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    QTest::mouseClick(form.cmdDelete, Qt::LeftButton);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdDelete"_s), Qt::LeftButton);
     QCOMPARE(s.messages.boxes.size(), 1);
     QCOMPARE(s.messages.lastText(), u"先查询出并选择一条货运信息！"_s);
     QCOMPARE(s.messages.boxes.last().spec.buttons, MsgButtons::Ok); // no question asked
-    QTest::mouseClick(form.cmdEdit, Qt::LeftButton);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdEdit"_s), Qt::LeftButton);
     QCOMPARE(form.recordScreen(), nullptr);
 }
 
@@ -173,35 +174,37 @@ void TstDriverMain::deleteRenumbers()
     QFETCH(QStringList, numbers);
     test::MasterDataStation s;
     // Only D01 is arranged; D02 substitutes: both would lose records.
-    s.db->exec(u"DELETE FROM substitutions"_s);
-    s.db->exec(u"DELETE FROM arrangements"_s);
-    frmDriverMain form(s.env, s.ctx);
+    s.db.exec(u"DELETE FROM substitutions"_s);
+    s.db.exec(u"DELETE FROM arrangements"_s);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    form.vsList->setCurrent(row, 1);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    vsList->setCurrent(row, 1);
     s.messages.script = {yes ? MsgAnswer::Yes : MsgAnswer::No};
-    QTest::mouseClick(form.cmdDelete, Qt::LeftButton);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdDelete"_s), Qt::LeftButton);
     QCOMPARE(s.messages.boxes.first().spec.text,
              u"是否真的要删除序号为[%1]的信息，删除后将不能再恢复？"_s.arg(row));
     QCOMPARE(s.messages.boxes.first().spec.title, u"提示"_s);
-    QCOMPARE(column(form.vsList, 1), left);
-    QCOMPARE(column(form.vsList, 0), numbers);
+    QCOMPARE(column(vsList, 1), left);
+    QCOMPARE(column(vsList, 0), numbers);
     QCOMPARE(s.messages.notices.isEmpty() && s.messages.boxes.size() == 1, !yes);
     if (yes)
         QCOMPARE(s.messages.boxes.last().spec.text, u"删除成功！"_s);
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM drivers"_s).toInt(), int(left.size()));
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM drivers"_s).toInt(), int(left.size()));
 }
 
 void TstDriverMain::refusedDeletionKeepsRow()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    form.vsList->setCurrent(1, 1); // D01, arranged on V1
-    QTest::mouseClick(form.cmdDelete, Qt::LeftButton);
-    QCOMPARE(form.vsList->dataRows(), 5);
-    QCOMPARE(form.vsList->textMatrix(1, 1), u"D01"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    vsList->setCurrent(1, 1); // D01, arranged on V1
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdDelete"_s), Qt::LeftButton);
+    QCOMPARE(vsList->dataRows(), 5);
+    QCOMPARE(vsList->textMatrix(1, 1), u"D01"_s);
     QVERIFY2(s.messages.lastText().contains(u"排班"_s), qPrintable(s.messages.lastText()));
     for (const auto &b : std::as_const(s.messages.boxes))
         QVERIFY(b.spec.text != u"删除成功！"_s);
@@ -211,45 +214,47 @@ void TstDriverMain::refusedDeletionKeepsRow()
 void TstDriverMain::updateFollowsTheKeyNotTheCurrentRow()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    form.vsList->setCurrent(1, 1);
-    s.db->exec(u"UPDATE drivers SET driver_name = '赵六改' WHERE driver_id = 'D04'"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    vsList->setCurrent(1, 1);
+    s.db.exec(u"UPDATE drivers SET driver_name = '赵六改' WHERE driver_id = 'D04'"_s);
     form.UpdOneInfoLine(u"D04"_s);
-    QCOMPARE(column(form.vsList, 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六改"_s, u"钱七"_s}));
-    QCOMPARE(form.vsList->textMatrix(4, 0), u"4"_s);
+    QCOMPARE(column(vsList, 2), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s, u"赵六改"_s, u"钱七"_s}));
+    QCOMPARE(vsList->textMatrix(4, 0), u"4"_s);
     QCOMPARE(s.status.panels[1], u"查询完毕,共1条记录"_s);
     // A driver not in the grid changes nothing.
-    s.db->exec(u"INSERT INTO drivers (driver_id, driver_name) VALUES ('D09', '不在表中')"_s);
+    s.db.exec(u"INSERT INTO drivers (driver_id, driver_name) VALUES ('D09', '不在表中')"_s);
     form.UpdOneInfoLine(u"D09"_s);
-    QCOMPARE(form.vsList->dataRows(), 5);
-    QCOMPARE(form.vsList->textMatrix(1, 2), u"张三"_s);
+    QCOMPARE(vsList->dataRows(), 5);
+    QCOMPARE(vsList->textMatrix(1, 2), u"张三"_s);
 }
 
 void TstDriverMain::addOneLineAppendsOnlyOneMatch()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    form.txtDriverID->setText(u"D01"_s);
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    s.db->exec(u"INSERT INTO drivers (driver_id, driver_name) VALUES ('D20', '新人')"_s);
+    test::child<QLineEdit>(&form, u"txtDriverID"_s)->setText(u"D01"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    s.db.exec(u"INSERT INTO drivers (driver_id, driver_name) VALUES ('D20', '新人')"_s);
     form.AddOneLine(u"D20"_s);
-    QCOMPARE(column(form.vsList, 1), (QStringList{u"D01"_s, u"D20"_s}));
-    QCOMPARE(form.vsList->textMatrix(2, 0), u"2"_s);
-    QCOMPARE(form.vsList->row(), 2);
+    auto *vsList = test::child<FlexGrid>(&form, u"vsList"_s);
+    QCOMPARE(column(vsList, 1), (QStringList{u"D01"_s, u"D20"_s}));
+    QCOMPARE(vsList->textMatrix(2, 0), u"2"_s);
+    QCOMPARE(vsList->row(), 2);
     form.AddOneLine(u"D99"_s);
-    QCOMPARE(form.vsList->dataRows(), 2);
+    QCOMPARE(vsList->dataRows(), 2);
 }
 
 void TstDriverMain::exportWritesTheGrid()
 {
     test::MasterDataStation s;
-    frmDriverMain form(s.env, s.ctx);
+    frmDriverMain form(s.env, s.station);
     form.show();
-    QTest::mouseClick(form.cmdQuery, Qt::LeftButton);
-    const QString path = s.scratch.filePath(u"drivers.xls"_s);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
+    const QString path = s.dir.filePath(u"drivers.xls"_s);
     s.files.answers = {path};
     IListReport &report = form;
     report.ExportFile();

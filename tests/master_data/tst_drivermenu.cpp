@@ -27,9 +27,9 @@ private slots:
 void TstDriverMenu::menuOpensRegisterAndFileMenuExports()
 {
     test::MasterDataStation s;
-    mdiMain window(s.env, s.ctx);
+    mdiMain window(s.env, s.station);
     s.env.status = &window; // as start-up does
-    RegisterScreens(window, s.env, s.ctx);
+    RegisterScreens(window, s.env, s.station);
     window.show();
     QAction *entry = window.menuAction(u"m6"_s);
     QVERIFY(entry && entry->isEnabled());
@@ -40,11 +40,11 @@ void TstDriverMenu::menuOpensRegisterAndFileMenuExports()
     auto *reg = qobject_cast<frmDriverMain *>(child->widget());
     QVERIFY(reg);
     QCOMPARE(child->windowTitle(), u"驾驶员档案"_s);
-    QTest::mouseClick(reg->cmdQuery, Qt::LeftButton);
-    QCOMPARE(reg->vsList->dataRows(), 5);
+    QTest::mouseClick(test::child<QPushButton>(reg, u"cmdQuery"_s), Qt::LeftButton);
+    QCOMPARE(test::child<FlexGrid>(reg, u"vsList"_s)->dataRows(), 5);
     QCOMPARE(window.statusText(2), u"查询完毕,共5条记录"_s);
 
-    const QString path = s.scratch.filePath(u"drivers.xls"_s);
+    const QString path = s.dir.filePath(u"drivers.xls"_s);
     s.files.answers = {path};
     window.menuAction(u"mnu_File_Export"_s)->trigger();
     QVERIFY(QFile::exists(path));

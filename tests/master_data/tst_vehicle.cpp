@@ -22,15 +22,25 @@ using test::PickAnswers;
 
 namespace {
 
+// Clicks 保存 as the operator does; true when the form then reads 保存成功
+// (its status line is emptied first, so an earlier save does not count).
+bool saveClicked(QWidget *form)
+{
+    auto *status = test::child<QLabel>(form, u"lblStatus"_s);
+    status->clear();
+    test::child<QPushButton>(form, u"cmdSave"_s)->click();
+    return status->text() == u"保存成功"_s;
+}
+
 
 void fillRequired(frmVehicle &form, const QString &code, const QString &plate)
 {
-    form.txtLicenseID->setText(code);
-    form.txtLicense->setText(plate);
-    form.txtCompany->setText(u"C01[天河运输]"_s);
-    form.txtOwner->setText(u"O01[陈生]"_s);
-    form.txtModel->setText(u"M45[宇通45座]"_s);
-    form.txtSeat->setText(u"45"_s);
+    test::child<QLineEdit>(&form, u"txtLicenseID"_s)->setText(code);
+    test::child<QLineEdit>(&form, u"txtLicense"_s)->setText(plate);
+    test::child<QLineEdit>(&form, u"txtCompany"_s)->setText(u"C01[天河运输]"_s);
+    test::child<QLineEdit>(&form, u"txtOwner"_s)->setText(u"O01[陈生]"_s);
+    test::child<QLineEdit>(&form, u"txtModel"_s)->setText(u"M45[宇通45座]"_s);
+    test::child<QLineEdit>(&form, u"txtSeat"_s)->setText(u"45"_s);
 }
 
 void openNew(frmVehicle &form, const QString &opener = u"frmVehicleMain"_s)
@@ -87,59 +97,60 @@ void TstVehicle::driverCountIsAtLeastOne()
     QFETCH(QString, typed);
     QFETCH(int, saved);
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
     fillRequired(form, u"V8"_s, u"粤A10008"_s);
-    form.txtDriverNum->setText(typed);
-    QVERIFY(form.cmdSave_Click());
-    QCOMPARE(s.db->scalar(u"SELECT driver_num FROM vehicles WHERE license_id = 'V8'"_s).toInt(), saved);
+    test::child<QLineEdit>(&form, u"txtDriverNum"_s)->setText(typed);
+    QVERIFY(saveClicked(&form));
+    QCOMPARE(s.db.scalar(u"SELECT driver_num FROM vehicles WHERE license_id = 'V8'"_s).toInt(), saved);
 }
 
 void TstVehicle::typedLimits()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
-    QTest::keyClicks(form.txtDriverNum, u"23"_s);
-    QCOMPARE(form.txtDriverNum->text(), u"2"_s);
+    QTest::keyClicks(test::child<QLineEdit>(&form, u"txtDriverNum"_s), u"23"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverNum"_s)->text(), u"2"_s);
     // Pasted: the numeric prefix stays. Typed: a letter never gets in.
-    form.txtSeat->setText(u"4a5"_s);
-    QCOMPARE(form.txtSeat->text(), u"4"_s);
-    form.txtSeat->clear();
-    QTest::keyClicks(form.txtSeat, u"4a5"_s);
-    QCOMPARE(form.txtSeat->text(), u"45"_s);
-    form.txtSeat->setText(u"-12"_s);
-    QCOMPARE(form.txtSeat->text(), QString());
+    auto *txtSeat = test::child<QLineEdit>(&form, u"txtSeat"_s);
+    txtSeat->setText(u"4a5"_s);
+    QCOMPARE(txtSeat->text(), u"4"_s);
+    txtSeat->clear();
+    QTest::keyClicks(txtSeat, u"4a5"_s);
+    QCOMPARE(txtSeat->text(), u"45"_s);
+    txtSeat->setText(u"-12"_s);
+    QCOMPARE(txtSeat->text(), QString());
     // Five bytes for the code: two Chinese characters are four.
-    form.txtLicenseID->setText(u"天河站"_s);
-    QCOMPARE(form.txtLicenseID->text(), u"天河"_s);
-    QTest::keyClicks(form.txtICCard, u"12345678901"_s);
-    QCOMPARE(form.txtICCard->text(), u"1234567890"_s);
+    test::child<QLineEdit>(&form, u"txtLicenseID"_s)->setText(u"天河站"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->text(), u"天河"_s);
+    QTest::keyClicks(test::child<QLineEdit>(&form, u"txtICCard"_s), u"12345678901"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtICCard"_s)->text(), u"1234567890"_s);
 }
 
 void TstVehicle::companyThenItsOwners()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
     {
         PickAnswers pick({u"C01"_s});
-        form.cmdCompany_Click();
+        test::child<QPushButton>(&form, u"cmdCompany"_s)->click();
     }
-    QCOMPARE(form.txtCompany->text(), u"C01[天河运输]"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtCompany"_s)->text(), u"C01[天河运输]"_s);
     {
         PickAnswers pick({u"O02"_s});
-        form.cmdOwner_Click();
+        test::child<QPushButton>(&form, u"cmdOwner"_s)->click();
         QCOMPARE(pick.offered, (QStringList{u"O01"_s, u"O02"_s})); // C01's owners only
     }
-    QCOMPARE(form.txtOwner->text(), u"O02[林生]"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtOwner"_s)->text(), u"O02[林生]"_s);
     {
         PickAnswers cancel({QString()});
-        form.cmdOwner_Click();
-        form.cmdCompany_Click();
+        test::child<QPushButton>(&form, u"cmdOwner"_s)->click();
+        test::child<QPushButton>(&form, u"cmdCompany"_s)->click();
     }
-    QCOMPARE(form.txtOwner->text(), u"O02[林生]"_s);
-    QCOMPARE(form.txtCompany->text(), u"C01[天河运输]"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtOwner"_s)->text(), u"O02[林生]"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtCompany"_s)->text(), u"C01[天河运输]"_s);
 }
 
 void TstVehicle::modelFillsTheSeats_data()
@@ -158,14 +169,14 @@ void TstVehicle::modelFillsTheSeats()
     QFETCH(QString, model);
     QFETCH(QString, seats);
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
-    form.txtModel->setText(u"old"_s);
-    form.txtSeat->setText(u"33"_s);
+    test::child<QLineEdit>(&form, u"txtModel"_s)->setText(u"old"_s);
+    test::child<QLineEdit>(&form, u"txtSeat"_s)->setText(u"33"_s);
     PickAnswers pick({picked});
-    form.cmdModel_Click();
-    QCOMPARE(form.txtModel->text(), model);
-    QCOMPARE(form.txtSeat->text(), seats);
+    test::child<QPushButton>(&form, u"cmdModel"_s)->click();
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtModel"_s)->text(), model);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), seats);
 }
 
 void TstVehicle::defaultNatureByOpener_data()
@@ -182,107 +193,110 @@ void TstVehicle::defaultNatureByOpener()
     QFETCH(QString, opener);
     QFETCH(QString, nature);
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form, opener);
-    QCOMPARE(form.cboServiceKind->currentText(), nature);
-    QCOMPARE(form.cboServiceKind->count(), 3);
-    QCOMPARE(form.cboStatus->currentText(), u"正常"_s);
-    QCOMPARE(form.dtpCreateDate->date(), test::fixtureDay());
+    QCOMPARE(test::child<QComboBox>(&form, u"cboServiceKind"_s)->currentText(), nature);
+    QCOMPARE(test::child<QComboBox>(&form, u"cboServiceKind"_s)->count(), 3);
+    QCOMPARE(test::child<QComboBox>(&form, u"cboStatus"_s)->currentText(), u"正常"_s);
+    QCOMPARE(test::child<QDateEdit>(&form, u"dtpCreateDate"_s)->date(), test::fixtureDay());
 }
 
 void TstVehicle::openedForEdit()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openEdit(form, u"V1"_s);
-    QCOMPARE(form.txtLicenseID->text(), u"V1"_s);
-    QCOMPARE(form.txtLicense->text(), u"粤A10001"_s);
-    QCOMPARE(form.txtOwner->text(), u"O01[陈生]"_s);
-    QCOMPARE(form.txtSeat->text(), u"45"_s);
-    QCOMPARE(form.txtDriverNum->text(), u"2"_s);
-    QCOMPARE(form.txtICCard->text(), u"0000000001"_s);
-    QCOMPARE(form.cmdSave->text(), u"修改(&S)"_s);
-    QVERIFY(!form.txtLicenseID->isEnabled());
-    QVERIFY(!form.cmdSave->isEnabled());
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->text(), u"V1"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicense"_s)->text(), u"粤A10001"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtOwner"_s)->text(), u"O01[陈生]"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtSeat"_s)->text(), u"45"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverNum"_s)->text(), u"2"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtICCard"_s)->text(), u"0000000001"_s);
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QCOMPARE(cmdSave->text(), u"修改(&S)"_s);
+    QVERIFY(!test::child<QLineEdit>(&form, u"txtLicenseID"_s)->isEnabled());
+    QVERIFY(!cmdSave->isEnabled());
     // V1's arranged driver, with the dates written out.
-    QCOMPARE(form.vsDriver->dataRows(), 1);
-    QCOMPARE(form.vsDriver->textMatrix(1, 1), u"张三"_s);
-    QCOMPARE(form.vsDriver->textMatrix(1, 2), u"粤A10001"_s);
-    QCOMPARE(form.vsDriver->textMatrix(1, 5), u"2026年03月13日"_s);
-    QCOMPARE(form.vsDriver->textMatrix(1, 6), u"2026年03月23日"_s);
-    form.txtMemo->setText(u"x"_s);
-    QVERIFY(form.cmdSave->isEnabled());
+    auto *vsDriver = test::child<FlexGrid>(&form, u"vsDriver"_s);
+    QCOMPARE(vsDriver->dataRows(), 1);
+    QCOMPARE(vsDriver->textMatrix(1, 1), u"张三"_s);
+    QCOMPARE(vsDriver->textMatrix(1, 2), u"粤A10001"_s);
+    QCOMPARE(vsDriver->textMatrix(1, 5), u"2026年03月13日"_s);
+    QCOMPARE(vsDriver->textMatrix(1, 6), u"2026年03月23日"_s);
+    test::child<QLineEdit>(&form, u"txtMemo"_s)->setText(u"x"_s);
+    QVERIFY(cmdSave->isEnabled());
     // Edited 停班 vehicle: the status list shows it.
     openEdit(form, u"V4"_s);
-    QCOMPARE(form.cboStatus->currentText(), u"停班"_s);
-    QCOMPARE(form.cboServiceKind->currentText(), u"旅游"_s);
-    QCOMPARE(form.vsDriver->dataRows(), 0);
+    QCOMPARE(test::child<QComboBox>(&form, u"cboStatus"_s)->currentText(), u"停班"_s);
+    QCOMPARE(test::child<QComboBox>(&form, u"cboServiceKind"_s)->currentText(), u"旅游"_s);
+    QCOMPARE(vsDriver->dataRows(), 0);
 }
 
 void TstVehicle::unknownVehicleCannotBeSavedOver()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openEdit(form, u"V1"_s);
     openEdit(form, u"V404"_s); // deleted meanwhile
-    QCOMPARE(form.txtLicense->text(), QString()); // nothing of V1 stays
-    QCOMPARE(form.lblStatus->text(), u"没有找到车辆[V404]的资料"_s);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicense"_s)->text(), QString()); // nothing of V1 stays
+    QCOMPARE(test::child<QLabel>(&form, u"lblStatus"_s)->text(), u"没有找到车辆[V404]的资料"_s);
     fillRequired(form, u"V404"_s, u"粤A40404"_s);
-    QVERIFY(!form.cmdSave->isEnabled());
-    QVERIFY(!form.cmdSave_Click());
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), 4);
+    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!saveClicked(&form));
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), 4);
 }
 
 void TstVehicle::saveEnablingRule()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
-    QLineEdit *required[] = {form.txtLicenseID, form.txtLicense, form.txtCompany, form.txtOwner, form.txtModel,
-                             form.txtSeat};
+    QLineEdit *required[] = {test::child<QLineEdit>(&form, u"txtLicenseID"_s), test::child<QLineEdit>(&form, u"txtLicense"_s), test::child<QLineEdit>(&form, u"txtCompany"_s), test::child<QLineEdit>(&form, u"txtOwner"_s), test::child<QLineEdit>(&form, u"txtModel"_s),
+                             test::child<QLineEdit>(&form, u"txtSeat"_s)};
     fillRequired(form, u"V8"_s, u"粤A10008"_s);
-    QVERIFY(form.cmdSave->isEnabled());
+    auto *cmdSave = test::child<QPushButton>(&form, u"cmdSave"_s);
+    QVERIFY(cmdSave->isEnabled());
     for (QLineEdit *e : required) {
         const QString kept = e->text();
         e->clear();
-        QVERIFY2(!form.cmdSave->isEnabled(), qPrintable(e->objectName()));
+        QVERIFY2(!cmdSave->isEnabled(), qPrintable(e->objectName()));
         e->setText(kept);
-        QVERIFY(form.cmdSave->isEnabled());
+        QVERIFY(cmdSave->isEnabled());
     }
     // The IC card, driver count and remark are not required.
-    form.txtICCard->clear();
-    form.txtDriverNum->clear();
-    QVERIFY(form.cmdSave->isEnabled());
+    test::child<QLineEdit>(&form, u"txtICCard"_s)->clear();
+    test::child<QLineEdit>(&form, u"txtDriverNum"_s)->clear();
+    QVERIFY(cmdSave->isEnabled());
 }
 
 void TstVehicle::addSavesThenEdits()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
     fillRequired(form, u" V8 "_s, u"粤A10008"_s);
-    form.cboStatus->setCurrentIndex(1);
-    form.cboServiceKind->setCurrentIndex(form.cboServiceKind->findText(u"旅游"_s));
-    form.txtICCard->setText(u"0000000008"_s);
-    QVERIFY(form.cmdSave_Click());
+    test::child<QComboBox>(&form, u"cboStatus"_s)->setCurrentIndex(1);
+    test::child<QComboBox>(&form, u"cboServiceKind"_s)->setCurrentIndex(test::child<QComboBox>(&form, u"cboServiceKind"_s)->findText(u"旅游"_s));
+    test::child<QLineEdit>(&form, u"txtICCard"_s)->setText(u"0000000008"_s);
+    QVERIFY(saveClicked(&form));
     // Switched to the edit state at once: a second save cannot add it twice.
     QCOMPARE(form.m_eStatus, 1);
     QCOMPARE(form.m_szID, u"V8"_s);
-    QCOMPARE(form.cmdSave->text(), u"修改(&S)"_s);
-    QVERIFY(!form.cmdSave->isEnabled());
-    QVERIFY(!form.txtLicenseID->isEnabled());
-    QCOMPARE(form.lblStatus->text(), u"保存成功"_s);
+    QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"修改(&S)"_s);
+    QVERIFY(!test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(!test::child<QLineEdit>(&form, u"txtLicenseID"_s)->isEnabled());
+    QCOMPARE(test::child<QLabel>(&form, u"lblStatus"_s)->text(), u"保存成功"_s);
     const auto value = [&](const QString &column) {
-        return s.db->scalar(u"SELECT %1 FROM vehicles WHERE license_id = 'V8'"_s.arg(column));
+        return s.db.scalar(u"SELECT %1 FROM vehicles WHERE license_id = 'V8'"_s.arg(column));
     };
     QCOMPARE(value(u"status"_s).toInt(), 1);
     QCOMPARE(value(u"service_kind"_s).toString(), u"旅游"_s);
     QCOMPARE(value(u"seat_weight_num"_s).toInt(), 45);
     QCOMPARE(value(u"ic_card_id"_s).toString(), u"0000000008"_s);
-    form.txtSeat->setText(u"47"_s);
-    QVERIFY(form.cmdSave_Click());
+    test::child<QLineEdit>(&form, u"txtSeat"_s)->setText(u"47"_s);
+    QVERIFY(saveClicked(&form));
     QCOMPARE(value(u"seat_weight_num"_s).toInt(), 47);
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), 5);
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), 5);
     QVERIFY(s.messages.boxes.isEmpty());
 }
 
@@ -301,19 +315,19 @@ void TstVehicle::takenPlateOrCardIsRefusedAndKept()
     QFETCH(QString, card);
     QFETCH(QString, named);
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openNew(form);
     fillRequired(form, u"V8"_s, plate);
-    form.txtICCard->setText(card);
-    QVERIFY(!form.cmdSave_Click());
+    test::child<QLineEdit>(&form, u"txtICCard"_s)->setText(card);
+    QVERIFY(!saveClicked(&form));
     QCOMPARE(s.messages.boxes.size(), 1);
     QVERIFY2(s.messages.lastText().contains(named), qPrintable(s.messages.lastText()));
     // Nothing written; the form still holds the input and can save again.
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), 4);
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), 4);
     QCOMPARE(form.m_eStatus, 0);
-    QCOMPARE(form.txtLicense->text(), plate);
-    QVERIFY(form.cmdSave->isEnabled());
-    QVERIFY(form.txtLicenseID->isEnabled());
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicense"_s)->text(), plate);
+    QVERIFY(test::child<QPushButton>(&form, u"cmdSave"_s)->isEnabled());
+    QVERIFY(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->isEnabled());
 }
 
 void TstVehicle::closeQuestion_data()
@@ -334,7 +348,7 @@ void TstVehicle::closeQuestion()
     QFETCH(bool, closed);
     QFETCH(int, vehicles);
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     form.show();
     openNew(form);
     // Unchanged: closes without a question.
@@ -348,36 +362,37 @@ void TstVehicle::closeQuestion()
     QCOMPARE(s.messages.boxes.first().spec.text, u"信息已被修改，是否要保存修改？"_s);
     QCOMPARE(s.messages.boxes.first().spec.title, u"提示"_s);
     QCOMPARE(form.isVisible(), !closed);
-    QCOMPARE(s.db->scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), vehicles);
+    QCOMPARE(s.db.scalar(u"SELECT COUNT(*) FROM vehicles"_s).toInt(), vehicles);
     if (!closed)
-        QCOMPARE(form.txtLicense->text(), plate);
+        QCOMPARE(test::child<QLineEdit>(&form, u"txtLicense"_s)->text(), plate);
 }
 
 void TstVehicle::addNewEmptiesTheDriversGrid()
 {
     test::MasterDataStation s;
-    frmVehicle form(s.env, s.ctx);
+    frmVehicle form(s.env, s.station);
     openEdit(form, u"V1"_s);
-    QCOMPARE(form.vsDriver->dataRows(), 1);
-    form.txtDriverNum->setText(u"3"_s);
+    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->dataRows(), 1);
+    test::child<QLineEdit>(&form, u"txtDriverNum"_s)->setText(u"3"_s);
     // Changed, and the save refused (V2's plate): 新增 keeps the input.
-    form.txtLicense->setText(u"粤A10002"_s);
+    auto *txtLicense = test::child<QLineEdit>(&form, u"txtLicense"_s);
+    txtLicense->setText(u"粤A10002"_s);
     s.messages.script = {MsgAnswer::Yes};
-    form.cmdAdd_Click();
-    QCOMPARE(form.txtLicense->text(), u"粤A10002"_s);
+    test::child<QPushButton>(&form, u"cmdAdd"_s)->click();
+    QCOMPARE(txtLicense->text(), u"粤A10002"_s);
     QCOMPARE(form.m_eStatus, 1);
     // Put right and answered No: a clean new record, driver count kept.
-    form.txtLicense->setText(u"粤A10001"_s);
+    txtLicense->setText(u"粤A10001"_s);
     s.messages.script = {MsgAnswer::No};
-    form.cmdAdd_Click();
+    test::child<QPushButton>(&form, u"cmdAdd"_s)->click();
     QCOMPARE(form.m_eStatus, 0);
-    QCOMPARE(form.vsDriver->dataRows(), 0);
-    QCOMPARE(form.txtLicenseID->text(), QString());
-    QCOMPARE(form.txtLicense->text(), QString());
-    QCOMPARE(form.txtDriverNum->text(), u"3"_s);
-    QCOMPARE(form.cmdSave->text(), u"保存(&S)"_s);
-    QVERIFY(form.txtLicenseID->isEnabled());
-    QCOMPARE(s.db->scalar(u"SELECT license FROM vehicles WHERE license_id = 'V1'"_s).toString(), u"粤A10001"_s);
+    QCOMPARE(test::child<FlexGrid>(&form, u"vsDriver"_s)->dataRows(), 0);
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->text(), QString());
+    QCOMPARE(txtLicense->text(), QString());
+    QCOMPARE(test::child<QLineEdit>(&form, u"txtDriverNum"_s)->text(), u"3"_s);
+    QCOMPARE(test::child<QPushButton>(&form, u"cmdSave"_s)->text(), u"保存(&S)"_s);
+    QVERIFY(test::child<QLineEdit>(&form, u"txtLicenseID"_s)->isEnabled());
+    QCOMPARE(s.db.scalar(u"SELECT license FROM vehicles WHERE license_id = 'V1'"_s).toString(), u"粤A10001"_s);
 }
 
 QTEST_MAIN(TstVehicle)

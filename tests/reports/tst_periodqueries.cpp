@@ -139,10 +139,10 @@ void TstPeriodQueries::rangeWithoutRecords()
     test::ReportStation st;
     addCheckIns(st.db);
     frmDriverBus form(st.env, st.station);
-    form.dtpStartDate->setDate(from);
-    form.dtpEndDate->setDate(to);
-    form.cmdQuery_Click();
-    QCOMPARE(form.vsList->rows(), 1);
+    test::child<QDateEdit>(&form, u"dtpStartDate"_s)->setDate(from);
+    test::child<QDateEdit>(&form, u"dtpEndDate"_s)->setDate(to);
+    test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
+    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->rows(), 1);
     QCOMPARE(st.status.panels[1], u"查询完毕,共0条记录"_s);
     QVERIFY(st.messages.boxes.isEmpty());
 }
@@ -151,15 +151,15 @@ void TstPeriodQueries::failedQueryIsReported()
 {
     test::ReportStation st;
     frmBusForeInfo form(st.env, st.station);
-    form.cmdQuery_Click();
-    QCOMPARE(form.vsList->rows(), 4);
+    test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
+    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->rows(), 4);
     st.db.exec(u"DROP TABLE forced_releases"_s);
     st.status.calls.clear();
-    form.cmdQuery_Click();
+    test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
     QCOMPARE(st.status.panels[0], u"查询错误,请检查后继续"_s);
     QCOMPARE(st.messages.boxes.size(), 1);
     QVERIFY(st.messages.lastTitle().startsWith(u"错误-"_s));
-    QCOMPARE(form.vsList->rows(), 4); // what was there stays
+    QCOMPARE(test::child<FlexGrid>(&form, u"vsList"_s)->rows(), 4); // what was there stays
 }
 
 // Every kind of forced pass is listed with its type; the plate comes from
@@ -168,7 +168,7 @@ void TstPeriodQueries::forcedReleaseRows()
 {
     test::ReportStation st;
     frmBusForeInfo form(st.env, st.station);
-    form.cmdQuery_Click();
+    test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
     const QList<QStringList> want{
         {u"序"_s, u"车次日期"_s, u"车次代码"_s, u"车牌号"_s, u"放行类型"_s, u"操作者"_s, u"操作时间"_s, u"原因"_s},
         {u"1"_s, u"2026-03-16"_s, u"K101"_s, u"粤A00001"_s, u"车容门检"_s, u"王刚"_s, u"2026年03月16日 09:30:00"_s,
@@ -178,7 +178,7 @@ void TstPeriodQueries::forcedReleaseRows()
         {u"3"_s, u"2026-03-17"_s, u"K104"_s, u"粤A00002"_s, u"驾驶员"_s, u"王刚"_s, u"2026年03月18日 00:00:00"_s,
          u"指纹仪故障"_s},
     };
-    QCOMPARE(gridRows(form.vsList), want);
+    QCOMPARE(gridRows(test::child<FlexGrid>(&form, u"vsList"_s)), want);
     QCOMPARE(st.status.calls.first().first, u"正在查询相关车次，请稍等..."_s);
     QCOMPARE(st.status.panels[1], u"查询完毕,共3条记录"_s);
 }
@@ -208,7 +208,7 @@ void TstPeriodQueries::exportedWorkbook()
 {
     test::ReportStation st;
     frmBusForeInfo form(st.env, st.station);
-    form.cmdQuery_Click();
+    test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
     const QString path = st.dir.filePath(u"强制.xlsx"_s);
     st.files.answers = {path};
     IListReport &report = form;
@@ -228,7 +228,7 @@ void TstPeriodQueries::cancelledExportWritesAndOpensNothing()
 {
     test::ReportStation st;
     frmDriverBus form(st.env, st.station);
-    form.cmdQuery_Click();
+    test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
     const QStringList before = QDir(st.dir.path()).entryList(QDir::Files);
     form.ExportFile();
     form.ExportFileOpen();

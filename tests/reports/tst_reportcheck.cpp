@@ -34,10 +34,10 @@ public:
 
 void pick(frmReportCheck &form, int type, int fromDay, int toDay, const QString &plate = {})
 {
-    form.cboType->setCurrentIndex(type);
-    form.dtpStartDate->setDate(reportDay(fromDay).date());
-    form.dtpEndDate->setDate(reportDay(toDay).date());
-    form.txtVehicle->setText(plate);
+    test::child<QComboBox>(&form, u"cboType"_s)->setCurrentIndex(type);
+    test::child<QDateEdit>(&form, u"dtpStartDate"_s)->setDate(reportDay(fromDay).date());
+    test::child<QDateEdit>(&form, u"dtpEndDate"_s)->setDate(reportDay(toDay).date());
+    test::child<QLineEdit>(&form, u"txtVehicle"_s)->setText(plate);
 }
 
 } // namespace
@@ -73,12 +73,12 @@ void TstReportCheck::load()
     QCOMPARE(type->currentIndex(), 0);
     QCOMPARE(form.findChild<QLabel *>(u"lblTitle"_s)->text(), u"车况例检统计报表"_s);
     type->setCurrentIndex(1);
-    QCOMPARE(form.lblTitle->text(), u"车次出站统计报表"_s);
+    QCOMPARE(test::child<QLabel>(&form, u"lblTitle"_s)->text(), u"车次出站统计报表"_s);
     QCOMPARE(form.windowTitle(), u"车次检票报表"_s); // the caption waits for a run
     QCOMPARE(form.findChild<QDateEdit *>(u"dtpStartDate"_s)->date(), test::fixtureDay());
     QCOMPARE(form.findChild<QDateEdit *>(u"dtpEndDate"_s)->date(), test::fixtureDay());
     QCOMPARE(form.findChild<QLineEdit *>(u"txtVehicle"_s)->text(), QString());
-    QVERIFY(!form.sheet->isLoaded());
+    QVERIFY(!test::child<SheetPrinter>(&form, QString())->isLoaded());
     for (const char *name : {"ptQuery", "ptResult", "FlatLabel1", "flbClose", "Command1", "Command2", "imgOpen",
                              "chtPeriod", "splitter"})
         QVERIFY2(form.findChild<QWidget *>(QString::fromLatin1(name)), name);
@@ -115,8 +115,8 @@ void TstReportCheck::conditionReport()
     QCOMPARE(form.recordCount(), rows);
     QCOMPARE(st.status.panels[1], u"共有%1条记录"_s.arg(rows));
     QCOMPARE(st.status.panels[0], QString());
-    QCOMPARE(form.sheet->TemplateFile(), QDir(st.env.dataDir).filePath(u"车况例检统计报表.xls"_s));
-    const QString html = form.sheet->filledHtml();
+    QCOMPARE(test::child<SheetPrinter>(&form, QString())->TemplateFile(), QDir(st.env.dataDir).filePath(u"车况例检统计报表.xls"_s));
+    const QString html = test::child<SheetPrinter>(&form, QString())->filledHtml();
     QVERIFY(html.contains(u"广州市长途汽车客运站"_s));
     QVERIFY(html.contains(u"王刚"_s));
     QVERIFY(html.contains(reportDay(from).toString(u"yyyy-MM-dd"_s) + u" 至 "_s + reportDay(to).toString(u"yyyy-MM-dd"_s)));
@@ -147,12 +147,12 @@ void TstReportCheck::departureReport()
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
     pick(form, 1, from, to, plate);
-    form.Fill(20);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     QVERIFY2(st.messages.boxes.isEmpty(), qPrintable(st.messages.lastText()));
     QCOMPARE(form.windowTitle(), u"车次出站统计报表"_s);
     QCOMPARE(form.recordCount(), int(trips.size()));
     QCOMPARE(st.status.panels[1], u"共有%1条记录"_s.arg(trips.size()));
-    const QString html = form.sheet->filledHtml();
+    const QString html = test::child<SheetPrinter>(&form, QString())->filledHtml();
     for (const QString &trip : trips)
         QVERIFY2(html.contains(u">"_s + trip + u"<"_s), qPrintable(trip));
     QVERIFY(!html.contains(u"K102"_s));
@@ -166,23 +166,24 @@ void TstReportCheck::plateWithQuotes()
 {
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
-    form.txtVehicle->setText(u"粤A'1"_s);
+    auto *txtVehicle = test::child<QLineEdit>(&form, u"txtVehicle"_s);
+    txtVehicle->setText(u"粤A'1"_s);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(form.txtVehicle, &out);
+    QApplication::sendEvent(txtVehicle, &out);
     QCOMPARE(st.messages.boxes.size(), 1);
     QCOMPARE(st.messages.lastText(), u"粤A'1中不能有单引号或双引号"_s);
     QCOMPARE(st.messages.lastTitle(), u"错误"_s);
 
-    form.txtVehicle->setText(u"粤A\"1"_s);
-    form.Fill(20);
+    txtVehicle->setText(u"粤A\"1"_s);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     QCOMPARE(st.messages.boxes.size(), 2);
     QCOMPARE(st.messages.lastText(), u"粤A\"1中不能有单引号或双引号"_s);
-    QVERIFY(!form.sheet->isLoaded());
+    QVERIFY(!test::child<SheetPrinter>(&form, QString())->isLoaded());
     QCOMPARE(form.windowTitle(), u"车次检票报表"_s);
     QVERIFY(st.status.calls.isEmpty());
 
-    form.txtVehicle->setText(u"粤A00001"_s);
-    QApplication::sendEvent(form.txtVehicle, &out);
+    txtVehicle->setText(u"粤A00001"_s);
+    QApplication::sendEvent(txtVehicle, &out);
     QCOMPARE(st.messages.boxes.size(), 2);
 }
 
@@ -191,22 +192,22 @@ void TstReportCheck::failedQueryLeavesTheLastReport()
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
     pick(form, 0, -2, 0);
-    form.Fill(20);
-    const QString before = form.sheet->filledHtml();
-    QVERIFY(form.sheet->isLoaded());
-    const QList<DayFigures> figures = form.chtPeriod->figures();
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
+    const QString before = test::child<SheetPrinter>(&form, QString())->filledHtml();
+    QVERIFY(test::child<SheetPrinter>(&form, QString())->isLoaded());
+    const QList<DayFigures> figures = test::child<PeriodChart>(&form, QString())->figures();
 
     st.db.exec(u"DROP TABLE rolling_trips"_s);
-    form.cboType->setCurrentIndex(1);
-    form.Fill(20);
+    test::child<QComboBox>(&form, u"cboType"_s)->setCurrentIndex(1);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     QCOMPARE(st.messages.boxes.size(), 1);
     QVERIFY(st.messages.lastTitle().startsWith(u"错误-"_s));
     QCOMPARE(form.windowTitle(), u"车况例检统计报表"_s);
-    QCOMPARE(form.lblTitle->text(), u"车况例检统计报表"_s);
-    QCOMPARE(form.sheet->TemplateFile(), QDir(st.env.dataDir).filePath(u"车况例检统计报表.xls"_s));
-    QCOMPARE(form.sheet->filledHtml(), before);
+    QCOMPARE(test::child<QLabel>(&form, u"lblTitle"_s)->text(), u"车况例检统计报表"_s);
+    QCOMPARE(test::child<SheetPrinter>(&form, QString())->TemplateFile(), QDir(st.env.dataDir).filePath(u"车况例检统计报表.xls"_s));
+    QCOMPARE(test::child<SheetPrinter>(&form, QString())->filledHtml(), before);
     QCOMPARE(form.recordCount(), 4);
-    QCOMPARE(form.chtPeriod->figures().size(), figures.size());
+    QCOMPARE(test::child<PeriodChart>(&form, QString())->figures().size(), figures.size());
     QCOMPARE(st.status.panels[0], QString());
 }
 
@@ -215,21 +216,21 @@ void TstReportCheck::missingTemplateIsReported()
     test::ReportStation st;
     st.env.dataDir = st.dir.path();
     frmReportCheck form(st.env, st.station);
-    form.Fill(20);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     QCOMPARE(st.messages.boxes.size(), 1);
     QVERIFY2(st.messages.lastText().contains(u"车况例检统计报表.xls"_s), qPrintable(st.messages.lastText()));
     QCOMPARE(form.windowTitle(), u"车次检票报表"_s);
-    QVERIFY(!form.sheet->isLoaded());
+    QVERIFY(!test::child<SheetPrinter>(&form, QString())->isLoaded());
 }
 
 void TstReportCheck::chartShowsThePeriod()
 {
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
-    QVERIFY(form.chtPeriod->figures().isEmpty());
+    QVERIFY(test::child<PeriodChart>(&form, QString())->figures().isEmpty());
     pick(form, 1, -2, 0);
-    form.Fill(20);
-    const QList<DayFigures> f = form.chtPeriod->figures();
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
+    const QList<DayFigures> f = test::child<PeriodChart>(&form, QString())->figures();
     QCOMPARE(f.size(), 3);
     QCOMPARE(f[0].day, reportDay(-2).date());
     QCOMPARE(f[0].passed, 2);
@@ -243,9 +244,9 @@ void TstReportCheck::chartShowsThePeriod()
         departures += d.departures;
     QCOMPARE(departures, form.recordCount());
     // The chart draws whatever the period holds without trouble.
-    form.chtPeriod->resize(700, 200);
-    QImage image(form.chtPeriod->size(), QImage::Format_ARGB32);
-    form.chtPeriod->render(&image);
+    test::child<PeriodChart>(&form, QString())->resize(700, 200);
+    QImage image(test::child<PeriodChart>(&form, QString())->size(), QImage::Format_ARGB32);
+    test::child<PeriodChart>(&form, QString())->render(&image);
     QVERIFY(image.pixelColor(0, 0).isValid());
 }
 
@@ -256,7 +257,7 @@ void TstReportCheck::exportedWorkbookHasNumbers()
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
     pick(form, 0, -2, 0);
-    form.Fill(20);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     const QString path = st.dir.filePath(u"车况.xlsx"_s);
     st.files.answers = {path};
     form.ExportFile();
@@ -289,7 +290,7 @@ void TstReportCheck::exportedPdfReadsBack()
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
     pick(form, 1, -2, 0);
-    form.Fill(20);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     const QString path = st.dir.filePath(u"出站.pdf"_s);
     st.files.answers = {path};
     form.ExportFileOpen();
@@ -305,7 +306,7 @@ void TstReportCheck::cancelledExportOpensNothing()
 {
     test::ReportStation st;
     frmReportCheck form(st.env, st.station);
-    form.Fill(20);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     const QStringList before = QDir(st.dir.path()).entryList(QDir::Files);
     st.files.answers = {QString()};
     form.ExportFileOpen();
@@ -328,7 +329,7 @@ void TstReportCheck::failedExportPrintAndEmptySheetSaySo()
         QCOMPARE(box.spec.text, u"还没有报表，请先查询。"_s);
     QVERIFY(st.files.calls.isEmpty());
 
-    form.Fill(20);
+    test::child<QPushButton>(&form, u"Command1"_s)->click();
     st.messages.clear();
     st.files.answers = {st.dir.filePath(u"no/such/folder/r.xlsx"_s)};
     form.ExportFileOpen();
@@ -337,14 +338,14 @@ void TstReportCheck::failedExportPrintAndEmptySheetSaySo()
     QVERIFY(st.shell.opened.isEmpty());
 
     BrokenPrinter broken;
-    form.sheet->setBackend(&broken);
+    test::child<SheetPrinter>(&form, QString())->setBackend(&broken);
     form.PrintReport(false);
     QCOMPARE(st.messages.boxes.size(), 2);
     QVERIFY2(st.messages.lastText().contains(u"没有打印"_s), qPrintable(st.messages.lastText()));
 
     QTemporaryDir out;
     PdfFolderBackend pdf(out.path());
-    form.sheet->setBackend(&pdf);
+    test::child<SheetPrinter>(&form, QString())->setBackend(&pdf);
     form.PrintReport(false);
     QCOMPARE(st.messages.boxes.size(), 2);
     QCOMPARE(pdf.printed().size(), 1);
@@ -357,13 +358,14 @@ void TstReportCheck::queryPaneHidesAndComesBack()
     frmReportCheck form(st.env, st.station);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(form.flbClose, Qt::LeftButton);
-    QVERIFY(!form.ptQuery->isVisible());
-    QVERIFY(form.imgOpen->isVisible());
-    QTest::mouseClick(form.imgOpen, Qt::LeftButton);
-    QVERIFY(form.ptQuery->isVisible());
-    QVERIFY(!form.imgOpen->isVisible());
-    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    QTest::mouseClick(test::child<QLabel>(&form, u"flbClose"_s), Qt::LeftButton);
+    QVERIFY(!test::child<QWidget>(&form, u"ptQuery"_s)->isVisible());
+    auto *imgOpen = test::child<QLabel>(&form, u"imgOpen"_s);
+    QVERIFY(imgOpen->isVisible());
+    QTest::mouseClick(imgOpen, Qt::LeftButton);
+    QVERIFY(test::child<QWidget>(&form, u"ptQuery"_s)->isVisible());
+    QVERIFY(!imgOpen->isVisible());
+    QTest::mouseClick(test::child<QPushButton>(&form, u"Command2"_s), Qt::LeftButton);
     QVERIFY(!form.isVisible());
 }
 

@@ -18,6 +18,13 @@ using namespace Qt::StringLiterals;
 namespace cg::shots {
 
 namespace {
+// A control of a screen by its name.
+template <typename T>
+T *named(const QObject *screen, const QString &name)
+{
+    return screen->findChild<T *>(name);
+}
+
 void save(QWidget *w, const QString &path)
 {
     QApplication::processEvents();
@@ -36,16 +43,17 @@ int shotsMasterData(ShotStation &s)
     frmDriverMain drivers(s.env, station);
     drivers.resize(1000, 560);
     drivers.show();
-    drivers.cmdQuery->click();
-    drivers.vsList->setCurrent(2, 1);
-    drivers.vsList->scrollToTop();
+    named<QPushButton>(&drivers, u"cmdQuery"_s)->click();
+    auto *driverList = named<FlexGrid>(&drivers, u"vsList"_s);
+    driverList->setCurrent(2, 1);
+    driverList->scrollToTop();
     save(&drivers, s.outDir + u"/frmDriverMain.png"_s);
-    drivers.cmdEdit->click();
+    named<QPushButton>(&drivers, u"cmdEdit"_s)->click();
     frmDriver *driver = drivers.recordScreen();
     if (!driver)
         return 1;
     // The driver's formal finger pressed once more: a fresh enrolment.
-    driver->cmdEnrol_Click();
+    named<QPushButton>(driver, u"cmdEnrol"_s)->click();
     reader.press(driver->m_szID + u"/formal"_s);
     save(driver, s.outDir + u"/frmDriver.png"_s);
     driver->close();
@@ -54,11 +62,12 @@ int shotsMasterData(ShotStation &s)
     frmVehicleMain vehicles(s.env, station);
     vehicles.resize(1180, 560);
     vehicles.show();
-    vehicles.cmdQuery->click();
-    vehicles.vsList->setCurrent(1, 1);
-    vehicles.vsList->scrollToTop();
+    named<QPushButton>(&vehicles, u"cmdQuery"_s)->click();
+    auto *vehicleList = named<FlexGrid>(&vehicles, u"vsList"_s);
+    vehicleList->setCurrent(1, 1);
+    vehicleList->scrollToTop();
     save(&vehicles, s.outDir + u"/frmVehicleMain.png"_s);
-    vehicles.cmdEdit->click();
+    named<QPushButton>(&vehicles, u"cmdEdit"_s)->click();
     frmVehicle *vehicle = vehicles.recordScreen();
     if (!vehicle)
         return 1;

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QPushButton>
 
 #include <cstdio>
 
@@ -19,6 +20,13 @@ using namespace Qt::StringLiterals;
 namespace cg::shots {
 
 namespace {
+
+// A control of a screen by its name.
+template <typename T>
+T *named(const QObject *screen, const QString &name)
+{
+    return screen->findChild<T *>(name);
+}
 
 void save(QWidget &w, const QString &path)
 {
@@ -65,20 +73,20 @@ int shotsReports(ShotStation &s)
 
     frmDriverBus checkIns(s.env, s.station);
     checkIns.resize(900, 560);
-    checkIns.cmdQuery_Click();
+    named<QPushButton>(&checkIns, u"cmdQuery"_s)->click();
     save(checkIns, s.outDir + u"/frmDriverBus.png"_s);
 
     frmBusForeInfo forced(s.env, s.station);
     forced.resize(1000, 360);
-    forced.cmdQuery_Click();
+    named<QPushButton>(&forced, u"cmdQuery"_s)->click();
     save(forced, s.outDir + u"/frmBusForeInfo.png"_s);
 
     frmReportCheck report(s.env, s.station);
     report.resize(1280, 900);
-    report.dtpStartDate->setDate(s.day.addDays(-6));
+    named<QDateEdit>(&report, u"dtpStartDate"_s)->setDate(s.day.addDays(-6));
     for (int type = 0; type < 2; ++type) {
-        report.cboType->setCurrentIndex(type);
-        report.Fill(20);
+        named<QComboBox>(&report, u"cboType"_s)->setCurrentIndex(type);
+        named<QPushButton>(&report, u"Command1"_s)->click();
         save(report, s.outDir + (type == 0 ? u"/frmReportCheck.png"_s : u"/frmReportCheck-departures.png"_s));
     }
     return 0;

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -19,6 +20,13 @@ using namespace Qt::StringLiterals;
 namespace cg::shots {
 
 namespace {
+// A control of a screen by its name.
+template <typename T>
+T *named(const QObject *screen, const QString &name)
+{
+    return screen->findChild<T *>(name);
+}
+
 void save(QWidget &w, const QString &path)
 {
     w.show();
@@ -31,29 +39,32 @@ int shotsScheduling(ShotStation &s)
 {
     frmArrangeVehicleMain arrangements(s.env, s.station);
     arrangements.resize(1180, 560);
-    arrangements.cmdQuery_Click();
+    named<QPushButton>(&arrangements, u"cmdQuery"_s)->click();
     save(arrangements, s.outDir + u"/frmArrangeVehicleMain.png"_s);
 
     frmGenerateArrangeVehicle generate(s.env, s.station);
-    generate.cmdQueryDriver_Click();
-    if (generate.lvDriver->topLevelItemCount() > 0) {
-        generate.lvDriver->setCurrentItem(generate.lvDriver->topLevelItem(0));
-        generate.lvDriver_ItemClick();
+    named<QPushButton>(&generate, u"cmdQueryDriver"_s)->click();
+    auto *drivers = named<QTreeWidget>(&generate, u"lvDriver"_s);
+    if (drivers->topLevelItemCount() > 0) {
+        drivers->setCurrentItem(drivers->topLevelItem(0));
+        emit drivers->itemClicked(drivers->topLevelItem(0), 0);
     }
-    generate.cmdQueryVehicle_Click();
-    for (int i = 0; i < 2 && i < generate.lvVehicle->topLevelItemCount(); ++i)
-        generate.lvVehicle->topLevelItem(i)->setCheckState(0, Qt::Checked);
-    generate.txtMemo->setText(u"春运加班"_s);
+    named<QPushButton>(&generate, u"cmdQueryVehicle"_s)->click();
+    auto *vehicles = named<QTreeWidget>(&generate, u"lvVehicle"_s);
+    for (int i = 0; i < 2 && i < vehicles->topLevelItemCount(); ++i)
+        vehicles->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    named<QLineEdit>(&generate, u"txtMemo"_s)->setText(u"春运加班"_s);
     save(generate, s.outDir + u"/frmGenerateArrangeVehicle.png"_s);
     generate.close();
 
     frmScrollBus rolling(s.env, s.station);
     rolling.resize(900, 480);
-    rolling.cmdQuery_Click();
+    named<QPushButton>(&rolling, u"cmdQuery"_s)->click();
     save(rolling, s.outDir + u"/frmScrollBus.png"_s);
-    if (rolling.vsList->dataRows() > 0) {
-        rolling.vsList->setCurrentCell(rolling.vsList->fixedRows(), 1);
-        rolling.cmdEdit_Click();
+    auto *trips = named<FlexGrid>(&rolling, u"vsList"_s);
+    if (trips->dataRows() > 0) {
+        trips->setCurrentCell(trips->fixedRows(), 1);
+        named<QPushButton>(&rolling, u"cmdEdit"_s)->click();
         if (frmAddScrollBus *record = rolling.recordScreen())
             save(*record, s.outDir + u"/frmAddScrollBus.png"_s);
     }
