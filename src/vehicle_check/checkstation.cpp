@@ -3,6 +3,7 @@
 #include "checkhelpers.h"
 
 #include <QDialog>
+#include <QToolButton>
 
 namespace cg {
 
@@ -14,6 +15,7 @@ CheckStation::CheckStation(const Env &env, StationContext &station, const QStrin
     setWindowTitle(caption);
     resize(1100, 640);
     runDialog = [](QDialog *d) { return d->exec(); };
+    QToolButton *tbMin = nullptr, *tbClose = nullptr;
     const StationFrame frame = BuildStationFrame(this, caption, &tbMin, &tbClose, keyLegend);
     m_frameLayout = frame.layout;
     m_filterRow = frame.filterRow;

@@ -425,6 +425,7 @@ bool frmBaseDefine::save()
         cmdSave->setEnabled(false);
         return true;
     } catch (const std::exception &e) {
+        // The caller learns whether the changes were written.
         status.SetStatusText(QString(), 1);
         cmdSave->setEnabled(true);
         ReportError(*m_env.messages, e);

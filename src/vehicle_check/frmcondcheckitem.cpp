@@ -55,6 +55,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     setWindowTitle(u"车况检验"_s);
     resize(640, 560);
     auto *layout = new QVBoxLayout(this);
+    QToolButton *tbMin = nullptr, *tbClose = nullptr;
     layout->addLayout(AddTitleBar(this, u"车况检验"_s, &tbMin, &tbClose));
     for (int i = 0; i < 3; ++i)
         layout->addWidget(titleLine(m_station.lineColour));
@@ -92,10 +93,13 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     layout->addLayout(causeRow);
 
     auto *bottom = new QHBoxLayout;
+    QDateEdit *dtpDate = nullptr;
+    QTimeEdit *dtpTime = nullptr;
     AddReadOnlyDateTime(bottom, u"检查时间:"_s, &dtpDate, &dtpTime);
     bottom->addSpacing(12);
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格"_s));
     bottom->addStretch();
+    QToolButton *cmdPass = nullptr, *cmdNotPass = nullptr;
     AddVerdictButtons(this, bottom, &cmdPass, &cmdNotPass);
     layout->addLayout(bottom);
 
@@ -113,9 +117,9 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     connect(vsList, &QTableWidget::cellClicked, this, &frmCondCheckItem::vsList_Click);
     connect(cboCause, &QComboBox::currentTextChanged, this, &frmCondCheckItem::cboCause_Change);
     BindByteLimit(txtCheckCause, kRemarkBytes);
-    connect(cmdPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdPass_Click);
+    connect(cmdPass, &QToolButton::clicked, this, [this] { verdict(true); });
     connect(cmdNotPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdNotPass_Click);
-    new FormKeys(this, {{Qt::Key_F4, [this] { cmdPass_Click(); }}, {Qt::Key_F5, [this] { cmdNotPass_Click(); }}});
+    new FormKeys(this, {{Qt::Key_F4, [this] { verdict(true); }}, {Qt::Key_F5, [this] { cmdNotPass_Click(); }}});
 }
 
 frmCondCheckItem::~frmCondCheckItem() = default;
@@ -131,6 +135,15 @@ void frmCondCheckItem::Form_Load()
     vsList->autoSize(0, vsList->cols() - 1);
     txtCheckCause->clear();
     m_loaded = true;
+}
+
+void frmCondCheckItem::setVehicle(const QString &plate, const QString &company, const QString &model,
+                                  int condStatus)
+{
+    lblLicenseID->setText(plate);
+    lblCompany->setText(company);
+    lblBuskind->setText(model);
+    SetLampLabel(lblStatus, condStatus);
 }
 
 void frmCondCheckItem::showEvent(QShowEvent *event)
@@ -186,11 +199,6 @@ void frmCondCheckItem::cboCause_Change(const QString &text)
         txtCheckCause->clear();
     else
         txtCheckCause->setPlainText(text);
-}
-
-void frmCondCheckItem::cmdPass_Click()
-{
-    verdict(true);
 }
 
 void frmCondCheckItem::cmdNotPass_Click()

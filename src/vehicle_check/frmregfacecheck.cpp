@@ -29,6 +29,7 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     setWindowTitle(u"车容门检"_s);
     resize(560, 300);
     auto *layout = new QVBoxLayout(this);
+    QToolButton *tbMin = nullptr, *tbClose = nullptr;
     layout->addLayout(AddTitleBar(this, u"车容门检"_s, &tbMin, &tbClose));
 
     auto *headerRow = new QHBoxLayout;
@@ -49,6 +50,8 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     layout->addLayout(headerRow);
 
     auto *timeRow = new QHBoxLayout;
+    QDateEdit *dtpDate = nullptr;
+    QTimeEdit *dtpTime = nullptr;
     AddReadOnlyDateTime(timeRow, u"回场时间:"_s, &dtpDate, &dtpTime);
     timeRow->addStretch();
     layout->addLayout(timeRow);
@@ -56,14 +59,15 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s));
     bottom->addStretch();
+    QToolButton *cmdPass = nullptr, *cmdNotPass = nullptr;
     AddVerdictButtons(this, bottom, &cmdPass, &cmdNotPass);
     layout->addLayout(bottom);
 
     const QDateTime now = m_env.clock->now();
     dtpDate->setDate(now.date());
     dtpTime->setTime(now.time());
-    connect(cmdPass, &QToolButton::clicked, this, &frmRegFaceCheck::cmdPass_Click);
-    connect(cmdNotPass, &QToolButton::clicked, this, &frmRegFaceCheck::cmdNotPass_Click);
+    connect(cmdPass, &QToolButton::clicked, this, [this] { verdict(true); });
+    connect(cmdNotPass, &QToolButton::clicked, this, [this] { verdict(false); });
 }
 
 void frmRegFaceCheck::showEvent(QShowEvent *event)
@@ -92,16 +96,6 @@ void frmRegFaceCheck::Form_Load()
     lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
     lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
     SetThreeColourLamp(lblStatus, t.valueAt(0, u"AppearanceStatus"_s).toInt());
-}
-
-void frmRegFaceCheck::cmdPass_Click()
-{
-    verdict(true);
-}
-
-void frmRegFaceCheck::cmdNotPass_Click()
-{
-    verdict(false);
 }
 
 void frmRegFaceCheck::verdict(bool passed)
