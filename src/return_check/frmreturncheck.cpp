@@ -75,6 +75,7 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
     resize(1100, 680);
 
     auto *layout = new QVBoxLayout(this);
+    QToolButton *tbMin = nullptr, *tbClose = nullptr;
     layout->addLayout(AddTitleBar(this, u"回场报班"_s, &tbMin, &tbClose));
 
     auto *filterRow = new QHBoxLayout;
@@ -306,7 +307,8 @@ void frmReturnCheck::txtLicense_Enter()
     try {
         done = m_checks->RegisterReturnByCard(m_station.context, now, m_station.session->GetOperatorName(), card);
     } catch (const std::exception &e) {
-        // Every refusal is shown, an unknown card included.
+        // Every refusal is told, an unknown card included; the box is
+        // emptied before the notice shows, which TrapNotice would not do.
         resetPlateBox();
         NotifyError(*m_env.messages, this, e);
         return;
