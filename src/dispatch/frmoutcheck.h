@@ -44,11 +44,19 @@ public:
     // Refreshes, in place, the timetable trips departing within BeforeMinute
     // minutes of now: a changed vehicle rewrites its row, and the ticket-check
     // lamp and passenger counts follow the data service. Never adds rows.
+    // Public, like the tick below, so that a test runs it at a moment of its
+    // choosing instead of waiting for the timer.
     void ListTimeBusInfo();
+    void Timer1_Timer();
 
     QDate listDate() const { return m_listDate; }
 
-public slots:
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     void cmdQuery_Click();
     void cmdTodayBus_Click();
     void cmdAllow_Click();
@@ -58,16 +66,8 @@ public slots:
     void cmdLug_Click();
     void cmdTechCheck_Click();
     void txtLicenseID_Enter();
-    void Timer1_Timer();
     // Makes a data row current: button states and the row highlight.
     void SelectRow(int row);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void buildUi();
     void buildHeader();
     CheckService &service();

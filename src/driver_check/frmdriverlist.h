@@ -44,17 +44,14 @@ public:
     QString m_szLicense;
     QString m_szParentForm;
 
-    // Loads heading, causes and drivers (once; showing the dialog calls it).
-    void Form_Load();
-
-public slots:
-    void cmdForcePass_Click();
-    void cmdClose_Click();
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Loads heading, causes and drivers (once; showing the dialog calls it).
+    void Form_Load();
+    void cmdForcePass_Click();
+    void cmdClose_Click();
     void SetupGrid();
     void LoadHeading();
     void LoadDrivers();

@@ -39,7 +39,7 @@ private slots:
         desk.show();
         frmReturnCheck returns(st.env, st.station);
         returns.show();
-        FlexGrid *grid = desk.list();
+        FlexGrid *grid = test::child<FlexGrid>(&desk, u"vsList"_s);
         QCOMPARE(grid->dataRows(), 3);
         const int k101 = grid->fixedRows(), k102 = k101 + 1, k103 = k101 + 2;
         QCOMPARE(grid->textMatrix(k103, frmEnvBusDesk::ColBusId), u"K103"_s);
