@@ -14,6 +14,7 @@
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "stationui/titledwindow.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -70,13 +71,7 @@ QWidget *legendItem(const QColor &colour, const QString &text, const QString &na
 frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget *parent)
     : QWidget(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
-    setObjectName(u"frmReturnCheck"_s);
-    setWindowTitle(u"回场报班"_s);
-    resize(1100, 680);
-
-    auto *layout = new QVBoxLayout(this);
-    QToolButton *tbMin = nullptr, *tbClose = nullptr;
-    layout->addLayout(AddTitleBar(this, u"回场报班"_s, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, u"frmReturnCheck"_s, u"回场报班"_s, QSize(1100, 680));
 
     auto *filterRow = new QHBoxLayout;
     filterRow->addWidget(new QLabel(u"车牌号："_s));

@@ -13,6 +13,7 @@
 #include "services/station/coreservices.h"
 #include "services/database/serviceerror.h"
 #include "services/masterdata/vehicleservice.h"
+#include "stationui/titledwindow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -31,11 +32,7 @@ CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const 
                                  const QString &title, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(formName);
-    resize(620, 440);
-    auto *layout = new QVBoxLayout(this);
-    QToolButton *tbMin = nullptr, *tbClose = nullptr;
-    layout->addLayout(AddTitleBar(this, title, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, formName, title, QSize(620, 440));
 
     auto *headerRow = new QHBoxLayout;
     m_header = new QGridLayout;
@@ -178,11 +175,7 @@ TripRecordList::TripRecordList(const Env &env, StationContext &station, const QS
                                const QString &title, QWidget *parent)
     : CheckRecordList(env, station, formName, title, parent)
 {
-    lblBusID = AddCaptionedLabel(this, m_header, 0, 0, u"车次:"_s, u"lblBusID"_s);
-    lblEndStation = AddCaptionedLabel(this, m_header, 0, 2, u"到站:"_s, u"lblEndStation"_s);
-    lblCompany = AddCaptionedLabel(this, m_header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
-    lblLicenseID = AddCaptionedLabel(this, m_header, 1, 2, u"车号:"_s, u"lblLicenseID"_s);
-    lblStartTime = AddCaptionedLabel(this, m_header, 2, 0, u"发车时间:"_s, u"lblStartTime"_s);
+    m_trip.build(this, m_header);
 }
 
 bool TripRecordList::loadTrip(const QString &unitCode, int *luggageStatus)
@@ -195,11 +188,7 @@ bool TripRecordList::loadTrip(const QString &unitCode, int *luggageStatus)
                                              QString(), QVariant(), 1, unitCode);
     if (t.RecordCount() == 0)
         return false;
-    lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
-    lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());
-    lblCompany->setText(t.valueAt(0, u"transport_company_short_name"_s).toString());
-    lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
-    lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
+    m_trip.show(t);
     if (luggageStatus)
         *luggageStatus = t.valueAt(0, u"luggage_check_status"_s).toInt();
     return true;
@@ -213,11 +202,11 @@ frmFaceCheckList::frmFaceCheckList(const Env &env, StationContext &station, QWid
     setWindowTitle(u"车容检查明细"_s);
     cmdForcePass = addForcePassButton("cmdForcePass", [this] {
         CheckService checks(*m_station.db, *m_env.clock);
-        const QDateTime start = ParseDateTime(lblStartTime->text());
+        const QDateTime start = ParseDateTime(m_trip.lblStartTime->text());
         if (!start.isValid())
             throw ServiceError(svcerr::BadArgument, u"车次的发车时间不明，不能强行通过"_s);
-        checks.ForcePassAppearanceCheck(m_station.context, QDateTime(start.date(), QTime(0, 0)), lblBusID->text(),
-                                        lblLicenseID->text(), m_env.clock->now(), 1,
+        checks.ForcePassAppearanceCheck(m_station.context, QDateTime(start.date(), QTime(0, 0)),
+                                        m_trip.lblBusID->text(), m_trip.lblLicenseID->text(), m_env.clock->now(), 1,
                                         m_station.session->GetOperatorName(), QString(),
                                         m_station.session->GetUnitCode());
     });

@@ -2,6 +2,7 @@
 
 #include "widgets/env.h"
 #include "stationui/stationcontext.h"
+#include "checkhelpers.h"
 
 #include <QDateTime>
 #include <QColor>
@@ -90,8 +91,7 @@ protected:
     // Fills the header from the trip; false when the trip is not found.
     bool loadTrip(const QString &unitCode, int *luggageStatus);
 
-    QLabel *lblBusID = nullptr, *lblEndStation = nullptr, *lblCompany = nullptr, *lblLicenseID = nullptr,
-           *lblStartTime = nullptr;
+    TripHeader m_trip;
 };
 
 // 车容检验记录: one trip's appearance checks.

@@ -8,6 +8,7 @@
 #include "checkhelpers.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
+#include "stationui/titledwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -51,12 +52,7 @@ QFrame *titleLine(const QString &lineColour)
 frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
-    setObjectName(u"frmCondCheckItem"_s);
-    setWindowTitle(u"车况检验"_s);
-    resize(640, 560);
-    auto *layout = new QVBoxLayout(this);
-    QToolButton *tbMin = nullptr, *tbClose = nullptr;
-    layout->addLayout(AddTitleBar(this, u"车况检验"_s, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, u"frmCondCheckItem"_s, u"车况检验"_s, QSize(640, 560));
     for (int i = 0; i < 3; ++i)
         layout->addWidget(titleLine(m_station.lineColour));
 

@@ -2,6 +2,7 @@
 
 #include "widgets/env.h"
 #include "stationui/stationcontext.h"
+#include "checkhelpers.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -34,8 +35,8 @@ private:
     void Form_Load();
     void verdict(bool passed);
 
-    QLabel *lblBusID = nullptr, *lblEndStation = nullptr, *lblCompany = nullptr, *lblLicenseID = nullptr,
-           *lblStartTime = nullptr, *lblStatus = nullptr;
+    TripHeader m_trip;
+    QLabel *lblStatus = nullptr;
 
     Env m_env;
     StationContext &m_station;

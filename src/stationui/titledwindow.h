@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class QVBoxLayout;
+class QWidget;
+
+namespace cg {
+
+// How every check window begins: named formName, titled and sized, with a
+// column layout whose first row is the caption in large bold type and the
+// 最小化 (tbMin) and 关闭 (tbClose) buttons (AddTitleBar). The window title
+// is caption; a window titled otherwise sets its title afterwards.
+QVBoxLayout *BeginTitledWindow(QWidget *form, const QString &formName, const QString &caption, QSize size);
+
+} // namespace cg
