@@ -1,4 +1,5 @@
 #include "frmcheckpass.h"
+#include "widgets/buttons.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -41,14 +42,10 @@ frmCheckPass::frmCheckPass(const QString &exitPassword, QWidget *parent)
     auto *row = new QHBoxLayout;
     row->addWidget(txtPassword, 1);
     row->addWidget(cmdKey);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdClose);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addLayout(row);
-    layout->addLayout(buttons);
+    layout->addLayout(RightAlignedRow({cmdOK, cmdClose}));
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));

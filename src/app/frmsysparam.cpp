@@ -8,6 +8,7 @@
 #include <QHash>
 #include "sysparamstore.h"
 #include "services/station/coreservices.h"
+#include "widgets/buttons.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -174,13 +175,9 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     connect(cmdSave, &QPushButton::clicked, this, &frmSysParam::cmdSave_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmSysParam::cmdClose_Click);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdSave);
-    buttons->addWidget(cmdClose);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabParam, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(RightAlignedRow({cmdSave, cmdClose}));
     resize(460, 300);
 
     Form_Load();

@@ -69,10 +69,6 @@ private:
     void cmdTodayBus_Click();
     void cmdScroll_Click();
     void cmdOK_Click();
-    void cmdDriver_Click();
-    void cmdFaceCheck_Click();
-    void cmdLug_Click();
-    void cmdTechCheck_Click();
     void cmdAddVehicle_Click();
     void openVehicleRegister(const QString &type);
     void vsList_DblClick(int row);

@@ -61,10 +61,6 @@ private:
     void cmdTodayBus_Click();
     void cmdAllow_Click();
     void cmdEngage_Click();
-    void cmdDriver_Click();
-    void cmdFaceCheck_Click();
-    void cmdLug_Click();
-    void cmdTechCheck_Click();
     void txtLicenseID_Enter();
     // Makes a data row current: button states and the row highlight.
     void SelectRow(int row);

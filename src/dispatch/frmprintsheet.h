@@ -45,12 +45,14 @@ public:
     // runs once, when the dialog is first shown.
     void prepareSheet();
 
+    // Prints the prepared sheet; a failure is ignored (it is in the log).
+    // Public: the screen pictures tool (tools/docshots) prints through it.
+    void PrintSheetReport();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Prints the prepared sheet; a failure is ignored (it is in the log).
-    void PrintSheetReport();
     void cmdYes_Click();
     void cmdNo_Click();
     QString tripDriverName(const QDateTime &busDate) const;

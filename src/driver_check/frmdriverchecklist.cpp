@@ -9,6 +9,7 @@
 #include "widgets/messagesink.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
+#include "widgets/buttons.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -102,11 +103,6 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     CoolButton1->setObjectName(u"CoolButton1"_s);
     cmdClose = new QPushButton(u"关闭(&C)"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(CoolButton1);
-    buttons->addWidget(cmdClose);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
@@ -116,7 +112,7 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     layout->addWidget(DriverListLine(m_station.lineColour, this));
     layout->addWidget(vsList, 1);
     layout->addWidget(DriverListLine(m_station.lineColour, this));
-    layout->addLayout(buttons);
+    layout->addLayout(RightAlignedRow({cmdOk, CoolButton1, cmdClose}));
 
     connect(cmdOk, &QPushButton::clicked, this, &frmDriverCheckList::cmdOk_Click);
     connect(CoolButton1, &QPushButton::clicked, this, &frmDriverCheckList::CoolButton1_Click);

@@ -12,6 +12,7 @@
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
 #include "services/masterdata/driverservice.h"
+#include "widgets/buttons.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -118,10 +119,6 @@ frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *p
     cmdForcePass->setObjectName(u"cmdForcePass"_s);
     cmdClose = new QPushButton(u"关闭(&C)"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdForcePass);
-    buttons->addWidget(cmdClose);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(heading);
@@ -132,7 +129,7 @@ frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *p
     layout->addWidget(DriverListLine(m_station.lineColour, this));
     layout->addLayout(causes);
     layout->addWidget(DriverListLine(m_station.lineColour, this));
-    layout->addLayout(buttons);
+    layout->addLayout(RightAlignedRow({cmdForcePass, cmdClose}));
 
     // Choosing or typing a common cause replaces the cause text.
     connect(cboCause, &QComboBox::currentTextChanged, txtCause, &QLineEdit::setText);

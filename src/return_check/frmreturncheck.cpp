@@ -93,13 +93,8 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
     layout->addLayout(filterRow);
 
     auto *body = new QHBoxLayout;
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
+    vsList = AddListGrid(body);
     vsList->setHighlightSelection(false); // the current row has its own colour
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    body->addWidget(vsList, 1);
 
     // Recent returns: entry 0 with its captions and the vehicle code, then
     // the five before it as bare values.

@@ -1,6 +1,7 @@
 #include "titledwindow.h"
 
 #include "stationscreen.h"
+#include "widgets/grid.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>
@@ -18,6 +19,17 @@ QVBoxLayout *BeginTitledWindow(QWidget *form, const QString &formName, const QSt
     QToolButton *tbMin = nullptr, *tbClose = nullptr;
     layout->addLayout(AddTitleBar(form, caption, &tbMin, &tbClose));
     return layout;
+}
+
+FlexGrid *AddListGrid(QBoxLayout *layout)
+{
+    auto *grid = new FlexGrid;
+    grid->setObjectName(QStringLiteral("vsList"));
+    QFont font = grid->font();
+    font.setPointSize(11);
+    grid->setFont(font);
+    layout->addWidget(grid, 1);
+    return grid;
 }
 
 } // namespace cg

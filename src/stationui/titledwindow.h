@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 
+class QBoxLayout;
 class QVBoxLayout;
 class QWidget;
 
@@ -13,5 +14,10 @@ namespace cg {
 // 最小化 (tbMin) and 关闭 (tbClose) buttons (AddTitleBar). The window title
 // is caption; a window titled otherwise sets its title afterwards.
 QVBoxLayout *BeginTitledWindow(QWidget *form, const QString &formName, const QString &caption, QSize size);
+
+class FlexGrid;
+// The list grid vsList of a check window, in 11-point type, taking the
+// room left in layout.
+FlexGrid *AddListGrid(QBoxLayout *layout);
 
 } // namespace cg

@@ -4,6 +4,7 @@
 
 #include "core/dates.h"
 #include "core/recordset.h"
+#include "stationui/titledwindow.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 
@@ -103,12 +104,7 @@ StationFrame BuildStationFrame(QVBoxLayout *layout, const QString &keyLegend)
     f.layout = layout;
     f.filterRow = new QHBoxLayout;
     f.layout->addLayout(f.filterRow);
-    f.grid = new FlexGrid;
-    f.grid->setObjectName(QStringLiteral("vsList"));
-    QFont gf = f.grid->font();
-    gf.setPointSize(11);
-    f.grid->setFont(gf);
-    f.layout->addWidget(f.grid, 1);
+    f.grid = AddListGrid(f.layout);
     auto *legendRow = new QHBoxLayout;
     legendRow->addWidget(new QLabel(keyLegend));
     legendRow->addStretch();

@@ -46,12 +46,7 @@ CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const 
     headerRow->addWidget(lblStatus);
     layout->addLayout(headerRow);
 
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    layout->addWidget(vsList, 1);
+    vsList = AddListGrid(layout);
 
     m_buttons = new QHBoxLayout;
     m_buttons->addStretch();

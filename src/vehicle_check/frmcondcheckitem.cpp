@@ -68,12 +68,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     header->addWidget(lblStatus, 0, 4, 2, 1);
     layout->addLayout(header);
 
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    layout->addWidget(vsList, 1);
+    vsList = AddListGrid(layout);
 
     layout->addWidget(new QLabel(u"请在下框中输入车辆检查备注信息："_s));
     auto *causeRow = new QHBoxLayout;

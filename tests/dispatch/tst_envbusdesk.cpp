@@ -672,8 +672,9 @@ void TestEnvBusDesk::recordAndVehicleButtons()
     QFETCH(QVariantMap, members);
     Desk desk;
     frmEnvBusDesk screen(desk.env, desk.station);
+    FlexGrid *list = test::child<FlexGrid>(&screen, u"vsList"_s);
     if (selectRow)
-        test::child<FlexGrid>(&screen, u"vsList"_s)->setCurrent(rowOf(test::child<FlexGrid>(&screen, u"vsList"_s), u"K103"_s), frmEnvBusDesk::ColLicense);
+        list->setCurrent(rowOf(list, u"K103"_s), frmEnvBusDesk::ColLicense);
     QTest::mouseClick(screen.findChild<QPushButton *>(button), Qt::LeftButton);
     if (form.isEmpty()) {
         QVERIFY(desk.opened.isEmpty());

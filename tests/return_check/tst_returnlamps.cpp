@@ -53,8 +53,9 @@ private slots:
         QCOMPARE(LampCellColor(grid, k102, frmEnvBusDesk::ColReturn), LampYellow);
 
         // Cancelled at the return station: yellow again everywhere.
-        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(test::child<FlexGrid>(&returns, u"vsList"_s), 1, frmReturnCheck::ColStatus), 5000);
-        test::child<FlexGrid>(&returns, u"vsList"_s)->setCurrent(1, frmReturnCheck::ColLicenseId);
+        FlexGrid *returnList = test::child<FlexGrid>(&returns, u"vsList"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(returnList, 1, frmReturnCheck::ColStatus), 5000);
+        returnList->setCurrent(1, frmReturnCheck::ColLicenseId);
         QVERIFY(test::child<QPushButton>(&returns, u"cmdRemoveCheck"_s)->isEnabled());
         QTest::mouseClick(test::child<QPushButton>(&returns, u"cmdRemoveCheck"_s), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(LampCellColor(grid, k101, frmEnvBusDesk::ColReturn), LampYellow, 5000);

@@ -158,7 +158,8 @@ private slots:
         auto f = openDialog(st);
         f->m_szLicense = license;
         st.messages.script = {MsgAnswer(answer)};
-        QTest::keyClick(test::child<QComboBox>(&*f, u"cboCause"_s), pass ? Qt::Key_F4 : Qt::Key_F5); // the form sees F4 before the combo
+        // The form sees F4 before the combo box does.
+        QTest::keyClick(test::child<QComboBox>(&*f, u"cboCause"_s), pass ? Qt::Key_F4 : Qt::Key_F5);
         QCOMPARE(st.messages.boxes.size(), 1);
         QCOMPARE(st.messages.lastTitle(), u"车况门检"_s);
         QCOMPARE(st.messages.lastText(), u"您确认本次操作吗？"_s);

@@ -122,10 +122,11 @@ private slots:
         auto f = st.open();
         f->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.get()));
-        QTest::mouseClick(test::child<QLineEdit>(&*f, u"txtLicenseID"_s), Qt::LeftButton, {}, QPoint(4, test::child<QLineEdit>(&*f, u"txtLicenseID"_s)->height() / 2));
-        QTRY_COMPARE(test::child<QLineEdit>(&*f, u"txtLicenseID"_s)->selectedText(), u"(车牌号)"_s);
-        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicenseID"_s), Qt::Key_A);
-        QCOMPARE(test::child<QLineEdit>(&*f, u"txtLicenseID"_s)->text(), u"a"_s);
+        QLineEdit *plate = test::child<QLineEdit>(&*f, u"txtLicenseID"_s);
+        QTest::mouseClick(plate, Qt::LeftButton, {}, QPoint(4, plate->height() / 2));
+        QTRY_COMPARE(plate->selectedText(), u"(车牌号)"_s);
+        QTest::keyClick(plate, Qt::Key_A);
+        QCOMPARE(plate->text(), u"a"_s);
     }
 
     void notificationOfTheShownDayOnly_data()
