@@ -10,6 +10,7 @@
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
 #include "widgets/buttons.h"
+#include "stationui/titledwindow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -106,12 +107,12 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addLayout(heading);
     layout->addWidget(lblMessage);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addWidget(vsList, 1);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addLayout(RightAlignedRow({cmdOk, CoolButton1, cmdClose}));
 
     connect(cmdOk, &QPushButton::clicked, this, &frmDriverCheckList::cmdOk_Click);

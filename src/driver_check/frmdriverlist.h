@@ -7,7 +7,6 @@
 #include <QDialog>
 
 class QComboBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,10 +14,6 @@ class QPushButton;
 namespace cg {
 
 class FlexGrid;
-
-// A decorative title line in the station's line colour (stored as a BGR
-// number, "16777088"), shared by the driver check list screens.
-QFrame *DriverListLine(const QString &lineColour, QWidget *parent);
 
 // The forced driver check ("驾驶员检验"): the drivers who may drive the
 // trip's route — its regular drivers (black), the unit's mobile drivers

@@ -3,6 +3,7 @@
 #include "stationscreen.h"
 #include "widgets/grid.h"
 
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,6 +20,18 @@ QVBoxLayout *BeginTitledWindow(QWidget *form, const QString &formName, const QSt
     QToolButton *tbMin = nullptr, *tbClose = nullptr;
     layout->addLayout(AddTitleBar(form, caption, &tbMin, &tbClose));
     return layout;
+}
+
+QFrame *StationLine(const QString &lineColour, QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFixedHeight(2);
+    line->setAutoFillBackground(true);
+    const uint bgr = lineColour.toUInt();
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
+    line->setPalette(p);
+    return line;
 }
 
 FlexGrid *AddListGrid(QBoxLayout *layout)

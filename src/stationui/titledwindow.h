@@ -4,6 +4,7 @@
 #include <QString>
 
 class QBoxLayout;
+class QFrame;
 class QVBoxLayout;
 class QWidget;
 
@@ -19,5 +20,9 @@ class FlexGrid;
 // The list grid vsList of a check window, in 11-point type, taking the
 // room left in layout.
 FlexGrid *AddListGrid(QBoxLayout *layout);
+
+// A 2-pixel rule in the station's line colour (StationContext::lineColour,
+// stored BGR like the desktop's colour values).
+QFrame *StationLine(const QString &lineColour, QWidget *parent = nullptr);
 
 } // namespace cg

@@ -34,19 +34,6 @@ const QString kPassed = u"√"_s;
 const QString kFailed = u"×"_s;
 constexpr int kItemKind = 9;
 constexpr int kRemarkBytes = 255;
-
-QFrame *titleLine(const QString &lineColour)
-{
-    auto *line = new QFrame;
-    line->setFixedHeight(2);
-    line->setAutoFillBackground(true);
-    // The stored colour is BGR like the desktop's colour values.
-    const uint bgr = lineColour.toUInt();
-    QPalette p = line->palette();
-    p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
-    line->setPalette(p);
-    return line;
-}
 } // namespace
 
 frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWidget *parent)
@@ -54,7 +41,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
 {
     QVBoxLayout *layout = BeginTitledWindow(this, u"frmCondCheckItem"_s, u"车况检验"_s, QSize(640, 560));
     for (int i = 0; i < 3; ++i)
-        layout->addWidget(titleLine(m_station.lineColour));
+        layout->addWidget(StationLine(m_station.lineColour));
 
     auto *header = new QGridLayout;
     lblLicenseID = AddCaptionedLabel(this, header, 0, 0, u"车牌号:"_s, u"lblLicenseID"_s);
