@@ -1,4 +1,5 @@
 #include "frmcheckpass.h"
+#include "widgets/buttons.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -23,40 +24,36 @@ frmCheckPass::frmCheckPass(const QString &exitPassword, QWidget *parent)
 
     auto *label = new QLabel(QStringLiteral("请输入密码："), this);
     label->setObjectName(QStringLiteral("lblPassword"));
-    m_txtPassword = new QLineEdit(this);
-    m_txtPassword->setObjectName(QStringLiteral("txtPassword"));
-    m_txtPassword->setEchoMode(QLineEdit::Password);
-    m_txtPassword->setMinimumWidth(220);
-    m_cmdKey = new QPushButton(QStringLiteral(".."), this);
-    m_cmdKey->setObjectName(QStringLiteral("cmdKey"));
-    m_cmdKey->setFixedWidth(36);
-    m_cmdKey->setAutoDefault(false);
-    m_cmdOK = new QPushButton(QStringLiteral("确定"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setDefault(true);
-    m_cmdClose = new QPushButton(QStringLiteral("关闭"), this);
-    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    m_cmdClose->setAutoDefault(false);
+    txtPassword = new QLineEdit(this);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setMinimumWidth(220);
+    auto *cmdKey = new QPushButton(QStringLiteral(".."), this);
+    cmdKey->setObjectName(QStringLiteral("cmdKey"));
+    cmdKey->setFixedWidth(36);
+    cmdKey->setAutoDefault(false);
+    auto *cmdOK = new QPushButton(QStringLiteral("确定"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdClose = new QPushButton(QStringLiteral("关闭"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
 
     auto *row = new QHBoxLayout;
-    row->addWidget(m_txtPassword, 1);
-    row->addWidget(m_cmdKey);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdOK);
-    buttons->addWidget(m_cmdClose);
+    row->addWidget(txtPassword, 1);
+    row->addWidget(cmdKey);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addLayout(row);
-    layout->addLayout(buttons);
+    layout->addLayout(RightAlignedRow({cmdOK, cmdClose}));
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &frmCheckPass::Timer1_Timer);
-    connect(m_cmdOK, &QPushButton::clicked, this, &frmCheckPass::cmdOK_Click);
-    connect(m_cmdClose, &QPushButton::clicked, this, &frmCheckPass::cmdClose_Click);
-    connect(m_cmdKey, &QPushButton::clicked, this, &frmCheckPass::cmdKey_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmCheckPass::cmdOK_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmCheckPass::cmdClose_Click);
+    connect(cmdKey, &QPushButton::clicked, this, &frmCheckPass::cmdKey_Click);
 }
 
 void frmCheckPass::showEvent(QShowEvent *event)
@@ -66,7 +63,7 @@ void frmCheckPass::showEvent(QShowEvent *event)
         m_countdown = 15;
         m_timer->start();
     }
-    m_txtPassword->setFocus();
+    txtPassword->setFocus();
 }
 
 void frmCheckPass::Timer1_Timer()
@@ -82,21 +79,21 @@ void frmCheckPass::Timer1_Timer()
         reject();
         return;
     }
-    m_cmdClose->setText(QStringLiteral("关闭%1").arg(m_countdown));
+    cmdClose->setText(QStringLiteral("关闭%1").arg(m_countdown));
     --m_countdown;
 }
 
 void frmCheckPass::cmdOK_Click()
 {
-    if (m_txtPassword->text() == m_exitPassword) {
+    if (txtPassword->text() == m_exitPassword) {
         m_ok = true;
         m_timer->stop();
         accept();
         return;
     }
     m_ok = false;
-    m_txtPassword->clear();
-    m_txtPassword->setFocus();
+    txtPassword->clear();
+    txtPassword->setFocus();
 }
 
 void frmCheckPass::cmdClose_Click()
@@ -107,8 +104,8 @@ void frmCheckPass::cmdClose_Click()
 
 void frmCheckPass::cmdKey_Click()
 {
-    m_txtPassword->setFocus();
-    frmExit keyboard(m_txtPassword, m_exitPassword, this);
+    txtPassword->setFocus();
+    frmExit keyboard(txtPassword, m_exitPassword, this);
     keyboard.m_szParentForm = m_szParentForm;
     connect(&keyboard, &frmExit::passwordConfirmed, this, &frmCheckPass::keyboardConfirmed);
     // Directly below this dialog, same left edge.

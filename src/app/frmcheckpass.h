@@ -31,26 +31,27 @@ signals:
     // the on-screen keyboard: the opener closes itself as well.
     void parentCloseRequested();
 
-public slots:
+public:
+    // The 1000 ms countdown; public so that a test ticks it at a moment of
+    // its choosing.
     void Timer1_Timer();
-    void cmdOK_Click();
-    void cmdClose_Click();
-    void cmdKey_Click();
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void cmdOK_Click();
+    void cmdClose_Click();
+    void cmdKey_Click();
     void keyboardConfirmed();
 
     QString m_exitPassword;
-    QLineEdit *m_txtPassword;
-    QPushButton *m_cmdOK;
-    QPushButton *m_cmdClose;
-    QPushButton *m_cmdKey;
     QTimer *m_timer;
     QPointer<frmExit> m_keyboard;
     int m_countdown = 15;
+
+    QLineEdit *txtPassword;
+    QPushButton *cmdClose;
 };
 
 // The on-screen keyboard typing into the password box of frmCheckPass.
@@ -67,12 +68,11 @@ signals:
     // The password typed matched, for the check-in station only.
     void passwordConfirmed();
 
-public slots:
+private:
     void cmdInput_Click(int index);
     void cmdNum_Click(int digit);
     void cmdOK_Click();
 
-private:
     QLineEdit *m_target;
     QString m_exitPassword;
 };

@@ -19,27 +19,27 @@ frmNotify::frmNotify(QWidget *parent) : QDialog(parent)
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    m_lblMessage = new QLabel(this);
-    m_lblMessage->setObjectName(QStringLiteral("lblMessage"));
-    m_lblMessage->setWordWrap(true);
-    m_lblMessage->setAlignment(Qt::AlignCenter);
-    QFont f = m_lblMessage->font();
+    lblMessage = new QLabel(this);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setWordWrap(true);
+    lblMessage->setAlignment(Qt::AlignCenter);
+    QFont f = lblMessage->font();
     f.setPointSize(f.pointSize() + 6);
     f.setBold(true);
-    m_lblMessage->setFont(f);
-    m_lblMessage->setMinimumSize(360, 90);
+    lblMessage->setFont(f);
+    lblMessage->setMinimumSize(360, 90);
 
-    m_cmdOK = new QPushButton(QStringLiteral("确定(3)"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setEnabled(false);
-    m_cmdOK->setMinimumWidth(110);
+    cmdOK = new QPushButton(QStringLiteral("确定(3)"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setEnabled(false);
+    cmdOK->setMinimumWidth(110);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_cmdOK);
+    buttons->addWidget(cmdOK);
     buttons->addStretch();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_lblMessage, 1);
+    layout->addWidget(lblMessage, 1);
     layout->addLayout(buttons);
 
     m_timer1 = new QTimer(this);
@@ -50,7 +50,7 @@ frmNotify::frmNotify(QWidget *parent) : QDialog(parent)
     m_timer2->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, &frmNotify::Timer1_Timer);
     connect(m_timer2, &QTimer::timeout, this, &frmNotify::Timer2_Timer);
-    connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void frmNotify::showEvent(QShowEvent *event)
@@ -63,13 +63,13 @@ void frmNotify::showEvent(QShowEvent *event)
 void frmNotify::load()
 {
     m_loaded = true;
-    m_lblMessage->setText(m_szErrorDescription);
+    lblMessage->setText(m_szErrorDescription);
     if (m_szErrorDescription == kDepartureAllowed) {
         m_countdown = 0;
-        m_cmdOK->setText(QStringLiteral("确定(1)"));
+        cmdOK->setText(QStringLiteral("确定(1)"));
     } else {
         m_countdown = 2;
-        m_cmdOK->setText(QStringLiteral("确定(3)"));
+        cmdOK->setText(QStringLiteral("确定(3)"));
     }
     m_timer1->start();
     m_timer2->start();
@@ -78,19 +78,19 @@ void frmNotify::load()
 void frmNotify::Timer1_Timer()
 {
     m_timer1->stop();
-    m_cmdOK->setEnabled(true);
+    cmdOK->setEnabled(true);
 }
 
 void frmNotify::Timer2_Timer()
 {
-    if (m_cmdOK->isEnabled() || m_countdown < 1) {
+    if (cmdOK->isEnabled() || m_countdown < 1) {
         m_timer2->stop();
         m_timer1->stop();
-        m_cmdOK->setText(QStringLiteral("确定(&A)"));
+        cmdOK->setText(QStringLiteral("确定(&A)"));
         accept();
         return;
     }
-    m_cmdOK->setText(QStringLiteral("确定(%1)").arg(m_countdown));
+    cmdOK->setText(QStringLiteral("确定(%1)").arg(m_countdown));
     --m_countdown;
 }
 

@@ -23,7 +23,6 @@ public:
 
     int countdown() const { return m_countdown; }
 
-public slots:
     // The two timers' ticks, public so a caller (or a test) can drive them.
     void Timer1_Timer();
     void Timer2_Timer();
@@ -33,12 +32,14 @@ protected:
 
 private:
     void load();
-    QLabel *m_lblMessage;
-    QPushButton *m_cmdOK;
+
     QTimer *m_timer1;
     QTimer *m_timer2;
     int m_countdown = 0;
     bool m_loaded = false;
+
+    QLabel *lblMessage;
+    QPushButton *cmdOK;
 };
 
 // Real message boxes, with notices shown in the notice window.

@@ -8,6 +8,7 @@
 #include <QHash>
 #include "sysparamstore.h"
 #include "services/station/coreservices.h"
+#include "widgets/buttons.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -92,8 +93,8 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     prefixLabel->hide();
     m_text[1]->hide();
 
-    m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("tabParam"));
+    tabParam = new QTabWidget(this);
+    tabParam->setObjectName(QStringLiteral("tabParam"));
 
     // 通用
     auto *general = new QWidget;
@@ -109,18 +110,18 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     m_check[14] = new QCheckBox(QStringLiteral("是否打印车况例检单"), general);
     m_check[14]->setObjectName(QStringLiteral("chkTechPrint"));
     generalForm->addRow(m_check[14]);
-    m_tabs->addTab(general, QStringLiteral("通用"));
+    tabParam->addTab(general, QStringLiteral("通用"));
 
     // 显示屏
     auto *screen = new QWidget;
     screen->setObjectName(QStringLiteral("fraScreen"));
     auto *screenForm = new QFormLayout(screen);
-    m_cboFontSize = new QComboBox(screen);
-    m_cboFontSize->setObjectName(QStringLiteral("cboFontSize"));
-    m_cboFontSize->setEditable(true);
-    m_cboFontSize->setInsertPolicy(QComboBox::NoInsert);
-    m_cboFontSize->addItems({QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14"), QStringLiteral("16")});
-    screenForm->addRow(label(QStringLiteral("lblFontSize"), QStringLiteral("字体大小：")), m_cboFontSize);
+    cboFontSize = new QComboBox(screen);
+    cboFontSize->setObjectName(QStringLiteral("cboFontSize"));
+    cboFontSize->setEditable(true);
+    cboFontSize->setInsertPolicy(QComboBox::NoInsert);
+    cboFontSize->addItems({QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14"), QStringLiteral("16")});
+    screenForm->addRow(label(QStringLiteral("lblFontSize"), QStringLiteral("字体大小：")), cboFontSize);
     m_text[6] = addText(6, QStringLiteral("txtScreenWait"));
     screenForm->addRow(label(QStringLiteral("lblScreenWait"), QStringLiteral("安检等待：")), m_text[6]);
     m_text[7] = addText(7, QStringLiteral("txtScreenPass"));
@@ -131,7 +132,7 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     screenForm->addRow(label(QStringLiteral("lblScreenHeight"), QStringLiteral("显示屏高度：")), m_text[9]);
     m_text[10] = addText(10, QStringLiteral("txtScreenWidth"));
     screenForm->addRow(label(QStringLiteral("lblScreenWidth"), QStringLiteral("显示屏宽度：")), m_text[10]);
-    m_tabs->addTab(screen, QStringLiteral("显示屏"));
+    tabParam->addTab(screen, QStringLiteral("显示屏"));
 
     // 触摸屏
     auto *touch = new QWidget;
@@ -151,36 +152,32 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     m_check[12] = new QCheckBox(QStringLiteral("生物钟预测"), touch);
     m_check[12]->setObjectName(QStringLiteral("chkBiologicalClockReport"));
     touchForm->addRow(m_check[12]);
-    m_tabs->addTab(touch, QStringLiteral("触摸屏"));
+    tabParam->addTab(touch, QStringLiteral("触摸屏"));
 
     for (int index : {2, 3, 4})
         m_text[index]->installEventFilter(this);
 
     for (int index = 12; index <= 14; ++index)
         connect(m_check[index], &QCheckBox::clicked, this, [this, index] { markChanged(index); });
-    BindByteLimit(m_cboFontSize, kMaxBytes);
-    connect(m_cboFontSize, &QComboBox::editTextChanged, this, [this] {
+    BindByteLimit(cboFontSize, kMaxBytes);
+    connect(cboFontSize, &QComboBox::editTextChanged, this, [this] {
         if (m_loading)
             return;
-        CleanNumericControl(m_cboFontSize, false, false);
+        CleanNumericControl(cboFontSize, false, false);
         markChanged(5);
     });
 
-    m_cmdSave = new QPushButton(QStringLiteral("保存(&S)"), this);
-    m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    m_cmdSave->setEnabled(false);
-    m_cmdClose = new QPushButton(QStringLiteral("关闭(&C)"), this);
-    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    connect(m_cmdSave, &QPushButton::clicked, this, &frmSysParam::cmdSave_Click);
-    connect(m_cmdClose, &QPushButton::clicked, this, &frmSysParam::cmdClose_Click);
+    cmdSave = new QPushButton(QStringLiteral("保存(&S)"), this);
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    cmdSave->setEnabled(false);
+    auto *cmdClose = new QPushButton(QStringLiteral("关闭(&C)"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    connect(cmdSave, &QPushButton::clicked, this, &frmSysParam::cmdSave_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmSysParam::cmdClose_Click);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdSave);
-    buttons->addWidget(m_cmdClose);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_tabs, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(tabParam, 1);
+    layout->addLayout(RightAlignedRow({cmdSave, cmdClose}));
     resize(460, 300);
 
     Form_Load();
@@ -223,7 +220,7 @@ void frmSysParam::Form_Load()
         for (int index : kOrder) {
             const QVariant value = m_store.GetSysParam(index);
             if (index == 5)
-                m_cboFontSize->setEditText(valueText(value));
+                cboFontSize->setEditText(valueText(value));
             else if (m_check[index])
                 m_check[index]->setChecked(LeadingNumber(valueText(value)) == 1.0);
             else
@@ -232,7 +229,7 @@ void frmSysParam::Form_Load()
     });
     m_loading = false;
     m_changed.fill(false);
-    m_cmdSave->setEnabled(false);
+    cmdSave->setEnabled(false);
 }
 
 bool frmSysParam::isChanged(int index) const
@@ -243,7 +240,7 @@ bool frmSysParam::isChanged(int index) const
 void frmSysParam::markChanged(int index)
 {
     m_changed[index] = true;
-    m_cmdSave->setEnabled(true);
+    cmdSave->setEnabled(true);
 }
 
 QVariant frmSysParam::storedValue(int index) const
@@ -252,7 +249,7 @@ QVariant frmSysParam::storedValue(int index) const
     case Stored::Flag:
         return QVariant(m_check[index]->isChecked() ? 1 : 0);
     case Stored::Number:
-        return QVariant(LeadingNumber(index == 5 ? m_cboFontSize->currentText() : m_text[index]->text()));
+        return QVariant(LeadingNumber(index == 5 ? cboFontSize->currentText() : m_text[index]->text()));
     case Stored::Text:
         break;
     }
@@ -273,7 +270,7 @@ QString frmSysParam::invalidNumber(int *badIndex) const
     for (int index : kOrder) {
         if (!m_changed[index] || !captions.contains(index))
             continue;
-        const QString text = (index == 5 ? m_cboFontSize->currentText() : m_text[index]->text()).trimmed();
+        const QString text = (index == 5 ? cboFontSize->currentText() : m_text[index]->text()).trimmed();
         bool ok = false;
         text.toDouble(&ok);
         if (!ok) {
@@ -293,9 +290,9 @@ void frmSysParam::cmdSave_Click()
     const QString problem = invalidNumber(&bad);
     if (!problem.isEmpty()) {
         m_env.messages->show({QStringLiteral("输入错误"), problem, MsgIcon::Warning, MsgButtons::Ok}, this);
-        QWidget *box = bad == 5 ? static_cast<QWidget *>(m_cboFontSize) : m_text[bad];
-        if (QWidget *page = box->parentWidget(); page && m_tabs->indexOf(page) >= 0)
-            m_tabs->setCurrentWidget(page);
+        QWidget *box = bad == 5 ? static_cast<QWidget *>(cboFontSize) : m_text[bad];
+        if (QWidget *page = box->parentWidget(); page && tabParam->indexOf(page) >= 0)
+            tabParam->setCurrentWidget(page);
         box->setFocus();
         return;
     }
@@ -314,7 +311,7 @@ void frmSysParam::cmdSave_Click()
     }
     if (!saved)
         return; // unwritten flags stay set and 保存 stays enabled
-    m_cmdSave->setEnabled(false);
+    cmdSave->setEnabled(false);
     ShowNotice(*m_env.messages, QStringLiteral("系统参数保存完毕!"));
 }
 

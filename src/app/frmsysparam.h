@@ -29,14 +29,12 @@ public:
     // The numeric value of a text: its leading number, 0 when there is none.
     static double LeadingNumber(const QString &text);
 
-public slots:
-    void cmdSave_Click();
-    void cmdClose_Click();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void cmdSave_Click();
+    void cmdClose_Click();
     // Whole-number parameters (minutes, font size, pixels).
     static bool isWholeNumber(int index);
     // The complaint about the first changed number box that holds no
@@ -53,10 +51,10 @@ private:
     std::array<bool, 16> m_changed{};
     std::array<QLineEdit *, 16> m_text{};
     std::array<QCheckBox *, 16> m_check{};
-    QComboBox *m_cboFontSize = nullptr;
-    QTabWidget *m_tabs = nullptr;
-    QPushButton *m_cmdSave = nullptr;
-    QPushButton *m_cmdClose = nullptr;
+
+    QComboBox *cboFontSize = nullptr;
+    QTabWidget *tabParam = nullptr;
+    QPushButton *cmdSave = nullptr;
 };
 
 } // namespace cg

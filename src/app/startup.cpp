@@ -181,6 +181,7 @@ bool Startup::Main(const AppConfig &config)
         loadParameters();
         m_station.lineColour = defaultLineColour();
     } catch (const std::exception &e) {
+        // Caught here, not trapped: start-up ends and says so to its caller.
         ReportStartupFailure(*m_env.messages, e);
         return false;
     }
@@ -194,6 +195,7 @@ bool Startup::Main(const AppConfig &config)
             checkInStation(*m_window, m_station);
         StartupService(*m_db).Run();
     } catch (const std::exception &e) {
+        // Whether start-up succeeded is whether the main window stands.
         ReportStartupFailure(*m_env.messages, e);
     }
     return m_window != nullptr;
@@ -235,6 +237,7 @@ int RunWorkstation(int argc, char *argv[], const WorkstationExtras &extras)
               qUtf8Printable(config.operatorCode), qUtf8Printable(config.stationCode),
               qUtf8Printable(config.unitCode), qUtf8Printable(DbConfig::parse(config.databaseSpec).describe()));
     } catch (const std::exception &e) {
+        // A configuration that cannot be read ends the process with 1.
         ReportStartupFailure(messages, e);
         return 1;
     }

@@ -174,10 +174,11 @@ void frmEnvBusDesk::buildUi()
     connect(cmdTodayBus, &QPushButton::clicked, this, &frmEnvBusDesk::cmdTodayBus_Click);
     connect(cmdScroll, &QPushButton::clicked, this, &frmEnvBusDesk::cmdScroll_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmEnvBusDesk::cmdOK_Click);
-    connect(cmdDriver, &QPushButton::clicked, this, &frmEnvBusDesk::cmdDriver_Click);
-    connect(cmdFaceCheck, &QPushButton::clicked, this, &frmEnvBusDesk::cmdFaceCheck_Click);
-    connect(cmdLug, &QPushButton::clicked, this, &frmEnvBusDesk::cmdLug_Click);
-    connect(cmdTechCheck, &QPushButton::clicked, this, &frmEnvBusDesk::cmdTechCheck_Click);
+    // The record windows of the current trip.
+    connect(cmdDriver, &QPushButton::clicked, this, [this] { openRecords(u"frmDriverCheckList"_s, false, true); });
+    connect(cmdFaceCheck, &QPushButton::clicked, this, [this] { openRecords(u"frmFaceCheckList"_s, false, false); });
+    connect(cmdLug, &QPushButton::clicked, this, [this] { openRecords(u"frmLugCheckList"_s, false, false); });
+    connect(cmdTechCheck, &QPushButton::clicked, this, [this] { openRecords(u"frmTeckCheckList"_s, true, false); });
     connect(cmdAddVehicle, &QPushButton::clicked, this, &frmEnvBusDesk::cmdAddVehicle_Click);
     // The vehicle register and record open only where they are built in.
     const bool hasRegister = m_station.hasForm && m_station.hasForm(u"frmVehicleMain"_s);
@@ -405,11 +406,6 @@ void frmEnvBusDesk::openRecords(const QString &form, bool withLicense, bool with
         members.insert(u"m_szRouteID"_s, vsList->textMatrix(row, ColRoute));
     Trap(*m_env.messages, [&] { m_station.openForm(this, form, members); });
 }
-
-void frmEnvBusDesk::cmdDriver_Click() { openRecords(u"frmDriverCheckList"_s, false, true); }
-void frmEnvBusDesk::cmdFaceCheck_Click() { openRecords(u"frmFaceCheckList"_s, false, false); }
-void frmEnvBusDesk::cmdLug_Click() { openRecords(u"frmLugCheckList"_s, false, false); }
-void frmEnvBusDesk::cmdTechCheck_Click() { openRecords(u"frmTeckCheckList"_s, true, false); }
 
 // The vehicle screens stay open beside the centre (not modal), one window
 // each, brought to the front on every press.

@@ -46,11 +46,11 @@ public:
     frmEnvBusDesk(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmEnvBusDesk() override;
 
-    FlexGrid *list() const { return vsList; }
     QDate listDate() const { return m_listDate; }
     bool showsRollingTrips() const { return m_rolling; }
 
-public Q_SLOTS:
+    // The two refreshes are public so that a test runs them at a moment of
+    // its choosing instead of waiting for the timer.
     // Refreshes the timetable rows departing within BeforeMinute minutes of
     // now in place: lamps, counts and issue times; a trip that got another
     // vehicle is rewritten.
@@ -59,25 +59,20 @@ public Q_SLOTS:
     // the list shows; nothing while the list is empty.
     void Timer1_Timer();
 
-    void cmdQuery_Click();
-    void cmdTodayBus_Click();
-    void cmdScroll_Click();
-    void cmdOK_Click();
-    void cmdDriver_Click();
-    void cmdFaceCheck_Click();
-    void cmdLug_Click();
-    void cmdTechCheck_Click();
-    void cmdAddVehicle_Click();
-    void openVehicleRegister(const QString &type);
-    void vsList_DblClick(int row);
-    void selectRow(int row);
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void cmdQuery_Click();
+    void cmdTodayBus_Click();
+    void cmdScroll_Click();
+    void cmdOK_Click();
+    void cmdAddVehicle_Click();
+    void openVehicleRegister(const QString &type);
+    void vsList_DblClick(int row);
+    void selectRow(int row);
     void buildUi();
     void buildHeader();
     bool handleKey(int key);

@@ -187,10 +187,11 @@ void frmOutCheck::buildUi()
     connect(cmdTodayBus, &QPushButton::clicked, this, &frmOutCheck::cmdTodayBus_Click);
     connect(cmdAllow, &QPushButton::clicked, this, &frmOutCheck::cmdAllow_Click);
     connect(cmdEngage, &QPushButton::clicked, this, &frmOutCheck::cmdEngage_Click);
-    connect(cmdDriver, &QPushButton::clicked, this, &frmOutCheck::cmdDriver_Click);
-    connect(cmdFaceCheck, &QPushButton::clicked, this, &frmOutCheck::cmdFaceCheck_Click);
-    connect(cmdLug, &QPushButton::clicked, this, &frmOutCheck::cmdLug_Click);
-    connect(cmdTechCheck, &QPushButton::clicked, this, &frmOutCheck::cmdTechCheck_Click);
+    // The record windows of the current trip.
+    connect(cmdDriver, &QPushButton::clicked, this, [this] { openRecords(u"frmDriverCheckList"_s, false); });
+    connect(cmdFaceCheck, &QPushButton::clicked, this, [this] { openRecords(u"frmFaceCheckList"_s, false); });
+    connect(cmdLug, &QPushButton::clicked, this, [this] { openRecords(u"frmLugCheckList"_s, false); });
+    connect(cmdTechCheck, &QPushButton::clicked, this, [this] { openRecords(u"frmTeckCheckList"_s, true); });
     connect(txtLicenseID, &QLineEdit::returnPressed, this, &frmOutCheck::txtLicenseID_Enter);
     connect(vsList, &QTableWidget::cellClicked, this, [this](int row, int) {
         if (row >= kHeaderRows)
@@ -488,11 +489,6 @@ void frmOutCheck::openRecords(const QString &form, bool withPlate)
     // An empty answer: no such form on this workstation; nothing to do.
     m_station.openForm(this, form, members);
 }
-
-void frmOutCheck::cmdDriver_Click() { openRecords(u"frmDriverCheckList"_s, false); }
-void frmOutCheck::cmdFaceCheck_Click() { openRecords(u"frmFaceCheckList"_s, false); }
-void frmOutCheck::cmdLug_Click() { openRecords(u"frmLugCheckList"_s, false); }
-void frmOutCheck::cmdTechCheck_Click() { openRecords(u"frmTeckCheckList"_s, true); }
 
 // ---- identifying a departing vehicle ------------------------------------
 

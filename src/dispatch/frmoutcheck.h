@@ -44,23 +44,12 @@ public:
     // Refreshes, in place, the timetable trips departing within BeforeMinute
     // minutes of now: a changed vehicle rewrites its row, and the ticket-check
     // lamp and passenger counts follow the data service. Never adds rows.
+    // Public, like the tick below, so that a test runs it at a moment of its
+    // choosing instead of waiting for the timer.
     void ListTimeBusInfo();
+    void Timer1_Timer();
 
     QDate listDate() const { return m_listDate; }
-
-public slots:
-    void cmdQuery_Click();
-    void cmdTodayBus_Click();
-    void cmdAllow_Click();
-    void cmdEngage_Click();
-    void cmdDriver_Click();
-    void cmdFaceCheck_Click();
-    void cmdLug_Click();
-    void cmdTechCheck_Click();
-    void txtLicenseID_Enter();
-    void Timer1_Timer();
-    // Makes a data row current: button states and the row highlight.
-    void SelectRow(int row);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -68,6 +57,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void cmdQuery_Click();
+    void cmdTodayBus_Click();
+    void cmdAllow_Click();
+    void cmdEngage_Click();
+    void txtLicenseID_Enter();
+    // Makes a data row current: button states and the row highlight.
+    void SelectRow(int row);
     void buildUi();
     void buildHeader();
     CheckService &service();

@@ -45,16 +45,16 @@ public:
     // runs once, when the dialog is first shown.
     void prepareSheet();
 
-public Q_SLOTS:
     // Prints the prepared sheet; a failure is ignored (it is in the log).
+    // Public: the screen pictures tool (tools/docshots) prints through it.
     void PrintSheetReport();
-    void cmdYes_Click();
-    void cmdNo_Click();
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void cmdYes_Click();
+    void cmdNo_Click();
     QString tripDriverName(const QDateTime &busDate) const;
     QString startStation() const;
     // After a sheet could not be printed: says why and offers it as a PDF.

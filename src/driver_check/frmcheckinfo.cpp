@@ -4,6 +4,7 @@
 #include "widgets/messagesink.h"
 #include "services/masterdata/driverservice.h"
 #include "services/fingerprint/fingerprintengine.h"
+#include "widgets/buttons.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -81,16 +82,12 @@ frmCheckInfo::frmCheckInfo(const Env &env, StationContext &station, QWidget *par
     cmdOK->setObjectName(u"cmdOK"_s);
     cmdNo = new QPushButton(u"取消"_s, this);
     cmdNo->setObjectName(u"cmdNo"_s);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdNo);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblError, 1);
     layout->addWidget(lblPrompt);
     layout->addWidget(fraDriver);
-    layout->addLayout(buttons);
+    layout->addLayout(RightAlignedRow({cmdOK, cmdNo}));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmCheckInfo::cmdOK_Click);
     connect(cmdNo, &QPushButton::clicked, this, &frmCheckInfo::cmdNo_Click);

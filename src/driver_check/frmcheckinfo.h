@@ -42,15 +42,13 @@ public:
     using DriverQuery = std::function<RecordSet(const QString &license, const QString &busId)>;
     void setDriverQuery(DriverQuery query) { m_driverQuery = std::move(query); }
 
-public slots:
-    void cmdOK_Click();
-    void cmdNo_Click();
-
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void cmdOK_Click();
+    void cmdNo_Click();
     struct Place {
         QLabel *number = nullptr;
         QLabel *name = nullptr;

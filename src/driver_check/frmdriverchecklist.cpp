@@ -9,6 +9,8 @@
 #include "widgets/messagesink.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
+#include "widgets/buttons.h"
+#include "stationui/titledwindow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -102,21 +104,16 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     CoolButton1->setObjectName(u"CoolButton1"_s);
     cmdClose = new QPushButton(u"关闭(&C)"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(CoolButton1);
-    buttons->addWidget(cmdClose);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addLayout(heading);
     layout->addWidget(lblMessage);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addWidget(vsList, 1);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
-    layout->addLayout(buttons);
+    layout->addWidget(StationLine(m_station.lineColour, this));
+    layout->addLayout(RightAlignedRow({cmdOk, CoolButton1, cmdClose}));
 
     connect(cmdOk, &QPushButton::clicked, this, &frmDriverCheckList::cmdOk_Click);
     connect(CoolButton1, &QPushButton::clicked, this, &frmDriverCheckList::CoolButton1_Click);

@@ -41,18 +41,15 @@ public:
     QString m_szRouteID;
     QString m_szParentForm;
 
-    // Loads the heading and the records (once; showing the dialog calls it).
-    void Form_Load();
-
-public slots:
-    void cmdOk_Click();
-    void CoolButton1_Click();
-    void cmdClose_Click();
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Loads the heading and the records (once; showing the dialog calls it).
+    void Form_Load();
+    void cmdOk_Click();
+    void CoolButton1_Click();
+    void cmdClose_Click();
     bool LoadTrip();
     void FillGrid();
     void ResetGrid();

@@ -12,6 +12,8 @@
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
 #include "services/masterdata/driverservice.h"
+#include "widgets/buttons.h"
+#include "stationui/titledwindow.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -45,18 +47,6 @@ QString validityText(const RecordSet &rs)
 }
 
 } // namespace
-
-QFrame *DriverListLine(const QString &lineColour, QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFixedHeight(2);
-    line->setAutoFillBackground(true);
-    const uint bgr = lineColour.toUInt();
-    QPalette p = line->palette();
-    p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
-    line->setPalette(p);
-    return line;
-}
 
 frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
@@ -118,21 +108,17 @@ frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *p
     cmdForcePass->setObjectName(u"cmdForcePass"_s);
     cmdClose = new QPushButton(u"关闭(&C)"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdForcePass);
-    buttons->addWidget(cmdClose);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(heading);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addWidget(title);
     layout->addWidget(vsList, 1);
     layout->addWidget(legend);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
+    layout->addWidget(StationLine(m_station.lineColour, this));
     layout->addLayout(causes);
-    layout->addWidget(DriverListLine(m_station.lineColour, this));
-    layout->addLayout(buttons);
+    layout->addWidget(StationLine(m_station.lineColour, this));
+    layout->addLayout(RightAlignedRow({cmdForcePass, cmdClose}));
 
     // Choosing or typing a common cause replaces the cause text.
     connect(cboCause, &QComboBox::currentTextChanged, txtCause, &QLineEdit::setText);

@@ -7,7 +7,6 @@
 #include <QDialog>
 
 class QComboBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,10 +14,6 @@ class QPushButton;
 namespace cg {
 
 class FlexGrid;
-
-// A decorative title line in the station's line colour (stored as a BGR
-// number, "16777088"), shared by the driver check list screens.
-QFrame *DriverListLine(const QString &lineColour, QWidget *parent);
 
 // The forced driver check ("驾驶员检验"): the drivers who may drive the
 // trip's route — its regular drivers (black), the unit's mobile drivers
@@ -44,17 +39,14 @@ public:
     QString m_szLicense;
     QString m_szParentForm;
 
-    // Loads heading, causes and drivers (once; showing the dialog calls it).
-    void Form_Load();
-
-public slots:
-    void cmdForcePass_Click();
-    void cmdClose_Click();
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Loads heading, causes and drivers (once; showing the dialog calls it).
+    void Form_Load();
+    void cmdForcePass_Click();
+    void cmdClose_Click();
     void SetupGrid();
     void LoadHeading();
     void LoadDrivers();

@@ -33,6 +33,19 @@ namespace cg {
 
 namespace {
 
+// A sign of the station in large bold type and the given colour.
+QLabel *signLabel(QWidget *parent, const QString &name, const QString &text, int pointSize, const QString &colour)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    QFont f = label->font();
+    f.setPointSize(pointSize);
+    f.setBold(true);
+    label->setFont(f);
+    label->setStyleSheet(u"QLabel { color: %1; }"_s.arg(colour));
+    return label;
+}
+
 enum Col { ColBus = 0, ColTime, ColEnd, ColPlate, ColCompany, ColRoute, ColRouteName, ColReturn, ColState,
            ColDriver, ColConfirm, ColCount };
 
@@ -105,24 +118,12 @@ void frmDriverVerify::buildUi()
     top->addSpacing(24);
     top->addWidget(lblTime);
     top->addStretch();
-    lblWait = new QLabel(u"正在识别指纹，请等待..."_s, this);
-    lblWait->setObjectName(u"lblWait"_s);
-    QFont wf = lblWait->font();
-    wf.setPointSize(20);
-    wf.setBold(true);
-    lblWait->setFont(wf);
-    lblWait->setStyleSheet(u"QLabel { color: #B00000; }"_s);
+    lblWait = signLabel(this, u"lblWait"_s, u"正在识别指纹，请等待..."_s, 20, u"#B00000"_s);
     lblWait->hide();
     top->addWidget(lblWait);
     root->addLayout(top);
 
-    lblPrompt = new QLabel(u"请按指纹，并选择一个之后列出的班次："_s, this);
-    lblPrompt->setObjectName(u"lblPrompt"_s);
-    QFont pf = lblPrompt->font();
-    pf.setPointSize(24);
-    pf.setBold(true);
-    lblPrompt->setFont(pf);
-    lblPrompt->setStyleSheet(u"QLabel { color: #1A4A80; }"_s);
+    lblPrompt = signLabel(this, u"lblPrompt"_s, u"请按指纹，并选择一个之后列出的班次："_s, 24, u"#1A4A80"_s);
     root->addWidget(lblPrompt);
 
     vsList = new FlexGrid(this);

@@ -32,10 +32,8 @@ public:
     int page() const { return m_page; }
     QString cardBuffer() const { return m_cardBuffer; }
 
-public slots:
-    // Reloads the window's trips and shows page 1.
-    void RefreshBus();
-    // The 1000 ms clock.
+    // The 1000 ms clock; public so that a test ticks it at a moment of its
+    // choosing.
     void Timer1_Timer();
 
 protected:
@@ -45,6 +43,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Reloads the window's trips and shows page 1.
+    void RefreshBus();
     void buildUi();
     void buildGridHeader();
     void loadScreen();

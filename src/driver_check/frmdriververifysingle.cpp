@@ -311,6 +311,7 @@ void frmDriverVerifySingle::onCaptured()
     try {
         templateText = engine->CapturedTemplateText();
     } catch (const std::exception &e) {
+        // A failed capture is refused on the screen like a failed match.
         refuse(ErrorText(e));
         return;
     }
@@ -324,6 +325,7 @@ void frmDriverVerifySingle::onCaptured()
                 index = -1;
         }
     } catch (const std::exception &) {
+        // A matcher that fails has matched nobody.
         index = -1;
     }
     if (index < 0) {

@@ -14,6 +14,7 @@
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "stationui/titledwindow.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -70,12 +71,7 @@ QWidget *legendItem(const QColor &colour, const QString &text, const QString &na
 frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget *parent)
     : QWidget(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
-    setObjectName(u"frmReturnCheck"_s);
-    setWindowTitle(u"回场报班"_s);
-    resize(1100, 680);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(AddTitleBar(this, u"回场报班"_s, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, u"frmReturnCheck"_s, u"回场报班"_s, QSize(1100, 680));
 
     auto *filterRow = new QHBoxLayout;
     filterRow->addWidget(new QLabel(u"车牌号："_s));
@@ -97,13 +93,8 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
     layout->addLayout(filterRow);
 
     auto *body = new QHBoxLayout;
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
+    vsList = AddListGrid(body);
     vsList->setHighlightSelection(false); // the current row has its own colour
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    body->addWidget(vsList, 1);
 
     // Recent returns: entry 0 with its captions and the vehicle code, then
     // the five before it as bare values.
@@ -306,7 +297,8 @@ void frmReturnCheck::txtLicense_Enter()
     try {
         done = m_checks->RegisterReturnByCard(m_station.context, now, m_station.session->GetOperatorName(), card);
     } catch (const std::exception &e) {
-        // Every refusal is shown, an unknown card included.
+        // Every refusal is told, an unknown card included; the box is
+        // emptied before the notice shows, which TrapNotice would not do.
         resetPlateBox();
         NotifyError(*m_env.messages, this, e);
         return;

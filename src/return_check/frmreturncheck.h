@@ -12,7 +12,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QToolButton;
 
 namespace cg {
 
@@ -36,17 +35,7 @@ public:
     enum Col { ColLicenseId, ColModel, ColLicense, ColCard, ColCompany, ColKind, ColStatus, ColTime, ColChecker };
     static constexpr int kRecentEntries = 6;
 
-    QLineEdit *txtLicense = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdStartCheck = nullptr;  // 回场确认 (F4)
-    QPushButton *cmdRemoveCheck = nullptr; // 回场取消 (F5)
-    QPushButton *cmdAddVehicle = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-    FlexGrid *vsList = nullptr;
-    CheckNotifier *moMsg = nullptr;
-
-public slots:
+private:
     void cmdQuery_Click();
     void cmdStartCheck_Click();
     void cmdRemoveCheck_Click();
@@ -56,7 +45,6 @@ public slots:
     void moMsg_ReturnCheck(const QString &license, const QDateTime &date, int status, const QDateTime &returnTime,
                            const QString &checker);
 
-private:
     // One entry of the recent-returns panel.
     struct Recent {
         QString time;
@@ -85,6 +73,12 @@ private:
     QLabel *m_recentLicense[kRecentEntries] = {};
     QLabel *m_recentCard[kRecentEntries] = {};
     QLabel *m_recentLicenseId = nullptr;
+    CheckNotifier *moMsg = nullptr;
+
+    QLineEdit *txtLicense = nullptr;
+    QPushButton *cmdQuery = nullptr, *cmdStartCheck = nullptr /* 回场确认 (F4) */,
+                *cmdRemoveCheck = nullptr /* 回场取消 (F5) */, *cmdAddVehicle = nullptr;
+    FlexGrid *vsList = nullptr;
 };
 
 } // namespace cg

@@ -3,6 +3,8 @@
 #include <QStyle>
 
 #include "core/dates.h"
+#include "core/recordset.h"
+#include "stationui/titledwindow.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 
@@ -62,6 +64,24 @@ QLabel *AddCaptionedLabel(QWidget *parent, QGridLayout *layout, int row, int col
     return value;
 }
 
+void TripHeader::build(QWidget *parent, QGridLayout *layout)
+{
+    lblBusID = AddCaptionedLabel(parent, layout, 0, 0, u"车次:"_s, u"lblBusID"_s);
+    lblEndStation = AddCaptionedLabel(parent, layout, 0, 2, u"到站:"_s, u"lblEndStation"_s);
+    lblCompany = AddCaptionedLabel(parent, layout, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
+    lblLicenseID = AddCaptionedLabel(parent, layout, 1, 2, u"车号:"_s, u"lblLicenseID"_s);
+    lblStartTime = AddCaptionedLabel(parent, layout, 2, 0, u"发车时间:"_s, u"lblStartTime"_s);
+}
+
+void TripHeader::show(const RecordSet &t)
+{
+    lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
+    lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());
+    lblCompany->setText(t.valueAt(0, u"transport_company_short_name"_s).toString());
+    lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
+    lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
+}
+
 void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, QToolButton **cmdNotPass)
 {
     const auto make = [form](const QString &name, QStyle::StandardPixmap icon, const QString &tip) {
@@ -78,20 +98,13 @@ void AddVerdictButtons(QWidget *form, QHBoxLayout *row, QToolButton **cmdPass, Q
     row->addWidget(*cmdNotPass);
 }
 
-StationFrame BuildStationFrame(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose,
-                               const QString &keyLegend)
+StationFrame BuildStationFrame(QVBoxLayout *layout, const QString &keyLegend)
 {
     StationFrame f;
-    f.layout = new QVBoxLayout(form);
-    f.layout->addLayout(AddTitleBar(form, caption, tbMin, tbClose));
+    f.layout = layout;
     f.filterRow = new QHBoxLayout;
     f.layout->addLayout(f.filterRow);
-    f.grid = new FlexGrid;
-    f.grid->setObjectName(QStringLiteral("vsList"));
-    QFont gf = f.grid->font();
-    gf.setPointSize(11);
-    f.grid->setFont(gf);
-    f.layout->addWidget(f.grid, 1);
+    f.grid = AddListGrid(f.layout);
     auto *legendRow = new QHBoxLayout;
     legendRow->addWidget(new QLabel(keyLegend));
     legendRow->addStretch();

@@ -13,11 +13,13 @@
 #include "services/station/coreservices.h"
 #include "services/database/serviceerror.h"
 #include "services/masterdata/vehicleservice.h"
+#include "stationui/titledwindow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -30,10 +32,7 @@ CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const 
                                  const QString &title, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(formName);
-    resize(620, 440);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(AddTitleBar(this, title, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, formName, title, QSize(620, 440));
 
     auto *headerRow = new QHBoxLayout;
     m_header = new QGridLayout;
@@ -47,20 +46,22 @@ CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const 
     headerRow->addWidget(lblStatus);
     layout->addLayout(headerRow);
 
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    layout->addWidget(vsList, 1);
+    vsList = AddListGrid(layout);
 
     m_buttons = new QHBoxLayout;
     m_buttons->addStretch();
-    cmdClose = new QPushButton(u"关闭(&C)"_s);
+    auto *cmdClose = new QPushButton(u"关闭(&C)"_s);
     cmdClose->setObjectName(u"cmdClose"_s);
     m_buttons->addWidget(cmdClose);
     layout->addLayout(m_buttons);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CheckRecordList::setLampColour(const QColor &colour)
+{
+    QPalette pal = lblStatus->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    lblStatus->setPalette(pal);
 }
 
 void CheckRecordList::showEvent(QShowEvent *event)
@@ -94,6 +95,19 @@ void CheckRecordList::forcePass(const std::function<void()> &write)
     });
 }
 
+QPushButton *CheckRecordList::addForcePassButton(const char *name, const std::function<void()> &write)
+{
+    auto *button = new QPushButton(u"强行通过(&O)"_s);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setVisible(false);
+    m_buttons->insertWidget(1, button);
+    connect(button, &QPushButton::clicked, this, [this, write] {
+        if (fromDispatchCentre())
+            forcePass(write);
+    });
+    return button;
+}
+
 // -------------------------------------------------------------- condition
 
 frmTeckCheckList::frmTeckCheckList(const Env &env, StationContext &station, QWidget *parent)
@@ -104,11 +118,12 @@ frmTeckCheckList::frmTeckCheckList(const Env &env, StationContext &station, QWid
     lblBusKind = AddCaptionedLabel(this, m_header, 0, 2, u"车型:"_s, u"lblBusKind"_s);
     lblCompany = AddCaptionedLabel(this, m_header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
     lblBusCode = AddCaptionedLabel(this, m_header, 1, 2, u"车辆编号:"_s, u"lblBusCode"_s);
-    cmdOk = new QPushButton(u"强行通过(&O)"_s);
-    cmdOk->setObjectName(u"cmdOk"_s);
-    cmdOk->setVisible(false);
-    m_buttons->insertWidget(1, cmdOk);
-    connect(cmdOk, &QPushButton::clicked, this, &frmTeckCheckList::cmdOk_Click);
+    cmdOk = addForcePassButton("cmdOk", [this] {
+        CheckService checks(*m_station.db, *m_env.clock);
+        checks.ForcePassConditionCheck(m_station.context, m_dtBusDate, 0, m_szBusID, lblLicenseID->text(),
+                                       m_env.clock->now(), 2, m_station.session->GetOperatorName(), QString(),
+                                       m_station.session->GetUnitCode());
+    });
     setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"  检测时间"_s, u"备注"_s});
 }
 
@@ -149,29 +164,13 @@ void frmTeckCheckList::Form_Load()
     vsList->autoSize(0, vsList->cols() - 1);
 }
 
-void frmTeckCheckList::cmdOk_Click()
-{
-    if (!fromDispatchCentre())
-        return;
-    forcePass([this] {
-        CheckService checks(*m_station.db, *m_env.clock);
-        checks.ForcePassConditionCheck(m_station.context, m_dtBusDate, 0, m_szBusID, lblLicenseID->text(),
-                                       m_env.clock->now(), 2, m_station.session->GetOperatorName(), QString(),
-                                       m_station.session->GetUnitCode());
-    });
-}
-
 // ------------------------------------------------------------ trip header
 
 TripRecordList::TripRecordList(const Env &env, StationContext &station, const QString &formName,
                                const QString &title, QWidget *parent)
     : CheckRecordList(env, station, formName, title, parent)
 {
-    lblBusID = AddCaptionedLabel(this, m_header, 0, 0, u"车次:"_s, u"lblBusID"_s);
-    lblEndStation = AddCaptionedLabel(this, m_header, 0, 2, u"到站:"_s, u"lblEndStation"_s);
-    lblCompany = AddCaptionedLabel(this, m_header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
-    lblLicenseID = AddCaptionedLabel(this, m_header, 1, 2, u"车号:"_s, u"lblLicenseID"_s);
-    lblStartTime = AddCaptionedLabel(this, m_header, 2, 0, u"发车时间:"_s, u"lblStartTime"_s);
+    m_trip.build(this, m_header);
 }
 
 bool TripRecordList::loadTrip(const QString &unitCode, int *luggageStatus)
@@ -184,11 +183,7 @@ bool TripRecordList::loadTrip(const QString &unitCode, int *luggageStatus)
                                              QString(), QVariant(), 1, unitCode);
     if (t.RecordCount() == 0)
         return false;
-    lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
-    lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());
-    lblCompany->setText(t.valueAt(0, u"transport_company_short_name"_s).toString());
-    lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
-    lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
+    m_trip.show(t);
     if (luggageStatus)
         *luggageStatus = t.valueAt(0, u"luggage_check_status"_s).toInt();
     return true;
@@ -200,11 +195,16 @@ frmFaceCheckList::frmFaceCheckList(const Env &env, StationContext &station, QWid
     : TripRecordList(env, station, u"frmFaceCheckList"_s, u"车容检验记录"_s, parent)
 {
     setWindowTitle(u"车容检查明细"_s);
-    cmdForcePass = new QPushButton(u"强行通过(&O)"_s);
-    cmdForcePass->setObjectName(u"cmdForcePass"_s);
-    cmdForcePass->setVisible(false);
-    m_buttons->insertWidget(1, cmdForcePass);
-    connect(cmdForcePass, &QPushButton::clicked, this, &frmFaceCheckList::cmdForcePass_Click);
+    cmdForcePass = addForcePassButton("cmdForcePass", [this] {
+        CheckService checks(*m_station.db, *m_env.clock);
+        const QDateTime start = ParseDateTime(m_trip.lblStartTime->text());
+        if (!start.isValid())
+            throw ServiceError(svcerr::BadArgument, u"车次的发车时间不明，不能强行通过"_s);
+        checks.ForcePassAppearanceCheck(m_station.context, QDateTime(start.date(), QTime(0, 0)),
+                                        m_trip.lblBusID->text(), m_trip.lblLicenseID->text(), m_env.clock->now(), 1,
+                                        m_station.session->GetOperatorName(), QString(),
+                                        m_station.session->GetUnitCode());
+    });
     setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"检测时间"_s});
 }
 
@@ -227,22 +227,6 @@ void frmFaceCheckList::Form_Load()
         vsList->autoSize(0, vsList->cols() - 1);
     }
     cmdForcePass->setVisible(fromDispatchCentre());
-}
-
-void frmFaceCheckList::cmdForcePass_Click()
-{
-    if (!fromDispatchCentre())
-        return;
-    forcePass([this] {
-        CheckService checks(*m_station.db, *m_env.clock);
-        const QDateTime start = ParseDateTime(lblStartTime->text());
-        if (!start.isValid())
-            throw ServiceError(svcerr::BadArgument, u"车次的发车时间不明，不能强行通过"_s);
-        checks.ForcePassAppearanceCheck(m_station.context, QDateTime(start.date(), QTime(0, 0)), lblBusID->text(),
-                                        lblLicenseID->text(), m_env.clock->now(), 1,
-                                        m_station.session->GetOperatorName(), QString(),
-                                        m_station.session->GetUnitCode());
-    });
 }
 
 // ---------------------------------------------------------------- luggage

@@ -2,8 +2,10 @@
 
 #include "widgets/env.h"
 #include "stationui/stationcontext.h"
+#include "checkhelpers.h"
 
 #include <QDateTime>
+#include <QColor>
 #include <QDialog>
 
 #include <functional>
@@ -12,7 +14,6 @@ class QGridLayout;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
-class QToolButton;
 
 namespace cg {
 
@@ -34,30 +35,33 @@ public:
     QString m_szBusID;
     bool m_IsOk = false; // set when a forced pass was recorded
 
-    FlexGrid *vsList = nullptr;
-    QLabel *lblStatus = nullptr;
-    QPushButton *cmdClose = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-
-    // Fills the header and the records (called on the first show).
-    virtual void Form_Load() = 0;
+    // Colours the status lamp as the opener last saw it; the records drawn
+    // on the first show replace it.
+    void setLampColour(const QColor &colour);
 
 protected:
     CheckRecordList(const Env &env, StationContext &station, const QString &formName, const QString &title,
                     QWidget *parent);
     void showEvent(QShowEvent *event) override;
+    // Fills the header and the records (called on the first show).
+    virtual void Form_Load() = 0;
     void setupGrid(const QStringList &captions);
     // The forced pass: question, the write, then closing (the window stays
     // open when the write fails).
     void forcePass(const std::function<void()> &write);
     bool fromDispatchCentre() const { return m_szParentForm == QStringLiteral("frmEnvBusDesk"); }
+    // A 强行通过(&O) button named name before 关闭, shown only for the
+    // dispatch centre, running forcePass(write).
+    QPushButton *addForcePassButton(const char *name, const std::function<void()> &write);
 
     Env m_env;
     StationContext &m_station;
     QGridLayout *m_header = nullptr;
     QHBoxLayout *m_buttons = nullptr;
     bool m_loaded = false;
+
+    FlexGrid *vsList = nullptr;
+    QLabel *lblStatus = nullptr;
 };
 
 // 车况检验记录: one vehicle's condition checks.
@@ -70,32 +74,24 @@ public:
     QString m_szLicense;
     int m_nCount = 0;
 
-    QLabel *lblLicenseID = nullptr;
-    QLabel *lblBusKind = nullptr;
-    QLabel *lblCompany = nullptr;
-    QLabel *lblBusCode = nullptr;
-    QPushButton *cmdOk = nullptr;
 
+private:
     void Form_Load() override;
-public slots:
-    void cmdOk_Click();
+
+    QLabel *lblLicenseID = nullptr, *lblBusKind = nullptr, *lblCompany = nullptr, *lblBusCode = nullptr;
+    QPushButton *cmdOk = nullptr;
 };
 
 // The header of the trip record windows.
 class TripRecordList : public CheckRecordList {
     Q_OBJECT
-public:
-    QLabel *lblBusID = nullptr;
-    QLabel *lblEndStation = nullptr;
-    QLabel *lblCompany = nullptr;
-    QLabel *lblLicenseID = nullptr;
-    QLabel *lblStartTime = nullptr;
-
 protected:
     TripRecordList(const Env &env, StationContext &station, const QString &formName, const QString &title,
                    QWidget *parent);
     // Fills the header from the trip; false when the trip is not found.
     bool loadTrip(const QString &unitCode, int *luggageStatus);
+
+    TripHeader m_trip;
 };
 
 // 车容检验记录: one trip's appearance checks.
@@ -103,10 +99,11 @@ class frmFaceCheckList : public TripRecordList {
     Q_OBJECT
 public:
     frmFaceCheckList(const Env &env, StationContext &station, QWidget *parent = nullptr);
-    QPushButton *cmdForcePass = nullptr;
+
+private:
     void Form_Load() override;
-public slots:
-    void cmdForcePass_Click();
+
+    QPushButton *cmdForcePass = nullptr;
 };
 
 // 行包件数核对记录: one trip's luggage per stop (no forced pass).
@@ -114,6 +111,8 @@ class frmLugCheckList : public TripRecordList {
     Q_OBJECT
 public:
     frmLugCheckList(const Env &env, StationContext &station, QWidget *parent = nullptr);
+
+private:
     void Form_Load() override;
 };
 

@@ -1,6 +1,7 @@
 #include "checkstation.h"
 
 #include "checkhelpers.h"
+#include "stationui/titledwindow.h"
 
 #include <QDialog>
 
@@ -10,11 +11,9 @@ CheckStation::CheckStation(const Env &env, StationContext &station, const QStrin
                            const QString &caption, const QString &keyLegend, QWidget *parent)
     : QWidget(parent), m_env(env), m_station(station)
 {
-    setObjectName(formName);
-    setWindowTitle(caption);
-    resize(1100, 640);
     runDialog = [](QDialog *d) { return d->exec(); };
-    const StationFrame frame = BuildStationFrame(this, caption, &tbMin, &tbClose, keyLegend);
+    const StationFrame frame =
+        BuildStationFrame(BeginTitledWindow(this, formName, caption, QSize(1100, 640)), keyLegend);
     m_frameLayout = frame.layout;
     m_filterRow = frame.filterRow;
     vsList = frame.grid;

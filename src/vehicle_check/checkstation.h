@@ -11,7 +11,6 @@ class QDateEdit;
 class QDialog;
 class QHBoxLayout;
 class QPushButton;
-class QToolButton;
 class QVBoxLayout;
 
 namespace cg {
@@ -25,16 +24,6 @@ class FlexGrid;
 // filters and buttons to filterRow() and its own columns to the grid.
 class CheckStation : public QWidget {
 public:
-    QDateEdit *dtpDate = nullptr;
-    QPushButton *cmdQuery = nullptr;
-    QPushButton *cmdStartCheck = nullptr;
-    QPushButton *cmdCheckList = nullptr;
-    QPushButton *cmdRemoveCheck = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-    FlexGrid *vsList = nullptr;
-    CheckNotifier *moMsg = nullptr;
-
     // Runs the station's dialogs and record lists modally (tests drive them).
     std::function<int(QDialog *)> runDialog;
 
@@ -47,6 +36,13 @@ protected:
 
     Env m_env;
     StationContext &m_station;
+
+    // The controls both stations have; each station creates the filter
+    // row's date and buttons itself, in its own order.
+    QDateEdit *dtpDate = nullptr;
+    QPushButton *cmdQuery = nullptr, *cmdStartCheck = nullptr, *cmdCheckList = nullptr, *cmdRemoveCheck = nullptr;
+    FlexGrid *vsList = nullptr;
+    CheckNotifier *moMsg = nullptr;
 
 private:
     QVBoxLayout *m_frameLayout = nullptr;

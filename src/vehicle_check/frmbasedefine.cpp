@@ -234,6 +234,7 @@ void frmBaseDefine::loadTable()
                 vsBaseInfo->setRowData(r, list.at(i, 1));
             }
         } catch (...) {
+            // Panel 1 is cleared before the caller's trap reports the error.
             m_env.status->SetStatusText(QString(), 1);
             throw;
         }
@@ -394,6 +395,7 @@ bool frmBaseDefine::save()
                                                             vsBaseInfo->textMatrix(r, 1).trimmed(),
                                                             vsBaseInfo->textMatrix(r, 2));
                     } catch (const std::exception &e) {
+                        // The refusal names the row it is about.
                         refuseRow(e, vsBaseInfo->textMatrix(r, 0).toInt(), vsBaseInfo->textMatrix(r, 1).trimmed());
                     }
                 }
@@ -404,6 +406,7 @@ bool frmBaseDefine::save()
                         m_definitions->UpdateCodeItem(m_station.context, vsBaseInfo->rowData(r).toInt(), m_kind,
                                                       vsBaseInfo->textMatrix(r, 1), vsBaseInfo->textMatrix(r, 2));
                     } catch (const std::exception &e) {
+                        // The refusal names the row it is about.
                         refuseRow(e, vsBaseInfo->textMatrix(r, 0).toInt(), vsBaseInfo->textMatrix(r, 1).trimmed());
                     }
                 }
@@ -425,6 +428,7 @@ bool frmBaseDefine::save()
         cmdSave->setEnabled(false);
         return true;
     } catch (const std::exception &e) {
+        // The caller learns whether the changes were written.
         status.SetStatusText(QString(), 1);
         cmdSave->setEnabled(true);
         ReportError(*m_env.messages, e);

@@ -32,27 +32,19 @@ public:
     frmBaseDefine(const Env &env, StationContext &station, QWidget *parent = nullptr);
     ~frmBaseDefine() override;
 
-    QTreeWidget *tvItemTree = nullptr;
-    FlexGrid *vsBaseInfo = nullptr;
-    QPushButton *cmdAdd = nullptr;
-    QPushButton *cmdDelete = nullptr;
-    QPushButton *cmdSave = nullptr;
-
     // The table node of a kind (3, 4, 5, 8, 9) and the root.
     QTreeWidgetItem *tableNode(int kind) const;
     QTreeWidgetItem *rootNode() const;
     // Whether the pending changes would be written by 保存.
     bool hasPendingChanges() const;
 
-public slots:
-    void cmdAdd_Click();
-    void cmdDelete_Click();
-    void cmdSave_Click();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void cmdAdd_Click();
+    void cmdDelete_Click();
+    void cmdSave_Click();
     void tvItemTree_NodeClick(QTreeWidgetItem *node);
     void loadTable();
     bool save();
@@ -80,6 +72,10 @@ private:
     int m_editRow = -1, m_editCol = -1; // the cell whose editor is open
     int m_prevRow = -1, m_prevCol = -1; // the one before it
     bool m_marking = false;
+
+    QTreeWidget *tvItemTree = nullptr;
+    FlexGrid *vsBaseInfo = nullptr;
+    QPushButton *cmdAdd = nullptr, *cmdDelete = nullptr, *cmdSave = nullptr;
 };
 
 } // namespace cg

@@ -8,6 +8,7 @@
 #include "checkhelpers.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
+#include "stationui/titledwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,31 +34,14 @@ const QString kPassed = u"√"_s;
 const QString kFailed = u"×"_s;
 constexpr int kItemKind = 9;
 constexpr int kRemarkBytes = 255;
-
-QFrame *titleLine(const QString &lineColour)
-{
-    auto *line = new QFrame;
-    line->setFixedHeight(2);
-    line->setAutoFillBackground(true);
-    // The stored colour is BGR like the desktop's colour values.
-    const uint bgr = lineColour.toUInt();
-    QPalette p = line->palette();
-    p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
-    line->setPalette(p);
-    return line;
-}
 } // namespace
 
 frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station), m_checks(std::make_unique<CheckService>(*station.db, *env.clock))
 {
-    setObjectName(u"frmCondCheckItem"_s);
-    setWindowTitle(u"车况检验"_s);
-    resize(640, 560);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(AddTitleBar(this, u"车况检验"_s, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, u"frmCondCheckItem"_s, u"车况检验"_s, QSize(640, 560));
     for (int i = 0; i < 3; ++i)
-        layout->addWidget(titleLine(m_station.lineColour));
+        layout->addWidget(StationLine(m_station.lineColour));
 
     auto *header = new QGridLayout;
     lblLicenseID = AddCaptionedLabel(this, header, 0, 0, u"车牌号:"_s, u"lblLicenseID"_s);
@@ -71,12 +55,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     header->addWidget(lblStatus, 0, 4, 2, 1);
     layout->addLayout(header);
 
-    vsList = new FlexGrid;
-    vsList->setObjectName(u"vsList"_s);
-    QFont gf = vsList->font();
-    gf.setPointSize(11);
-    vsList->setFont(gf);
-    layout->addWidget(vsList, 1);
+    vsList = AddListGrid(layout);
 
     layout->addWidget(new QLabel(u"请在下框中输入车辆检查备注信息："_s));
     auto *causeRow = new QHBoxLayout;
@@ -92,10 +71,13 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     layout->addLayout(causeRow);
 
     auto *bottom = new QHBoxLayout;
+    QDateEdit *dtpDate = nullptr;
+    QTimeEdit *dtpTime = nullptr;
     AddReadOnlyDateTime(bottom, u"检查时间:"_s, &dtpDate, &dtpTime);
     bottom->addSpacing(12);
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格"_s));
     bottom->addStretch();
+    QToolButton *cmdPass = nullptr, *cmdNotPass = nullptr;
     AddVerdictButtons(this, bottom, &cmdPass, &cmdNotPass);
     layout->addLayout(bottom);
 
@@ -113,9 +95,9 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     connect(vsList, &QTableWidget::cellClicked, this, &frmCondCheckItem::vsList_Click);
     connect(cboCause, &QComboBox::currentTextChanged, this, &frmCondCheckItem::cboCause_Change);
     BindByteLimit(txtCheckCause, kRemarkBytes);
-    connect(cmdPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdPass_Click);
+    connect(cmdPass, &QToolButton::clicked, this, [this] { verdict(true); });
     connect(cmdNotPass, &QToolButton::clicked, this, &frmCondCheckItem::cmdNotPass_Click);
-    new FormKeys(this, {{Qt::Key_F4, [this] { cmdPass_Click(); }}, {Qt::Key_F5, [this] { cmdNotPass_Click(); }}});
+    new FormKeys(this, {{Qt::Key_F4, [this] { verdict(true); }}, {Qt::Key_F5, [this] { cmdNotPass_Click(); }}});
 }
 
 frmCondCheckItem::~frmCondCheckItem() = default;
@@ -131,6 +113,15 @@ void frmCondCheckItem::Form_Load()
     vsList->autoSize(0, vsList->cols() - 1);
     txtCheckCause->clear();
     m_loaded = true;
+}
+
+void frmCondCheckItem::setVehicle(const QString &plate, const QString &company, const QString &model,
+                                  int condStatus)
+{
+    lblLicenseID->setText(plate);
+    lblCompany->setText(company);
+    lblBuskind->setText(model);
+    SetLampLabel(lblStatus, condStatus);
 }
 
 void frmCondCheckItem::showEvent(QShowEvent *event)
@@ -186,11 +177,6 @@ void frmCondCheckItem::cboCause_Change(const QString &text)
         txtCheckCause->clear();
     else
         txtCheckCause->setPlainText(text);
-}
-
-void frmCondCheckItem::cmdPass_Click()
-{
-    verdict(true);
 }
 
 void frmCondCheckItem::cmdNotPass_Click()

@@ -8,11 +8,8 @@
 #include <memory>
 
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QPlainTextEdit;
-class QTimeEdit;
-class QToolButton;
 
 namespace cg {
 
@@ -39,31 +36,22 @@ public:
     // The remark after the mark of item name changed to "√" or "×".
     static QString RemarkAfterMark(const QString &remark, const QString &name, bool failed);
 
-    QLabel *lblLicenseID = nullptr;
-    QLabel *lblCompany = nullptr;
-    QLabel *lblBuskind = nullptr;
-    QLabel *lblStatus = nullptr;
-    FlexGrid *vsList = nullptr;
-    QPlainTextEdit *txtCheckCause = nullptr;
-    QComboBox *cboCause = nullptr;
-    QDateEdit *dtpDate = nullptr;
-    QTimeEdit *dtpTime = nullptr;
-    QToolButton *cmdPass = nullptr;
-    QToolButton *cmdNotPass = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-
-public slots:
-    void cmdPass_Click();
-    void cmdNotPass_Click();
-    void vsList_Click(int row, int col);
+    // The vehicle's header: plate, company, model and its lamp code.
+    void setVehicle(const QString &plate, const QString &company, const QString &model, int condStatus);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void vsList_Click(int row, int col);
     void verdict(bool passed);
+    void cmdNotPass_Click();
     void cboCause_Change(const QString &text);
+
+    QLabel *lblLicenseID = nullptr, *lblCompany = nullptr, *lblBuskind = nullptr, *lblStatus = nullptr;
+    FlexGrid *vsList = nullptr;
+    QPlainTextEdit *txtCheckCause = nullptr;
+    QComboBox *cboCause = nullptr;
 
     Env m_env;
     StationContext &m_station;

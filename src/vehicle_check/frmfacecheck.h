@@ -29,13 +29,10 @@ public:
 
     enum Col { ColBusId, ColDate, ColStart, ColEnd, ColLicense, ColCompany, ColLamp, ColTime, ColCount, ColChecker };
 
-    QLabel *lblDate = nullptr;
-    QLineEdit *txtBusID = nullptr;
-    QLineEdit *txtLicenseID = nullptr;
-    QPushButton *cmdTodayBus = nullptr;
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
-
-public slots:
+private:
     void cmdQuery_Click();
     void cmdTodayBus_Click();
     void cmdStartCheck_Click();
@@ -45,16 +42,14 @@ public slots:
     void quickVerdict(bool passed); // F4 / F5
     void moMsg_FaceCheck(const QString &busId, const QDateTime &busDate, int status, int count,
                          const QDateTime &checkTime, const QString &checker);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     void loadList();
     QString filterText(const QLineEdit *box, const QString &placeholder) const;
     int selectedRow() const;
     QDateTime rowDate(int row) const;
 
+    QLabel *lblDate = nullptr;
+    QLineEdit *txtBusID = nullptr, *txtLicenseID = nullptr;
+    QPushButton *cmdTodayBus = nullptr;
 };
 
 } // namespace cg

@@ -8,6 +8,7 @@
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
 #include "services/database/serviceerror.h"
+#include "stationui/titledwindow.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -25,19 +26,11 @@ namespace cg {
 frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(u"frmRegFaceCheck"_s);
-    setWindowTitle(u"车容门检"_s);
-    resize(560, 300);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(AddTitleBar(this, u"车容门检"_s, &tbMin, &tbClose));
+    QVBoxLayout *layout = BeginTitledWindow(this, u"frmRegFaceCheck"_s, u"车容门检"_s, QSize(560, 300));
 
     auto *headerRow = new QHBoxLayout;
     auto *header = new QGridLayout;
-    lblBusID = AddCaptionedLabel(this, header, 0, 0, u"车次:"_s, u"lblBusID"_s);
-    lblEndStation = AddCaptionedLabel(this, header, 0, 2, u"到站:"_s, u"lblEndStation"_s);
-    lblCompany = AddCaptionedLabel(this, header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
-    lblLicenseID = AddCaptionedLabel(this, header, 1, 2, u"车号:"_s, u"lblLicenseID"_s);
-    lblStartTime = AddCaptionedLabel(this, header, 2, 0, u"发车时间:"_s, u"lblStartTime"_s);
+    m_trip.build(this, header);
     headerRow->addLayout(header, 1);
     lblStatus = new QLabel;
     lblStatus->setObjectName(u"lblStatus"_s);
@@ -49,6 +42,8 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     layout->addLayout(headerRow);
 
     auto *timeRow = new QHBoxLayout;
+    QDateEdit *dtpDate = nullptr;
+    QTimeEdit *dtpTime = nullptr;
     AddReadOnlyDateTime(timeRow, u"回场时间:"_s, &dtpDate, &dtpTime);
     timeRow->addStretch();
     layout->addLayout(timeRow);
@@ -56,14 +51,15 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(u"快捷说明:[F4]合格 [F5]不合格 [F8]查询 [F9]今日车次"_s));
     bottom->addStretch();
+    QToolButton *cmdPass = nullptr, *cmdNotPass = nullptr;
     AddVerdictButtons(this, bottom, &cmdPass, &cmdNotPass);
     layout->addLayout(bottom);
 
     const QDateTime now = m_env.clock->now();
     dtpDate->setDate(now.date());
     dtpTime->setTime(now.time());
-    connect(cmdPass, &QToolButton::clicked, this, &frmRegFaceCheck::cmdPass_Click);
-    connect(cmdNotPass, &QToolButton::clicked, this, &frmRegFaceCheck::cmdNotPass_Click);
+    connect(cmdPass, &QToolButton::clicked, this, [this] { verdict(true); });
+    connect(cmdNotPass, &QToolButton::clicked, this, [this] { verdict(false); });
 }
 
 void frmRegFaceCheck::showEvent(QShowEvent *event)
@@ -86,22 +82,8 @@ void frmRegFaceCheck::Form_Load()
                                              QString(), QVariant(), 1, m_station.session->GetUnitCode());
     if (t.RecordCount() == 0)
         return;
-    lblBusID->setText(t.valueAt(0, u"bus_id"_s).toString());
-    lblEndStation->setText(t.valueAt(0, u"end_station_name"_s).toString());
-    lblCompany->setText(t.valueAt(0, u"transport_company_short_name"_s).toString());
-    lblLicenseID->setText(t.valueAt(0, u"license_tag_no"_s).toString());
-    lblStartTime->setText(ShortDateTime(t.valueAt(0, u"bus_start_time"_s).toDateTime()));
+    m_trip.show(t);
     SetThreeColourLamp(lblStatus, t.valueAt(0, u"AppearanceStatus"_s).toInt());
-}
-
-void frmRegFaceCheck::cmdPass_Click()
-{
-    verdict(true);
-}
-
-void frmRegFaceCheck::cmdNotPass_Click()
-{
-    verdict(false);
 }
 
 void frmRegFaceCheck::verdict(bool passed)
@@ -109,17 +91,17 @@ void frmRegFaceCheck::verdict(bool passed)
     Trap(*m_env.messages, [&] {
         if (m_env.messages->show({u"车容门检"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::YesNo}, this)
             == MsgAnswer::Yes) {
-            const QDateTime start = ParseDateTime(lblStartTime->text());
+            const QDateTime start = ParseDateTime(m_trip.lblStartTime->text());
             if (!start.isValid())
                 throw ServiceError(svcerr::NotFound, u"找不到车次%1，不能记录车容门检"_s.arg(m_szBusID));
             const QDateTime day(start.date(), QTime(0, 0));
             CheckService checks(*m_station.db, *m_env.clock);
             const QString checker = m_station.session->GetOperatorName();
             if (m_nCount < 1)
-                checks.AddAppearanceCheckResult(m_station.context, day, lblBusID->text(), m_szLicese,
+                checks.AddAppearanceCheckResult(m_station.context, day, m_trip.lblBusID->text(), m_szLicese,
                                                 m_env.clock->now(), passed, checker);
             else
-                checks.UpdateAppearanceCheckResult(m_station.context, day, lblBusID->text(), m_szLicese,
+                checks.UpdateAppearanceCheckResult(m_station.context, day, m_trip.lblBusID->text(), m_szLicese,
                                                    m_env.clock->now(), passed, checker);
         }
         close();

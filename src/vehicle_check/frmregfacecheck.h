@@ -2,14 +2,12 @@
 
 #include "widgets/env.h"
 #include "stationui/stationcontext.h"
+#include "checkhelpers.h"
 
 #include <QDateTime>
 #include <QDialog>
 
-class QDateEdit;
 class QLabel;
-class QTimeEdit;
-class QToolButton;
 
 namespace cg {
 
@@ -29,31 +27,16 @@ public:
     QString m_szLicese;
     int m_nCount = 0;
 
-    QLabel *lblBusID = nullptr;
-    QLabel *lblEndStation = nullptr;
-    QLabel *lblCompany = nullptr;
-    QLabel *lblLicenseID = nullptr;
-    QLabel *lblStartTime = nullptr;
-    QLabel *lblStatus = nullptr;
-    QDateEdit *dtpDate = nullptr;
-    QTimeEdit *dtpTime = nullptr;
-    QToolButton *cmdPass = nullptr;
-    QToolButton *cmdNotPass = nullptr;
-    QToolButton *tbMin = nullptr;
-    QToolButton *tbClose = nullptr;
-
-    // Fills the header from the trip (called on the first show).
-    void Form_Load();
-
-public slots:
-    void cmdPass_Click();
-    void cmdNotPass_Click();
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Fills the header from the trip (called on the first show).
+    void Form_Load();
     void verdict(bool passed);
+
+    TripHeader m_trip;
+    QLabel *lblStatus = nullptr;
 
     Env m_env;
     StationContext &m_station;

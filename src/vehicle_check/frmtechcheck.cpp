@@ -194,30 +194,45 @@ void frmTechCheck::txtLicense_Enter()
         }
         return;
     }
+    trapClearingPlate([&] {
+        const RecordSet v = oneVehicle(u" ic_card_id = "_s + SqlLiteral(text.trimmed()));
+        if (v.RecordCount() != 1)
+            return;
+        const QString plate = v.valueAt(0, u"license"_s).toString();
+        const QDate today = m_env.clock->today();
+        const RecordSet cond = m_checks->QueryConditionCheckVehicles(
+            m_station.context, QDateTime(today, QTime(0, 0)), QString(), u" v.license = "_s + SqlLiteral(plate),
+            QString(), u"( is_cond=1)"_s, false);
+        if (cond.RecordCount() == 0)
+            throw AppError(errnum::NoCurrentRecord, u"车辆%1不需要安全例检"_s.arg(plate));
+        if (cond.valueAt(0, u"cond_status1"_s).toInt() == 1 &&
+            FormatDateOrDefault(cond.valueAt(0, u"cond_time1"_s).toDateTime()) >= today.toString(u"yyyy-MM-dd"_s)) {
+            resetPlateBox();
+            m_env.messages->notify(u"此IC卡号的车辆已经通过安全例检！"_s, this);
+            return;
+        }
+        startCheck(v);
+    });
+}
+
+RecordSet frmTechCheck::oneVehicle(const QString &filter)
+{
+    VehicleService vehicles(*m_station.db, *m_env.clock);
+    const RecordSet v = vehicles.QueryVehicles(m_station.context, filter, QString(), NoDate(), true);
+    if (v.RecordCount() == 0)
+        refuseCard(u"此IC卡号的车辆不存在！"_s);
+    else if (v.RecordCount() > 1)
+        refuseCard(u"此IC卡号的车辆有两辆车以上！"_s);
+    return v;
+}
+
+void frmTechCheck::trapClearingPlate(const std::function<void()> &handler)
+{
     Trap(*m_env.messages, [&] {
+        // The plate box is emptied before the error box shows, which the
+        // trap alone would not do.
         try {
-            VehicleService vehicles(*m_station.db, *m_env.clock);
-            const RecordSet v = vehicles.QueryVehicles(m_station.context, u" ic_card_id = "_s + SqlLiteral(text.trimmed()),
-                                                       QString(), NoDate(), true);
-            if (v.RecordCount() == 0)
-                return refuseCard(u"此IC卡号的车辆不存在！"_s);
-            if (v.RecordCount() > 1)
-                return refuseCard(u"此IC卡号的车辆有两辆车以上！"_s);
-            const QString plate = v.valueAt(0, u"license"_s).toString();
-            const QDate today = m_env.clock->today();
-            const RecordSet cond = m_checks->QueryConditionCheckVehicles(
-                m_station.context, QDateTime(today, QTime(0, 0)), QString(), u" v.license = "_s + SqlLiteral(plate),
-                QString(), u"( is_cond=1)"_s, false);
-            if (cond.RecordCount() == 0)
-                throw AppError(errnum::NoCurrentRecord, u"车辆%1不需要安全例检"_s.arg(plate));
-            if (cond.valueAt(0, u"cond_status1"_s).toInt() == 1 &&
-                FormatDateOrDefault(cond.valueAt(0, u"cond_time1"_s).toDateTime()) >=
-                    today.toString(u"yyyy-MM-dd"_s)) {
-                resetPlateBox();
-                m_env.messages->notify(u"此IC卡号的车辆已经通过安全例检！"_s, this);
-                return;
-            }
-            startCheck(v);
+            handler();
         } catch (...) {
             resetPlateBox();
             throw;
@@ -230,21 +245,10 @@ void frmTechCheck::cmdStartCheck_Click()
     const int row = selectedRow();
     if (row < 0)
         return;
-    Trap(*m_env.messages, [&] {
-        try {
-            VehicleService vehicles(*m_station.db, *m_env.clock);
-            const RecordSet v = vehicles.QueryVehicles(
-                m_station.context, u" license = "_s + SqlLiteral(vsList->textMatrix(row, ColLicense).trimmed()),
-                QString(), NoDate(), true);
-            if (v.RecordCount() == 0)
-                return refuseCard(u"此IC卡号的车辆不存在！"_s);
-            if (v.RecordCount() > 1)
-                return refuseCard(u"此IC卡号的车辆有两辆车以上！"_s);
+    trapClearingPlate([&] {
+        const RecordSet v = oneVehicle(u" license = "_s + SqlLiteral(vsList->textMatrix(row, ColLicense).trimmed()));
+        if (v.RecordCount() == 1)
             startCheck(v);
-        } catch (...) {
-            resetPlateBox();
-            throw;
-        }
     });
 }
 
@@ -256,12 +260,11 @@ void frmTechCheck::startCheck(const RecordSet &v)
     frmCondCheckItem dialog(m_env, m_station, this);
     dialog.m_szLicense = plate;
     dialog.m_nCount = number.toInt();
-    dialog.lblLicenseID->setText(plate);
-    dialog.lblCompany->setText(BracketInner(v.valueAt(0, u"company_name"_s).toString()));
     // The model is stored as code[name]; a bare text shows as it is.
     const QString model = v.valueAt(0, u"model_id"_s).toString().trimmed();
-    dialog.lblBuskind->setText(BracketInner(model).isEmpty() ? model : BracketInner(model));
-    SetLampLabel(dialog.lblStatus, v.valueAt(0, u"cond_status"_s).toInt());
+    dialog.setVehicle(plate, BracketInner(v.valueAt(0, u"company_name"_s).toString()),
+                      BracketInner(model).isEmpty() ? model : BracketInner(model),
+                      v.valueAt(0, u"cond_status"_s).toInt());
     dialog.Form_Load();
     runDialog(&dialog);
     resetPlateBox();
@@ -318,11 +321,8 @@ void frmTechCheck::cmdCheckList_Click()
         list.m_dtBusDate = QDateTime(m_env.clock->today(), QTime(0, 0));
         list.m_nCount = vsList->textMatrix(row, ColCount).toInt();
         QColor colour;
-        if (LampLook(condLamp(row), nullptr, &colour)) {
-            QPalette pal = list.lblStatus->palette();
-            pal.setColor(QPalette::WindowText, colour);
-            list.lblStatus->setPalette(pal);
-        }
+        if (LampLook(condLamp(row), nullptr, &colour))
+            list.setLampColour(colour);
         runDialog(&list);
     });
 }

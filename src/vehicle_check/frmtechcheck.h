@@ -35,11 +35,7 @@ public:
     // Grid columns.
     enum Col { ColLicense, ColCard, ColCompany, ColReturn, ColCond, ColReturnTime, ColCount, ColChecker, ColTime };
 
-    QLineEdit *txtLicense = nullptr;
-    QCheckBox *chkIsToday = nullptr;
-
-
-public slots:
+private:
     void cmdQuery_Click();
     void cmdStartCheck_Click();
     void cmdCheckList_Click();
@@ -49,8 +45,6 @@ public slots:
     void quickVerdict(bool passed); // F4 / F5
     void moMsg_TechCheck(const QString &license, const QDateTime &checkDate, int status, int count,
                          const QDateTime &checkTime, const QString &checker);
-
-private:
     void loadList();
     QString buildFilter() const;
     void fillRow(int row, const RecordSet &rs, int record);
@@ -61,6 +55,14 @@ private:
     void setCondLamp(int row, int status);
     void resetPlateBox();
     void refuseCard(const QString &text);
+    // The vehicle the filter finds; none or more than one is refused with a
+    // box (and the plate box emptied).
+    RecordSet oneVehicle(const QString &filter);
+    // Trap, with the plate box emptied when the handler fails.
+    void trapClearingPlate(const std::function<void()> &handler);
+
+    QLineEdit *txtLicense = nullptr;
+    QCheckBox *chkIsToday = nullptr;
 
     std::unique_ptr<CheckService> m_checks;
     int m_markedRow = -1;

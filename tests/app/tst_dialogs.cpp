@@ -1,6 +1,7 @@
 // The notice window, the exit-password dialog and its on-screen keyboard.
 #include "app/frmcheckpass.h"
 #include "app/frmnotify.h"
+#include "support/testsupport.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,7 +133,7 @@ void tst_dialogs::passwordComparedCaseSensitively()
     dialog.show();
     auto *box = dialog.findChild<QLineEdit *>(QStringLiteral("txtPassword"));
     QTest::keyClicks(box, QStringLiteral("ABC"));
-    dialog.cmdOK_Click();
+    test::child<QPushButton>(&dialog, QStringLiteral("cmdOK"))->click();
     QVERIFY(!dialog.m_ok);
     QVERIFY(dialog.isVisible());
 }
@@ -142,7 +143,7 @@ void tst_dialogs::closeKeepsResult()
     // An empty exit password is still a password: an empty box matches it.
     frmCheckPass dialog{QString()};
     dialog.show();
-    dialog.cmdOK_Click();
+    test::child<QPushButton>(&dialog, QStringLiteral("cmdOK"))->click();
     QVERIFY(dialog.m_ok);
     QVERIFY(!dialog.isVisible());
 }

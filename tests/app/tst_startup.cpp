@@ -365,8 +365,8 @@ void tst_startup::systemSettingsOpensOverDatabase()
         password = dialog->findChild<QLineEdit *>(QStringLiteral("txtExitPassword"))->text();
         auto *before = dialog->findChild<QLineEdit *>(QStringLiteral("txtBeforeMinute"));
         before->setText(QStringLiteral("15"));
-        dialog->cmdSave_Click();
-        dialog->cmdClose_Click();
+        test::child<QPushButton>(dialog, QStringLiteral("cmdSave"))->click();
+        test::child<QPushButton>(dialog, QStringLiteral("cmdClose"))->click();
     });
     startup.mainWindow()->menuAction(QStringLiteral("m4"))->trigger();
     QVERIFY(modal);

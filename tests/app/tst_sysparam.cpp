@@ -347,7 +347,7 @@ void tst_sysparam::saveWritesInItsOrder()
     field<QComboBox>(&dialog, QStringLiteral("cboFontSize"))->setEditText(QStringLiteral("16"));
     for (const char *name : {"chkTechPrint", "chkOutCheck", "chkBiologicalClockReport"})
         field<QCheckBox>(&dialog, QString::fromLatin1(name))->click();
-    dialog.cmdSave_Click();
+    field<QPushButton>(&dialog, QStringLiteral("cmdSave"))->click();
     QList<int> order;
     for (const auto &w : std::as_const(m_store.writes))
         order.append(w.first);

@@ -2,6 +2,7 @@
 // seeded station database.
 
 #include "support/fixturetime.h"
+#include "support/testsupport.h"
 #include "tst_envbusdesk_fixture.h"
 #include "support/stationfixture.h"
 
@@ -462,7 +463,7 @@ void TestEnvBusDesk::issueFromTheScreen()
     Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
     screen.show();
-    FlexGrid *grid = screen.list();
+    FlexGrid *grid = test::child<FlexGrid>(&screen, u"vsList"_s);
     auto *cmdOK = screen.findChild<QPushButton *>(u"cmdOK"_s);
     QCOMPARE(grid->dataRows(), 3);
     if (!busId.isEmpty()) {
@@ -506,7 +507,7 @@ void TestEnvBusDesk::doubleClickPrintsOnlyGreenTrips()
     screen.resize(1200, 600);
     screen.show();
     QVERIFY(QTest::qWaitForWindowExposed(&screen));
-    FlexGrid *grid = screen.list();
+    FlexGrid *grid = test::child<FlexGrid>(&screen, u"vsList"_s);
     const int row = rowOf(grid, busId);
     grid->setCurrent(row, frmEnvBusDesk::ColLicense);
     grid->scrollToItem(grid->item(row, frmEnvBusDesk::ColLicense));
@@ -559,7 +560,7 @@ void TestEnvBusDesk::rollingOrRegularNeverBoth()
     // A lamp code outside the lamp table draws nothing.
     db.exec(u"UPDATE trips SET out_status = 7 WHERE bus_id = 'K103'"_s);
     frmEnvBusDesk screen(desk.env, desk.station);
-    FlexGrid *grid = screen.list();
+    FlexGrid *grid = test::child<FlexGrid>(&screen, u"vsList"_s);
     QCOMPARE(grid->textMatrix(rowOf(grid, u"K103"_s), frmEnvBusDesk::ColOut), QString());
     QCOMPARE(grid->textMatrix(rowOf(grid, u"K102"_s), frmEnvBusDesk::ColOut), u"●"_s);
     // Opening lists the timetable only.
@@ -629,7 +630,7 @@ void TestEnvBusDesk::exportsTheTripList()
     const QString text = utf16.decode(file.readAll());
     QVERIFY(text.contains(u"K103"_s));
     QVERIFY(text.contains(u"粤A20001"_s));
-    QCOMPARE(int(text.count(u"\r\n"_s)), screen.list()->rows());
+    QCOMPARE(int(text.count(u"\r\n"_s)), test::child<FlexGrid>(&screen, u"vsList"_s)->rows());
 }
 
 void TestEnvBusDesk::vehicleButtonsNeedTheirScreens_data()
@@ -671,8 +672,9 @@ void TestEnvBusDesk::recordAndVehicleButtons()
     QFETCH(QVariantMap, members);
     Desk desk;
     frmEnvBusDesk screen(desk.env, desk.station);
+    FlexGrid *list = test::child<FlexGrid>(&screen, u"vsList"_s);
     if (selectRow)
-        screen.list()->setCurrent(rowOf(screen.list(), u"K103"_s), frmEnvBusDesk::ColLicense);
+        list->setCurrent(rowOf(list, u"K103"_s), frmEnvBusDesk::ColLicense);
     QTest::mouseClick(screen.findChild<QPushButton *>(button), Qt::LeftButton);
     if (form.isEmpty()) {
         QVERIFY(desk.opened.isEmpty());
@@ -691,7 +693,7 @@ void TestEnvBusDesk::timerRefreshesInPlace()
     Desk desk;
     Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
-    FlexGrid *grid = screen.list();
+    FlexGrid *grid = test::child<FlexGrid>(&screen, u"vsList"_s);
     const QDateTime issued(test::deskToday().date(), QTime(7, 50));
     // K101 (08:00) is inside the window around 08:10, K103 (10:00) is not.
     db.exec(u"UPDATE trips SET scheme_status = 1, scheme_time = ?, sale_num = 40 WHERE bus_id = 'K101'"_s, {issued});
@@ -732,7 +734,7 @@ void TestEnvBusDesk::notificationFromAnotherProcess()
     Desk desk;
     Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
-    FlexGrid *grid = screen.list();
+    FlexGrid *grid = test::child<FlexGrid>(&screen, u"vsList"_s);
     const int row = rowOf(grid, u"K103"_s);
     grid->setCurrent(row, frmEnvBusDesk::ColLicense);
     auto *cmdOK = screen.findChild<QPushButton *>(u"cmdOK"_s);
@@ -765,7 +767,7 @@ void TestEnvBusDesk::eventsOfAnotherDayIgnored()
     Desk desk;
     Database &db = desk.db;
     frmEnvBusDesk screen(desk.env, desk.station);
-    FlexGrid *grid = screen.list();
+    FlexGrid *grid = test::child<FlexGrid>(&screen, u"vsList"_s);
     const int k101 = rowOf(grid, u"K101"_s), k102 = rowOf(grid, u"K102"_s);
     QVERIFY(!IsLampGreen(grid, k101, frmEnvBusDesk::ColScheme));
     QVERIFY(!IsLampRed(grid, k101, frmEnvBusDesk::ColDriver));

@@ -46,6 +46,11 @@ struct Gate : test::StationFixture {
     }
     FlexGrid *grid() const { return form->findChild<FlexGrid *>(u"vsList"_s); }
     QPushButton *button(const QString &name) const { return form->findChild<QPushButton *>(name); }
+    void clickRow(int row) const
+    {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
+                          grid()->visualItemRect(grid()->item(row, ColBus)).center());
+    }
     int rowOf(const QString &bus) const
     {
         for (int r = 2; r < grid()->rows(); ++r)
@@ -243,7 +248,7 @@ void TstOutCheck::declinedConfirmationReselectsPreviousDeparture()
     g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, true}};
     g.enter(u"0000000001"_s);
     QCOMPARE(g.grid()->row(), g.rowOf(u"K001"_s));
-    g.form->SelectRow(g.rowOf(u"K003"_s));
+    g.clickRow(g.rowOf(u"K003"_s));
     g.formResults[u"frmCheckInfo"_s] = {{u"m_IsOk"_s, false}};
     g.enter(u"B20003"_s);
     QCOMPARE(g.opened.size(), 2);

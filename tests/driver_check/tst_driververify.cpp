@@ -4,6 +4,7 @@
 
 #include "support/fixturetime.h"
 #include "checkin_station.h"
+#include "support/testsupport.h"
 
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
@@ -175,7 +176,9 @@ void TstDriverVerify::emptyRefreshEmptiesTheList()
     auto *grid = form.findChild<FlexGrid *>(u"vsList"_s);
     QCOMPARE(shownTrips(grid), tripRange(1, 3));
     s.db.exec(u"DELETE FROM trips"_s);
-    form.RefreshBus();
+    // 刷新 offers 刷新车次, which reloads the trips.
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdRefresh"_s), Qt::LeftButton);
+    QTest::mouseClick(test::child<QPushButton>(&form, u"cmdRefreshBus"_s), Qt::LeftButton);
     QCOMPARE(shownTrips(grid), QStringList());
     QCOMPARE(s.status.panels[1], u"查询完毕,共0条记录"_s);
     QVERIFY(s.opened.isEmpty());

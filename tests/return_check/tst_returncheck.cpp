@@ -4,6 +4,7 @@
 // own redraw, and 车辆增加.
 
 #include "support/fixturetime.h"
+#include "support/testsupport.h"
 #include "../vehicle_check/vehiclecheckfixture.h"
 
 #include "core/dates.h"
@@ -23,6 +24,9 @@ using namespace Qt::StringLiterals;
 using namespace cg;
 
 namespace {
+
+// The station's vehicle list, found by its name.
+FlexGrid *grid(const QWidget *form) { return test::child<FlexGrid>(form, u"vsList"_s); }
 
 using R = frmReturnCheck;
 
@@ -54,16 +58,16 @@ struct Station : test::InspectionStation {
 
 int rowOf(R &f, const QString &plate)
 {
-    for (int r = 1; r < f.vsList->rows(); ++r)
-        if (f.vsList->textMatrix(r, R::ColLicense) == plate)
+    for (int r = 1; r < grid(&f)->rows(); ++r)
+        if (grid(&f)->textMatrix(r, R::ColLicense) == plate)
             return r;
     return -1;
 }
 
 void clickRow(R &f, int row)
 {
-    const QRect rect = f.vsList->visualItemRect(f.vsList->item(row, R::ColLicenseId));
-    QTest::mouseClick(f.vsList->viewport(), Qt::LeftButton, {}, rect.center());
+    const QRect rect = grid(&f)->visualItemRect(grid(&f)->item(row, R::ColLicenseId));
+    QTest::mouseClick(grid(&f)->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
 QString label(R &f, const QString &name) { return f.findChild<QLabel *>(name)->text(); }
@@ -109,11 +113,11 @@ private slots:
         QVERIFY(!f->findChild<QPushButton *>(u"cmdStartCheck"_s)->isEnabled());
         QVERIFY(!f->findChild<QPushButton *>(u"cmdRemoveCheck"_s)->isEnabled());
         // The plate filter: 查询 lists the matches and empties the box.
-        f->txtLicense->setText(u"B2000"_s);
+        test::child<QLineEdit>(&*f, u"txtLicense"_s)->setText(u"B2000"_s);
         QTest::mouseClick(f->findChild<QPushButton *>(u"cmdQuery"_s), Qt::LeftButton);
         QCOMPARE(g->dataRows(), 1);
         QCOMPARE(g->textMatrix(1, R::ColLicense), u"粤B20003"_s);
-        QVERIFY(f->txtLicense->text().isEmpty());
+        QVERIFY(test::child<QLineEdit>(&*f, u"txtLicense"_s)->text().isEmpty());
         QVERIFY(st.messages.boxes.isEmpty());
     }
 
@@ -190,7 +194,7 @@ private slots:
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM vehicle_returns"_s), code.isEmpty() ? 0 : 1);
         if (!code.isEmpty())
             QVERIFY(returnsRecorded(st, code));
-        QVERIFY(f->txtLicense->text().isEmpty());
+        QVERIFY(test::child<QLineEdit>(&*f, u"txtLicense"_s)->text().isEmpty());
         QCOMPARE(label(*f, u"lblLicenseID_0"_s), code.isEmpty() ? QString() : u"车辆代码： "_s + code);
     }
 
@@ -200,15 +204,15 @@ private slots:
         st.returnElsewhere(u"V3"_s, u"粤B20003"_s, at(8, 0), u"李敏"_s);
         auto f = st.open();
         QCOMPARE(label(*f, u"lblLicenseID_0"_s), u"车辆代码： V3"_s);
-        f->txtLicense->setText(u"A10001"_s);
-        QTest::keyClick(f->txtLicense, Qt::Key_F8);
-        QCOMPARE(f->vsList->dataRows(), 1);
+        test::child<QLineEdit>(&*f, u"txtLicense"_s)->setText(u"A10001"_s);
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicense"_s), Qt::Key_F8);
+        QCOMPARE(grid(&*f)->dataRows(), 1);
         swipe(*f, u"0000000002"_s);
         QVERIFY(returnsRecorded(st, u"V2"_s));
         // The listed vehicle is untouched; the panel names the card's vehicle
         // on every line of entry 0, and the earlier return moves down.
         QTest::qWait(300);
-        QCOMPARE(LampCellColor(f->vsList, 1, R::ColStatus), LampYellow);
+        QCOMPARE(LampCellColor(grid(&*f), 1, R::ColStatus), LampYellow);
         QCOMPARE(label(*f, u"lblLicense_0"_s), u"车牌号： 粤A10002"_s);
         QCOMPARE(label(*f, u"lblLicenseID_0"_s), u"车辆代码： V2"_s);
         QCOMPARE(label(*f, u"lblIcCardID_0"_s), u"IC卡号： 0000000002"_s);
@@ -245,12 +249,12 @@ private slots:
             st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 0), checker);
         auto f = st.open();
         clickRow(*f, rowOf(*f, u"粤A10001"_s));
-        QCOMPARE(f->cmdStartCheck->isEnabled(), !returned);
-        QCOMPARE(f->cmdRemoveCheck->isEnabled(), returned);
-        QCOMPARE(f->vsList->cellBackColor(1, R::ColLicense), QColor(0x80, 0xFF, 0xFF));
-        QVERIFY(f->vsList->cellBackColor(1, R::ColStatus) != QColor(0x80, 0xFF, 0xFF));
+        QCOMPARE(test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled(), !returned);
+        QCOMPARE(test::child<QPushButton>(&*f, u"cmdRemoveCheck"_s)->isEnabled(), returned);
+        QCOMPARE(grid(&*f)->cellBackColor(1, R::ColLicense), QColor(0x80, 0xFF, 0xFF));
+        QVERIFY(grid(&*f)->cellBackColor(1, R::ColStatus) != QColor(0x80, 0xFF, 0xFF));
         st.messages.defaultAnswer = MsgAnswer::Cancel;
-        QTest::keyClick(f->txtLicense, Qt::Key(key));
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicense"_s), Qt::Key(key));
         QCOMPARE(st.messages.boxes.size(), asks ? 1 : 0);
         if (asks) {
             QCOMPARE(st.messages.lastTitle(), u"车辆回场报班"_s);
@@ -261,8 +265,8 @@ private slots:
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM vehicle_returns"_s), returned ? 1 : 0);
         // Another row takes the highlight.
         clickRow(*f, 2);
-        QCOMPARE(f->vsList->cellBackColor(1, R::ColLicense), QColor(0xFF, 0xFF, 0xFF));
-        QCOMPARE(f->vsList->cellBackColor(2, R::ColChecker), QColor(0x80, 0xFF, 0xFF));
+        QCOMPARE(grid(&*f)->cellBackColor(1, R::ColLicense), QColor(0xFF, 0xFF, 0xFF));
+        QCOMPARE(grid(&*f)->cellBackColor(2, R::ColChecker), QColor(0x80, 0xFF, 0xFF));
     }
 
     void confirmationTurnsTheRowGreenByNotification()
@@ -271,17 +275,17 @@ private slots:
         auto f = st.open();
         const int row = rowOf(*f, u"粤A10002"_s);
         clickRow(*f, row);
-        QTest::mouseClick(f->cmdStartCheck, Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(&*f, u"cmdStartCheck"_s), Qt::LeftButton);
         QVERIFY(returnsRecorded(st, u"V2"_s));
         // The panel shows the return at once; the row waits for ReturnCheck.
         QCOMPARE(label(*f, u"lblIcCardID_0"_s), u"IC卡号： 0000000002"_s);
         QCOMPARE(label(*f, u"lblLicenseID_0"_s), u"车辆代码： V2"_s);
-        QVERIFY(f->txtLicense->text().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(f->vsList, row, R::ColStatus), 5000);
-        QCOMPARE(f->vsList->textMatrix(row, R::ColChecker), u"王工"_s);
-        QCOMPARE(f->vsList->textMatrix(row, R::ColTime), u"2026年03月18日 10:00"_s);
-        QVERIFY(!f->cmdStartCheck->isEnabled());
-        QVERIFY(f->cmdRemoveCheck->isEnabled());
+        QVERIFY(test::child<QLineEdit>(&*f, u"txtLicense"_s)->text().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(grid(&*f), row, R::ColStatus), 5000);
+        QCOMPARE(grid(&*f)->textMatrix(row, R::ColChecker), u"王工"_s);
+        QCOMPARE(grid(&*f)->textMatrix(row, R::ColTime), u"2026年03月18日 10:00"_s);
+        QVERIFY(!test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled());
+        QVERIFY(test::child<QPushButton>(&*f, u"cmdRemoveCheck"_s)->isEnabled());
         QVERIFY(st.messages.notices.isEmpty());
     }
 
@@ -291,12 +295,12 @@ private slots:
         st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 0), u"李敏"_s);
         auto f = st.open();
         clickRow(*f, 1);
-        QTest::keyClick(f->txtLicense, Qt::Key_F5);
-        QCOMPARE(LampCellColor(f->vsList, 1, R::ColStatus), LampYellow);
-        QCOMPARE(f->vsList->textMatrix(1, R::ColTime), QString());
-        QCOMPARE(f->vsList->textMatrix(1, R::ColChecker), QString());
-        QVERIFY(f->cmdStartCheck->isEnabled());
-        QVERIFY(!f->cmdRemoveCheck->isEnabled());
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicense"_s), Qt::Key_F5);
+        QCOMPARE(LampCellColor(grid(&*f), 1, R::ColStatus), LampYellow);
+        QCOMPARE(grid(&*f)->textMatrix(1, R::ColTime), QString());
+        QCOMPARE(grid(&*f)->textMatrix(1, R::ColChecker), QString());
+        QVERIFY(test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled());
+        QVERIFY(!test::child<QPushButton>(&*f, u"cmdRemoveCheck"_s)->isEnabled());
         // The station's own state of V1, cancelled: its row says 0.
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM vehicle_return_states WHERE station_code = ? AND license_id = 'V1' "
                           u"AND return_status = 0"_s,
@@ -304,8 +308,8 @@ private slots:
                  1);
         // Its own notification changes nothing more.
         QTest::qWait(400);
-        QCOMPARE(LampCellColor(f->vsList, 1, R::ColStatus), LampYellow);
-        QVERIFY(f->cmdStartCheck->isEnabled());
+        QCOMPARE(LampCellColor(grid(&*f), 1, R::ColStatus), LampYellow);
+        QVERIFY(test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled());
     }
 
     void anotherStationsReturnDisablesF4()
@@ -313,14 +317,14 @@ private slots:
         Station st;
         auto f = st.open();
         clickRow(*f, 1);
-        QVERIFY(f->cmdStartCheck->isEnabled());
+        QVERIFY(test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled());
         st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 58), u"李敏"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(f->vsList, 1, R::ColStatus), 5000);
-        QVERIFY(!f->cmdStartCheck->isEnabled());
-        QVERIFY(f->cmdRemoveCheck->isEnabled());
-        QTest::keyClick(f->txtLicense, Qt::Key_F4);
+        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(grid(&*f), 1, R::ColStatus), 5000);
+        QVERIFY(!test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled());
+        QVERIFY(test::child<QPushButton>(&*f, u"cmdRemoveCheck"_s)->isEnabled());
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicense"_s), Qt::Key_F4);
         QVERIFY(st.messages.boxes.isEmpty());
-        QCOMPARE(f->vsList->textMatrix(1, R::ColChecker), u"李敏"_s);
+        QCOMPARE(grid(&*f)->textMatrix(1, R::ColChecker), u"李敏"_s);
     }
 
     void staleRowIsRefusedNotOverwritten()
@@ -330,7 +334,7 @@ private slots:
         clickRow(*f, 1);
         // Registered elsewhere, its notification not yet delivered here.
         st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 58), u"李敏"_s);
-        QTest::keyClick(f->txtLicense, Qt::Key_F4);
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicense"_s), Qt::Key_F4);
         QCOMPARE(st.messages.boxes.size(), 2);
         QVERIFY(st.messages.boxes.last().spec.title.startsWith(u"错误-"_s));
         QVERIFY(st.messages.lastText().contains(u"李敏"_s));
@@ -339,7 +343,7 @@ private slots:
                  u"李敏"_s);
         // Nothing of the refused confirmation reaches the panel.
         QCOMPARE(label(*f, u"lblLicenseID_0"_s), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(!f->cmdStartCheck->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->isEnabled(), 5000);
     }
 
     void notificationForAPlateListedTwice()
@@ -347,13 +351,13 @@ private slots:
         Station st;
         auto f = st.open();
         // The list shows a plate on two rows (a vehicle re-plated since).
-        f->vsList->setTextMatrix(3, R::ColLicense, u"粤A10001"_s);
+        grid(&*f)->setTextMatrix(3, R::ColLicense, u"粤A10001"_s);
         st.returnElsewhere(u"V1"_s, u"粤A10001"_s, at(9, 30), u"李敏"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(f->vsList, 3, R::ColStatus), 5000);
-        QVERIFY(IsLampGreen(f->vsList, 1, R::ColStatus));
-        QCOMPARE(f->vsList->textMatrix(3, R::ColChecker), u"李敏"_s);
-        QCOMPARE(f->vsList->textMatrix(1, R::ColTime), u"2026年03月18日 09:30"_s);
-        QCOMPARE(LampCellColor(f->vsList, 2, R::ColStatus), LampYellow);
+        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(grid(&*f), 3, R::ColStatus), 5000);
+        QVERIFY(IsLampGreen(grid(&*f), 1, R::ColStatus));
+        QCOMPARE(grid(&*f)->textMatrix(3, R::ColChecker), u"李敏"_s);
+        QCOMPARE(grid(&*f)->textMatrix(1, R::ColTime), u"2026年03月18日 09:30"_s);
+        QCOMPARE(LampCellColor(grid(&*f), 2, R::ColStatus), LampYellow);
     }
 
     void cardReturnInAnotherProcessTurnsTheRowGreen()
@@ -366,10 +370,10 @@ private slots:
                    {st.dbEnv.spec(), st.station.context, u"0000000002"_s, u"李敏"_s});
         QVERIFY(peer.waitForFinished(30000));
         QCOMPARE(peer.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(f->vsList, row, R::ColStatus), 5000);
-        QCOMPARE(f->vsList->textMatrix(row, R::ColChecker), u"李敏"_s);
-        QCOMPARE(f->vsList->textMatrix(row, R::ColTime), u"2026年03月18日 10:00"_s);
-        QCOMPARE(LampCellColor(f->vsList, rowOf(*f, u"粤A10001"_s), R::ColStatus), LampYellow);
+        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(grid(&*f), row, R::ColStatus), 5000);
+        QCOMPARE(grid(&*f)->textMatrix(row, R::ColChecker), u"李敏"_s);
+        QCOMPARE(grid(&*f)->textMatrix(row, R::ColTime), u"2026年03月18日 10:00"_s);
+        QCOMPARE(LampCellColor(grid(&*f), rowOf(*f, u"粤A10001"_s), R::ColStatus), LampYellow);
     }
 
     void addVehicle_data()
@@ -403,7 +407,7 @@ private slots:
         QCOMPARE(st.opened[0].members.value(u"m_eStatus"_s).toInt(), 0);
         // A form that did not open is said so; the list is not changed.
         QCOMPARE(st.messages.boxes.size(), opens ? 0 : 1);
-        QCOMPARE(f->vsList->dataRows(), 3);
+        QCOMPARE(grid(&*f)->dataRows(), 3);
     }
 };
 

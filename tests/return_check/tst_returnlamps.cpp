@@ -4,6 +4,7 @@
 // and back to yellow, without a refresh.
 
 #include "support/fixturetime.h"
+#include "support/testsupport.h"
 #include "../vehicle_check/vehiclecheckfixture.h"
 
 #include "dispatch/frmenvbusdesk.h"
@@ -38,24 +39,25 @@ private slots:
         desk.show();
         frmReturnCheck returns(st.env, st.station);
         returns.show();
-        FlexGrid *grid = desk.list();
+        FlexGrid *grid = test::child<FlexGrid>(&desk, u"vsList"_s);
         QCOMPARE(grid->dataRows(), 3);
         const int k101 = grid->fixedRows(), k102 = k101 + 1, k103 = k101 + 2;
         QCOMPARE(grid->textMatrix(k103, frmEnvBusDesk::ColBusId), u"K103"_s);
         for (int r : {k101, k102, k103})
             QCOMPARE(LampCellColor(grid, r, frmEnvBusDesk::ColReturn), LampYellow);
 
-        returns.txtLicense->setText(u"0000000001"_s);
-        QTest::keyClick(returns.txtLicense, Qt::Key_Return);
+        test::child<QLineEdit>(&returns, u"txtLicense"_s)->setText(u"0000000001"_s);
+        QTest::keyClick(test::child<QLineEdit>(&returns, u"txtLicense"_s), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(grid, k103, frmEnvBusDesk::ColReturn), 5000);
         QVERIFY(IsLampGreen(grid, k101, frmEnvBusDesk::ColReturn));
         QCOMPARE(LampCellColor(grid, k102, frmEnvBusDesk::ColReturn), LampYellow);
 
         // Cancelled at the return station: yellow again everywhere.
-        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(returns.vsList, 1, frmReturnCheck::ColStatus), 5000);
-        returns.vsList->setCurrent(1, frmReturnCheck::ColLicenseId);
-        QVERIFY(returns.cmdRemoveCheck->isEnabled());
-        QTest::mouseClick(returns.cmdRemoveCheck, Qt::LeftButton);
+        FlexGrid *returnList = test::child<FlexGrid>(&returns, u"vsList"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(IsLampGreen(returnList, 1, frmReturnCheck::ColStatus), 5000);
+        returnList->setCurrent(1, frmReturnCheck::ColLicenseId);
+        QVERIFY(test::child<QPushButton>(&returns, u"cmdRemoveCheck"_s)->isEnabled());
+        QTest::mouseClick(test::child<QPushButton>(&returns, u"cmdRemoveCheck"_s), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(LampCellColor(grid, k101, frmEnvBusDesk::ColReturn), LampYellow, 5000);
         QCOMPARE(LampCellColor(grid, k103, frmEnvBusDesk::ColReturn), LampYellow);
     }

@@ -4,6 +4,7 @@
 #include "widgets/listreport.h"
 #include "widgets/listexport.h"
 #include "vehiclecheckfixture.h"
+#include "support/testsupport.h"
 
 #include "widgets/grid.h"
 #include "vehicle_check/frmbasedefine.h"
@@ -21,6 +22,11 @@ using namespace cg;
 
 namespace {
 
+// The screen's controls, found by name.
+FlexGrid *grid(const frmBaseDefine &f) { return test::child<FlexGrid>(&f, u"vsBaseInfo"_s); }
+QTreeWidget *tree(const frmBaseDefine &f) { return test::child<QTreeWidget>(&f, u"tvItemTree"_s); }
+QPushButton *button(const frmBaseDefine &f, const QString &name) { return test::child<QPushButton>(&f, name); }
+
 // The names and remarks of a code table as stored, in code order.
 QStringList stored(test::InspectionStation &st, int kind)
 {
@@ -34,7 +40,7 @@ QStringList stored(test::InspectionStation &st, int kind)
 QLineEdit *openEditor(frmBaseDefine &f)
 {
     QLineEdit *editor = nullptr;
-    for (QLineEdit *e : f.vsBaseInfo->viewport()->findChildren<QLineEdit *>())
+    for (QLineEdit *e : grid(f)->viewport()->findChildren<QLineEdit *>())
         if (e->isVisible())
             editor = e;
     return editor;
@@ -45,12 +51,12 @@ QLineEdit *openEditor(frmBaseDefine &f)
 void edit(frmBaseDefine &f, int row, int col, const QString &text)
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    f.vsBaseInfo->setCurrent(row, col);
+    grid(f)->setCurrent(row, col);
     QLineEdit *editor = openEditor(f);
     QVERIFY(editor);
     editor->selectAll();
     editor->insert(text); // typed text (the key simulator takes ASCII only)
-    f.vsBaseInfo->setCurrent(row, 0);
+    grid(f)->setCurrent(row, 0);
     QCoreApplication::processEvents();
 }
 
@@ -81,7 +87,7 @@ private slots:
         st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l')"_s);
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        tree(f)->setCurrentItem(f.tableNode(9));
         IListReport *report = ListReportOf(&f);
         QVERIFY(report);
         QTemporaryDir dir;
@@ -90,7 +96,7 @@ private slots:
         files.answers = {path};
         Env env = st.env;
         env.files = &files;
-        GridReport(env, f.vsBaseInfo).ExportFile();
+        GridReport(env, grid(f)).ExportFile();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QStringDecoder utf16(QStringConverter::Utf16LE);
@@ -105,39 +111,39 @@ private slots:
         st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l'), (9, '轮胎', 't')"_s);
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(9));
-        QCOMPARE(f.vsBaseInfo->dataRows(), 2);
-        QVERIFY(!f.cmdSave->isEnabled());
+        tree(f)->setCurrentItem(f.tableNode(9));
+        QCOMPARE(grid(f)->dataRows(), 2);
+        QVERIFY(!button(f, u"cmdSave"_s)->isEnabled());
         int newRow = -1;
         for (const QString &step : steps.split(u','))  {
             const QString arg = step.section(u' ', 1);
             if (step == u"add"_s) {
-                f.cmdAdd->click();
-                newRow = f.vsBaseInfo->rows() - 1;
-                QCOMPARE(f.vsBaseInfo->textMatrix(newRow, 0), QString::number(newRow));
+                button(f, u"cmdAdd"_s)->click();
+                newRow = grid(f)->rows() - 1;
+                QCOMPARE(grid(f)->textMatrix(newRow, 0), QString::number(newRow));
             } else if (step == u"delete"_s) {
-                f.vsBaseInfo->setCurrent(newRow, 1);
-                f.cmdDelete->click();
+                grid(f)->setCurrent(newRow, 1);
+                button(f, u"cmdDelete"_s)->click();
             } else if (step.startsWith(u"name"_s)) {
                 edit(f, newRow, 1, arg);
             } else if (step.startsWith(u"remark"_s)) {
                 edit(f, newRow, 2, arg);
             } else if (step.startsWith(u"edit"_s)) {
                 edit(f, step.mid(4, 1).toInt(), 1, arg);
-                QVERIFY(f.cmdSave->isEnabled());
+                QVERIFY(button(f, u"cmdSave"_s)->isEnabled());
             } else if (step.startsWith(u"del"_s)) {
-                f.vsBaseInfo->setCurrent(step.mid(3, 1).toInt(), 1);
-                f.cmdDelete->click();
+                grid(f)->setCurrent(step.mid(3, 1).toInt(), 1);
+                button(f, u"cmdDelete"_s)->click();
                 --newRow;
             }
         }
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         QCOMPARE(stored(st, 9), expected);
-        QVERIFY(!f.cmdSave->isEnabled());
+        QVERIFY(!button(f, u"cmdSave"_s)->isEnabled());
         QVERIFY(!f.hasPendingChanges());
         // The running numbers stay consecutive.
-        for (int r = 1; r < f.vsBaseInfo->rows(); ++r)
-            QCOMPARE(f.vsBaseInfo->textMatrix(r, 0), QString::number(r));
+        for (int r = 1; r < grid(f)->rows(); ++r)
+            QCOMPARE(grid(f)->textMatrix(r, 0), QString::number(r));
     }
 
     void switchPrompt_data()
@@ -155,17 +161,17 @@ private slots:
         st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l'), (5, '大型客车', '')"_s);
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(9));
-        f.cmdAdd->click();
+        tree(f)->setCurrentItem(f.tableNode(9));
+        button(f, u"cmdAdd"_s)->click();
         edit(f, 2, 1, u"雨刮"_s);
         st.messages.script = {MsgAnswer(answer)};
-        f.tvItemTree->setCurrentItem(f.tableNode(5));
+        tree(f)->setCurrentItem(f.tableNode(5));
         QCOMPARE(st.messages.lastText(), u"项目已变动，是否保存变动？"_s);
         QCOMPARE(st.messages.lastTitle(), u"问题"_s);
         QCOMPARE(stored(st, 9), kind9);
         QCOMPARE(stored(st, 5), QStringList{u"大型客车/"_s});
-        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
-        QCOMPARE(f.vsBaseInfo->textMatrix(1, 1), u"大型客车"_s);
+        QCOMPARE(grid(f)->dataRows(), 1);
+        QCOMPARE(grid(f)->textMatrix(1, 1), u"大型客车"_s);
     }
 
     void rootBlocksEditing()
@@ -174,21 +180,21 @@ private slots:
         st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (3, 'A1', '')"_s);
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(3));
-        f.tvItemTree->setCurrentItem(f.rootNode());
+        tree(f)->setCurrentItem(f.tableNode(3));
+        tree(f)->setCurrentItem(f.rootNode());
         // The grid stays as it was, but nothing can be changed under the root.
-        QCOMPARE(f.vsBaseInfo->textMatrix(1, 1), u"A1"_s);
+        QCOMPARE(grid(f)->textMatrix(1, 1), u"A1"_s);
         QCOMPARE(st.status.panels[1], u"共0项"_s);
-        QVERIFY(!f.cmdAdd->isEnabled());
-        f.cmdAdd_Click();
-        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
-        f.vsBaseInfo->setCurrent(1, 1);
+        QVERIFY(!button(f, u"cmdAdd"_s)->isEnabled());
+        button(f, u"cmdAdd"_s)->click();
+        QCOMPARE(grid(f)->dataRows(), 1);
+        grid(f)->setCurrent(1, 1);
         QVERIFY(!openEditor(f));
-        f.cmdDelete_Click();
-        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
+        button(f, u"cmdDelete"_s)->click();
+        QCOMPARE(grid(f)->dataRows(), 1);
         QVERIFY(!f.hasPendingChanges());
         // Another table opens without a prompt.
-        f.tvItemTree->setCurrentItem(f.tableNode(4));
+        tree(f)->setCurrentItem(f.tableNode(4));
         QVERIFY(st.messages.boxes.isEmpty());
         QCOMPARE(stored(st, 3), QStringList{u"A1/"_s});
     }
@@ -211,13 +217,13 @@ private slots:
         test::InspectionStation st;
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(9));
-        f.cmdAdd->click();
+        tree(f)->setCurrentItem(f.tableNode(9));
+        button(f, u"cmdAdd"_s)->click();
         edit(f, 1, col, typed);
-        QCOMPARE(f.vsBaseInfo->textMatrix(1, col), kept);
+        QCOMPARE(grid(f)->textMatrix(1, col), kept);
         if (col == 2)
             edit(f, 1, 1, u"灯光"_s);
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         const QStringList saved = stored(st, 9);
         QCOMPARE(saved.size(), 1);
         QCOMPARE(saved.first().section(u'/', col - 1, col - 1), kept);
@@ -228,29 +234,29 @@ private slots:
         test::InspectionStation st;
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(8));
-        f.cmdAdd->click();
+        tree(f)->setCurrentItem(f.tableNode(8));
+        button(f, u"cmdAdd"_s)->click();
         QLineEdit *editor = openEditor(f);
         QVERIFY(editor);
         editor->insert(u"天气"_s);
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents();
-        QCOMPARE(f.vsBaseInfo->row(), 1);
-        QCOMPARE(f.vsBaseInfo->col(), 2);
+        QCOMPARE(grid(f)->row(), 1);
+        QCOMPARE(grid(f)->col(), 2);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         editor = openEditor(f);
         QVERIFY(editor);
         editor->insert(u"雨雪"_s);
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents();
-        QCOMPARE(f.vsBaseInfo->dataRows(), 2);
-        QCOMPARE(f.vsBaseInfo->row(), 2);
-        QCOMPARE(f.vsBaseInfo->textMatrix(2, 0), u"2"_s);
+        QCOMPARE(grid(f)->dataRows(), 2);
+        QCOMPARE(grid(f)->row(), 2);
+        QCOMPARE(grid(f)->textMatrix(2, 0), u"2"_s);
         // The blank row Enter added is dropped on save; only the typed one
         // is written, and nothing is refused.
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         QCOMPARE(stored(st, 8), QStringList{u"天气/雨雪"_s});
-        QCOMPARE(f.vsBaseInfo->dataRows(), 1);
+        QCOMPARE(grid(f)->dataRows(), 1);
         QVERIFY(st.messages.boxes.isEmpty());
         QVERIFY(!f.hasPendingChanges());
     }
@@ -264,13 +270,13 @@ private slots:
         st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l')"_s);
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(9));
-        f.cmdAdd->click();
+        tree(f)->setCurrentItem(f.tableNode(9));
+        button(f, u"cmdAdd"_s)->click();
         edit(f, 2, 1, u"刹车"_s);
-        f.cmdAdd->click();
+        button(f, u"cmdAdd"_s)->click();
         edit(f, 3, 1, u"灯光"_s);
         edit(f, 1, 2, u"lights"_s);
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         QVERIFY2(st.messages.lastText().contains(u"第3行“灯光”"_s), qUtf8Printable(st.messages.lastText()));
         QCOMPARE(stored(st, 9), QStringList{u"灯光/l"_s});
         QVERIFY(f.hasPendingChanges());
@@ -278,11 +284,11 @@ private slots:
         edit(f, 3, 1, QString());
         edit(f, 3, 2, u"备注"_s);
         st.messages.clear();
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         QVERIFY2(st.messages.lastText().contains(u"第3行"_s), qUtf8Printable(st.messages.lastText()));
         QCOMPARE(stored(st, 9), QStringList{u"灯光/l"_s});
         edit(f, 3, 1, u"喇叭"_s);
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         QCOMPARE(stored(st, 9), (QStringList{u"灯光/lights"_s, u"刹车/"_s, u"喇叭/备注"_s}));
         QVERIFY(!f.hasPendingChanges());
     }
@@ -293,22 +299,22 @@ private slots:
         st.db.exec(u"INSERT INTO code_items (kind, name, remark) VALUES (9, '灯光', 'l'), (4, '正式', '')"_s);
         frmBaseDefine f(st.env, st.station);
         f.show();
-        f.tvItemTree->setCurrentItem(f.tableNode(9));
+        tree(f)->setCurrentItem(f.tableNode(9));
         // A second 灯光 breaks the table's unique names: the save fails.
-        f.cmdAdd->click();
+        button(f, u"cmdAdd"_s)->click();
         edit(f, 2, 1, u"灯光"_s);
         st.messages.script = {MsgAnswer::Yes};
-        f.tvItemTree->setCurrentItem(f.tableNode(4));
+        tree(f)->setCurrentItem(f.tableNode(4));
         QVERIFY(st.messages.lastTitle().startsWith(u"错误-"_s));
-        QCOMPARE(f.tvItemTree->currentItem(), f.tableNode(9));
-        QCOMPARE(f.vsBaseInfo->dataRows(), 2);
-        QCOMPARE(f.vsBaseInfo->textMatrix(2, 1), u"灯光"_s);
+        QCOMPARE(tree(f)->currentItem(), f.tableNode(9));
+        QCOMPARE(grid(f)->dataRows(), 2);
+        QCOMPARE(grid(f)->textMatrix(2, 1), u"灯光"_s);
         QVERIFY(f.hasPendingChanges());
-        QVERIFY(f.cmdSave->isEnabled());
+        QVERIFY(button(f, u"cmdSave"_s)->isEnabled());
         QCOMPARE(stored(st, 4), QStringList{u"正式/"_s});
         // Corrected, the change is written under its own table.
         edit(f, 2, 1, u"灯光2"_s);
-        f.cmdSave->click();
+        button(f, u"cmdSave"_s)->click();
         QCOMPARE(stored(st, 9), (QStringList{u"灯光/l"_s, u"灯光2/"_s}));
         QCOMPARE(stored(st, 4), QStringList{u"正式/"_s});
     }

@@ -4,6 +4,7 @@
 
 #include "support/fixturetime.h"
 #include "vehiclecheckfixture.h"
+#include "support/testsupport.h"
 
 #include "widgets/formregistry.h"
 #include "widgets/grid.h"
@@ -21,6 +22,9 @@ using namespace Qt::StringLiterals;
 using namespace cg;
 
 namespace {
+
+// The form's list grid, found by its name.
+FlexGrid *grid(const QWidget *form) { return test::child<FlexGrid>(form, u"vsList"_s); }
 
 QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
@@ -80,23 +84,23 @@ private slots:
         auto f = open<frmTeckCheckList>(st, {{u"m_szParentForm"_s, parent}, {u"m_szLicense"_s, u"粤A10001"_s},
                                              {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s},
                                              {u"m_nCount"_s, 2}});
-        QCOMPARE(f->lblLicenseID->text(), u"粤A10001"_s);
-        QCOMPARE(f->lblCompany->text(), u"天河运输"_s);
-        QCOMPARE(f->lblBusKind->text(), u"宇通ZK6120"_s);
-        QCOMPARE(f->lblBusCode->text(), u"V1"_s);
-        QCOMPARE(f->vsList->dataRows(), 2);
-        QCOMPARE(f->vsList->textMatrix(0, 3), u"  检测时间"_s);
-        QVERIFY(IsLampRed(f->vsList, 1, 0));
-        QVERIFY(IsLampGreen(f->vsList, 2, 0));
-        QCOMPARE(f->vsList->textMatrix(1, 2), u"李检"_s);
-        QVERIFY(f->vsList->textMatrix(1, 3).contains(u"年"_s));
+        QCOMPARE(test::child<QLabel>(&*f, u"lblLicenseID"_s)->text(), u"粤A10001"_s);
+        QCOMPARE(test::child<QLabel>(&*f, u"lblCompany"_s)->text(), u"天河运输"_s);
+        QCOMPARE(test::child<QLabel>(&*f, u"lblBusKind"_s)->text(), u"宇通ZK6120"_s);
+        QCOMPARE(test::child<QLabel>(&*f, u"lblBusCode"_s)->text(), u"V1"_s);
+        QCOMPARE(grid(&*f)->dataRows(), 2);
+        QCOMPARE(grid(&*f)->textMatrix(0, 3), u"  检测时间"_s);
+        QVERIFY(IsLampRed(grid(&*f), 1, 0));
+        QVERIFY(IsLampGreen(grid(&*f), 2, 0));
+        QCOMPARE(grid(&*f)->textMatrix(1, 2), u"李检"_s);
+        QVERIFY(grid(&*f)->textMatrix(1, 3).contains(u"年"_s));
         for (int r = 0; r < 2; ++r) {
-            QCOMPARE(f->vsList->textMatrix(r + 1, 1), indexes[r]);
-            QCOMPARE(f->vsList->textMatrix(r + 1, 4), causes[r]);
+            QCOMPARE(grid(&*f)->textMatrix(r + 1, 1), indexes[r]);
+            QCOMPARE(grid(&*f)->textMatrix(r + 1, 4), causes[r]);
         }
         // The last record decides the header lamp.
-        QCOMPARE(LampLabelColor(f->lblStatus), LampGreen);
-        QVERIFY(!f->cmdOk->isVisible());
+        QCOMPARE(LampLabelColor(test::child<QLabel>(&*f, u"lblStatus"_s)), LampGreen);
+        QVERIFY(!test::child<QPushButton>(&*f, u"cmdOk"_s)->isVisible());
     }
 
     void noRecordsTurnTheLampYellow()
@@ -107,10 +111,10 @@ private slots:
         f.m_szParentForm = u"frmTechCheck"_s;
         f.m_szLicense = u"粤A10001"_s;
         f.m_dtBusDate = today();
-        SetLampLabel(f.lblStatus, 1); // the opener's colour
+        SetLampLabel(test::child<QLabel>(&f, u"lblStatus"_s), 1); // the opener's colour
         f.show();
-        QCOMPARE(f.vsList->dataRows(), 0);
-        QCOMPARE(LampLabelColor(f.lblStatus), LampYellow);
+        QCOMPARE(grid(&f)->dataRows(), 0);
+        QCOMPARE(LampLabelColor(test::child<QLabel>(&f, u"lblStatus"_s)), LampYellow);
     }
 
     void forcedPass_data()
@@ -137,11 +141,13 @@ private slots:
                                      {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}};
         auto cond = open<frmTeckCheckList>(st, members);
         auto face = open<frmFaceCheckList>(st, members);
-        QCOMPARE(cond->cmdOk->isVisible(), written || answer == int(MsgAnswer::No));
-        QCOMPARE(face->cmdForcePass->isVisible(), cond->cmdOk->isVisible());
+        QPushButton *condPass = test::child<QPushButton>(&*cond, u"cmdOk"_s);
+        QPushButton *facePass = test::child<QPushButton>(&*face, u"cmdForcePass"_s);
+        QCOMPARE(condPass->isVisible(), written || answer == int(MsgAnswer::No));
+        QCOMPARE(facePass->isVisible(), condPass->isVisible());
         st.messages.script = {MsgAnswer(answer), MsgAnswer(answer)};
-        cond->cmdOk_Click();
-        face->cmdForcePass_Click();
+        condPass->click();
+        facePass->click();
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM forced_releases WHERE pass_type = 2 AND operator_name = '王工'"_s),
                  written);
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM forced_releases WHERE pass_type = 1 AND bus_id = 'K001'"_s), written);
@@ -170,17 +176,17 @@ private slots:
         auto f = open<frmFaceCheckList>(st, {{u"m_szParentForm"_s, u"frmFaceCheck"_s},
                                              {u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}});
         QCOMPARE(f->windowTitle(), u"车容检查明细"_s);
-        QCOMPARE(f->lblEndStation->text(), u"佛山"_s);
-        QCOMPARE(f->lblStartTime->text(), today().toString(u"yyyy-MM-dd"_s) + u" 08:05"_s);
-        QCOMPARE(f->vsList->dataRows(), 2);
-        QCOMPARE(f->vsList->textMatrix(2, 1), u"2"_s);
-        QCOMPARE(f->vsList->textMatrix(2, 2), u"钱检"_s);
-        QCOMPARE(LampLabelColor(f->lblStatus), LampGreen);
-        QVERIFY(!f->cmdForcePass->isVisible());
+        QCOMPARE(test::child<QLabel>(&*f, u"lblEndStation"_s)->text(), u"佛山"_s);
+        QCOMPARE(test::child<QLabel>(&*f, u"lblStartTime"_s)->text(), today().toString(u"yyyy-MM-dd"_s) + u" 08:05"_s);
+        QCOMPARE(grid(&*f)->dataRows(), 2);
+        QCOMPARE(grid(&*f)->textMatrix(2, 1), u"2"_s);
+        QCOMPARE(grid(&*f)->textMatrix(2, 2), u"钱检"_s);
+        QCOMPARE(LampLabelColor(test::child<QLabel>(&*f, u"lblStatus"_s)), LampGreen);
+        QVERIFY(!test::child<QPushButton>(&*f, u"cmdForcePass"_s)->isVisible());
         // Without a trip code no trip of the day stands in for it.
         auto g = open<frmFaceCheckList>(st, {{u"m_szParentForm"_s, u"frmEnvBusDesk"_s}, {u"m_dtBusDate"_s, today()}});
-        QCOMPARE(g->lblBusID->text(), QString());
-        QCOMPARE(g->vsList->dataRows(), 0);
+        QCOMPARE(test::child<QLabel>(&*g, u"lblBusID"_s)->text(), QString());
+        QCOMPARE(grid(&*g)->dataRows(), 0);
     }
 
     void luggageCounts()
@@ -191,14 +197,14 @@ private slots:
                    u"VALUES ('440100001', ?, 'K001', 1, '佛山', 3, 2), ('440100001', ?, 'K001', 2, '江门', 0, 0), ('440100001', ?, 'K009', 1, '肇庆', 5, 5)"_s,
                    {today(), today(), today()});
         auto f = open<frmLugCheckList>(st, {{u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K001"_s}});
-        QCOMPARE(f->vsList->dataRows(), 2);
-        QCOMPARE(f->vsList->textMatrix(1, 1), u"3"_s);
-        QCOMPARE(f->vsList->textMatrix(2, 0), u"江门"_s);
-        QCOMPARE(LampLabelColor(f->lblStatus), LampRed); // luggage_check_status 2
+        QCOMPARE(grid(&*f)->dataRows(), 2);
+        QCOMPARE(grid(&*f)->textMatrix(1, 1), u"3"_s);
+        QCOMPARE(grid(&*f)->textMatrix(2, 0), u"江门"_s);
+        QCOMPARE(LampLabelColor(test::child<QLabel>(&*f, u"lblStatus"_s)), LampRed); // luggage_check_status 2
         // A trip missing from the timetable still shows its counts.
         auto g = open<frmLugCheckList>(st, {{u"m_dtBusDate"_s, today()}, {u"m_szBusID"_s, u"K009"_s}});
-        QCOMPARE(g->lblBusID->text(), QString());
-        QCOMPARE(g->vsList->dataRows(), 1);
+        QCOMPARE(test::child<QLabel>(&*g, u"lblBusID"_s)->text(), QString());
+        QCOMPARE(grid(&*g)->dataRows(), 1);
     }
 
     void membersThroughTheRegistry()

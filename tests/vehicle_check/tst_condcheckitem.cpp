@@ -2,6 +2,7 @@
 // the byte limit, and the verdicts with their refusals and the check sheet.
 
 #include "vehiclecheckfixture.h"
+#include "support/testsupport.h"
 
 #include "widgets/grid.h"
 #include "vehicle_check/frmcondcheckitem.h"
@@ -16,6 +17,9 @@ using namespace Qt::StringLiterals;
 using namespace cg;
 
 namespace {
+
+// The form's list grid, found by its name.
+FlexGrid *grid(const QWidget *form) { return test::child<FlexGrid>(form, u"vsList"_s); }
 
 void seedItems(test::InspectionStation &st, const QStringList &names)
 {
@@ -35,8 +39,7 @@ std::unique_ptr<frmCondCheckItem> openDialog(test::InspectionStation &st)
 {
     auto f = std::make_unique<frmCondCheckItem>(st.env, st.station);
     f->m_szLicense = u"粤A10001"_s;
-    f->lblLicenseID->setText(u"粤A10001"_s);
-    f->lblCompany->setText(u"天河运输"_s);
+    f->setVehicle(u"粤A10001"_s, u"天河运输"_s, QString(), 0);
     f->Form_Load();
     f->show();
     return f;
@@ -77,17 +80,17 @@ private slots:
         test::InspectionStation st;
         seedItems(st, items);
         auto f = openDialog(st);
-        QCOMPARE(f->vsList->dataRows(), items.size());
-        QCOMPARE(f->vsList->textMatrix(1, 2), u"√"_s);
+        QCOMPARE(grid(&*f)->dataRows(), items.size());
+        QCOMPARE(grid(&*f)->textMatrix(1, 2), u"√"_s);
         for (int i = 0; i < clicks.size(); ++i) {
-            const QString before = f->vsList->textMatrix(clicks[i], 2);
-            clickCell(f->vsList, clicks[i], 2);
-            QVERIFY(f->vsList->textMatrix(clicks[i], 2) != before);
-            QCOMPARE(f->txtCheckCause->toPlainText(), remarks[i]);
+            const QString before = grid(&*f)->textMatrix(clicks[i], 2);
+            clickCell(grid(&*f), clicks[i], 2);
+            QVERIFY(grid(&*f)->textMatrix(clicks[i], 2) != before);
+            QCOMPARE(test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s)->toPlainText(), remarks[i]);
         }
         // Other columns do not toggle.
-        clickCell(f->vsList, 1, 1);
-        QCOMPARE(f->txtCheckCause->toPlainText(), remarks.last());
+        clickCell(grid(&*f), 1, 1);
+        QCOMPARE(test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s)->toPlainText(), remarks.last());
     }
 
     void causeComboReplacesTheRemark()
@@ -95,12 +98,12 @@ private slots:
         test::InspectionStation st;
         seedItems(st, {u"灯光"_s});
         auto f = openDialog(st);
-        clickCell(f->vsList, 1, 2);
-        f->cboCause->setEditText(u"轮胎磨损"_s);
-        QCOMPARE(f->txtCheckCause->toPlainText(), u"轮胎磨损"_s);
-        f->cboCause->setCurrentIndex(0);
-        f->cboCause->setEditText(u"(常用不合格原因)"_s);
-        QCOMPARE(f->txtCheckCause->toPlainText(), QString());
+        clickCell(grid(&*f), 1, 2);
+        test::child<QComboBox>(&*f, u"cboCause"_s)->setEditText(u"轮胎磨损"_s);
+        QCOMPARE(test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s)->toPlainText(), u"轮胎磨损"_s);
+        test::child<QComboBox>(&*f, u"cboCause"_s)->setCurrentIndex(0);
+        test::child<QComboBox>(&*f, u"cboCause"_s)->setEditText(u"(常用不合格原因)"_s);
+        QCOMPARE(test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s)->toPlainText(), QString());
     }
 
     void remarkCutTo255Bytes_data()
@@ -118,8 +121,8 @@ private slots:
         test::InspectionStation st;
         seedItems(st, {});
         auto f = openDialog(st);
-        f->txtCheckCause->insertPlainText(typed);
-        QCOMPARE(f->txtCheckCause->toPlainText().size(), chars);
+        test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s)->insertPlainText(typed);
+        QCOMPARE(test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s)->toPlainText().size(), chars);
     }
 
     void verdicts_data()
@@ -155,7 +158,8 @@ private slots:
         auto f = openDialog(st);
         f->m_szLicense = license;
         st.messages.script = {MsgAnswer(answer)};
-        QTest::keyClick(f->cboCause, pass ? Qt::Key_F4 : Qt::Key_F5); // the form sees F4 before the combo
+        // The form sees F4 before the combo box does.
+        QTest::keyClick(test::child<QComboBox>(&*f, u"cboCause"_s), pass ? Qt::Key_F4 : Qt::Key_F5);
         QCOMPARE(st.messages.boxes.size(), 1);
         QCOMPARE(st.messages.lastTitle(), u"车况门检"_s);
         QCOMPARE(st.messages.lastText(), u"您确认本次操作吗？"_s);
@@ -183,13 +187,13 @@ private slots:
         seedItems(st, {u"灯光"_s, u"轮胎"_s});
         auto f = openDialog(st);
         f->m_nCount = 1;
-        f->cmdNotPass->click();
+        test::child<QToolButton>(&*f, u"cmdNotPass"_s)->click();
         QCOMPARE(st.messages.lastText(), u"请先选择不合格条目"_s);
         QCOMPARE(st.messages.boxes.last().spec.buttons, MsgButtons::Ok);
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM condition_checks"_s), 0);
-        clickCell(f->vsList, 2, 2);
+        clickCell(grid(&*f), 2, 2);
         st.messages.script = {MsgAnswer::Yes};
-        QTest::keyClick(f->txtCheckCause, Qt::Key_F5);
+        QTest::keyClick(test::child<QPlainTextEdit>(&*f, u"txtCheckCause"_s), Qt::Key_F5);
         QCOMPARE(storedRemark(st), u"不合格条目:轮胎"_s);
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM condition_checks WHERE cond_status = 2"_s), 1);
         QVERIFY(st.opened.isEmpty()); // a failed vehicle gets no sheet

@@ -3,6 +3,7 @@
 
 #include "support/fixturetime.h"
 #include "vehiclecheckfixture.h"
+#include "support/testsupport.h"
 
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
@@ -22,6 +23,16 @@ using namespace Qt::StringLiterals;
 using namespace cg;
 
 namespace {
+
+// The form's list grid and its check notifier, found as an operator's
+// tools would find them.
+FlexGrid *grid(const QWidget *form) { return test::child<FlexGrid>(form, u"vsList"_s); }
+CheckNotifier *notifier(const QWidget &form)
+{
+    auto *n = form.findChild<CheckNotifier *>();
+    Q_ASSERT(n);
+    return n;
+}
 
 QDateTime today() { return QDateTime(cg::test::fixtureDay(), QTime(0, 0)); }
 
@@ -55,8 +66,8 @@ struct Station : test::InspectionStation {
 
 void clickRow(frmFaceCheck &f, int row)
 {
-    QTest::mouseClick(f.vsList->viewport(), Qt::LeftButton, {},
-                      f.vsList->visualItemRect(f.vsList->item(row, 0)).center());
+    QTest::mouseClick(grid(&f)->viewport(), Qt::LeftButton, {},
+                      grid(&f)->visualItemRect(grid(&f)->item(row, 0)).center());
 }
 
 } // namespace
@@ -69,25 +80,25 @@ private slots:
         Station st;
         seed(st);
         auto f = st.open();
-        QCOMPARE(f->vsList->dataRows(), 2);
-        QCOMPARE(f->vsList->textMatrix(1, frmFaceCheck::ColStart), u"08:00"_s);
+        QCOMPARE(grid(&*f)->dataRows(), 2);
+        QCOMPARE(grid(&*f)->textMatrix(1, frmFaceCheck::ColStart), u"08:00"_s);
         // Count 0: no time or count, but the checker is shown.
-        QCOMPARE(f->vsList->textMatrix(1, frmFaceCheck::ColCount), QString());
-        QCOMPARE(f->vsList->textMatrix(1, frmFaceCheck::ColTime), QString());
-        QCOMPARE(f->vsList->textMatrix(1, frmFaceCheck::ColChecker), u"孙检"_s);
+        QCOMPARE(grid(&*f)->textMatrix(1, frmFaceCheck::ColCount), QString());
+        QCOMPARE(grid(&*f)->textMatrix(1, frmFaceCheck::ColTime), QString());
+        QCOMPARE(grid(&*f)->textMatrix(1, frmFaceCheck::ColChecker), u"孙检"_s);
         QCOMPARE(st.status.panels[1], u"查询完毕,共2条记录"_s);
-        f->txtBusID->setText(u"  (车次代码) "_s);
-        f->txtLicenseID->setText(u"粤A10002"_s);
-        QTest::keyClick(f->txtBusID, Qt::Key_F8);
-        QCOMPARE(f->vsList->dataRows(), 1);
-        QCOMPARE(f->vsList->textMatrix(1, 0), u"K002"_s);
-        f->txtLicenseID->setText(u"(车牌号)"_s);
-        f->dtpDate->setDate(cg::test::fixtureDay().addDays(1));
+        test::child<QLineEdit>(&*f, u"txtBusID"_s)->setText(u"  (车次代码) "_s);
+        test::child<QLineEdit>(&*f, u"txtLicenseID"_s)->setText(u"粤A10002"_s);
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtBusID"_s), Qt::Key_F8);
+        QCOMPARE(grid(&*f)->dataRows(), 1);
+        QCOMPARE(grid(&*f)->textMatrix(1, 0), u"K002"_s);
+        test::child<QLineEdit>(&*f, u"txtLicenseID"_s)->setText(u"(车牌号)"_s);
+        test::child<QDateEdit>(&*f, u"dtpDate"_s)->setDate(cg::test::fixtureDay().addDays(1));
         QTest::keyClick(f.get(), Qt::Key_F8);
-        QCOMPARE(f->vsList->dataRows(), 1);
+        QCOMPARE(grid(&*f)->dataRows(), 1);
         QTest::keyClick(f.get(), Qt::Key_F9);
-        QCOMPARE(f->dtpDate->date(), cg::test::fixtureDay());
-        QCOMPARE(f->vsList->dataRows(), 2);
+        QCOMPARE(test::child<QDateEdit>(&*f, u"dtpDate"_s)->date(), cg::test::fixtureDay());
+        QCOMPARE(grid(&*f)->dataRows(), 2);
     }
 
     // Opened from the main window, the station used to be drawn inside it.
@@ -111,10 +122,11 @@ private slots:
         auto f = st.open();
         f->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.get()));
-        QTest::mouseClick(f->txtLicenseID, Qt::LeftButton, {}, QPoint(4, f->txtLicenseID->height() / 2));
-        QTRY_COMPARE(f->txtLicenseID->selectedText(), u"(车牌号)"_s);
-        QTest::keyClick(f->txtLicenseID, Qt::Key_A);
-        QCOMPARE(f->txtLicenseID->text(), u"a"_s);
+        QLineEdit *plate = test::child<QLineEdit>(&*f, u"txtLicenseID"_s);
+        QTest::mouseClick(plate, Qt::LeftButton, {}, QPoint(4, plate->height() / 2));
+        QTRY_COMPARE(plate->selectedText(), u"(车牌号)"_s);
+        QTest::keyClick(plate, Qt::Key_A);
+        QCOMPARE(plate->text(), u"a"_s);
     }
 
     void notificationOfTheShownDayOnly_data()
@@ -134,12 +146,12 @@ private slots:
         CheckService svc(st.db, cg::test::fixtureClock());
         svc.AddAppearanceCheckResult(st.station.context, today().addDays(dayOffset), u"K001"_s, u"粤A10001"_s,
                                      cg::test::fixtureNow(), false, u"王工"_s);
-        f->moMsg->poll();
+        notifier(*f)->poll();
         QCoreApplication::processEvents();
-        QCOMPARE(IsLampRed(f->vsList, 1, frmFaceCheck::ColLamp), changes);
-        QCOMPARE(f->vsList->textMatrix(1, frmFaceCheck::ColCount), changes ? u"1"_s : QString());
-        QCOMPARE(f->vsList->textMatrix(1, frmFaceCheck::ColChecker), changes ? u"王工"_s : u"孙检"_s);
-        QCOMPARE(LampCellColor(f->vsList, 2, frmFaceCheck::ColLamp), LampYellow);
+        QCOMPARE(IsLampRed(grid(&*f), 1, frmFaceCheck::ColLamp), changes);
+        QCOMPARE(grid(&*f)->textMatrix(1, frmFaceCheck::ColCount), changes ? u"1"_s : QString());
+        QCOMPARE(grid(&*f)->textMatrix(1, frmFaceCheck::ColChecker), changes ? u"王工"_s : u"孙检"_s);
+        QCOMPARE(LampCellColor(grid(&*f), 2, frmFaceCheck::ColLamp), LampYellow);
     }
 
     void quickVerdicts()
@@ -149,29 +161,29 @@ private slots:
         auto f = st.open();
         // No data row selected: nothing is asked.
         QTest::keyClick(f.get(), Qt::Key_F4);
-        f->cmdStartCheck->click();
+        test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->click();
         QVERIFY(st.messages.boxes.isEmpty());
         QVERIFY(st.dialogs.isEmpty());
         clickRow(*f, 2);
-        QVERIFY(!f->cmdCheckList->isEnabled());
+        QVERIFY(!test::child<QPushButton>(&*f, u"cmdCheckList"_s)->isEnabled());
         st.messages.script = {MsgAnswer::Yes, MsgAnswer::No};
-        QTest::keyClick(f->txtLicenseID, Qt::Key_F5);
+        QTest::keyClick(test::child<QLineEdit>(&*f, u"txtLicenseID"_s), Qt::Key_F5);
         QCOMPARE(st.messages.lastText(), u"您确认车容门检不合格吗？"_s);
         QCOMPARE(st.messages.boxes.last().spec.icon, MsgIcon::Critical);
         QTest::keyClick(f.get(), Qt::Key_F4);
         QCOMPARE(st.messages.lastText(), u"您确认车容门检合格吗？"_s);
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM appearance_checks WHERE bus_id = 'K002' AND check_status = 2"_s), 1);
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM appearance_checks"_s), 1);
-        f->moMsg->poll();
-        QTRY_COMPARE(f->vsList->textMatrix(2, frmFaceCheck::ColCount), u"1"_s);
+        notifier(*f)->poll();
+        QTRY_COMPARE(grid(&*f)->textMatrix(2, frmFaceCheck::ColCount), u"1"_s);
         clickRow(*f, 2);
-        QVERIFY(f->cmdCheckList->isEnabled());
-        f->cmdCheckList->click();
-        f->cmdStartCheck->click();
+        QVERIFY(test::child<QPushButton>(&*f, u"cmdCheckList"_s)->isEnabled());
+        test::child<QPushButton>(&*f, u"cmdCheckList"_s)->click();
+        test::child<QPushButton>(&*f, u"cmdStartCheck"_s)->click();
         const QString day = cg::test::fixtureDay().toString(u"yyyy-MM-dd"_s);
         QCOMPARE(st.dialogs, (QStringList{u"frmFaceCheckList:K002:"_s + day, u"frmRegFaceCheck:K002:"_s + day}));
         st.messages.script = {MsgAnswer::Ok};
-        f->cmdRemoveCheck->click();
+        test::child<QPushButton>(&*f, u"cmdRemoveCheck"_s)->click();
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM appearance_checks WHERE cancelled = 1"_s), 1);
     }
 
@@ -197,9 +209,9 @@ private slots:
         d.setProperty("m_szBusID", u"K001"_s);
         d.setProperty("m_dtBusDate", today());
         d.show();
-        QCOMPARE(d.lblBusID->text(), u"K001"_s);
-        QCOMPARE(d.lblStartTime->text(), today().toString(u"yyyy-MM-dd"_s) + u" 08:00"_s);
-        QCOMPARE(LampLabelColor(d.lblStatus), colour);
+        QCOMPARE(test::child<QLabel>(&d, u"lblBusID"_s)->text(), u"K001"_s);
+        QCOMPARE(test::child<QLabel>(&d, u"lblStartTime"_s)->text(), today().toString(u"yyyy-MM-dd"_s) + u" 08:00"_s);
+        QCOMPARE(LampLabelColor(test::child<QLabel>(&d, u"lblStatus"_s)), colour);
     }
 
     void dialogVerdict_data()
@@ -225,7 +237,7 @@ private slots:
         d.m_nCount = count;
         d.show();
         st.messages.script = {MsgAnswer(answer)};
-        d.cmdNotPass->click();
+        test::child<QToolButton>(&d, u"cmdNotPass"_s)->click();
         QCOMPARE(st.messages.lastTitle(), u"车容门检"_s);
         QCOMPARE(st.count(u"SELECT COUNT(*) FROM appearance_checks WHERE check_status = 2 AND license = '粤A10001' "
                           u"AND checker = '王工'"_s),

@@ -7,10 +7,12 @@
 #include "services/station/coreservices.h"
 #include "stationui/stationcontext.h"
 #include "widgets/env.h"
+#include "widgets/grid.h"
 #include "widgets/messagesink.h"
 #include "widgets/sound.h"
 
 #include <QString>
+#include <QWidget>
 
 #include <memory>
 
@@ -44,6 +46,11 @@ struct ShotStation {
     QString dataDir;
     QString outDir;
 };
+
+// A screen's list grid vsList, found by its name.
+inline FlexGrid *ListGrid(const QWidget &screen) { return screen.findChild<FlexGrid *>(QStringLiteral("vsList")); }
+// What a click on a cell tells the screen (the pictures need no pointer).
+inline void ClickCell(FlexGrid *grid, int row, int col) { emit grid->cellClicked(row, col); }
 
 int shotsApp(const QString &outDir);
 int shotsCheckin(ShotStation &s);

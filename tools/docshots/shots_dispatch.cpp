@@ -44,7 +44,7 @@ int cg::shots::shotsDispatch(ShotStation &s)
     desk.resize(1280, 720);
     desk.show();
     QApplication::processEvents();
-    FlexGrid *grid = desk.list();
+    FlexGrid *grid = ListGrid(desk);
     int green = -1;
     for (int r = grid->fixedRows(); r < grid->rows() && green < 0; ++r)
         if (IsLampGreen(grid, r, frmEnvBusDesk::ColScheme))

@@ -25,8 +25,9 @@ int shotsReturnCheck(ShotStation &s)
     const RecordSet cards = s.db.select(u"SELECT ic_card_id FROM vehicles WHERE ic_card_id <> '' AND status = 0 "
                                         u"ORDER BY license_id LIMIT 3"_s);
     for (int i = 0; i < cards.RecordCount(); i += 2) {
-        screen.txtLicense->setText(cards.valueAt(i, u"ic_card_id"_s).toString());
-        QTest::keyClick(screen.txtLicense, Qt::Key_Return);
+        auto *plate = screen.findChild<QLineEdit *>(u"txtLicense"_s);
+        plate->setText(cards.valueAt(i, u"ic_card_id"_s).toString());
+        QTest::keyClick(plate, Qt::Key_Return);
         s.clock.advanceSecs(300);
     }
     // The returns' own notifications come back to the screen.
@@ -34,8 +35,8 @@ int shotsReturnCheck(ShotStation &s)
     wait.start();
     while (wait.elapsed() < 1500)
         QApplication::processEvents();
-    screen.vsList->setCurrent(2, 0);
-    screen.vsList_Click();
+    ListGrid(screen)->setCurrent(2, 0);
+    ClickCell(ListGrid(screen), 2, 0);
     QApplication::processEvents();
     screen.grab().save(s.outDir + u"/frmReturnCheck.png"_s);
     return 0;

@@ -73,35 +73,33 @@ int cg::shots::shotsVehicleCheck(ShotStation &s)
     const QString firstTrip = trips.valueAt(1, u"bus_id"_s).toString();
 
     frmBaseDefine base(env, station);
-    base.tvItemTree->setCurrentItem(base.tableNode(9));
+    base.findChild<QTreeWidget *>(u"tvItemTree"_s)->setCurrentItem(base.tableNode(9));
     save(base, dir, 820, 420);
 
     frmTechCheck tech(env, station);
-    tech.vsList->setCurrent(2, 0);
-    tech.vsList_Click();
+    ListGrid(tech)->setCurrent(2, 0);
+    ClickCell(ListGrid(tech), 2, 0);
     save(tech, dir, 1180, 560);
 
     frmCondCheckItem item(env, station);
-    item.m_szLicense = tech.vsList->textMatrix(2, 0);
-    item.lblLicenseID->setText(item.m_szLicense);
-    item.lblCompany->setText(tech.vsList->textMatrix(2, 2));
-    SetLampLabel(item.lblStatus, 1);
+    item.m_szLicense = ListGrid(tech)->textMatrix(2, 0);
+    item.setVehicle(item.m_szLicense, ListGrid(tech)->textMatrix(2, 2), QString(), 1);
     item.Form_Load();
     save(item, dir, 640, 560);
-    item.vsList_Click(2, 2);
-    item.vsList_Click(4, 2);
+    ClickCell(ListGrid(item), 2, 2);
+    ClickCell(ListGrid(item), 4, 2);
     QApplication::processEvents();
     item.grab().save(dir + u"/frmCondCheckItem.png"_s);
 
     frmTeckCheckList cond(env, station);
     cond.m_szParentForm = u"frmTechCheck"_s;
-    cond.m_szLicense = tech.vsList->textMatrix(1, 0);
+    cond.m_szLicense = ListGrid(tech)->textMatrix(1, 0);
     cond.m_dtBusDate = day;
     save(cond, dir, 620, 360);
 
     frmFaceCheck face(env, station);
-    face.vsList->setCurrent(2, 0);
-    face.vsList_Click();
+    ListGrid(face)->setCurrent(2, 0);
+    ClickCell(ListGrid(face), 2, 0);
     save(face, dir, 1180, 560);
 
     frmRegFaceCheck reg(env, station);
