@@ -15,6 +15,7 @@
 #include "services/station/coreservices.h"
 #include "services/masterdata/driverservice.h"
 #include "services/fingerprint/fingerprintengine.h"
+#include "stationui/titledwindow.h"
 #include "stationui/listquery.h"
 #include "stationui/stationcontext.h"
 #include "services/masterdata/vehicleservice.h"
@@ -36,12 +37,7 @@ namespace {
 // A sign of the station in large bold type and the given colour.
 QLabel *signLabel(QWidget *parent, const QString &name, const QString &text, int pointSize, const QString &colour)
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    QFont f = label->font();
-    f.setPointSize(pointSize);
-    f.setBold(true);
-    label->setFont(f);
+    QLabel *label = LargeLabel(parent, name, text, pointSize, true);
     label->setStyleSheet(u"QLabel { color: %1; }"_s.arg(colour));
     return label;
 }

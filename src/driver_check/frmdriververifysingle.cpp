@@ -12,6 +12,7 @@
 #include "services/masterdata/driverphoto.h"
 #include "services/masterdata/driverservice.h"
 #include "services/fingerprint/fingerprintengine.h"
+#include "stationui/titledwindow.h"
 #include "stationui/stationcontext.h"
 
 #include <QCloseEvent>
@@ -82,17 +83,6 @@ QPixmap statusPixmap(StatusPicture kind)
     return pm;
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, int pointSize, bool bold = false)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(name);
-    QFont f = l->font();
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    l->setFont(f);
-    return l;
-}
-
 } // namespace
 
 frmDriverVerifySingle::frmDriverVerifySingle(const Env &env, StationContext &station, DriverFingerLibrary *library,
@@ -119,17 +109,17 @@ void frmDriverVerifySingle::buildUi()
 
     auto *trip = new QHBoxLayout;
     trip->setSpacing(28);
-    trip->addWidget(makeLabel(this, u"lblBusCaption"_s, u"车次："_s, 16));
-    lblBusID = makeLabel(this, u"lblBusID"_s, QString(), 18, true);
+    trip->addWidget(LargeLabel(this, u"lblBusCaption"_s, u"车次："_s, 16));
+    lblBusID = LargeLabel(this, u"lblBusID"_s, QString(), 18, true);
     trip->addWidget(lblBusID);
-    trip->addWidget(makeLabel(this, u"lblRouteCaption"_s, u"线路："_s, 16));
-    lblRouteName = makeLabel(this, u"lblRouteName"_s, QString(), 18, true);
+    trip->addWidget(LargeLabel(this, u"lblRouteCaption"_s, u"线路："_s, 16));
+    lblRouteName = LargeLabel(this, u"lblRouteName"_s, QString(), 18, true);
     trip->addWidget(lblRouteName);
-    trip->addWidget(makeLabel(this, u"lblCompanyCaption"_s, u"公司："_s, 16));
-    lblCompany = makeLabel(this, u"lblCompany"_s, QString(), 18, true);
+    trip->addWidget(LargeLabel(this, u"lblCompanyCaption"_s, u"公司："_s, 16));
+    lblCompany = LargeLabel(this, u"lblCompany"_s, QString(), 18, true);
     trip->addWidget(lblCompany);
     trip->addStretch();
-    lblClose = makeLabel(this, u"lblClose"_s, u"关闭15"_s, 18, true);
+    lblClose = LargeLabel(this, u"lblClose"_s, u"关闭15"_s, 18, true);
     lblClose->setStyleSheet(u"QLabel { color: #B00000; border: 2px solid #B00000; border-radius: 6px; "
                             u"padding: 4px 14px; }"_s);
     lblClose->setCursor(Qt::PointingHandCursor);
@@ -147,7 +137,7 @@ void frmDriverVerifySingle::buildUi()
     imgPhoto->setAlignment(Qt::AlignCenter);
     imgPhoto->setScaledContents(true);
     photoColumn->addWidget(imgPhoto);
-    lblDriverName = makeLabel(this, u"lblDriverName"_s, QString(), 22, true);
+    lblDriverName = LargeLabel(this, u"lblDriverName"_s, QString(), 22, true);
     lblDriverName->setAlignment(Qt::AlignCenter);
     photoColumn->addWidget(lblDriverName);
     middle->addLayout(photoColumn);
@@ -166,7 +156,7 @@ void frmDriverVerifySingle::buildUi()
     ptStatus->setFixedSize(200, 200);
     auto *statusColumn = new QVBoxLayout;
     statusColumn->addWidget(ptStatus, 0, Qt::AlignHCenter);
-    auto *prompt = makeLabel(this, u"lblPrompt"_s, u"请按指纹"_s, 20, true);
+    auto *prompt = LargeLabel(this, u"lblPrompt"_s, u"请按指纹"_s, 20, true);
     prompt->setAlignment(Qt::AlignCenter);
     statusColumn->addWidget(prompt);
     statusColumn->addStretch();
@@ -183,21 +173,21 @@ void frmDriverVerifySingle::buildUi()
     bio->setHorizontalSpacing(30);
     const BioCycle rows[3] = {BioCycle::Physical, BioCycle::Emotional, BioCycle::Intellectual};
     for (int r = 0; r < 3; ++r)
-        bio->addWidget(makeLabel(ptBio, u"lblCycle%1"_s.arg(r), BioCycleCaption(rows[r]), 16, true), r + 1, 0);
+        bio->addWidget(LargeLabel(ptBio, u"lblCycle%1"_s.arg(r), BioCycleCaption(rows[r]), 16, true), r + 1, 0);
     for (int d = 0; d < 3; ++d) {
-        lblDay[d] = makeLabel(ptBio, u"lblDay%1"_s.arg(d), QString(), 16, true);
+        lblDay[d] = LargeLabel(ptBio, u"lblDay%1"_s.arg(d), QString(), 16, true);
         lblDay[d]->setAlignment(Qt::AlignCenter);
         bio->addWidget(lblDay[d], 0, d + 1);
     }
     // Mark cells in forecast order: day i's intellectual, emotional, physical.
     for (int k = 0; k < 9; ++k) {
-        lblMark[k] = makeLabel(ptBio, u"lblMark%1"_s.arg(k), QString(), 18, true);
+        lblMark[k] = LargeLabel(ptBio, u"lblMark%1"_s.arg(k), QString(), 18, true);
         lblMark[k]->setAlignment(Qt::AlignCenter);
         lblMark[k]->setStyleSheet(u"QLabel { color: #D00000; }"_s);
         const int cycleRow = 2 - k % 3; // intellectual row 3, emotional 2, physical 1
         bio->addWidget(lblMark[k], cycleRow + 1, k / 3 + 1);
     }
-    auto *warn = makeLabel(ptBio, u"lblWarn"_s, u"驾驶员朋友请作好低潮期准备，谨慎驾驶"_s, 16, true);
+    auto *warn = LargeLabel(ptBio, u"lblWarn"_s, u"驾驶员朋友请作好低潮期准备，谨慎驾驶"_s, 16, true);
     warn->setStyleSheet(u"QLabel { color: #B00000; }"_s);
     bio->addWidget(warn, 4, 0, 1, 4);
     root->addWidget(ptBio);

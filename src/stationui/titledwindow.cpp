@@ -5,6 +5,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -32,6 +33,17 @@ QFrame *StationLine(const QString &lineColour, QWidget *parent)
     p.setColor(QPalette::Window, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
     line->setPalette(p);
     return line;
+}
+
+QLabel *LargeLabel(QWidget *parent, const QString &name, const QString &text, int pointSize, bool bold)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    QFont f = label->font();
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    label->setFont(f);
+    return label;
 }
 
 FlexGrid *AddListGrid(QBoxLayout *layout)

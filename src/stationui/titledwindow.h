@@ -5,6 +5,7 @@
 
 class QBoxLayout;
 class QFrame;
+class QLabel;
 class QVBoxLayout;
 class QWidget;
 
@@ -24,5 +25,9 @@ FlexGrid *AddListGrid(QBoxLayout *layout);
 // A 2-pixel rule in the station's line colour (StationContext::lineColour,
 // stored BGR like the desktop's colour values).
 QFrame *StationLine(const QString &lineColour, QWidget *parent = nullptr);
+
+// A label named name in pointSize type (bold when asked): the large texts
+// of the check windows that the driver or the operator reads from afar.
+QLabel *LargeLabel(QWidget *parent, const QString &name, const QString &text, int pointSize, bool bold = false);
 
 } // namespace cg
