@@ -1,5 +1,6 @@
 #include "periodquery.h"
 
+#include "widgets/listexport.h"
 #include "core/apperror.h"
 #include "core/clock.h"
 #include "core/dates.h"
@@ -119,8 +120,7 @@ PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString 
     dtpStartDate->setDate(FirstDayOfMonth(now).date());
     dtpEndDate->setDate(LastDayOfMonth(now).date());
 
-    m_report = std::make_unique<GridReport>(m_env, vsList, this);
-    m_report->setNumericColumns({0});
+    AttachGridReport(this, m_env, vsList, {0}); // the running numbers are numbers
 }
 
 PeriodQuery::~PeriodQuery() = default;
@@ -140,16 +140,6 @@ void PeriodQuery::cmdQuery_Click()
         vsList->autoSize(0, vsList->cols() - 1);
         return records.RecordCount();
     }, m_progressText);
-}
-
-void PeriodQuery::ExportFile()
-{
-    m_report->ExportFile();
-}
-
-void PeriodQuery::ExportFileOpen()
-{
-    m_report->ExportFileOpen();
 }
 
 bool PeriodQuery::eventFilter(QObject *watched, QEvent *event)

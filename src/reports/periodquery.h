@@ -2,8 +2,6 @@
 
 #include "stationui/stationcontext.h"
 #include "widgets/env.h"
-#include "widgets/listexport.h"
-#include "widgets/listreport.h"
 
 #include <QWidget>
 
@@ -28,17 +26,10 @@ QDateEdit *DatePicker(const QString &name, QWidget *parent);
 // window's status bar. The grid exports through the File menu and the
 // product bar (an .xls text table or an .xlsx workbook); there is nothing
 // to print.
-class PeriodQuery : public QWidget, public IListReport {
+class PeriodQuery : public QWidget {
     Q_OBJECT
 public:
     ~PeriodQuery() override;
-
-    void ExportFile() override;
-    void ExportFileOpen() override;
-    void PrintReport(bool) override {}
-    void PreView() override {}
-    void PageSet() override {}
-    void PrintSet() override {}
 
 protected:
     PeriodQuery(const Env &env, StationContext &station, const QString &formName, const QString &caption,
@@ -63,7 +54,6 @@ private:
 
     QString m_progressText;
     int m_menuDesignWidth = -1;
-    std::unique_ptr<GridReport> m_report;
 
     QFrame *ptTop, *fraMenu;
     QDateEdit *dtpStartDate, *dtpEndDate;

@@ -99,7 +99,7 @@ RegisterScreen::RegisterScreen(const Env &env, StationContext &station, const QS
     vsList = new FlexGrid(this);
     vsList->setObjectName(u"vsList"_s);
     layout->addWidget(vsList, 1);
-    m_report = std::make_unique<GridReport>(m_env, vsList, this);
+    AttachGridReport(this, m_env, vsList);
     resize(900, 560);
 }
 
@@ -305,16 +305,6 @@ void RegisterScreen::editCurrentRecord()
     const QString key = currentKey();
     if (!key.isEmpty())
         openRecord(1, key);
-}
-
-void RegisterScreen::ExportFile()
-{
-    m_report->ExportFile();
-}
-
-void RegisterScreen::ExportFileOpen()
-{
-    m_report->ExportFileOpen();
 }
 
 void RegisterScreen::closeEvent(QCloseEvent *event)

@@ -3,7 +3,6 @@
 #include "core/recordset.h"
 #include "stationui/stationcontext.h"
 #include "widgets/env.h"
-#include "widgets/listreport.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -18,7 +17,6 @@ class QPushButton;
 namespace cg {
 
 class FlexGrid;
-class GridReport;
 class RecordScreen;
 
 // A filter box of the registers: while it is empty and not focused it shows
@@ -56,10 +54,11 @@ QString ExactFirstMatch(const QString &open, const QString &column, const QStrin
 // the right, the numbered grid vsList below (row data = the record's key),
 // one list query, the row operations the record screen calls after a save
 // (AddOneLine, UpdOneInfoLine) and the deletion (DeleOneInfoLine), and the
-// File menu's export. A register states only its differences: the grid's
+// File menu's export of the grid (an attached grid report; nothing to
+// print). A register states only its differences: the grid's
 // columns, how a record becomes a row, how one record is looked up and how
 // one is deleted.
-class RegisterScreen : public QWidget, public IListReport {
+class RegisterScreen : public QWidget {
     Q_OBJECT
 public:
     ~RegisterScreen() override;
@@ -87,13 +86,6 @@ public:
     // The data row holding this key, or -1.
     int rowOfKey(const QString &key) const;
 
-    // IListReport: the grid's export; printing does nothing.
-    void ExportFile() override;
-    void ExportFileOpen() override;
-    void PrintReport(bool) override {}
-    void PreView() override {}
-    void PageSet() override {}
-    void PrintSet() override {}
 
 protected:
     enum class Lookup { Added, Updated };
@@ -168,7 +160,6 @@ private:
 
     QHBoxLayout *m_filters = nullptr;
     QHBoxLayout *m_buttons = nullptr;
-    std::unique_ptr<GridReport> m_report;
     QPointer<RecordScreen> m_record;
 };
 

@@ -342,9 +342,11 @@ public:
 
 } // namespace
 
-IListReport *AttachGridReport(QWidget *screen, const Env &env, FlexGrid *grid)
+IListReport *AttachGridReport(QWidget *screen, const Env &env, FlexGrid *grid, const QSet<int> &numericColumns)
 {
-    return new AttachedGridReport(screen, env, grid);
+    auto *report = new AttachedGridReport(screen, env, grid);
+    report->setNumericColumns(numericColumns);
+    return report;
 }
 
 IListReport *AttachGridReport(QWidget *screen, const Env &env, QTreeWidget *list)

@@ -115,7 +115,7 @@ private:
 // Gives a screen whose main content is a grid (or list view) the File menu's
 // and the product bar's export of it: the report lives as a child object of
 // the screen, found by ListReportOf.
-IListReport *AttachGridReport(QWidget *screen, const Env &env, FlexGrid *grid);
+IListReport *AttachGridReport(QWidget *screen, const Env &env, FlexGrid *grid, const QSet<int> &numericColumns = {});
 IListReport *AttachGridReport(QWidget *screen, const Env &env, QTreeWidget *list);
 // The screen's report: the screen itself when it implements IListReport,
 // else the one attached to it; nullptr for a screen without a list.

@@ -1,6 +1,7 @@
 // The driver register: its filter fragment, the list query and its status
 // line, the row operations the record screen calls, deletion and export.
 
+#include "widgets/listexport.h"
 #include "masterdatafixture.h"
 
 #include "master_data/frmdriver.h"
@@ -256,7 +257,7 @@ void TstDriverMain::exportWritesTheGrid()
     QTest::mouseClick(test::child<QPushButton>(&form, u"cmdQuery"_s), Qt::LeftButton);
     const QString path = s.dir.filePath(u"drivers.xls"_s);
     s.files.answers = {path};
-    IListReport &report = form;
+    IListReport &report = *ListReportOf(&form);
     report.ExportFile();
     QCOMPARE(s.files.calls.first().title, u"当前表格导出至..."_s);
     QFile f(path);

@@ -2,6 +2,7 @@
 // month as default range, the rows and texts of the known station, the
 // status line, failures, and the grid's export read back.
 
+#include "widgets/listexport.h"
 #include "reportsfixture.h"
 
 #include "reports/periodquery.h"
@@ -211,7 +212,7 @@ void TstPeriodQueries::exportedWorkbook()
     test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
     const QString path = st.dir.filePath(u"强制.xlsx"_s);
     st.files.answers = {path};
-    IListReport &report = form;
+    IListReport &report = *ListReportOf(&form);
     report.ExportFileOpen();
     QCOMPARE(st.shell.opened, QStringList{path});
     const test::WorkbookCells cells = test::readWorkbook(path);
@@ -230,8 +231,8 @@ void TstPeriodQueries::cancelledExportWritesAndOpensNothing()
     frmDriverBus form(st.env, st.station);
     test::child<QPushButton>(&form, u"cmdQuery"_s)->click();
     const QStringList before = QDir(st.dir.path()).entryList(QDir::Files);
-    form.ExportFile();
-    form.ExportFileOpen();
+    ListReportOf(&form)->ExportFile();
+    ListReportOf(&form)->ExportFileOpen();
     QCOMPARE(st.files.calls.size(), 2);
     QCOMPARE(st.files.calls[0].title, u"当前表格导出至..."_s);
     QCOMPARE(QDir(st.dir.path()).entryList(QDir::Files), before);
