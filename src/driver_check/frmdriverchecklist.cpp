@@ -48,12 +48,7 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     setModal(true);
     resize(560, 460);
 
-    auto *title = new QLabel(u"驾驶员身份识别记录"_s, this);
-    title->setObjectName(u"lblTitle"_s);
-    QFont tf = title->font();
-    tf.setPointSize(15);
-    tf.setBold(true);
-    title->setFont(tf);
+    QLabel *title = LargeLabel(this, u"lblTitle"_s, u"驾驶员身份识别记录"_s, 15, true);
     title->setAlignment(Qt::AlignCenter);
 
     lblBusID = valueLabel(u"lblBusID"_s, this);
@@ -61,11 +56,7 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     lblEndStation = valueLabel(u"lblEndStation"_s, this);
     lblCompany = valueLabel(u"lblCompany"_s, this);
     lblLicenseID = valueLabel(u"lblLicenseID"_s, this);
-    lblStatus = new QLabel(u"●"_s, this);
-    lblStatus->setObjectName(u"lblStatus"_s);
-    QFont lf = lblStatus->font();
-    lf.setPointSize(20);
-    lblStatus->setFont(lf);
+    lblStatus = LargeLabel(this, u"lblStatus"_s, u"●"_s, 20);
     lblMessage = new QLabel(this);
     lblMessage->setObjectName(u"lblMessage"_s);
     lblMessage->setWordWrap(true);

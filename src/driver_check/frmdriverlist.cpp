@@ -75,12 +75,7 @@ frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *p
     heading->addWidget(caption(u"车次:"_s));
     heading->addWidget(lblBusID, 1);
 
-    auto *title = new QLabel(u"驾驶员"_s, this);
-    title->setObjectName(u"lblTitle"_s);
-    QFont tf = title->font();
-    tf.setPointSize(13);
-    tf.setBold(true);
-    title->setFont(tf);
+    QLabel *title = LargeLabel(this, u"lblTitle"_s, u"驾驶员"_s, 13, true);
 
     vsList = new FlexGrid(this);
     vsList->setObjectName(u"vsList"_s);

@@ -1,4 +1,5 @@
 #include "frmreportcheck.h"
+#include "stationui/titledwindow.h"
 
 #include "periodchart.h"
 #include "periodquery.h"
@@ -135,14 +136,9 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     queryLayout->addLayout(inner, 1);
 
     // Result pane: the title band, the period chart and the sheet.
-    lblTitle = new QLabel(ptResult);
-    lblTitle->setObjectName(u"lblTitle"_s);
+    lblTitle = LargeLabel(ptResult, u"lblTitle"_s, QString(), 18, true);
     lblTitle->setAlignment(Qt::AlignCenter);
     lblTitle->setFixedHeight(TitleHeight);
-    QFont tf = lblTitle->font();
-    tf.setPointSize(18);
-    tf.setBold(true);
-    lblTitle->setFont(tf);
     chtPeriod = new PeriodChart(ptResult);
     chtPeriod->setFixedHeight(190);
     sheet = new SheetPrinter(ptResult);

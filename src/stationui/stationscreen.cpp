@@ -1,4 +1,5 @@
 #include "stationui/stationscreen.h"
+#include "stationui/titledwindow.h"
 
 #include "core/dates.h"
 #include "core/sqlliteral.h"
@@ -109,11 +110,7 @@ QList<int> RowsWithText(const FlexGrid *grid, int col, const QString &text)
 QHBoxLayout *AddTitleBar(QWidget *form, const QString &caption, QToolButton **tbMin, QToolButton **tbClose)
 {
     auto *row = new QHBoxLayout;
-    auto *title = new QLabel(caption, form);
-    QFont tf = title->font();
-    tf.setPointSize(16);
-    tf.setBold(true);
-    title->setFont(tf);
+    QLabel *title = LargeLabel(form, QString(), caption, 16, true);
     row->addStretch();
     row->addWidget(title);
     row->addStretch();

@@ -26,8 +26,8 @@ FlexGrid *AddListGrid(QBoxLayout *layout);
 // stored BGR like the desktop's colour values).
 QFrame *StationLine(const QString &lineColour, QWidget *parent = nullptr);
 
-// A label named name in pointSize type (bold when asked): the large texts
-// of the check windows that the driver or the operator reads from afar.
+// A label named name in pointSize type (bold when asked): the titles, lamps
+// and signs of the station's screens, read from a distance.
 QLabel *LargeLabel(QWidget *parent, const QString &name, const QString &text, int pointSize, bool bold = false);
 
 } // namespace cg

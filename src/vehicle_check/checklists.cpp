@@ -37,11 +37,7 @@ CheckRecordList::CheckRecordList(const Env &env, StationContext &station, const 
     auto *headerRow = new QHBoxLayout;
     m_header = new QGridLayout;
     headerRow->addLayout(m_header, 1);
-    lblStatus = new QLabel(u"●"_s);
-    lblStatus->setObjectName(u"lblStatus"_s);
-    QFont lf = lblStatus->font();
-    lf.setPointSize(22);
-    lblStatus->setFont(lf);
+    lblStatus = LargeLabel(nullptr, u"lblStatus"_s, u"●"_s, 22);
     SetThreeColourLamp(lblStatus, 0);
     headerRow->addWidget(lblStatus);
     layout->addLayout(headerRow);

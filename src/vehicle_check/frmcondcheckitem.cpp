@@ -47,11 +47,7 @@ frmCondCheckItem::frmCondCheckItem(const Env &env, StationContext &station, QWid
     lblLicenseID = AddCaptionedLabel(this, header, 0, 0, u"车牌号:"_s, u"lblLicenseID"_s);
     lblCompany = AddCaptionedLabel(this, header, 0, 2, u"车属公司:"_s, u"lblCompany"_s);
     lblBuskind = AddCaptionedLabel(this, header, 1, 0, u"车型:"_s, u"lblBuskind"_s);
-    lblStatus = new QLabel(u"●"_s);
-    lblStatus->setObjectName(u"lblStatus"_s);
-    QFont lf = lblStatus->font();
-    lf.setPointSize(20);
-    lblStatus->setFont(lf);
+    lblStatus = LargeLabel(nullptr, u"lblStatus"_s, u"●"_s, 20);
     header->addWidget(lblStatus, 0, 4, 2, 1);
     layout->addLayout(header);
 

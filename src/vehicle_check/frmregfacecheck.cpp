@@ -32,11 +32,7 @@ frmRegFaceCheck::frmRegFaceCheck(const Env &env, StationContext &station, QWidge
     auto *header = new QGridLayout;
     m_trip.build(this, header);
     headerRow->addLayout(header, 1);
-    lblStatus = new QLabel;
-    lblStatus->setObjectName(u"lblStatus"_s);
-    QFont lf = lblStatus->font();
-    lf.setPointSize(26);
-    lblStatus->setFont(lf);
+    lblStatus = LargeLabel(nullptr, u"lblStatus"_s, QString(), 26);
     SetThreeColourLamp(lblStatus, 0);
     headerRow->addWidget(lblStatus);
     layout->addLayout(headerRow);
