@@ -56,7 +56,7 @@ constexpr int MaxScore = 40;
 
 QString fingerKey(const char *prefix, int i, const char *which = "formal")
 {
-    return QStringLiteral("%1%2/%3")
+    return u"%1%2/%3"_s
         .arg(QLatin1StringView(prefix))
         .arg(i, 5, 10, QLatin1Char('0'))
         .arg(QLatin1StringView(which));

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 namespace {
@@ -60,7 +62,7 @@ public:
     // Where a missing setting should be written: the last file given.
     QString expectedIn() const
     {
-        return m_files.isEmpty() ? QStringLiteral("(无配置文件)") : m_files.join(QStringLiteral("、"));
+        return m_files.isEmpty() ? u"(无配置文件)"_s : m_files.join(u"、"_s);
     }
 
 private:
@@ -71,17 +73,17 @@ private:
 QString displayKey(const QString &key)
 {
     const qsizetype slash = key.indexOf(QLatin1Char('/'));
-    return QStringLiteral("[%1] %2").arg(key.left(slash), key.mid(slash + 1));
+    return u"[%1] %2"_s.arg(key.left(slash), key.mid(slash + 1));
 }
 
 QString required(const Layers &s, const QString &key, const QString &pattern, const QString &form)
 {
     QString file;
     if (!s.contains(key))
-        throw configError(QStringLiteral("缺少配置项 %1（%2），配置文件：%3").arg(displayKey(key), form, s.expectedIn()));
+        throw configError(u"缺少配置项 %1（%2），配置文件：%3"_s.arg(displayKey(key), form, s.expectedIn()));
     const QString value = s.value(key, &file);
-    if (!QRegularExpression(QStringLiteral("^(?:%1)$").arg(pattern)).match(value).hasMatch())
-        throw configError(QStringLiteral("配置项 %1 的值“%2”不正确（应为%3），配置文件：%4")
+    if (!QRegularExpression(u"^(?:%1)$"_s.arg(pattern)).match(value).hasMatch())
+        throw configError(u"配置项 %1 的值“%2”不正确（应为%3），配置文件：%4"_s
                               .arg(displayKey(key), value, form, file));
     return value;
 }
@@ -95,7 +97,7 @@ int optionalInt(const Layers &s, const QString &key, int fallback, int minimum, 
     bool ok = false;
     const int n = value.toInt(&ok);
     if (!ok || n < minimum || n > maximum)
-        throw configError(QStringLiteral("配置项 %1 的值“%2”不正确（应为%3），配置文件：%4")
+        throw configError(u"配置项 %1 的值“%2”不正确（应为%3），配置文件：%4"_s
                               .arg(displayKey(key), value, form, file));
     return n;
 }
@@ -110,7 +112,7 @@ bool optionalBool(const Layers &s, const QString &key, bool fallback)
         return true;
     if (value == u"false" || value == u"0" || value == u"no" || value == u"off")
         return false;
-    throw configError(QStringLiteral("配置项 %1 的值“%2”不正确（应为 true 或 false），配置文件：%3")
+    throw configError(u"配置项 %1 的值“%2”不正确（应为 true 或 false），配置文件：%3"_s
                           .arg(displayKey(key), value, file));
 }
 
@@ -124,7 +126,7 @@ FingerReaderKind optionalReader(const Layers &s, const QString &key)
         return FingerReaderKind::None;
     if (value == u"simulated")
         return FingerReaderKind::Simulated;
-    throw configError(QStringLiteral("配置项 %1 的值“%2”不正确（应为 none 或 simulated），配置文件：%3")
+    throw configError(u"配置项 %1 的值“%2”不正确（应为 none 或 simulated），配置文件：%3"_s
                           .arg(displayKey(key), value, file));
 }
 
@@ -139,18 +141,18 @@ QString optionalPath(const Layers &s, const QString &key, const QString &fallbac
 CommandLine ParseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("客运站安全门检系统工作站"));
-    const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("使用指定的配置文件"), QStringLiteral("FILE"));
-    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("使用指定的数据库（SQLite 文件或 PostgreSQL 连接串）"),
-                                      QStringLiteral("SPEC"));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("日志同时写到标准错误输出"));
+    parser.setApplicationDescription(u"客运站安全门检系统工作站"_s);
+    const QCommandLineOption config(u"config"_s, u"使用指定的配置文件"_s, u"FILE"_s);
+    const QCommandLineOption database(u"database"_s, u"使用指定的数据库（SQLite 文件或 PostgreSQL 连接串）"_s,
+                                      u"SPEC"_s);
+    const QCommandLineOption verbose(u"verbose"_s, u"日志同时写到标准错误输出"_s);
     parser.addOption(config);
     parser.addOption(database);
     parser.addOption(verbose);
     if (!parser.parse(arguments))
         throw configError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        throw configError(QStringLiteral("无法识别的参数：%1").arg(parser.positionalArguments().join(u' ')));
+        throw configError(u"无法识别的参数：%1"_s.arg(parser.positionalArguments().join(u' ')));
     CommandLine result;
     result.configFile = parser.value(config);
     result.databaseSpec = parser.value(database);
@@ -162,18 +164,18 @@ QStringList DefaultConfigFiles()
 {
     QStringList files;
     // Lowest priority first: the system-wide defaults, then the user's file.
-    const QString etc = QStringLiteral("/etc/xdg/coachgate/coachgate.ini");
+    const QString etc = u"/etc/xdg/coachgate/coachgate.ini"_s;
     files.append(etc);
     const QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     if (!user.isEmpty())
-        files.append(user + QStringLiteral("/coachgate.ini"));
+        files.append(user + u"/coachgate.ini"_s);
     return files;
 }
 
 QString DefaultDataDir()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
-    const QString installed = QDir::cleanPath(appDir + QStringLiteral("/../share/coachgate"));
+    const QString installed = QDir::cleanPath(appDir + u"/../share/coachgate"_s);
     if (QFileInfo(installed).isDir())
         return installed;
 #ifdef CG_SOURCE_RESOURCES
@@ -191,33 +193,33 @@ AppConfig LoadConfig(const QStringList &files, bool filesMustExist)
         if (QFileInfo(f).isFile())
             present.append(f);
         else if (filesMustExist)
-            throw configError(QStringLiteral("找不到配置文件：%1").arg(f));
+            throw configError(u"找不到配置文件：%1"_s.arg(f));
     }
     if (present.isEmpty())
-        throw configError(QStringLiteral("找不到配置文件：%1").arg(files.join(QStringLiteral("、"))));
+        throw configError(u"找不到配置文件：%1"_s.arg(files.join(u"、"_s)));
 
     const Layers s(present);
     AppConfig c;
     c.files = present;
-    c.operatorCode = required(s, QStringLiteral("session/operator"), QStringLiteral("[a-z]{2}"), QStringLiteral("两个小写字母"));
-    c.stationCode = required(s, QStringLiteral("session/station"), QStringLiteral("[0-9]{9}"), QStringLiteral("九位数字"));
-    c.unitCode = required(s, QStringLiteral("session/unit"), QStringLiteral("[0-9]{6}"), QStringLiteral("六位数字"));
-    c.flag = optionalInt(s, QStringLiteral("session/flag"), 0, -32768, 32767, QStringLiteral("整数"));
-    c.sessionCode = required(s, QStringLiteral("session/code"), QStringLiteral("[A-Za-z]{3}"), QStringLiteral("三个字母"));
-    if (s.contains(QStringLiteral("database/spec")))
-        c.databaseSpec = s.value(QStringLiteral("database/spec"));
+    c.operatorCode = required(s, u"session/operator"_s, u"[a-z]{2}"_s, u"两个小写字母"_s);
+    c.stationCode = required(s, u"session/station"_s, u"[0-9]{9}"_s, u"九位数字"_s);
+    c.unitCode = required(s, u"session/unit"_s, u"[0-9]{6}"_s, u"六位数字"_s);
+    c.flag = optionalInt(s, u"session/flag"_s, 0, -32768, 32767, u"整数"_s);
+    c.sessionCode = required(s, u"session/code"_s, u"[A-Za-z]{3}"_s, u"三个字母"_s);
+    if (s.contains(u"database/spec"_s))
+        c.databaseSpec = s.value(u"database/spec"_s);
 
     const QString localData = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    c.photoDir = optionalPath(s, QStringLiteral("paths/photos"), localData + QStringLiteral("/photos"));
-    c.scratchDir = optionalPath(s, QStringLiteral("paths/scratch"),
-                                QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/coachgate"));
-    c.dataDir = optionalPath(s, QStringLiteral("paths/data"), DefaultDataDir());
-    c.layoutFile = optionalPath(s, QStringLiteral("paths/layout"), DefaultLayoutFile());
-    c.clockToleranceSeconds = optionalInt(s, QStringLiteral("clock/tolerance_seconds"), 2, 0, 86400,
-                                          QStringLiteral("0 到 86400 之间的秒数"));
-    c.showHiddenMenus = optionalBool(s, QStringLiteral("ui/show_hidden_menus"), false);
-    c.fingerReader = optionalReader(s, QStringLiteral("fingerprint/reader"));
-    c.gateAllowsUnchecked = optionalBool(s, QStringLiteral("gate/allow_unchecked"), false);
+    c.photoDir = optionalPath(s, u"paths/photos"_s, localData + u"/photos"_s);
+    c.scratchDir = optionalPath(s, u"paths/scratch"_s,
+                                QStandardPaths::writableLocation(QStandardPaths::TempLocation) + u"/coachgate"_s);
+    c.dataDir = optionalPath(s, u"paths/data"_s, DefaultDataDir());
+    c.layoutFile = optionalPath(s, u"paths/layout"_s, DefaultLayoutFile());
+    c.clockToleranceSeconds = optionalInt(s, u"clock/tolerance_seconds"_s, 2, 0, 86400,
+                                          u"0 到 86400 之间的秒数"_s);
+    c.showHiddenMenus = optionalBool(s, u"ui/show_hidden_menus"_s, false);
+    c.fingerReader = optionalReader(s, u"fingerprint/reader"_s);
+    c.gateAllowsUnchecked = optionalBool(s, u"gate/allow_unchecked"_s, false);
     return c;
 }
 
@@ -228,8 +230,8 @@ AppConfig LoadConfig(const CommandLine &commandLine)
     if (!commandLine.databaseSpec.isEmpty())
         c.databaseSpec = commandLine.databaseSpec;
     if (c.databaseSpec.isEmpty())
-        throw configError(QStringLiteral("缺少配置项 [database] spec（数据库），配置文件：%1；也可用 --database 指定")
-                              .arg(c.files.join(QStringLiteral("、"))));
+        throw configError(u"缺少配置项 [database] spec（数据库），配置文件：%1；也可用 --database 指定"_s
+                              .arg(c.files.join(u"、"_s)));
     return c;
 }
 

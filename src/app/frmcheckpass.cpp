@@ -9,34 +9,36 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 namespace {
-const QString kDriverVerify = QStringLiteral("frmDriverVerify");
+const QString kDriverVerify = u"frmDriverVerify"_s;
 }
 
 frmCheckPass::frmCheckPass(const QString &exitPassword, QWidget *parent)
     : QDialog(parent), m_exitPassword(exitPassword)
 {
-    setObjectName(QStringLiteral("frmCheckPass"));
-    setWindowTitle(QStringLiteral("请输入密码"));
+    setObjectName(u"frmCheckPass"_s);
+    setWindowTitle(u"请输入密码"_s);
     setModal(true);
 
-    auto *label = new QLabel(QStringLiteral("请输入密码："), this);
-    label->setObjectName(QStringLiteral("lblPassword"));
+    auto *label = new QLabel(u"请输入密码："_s, this);
+    label->setObjectName(u"lblPassword"_s);
     txtPassword = new QLineEdit(this);
-    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setObjectName(u"txtPassword"_s);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setMinimumWidth(220);
-    auto *cmdKey = new QPushButton(QStringLiteral(".."), this);
-    cmdKey->setObjectName(QStringLiteral("cmdKey"));
+    auto *cmdKey = new QPushButton(u".."_s, this);
+    cmdKey->setObjectName(u"cmdKey"_s);
     cmdKey->setFixedWidth(36);
     cmdKey->setAutoDefault(false);
-    auto *cmdOK = new QPushButton(QStringLiteral("确定"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    auto *cmdOK = new QPushButton(u"确定"_s, this);
+    cmdOK->setObjectName(u"cmdOK"_s);
     cmdOK->setDefault(true);
-    cmdClose = new QPushButton(QStringLiteral("关闭"), this);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose = new QPushButton(u"关闭"_s, this);
+    cmdClose->setObjectName(u"cmdClose"_s);
     cmdClose->setAutoDefault(false);
 
     auto *row = new QHBoxLayout;
@@ -48,7 +50,7 @@ frmCheckPass::frmCheckPass(const QString &exitPassword, QWidget *parent)
     layout->addLayout(RightAlignedRow({cmdOK, cmdClose}));
 
     m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setObjectName(u"Timer1"_s);
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &frmCheckPass::Timer1_Timer);
     connect(cmdOK, &QPushButton::clicked, this, &frmCheckPass::cmdOK_Click);
@@ -79,7 +81,7 @@ void frmCheckPass::Timer1_Timer()
         reject();
         return;
     }
-    cmdClose->setText(QStringLiteral("关闭%1").arg(m_countdown));
+    cmdClose->setText(u"关闭%1"_s.arg(m_countdown));
     --m_countdown;
 }
 
@@ -129,8 +131,8 @@ void frmCheckPass::keyboardConfirmed()
 frmExit::frmExit(QLineEdit *target, const QString &exitPassword, QWidget *parent)
     : QDialog(parent), m_target(target), m_exitPassword(exitPassword)
 {
-    setObjectName(QStringLiteral("frmExit"));
-    setWindowTitle(QStringLiteral("键盘"));
+    setObjectName(u"frmExit"_s);
+    setWindowTitle(u"键盘"_s);
     setModal(true);
 
     auto *grid = new QGridLayout(this);
@@ -146,7 +148,7 @@ frmExit::frmExit(QLineEdit *target, const QString &exitPassword, QWidget *parent
     for (int d = 0; d < 10; ++d) {
         // Digits 1..9 then 0 along the top row, as on a keyboard.
         const int column = d == 0 ? 9 : d - 1;
-        QPushButton *key = makeKey(QStringLiteral("cmdNum_%1").arg(d), QString::number(d));
+        QPushButton *key = makeKey(u"cmdNum_%1"_s.arg(d), QString::number(d));
         connect(key, &QPushButton::clicked, this, [this, d] { cmdNum_Click(d); });
         grid->addWidget(key, 0, column);
     }
@@ -155,15 +157,15 @@ frmExit::frmExit(QLineEdit *target, const QString &exitPassword, QWidget *parent
         const QString letters = QString::fromLatin1(rows[r]);
         for (int c = 0; c < letters.size(); ++c) {
             const int index = letters.at(c).unicode() - 'A';
-            QPushButton *key = makeKey(QStringLiteral("cmdInput_%1").arg(index), letters.mid(c, 1));
+            QPushButton *key = makeKey(u"cmdInput_%1"_s.arg(index), letters.mid(c, 1));
             connect(key, &QPushButton::clicked, this, [this, index] { cmdInput_Click(index); });
             grid->addWidget(key, r + 1, c);
         }
     }
-    QPushButton *del = makeKey(QStringLiteral("cmdInput_26"), QStringLiteral("删除"));
+    QPushButton *del = makeKey(u"cmdInput_26"_s, u"删除"_s);
     connect(del, &QPushButton::clicked, this, [this] { cmdInput_Click(26); });
     grid->addWidget(del, 2, 9);
-    QPushButton *ok = makeKey(QStringLiteral("cmdOK"), QStringLiteral("确定"));
+    QPushButton *ok = makeKey(u"cmdOK"_s, u"确定"_s);
     connect(ok, &QPushButton::clicked, this, &frmExit::cmdOK_Click);
     grid->addWidget(ok, 3, 7, 1, 3);
 }

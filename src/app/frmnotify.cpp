@@ -6,21 +6,23 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 namespace {
-const QString kDepartureAllowed = QStringLiteral("允许发车成功！");
+const QString kDepartureAllowed = u"允许发车成功！"_s;
 }
 
 frmNotify::frmNotify(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmNotify"));
-    setWindowTitle(QStringLiteral("注意"));
+    setObjectName(u"frmNotify"_s);
+    setWindowTitle(u"注意"_s);
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     lblMessage = new QLabel(this);
-    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setObjectName(u"lblMessage"_s);
     lblMessage->setWordWrap(true);
     lblMessage->setAlignment(Qt::AlignCenter);
     QFont f = lblMessage->font();
@@ -29,8 +31,8 @@ frmNotify::frmNotify(QWidget *parent) : QDialog(parent)
     lblMessage->setFont(f);
     lblMessage->setMinimumSize(360, 90);
 
-    cmdOK = new QPushButton(QStringLiteral("确定(3)"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK = new QPushButton(u"确定(3)"_s, this);
+    cmdOK->setObjectName(u"cmdOK"_s);
     cmdOK->setEnabled(false);
     cmdOK->setMinimumWidth(110);
 
@@ -43,10 +45,10 @@ frmNotify::frmNotify(QWidget *parent) : QDialog(parent)
     layout->addLayout(buttons);
 
     m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(7000);
     m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setObjectName(u"Timer2"_s);
     m_timer2->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, &frmNotify::Timer1_Timer);
     connect(m_timer2, &QTimer::timeout, this, &frmNotify::Timer2_Timer);
@@ -66,10 +68,10 @@ void frmNotify::load()
     lblMessage->setText(m_szErrorDescription);
     if (m_szErrorDescription == kDepartureAllowed) {
         m_countdown = 0;
-        cmdOK->setText(QStringLiteral("确定(1)"));
+        cmdOK->setText(u"确定(1)"_s);
     } else {
         m_countdown = 2;
-        cmdOK->setText(QStringLiteral("确定(3)"));
+        cmdOK->setText(u"确定(3)"_s);
     }
     m_timer1->start();
     m_timer2->start();
@@ -86,11 +88,11 @@ void frmNotify::Timer2_Timer()
     if (cmdOK->isEnabled() || m_countdown < 1) {
         m_timer2->stop();
         m_timer1->stop();
-        cmdOK->setText(QStringLiteral("确定(&A)"));
+        cmdOK->setText(u"确定(&A)"_s);
         accept();
         return;
     }
-    cmdOK->setText(QStringLiteral("确定(%1)").arg(m_countdown));
+    cmdOK->setText(u"确定(%1)"_s.arg(m_countdown));
     --m_countdown;
 }
 

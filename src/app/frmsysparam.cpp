@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 QVariant ServiceSysParamStore::GetSysParam(int index)
@@ -77,8 +79,8 @@ double frmSysParam::LeadingNumber(const QString &text)
 frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     : QDialog(parent), m_env(env), m_store(store)
 {
-    setObjectName(QStringLiteral("frmSysParam"));
-    setWindowTitle(QStringLiteral("系统参数设置"));
+    setObjectName(u"frmSysParam"_s);
+    setWindowTitle(u"系统参数设置"_s);
     setModal(true);
 
     auto label = [this](const QString &name, const QString &caption) {
@@ -88,71 +90,71 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     };
 
     // Plate prefix: kept and written, but not offered on any page.
-    m_text[1] = addText(1, QStringLiteral("txtPrefixLicense"));
-    QLabel *prefixLabel = label(QStringLiteral("lblPrefixLicense"), QStringLiteral("默认车牌前缀："));
+    m_text[1] = addText(1, u"txtPrefixLicense"_s);
+    QLabel *prefixLabel = label(u"lblPrefixLicense"_s, u"默认车牌前缀："_s);
     prefixLabel->hide();
     m_text[1]->hide();
 
     tabParam = new QTabWidget(this);
-    tabParam->setObjectName(QStringLiteral("tabParam"));
+    tabParam->setObjectName(u"tabParam"_s);
 
     // 通用
     auto *general = new QWidget;
-    general->setObjectName(QStringLiteral("fraGeneral"));
+    general->setObjectName(u"fraGeneral"_s);
     auto *generalForm = new QFormLayout(general);
-    m_text[11] = addText(11, QStringLiteral("txtBeforeMinute"));
-    generalForm->addRow(label(QStringLiteral("lblBeforeMinute"), QStringLiteral("提前出站时间：")), m_text[11]);
-    m_text[15] = addText(15, QStringLiteral("txtCondTime"));
-    generalForm->addRow(label(QStringLiteral("lblCondTime"), QStringLiteral("车况例检有效时间：")), m_text[15]);
-    m_check[13] = new QCheckBox(QStringLiteral("是否启用出站门检指纹核对"), general);
-    m_check[13]->setObjectName(QStringLiteral("chkOutCheck"));
+    m_text[11] = addText(11, u"txtBeforeMinute"_s);
+    generalForm->addRow(label(u"lblBeforeMinute"_s, u"提前出站时间："_s), m_text[11]);
+    m_text[15] = addText(15, u"txtCondTime"_s);
+    generalForm->addRow(label(u"lblCondTime"_s, u"车况例检有效时间："_s), m_text[15]);
+    m_check[13] = new QCheckBox(u"是否启用出站门检指纹核对"_s, general);
+    m_check[13]->setObjectName(u"chkOutCheck"_s);
     generalForm->addRow(m_check[13]);
-    m_check[14] = new QCheckBox(QStringLiteral("是否打印车况例检单"), general);
-    m_check[14]->setObjectName(QStringLiteral("chkTechPrint"));
+    m_check[14] = new QCheckBox(u"是否打印车况例检单"_s, general);
+    m_check[14]->setObjectName(u"chkTechPrint"_s);
     generalForm->addRow(m_check[14]);
-    tabParam->addTab(general, QStringLiteral("通用"));
+    tabParam->addTab(general, u"通用"_s);
 
     // 显示屏
     auto *screen = new QWidget;
-    screen->setObjectName(QStringLiteral("fraScreen"));
+    screen->setObjectName(u"fraScreen"_s);
     auto *screenForm = new QFormLayout(screen);
     cboFontSize = new QComboBox(screen);
-    cboFontSize->setObjectName(QStringLiteral("cboFontSize"));
+    cboFontSize->setObjectName(u"cboFontSize"_s);
     cboFontSize->setEditable(true);
     cboFontSize->setInsertPolicy(QComboBox::NoInsert);
-    cboFontSize->addItems({QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14"), QStringLiteral("16")});
-    screenForm->addRow(label(QStringLiteral("lblFontSize"), QStringLiteral("字体大小：")), cboFontSize);
-    m_text[6] = addText(6, QStringLiteral("txtScreenWait"));
-    screenForm->addRow(label(QStringLiteral("lblScreenWait"), QStringLiteral("安检等待：")), m_text[6]);
-    m_text[7] = addText(7, QStringLiteral("txtScreenPass"));
-    screenForm->addRow(label(QStringLiteral("lblScreenPass"), QStringLiteral("安检合格：")), m_text[7]);
-    m_text[8] = addText(8, QStringLiteral("txtScreenNotPass"));
-    screenForm->addRow(label(QStringLiteral("lblScreenNotPass"), QStringLiteral("安检不合格：")), m_text[8]);
-    m_text[9] = addText(9, QStringLiteral("txtScreenHeight"));
-    screenForm->addRow(label(QStringLiteral("lblScreenHeight"), QStringLiteral("显示屏高度：")), m_text[9]);
-    m_text[10] = addText(10, QStringLiteral("txtScreenWidth"));
-    screenForm->addRow(label(QStringLiteral("lblScreenWidth"), QStringLiteral("显示屏宽度：")), m_text[10]);
-    tabParam->addTab(screen, QStringLiteral("显示屏"));
+    cboFontSize->addItems({u"10"_s, u"12"_s, u"14"_s, u"16"_s});
+    screenForm->addRow(label(u"lblFontSize"_s, u"字体大小："_s), cboFontSize);
+    m_text[6] = addText(6, u"txtScreenWait"_s);
+    screenForm->addRow(label(u"lblScreenWait"_s, u"安检等待："_s), m_text[6]);
+    m_text[7] = addText(7, u"txtScreenPass"_s);
+    screenForm->addRow(label(u"lblScreenPass"_s, u"安检合格："_s), m_text[7]);
+    m_text[8] = addText(8, u"txtScreenNotPass"_s);
+    screenForm->addRow(label(u"lblScreenNotPass"_s, u"安检不合格："_s), m_text[8]);
+    m_text[9] = addText(9, u"txtScreenHeight"_s);
+    screenForm->addRow(label(u"lblScreenHeight"_s, u"显示屏高度："_s), m_text[9]);
+    m_text[10] = addText(10, u"txtScreenWidth"_s);
+    screenForm->addRow(label(u"lblScreenWidth"_s, u"显示屏宽度："_s), m_text[10]);
+    tabParam->addTab(screen, u"显示屏"_s);
 
     // 触摸屏
     auto *touch = new QWidget;
-    touch->setObjectName(QStringLiteral("fraTouch"));
+    touch->setObjectName(u"fraTouch"_s);
     auto *touchForm = new QFormLayout(touch);
-    m_text[2] = addText(2, QStringLiteral("txtExitPassword"));
-    touchForm->addRow(label(QStringLiteral("lblExitPassword"), QStringLiteral("退出密码：")), m_text[2]);
+    m_text[2] = addText(2, u"txtExitPassword"_s);
+    touchForm->addRow(label(u"lblExitPassword"_s, u"退出密码："_s), m_text[2]);
     auto minutesRow = [&](int index, const QString &name, const QString &labelName, const QString &caption) {
         m_text[index] = addText(index, name);
         auto *row = new QHBoxLayout;
         row->addWidget(m_text[index], 1);
-        row->addWidget(label(labelName + QStringLiteral("Unit"), QStringLiteral("(分钟)")));
+        row->addWidget(label(labelName + u"Unit"_s, u"(分钟)"_s));
         touchForm->addRow(label(labelName, caption), row);
     };
-    minutesRow(3, QStringLiteral("txtStartCheckTime"), QStringLiteral("lblStartCheckTime"), QStringLiteral("显示车次时间(前)："));
-    minutesRow(4, QStringLiteral("txtEndCheckTime"), QStringLiteral("lblEndCheckTime"), QStringLiteral("显示车次时间(后)："));
-    m_check[12] = new QCheckBox(QStringLiteral("生物钟预测"), touch);
-    m_check[12]->setObjectName(QStringLiteral("chkBiologicalClockReport"));
+    minutesRow(3, u"txtStartCheckTime"_s, u"lblStartCheckTime"_s, u"显示车次时间(前)："_s);
+    minutesRow(4, u"txtEndCheckTime"_s, u"lblEndCheckTime"_s, u"显示车次时间(后)："_s);
+    m_check[12] = new QCheckBox(u"生物钟预测"_s, touch);
+    m_check[12]->setObjectName(u"chkBiologicalClockReport"_s);
     touchForm->addRow(m_check[12]);
-    tabParam->addTab(touch, QStringLiteral("触摸屏"));
+    tabParam->addTab(touch, u"触摸屏"_s);
 
     for (int index : {2, 3, 4})
         m_text[index]->installEventFilter(this);
@@ -167,11 +169,11 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
         markChanged(5);
     });
 
-    cmdSave = new QPushButton(QStringLiteral("保存(&S)"), this);
-    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    cmdSave = new QPushButton(u"保存(&S)"_s, this);
+    cmdSave->setObjectName(u"cmdSave"_s);
     cmdSave->setEnabled(false);
-    auto *cmdClose = new QPushButton(QStringLiteral("关闭(&C)"), this);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    auto *cmdClose = new QPushButton(u"关闭(&C)"_s, this);
+    cmdClose->setObjectName(u"cmdClose"_s);
     connect(cmdSave, &QPushButton::clicked, this, &frmSysParam::cmdSave_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmSysParam::cmdClose_Click);
 
@@ -263,10 +265,10 @@ bool frmSysParam::isWholeNumber(int index)
 
 QString frmSysParam::invalidNumber(int *badIndex) const
 {
-    static const QHash<int, QString> captions{{3, QStringLiteral("显示车次时间(前)")}, {4, QStringLiteral("显示车次时间(后)")},
-                                              {5, QStringLiteral("字体大小")},         {9, QStringLiteral("显示屏高度")},
-                                              {10, QStringLiteral("显示屏宽度")},      {11, QStringLiteral("提前出站时间")},
-                                              {15, QStringLiteral("车况例检有效时间")}};
+    static const QHash<int, QString> captions{{3, u"显示车次时间(前)"_s}, {4, u"显示车次时间(后)"_s},
+                                              {5, u"字体大小"_s},         {9, u"显示屏高度"_s},
+                                              {10, u"显示屏宽度"_s},      {11, u"提前出站时间"_s},
+                                              {15, u"车况例检有效时间"_s}};
     for (int index : kOrder) {
         if (!m_changed[index] || !captions.contains(index))
             continue;
@@ -275,8 +277,8 @@ QString frmSysParam::invalidNumber(int *badIndex) const
         text.toDouble(&ok);
         if (!ok) {
             *badIndex = index;
-            return QStringLiteral("%1必须是%2，请重新输入。").arg(captions.value(index),
-                                                            index == 15 ? QStringLiteral("数字") : QStringLiteral("整数"));
+            return u"%1必须是%2，请重新输入。"_s.arg(captions.value(index),
+                                                            index == 15 ? u"数字"_s : u"整数"_s);
         }
     }
     return QString();
@@ -289,7 +291,7 @@ void frmSysParam::cmdSave_Click()
     int bad = 0;
     const QString problem = invalidNumber(&bad);
     if (!problem.isEmpty()) {
-        m_env.messages->show({QStringLiteral("输入错误"), problem, MsgIcon::Warning, MsgButtons::Ok}, this);
+        m_env.messages->show({u"输入错误"_s, problem, MsgIcon::Warning, MsgButtons::Ok}, this);
         QWidget *box = bad == 5 ? static_cast<QWidget *>(cboFontSize) : m_text[bad];
         if (QWidget *page = box->parentWidget(); page && tabParam->indexOf(page) >= 0)
             tabParam->setCurrentWidget(page);
@@ -312,7 +314,7 @@ void frmSysParam::cmdSave_Click()
     if (!saved)
         return; // unwritten flags stay set and 保存 stays enabled
     cmdSave->setEnabled(false);
-    ShowNotice(*m_env.messages, QStringLiteral("系统参数保存完毕!"));
+    ShowNotice(*m_env.messages, u"系统参数保存完毕!"_s);
 }
 
 void frmSysParam::cmdClose_Click()

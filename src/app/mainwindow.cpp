@@ -26,6 +26,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 namespace {
@@ -49,17 +51,17 @@ constexpr ButtonInfo kButtons[mdiMain::ButtonCount] = {
 QString stateName(mdiMain::ButtonState state)
 {
     switch (state) {
-    case mdiMain::ButtonState::Hover: return QStringLiteral("Hover");
-    case mdiMain::ButtonState::Down: return QStringLiteral("Down");
+    case mdiMain::ButtonState::Hover: return u"Hover"_s;
+    case mdiMain::ButtonState::Down: return u"Down"_s;
     case mdiMain::ButtonState::Normal: break;
     }
-    return QStringLiteral("Normal");
+    return u"Normal"_s;
 }
 
 // Raised by the product bar when the active screen lacks the operation.
 AppError missingOperation()
 {
-    return AppError(438, QStringLiteral("对象不支持该属性或方法"));
+    return AppError(438, u"对象不支持该属性或方法"_s);
 }
 
 } // namespace
@@ -69,7 +71,7 @@ AppError missingOperation()
 ProductButton::ProductButton(mdiMain *owner, int index, QWidget *parent)
     : QWidget(parent), m_owner(owner), m_index(index)
 {
-    setObjectName(QStringLiteral("imgProduct_%1").arg(index));
+    setObjectName(u"imgProduct_%1"_s.arg(index));
     setMouseTracking(true);
     setFixedSize(mdiMain::ButtonSize, mdiMain::ButtonSize);
 }
@@ -125,7 +127,7 @@ void ProductButton::mouseReleaseEvent(QMouseEvent *event)
 
 ProductBar::ProductBar(mdiMain *owner, QWidget *parent) : QWidget(parent), m_owner(owner)
 {
-    setObjectName(QStringLiteral("ptProduct"));
+    setObjectName(u"ptProduct"_s);
     setMouseTracking(true);
     setMinimumHeight(mdiMain::ButtonSize + 8);
 }
@@ -170,12 +172,12 @@ void ProductBar::resizeEvent(QResizeEvent *event)
 mdiMain::mdiMain(const Env &env, StationContext &station, QWidget *parent)
     : QMainWindow(parent), m_env(env), m_station(station)
 {
-    setObjectName(QStringLiteral("mdiMain"));
-    setWindowTitle(QStringLiteral("客运站安全门检系统"));
+    setObjectName(u"mdiMain"_s);
+    setWindowTitle(u"客运站安全门检系统"_s);
     setWindowIcon(QIcon(DrawAppIcon(32)));
 
     m_mdi = new QMdiArea(this);
-    m_mdi->setObjectName(QStringLiteral("mdiArea"));
+    m_mdi->setObjectName(u"mdiArea"_s);
     m_mdi->setBackground(QColor(0x8a, 0x9b, 0xb4));
     m_mdi->viewport()->setMouseTracking(true);
     m_mdi->viewport()->installEventFilter(this);
@@ -291,60 +293,60 @@ QMenu *mdiMain::addSubmenu(const QString &name, const QString &caption)
 void mdiMain::buildMenus()
 {
     QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("mnuMain"));
-    addEntry(bar, QStringLiteral("mnu_return"), QStringLiteral("回场报班"), true);
-    addEntry(bar, QStringLiteral("mnu_tech"), QStringLiteral("自动门检"), true);
-    addEntry(bar, QStringLiteral("mnu_check_face"), QStringLiteral("车容门检"), true);
-    addEntry(bar, QStringLiteral("mnu_check_cond"), QStringLiteral("车容车况"));
-    addEntry(bar, QStringLiteral("mnu_center"), QStringLiteral("调度中心"));
-    addEntry(bar, QStringLiteral("mnu_touch"), QStringLiteral("触摸屏"));
-    addEntry(bar, QStringLiteral("mnu_check_exit"), QStringLiteral("出站门检"));
+    bar->setObjectName(u"mnuMain"_s);
+    addEntry(bar, u"mnu_return"_s, u"回场报班"_s, true);
+    addEntry(bar, u"mnu_tech"_s, u"自动门检"_s, true);
+    addEntry(bar, u"mnu_check_face"_s, u"车容门检"_s, true);
+    addEntry(bar, u"mnu_check_cond"_s, u"车容车况"_s);
+    addEntry(bar, u"mnu_center"_s, u"调度中心"_s);
+    addEntry(bar, u"mnu_touch"_s, u"触摸屏"_s);
+    addEntry(bar, u"mnu_check_exit"_s, u"出站门检"_s);
 
-    QMenu *m1 = addSubmenu(QStringLiteral("m1"), QStringLiteral("安机管理"));
-    addEntry(m1, QStringLiteral("m7"), QStringLiteral("基本信息"));
-    addEntry(m1, QStringLiteral("m4"), QStringLiteral("系统设置"));
-    addSeparator(m1, QStringLiteral("m2"));
-    addEntry(m1, QStringLiteral("m5"), QStringLiteral("车辆管理"));
-    addEntry(m1, QStringLiteral("m6"), QStringLiteral("驾驶员管理"));
-    addSeparator(m1, QStringLiteral("m9"), true);
-    addEntry(m1, QStringLiteral("m11"), QStringLiteral("驾驶员车辆排班"), true);
-    addEntry(m1, QStringLiteral("m15"), QStringLiteral("滚动车次车辆排班"), true);
-    addSeparator(m1, QStringLiteral("m12"));
-    addEntry(m1, QStringLiteral("m13"), QStringLiteral("驾驶员报班信息"));
-    addEntry(m1, QStringLiteral("m14"), QStringLiteral("强制信息查询"));
+    QMenu *m1 = addSubmenu(u"m1"_s, u"安机管理"_s);
+    addEntry(m1, u"m7"_s, u"基本信息"_s);
+    addEntry(m1, u"m4"_s, u"系统设置"_s);
+    addSeparator(m1, u"m2"_s);
+    addEntry(m1, u"m5"_s, u"车辆管理"_s);
+    addEntry(m1, u"m6"_s, u"驾驶员管理"_s);
+    addSeparator(m1, u"m9"_s, true);
+    addEntry(m1, u"m11"_s, u"驾驶员车辆排班"_s, true);
+    addEntry(m1, u"m15"_s, u"滚动车次车辆排班"_s, true);
+    addSeparator(m1, u"m12"_s);
+    addEntry(m1, u"m13"_s, u"驾驶员报班信息"_s);
+    addEntry(m1, u"m14"_s, u"强制信息查询"_s);
 
-    addEntry(bar, QStringLiteral("mnu_Report"), QStringLiteral("系统报表"));
+    addEntry(bar, u"mnu_Report"_s, u"系统报表"_s);
 
-    QMenu *file = addSubmenu(QStringLiteral("mnu_File"), QStringLiteral("文件(&F)"));
-    addEntry(file, QStringLiteral("mnu_File_UserInfo"), QStringLiteral("用户属性(&U)"));
-    addSeparator(file, QStringLiteral("mnu_File_s3"));
-    addEntry(file, QStringLiteral("mnu_File_Export"), QStringLiteral("导出(&E)"));
-    addEntry(file, QStringLiteral("mnu_File_ExportOpen"), QStringLiteral("导出并打开(&O)..."));
-    addSeparator(file, QStringLiteral("mnu_File_s1"));
-    addEntry(file, QStringLiteral("mnuFile_Print"), QStringLiteral("打印(&P)"));
-    addEntry(file, QStringLiteral("mnuFile_PrintSet"), QStringLiteral("打印设置(&S)..."));
-    addEntry(file, QStringLiteral("mnuFile_PageSet"), QStringLiteral("页面设置(&G)..."));
-    addSeparator(file, QStringLiteral("mnu_File_s2"));
-    addEntry(file, QStringLiteral("mnu_File_Exit"), QStringLiteral("退出(&X)"));
+    QMenu *file = addSubmenu(u"mnu_File"_s, u"文件(&F)"_s);
+    addEntry(file, u"mnu_File_UserInfo"_s, u"用户属性(&U)"_s);
+    addSeparator(file, u"mnu_File_s3"_s);
+    addEntry(file, u"mnu_File_Export"_s, u"导出(&E)"_s);
+    addEntry(file, u"mnu_File_ExportOpen"_s, u"导出并打开(&O)..."_s);
+    addSeparator(file, u"mnu_File_s1"_s);
+    addEntry(file, u"mnuFile_Print"_s, u"打印(&P)"_s);
+    addEntry(file, u"mnuFile_PrintSet"_s, u"打印设置(&S)..."_s);
+    addEntry(file, u"mnuFile_PageSet"_s, u"页面设置(&G)..."_s);
+    addSeparator(file, u"mnu_File_s2"_s);
+    addEntry(file, u"mnu_File_Exit"_s, u"退出(&X)"_s);
 
-    m_windowsMenu = addSubmenu(QStringLiteral("mnu_Windows"), QStringLiteral("窗口(&W)"));
-    addEntry(m_windowsMenu, QStringLiteral("mnu_Windows_Report"), QStringLiteral("报表及资料(&R)"));
-    addSeparator(m_windowsMenu, QStringLiteral("mnu_Windows_s0"));
-    addEntry(m_windowsMenu, QStringLiteral("mnu_Windows_Horizontal"), QStringLiteral("水平排列(&H)"));
-    addEntry(m_windowsMenu, QStringLiteral("mnu_Windows_Vertical"), QStringLiteral("垂直排列(&V)"));
-    addEntry(m_windowsMenu, QStringLiteral("mnu_Windows_Cascade"), QStringLiteral("层叠(&C)"));
-    addEntry(m_windowsMenu, QStringLiteral("mnu_Windows_icon"), QStringLiteral("排列图标(&A)"));
-    addSeparator(m_windowsMenu, QStringLiteral("mnu_Windows_s1"));
-    addEntry(m_windowsMenu, QStringLiteral("mnu_Windows_HomePage"), QStringLiteral("主页(&P)"));
+    m_windowsMenu = addSubmenu(u"mnu_Windows"_s, u"窗口(&W)"_s);
+    addEntry(m_windowsMenu, u"mnu_Windows_Report"_s, u"报表及资料(&R)"_s);
+    addSeparator(m_windowsMenu, u"mnu_Windows_s0"_s);
+    addEntry(m_windowsMenu, u"mnu_Windows_Horizontal"_s, u"水平排列(&H)"_s);
+    addEntry(m_windowsMenu, u"mnu_Windows_Vertical"_s, u"垂直排列(&V)"_s);
+    addEntry(m_windowsMenu, u"mnu_Windows_Cascade"_s, u"层叠(&C)"_s);
+    addEntry(m_windowsMenu, u"mnu_Windows_icon"_s, u"排列图标(&A)"_s);
+    addSeparator(m_windowsMenu, u"mnu_Windows_s1"_s);
+    addEntry(m_windowsMenu, u"mnu_Windows_HomePage"_s, u"主页(&P)"_s);
     connect(m_windowsMenu, &QMenu::aboutToShow, this, &mdiMain::updateWindowList);
 
-    QMenu *help = addSubmenu(QStringLiteral("mnu_Help"), QStringLiteral("帮助(&H)"));
-    addEntry(help, QStringLiteral("mnu_hlp_updata"), QStringLiteral("在线升级(&U)"));
-    addSeparator(help, QStringLiteral("mnu_hlp_s2"));
-    addEntry(help, QStringLiteral("mnu_hlp_content"), QStringLiteral("内容(&C)..."));
-    addEntry(help, QStringLiteral("mnu_hlp_index"), QStringLiteral("索引(&I)..."));
-    addSeparator(help, QStringLiteral("mnu_hlp_s1"));
-    addEntry(help, QStringLiteral("mnu_hlp_about"), QStringLiteral("关于(&A)..."));
+    QMenu *help = addSubmenu(u"mnu_Help"_s, u"帮助(&H)"_s);
+    addEntry(help, u"mnu_hlp_updata"_s, u"在线升级(&U)"_s);
+    addSeparator(help, u"mnu_hlp_s2"_s);
+    addEntry(help, u"mnu_hlp_content"_s, u"内容(&C)..."_s);
+    addEntry(help, u"mnu_hlp_index"_s, u"索引(&I)..."_s);
+    addSeparator(help, u"mnu_hlp_s1"_s);
+    addEntry(help, u"mnu_hlp_about"_s, u"关于(&A)..."_s);
 }
 
 void mdiMain::buildProductBar()
@@ -355,7 +357,7 @@ void mdiMain::buildProductBar()
             m_images.insert(tag + stateName(s), DrawProductPicture(tag, stateName(s), ButtonSize));
     }
     auto *toolBar = new QToolBar(this);
-    toolBar->setObjectName(QStringLiteral("tbProduct"));
+    toolBar->setObjectName(u"tbProduct"_s);
     toolBar->setMovable(false);
     toolBar->setFloatable(false);
     toolBar->toggleViewAction()->setVisible(false);
@@ -376,11 +378,11 @@ void mdiMain::buildProductBar()
 void mdiMain::buildStatusBar()
 {
     QStatusBar *bar = statusBar();
-    bar->setObjectName(QStringLiteral("sbStatusBar"));
+    bar->setObjectName(u"sbStatusBar"_s);
     const int stretch[3] = {3, 3, 1};
     for (int i = 0; i < 3; ++i) {
         auto *panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("sbPanel%1").arg(i + 1));
+        panel->setObjectName(u"sbPanel%1"_s.arg(i + 1));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setMinimumWidth(i == 2 ? 180 : 120);
@@ -400,7 +402,7 @@ void mdiMain::Form_Load()
     if (!m_station.session)
         return;
     Trap(*m_env.messages, [this] {
-        SetStatusText(QStringLiteral("[") + m_station.session->GetOperatorCode() + QStringLiteral("]")
+        SetStatusText(u"["_s + m_station.session->GetOperatorCode() + u"]"_s
                           + m_station.session->GetOperatorName(),
                       3);
     });
@@ -465,7 +467,7 @@ QMdiSubWindow *mdiMain::openChild(const QString &name, const ScreenFactory &fact
     if (!screen)
         return nullptr;
     QMdiSubWindow *window = m_mdi->addSubWindow(screen);
-    window->setObjectName(name + QStringLiteral("_window"));
+    window->setObjectName(name + u"_window"_s);
     if (screen->windowIcon().cacheKey() == QApplication::windowIcon().cacheKey())
         window->setWindowIcon(windowIcon());
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -528,7 +530,7 @@ void mdiMain::menuChosen(const QString &name)
 void mdiMain::touchScreen()
 {
     const MsgAnswer answer = m_env.messages->show(
-        {QStringLiteral("注意"), QStringLiteral("是否进入触摸屏？"), MsgIcon::Question, MsgButtons::YesNo}, this);
+        {u"注意"_s, u"是否进入触摸屏？"_s, MsgIcon::Question, MsgButtons::YesNo}, this);
     if (answer != MsgAnswer::Yes)
         return;
     if (m_touchHook)
@@ -541,17 +543,17 @@ void mdiMain::userProperties()
         SessionService *s = m_station.session;
         if (!s)
             return;
-        const QString text = QStringLiteral("操作员代码：%1\n操作员姓名：%2\n车站代码：%3\n单位代码：%4\n单位名称：%5")
+        const QString text = u"操作员代码：%1\n操作员姓名：%2\n车站代码：%3\n单位代码：%4\n单位名称：%5"_s
                                  .arg(s->GetOperatorCode(), s->GetOperatorName(), s->GetStationCode(),
                                       s->GetUnitCode(), s->GetUnitName());
-        m_env.messages->show({QStringLiteral("用户属性"), text, MsgIcon::Information, MsgButtons::Ok}, this);
+        m_env.messages->show({u"用户属性"_s, text, MsgIcon::Information, MsgButtons::Ok}, this);
     });
 }
 
 void mdiMain::about()
 {
-    m_env.messages->show({QStringLiteral("关于"),
-                          QStringLiteral("客运站安全门检系统\n版本 %1\n\n驾驶员报班、车况例检、路单签发与出站门检。")
+    m_env.messages->show({u"关于"_s,
+                          u"客运站安全门检系统\n版本 %1\n\n驾驶员报班、车况例检、路单签发与出站门检。"_s
                               .arg(QStringLiteral(COACHGATE_VERSION)),
                           MsgIcon::Information, MsgButtons::Ok},
                          this);
@@ -581,7 +583,7 @@ void mdiMain::updateWindowList()
     m_windowListActions.append(m_windowsMenu->addSeparator());
     int n = 0;
     for (QMdiSubWindow *w : windows) {
-        auto *a = m_windowsMenu->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->windowTitle()));
+        auto *a = m_windowsMenu->addAction(u"&%1 %2"_s.arg(++n).arg(w->windowTitle()));
         a->setCheckable(true);
         a->setChecked(w == m_mdi->activeSubWindow());
         QPointer<QMdiSubWindow> target(w);

@@ -26,6 +26,8 @@
 #include <cstring>
 #include <ctime>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 void PosixClockSetter::setSystemClock(const QDateTime &to)
@@ -36,8 +38,8 @@ void PosixClockSetter::setSystemClock(const QDateTime &to)
     ts.tv_nsec = long((ms % 1000) * 1000000);
     if (clock_settime(CLOCK_REALTIME, &ts) != 0) {
         const int error = errno;
-        throw AppError(70, QStringLiteral("无法按服务器时间 %1 设置本机时钟：%2。请给本程序设置时钟的权限，或先让本机与服务器时间同步。")
-                               .arg(to.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        throw AppError(70, u"无法按服务器时间 %1 设置本机时钟：%2。请给本程序设置时钟的权限，或先让本机与服务器时间同步。"_s
+                               .arg(to.toString(u"yyyy-MM-dd HH:mm:ss"_s),
                                     QString::fromLocal8Bit(std::strerror(error))));
     }
 }
@@ -60,7 +62,7 @@ bool ParamToBool(const QVariant &value, int index, const QString &name)
         if (text.compare(u"False", Qt::CaseInsensitive) == 0)
             return false;
     }
-    throw AppError(errnum::TypeMismatch, QStringLiteral("类型不匹配：系统参数 %1（%2）的值“%3”不是是/否的取值")
+    throw AppError(errnum::TypeMismatch, u"类型不匹配：系统参数 %1（%2）的值“%3”不是是/否的取值"_s
                                              .arg(index)
                                              .arg(name, text));
 }
@@ -68,13 +70,13 @@ bool ParamToBool(const QVariant &value, int index, const QString &name)
 void ReportStartupFailure(MessageSink &sink, const std::exception &error)
 {
     const auto *app = dynamic_cast<const AppError *>(&error);
-    const QString text = QStringLiteral("错误-%1: %2")
+    const QString text = u"错误-%1: %2"_s
                              .arg(app ? app->number() : 0)
                              .arg(app ? app->description() : QString::fromUtf8(error.what()));
     // Standard error keeps its one line a script can read; the log has it too.
-    std::fputs((QStringLiteral("coachgate: ") + text + u'\n').toLocal8Bit().constData(), stderr);
+    std::fputs((u"coachgate: "_s + text + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
-    LogFile::writeToFileOnly(QtCriticalMsg, QStringLiteral("start-up failed: ") + text);
+    LogFile::writeToFileOnly(QtCriticalMsg, u"start-up failed: "_s + text);
     ReportError(sink, error);
 }
 
@@ -84,7 +86,7 @@ bool InstallQtTranslations(QCoreApplication &app, const QLocale &locale)
     // dialog) in the workstation's language; the program's texts are
     // Chinese already.
     auto *translator = new QTranslator(&app);
-    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (!translator->load(locale, u"qtbase"_s, u"_"_s,
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
@@ -142,9 +144,9 @@ void Startup::loadParameters()
     p.ScreenHeight = text(9);
     p.ScreenWidth = text(10);
     p.BeforeMinute = text(11);
-    p.BiologicalClockReport = flag(12, QStringLiteral("生物钟预测"));
-    p.OutCheck = flag(13, QStringLiteral("是否启用出站门检指纹核对"));
-    p.TechPrint = flag(14, QStringLiteral("是否打印车况例检单"));
+    p.BiologicalClockReport = flag(12, u"生物钟预测"_s);
+    p.OutCheck = flag(13, u"是否启用出站门检指纹核对"_s);
+    p.TechPrint = flag(14, u"是否打印车况例检单"_s);
 }
 
 bool Startup::Main(const AppConfig &config)
@@ -167,10 +169,10 @@ bool Startup::Main(const AppConfig &config)
         // than its operator's would record for one and listen to the other.
         if (m_session->GetStationCode() != config.stationCode)
             throw AppError(svcerr::Config,
-                           QStringLiteral("配置的车站代码 %1 与操作员 %2 所属车站 %3 不一致，本工作站不能启动。"
-                                          "请把配置文件 %4 中 [session] station 改为 %3，或换用该车站的操作员。")
+                           u"配置的车站代码 %1 与操作员 %2 所属车站 %3 不一致，本工作站不能启动。"
+                           u"请把配置文件 %4 中 [session] station 改为 %3，或换用该车站的操作员。"_s
                                .arg(config.stationCode, config.operatorCode, m_session->GetStationCode(),
-                                    config.files.isEmpty() ? QStringLiteral("(未知)") : config.files.join(QStringLiteral("、"))));
+                                    config.files.isEmpty() ? u"(未知)"_s : config.files.join(u"、"_s)));
 
         m_station.context = BuildContext(config.operatorCode, config.stationCode, config.unitCode, qint16(config.flag));
 
@@ -204,8 +206,8 @@ bool Startup::Main(const AppConfig &config)
 int RunWorkstation(int argc, char *argv[], const WorkstationExtras &extras)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("coachgate"));
-    QApplication::setApplicationDisplayName(QStringLiteral("客运站安全门检系统"));
+    QApplication::setApplicationName(u"coachgate"_s);
+    QApplication::setApplicationDisplayName(u"客运站安全门检系统"_s);
     QApplication::setWindowIcon(QIcon(DrawAppIcon(32)));
     if (!InstallQtTranslations(app, QLocale(QLocale::Chinese, QLocale::China)))
         std::fputs("coachgate: Qt's Chinese translations (qtbase_zh_CN.qm) are not installed; "
@@ -233,7 +235,7 @@ int RunWorkstation(int argc, char *argv[], const WorkstationExtras &extras)
         qInfo("start-up: coachgate %s, process %lld", COACHGATE_VERSION, QCoreApplication::applicationPid());
         config = LoadConfig(commandLine);
         qInfo("start-up: configuration %s; operator %s, station %s, unit %s; database %s",
-              qUtf8Printable(config.files.isEmpty() ? QStringLiteral("(none)") : config.files.join(QStringLiteral(", "))),
+              qUtf8Printable(config.files.isEmpty() ? u"(none)"_s : config.files.join(u", "_s)),
               qUtf8Printable(config.operatorCode), qUtf8Printable(config.stationCode),
               qUtf8Printable(config.unitCode), qUtf8Printable(DbConfig::parse(config.databaseSpec).describe()));
     } catch (const std::exception &e) {

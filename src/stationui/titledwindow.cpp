@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace cg {
 
 QVBoxLayout *BeginTitledWindow(QWidget *form, const QString &formName, const QString &caption, QSize size)
@@ -49,7 +51,7 @@ QLabel *LargeLabel(QWidget *parent, const QString &name, const QString &text, in
 FlexGrid *AddListGrid(QBoxLayout *layout)
 {
     auto *grid = new FlexGrid;
-    grid->setObjectName(QStringLiteral("vsList"));
+    grid->setObjectName(u"vsList"_s);
     QFont font = grid->font();
     font.setPointSize(11);
     grid->setFont(font);

@@ -117,12 +117,12 @@ void AddReadOnlyDateTime(QHBoxLayout *row, const QString &caption, QDateEdit **d
 {
     row->addWidget(new QLabel(caption));
     auto *date = new QDateEdit;
-    date->setObjectName(QStringLiteral("dtpDate"));
-    date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    date->setObjectName(u"dtpDate"_s);
+    date->setDisplayFormat(u"yyyy-MM-dd"_s);
     date->setReadOnly(true);
     auto *time = new QTimeEdit;
-    time->setObjectName(QStringLiteral("dtpTime"));
-    time->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    time->setObjectName(u"dtpTime"_s);
+    time->setDisplayFormat(u"HH:mm:ss"_s);
     time->setReadOnly(true);
     row->addWidget(date);
     row->addWidget(time);

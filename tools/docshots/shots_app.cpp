@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 
+using namespace Qt::StringLiterals;
+
 using namespace cg;
 using namespace cg::shots;
 
@@ -65,20 +67,20 @@ int cg::shots::shotsApp(const QString &out)
 
     QTemporaryDir tmp;
     // The main window over an almost empty station: the frame, not the data.
-    const QString dbPath = tmp.filePath(QStringLiteral("demo.sqlite"));
+    const QString dbPath = tmp.filePath(u"demo.sqlite"_s);
     {
         Database db(DbConfig::parse(dbPath));
         db.migrate();
-        db.exec(QStringLiteral("DELETE FROM sys_params"));
-        db.exec(QStringLiteral("INSERT INTO operators(operator_code, operator_name, station_code, unit_code, unit_name) "
-                               "VALUES ('wg', '王刚', '440100001', '440101', '广州市天河客运站')"));
-        const QStringList values{QStringLiteral("粤"), QStringLiteral("8888"), QStringLiteral("30"),
-                                 QStringLiteral("60"), QStringLiteral("12"), QStringLiteral("请稍候"),
-                                 QStringLiteral("安检合格"), QStringLiteral("安检不合格"), QStringLiteral("64"),
-                                 QStringLiteral("256"), QStringLiteral("30"), QStringLiteral("1"),
-                                 QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("24")};
+        db.exec(u"DELETE FROM sys_params"_s);
+        db.exec(u"INSERT INTO operators(operator_code, operator_name, station_code, unit_code, unit_name) "
+                u"VALUES ('wg', '王刚', '440100001', '440101', '广州市天河客运站')"_s);
+        const QStringList values{u"粤"_s, u"8888"_s, u"30"_s,
+                                 u"60"_s, u"12"_s, u"请稍候"_s,
+                                 u"安检合格"_s, u"安检不合格"_s, u"64"_s,
+                                 u"256"_s, u"30"_s, u"1"_s,
+                                 u"0"_s, u"0"_s, u"24"_s};
         for (int i = 0; i < values.size(); ++i)
-            db.exec(QStringLiteral("INSERT INTO sys_params(param_index, param_value) VALUES (?, ?)"),
+            db.exec(u"INSERT INTO sys_params(param_index, param_value) VALUES (?, ?)"_s,
                     {i + 1, values.at(i)});
     }
 
@@ -90,10 +92,10 @@ int cg::shots::shotsApp(const QString &out)
     NoClockSetter setter;
     Startup startup(env, setter);
     AppConfig config;
-    config.operatorCode = QStringLiteral("wg");
-    config.stationCode = QStringLiteral("440100001");
-    config.unitCode = QStringLiteral("440101");
-    config.sessionCode = QStringLiteral("CGS");
+    config.operatorCode = u"wg"_s;
+    config.stationCode = u"440100001"_s;
+    config.unitCode = u"440101"_s;
+    config.sessionCode = u"CGS"_s;
     config.databaseSpec = dbPath;
     if (!startup.Main(config)) {
         qWarning("start-up failed");
@@ -102,7 +104,7 @@ int cg::shots::shotsApp(const QString &out)
     mdiMain *w = startup.mainWindow();
     w->resize(1100, 680);
     // Two stand-in child windows so the frame shows how screens sit in it.
-    for (const QString &title : {QStringLiteral("驾驶员报班信息"), QStringLiteral("强制信息查询")}) {
+    for (const QString &title : {u"驾驶员报班信息"_s, u"强制信息查询"_s}) {
         QMdiSubWindow *sub = w->openChild(title, [title] {
             auto *page = new QLabel(title);
             page->setAlignment(Qt::AlignCenter);
@@ -114,17 +116,17 @@ int cg::shots::shotsApp(const QString &out)
     }
     w->mdiArea()->cascadeSubWindows();
     w->imgProduct_MouseMove(5); // one button hovered
-    w->SetStatusText(QStringLiteral("查询完毕,共12条记录"), 2);
-    save(w, out, QStringLiteral("main-window.png"));
+    w->SetStatusText(u"查询完毕,共12条记录"_s, 2);
+    save(w, out, u"main-window.png"_s);
 
     // System parameters, one picture per page.
     DefinitionService definitions(*startup.database());
     ServiceSysParamStore store(definitions, startup.station().context);
     frmSysParam params(env, store);
     params.show();
-    auto *tabs = params.findChild<QTabWidget *>(QStringLiteral("tabParam"));
-    const QStringList pages{QStringLiteral("sysparam-general.png"), QStringLiteral("sysparam-screen.png"),
-                            QStringLiteral("sysparam-touch.png")};
+    auto *tabs = params.findChild<QTabWidget *>(u"tabParam"_s);
+    const QStringList pages{u"sysparam-general.png"_s, u"sysparam-screen.png"_s,
+                            u"sysparam-touch.png"_s};
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         QApplication::processEvents();
@@ -134,12 +136,12 @@ int cg::shots::shotsApp(const QString &out)
 
     // Password dialog with its keyboard below it.
     frmCheckPass pass(startup.station().params.ExitPassword);
-    pass.m_szParentForm = QStringLiteral("frmDriverVerify");
+    pass.m_szParentForm = u"frmDriverVerify"_s;
     pass.show();
     pass.Timer1_Timer();
     pass.Timer1_Timer();
-    QLineEdit *box = pass.findChild<QLineEdit *>(QStringLiteral("txtPassword"));
-    box->setText(QStringLiteral("88"));
+    QLineEdit *box = pass.findChild<QLineEdit *>(u"txtPassword"_s);
+    box->setText(u"88"_s);
     frmExit keyboard(box, startup.station().params.ExitPassword);
     keyboard.show();
     QApplication::processEvents();
@@ -152,16 +154,16 @@ int cg::shots::shotsApp(const QString &out)
         p.drawImage(0, 0, top);
         p.drawImage(0, top.height(), bottom);
     }
-    both.save(out + QStringLiteral("/checkpass-keyboard.png"));
+    both.save(out + u"/checkpass-keyboard.png"_s);
     keyboard.hide();
     pass.hide();
 
     frmNotify notice;
-    notice.m_szErrorDescription = QStringLiteral("保存成功！");
+    notice.m_szErrorDescription = u"保存成功！"_s;
     notice.show();
     notice.Timer2_Timer();
     QApplication::processEvents();
-    framed(&notice).save(out + QStringLiteral("/notify.png"));
+    framed(&notice).save(out + u"/notify.png"_s);
     notice.hide();
     return 0;
 }
