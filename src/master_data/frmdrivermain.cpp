@@ -21,17 +21,11 @@ frmDriverMain::frmDriverMain(const Env &env, StationContext &station, QWidget *p
     txtDriverID = addFilterBox(u"驾驶员编号："_s, u"txtDriverID"_s, u"(输入驾驶员编号)"_s);
     txtDriverName = addFilterBox(u"驾驶员姓名："_s, u"txtDriverName"_s, u"(输入驾驶员姓名)"_s);
     addRegisterButtons();
-    setupGrid();
-
+    setupGrid({u"序"_s, u"编号"_s, u"姓名"_s, u"性别"_s, u"线路代码"_s, u"线路名称"_s, u"年审有效期"_s,
+               u"安全学习有效期"_s, u"行车类别"_s});
 }
 
 frmDriverMain::~frmDriverMain() = default;
-
-QStringList frmDriverMain::columnCaptions() const
-{
-    return {u"序"_s, u"编号"_s, u"姓名"_s, u"性别"_s, u"线路代码"_s, u"线路名称"_s, u"年审有效期"_s,
-            u"安全学习有效期"_s, u"行车类别"_s};
-}
 
 QString frmDriverMain::Fragment() const
 {
@@ -92,21 +86,6 @@ bool frmDriverMain::deleteRecord(const QString &key, QString *reason)
 {
     DriverService drivers(*m_station.db, *m_env.clock);
     return drivers.DeleteDriver(m_station.context, key, reason);
-}
-
-void frmDriverMain::cmdAdd_Click()
-{
-    openRecord(0, QString());
-}
-
-void frmDriverMain::cmdEdit_Click()
-{
-    editCurrentRecord();
-}
-
-void frmDriverMain::cmdDelete_Click()
-{
-    DeleOneInfoLine(currentKey());
 }
 
 RecordScreen *frmDriverMain::makeRecordScreen()

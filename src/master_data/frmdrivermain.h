@@ -23,10 +23,6 @@ public:
 
 protected:
     void cmdQuery_Click() override;
-    void cmdAdd_Click() override;
-    void cmdEdit_Click() override;
-    void cmdDelete_Click() override;
-    QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
     RecordSet lookupRecord(const QString &key, Lookup kind) override;

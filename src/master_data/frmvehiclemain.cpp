@@ -14,7 +14,6 @@
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QLabel>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -37,31 +36,27 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
     txtICCard = addFilterBox(QString(), u"txtICCard"_s, u"(IC卡号)"_s);
     for (PlaceholderBox *box : {txtLicenseID, txtLicense, txtICCard})
         box->setMinimumWidth(100);
-    const auto captioned = [this](const QString &caption, QWidget *w) {
-        auto *label = new QLabel(caption, this);
-        label->setBuddy(w);
-        addFilterWidget(label);
-        addFilterWidget(w);
-    };
     cboStatus = new QComboBox(this);
     cboStatus->setObjectName(u"cboStatus"_s);
-    captioned(u"车辆状态:"_s, cboStatus);
+    addFilterWidget(u"车辆状态:"_s, cboStatus);
     cboServiceKind = new QComboBox(this);
     cboServiceKind->setObjectName(u"cboServiceKind"_s);
-    captioned(u"车辆性质:"_s, cboServiceKind);
+    addFilterWidget(u"车辆性质:"_s, cboServiceKind);
     cboArrange = new QComboBox(this);
     cboArrange->setObjectName(u"cboArrange"_s);
     cboArrange->addItems({kAllVehicles, kNotArranged, kArranged});
-    captioned(u"是否排班:"_s, cboArrange);
+    addFilterWidget(u"是否排班:"_s, cboArrange);
     dtpArrangeDate = new QDateEdit(this);
     dtpArrangeDate->setObjectName(u"dtpArrangeDate"_s);
     dtpArrangeDate->setDisplayFormat(u"yyyy-MM-dd"_s);
     dtpArrangeDate->setCalendarPopup(true);
     dtpArrangeDate->setMinimumDate(kNoDay);
-    captioned(u"排班日期:"_s, dtpArrangeDate);
+    addFilterWidget(u"排班日期:"_s, dtpArrangeDate);
 
     addRegisterButtons();
-    setupGrid();
+    setupGrid({u"序"_s, u"车辆代码"_s, u"车牌号"_s, u"车辆性质"_s, u"IC卡号"_s, u"备注"_s, u"回场状态"_s, u"安全例检"_s,
+               u"回场时间"_s});
+    setNoRowNotice(u"先查询出并选择一辆车！"_s);
     QFont font = vsList->font();
     font.setPointSize(11);
     vsList->setFont(font);
@@ -81,12 +76,6 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
 }
 
 frmVehicleMain::~frmVehicleMain() = default;
-
-QStringList frmVehicleMain::columnCaptions() const
-{
-    return {u"序"_s, u"车辆代码"_s, u"车牌号"_s, u"车辆性质"_s, u"IC卡号"_s, u"备注"_s, u"回场状态"_s, u"安全例检"_s,
-            u"回场时间"_s};
-}
 
 void frmVehicleMain::resetFilters()
 {
@@ -205,21 +194,6 @@ bool frmVehicleMain::deleteRecord(const QString &key, QString *reason)
 {
     VehicleService vehicles(*m_station.db, *m_env.clock);
     return vehicles.DeleteVehicle(m_station.context, key, reason);
-}
-
-QString frmVehicleMain::noRowNotice() const
-{
-    return u"先查询出并选择一辆车！"_s;
-}
-
-void frmVehicleMain::cmdAdd_Click()
-{
-    openRecord(0, QString());
-}
-
-void frmVehicleMain::cmdEdit_Click()
-{
-    editCurrentRecord();
 }
 
 void frmVehicleMain::cmdDelete_Click()

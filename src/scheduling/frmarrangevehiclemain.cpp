@@ -14,7 +14,6 @@
 #include "widgets/messages.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -46,16 +45,15 @@ frmArrangeVehicleMain::frmArrangeVehicleMain(const Env &env, StationContext &sta
     txtLicense = addFilterBox(u"车牌号："_s, u"txtLicense"_s, QString());
     for (PlaceholderBox *box : {txtDriverID, txtDriverName, txtLicenseID, txtLicense})
         box->setMinimumWidth(90);
-    auto *companyCaption = new QLabel(u"参运公司："_s, this);
     cboCompany = new QComboBox(this);
     cboCompany->setObjectName(u"cboCompany"_s);
     cboCompany->setMinimumContentsLength(8);
-    companyCaption->setBuddy(cboCompany);
-    addFilterWidget(companyCaption);
-    addFilterWidget(cboCompany);
+    addFilterWidget(u"参运公司："_s, cboCompany);
     addRegisterButtons();
     QPushButton *cmdChange = addButton(u"cmdChange"_s, u"顶班"_s);
-    setupGrid();
+    setupGrid({u"序"_s, u"驾驶员"_s, u"车牌号"_s, u"型号"_s, u"开始时间"_s, u"结束时间"_s, u"车主"_s, u"参运公司"_s,
+               u"备注"_s, QString()});
+    setNoRowNotice(u"请先选择一行!"_s);
     runDialog = [](QDialog &dialog) { dialog.exec(); };
 
     connect(cmdChange, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmArrangeVehicleMain::cmdChange_Click));
@@ -63,12 +61,6 @@ frmArrangeVehicleMain::frmArrangeVehicleMain(const Env &env, StationContext &sta
 }
 
 frmArrangeVehicleMain::~frmArrangeVehicleMain() = default;
-
-QStringList frmArrangeVehicleMain::columnCaptions() const
-{
-    return {u"序"_s, u"驾驶员"_s, u"车牌号"_s, u"型号"_s, u"开始时间"_s, u"结束时间"_s, u"车主"_s, u"参运公司"_s,
-            u"备注"_s, QString()};
-}
 
 QString frmArrangeVehicleMain::Fragment() const
 {
@@ -151,11 +143,6 @@ bool frmArrangeVehicleMain::deleteRecord(const QString &key, QString *reason)
                                           QDateTime(row.start, QTime(0, 0)), reason);
 }
 
-QString frmArrangeVehicleMain::noRowNotice() const
-{
-    return u"请先选择一行!"_s;
-}
-
 void frmArrangeVehicleMain::UpdateOneLine(const QString &vehicle, const QString &driver, const QDate &newStart,
                                           const QString &originalKey)
 {
@@ -197,11 +184,6 @@ void frmArrangeVehicleMain::cmdEdit_Click()
     dialog.m_register = this;
     dialog.Open();
     runDialog(dialog);
-}
-
-void frmArrangeVehicleMain::cmdDelete_Click()
-{
-    DeleOneInfoLine(currentKey());
 }
 
 void frmArrangeVehicleMain::cmdChange_Click()

@@ -56,13 +56,10 @@ protected:
     void cmdQuery_Click() override;
     void cmdAdd_Click() override;
     void cmdEdit_Click() override;
-    void cmdDelete_Click() override;
-    QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
     RecordSet lookupRecord(const QString &key, Lookup kind) override;
     bool deleteRecord(const QString &key, QString *reason) override;
-    QString noRowNotice() const override;
 
 private:
     void cmdChange_Click();

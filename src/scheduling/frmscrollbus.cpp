@@ -10,7 +10,6 @@
 
 #include <QCloseEvent>
 #include <QDateEdit>
-#include <QLabel>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -26,13 +25,10 @@ frmScrollBus::frmScrollBus(const Env &env, StationContext &station, QWidget *par
     dtpBusDate->setCalendarPopup(true);
     dtpBusDate->setMinimumDate(QDate(1900, 1, 1));
     dtpBusDate->setDate(m_env.clock->today());
-    auto *caption = new QLabel(u"车次日期:"_s, this);
-    caption->setBuddy(dtpBusDate);
-    addFilterWidget(caption);
-    addFilterWidget(dtpBusDate);
+    addFilterWidget(u"车次日期:"_s, dtpBusDate);
 
     addRegisterButtons();
-    setupGrid();
+    setupGrid({u"序"_s, u"车次日期"_s, u"车次代码"_s, u"车次序号"_s, u"车牌号"_s, u"终点站名"_s});
     QFont font = vsList->font();
     font.setPointSize(11);
     vsList->setFont(font);
@@ -40,11 +36,6 @@ frmScrollBus::frmScrollBus(const Env &env, StationContext &station, QWidget *par
 }
 
 frmScrollBus::~frmScrollBus() = default;
-
-QStringList frmScrollBus::columnCaptions() const
-{
-    return {u"序"_s, u"车次日期"_s, u"车次代码"_s, u"车次序号"_s, u"车牌号"_s, u"终点站名"_s};
-}
 
 QString frmScrollBus::keyText(const TripKey &key)
 {

@@ -34,7 +34,6 @@ protected:
     void cmdEdit_Click() override;
     void cmdDelete_Click() override;
     void vsList_DblClick() override;
-    QStringList columnCaptions() const override;
     void writeRow(int r, const RecordSet &rs) override;
     QString recordKey(const RecordSet &rs) const override;
     RecordSet lookupRecord(const QString &key, Lookup kind) override;

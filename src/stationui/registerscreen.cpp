@@ -83,7 +83,8 @@ QString ExactFirstMatch(const QString &open, const QString &column, const QStrin
 
 RegisterScreen::RegisterScreen(const Env &env, StationContext &station, const QString &formName,
                                const QString &caption, QWidget *parent)
-    : QWidget(parent), m_env(env), m_station(station), m_formName(formName)
+    : QWidget(parent), m_env(env), m_station(station), m_formName(formName),
+      m_noRowNotice(u"先查询出并选择一条货运信息！"_s)
 {
     setObjectName(formName);
     setWindowTitle(caption);
@@ -105,9 +106,8 @@ RegisterScreen::RegisterScreen(const Env &env, StationContext &station, const QS
 
 RegisterScreen::~RegisterScreen() = default;
 
-void RegisterScreen::setupGrid()
+void RegisterScreen::setupGrid(const QStringList &captions)
 {
-    const QStringList captions = columnCaptions();
     ResetGridSize(vsList, 1, int(captions.size()));
     for (int c = 0; c < captions.size(); ++c)
         vsList->setTextMatrix(0, c, captions.at(c));
@@ -119,17 +119,22 @@ void RegisterScreen::setupGrid()
 PlaceholderBox *RegisterScreen::addFilterBox(const QString &caption, const QString &objectName,
                                              const QString &placeholder)
 {
-    auto *label = new QLabel(caption, this);
     auto *box = new PlaceholderBox(objectName, placeholder, this);
     box->setMinimumWidth(150);
-    label->setBuddy(box);
-    m_filters->addWidget(label);
-    m_filters->addWidget(box);
+    addFilterWidget(caption, box);
     return box;
 }
 
 void RegisterScreen::addFilterWidget(QWidget *widget)
 {
+    m_filters->addWidget(widget);
+}
+
+void RegisterScreen::addFilterWidget(const QString &caption, QWidget *widget)
+{
+    auto *label = new QLabel(caption, this);
+    label->setBuddy(widget);
+    m_filters->addWidget(label);
     m_filters->addWidget(widget);
 }
 
@@ -157,9 +162,19 @@ void RegisterScreen::addRegisterButtons()
     });
 }
 
-QString RegisterScreen::noRowNotice() const
+void RegisterScreen::cmdAdd_Click()
 {
-    return u"先查询出并选择一条货运信息！"_s;
+    openRecord(0, QString());
+}
+
+void RegisterScreen::cmdEdit_Click()
+{
+    editCurrentRecord();
+}
+
+void RegisterScreen::cmdDelete_Click()
+{
+    DeleOneInfoLine(currentKey());
 }
 
 QString RegisterScreen::currentKey() const
@@ -254,7 +269,7 @@ void RegisterScreen::DeleOneInfoLine(const QString &key)
 {
     const int r = key.isEmpty() ? -1 : rowOfKey(key);
     if (r < 0) {
-        ShowNotice(*m_env.messages, noRowNotice());
+        ShowNotice(*m_env.messages, m_noRowNotice);
         return;
     }
     const MsgAnswer answer = m_env.messages->show(

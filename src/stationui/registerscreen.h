@@ -90,11 +90,13 @@ public:
 protected:
     enum class Lookup { Added, Updated };
 
-    // What the four buttons do (connected by addRegisterButtons).
+    // What the four buttons do (connected by addRegisterButtons). By
+    // default 新增 opens the record screen for a new record, 修改 opens it on
+    // the current row's record and 删除 deletes the current row's record.
     virtual void cmdQuery_Click() = 0;
-    virtual void cmdAdd_Click() = 0;
-    virtual void cmdEdit_Click() = 0;
-    virtual void cmdDelete_Click() = 0;
+    virtual void cmdAdd_Click();
+    virtual void cmdEdit_Click();
+    virtual void cmdDelete_Click();
     // A double click on a data row: 修改.
     virtual void vsList_DblClick() { cmdEdit_Click(); }
 
@@ -102,8 +104,6 @@ protected:
                    QWidget *parent);
 
     // ---- what each register states ------------------------------------
-    // Column captions, 0 being "序".
-    virtual QStringList columnCaptions() const = 0;
     // Writes columns 1.. of grid row r from the current record.
     virtual void writeRow(int r, const RecordSet &rs) = 0;
     // The key of the current record (kept as the row's data).
@@ -114,11 +114,14 @@ protected:
     virtual bool deleteRecord(const QString &key, QString *reason) = 0;
 
     // ---- building the screen --------------------------------------------
-    // Sets the grid up (header row, captions, centred) and loads the saved
-    // column widths. Call once from the register's constructor.
-    void setupGrid();
+    // Sets the grid up (header row, the column captions with 0 being "序",
+    // centred) and loads the saved column widths. Call once from the
+    // register's constructor.
+    void setupGrid(const QStringList &captions);
     PlaceholderBox *addFilterBox(const QString &caption, const QString &objectName, const QString &placeholder);
     void addFilterWidget(QWidget *widget);
+    // A filter widget after its caption (the caption's buddy).
+    void addFilterWidget(const QString &caption, QWidget *widget);
     QPushButton *addButton(const QString &objectName, const QString &caption);
     // Adds 查询(&Q), 新增, 修改 and 删除 to the band, each running its slot
     // under the error trap, and runs vsList_DblClick on a double click on a
@@ -130,8 +133,8 @@ protected:
     // a failing query is reported like a failing fill. Afterwards the first
     // row is current and shown at the top.
     bool runListQuery(const std::function<RecordSet()> &query);
-    // The no-row notice of DeleOneInfoLine.
-    virtual QString noRowNotice() const;
+    // The notice of DeleOneInfoLine when no row holds the key.
+    void setNoRowNotice(const QString &notice) { m_noRowNotice = notice; }
 
     // ---- the record screen ------------------------------------------------
     // Makes the register's record screen (once; a window of its own, closed
@@ -161,6 +164,7 @@ private:
     QHBoxLayout *m_filters = nullptr;
     QHBoxLayout *m_buttons = nullptr;
     QPointer<RecordScreen> m_record;
+    QString m_noRowNotice;
 };
 
 } // namespace cg
