@@ -11,6 +11,7 @@
 #include "services/station/coreservices.h"
 #include "sheetprinter/sheetprinter.h"
 #include "widgets/buttons.h"
+#include "widgets/formgrid.h"
 #include "widgets/filechooser.h"
 #include "widgets/listexport.h"
 #include "widgets/messages.h"
@@ -113,25 +114,18 @@ frmReportCheck::frmReportCheck(const Env &env, StationContext &station, QWidget 
     QPushButton *Command2 = PlainButton(ptQuery, u"Command2"_s, u"关闭(&C)"_s);
 
     auto *form = new QGridLayout;
-    form->addWidget(new QLabel(u"报表类型:"_s, ptQuery), 0, 0);
-    form->addWidget(cboType, 0, 1);
-    form->addWidget(new QLabel(u"开始日期:"_s, ptQuery), 1, 0);
-    form->addWidget(dtpStartDate, 1, 1);
-    form->addWidget(new QLabel(u"结束日期:"_s, ptQuery), 2, 0);
-    form->addWidget(dtpEndDate, 2, 1);
-    form->addWidget(new QLabel(u"车牌号:"_s, ptQuery), 3, 0);
-    form->addWidget(txtVehicle, 3, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Command1);
-    buttons->addWidget(Command2);
+    AddCaptionedFields(form, ptQuery,
+                       {{u"报表类型:"_s, cboType},
+                        {u"开始日期:"_s, dtpStartDate},
+                        {u"结束日期:"_s, dtpEndDate},
+                        {u"车牌号:"_s, txtVehicle}});
     auto *queryLayout = new QVBoxLayout(ptQuery);
     queryLayout->setContentsMargins(0, 0, 0, 0);
     queryLayout->addWidget(FlatLabel1);
     auto *inner = new QVBoxLayout;
     inner->setContentsMargins(8, 8, 8, 8);
     inner->addLayout(form);
-    inner->addLayout(buttons);
+    inner->addLayout(RightAlignedRow({Command1, Command2}));
     inner->addStretch(1);
     queryLayout->addLayout(inner, 1);
 

@@ -159,47 +159,42 @@ void frmArrangeVehicleMain::cmdAdd_Click()
     runDialog(dialog);
 }
 
-bool frmArrangeVehicleMain::currentArrangement(ArrangementRow *row, const QString &notice)
+template <class Dialog, class Fill>
+void frmArrangeVehicleMain::runOnCurrentArrangement(const QString &notice, Fill fill)
 {
-    *row = rowArrangement(vsList->row());
-    if (!row->vehicle.isEmpty())
-        return true;
-    ShowNotice(*m_env.messages, notice);
-    return false;
+    const ArrangementRow row = rowArrangement(vsList->row());
+    if (row.vehicle.isEmpty()) {
+        ShowNotice(*m_env.messages, notice);
+        return;
+    }
+    Dialog dialog(m_env, m_station, this);
+    dialog.m_szDriverID = row.driver;
+    dialog.m_szDriver = row.driverName;
+    dialog.m_szLicenseID = row.vehicle;
+    dialog.m_szLicense = row.plate;
+    fill(dialog, row);
+    dialog.Open();
+    runDialog(dialog);
 }
 
 void frmArrangeVehicleMain::cmdEdit_Click()
 {
-    ArrangementRow row;
-    if (!currentArrangement(&row, u"请先选择一行!"_s))
-        return;
-    frmModifyArrangeVehicle dialog(m_env, m_station, this);
-    dialog.m_szDriver = row.driverName;
-    dialog.m_szDriverID = row.driver;
-    dialog.m_szLicense = row.plate;
-    dialog.m_szLicenseID = row.vehicle;
-    dialog.m_szMemo = row.memo;
-    dialog.m_dtStartDate = QDateTime(row.start, QTime(0, 0));
-    dialog.m_dtEndDate = QDateTime(row.end, QTime(0, 0));
-    dialog.m_register = this;
-    dialog.Open();
-    runDialog(dialog);
+    runOnCurrentArrangement<frmModifyArrangeVehicle>(
+        u"请先选择一行!"_s, [this](frmModifyArrangeVehicle &dialog, const ArrangementRow &row) {
+            dialog.m_szMemo = row.memo;
+            dialog.m_dtStartDate = QDateTime(row.start, QTime(0, 0));
+            dialog.m_dtEndDate = QDateTime(row.end, QTime(0, 0));
+            dialog.m_register = this;
+        });
 }
 
 void frmArrangeVehicleMain::cmdChange_Click()
 {
-    ArrangementRow row;
-    if (!currentArrangement(&row, u"请先选择一条记录！"_s))
-        return;
-    frmSchmeChange dialog(m_env, m_station, this);
-    dialog.m_szDriverID = row.driver;
-    dialog.m_szDriver = row.driverName;
-    dialog.m_szLicenseID = row.vehicle;
-    dialog.m_szLicense = row.plate;
-    dialog.m_dtStart = QDateTime(row.start, QTime(0, 0));
-    dialog.m_dtEnd = QDateTime(row.end, QTime(0, 0));
-    dialog.Open();
-    runDialog(dialog);
+    runOnCurrentArrangement<frmSchmeChange>(u"请先选择一条记录！"_s,
+                                            [](frmSchmeChange &dialog, const ArrangementRow &row) {
+                                                dialog.m_dtStart = QDateTime(row.start, QTime(0, 0));
+                                                dialog.m_dtEnd = QDateTime(row.end, QTime(0, 0));
+                                            });
 }
 
 } // namespace cg

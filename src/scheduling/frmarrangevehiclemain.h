@@ -63,9 +63,11 @@ protected:
 
 private:
     void cmdChange_Click();
-    // The arrangement of the current row into row; false, after the notice,
-    // when there is none.
-    bool currentArrangement(ArrangementRow *row, const QString &notice);
+    // Opens a dialog of this type on the current row's arrangement (its
+    // driver and vehicle set, then whatever fill sets); without a current
+    // arrangement only the notice.
+    template <class Dialog, class Fill>
+    void runOnCurrentArrangement(const QString &notice, Fill fill);
 
     QHash<QString, ArrangementRow> m_rows;
 

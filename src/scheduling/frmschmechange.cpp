@@ -9,6 +9,7 @@
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "widgets/buttons.h"
+#include "widgets/formgrid.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -41,14 +42,12 @@ frmSchmeChange::frmSchmeChange(const Env &env, StationContext &station, QWidget 
     lblLicense = label(u"lblLicense"_s);
     lblStart = label(u"lblStart"_s);
     lblEnd = label(u"lblEnd"_s);
-    grid->addWidget(new QLabel(u"驾驶员姓名："_s, this), 0, 0);
-    grid->addWidget(lblDriver, 0, 1);
-    grid->addWidget(new QLabel(u"车牌号："_s, this), 0, 2);
-    grid->addWidget(lblLicense, 0, 3);
-    grid->addWidget(new QLabel(u"开始时间："_s, this), 1, 0);
-    grid->addWidget(lblStart, 1, 1);
-    grid->addWidget(new QLabel(u"结束时间："_s, this), 1, 2);
-    grid->addWidget(lblEnd, 1, 3);
+    AddCaptionedFields(grid, this,
+                       {{u"驾驶员姓名："_s, lblDriver},
+                        {u"车牌号："_s, lblLicense},
+                        {u"开始时间："_s, lblStart},
+                        {u"结束时间："_s, lblEnd}},
+                       2);
     root->addWidget(arrangement);
 
     auto *substitute = new QGridLayout;
@@ -58,10 +57,7 @@ frmSchmeChange::frmSchmeChange(const Env &env, StationContext &station, QWidget 
     dtpEndDate = RecordDatePicker(u"dtpEndDate"_s, this);
     substitute->addWidget(new QLabel(u"驾驶员："_s, this), 0, 0);
     substitute->addWidget(txtDriver, 0, 1, 1, 3);
-    substitute->addWidget(new QLabel(u"开始时间："_s, this), 1, 0);
-    substitute->addWidget(dtpStartDate, 1, 1);
-    substitute->addWidget(new QLabel(u"结束时间："_s, this), 1, 2);
-    substitute->addWidget(dtpEndDate, 1, 3);
+    AddCaptionedFields(substitute, this, {{u"开始时间："_s, dtpStartDate}, {u"结束时间："_s, dtpEndDate}}, 2, 1);
     root->addLayout(substitute);
 
     cmdSave = PlainButton(this, u"cmdSave"_s, u"顶班(&S)"_s);
