@@ -21,6 +21,7 @@ frmDriverMain::frmDriverMain(const Env &env, StationContext &station, QWidget *p
     txtDriverID = addFilterBox(u"驾驶员编号："_s, u"txtDriverID"_s, u"(输入驾驶员编号)"_s);
     txtDriverName = addFilterBox(u"驾驶员姓名："_s, u"txtDriverName"_s, u"(输入驾驶员姓名)"_s);
     addRegisterButtons();
+    setKeyField(u"driver_no"_s);
     setupGrid({u"序"_s, u"编号"_s, u"姓名"_s, u"性别"_s, u"线路代码"_s, u"线路名称"_s, u"年审有效期"_s,
                u"安全学习有效期"_s, u"行车类别"_s});
 }
@@ -65,12 +66,6 @@ void frmDriverMain::writeRow(int r, const RecordSet &rs)
                              u"year_check_month"_s, u"safe_study_end_date"_s, u"drive_type"_s};
     for (int c = 0; c < fields.size(); ++c)
         vsList->setTextMatrix(r, c + 1, text(fields.at(c)));
-}
-
-QString frmDriverMain::recordKey(const RecordSet &rs) const
-{
-    const QVariant v = FieldValue(rs, u"driver_no"_s);
-    return v.isValid() ? v.toString() : QString();
 }
 
 RecordSet frmDriverMain::lookupRecord(const QString &key, Lookup kind)

@@ -54,6 +54,7 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
     addFilterWidget(u"排班日期:"_s, dtpArrangeDate);
 
     addRegisterButtons();
+    setKeyField(u"license_id"_s);
     setupGrid({u"序"_s, u"车辆代码"_s, u"车牌号"_s, u"车辆性质"_s, u"IC卡号"_s, u"备注"_s, u"回场状态"_s, u"安全例检"_s,
                u"回场时间"_s});
     setNoRowNotice(u"先查询出并选择一辆车！"_s);
@@ -176,11 +177,6 @@ int frmVehicleMain::returnLamp(int row) const
 int frmVehicleMain::conditionLamp(int row) const
 {
     return m_lamps.value(vsList->rowData(row).toString(), {-1, -1}).second;
-}
-
-QString frmVehicleMain::recordKey(const RecordSet &rs) const
-{
-    return FieldValue(rs, u"license_id"_s).toString();
 }
 
 RecordSet frmVehicleMain::lookupRecord(const QString &key, Lookup)

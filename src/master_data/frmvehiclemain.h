@@ -44,7 +44,6 @@ protected:
     void cmdQuery_Click() override;
     void cmdDelete_Click() override;
     void writeRow(int r, const RecordSet &rs) override;
-    QString recordKey(const RecordSet &rs) const override;
     RecordSet lookupRecord(const QString &key, Lookup kind) override;
     bool deleteRecord(const QString &key, QString *reason) override;
     RecordScreen *makeRecordScreen() override;

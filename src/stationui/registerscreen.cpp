@@ -162,6 +162,12 @@ void RegisterScreen::addRegisterButtons()
     });
 }
 
+QString RegisterScreen::recordKey(const RecordSet &rs) const
+{
+    Q_ASSERT(!m_keyField.isEmpty());
+    return FieldValue(rs, m_keyField).toString();
+}
+
 void RegisterScreen::cmdAdd_Click()
 {
     openRecord(0, QString());

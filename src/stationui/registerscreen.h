@@ -106,8 +106,10 @@ protected:
     // ---- what each register states ------------------------------------
     // Writes columns 1.. of grid row r from the current record.
     virtual void writeRow(int r, const RecordSet &rs) = 0;
-    // The key of the current record (kept as the row's data).
-    virtual QString recordKey(const RecordSet &rs) const = 0;
+    // The key of the current record (kept as the row's data): by default
+    // the text of the key field (setKeyField).
+    virtual QString recordKey(const RecordSet &rs) const;
+    void setKeyField(const QString &field) { m_keyField = field; }
     // The one record behind a key, after a save.
     virtual RecordSet lookupRecord(const QString &key, Lookup kind) = 0;
     // Deletes one record; false with the reason when refused.
@@ -165,6 +167,7 @@ private:
     QHBoxLayout *m_buttons = nullptr;
     QPointer<RecordScreen> m_record;
     QString m_noRowNotice;
+    QString m_keyField;
 };
 
 } // namespace cg
