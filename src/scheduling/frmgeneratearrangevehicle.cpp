@@ -77,6 +77,17 @@ QTreeWidget *addSearchGroup(QHBoxLayout *groups, const QString &title,
     return list;
 }
 
+enum class Like { Contains, StartsWith };
+
+// Appends condition and the pattern for text ("%text%" or "text%") to a
+// filter fragment; an empty text adds nothing.
+void AddLike(QString &where, const QString &condition, const QString &text, Like like)
+{
+    if (text.isEmpty())
+        return;
+    where += condition + SqlLiteral(like == Like::Contains ? u"%"_s + text + u"%"_s : text + u"%"_s);
+}
+
 QString dayText(const QVariant &v)
 {
     const QDateTime d = v.toDateTime();
@@ -166,22 +177,17 @@ void frmGenerateArrangeVehicle::buildUi()
 QString frmGenerateArrangeVehicle::DriverFragment() const
 {
     QString where = u" 1=1 "_s;
-    if (const QString n = txtDriverName->text().trimmed(); !n.isEmpty())
-        where += u" AND driver_name like "_s + SqlLiteral(u"%"_s + n + u"%"_s);
-    if (const QString d = txtDriverID->text().trimmed(); !d.isEmpty())
-        where += u" AND driver_id like "_s + SqlLiteral(d + u"%"_s);
+    AddLike(where, u" AND driver_name like "_s, txtDriverName->text().trimmed(), Like::Contains);
+    AddLike(where, u" AND driver_id like "_s, txtDriverID->text().trimmed(), Like::StartsWith);
     return where;
 }
 
 QString frmGenerateArrangeVehicle::VehicleFragment() const
 {
     QString where = u" 1=1 "_s;
-    if (const QString p = txtLicense->text().trimmed(); !p.isEmpty())
-        where += u" AND license  like "_s + SqlLiteral(u"%"_s + p + u"%"_s);
-    if (const QString c = txtLicenseID->text().trimmed(); !c.isEmpty())
-        where += u" AND license_id  like "_s + SqlLiteral(c + u"%"_s);
-    if (const QString company = cboCompany->currentText(); !company.isEmpty())
-        where += u" AND company_name  like "_s + SqlLiteral(u"%"_s + company + u"%"_s);
+    AddLike(where, u" AND license  like "_s, txtLicense->text().trimmed(), Like::Contains);
+    AddLike(where, u" AND license_id  like "_s, txtLicenseID->text().trimmed(), Like::StartsWith);
+    AddLike(where, u" AND company_name  like "_s, cboCompany->currentText(), Like::Contains);
     if (const QString type = cboType->currentText(); !type.isEmpty())
         where += u" AND service_kind = "_s + SqlLiteral(type);
     return where;
