@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>

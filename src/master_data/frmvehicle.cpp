@@ -20,7 +20,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,9 +46,7 @@ frmVehicle::~frmVehicle() = default;
 void frmVehicle::buildUi()
 {
     auto *root = new QVBoxLayout(this);
-    auto *frame = new QGroupBox(u"车辆信息"_s, this);
-    root->addWidget(frame);
-    auto *fields = new QGridLayout(frame);
+    QGridLayout *fields = addFieldFrame(root, u"车辆信息"_s);
 
     txtLicenseID = recordField(u"txtLicenseID"_s, 5);
     txtLicense = recordField(u"txtLicense"_s, 10);

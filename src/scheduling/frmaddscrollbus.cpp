@@ -11,7 +11,6 @@
 
 #include <QDateEdit>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,9 +53,7 @@ frmAddScrollBus::~frmAddScrollBus() = default;
 void frmAddScrollBus::buildUi()
 {
     auto *root = new QVBoxLayout(this);
-    auto *frame = new QGroupBox(u"车辆信息"_s, this);
-    root->addWidget(frame);
-    auto *fields = new QGridLayout(frame);
+    QGridLayout *fields = addFieldFrame(root, u"车辆信息"_s);
 
     // Filled by the picks only: a typed route would have no destination.
     const auto pickedField = [this](const QString &name) {

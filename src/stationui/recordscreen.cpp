@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QLabel>
@@ -49,6 +50,13 @@ void RecordScreen::closeEvent(QCloseEvent *event)
     m_szID.clear();
     m_opened = false;
     QWidget::closeEvent(event);
+}
+
+QGridLayout *RecordScreen::addFieldFrame(QBoxLayout *root, const QString &title)
+{
+    auto *frame = new QGroupBox(title, this);
+    root->addWidget(frame);
+    return new QGridLayout(frame);
 }
 
 void RecordScreen::selectAllOnFocus(QWidget *control)

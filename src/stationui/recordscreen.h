@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 
+class QBoxLayout;
 class QDateEdit;
 class QGridLayout;
 class QHBoxLayout;
@@ -63,6 +64,8 @@ protected:
     virtual void updateSaveEnabled() = 0;
 
     // ---- building the form ------------------------------------------------
+    // A titled frame added to root, and the grid in it for the form's fields.
+    QGridLayout *addFieldFrame(QBoxLayout *root, const QString &title);
     // A text field: cut to maxBytes GBK bytes while typing (0 = no limit);
     // every change re-runs updateSaveEnabled.
     QLineEdit *recordField(const QString &objectName, int maxBytes);
