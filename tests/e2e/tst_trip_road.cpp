@@ -52,7 +52,16 @@ struct List {
     QString grid;      // target of the grid
     QString keyColumn; // caption of the column holding the key
     bool byPlate;      // the key is the plate (else the trip code)
+    // The list's next-page button when it shows a page at a time (the
+    // check-in station): a trip not on the shown page is looked for on the
+    // pages after it, as the operator would. After a check-in the station
+    // lists the day's trips from page 1, and how many trips stand before
+    // ours depends on the hour the test runs.
+    QString nextPage = {};
 };
+
+// Pages a paged list may need to reach the trip.
+constexpr int MaxPages = 30;
 
 } // namespace
 
@@ -74,7 +83,8 @@ private:
     // The row of the key in the grid, -1 when it is not listed.
     int rowOf(test::WorkstationProcess &ws, const QString &grid, int col, const QString &key);
     // The lamp code drawn for the list's row of the trip in the column of
-    // the caption; -2 when the row is not there.
+    // the caption; -2 when the row is not there (for a paged list: not on
+    // the shown page nor on any page after it).
     int lamp(const List &list, const QString &caption);
     QString modal(test::WorkstationProcess &ws);
     int boxCount(test::WorkstationProcess &ws);
@@ -241,7 +251,13 @@ int tst_trip_road::lamp(const List &list, const QString &caption)
     const int col = column(*list.ws, list.grid, caption);
     if (keyCol < 0 || col < 0)
         return -3;
-    const int row = rowOf(*list.ws, list.grid, keyCol, list.byPlate ? m_trip.plate : m_trip.busId);
+    const QString key = list.byPlate ? m_trip.plate : m_trip.busId;
+    int row = rowOf(*list.ws, list.grid, keyCol, key);
+    for (int page = 0; row < 0 && !list.nextPage.isEmpty() && page < MaxPages; ++page) {
+        if (!must(*list.ws, u"click"_s, {{u"target"_s, list.nextPage}}).value(u"ok"_s).toBool())
+            return -3;
+        row = rowOf(*list.ws, list.grid, keyCol, key);
+    }
     if (row < 0)
         return -2;
     const QJsonObject a = list.ws->call(u"lamp"_s, {{u"target"_s, list.grid}, {u"row"_s, row}, {u"col"_s, col}});
@@ -322,7 +338,7 @@ void tst_trip_road::tripRoad()
     const List gateB{&b, u"frmOutCheck/vsList"_s, u"车次"_s, false};
     const List centreA{&a, u"frmEnvBusDesk/vsList"_s, u"车次"_s, false};
     const List centreB{&b, u"frmEnvBusDesk/vsList"_s, u"车次"_s, false};
-    const List checkIn{&a, u"frmDriverVerify/vsList"_s, u"车次"_s, false};
+    const List checkIn{&a, u"frmDriverVerify/vsList"_s, u"车次"_s, false, u"frmDriverVerify/cmdNext"_s};
     const List condition{&b, u"frmTechCheck/vsList"_s, u"车牌号"_s, true};
 
     stepDone("lists open");
