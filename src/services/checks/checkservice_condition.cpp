@@ -36,8 +36,7 @@ ColumnMap conditionListColumns()
         // sort vehicles never checked after the checked ones in "desc".
         const QString expr = c.type == ColumnType::DateTime
             ? u"COALESCE(q.%1, '1900-01-01 00:00:00')"_s.arg(name) : u"q."_s + name;
-        m.add(name, expr, c.type);
-        m.add(u"v."_s + name, expr, c.type);
+        m.addQualified(u"v"_s, name, expr, c.type);
     }
     return m;
 }

@@ -13,27 +13,14 @@ namespace {
 // driver number.
 ColumnMap driverColumns()
 {
+    const QString d = u"d"_s;
     ColumnMap m;
-    const struct { const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
-        {u"driver_no", u"d.driver_id", ColumnType::Text},
-        {u"driver_id", u"d.driver_id", ColumnType::Text},
-        {u"driver_name", u"d.driver_name", ColumnType::Text},
-        {u"sex", u"d.sex", ColumnType::Text},
-        {u"route_id", u"d.route_id", ColumnType::Text},
-        {u"drive_type", u"d.drive_type", ColumnType::Text},
-        {u"unit_id", u"d.unit_id", ColumnType::Text},
-        {u"service_kind", u"d.service_kind", ColumnType::Text},
-        {u"company_name", u"d.company_name", ColumnType::Text},
-        {u"credit", u"d.credit", ColumnType::Text},
-        {u"cert_kind", u"d.cert_kind", ColumnType::Text},
-        {u"is_driver", u"d.is_driver", ColumnType::Integer},
-        {u"birth_date", u"d.birth_date", ColumnType::DateTime},
-    };
-    for (const auto &c : cols) {
-        const QString name = QString::fromUtf16(c.name);
-        m.add(name, QString::fromUtf16(c.expr), c.type);
-        m.add(u"d."_s + name, QString::fromUtf16(c.expr), c.type);
-    }
+    m.addQualified(d, u"driver_no"_s, u"d.driver_id"_s);
+    m.addTableColumns(d, ColumnType::Text,
+                      {u"driver_id"_s, u"driver_name"_s, u"sex"_s, u"route_id"_s, u"drive_type"_s, u"unit_id"_s,
+                       u"service_kind"_s, u"company_name"_s, u"credit"_s, u"cert_kind"_s});
+    m.addTableColumns(d, ColumnType::Integer, {u"is_driver"_s});
+    m.addTableColumns(d, ColumnType::DateTime, {u"birth_date"_s});
     return m;
 }
 

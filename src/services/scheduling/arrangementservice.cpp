@@ -14,27 +14,13 @@ const QString kDriverName = u"COALESCE(d.driver_name, vd.driver_name)"_s;
 
 ColumnMap arrangementColumns()
 {
+    const QString vd = u"vd"_s, v = u"v"_s;
     ColumnMap m;
-    const struct { const char16_t *alias; const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
-        {u"vd", u"license_id", u"vd.license_id", ColumnType::Text},
-        {u"vd", u"driver_id", u"vd.driver_id", ColumnType::Text},
-        {u"vd", u"start_date", u"vd.start_date", ColumnType::DateTime},
-        {u"vd", u"end_date", u"vd.end_date", ColumnType::DateTime},
-        {u"vd", u"memo", u"vd.memo", ColumnType::Text},
-        {u"v", u"license", u"v.license", ColumnType::Text},
-        {u"v", u"company_name", u"v.company_name", ColumnType::Text},
-        {u"v", u"owner", u"v.owner", ColumnType::Text},
-        {u"v", u"model_id", u"v.model_id", ColumnType::Text},
-        {u"v", u"status", u"v.status", ColumnType::Integer},
-    };
-    for (const auto &c : cols) {
-        const QString name = QString::fromUtf16(c.name);
-        const QString expr = QString::fromUtf16(c.expr);
-        m.add(name, expr, c.type);
-        m.add(QString::fromUtf16(c.alias) + u"."_s + name, expr, c.type);
-    }
-    m.add(u"driver_name"_s, kDriverName);
-    m.add(u"vd.driver_name"_s, kDriverName);
+    m.addTableColumns(vd, ColumnType::Text, {u"license_id"_s, u"driver_id"_s, u"memo"_s});
+    m.addTableColumns(vd, ColumnType::DateTime, {u"start_date"_s, u"end_date"_s});
+    m.addTableColumns(v, ColumnType::Text, {u"license"_s, u"company_name"_s, u"owner"_s, u"model_id"_s});
+    m.addTableColumns(v, ColumnType::Integer, {u"status"_s});
+    m.addQualified(vd, u"driver_name"_s, kDriverName);
     return m;
 }
 
