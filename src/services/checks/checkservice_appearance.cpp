@@ -113,15 +113,8 @@ QString CheckService::CancelAppearanceCheck(const QString &context, const QDateT
     m_db.transact([&] {
         message.clear();
         lockTrip(m_db, station, day, id);
-        const QVariant last = m_db.scalar(u"SELECT id FROM appearance_checks WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
-                                          u"AND cancelled = 0 ORDER BY face_index DESC LIMIT 1"_s,
-                                          {station, day, id});
-        if (!last.isValid() || last.isNull()) {
-            message = u"该车次没有可撤消的车容检查！"_s;
-            return;
-        }
-        if (m_db.select(u"UPDATE appearance_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0 RETURNING id"_s,
-                        {last}).isEmpty()) {
+        if (!undoNewestCheck(m_db, u"appearance_checks"_s, u"face_index"_s,
+                             u"station_code = ? AND bus_date = ? AND bus_id = ?"_s, {station, day, id})) {
             message = u"该车次没有可撤消的车容检查！"_s;
             return;
         }
