@@ -53,19 +53,13 @@ RecordSet DriverService::QueryDrivers(const QString &, const QString &where, con
   d.unit_id, d.route_id, COALESCE(r.route_name, '') AS route_name, d.drive_type, d.year_check_month,
   d.safe_study_end_date, d.contract_sign_date, d.out_date)"_s,
                          where, orderBy,
-                         {{u"driver_no"_s, FT::Text, 10}, {u"driver_id"_s, FT::Text, 10},
-                          {u"driver_name"_s, FT::Text, 10}, {u"sex"_s, FT::Text, 2},
-                          {u"credit"_s, FT::Text, 18}, {u"birth_date"_s, FT::DateTime, 0},
-                          {u"link_phone"_s, FT::Text, 20}, {u"home_phone"_s, FT::Text, 30},
-                          {u"Address"_s, FT::Text, 50}, {u"cert_kind"_s, FT::Text, 4},
-                          {u"service_kind"_s, FT::Text, 20}, {u"job_cert_id"_s, FT::Text, 20},
-                          {u"post_cert_id"_s, FT::Text, 20}, {u"company_name"_s, FT::Text, 30},
-                          {u"in_start_date"_s, FT::DateTime, 0}, {u"in_end_date"_s, FT::DateTime, 0},
-                          {u"create_date"_s, FT::DateTime, 0}, {u"is_driver"_s, FT::Integer, 0},
-                          {u"Memo"_s, FT::Text, 255}, {u"photo_id"_s, FT::Integer, 0},
-                          {u"finger_id"_s, FT::Integer, 0}, {u"finger_id1"_s, FT::Integer, 0},
-                          {u"safe_study_end_date"_s, FT::DateTime, 0},
-                          {u"contract_sign_date"_s, FT::DateTime, 0}, {u"out_date"_s, FT::DateTime, 0}});
+                         // The record's fields as the driver record screen
+                         // writes them, and what the register shows besides.
+                         GetDriverTemplate().fields()
+                             + QList<RecordSet::Field>{{u"driver_no"_s, FT::Text, 10},
+                                                       {u"safe_study_end_date"_s, FT::DateTime, 0},
+                                                       {u"contract_sign_date"_s, FT::DateTime, 0},
+                                                       {u"out_date"_s, FT::DateTime, 0}});
 }
 
 RecordSet DriverService::QueryDriverFingers(const QString &)

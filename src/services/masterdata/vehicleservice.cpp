@@ -30,20 +30,17 @@ ColumnMap vehicleColumns(const QString &condState)
     return m;
 }
 
+// The vehicle record's fields as its screen writes them, then the station's
+// return and condition state.
 QList<RecordSet::Field> vehicleShape()
 {
     using FT = FieldType;
-    return {
-        {u"license_id"_s, FT::Text, 5},      {u"license"_s, FT::Text, 10},
-        {u"ic_card_id"_s, FT::Text, 10},     {u"company_name"_s, FT::Text, 30},
-        {u"Owner"_s, FT::Text, 20},          {u"model_id"_s, FT::Text, 50},
-        {u"seat_weight_num"_s, FT::Integer, 0}, {u"service_kind"_s, FT::Text, 20},
-        {u"Status"_s, FT::Integer, 0},       {u"driver_num"_s, FT::Integer, 0},
-        {u"create_date"_s, FT::DateTime, 0}, {u"Memo"_s, FT::Text, 255},
-        {u"is_cond"_s, FT::Integer, 0},      {u"return_status"_s, FT::Integer, 0},
-        {u"return_time"_s, FT::DateTime, 0}, {u"return_checker"_s, FT::Text, 20},
-        {u"cond_status"_s, FT::Integer, 0},  {u"cond_time"_s, FT::DateTime, 0},
-    };
+    return VehicleService::GetVehicleTemplate().fields()
+        + QList<RecordSet::Field>{
+            {u"is_cond"_s, FT::Integer, 0},      {u"return_status"_s, FT::Integer, 0},
+            {u"return_time"_s, FT::DateTime, 0}, {u"return_checker"_s, FT::Text, 20},
+            {u"cond_status"_s, FT::Integer, 0},  {u"cond_time"_s, FT::DateTime, 0},
+        };
 }
 
 } // namespace

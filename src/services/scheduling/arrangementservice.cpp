@@ -60,20 +60,13 @@ WHERE 1 = 1)"_s.arg(kDriverName);
         binds << day << day.addDays(1);
     }
     sql += order.isEmpty() ? u" ORDER BY vd.license_id, vd.driver_id, vd.start_date"_s : u" ORDER BY "_s + order;
-    using FT = FieldType;
-    RecordSet rs = m_db.select(sql, binds,
-                               {{u"license_id"_s, FT::Text, 5},
-                                {u"license"_s, FT::Text, 10},
-                                {u"driver_id"_s, FT::Text, 10},
-                                {u"driver_name"_s, FT::Text, 10},
-                                {u"company_name"_s, FT::Text, 30},
-                                {u"Owner"_s, FT::Text, 20},
-                                {u"model_id"_s, FT::Text, 50},
-                                {u"start_date"_s, FT::DateTime, 0},
-                                {u"end_date"_s, FT::DateTime, 0},
-                                {u"Memo"_s, FT::Text, 255}});
-    rs.MoveFirst();
-    return rs;
+    // The fields SaveArrangements reads, as it reads them, and the vehicle's.
+    return m_db.select(sql, binds,
+                       GetArrangementTemplate().fields()
+                           + QList<RecordSet::Field>{{u"license"_s, FieldType::Text, 10},
+                                                     {u"company_name"_s, FieldType::Text, 30},
+                                                     {u"Owner"_s, FieldType::Text, 20},
+                                                     {u"model_id"_s, FieldType::Text, 50}});
 }
 
 } // namespace cg
