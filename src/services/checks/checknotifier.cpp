@@ -202,6 +202,35 @@ public:
         return t;
     }
 
+    // The arguments most events share, read from the columns an event
+    // uses: the trip (bus_id) or vehicle (license) it is about and its date,
+    // and those of `uses`. Columns it does not use are not read, so their
+    // NULL does not make the event unreadable.
+    enum Use { Lamp = 1, Count = 2, Time = 4, Checker = 8 };
+    struct Shared {
+        QString key;
+        QDateTime date;
+        int lamp = 0;
+        int count = 0;
+        QDateTime time;
+        QString checker;
+    };
+    Shared shared(const QString &keyColumn, int uses)
+    {
+        Shared s;
+        s.key = text(keyColumn);
+        s.date = dateTime(u"bus_date"_s);
+        if (uses & Lamp)
+            s.lamp = integer(u"lamp"_s);
+        if (uses & Count)
+            s.count = integer(u"check_count"_s);
+        if (uses & Time)
+            s.time = dateTime(u"check_time"_s);
+        if (uses & Checker)
+            s.checker = text(u"checker"_s);
+        return s;
+    }
+
 private:
     QSqlRecord m_rec;
     const Dialect &m_dialect;
@@ -408,51 +437,30 @@ void CheckNotifier::deliver(qint64 id, const QSqlRecord &rec)
 {
     Args a(rec, d->db.dialect());
     const QString k = rec.value(u"event"_s).toString();
+    const QString trip = u"bus_id"_s, vehicle = u"license"_s;
     if (k == u"DriverCheck") {
-        const QString busId = a.text(u"bus_id"_s);
-        const QDateTime busDate = a.dateTime(u"bus_date"_s);
-        const int lamp = a.integer(u"lamp"_s);
-        if (a.ok()) Q_EMIT DriverCheck(busId, busDate, lamp);
+        const Args::Shared e = a.shared(trip, Args::Lamp);
+        if (a.ok()) Q_EMIT DriverCheck(e.key, e.date, e.lamp);
     } else if (k == u"SchemeCheck") {
-        const QString busId = a.text(u"bus_id"_s);
-        const QDateTime busDate = a.dateTime(u"bus_date"_s);
-        const int lamp = a.integer(u"lamp"_s);
-        const QDateTime checkTime = a.dateTime(u"check_time"_s);
-        if (a.ok()) Q_EMIT SchemeCheck(busId, busDate, lamp, checkTime);
+        const Args::Shared e = a.shared(trip, Args::Lamp | Args::Time);
+        if (a.ok()) Q_EMIT SchemeCheck(e.key, e.date, e.lamp, e.time);
     } else if (k == u"SchemeExCheck") {
-        const QString busId = a.text(u"bus_id"_s);
-        const QDateTime busDate = a.dateTime(u"bus_date"_s);
-        const int lamp = a.integer(u"lamp"_s);
-        if (a.ok()) Q_EMIT SchemeExCheck(busId, busDate, lamp);
+        const Args::Shared e = a.shared(trip, Args::Lamp);
+        if (a.ok()) Q_EMIT SchemeExCheck(e.key, e.date, e.lamp);
     } else if (k == u"TechCheck") {
-        const QString license = a.text(u"license"_s);
-        const QDateTime checkDate = a.dateTime(u"bus_date"_s);
-        const int lamp = a.integer(u"lamp"_s);
-        const int count = a.integer(u"check_count"_s);
-        const QDateTime checkTime = a.dateTime(u"check_time"_s);
-        const QString checker = a.text(u"checker"_s);
-        if (a.ok()) Q_EMIT TechCheck(license, checkDate, lamp, count, checkTime, checker);
+        const Args::Shared e = a.shared(vehicle, Args::Lamp | Args::Count | Args::Time | Args::Checker);
+        if (a.ok()) Q_EMIT TechCheck(e.key, e.date, e.lamp, e.count, e.time, e.checker);
     } else if (k == u"FaceCheck") {
-        const QString busId = a.text(u"bus_id"_s);
-        const QDateTime busDate = a.dateTime(u"bus_date"_s);
-        const int lamp = a.integer(u"lamp"_s);
-        const int count = a.integer(u"check_count"_s);
-        const QDateTime checkTime = a.dateTime(u"check_time"_s);
-        const QString checker = a.text(u"checker"_s);
-        if (a.ok()) Q_EMIT FaceCheck(busId, busDate, lamp, count, checkTime, checker);
+        const Args::Shared e = a.shared(trip, Args::Lamp | Args::Count | Args::Time | Args::Checker);
+        if (a.ok()) Q_EMIT FaceCheck(e.key, e.date, e.lamp, e.count, e.time, e.checker);
     } else if (k == u"ReturnCheck") {
-        const QString license = a.text(u"license"_s);
-        const QDateTime date = a.dateTime(u"bus_date"_s);
-        const int lamp = a.integer(u"lamp"_s);
-        const QDateTime returnTime = a.dateTime(u"check_time"_s);
-        const QString checker = a.text(u"checker"_s);
-        if (a.ok()) Q_EMIT ReturnCheck(license, date, lamp, returnTime, checker);
+        const Args::Shared e = a.shared(vehicle, Args::Lamp | Args::Time | Args::Checker);
+        if (a.ok()) Q_EMIT ReturnCheck(e.key, e.date, e.lamp, e.time, e.checker);
     } else if (k == u"ReplaceVehicle") {
-        const QString busId = a.text(u"bus_id"_s);
-        const QDateTime busDate = a.dateTime(u"bus_date"_s);
+        const Args::Shared e = a.shared(trip, 0);
         const QString newLicense = a.text(u"new_license"_s);
         const QString company = a.text(u"new_company"_s);
-        if (a.ok()) Q_EMIT ReplaceVehicle(busId, busDate, newLicense, company);
+        if (a.ok()) Q_EMIT ReplaceVehicle(e.key, e.date, newLicense, company);
     } else {
         qWarning("CheckNotifier: check event %lld skipped: unknown event \"%s\"", id, qUtf8Printable(k));
         return;

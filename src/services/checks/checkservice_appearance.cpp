@@ -14,14 +14,6 @@ namespace {
 
 QDateTime dayOf(const QDateTime &t) { return QDateTime(t.date(), QTime(0, 0)); }
 
-void requireTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
-{
-    const QVariant n = db.scalar(u"SELECT COUNT(*) FROM trips WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s, {station, day, busId});
-    if (n.toInt() == 0)
-        throw ServiceError(svcerr::NotFound,
-                           u"车次不存在：%1 %2"_s.arg(busId, day.toString(u"yyyy-MM-dd"_s)));
-}
-
 // Takes the trip's row lock for the rest of the transaction. Every
 // appearance write takes it first, so the state written to the trip row is
 // worked out after any other station's write of the same trip, and two undos
@@ -31,6 +23,16 @@ void lockTrip(Database &db, const QString &station, const QDateTime &day, const 
     db.exec(u"UPDATE trips SET appearance_status = appearance_status WHERE station_code = ? AND bus_date = ? "
             u"AND bus_id = ?"_s,
             {station, day, busId});
+}
+
+// Takes the trip's row lock, then refuses a trip that does not exist.
+void lockExistingTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
+{
+    lockTrip(db, station, day, busId);
+    const QVariant n = db.scalar(u"SELECT COUNT(*) FROM trips WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s, {station, day, busId});
+    if (n.toInt() == 0)
+        throw ServiceError(svcerr::NotFound,
+                           u"车次不存在：%1 %2"_s.arg(busId, day.toString(u"yyyy-MM-dd"_s)));
 }
 
 // The trip's appearance state follows its latest check that is not undone;
@@ -67,6 +69,18 @@ void refreshTrip(Database &db, const QString &context, const QDateTime &day, con
 
 // Every verdict is a check of its own with the trip's next number, so the
 // count grows with each verdict whichever operation wrote it.
+void appendCheck(Database &db, const QString &station, const QDateTime &day, const QString &id,
+                 const QString &license, int status, const QString &checker, const QDateTime &now)
+{
+    const int index = db.scalar(u"SELECT COALESCE(MAX(face_index), 0) + 1 FROM appearance_checks "
+                                u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                                {station, day, id})
+                          .toInt();
+    db.exec(u"INSERT INTO appearance_checks (station_code, bus_date, bus_id, license, face_index, check_status, "
+            u"checker, check_time, cancelled) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0)"_s,
+            {station, day, id, license.trimmed(), index, status, checker, now});
+}
+
 void insertAppearanceCheck(Database &db, const QString &context, const QDateTime &busDate, const QString &busId,
                            const QString &license, const QDateTime &now, int status, const QString &checker)
 {
@@ -74,15 +88,8 @@ void insertAppearanceCheck(Database &db, const QString &context, const QDateTime
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(db, [&] {
-        lockTrip(db, station, day, id);
-        requireTrip(db, station, day, id);
-        const int index = db.scalar(u"SELECT COALESCE(MAX(face_index), 0) + 1 FROM appearance_checks "
-                                    u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
-                                    {station, day, id})
-                              .toInt();
-        db.exec(u"INSERT INTO appearance_checks (station_code, bus_date, bus_id, license, face_index, check_status, "
-                u"checker, check_time, cancelled) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0)"_s,
-                {station, day, id, license.trimmed(), index, status, checker, now});
+        lockExistingTrip(db, station, day, id);
+        appendCheck(db, station, day, id, license, status, checker, now);
         refreshTrip(db, context, day, id);
     });
 }
@@ -113,15 +120,8 @@ QString CheckService::CancelAppearanceCheck(const QString &context, const QDateT
     m_db.transact([&] {
         message.clear();
         lockTrip(m_db, station, day, id);
-        const QVariant last = m_db.scalar(u"SELECT id FROM appearance_checks WHERE station_code = ? AND bus_date = ? AND bus_id = ? "
-                                          u"AND cancelled = 0 ORDER BY face_index DESC LIMIT 1"_s,
-                                          {station, day, id});
-        if (!last.isValid() || last.isNull()) {
-            message = u"该车次没有可撤消的车容检查！"_s;
-            return;
-        }
-        if (m_db.select(u"UPDATE appearance_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0 RETURNING id"_s,
-                        {last}).isEmpty()) {
+        if (!undoNewestCheck(m_db, u"appearance_checks"_s, u"face_index"_s,
+                             u"station_code = ? AND bus_date = ? AND bus_id = ?"_s, {station, day, id})) {
             message = u"该车次没有可撤消的车容检查！"_s;
             return;
         }
@@ -140,8 +140,7 @@ QString CheckService::ForcePassAppearanceCheck(const QString &context, const QDa
     const QDateTime day = dayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(m_db, [&] {
-        lockTrip(m_db, station, day, id);
-        requireTrip(m_db, station, day, id);
+        lockExistingTrip(m_db, station, day, id);
         const QString licenseId = m_db.scalar(u"SELECT license_id FROM vehicles WHERE license = ?"_s,
                                               {license.trimmed()})
                                       .toString();
@@ -149,13 +148,7 @@ QString CheckService::ForcePassAppearanceCheck(const QString &context, const QDa
                   u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)"_s,
                   {station, day, id, licenseId.isEmpty() ? QVariant() : QVariant(licenseId), operatorName, now, cause,
                    unitCode});
-        const int index = m_db.scalar(u"SELECT COALESCE(MAX(face_index), 0) + 1 FROM appearance_checks "
-                                      u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
-                                      {station, day, id})
-                              .toInt();
-        m_db.exec(u"INSERT INTO appearance_checks (station_code, bus_date, bus_id, license, face_index, "
-                  u"check_status, checker, check_time, cancelled) VALUES (?, ?, ?, ?, ?, 5, ?, ?, 0)"_s,
-                  {station, day, id, license.trimmed(), index, operatorName, now});
+        appendCheck(m_db, station, day, id, license, 5, operatorName, now);
         refreshTrip(m_db, context, day, id);
     });
     return {};

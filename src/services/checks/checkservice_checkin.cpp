@@ -55,12 +55,9 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
 {
     const QString busId = busIdIn.trimmed();
     const QString driverNo = driverNoIn.trimmed();
-    if (busId.isEmpty())
-        return u"没有选择车次，请重新选择！"_s;
-    if (driverNo.isEmpty())
-        return u"没有识别出驾驶员，请重按指纹！"_s;
-    if (!busDateIn.isValid() || IsNoDate(busDateIn))
-        return u"车次日期无效，请重新选择车次！"_s;
+    if (const QString refusal = driverOnTripRefusal(busId, driverNo, busDateIn, u"没有识别出驾驶员，请重按指纹！"_s);
+        !refusal.isEmpty())
+        return refusal;
     const QDateTime busDate = dayOf(busDateIn);
     const QDateTime reportTime = now.isValid() ? now : m_clock.now();
     const QString station = SessionContext::parse(context).stationCode;

@@ -36,8 +36,7 @@ ColumnMap conditionListColumns()
         // sort vehicles never checked after the checked ones in "desc".
         const QString expr = c.type == ColumnType::DateTime
             ? u"COALESCE(q.%1, '1900-01-01 00:00:00')"_s.arg(name) : u"q."_s + name;
-        m.add(name, expr, c.type);
-        m.add(u"v."_s + name, expr, c.type);
+        m.addQualified(u"v"_s, name, expr, c.type);
     }
     return m;
 }
@@ -284,18 +283,11 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
     transactWithIndexRetry(m_db, [&] {
         message.clear();
         lockVehicleRow(m_db, plate);
-        const QVariant id = m_db.scalar(
-            u"SELECT id FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? "
-            u"AND cancelled = 0 AND cond_status IN (1, 2, 5) ORDER BY cond_index DESC LIMIT 1"_s,
-            {station, plate, dayOf(checkDay)});
-        if (!id.isValid() || id.isNull()) {
-            message = u"该车辆当天没有可撤消的检查！"_s;
-            return;
-        }
         // Only one undo wins when two stations undo the same check; the
         // other is told there was nothing left to undo and sends nothing.
-        if (m_db.select(u"UPDATE condition_checks SET cancelled = 1 WHERE id = ? AND cancelled = 0 RETURNING id"_s,
-                        {id}).isEmpty()) {
+        if (!undoNewestCheck(m_db, u"condition_checks"_s, u"cond_index"_s,
+                             u"station_code = ? AND license = ? AND check_date = ? AND cond_status IN (1, 2, 5)"_s,
+                             {station, plate, dayOf(checkDay)})) {
             message = u"该车辆当天没有可撤消的检查！"_s;
             return;
         }

@@ -8,6 +8,7 @@
 #include "core/dates.h"
 #include "services/station/coreservices.h"
 #include "services/database/database.h"
+#include "services/checks/tripdrivers.h"
 #include "services/checks/tripquery.h"
 #include "services/database/serviceerror.h"
 
@@ -236,12 +237,9 @@ QString CheckService::ForceDriverPass(const QString &context, const QString &bus
         throw ServiceError(svcerr::BadArgument, u"驾驶员强行通过的检验类别无效：%1"_s.arg(kind));
     const QString busId = busIdIn.trimmed();
     const QString driverNo = driverNoIn.trimmed();
-    if (busId.isEmpty())
-        return u"没有选择车次，请重新选择！"_s;
-    if (driverNo.isEmpty())
-        return u"没有选择驾驶员，请重新选择！"_s;
-    if (!busDate.isValid() || IsNoDate(busDate))
-        return u"车次日期无效，请重新选择车次！"_s;
+    if (const QString refusal = driverOnTripRefusal(busId, driverNo, busDate, u"没有选择驾驶员，请重新选择！"_s);
+        !refusal.isEmpty())
+        return refusal;
     const QDateTime day = dayOf(busDate);
     QDateTime now = nowIn.isValid() ? nowIn : m_clock.now();
     now = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));

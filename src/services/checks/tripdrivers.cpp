@@ -1,5 +1,7 @@
 #include "services/checks/tripdrivers.h"
 
+#include "core/dates.h"
+
 using namespace Qt::StringLiterals;
 
 namespace cg {
@@ -32,6 +34,18 @@ MayDriveSql mayDriveCondition(const QString &driver, const QString &vehicle, con
     add(vehicleBinds); add(driverBinds); add(dayBinds); add(dayBinds); add(dayBinds); add(dayBinds);
     add(routeBinds); add(driverBinds); add(dayBinds); add(dayBinds);
     return out;
+}
+
+QString driverOnTripRefusal(const QString &busId, const QString &driverNo, const QDateTime &busDate,
+                            const QString &noDriver)
+{
+    if (busId.isEmpty())
+        return u"没有选择车次，请重新选择！"_s;
+    if (driverNo.isEmpty())
+        return noDriver;
+    if (!busDate.isValid() || IsNoDate(busDate))
+        return u"车次日期无效，请重新选择车次！"_s;
+    return QString();
 }
 
 } // namespace cg

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QVariantList>
 
@@ -28,5 +29,12 @@ MayDriveSql mayDriveCondition(const QString &driverExpr, const QString &vehicleE
                               const QString &dayExpr, const QVariantList &driverBinds = {},
                               const QVariantList &vehicleBinds = {}, const QVariantList &routeBinds = {},
                               const QVariantList &dayBinds = {});
+
+// What the operator is told when a request about a driver on a trip names
+// no trip, no driver (noDriver: the screen's own words) or no valid trip
+// date, asked in that order; empty when it names all three. busId and
+// driverNo are taken as given (the caller trims them).
+QString driverOnTripRefusal(const QString &busId, const QString &driverNo, const QDateTime &busDate,
+                            const QString &noDriver);
 
 } // namespace cg

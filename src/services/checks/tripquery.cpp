@@ -79,28 +79,22 @@ void fillMissingDates(RecordSet &rs)
 
 void addCommonFilters(const TripFilter &f, const QString &alias, QString &where, QVariantList &binds)
 {
-    where += u" AND %1.station_code = ?"_s.arg(alias);
-    binds << f.station;
-    if (f.busDate.isValid() && !IsNoDate(f.busDate)) {
-        where += u" AND %1.bus_date = ?"_s.arg(alias);
-        binds << QDateTime(f.busDate.date(), QTime(0, 0));
-    }
-    if (!f.busId.isEmpty()) {
-        where += u" AND %1.bus_id = ?"_s.arg(alias);
-        binds << f.busId;
-    }
-    if (f.from.isValid()) {
-        where += u" AND %1.bus_start_time >= ?"_s.arg(alias);
-        binds << f.from;
-    }
-    if (f.to.isValid()) {
-        where += u" AND %1.bus_start_time <= ?"_s.arg(alias);
-        binds << f.to;
-    }
-    if (!f.unitCode.isEmpty()) {
-        where += u" AND (%1.unit_code = ? OR %1.unit_code IS NULL OR %1.unit_code = '')"_s.arg(alias);
-        binds << f.unitCode;
-    }
+    // A condition on the trip table (%1: its alias) and its bound value.
+    const auto add = [&](const QString &condition, const QVariant &value) {
+        where += condition.arg(alias);
+        binds << value;
+    };
+    add(u" AND %1.station_code = ?"_s, f.station);
+    if (f.busDate.isValid() && !IsNoDate(f.busDate))
+        add(u" AND %1.bus_date = ?"_s, QDateTime(f.busDate.date(), QTime(0, 0)));
+    if (!f.busId.isEmpty())
+        add(u" AND %1.bus_id = ?"_s, f.busId);
+    if (f.from.isValid())
+        add(u" AND %1.bus_start_time >= ?"_s, f.from);
+    if (f.to.isValid())
+        add(u" AND %1.bus_start_time <= ?"_s, f.to);
+    if (!f.unitCode.isEmpty())
+        add(u" AND (%1.unit_code = ? OR %1.unit_code IS NULL OR %1.unit_code = '')"_s, f.unitCode);
     if (!f.driverNo.isEmpty()) {
         // Trips the driver may drive on their day (tripdrivers.h).
         const MayDriveSql may = mayDriveCondition(u"?"_s, alias + u".license_id"_s, alias + u".route_id"_s,

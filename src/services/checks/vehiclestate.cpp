@@ -58,6 +58,17 @@ void transactWithIndexRetry(Database &db, const std::function<void()> &fn)
     }
 }
 
+bool undoNewestCheck(Database &db, const QString &table, const QString &numberColumn, const QString &pick,
+                     const QVariantList &binds)
+{
+    const QString newest = u"SELECT id FROM %1 WHERE %2 AND cancelled = 0 ORDER BY %3 DESC LIMIT 1"_s;
+    const QVariant id = db.scalar(newest.arg(table, pick, numberColumn), binds);
+    if (!id.isValid() || id.isNull())
+        return false;
+    return !db.select(u"UPDATE %1 SET cancelled = 1 WHERE id = ? AND cancelled = 0 RETURNING id"_s.arg(table), {id})
+                .isEmpty();
+}
+
 void requireForcedPass(const QString &check, int kind, int expected, const QString &operatorName)
 {
     if (kind != expected)

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariantList>
 
 #include <functional>
 
@@ -41,6 +42,14 @@ QString dateTimeSqlLiteral(const QDateTime &t);
 // (fn must touch nothing but the database). Inside an outer transaction fn
 // simply joins it.
 void transactWithIndexRetry(Database &db, const std::function<void()> &fn);
+
+// Undoes (cancelled = 1) the newest check of table, by its number column,
+// among those that pick (our own SQL condition, its values bound from
+// binds) keeps and that are not undone yet. False when there is none, or
+// when another station undid it first: only one of two undos of the same
+// check wins.
+bool undoNewestCheck(Database &db, const QString &table, const QString &numberColumn, const QString &pick,
+                     const QVariantList &binds);
 
 // Refuses (BadArgument) a forced pass of a vehicle check whose pass type is
 // not the check's own (1 appearance, 2 condition) or that names no operator:

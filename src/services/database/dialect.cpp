@@ -39,20 +39,29 @@ QString replaceTokens(const QString &ddl, const QHash<QString, QString> &map)
     return out;
 }
 
-QVariant commonToDb(const QVariant &v)
+// A date-time or date (at midnight) as the stored text; any other value
+// as an invalid QVariant.
+QVariant storedDateTimeText(const QVariant &v)
 {
-    if (!v.isValid() || v.isNull())
-        return v;
     switch (v.metaType().id()) {
     case QMetaType::QDateTime:
         return v.toDateTime().toString(kStoredDateTime);
     case QMetaType::QDate:
         return v.toDate().startOfDay().toString(kStoredDateTime);
-    case QMetaType::Bool:
-        return v.toBool() ? 1 : 0;
     default:
-        return v;
+        return QVariant();
     }
+}
+
+QVariant commonToDb(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return v;
+    if (const QVariant text = storedDateTimeText(v); text.isValid())
+        return text;
+    if (v.metaType().id() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    return v;
 }
 
 // "yyyy-MM-dd HH:mm:ss", the form every stored date-time has, read digit by
@@ -107,16 +116,11 @@ QVariant commonFromDb(const QVariant &v, FieldType type)
         return QVariant();
     switch (type) {
     case FieldType::Text:
-        switch (v.metaType().id()) {
-        case QMetaType::QDateTime:
-            return v.toDateTime().toString(kStoredDateTime);
-        case QMetaType::QDate:
-            return v.toDate().startOfDay().toString(kStoredDateTime);
-        case QMetaType::QByteArray:
+        if (const QVariant text = storedDateTimeText(v); text.isValid())
+            return text;
+        if (v.metaType().id() == QMetaType::QByteArray)
             return QString::fromUtf8(v.toByteArray());
-        default:
-            return v.toString();
-        }
+        return v.toString();
     case FieldType::Integer: {
         bool ok = false;
         const qlonglong n = v.toLongLong(&ok);
@@ -181,18 +185,25 @@ QHash<QString, QString> ddlTokens(const char16_t *DdlToken::*backend)
     return map;
 }
 
-class SqliteDialect final : public Dialect {
+// What both backends do alike: the schema's tokens written as the backend's
+// column of kDdlTokens says, values bound and read back the same way.
+class CommonDialect : public Dialect {
 public:
-    Backend backend() const override { return Backend::Sqlite; }
-    QString ddl(const QString &portableDdl) const override
-    {
-        static const QHash<QString, QString> map = ddlTokens(&DdlToken::sqlite);
-        return replaceTokens(portableDdl, map);
-    }
-    // AUTOINCREMENT keeps the largest id ever inserted in sqlite_sequence.
-    QString identityCatchUp(const QString &) const override { return QString(); }
+    explicit CommonDialect(const char16_t *DdlToken::*column) : m_tokens(ddlTokens(column)) {}
+    QString ddl(const QString &portableDdl) const override { return replaceTokens(portableDdl, m_tokens); }
     QVariant toDb(const QVariant &v) const override { return commonToDb(v); }
     QVariant fromDb(const QVariant &v, FieldType type) const override { return commonFromDb(v, type); }
+
+private:
+    QHash<QString, QString> m_tokens;
+};
+
+class SqliteDialect final : public CommonDialect {
+public:
+    SqliteDialect() : CommonDialect(&DdlToken::sqlite) {}
+    Backend backend() const override { return Backend::Sqlite; }
+    // AUTOINCREMENT keeps the largest id ever inserted in sqlite_sequence.
+    QString identityCatchUp(const QString &) const override { return QString(); }
     QString nowExpression() const override
     {
         return u"strftime('%Y-%m-%d %H:%M:%S','now','localtime')"_s;
@@ -211,14 +222,10 @@ public:
     }
 };
 
-class PostgresDialect final : public Dialect {
+class PostgresDialect final : public CommonDialect {
 public:
+    PostgresDialect() : CommonDialect(&DdlToken::postgres) {}
     Backend backend() const override { return Backend::Postgres; }
-    QString ddl(const QString &portableDdl) const override
-    {
-        static const QHash<QString, QString> map = ddlTokens(&DdlToken::postgres);
-        return replaceTokens(portableDdl, map);
-    }
     // An identity column's sequence does not move for ids inserted by hand.
     // The table name is our own schema's, never an operator's text.
     QString identityCatchUp(const QString &table) const override
@@ -226,8 +233,6 @@ public:
         return u"SELECT setval(pg_get_serial_sequence('%1', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM %1"_s
             .arg(table);
     }
-    QVariant toDb(const QVariant &v) const override { return commonToDb(v); }
-    QVariant fromDb(const QVariant &v, FieldType type) const override { return commonFromDb(v, type); }
     QString nowExpression() const override { return u"LOCALTIMESTAMP(0)"_s; }
     QString likeCaseInsensitive() const override { return u"ILIKE"_s; }
     QString likeWithoutEscape() const override { return u" ESCAPE ''"_s; }

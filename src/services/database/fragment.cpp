@@ -20,6 +20,20 @@ ColumnMap &ColumnMap::add(const QString &name, const QString &sqlExpression, Col
     return *this;
 }
 
+ColumnMap &ColumnMap::addQualified(const QString &alias, const QString &name, const QString &sqlExpression,
+                                   ColumnType type)
+{
+    add(name, sqlExpression, type);
+    return add(alias + u'.' + name, sqlExpression, type);
+}
+
+ColumnMap &ColumnMap::addTableColumns(const QString &alias, ColumnType type, const QStringList &names)
+{
+    for (const QString &name : names)
+        addQualified(alias, name, alias + u'.' + name, type);
+    return *this;
+}
+
 QString ColumnMap::resolve(const QString &name) const
 {
     return m_map.value(name.toLower()).expression;

@@ -23,6 +23,13 @@ class ColumnMap {
 public:
     ColumnMap &add(const QString &name, const QString &sqlExpression,
                    ColumnType type = ColumnType::Text);
+    // The column under its bare name and qualified by alias ("license" and
+    // "v.license"), both for the same expression.
+    ColumnMap &addQualified(const QString &alias, const QString &name, const QString &sqlExpression,
+                            ColumnType type = ColumnType::Text);
+    // Columns of the table behind alias that stand for themselves: each name
+    // is the expression alias.name, under its bare and its qualified name.
+    ColumnMap &addTableColumns(const QString &alias, ColumnType type, const QStringList &names);
     // The SQL expression for a written column name, or an empty string.
     QString resolve(const QString &name) const;
     // The type of a written column name (Text when unknown).

@@ -13,34 +13,31 @@ namespace {
 // driver number.
 ColumnMap driverColumns()
 {
+    const QString d = u"d"_s;
     ColumnMap m;
-    const struct { const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
-        {u"driver_no", u"d.driver_id", ColumnType::Text},
-        {u"driver_id", u"d.driver_id", ColumnType::Text},
-        {u"driver_name", u"d.driver_name", ColumnType::Text},
-        {u"sex", u"d.sex", ColumnType::Text},
-        {u"route_id", u"d.route_id", ColumnType::Text},
-        {u"drive_type", u"d.drive_type", ColumnType::Text},
-        {u"unit_id", u"d.unit_id", ColumnType::Text},
-        {u"service_kind", u"d.service_kind", ColumnType::Text},
-        {u"company_name", u"d.company_name", ColumnType::Text},
-        {u"credit", u"d.credit", ColumnType::Text},
-        {u"cert_kind", u"d.cert_kind", ColumnType::Text},
-        {u"is_driver", u"d.is_driver", ColumnType::Integer},
-        {u"birth_date", u"d.birth_date", ColumnType::DateTime},
-    };
-    for (const auto &c : cols) {
-        const QString name = QString::fromUtf16(c.name);
-        m.add(name, QString::fromUtf16(c.expr), c.type);
-        m.add(u"d."_s + name, QString::fromUtf16(c.expr), c.type);
-    }
+    m.addQualified(d, u"driver_no"_s, u"d.driver_id"_s);
+    m.addTableColumns(d, ColumnType::Text,
+                      {u"driver_id"_s, u"driver_name"_s, u"sex"_s, u"route_id"_s, u"drive_type"_s, u"unit_id"_s,
+                       u"service_kind"_s, u"company_name"_s, u"credit"_s, u"cert_kind"_s});
+    m.addTableColumns(d, ColumnType::Integer, {u"is_driver"_s});
+    m.addTableColumns(d, ColumnType::DateTime, {u"birth_date"_s});
     return m;
 }
 
-QString orderOrDefault(const QString &orderBy, const ColumnMap &columns)
+// The drivers (d, with their route r) a screen's filter keeps, in the
+// screen's order, else by driver number: the given select list, shaped.
+RecordSet selectDrivers(Database &db, const QString &selectList, const QString &where, const QString &orderBy,
+                        const QList<RecordSet::Field> &shape)
 {
+    const ColumnMap columns = driverColumns();
+    const CompiledSql filter = compileWhere(where, columns, db.backend());
+    QString sql = u"SELECT "_s + selectList
+                  + u"\nFROM drivers d LEFT JOIN routes r ON r.route_id = d.route_id WHERE 1 = 1"_s;
+    if (!filter.sql.isEmpty())
+        sql += u" AND "_s + filter.sql;
     const QString order = compileOrderBy(orderBy, columns);
-    return order.isEmpty() ? u" ORDER BY d.driver_id"_s : u" ORDER BY "_s + order;
+    sql += order.isEmpty() ? u" ORDER BY d.driver_id"_s : u" ORDER BY "_s + order;
+    return db.select(sql, filter.binds, shape);
 }
 
 } // namespace
@@ -48,33 +45,21 @@ QString orderOrDefault(const QString &orderBy, const ColumnMap &columns)
 RecordSet DriverService::QueryDrivers(const QString &, const QString &where, const QString &orderBy)
 {
     using FT = FieldType;
-    const ColumnMap columns = driverColumns();
-    const CompiledSql filter = compileWhere(where, columns, m_db.backend());
-    QString sql = uR"(SELECT d.driver_id AS driver_no, d.driver_id, d.driver_name, d.sex, d.credit, d.birth_date,
+    return selectDrivers(m_db, uR"(d.driver_id AS driver_no, d.driver_id, d.driver_name, d.sex, d.credit, d.birth_date,
   d.link_phone, d.home_phone, d.address AS Address, d.cert_kind, d.service_kind, d.job_cert_id, d.post_cert_id,
   d.company_name, d.in_start_date, d.in_end_date, d.create_date, d.is_driver, d.memo AS Memo,
   d.photo_id, d.finger_id, d.finger_id1, COALESCE(d.fng_value, '') AS fng_value,
   COALESCE(d.fng_value1, '') AS fng_value1, COALESCE(d.fng_value, '') AS finger_value,
   d.unit_id, d.route_id, COALESCE(r.route_name, '') AS route_name, d.drive_type, d.year_check_month,
-  d.safe_study_end_date, d.contract_sign_date, d.out_date
-FROM drivers d LEFT JOIN routes r ON r.route_id = d.route_id WHERE 1 = 1)"_s;
-    if (!filter.sql.isEmpty())
-        sql += u" AND "_s + filter.sql;
-    sql += orderOrDefault(orderBy, columns);
-    return m_db.select(sql, filter.binds,
-                       {{u"driver_no"_s, FT::Text, 10}, {u"driver_id"_s, FT::Text, 10},
-                        {u"driver_name"_s, FT::Text, 10}, {u"sex"_s, FT::Text, 2},
-                        {u"credit"_s, FT::Text, 18}, {u"birth_date"_s, FT::DateTime, 0},
-                        {u"link_phone"_s, FT::Text, 20}, {u"home_phone"_s, FT::Text, 30},
-                        {u"Address"_s, FT::Text, 50}, {u"cert_kind"_s, FT::Text, 4},
-                        {u"service_kind"_s, FT::Text, 20}, {u"job_cert_id"_s, FT::Text, 20},
-                        {u"post_cert_id"_s, FT::Text, 20}, {u"company_name"_s, FT::Text, 30},
-                        {u"in_start_date"_s, FT::DateTime, 0}, {u"in_end_date"_s, FT::DateTime, 0},
-                        {u"create_date"_s, FT::DateTime, 0}, {u"is_driver"_s, FT::Integer, 0},
-                        {u"Memo"_s, FT::Text, 255}, {u"photo_id"_s, FT::Integer, 0},
-                        {u"finger_id"_s, FT::Integer, 0}, {u"finger_id1"_s, FT::Integer, 0},
-                        {u"safe_study_end_date"_s, FT::DateTime, 0},
-                        {u"contract_sign_date"_s, FT::DateTime, 0}, {u"out_date"_s, FT::DateTime, 0}});
+  d.safe_study_end_date, d.contract_sign_date, d.out_date)"_s,
+                         where, orderBy,
+                         // The record's fields as the driver record screen
+                         // writes them, and what the register shows besides.
+                         GetDriverTemplate().fields()
+                             + QList<RecordSet::Field>{{u"driver_no"_s, FT::Text, 10},
+                                                       {u"safe_study_end_date"_s, FT::DateTime, 0},
+                                                       {u"contract_sign_date"_s, FT::DateTime, 0},
+                                                       {u"out_date"_s, FT::DateTime, 0}});
 }
 
 RecordSet DriverService::QueryDriverFingers(const QString &)
@@ -93,19 +78,13 @@ FROM drivers ORDER BY driver_id)"_s,
 RecordSet DriverService::QueryDriverList(const QString &, const QString &where, const QString &orderBy)
 {
     using FT = FieldType;
-    const ColumnMap columns = driverColumns();
-    const CompiledSql filter = compileWhere(where, columns, m_db.backend());
-    QString sql = uR"(SELECT d.driver_id AS driver_no, d.driver_name, d.sex, d.route_id,
+    return selectDrivers(m_db, uR"(d.driver_id AS driver_no, d.driver_name, d.sex, d.route_id,
   COALESCE(r.route_name, '') AS route_name, d.year_check_month, d.safe_study_end_date, d.drive_type,
-  d.unit_id, d.contract_sign_date, d.out_date
-FROM drivers d LEFT JOIN routes r ON r.route_id = d.route_id WHERE 1 = 1)"_s;
-    if (!filter.sql.isEmpty())
-        sql += u" AND "_s + filter.sql;
-    sql += orderOrDefault(orderBy, columns);
-    return m_db.select(sql, filter.binds,
-                       {{u"safe_study_end_date"_s, FT::DateTime, 0},
-                        {u"contract_sign_date"_s, FT::DateTime, 0},
-                        {u"out_date"_s, FT::DateTime, 0}});
+  d.unit_id, d.contract_sign_date, d.out_date)"_s,
+                         where, orderBy,
+                         {{u"safe_study_end_date"_s, FT::DateTime, 0},
+                          {u"contract_sign_date"_s, FT::DateTime, 0},
+                          {u"out_date"_s, FT::DateTime, 0}});
 }
 
 } // namespace cg

@@ -17,47 +17,30 @@ namespace {
 // state and the condition lamp are the session's station's (st).
 ColumnMap vehicleColumns(const QString &condState)
 {
+    const QString v = u"v"_s;
     ColumnMap m;
-    const struct { const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
-        {u"license_id", u"v.license_id", ColumnType::Text},
-        {u"license", u"v.license", ColumnType::Text},
-        {u"ic_card_id", u"v.ic_card_id", ColumnType::Text},
-        {u"company_name", u"v.company_name", ColumnType::Text},
-        {u"owner", u"v.owner", ColumnType::Text},
-        {u"model_id", u"v.model_id", ColumnType::Text},
-        {u"service_kind", u"v.service_kind", ColumnType::Text},
-        {u"status", u"v.status", ColumnType::Integer},
-        {u"seat_weight_num", u"v.seat_weight_num", ColumnType::Integer},
-        {u"return_status", u"COALESCE(rs.return_status, 0)", ColumnType::Integer},
-        {u"is_cond", u"v.is_cond", ColumnType::Integer},
-        {u"create_date", u"v.create_date", ColumnType::DateTime},
-        {u"return_time", u"rs.return_time", ColumnType::DateTime},
-    };
-    for (const auto &c : cols) {
-        const QString name = QString::fromUtf16(c.name);
-        const QString expr = QString::fromUtf16(c.expr);
-        m.add(name, expr, c.type);
-        m.add(u"v."_s + name, expr, c.type);
-    }
-    m.add(u"cond_status"_s, condState, ColumnType::Integer);
-    m.add(u"v.cond_status"_s, condState, ColumnType::Integer);
+    m.addTableColumns(v, ColumnType::Text,
+                      {u"license_id"_s, u"license"_s, u"ic_card_id"_s, u"company_name"_s, u"owner"_s, u"model_id"_s,
+                       u"service_kind"_s});
+    m.addTableColumns(v, ColumnType::Integer, {u"status"_s, u"seat_weight_num"_s, u"is_cond"_s});
+    m.addTableColumns(v, ColumnType::DateTime, {u"create_date"_s});
+    m.addQualified(v, u"return_status"_s, u"COALESCE(rs.return_status, 0)"_s, ColumnType::Integer);
+    m.addQualified(v, u"return_time"_s, u"rs.return_time"_s, ColumnType::DateTime);
+    m.addQualified(v, u"cond_status"_s, condState, ColumnType::Integer);
     return m;
 }
 
+// The vehicle record's fields as its screen writes them, then the station's
+// return and condition state.
 QList<RecordSet::Field> vehicleShape()
 {
     using FT = FieldType;
-    return {
-        {u"license_id"_s, FT::Text, 5},      {u"license"_s, FT::Text, 10},
-        {u"ic_card_id"_s, FT::Text, 10},     {u"company_name"_s, FT::Text, 30},
-        {u"Owner"_s, FT::Text, 20},          {u"model_id"_s, FT::Text, 50},
-        {u"seat_weight_num"_s, FT::Integer, 0}, {u"service_kind"_s, FT::Text, 20},
-        {u"Status"_s, FT::Integer, 0},       {u"driver_num"_s, FT::Integer, 0},
-        {u"create_date"_s, FT::DateTime, 0}, {u"Memo"_s, FT::Text, 255},
-        {u"is_cond"_s, FT::Integer, 0},      {u"return_status"_s, FT::Integer, 0},
-        {u"return_time"_s, FT::DateTime, 0}, {u"return_checker"_s, FT::Text, 20},
-        {u"cond_status"_s, FT::Integer, 0},  {u"cond_time"_s, FT::DateTime, 0},
-    };
+    return VehicleService::GetVehicleTemplate().fields()
+        + QList<RecordSet::Field>{
+            {u"is_cond"_s, FT::Integer, 0},      {u"return_status"_s, FT::Integer, 0},
+            {u"return_time"_s, FT::DateTime, 0}, {u"return_checker"_s, FT::Text, 20},
+            {u"cond_status"_s, FT::Integer, 0},  {u"cond_time"_s, FT::DateTime, 0},
+        };
 }
 
 } // namespace

@@ -24,6 +24,22 @@ struct DayRange {
     QDateTime to;   // invalid: open
 };
 
+// " AND col >= from AND col < to" for the sides of the range that are not
+// open, their values appended to binds.
+QString inRange(const QString &col, const DayRange &days, QVariantList &binds)
+{
+    QString where;
+    if (days.from.isValid()) {
+        where += u" AND %1 >= ?"_s.arg(col);
+        binds << days.from;
+    }
+    if (days.to.isValid()) {
+        where += u" AND %1 < ?"_s.arg(col);
+        binds << days.to;
+    }
+    return where;
+}
+
 // The session's station, which every figure is restricted to.
 QString stationOf(const QString &context) { return SessionContext::parse(context).stationCode; }
 
@@ -34,14 +50,7 @@ QString conditionWhere(const QString &station, const DayRange &days, const QStri
 {
     QString where = u" WHERE c.station_code = ? AND c.cancelled = 0 AND c.cond_status IN (1, 2, 5)"_s;
     binds << station;
-    if (days.from.isValid()) {
-        where += u" AND c.check_date >= ?"_s;
-        binds << days.from;
-    }
-    if (days.to.isValid()) {
-        where += u" AND c.check_date < ?"_s;
-        binds << days.to;
-    }
+    where += inRange(u"c.check_date"_s, days, binds);
     if (!plate.isEmpty()) {
         where += u" AND c.license = ?"_s;
         binds << plate;
@@ -55,6 +64,17 @@ QString verdictCounts()
     return u"SUM(CASE WHEN c.cond_status = 1 THEN 1 ELSE 0 END) AS pass_count, "
            u"SUM(CASE WHEN c.cond_status = 2 THEN 1 ELSE 0 END) AS fail_count, "
            u"SUM(CASE WHEN c.cond_status = 5 THEN 1 ELSE 0 END) AS forced_count"_s;
+}
+
+// The fields of verdicts counted by group: the group's fields (before), the
+// three counts of verdictCounts(), then what follows them (after).
+QList<RecordSet::Field> verdictShape(const QList<RecordSet::Field> &before, const QList<RecordSet::Field> &after = {})
+{
+    return before
+        + QList<RecordSet::Field>{{u"pass_count"_s, FieldType::Integer, 0},
+                                  {u"fail_count"_s, FieldType::Integer, 0},
+                                  {u"forced_count"_s, FieldType::Integer, 0}}
+        + after;
 }
 
 DayRange halfOpen(const QDateTime &from, const QDateTime &to)
@@ -74,17 +94,9 @@ DayRange inclusive(const QDateTime &from, const QDateTime &to)
 QString departuresSql(const QString &station, const DayRange &days, const QString &plate, QVariantList &binds)
 {
     const auto filter = [&](const QString &alias, const QString &plateCol) {
-        const QString dateCol = alias + u".bus_date"_s;
         QString w = u" AND %1.station_code = ?"_s.arg(alias);
         binds << station;
-        if (days.from.isValid()) {
-            w += u" AND %1 >= ?"_s.arg(dateCol);
-            binds << days.from;
-        }
-        if (days.to.isValid()) {
-            w += u" AND %1 < ?"_s.arg(dateCol);
-            binds << days.to;
-        }
+        w += inRange(alias + u".bus_date"_s, days, binds);
         if (!plate.isEmpty()) {
             w += u" AND %1 = ?"_s.arg(plateCol);
             binds << plate;
@@ -147,15 +159,7 @@ LEFT JOIN trips t ON t.station_code = f.station_code AND t.bus_date = f.bus_date
 LEFT JOIN drivers d ON d.driver_id = f.driver_id
 WHERE f.station_code = ?)"_s;
     QVariantList binds{stationOf(context)};
-    const DayRange days = inclusive(from, to);
-    if (days.from.isValid()) {
-        sql += u" AND f.operate_time >= ?"_s;
-        binds << days.from;
-    }
-    if (days.to.isValid()) {
-        sql += u" AND f.operate_time < ?"_s;
-        binds << days.to;
-    }
+    sql += inRange(u"f.operate_time"_s, inclusive(from, to), binds);
     sql += u" ORDER BY f.operate_time, f.id"_s;
     return m_db.select(sql, binds,
                        {{u"bus_date"_s, FieldType::DateTime, 0},
@@ -192,13 +196,10 @@ RecordSet ReportService::QueryConditionCheckStatistics(const QString &context, c
               u"LEFT JOIN vehicles v ON v.license_id = c.license_id"_s
             + where + u" GROUP BY c.check_date, c.license ORDER BY c.check_date, c.license"_s,
         binds,
-        {{u"check_date"_s, FieldType::DateTime, 0},
-         {u"license"_s, FieldType::Text, 20},
-         {u"company_name"_s, FieldType::Text, 40},
-         {u"pass_count"_s, FieldType::Integer, 0},
-         {u"fail_count"_s, FieldType::Integer, 0},
-         {u"forced_count"_s, FieldType::Integer, 0},
-         {u"check_count"_s, FieldType::Integer, 0}});
+        verdictShape({{u"check_date"_s, FieldType::DateTime, 0},
+                      {u"license"_s, FieldType::Text, 20},
+                      {u"company_name"_s, FieldType::Text, 40}},
+                     {{u"check_count"_s, FieldType::Integer, 0}}));
     // Companies are kept in the code[name] form: the report shows the name.
     for (int r = 0; r < rs.RecordCount(); ++r) {
         const QString company = rs.valueAt(r, u"company_name"_s).toString();
@@ -243,11 +244,7 @@ RecordSet ReportService::QueryDailyStatistics(const QString &context, const QDat
         const RecordSet rs = m_db.select(
             u"SELECT c.check_date, "_s + verdictCounts() + u" FROM condition_checks c"_s + where
                 + u" GROUP BY c.check_date"_s,
-            binds,
-            {{u"check_date"_s, FieldType::DateTime, 0},
-             {u"pass_count"_s, FieldType::Integer, 0},
-             {u"fail_count"_s, FieldType::Integer, 0},
-             {u"forced_count"_s, FieldType::Integer, 0}});
+            binds, verdictShape({{u"check_date"_s, FieldType::DateTime, 0}}));
         for (int r = 0; r < rs.RecordCount(); ++r) {
             Day &d = byDay[rs.valueAt(r, u"check_date"_s).toDateTime().date()];
             d.pass += rs.valueAt(r, u"pass_count"_s).toLongLong();

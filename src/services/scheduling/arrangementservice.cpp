@@ -14,27 +14,13 @@ const QString kDriverName = u"COALESCE(d.driver_name, vd.driver_name)"_s;
 
 ColumnMap arrangementColumns()
 {
+    const QString vd = u"vd"_s, v = u"v"_s;
     ColumnMap m;
-    const struct { const char16_t *alias; const char16_t *name; const char16_t *expr; ColumnType type; } cols[] = {
-        {u"vd", u"license_id", u"vd.license_id", ColumnType::Text},
-        {u"vd", u"driver_id", u"vd.driver_id", ColumnType::Text},
-        {u"vd", u"start_date", u"vd.start_date", ColumnType::DateTime},
-        {u"vd", u"end_date", u"vd.end_date", ColumnType::DateTime},
-        {u"vd", u"memo", u"vd.memo", ColumnType::Text},
-        {u"v", u"license", u"v.license", ColumnType::Text},
-        {u"v", u"company_name", u"v.company_name", ColumnType::Text},
-        {u"v", u"owner", u"v.owner", ColumnType::Text},
-        {u"v", u"model_id", u"v.model_id", ColumnType::Text},
-        {u"v", u"status", u"v.status", ColumnType::Integer},
-    };
-    for (const auto &c : cols) {
-        const QString name = QString::fromUtf16(c.name);
-        const QString expr = QString::fromUtf16(c.expr);
-        m.add(name, expr, c.type);
-        m.add(QString::fromUtf16(c.alias) + u"."_s + name, expr, c.type);
-    }
-    m.add(u"driver_name"_s, kDriverName);
-    m.add(u"vd.driver_name"_s, kDriverName);
+    m.addTableColumns(vd, ColumnType::Text, {u"license_id"_s, u"driver_id"_s, u"memo"_s});
+    m.addTableColumns(vd, ColumnType::DateTime, {u"start_date"_s, u"end_date"_s});
+    m.addTableColumns(v, ColumnType::Text, {u"license"_s, u"company_name"_s, u"owner"_s, u"model_id"_s});
+    m.addTableColumns(v, ColumnType::Integer, {u"status"_s});
+    m.addQualified(vd, u"driver_name"_s, kDriverName);
     return m;
 }
 
@@ -74,20 +60,13 @@ WHERE 1 = 1)"_s.arg(kDriverName);
         binds << day << day.addDays(1);
     }
     sql += order.isEmpty() ? u" ORDER BY vd.license_id, vd.driver_id, vd.start_date"_s : u" ORDER BY "_s + order;
-    using FT = FieldType;
-    RecordSet rs = m_db.select(sql, binds,
-                               {{u"license_id"_s, FT::Text, 5},
-                                {u"license"_s, FT::Text, 10},
-                                {u"driver_id"_s, FT::Text, 10},
-                                {u"driver_name"_s, FT::Text, 10},
-                                {u"company_name"_s, FT::Text, 30},
-                                {u"Owner"_s, FT::Text, 20},
-                                {u"model_id"_s, FT::Text, 50},
-                                {u"start_date"_s, FT::DateTime, 0},
-                                {u"end_date"_s, FT::DateTime, 0},
-                                {u"Memo"_s, FT::Text, 255}});
-    rs.MoveFirst();
-    return rs;
+    // The fields SaveArrangements reads, as it reads them, and the vehicle's.
+    return m_db.select(sql, binds,
+                       GetArrangementTemplate().fields()
+                           + QList<RecordSet::Field>{{u"license"_s, FieldType::Text, 10},
+                                                     {u"company_name"_s, FieldType::Text, 30},
+                                                     {u"Owner"_s, FieldType::Text, 20},
+                                                     {u"model_id"_s, FieldType::Text, 50}});
 }
 
 } // namespace cg

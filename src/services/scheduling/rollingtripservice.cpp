@@ -177,26 +177,13 @@ WHERE t.station_code = ? AND t.bus_date = ?)"_s;
     sql += unitClause(u"t."_s);
     binds << unit;
     sql += u" ORDER BY t.bus_id, LENGTH(t.bus_serial_no), t.bus_serial_no"_s;
-    using FT = FieldType;
-    RecordSet rs = m_db.select(sql, binds,
-                               {{u"bus_date"_s, FT::DateTime, 0},
-                                {u"bus_id"_s, FT::Text, 5},
-                                {u"bus_serial_no"_s, FT::Text, 3},
-                                {u"route_id"_s, FT::Text, 20},
-                                {u"route_name"_s, FT::Text, 50},
-                                {u"end_station_id"_s, FT::Text, 20},
-                                {u"end_station_name"_s, FT::Text, 50},
-                                {u"check_gate_id"_s, FT::Text, 20},
-                                {u"license_id"_s, FT::Text, 5},
-                                {u"license"_s, FT::Text, 10},
-                                {u"total_seat"_s, FT::Integer, 0},
-                                {u"vehicle_type_code"_s, FT::Text, 20},
-                                {u"vehicle_type_name"_s, FT::Text, 50},
-                                {u"transport_company_id"_s, FT::Text, 20},
-                                {u"transport_company_short_name"_s, FT::Text, 50},
-                                {u"bus_start_time"_s, FT::DateTime, 0}});
-    rs.MoveFirst();
-    return rs;
+    // The written fields read back as the record screen writes them, and
+    // the names the list shows beside their codes.
+    return m_db.select(sql, binds,
+                       WrittenTemplate(kWritten).fields()
+                           + QList<RecordSet::Field>{{u"route_name"_s, FieldType::Text, 50},
+                                                     {u"license"_s, FieldType::Text, 10},
+                                                     {u"transport_company_short_name"_s, FieldType::Text, 50}});
 }
 
 void RollingTripService::AddRollingTrip(const QString &context, const RecordSet &row)
