@@ -34,6 +34,18 @@ protected:
     QVBoxLayout *frameLayout() const { return m_frameLayout; }
     QHBoxLayout *filterRow() const { return m_filterRow; }
 
+    // The list's current data row, -1 when none.
+    int selectedRow() const;
+    // Runs action on the selected row, its failures shown in a box; nothing
+    // when no row is selected.
+    void withSelectedRow(const std::function<void(int row)> &action);
+    // Asks "您确认<subject>合格吗？" (or 不合格, with the stop icon) under
+    // title; true when the operator answers yes.
+    bool confirmVerdict(const QString &title, const QString &subject, bool passed);
+    // Asks "您确认本次操作吗？" under title before a check is withdrawn; the
+    // selected row, or -1 when the operator cancels or no row is selected.
+    int rowToWithdraw(const QString &title);
+
     Env m_env;
     StationContext &m_station;
 

@@ -44,7 +44,6 @@ private:
                          const QDateTime &checkTime, const QString &checker);
     void loadList();
     QString filterText(const QLineEdit *box, const QString &placeholder) const;
-    int selectedRow() const;
     QDateTime rowDate(int row) const;
 
     QLabel *lblDate = nullptr;

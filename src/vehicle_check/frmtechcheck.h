@@ -49,7 +49,6 @@ private:
     QString buildFilter() const;
     void fillRow(int row, const RecordSet &rs, int record);
     void startCheck(const RecordSet &vehicle);
-    int selectedRow() const;
     // The condition lamp code of a row as it was last written (-1 none).
     int condLamp(int row) const;
     void setCondLamp(int row, int status);
