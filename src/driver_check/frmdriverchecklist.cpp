@@ -42,11 +42,7 @@ QLabel *valueLabel(const QString &name, QWidget *parent)
 frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(u"frmDriverCheckList"_s);
-    setWindowTitle(u"驾驶员身份识别记录"_s);
-    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setModal(true);
-    resize(560, 460);
+    BeginDriverListWindow(this, u"frmDriverCheckList"_s, u"驾驶员身份识别记录"_s, QSize(560, 460));
 
     QLabel *title = LargeLabel(this, u"lblTitle"_s, u"驾驶员身份识别记录"_s, 15, true);
     title->setAlignment(Qt::AlignCenter);

@@ -48,14 +48,19 @@ QString validityText(const RecordSet &rs)
 
 } // namespace
 
+void BeginDriverListWindow(QDialog *window, const QString &formName, const QString &title, QSize size)
+{
+    window->setObjectName(formName);
+    window->setWindowTitle(title);
+    window->setWindowFlags(window->windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setModal(true);
+    window->resize(size);
+}
+
 frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(u"frmDriverList"_s);
-    setWindowTitle(u"驾驶员检验"_s);
-    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setModal(true);
-    resize(620, 540);
+    BeginDriverListWindow(this, u"frmDriverList"_s, u"驾驶员检验"_s, QSize(620, 540));
 
     const auto caption = [this](const QString &text) { return new QLabel(text, this); };
     const auto value = [this](const QString &name) {
