@@ -85,12 +85,9 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     vsList->setSelectionMode(QAbstractItemView::SingleSelection);
     ResetGrid();
 
-    cmdOk = new QPushButton(u"强行通过(&O)"_s, this);
-    cmdOk->setObjectName(u"cmdOk"_s);
-    CoolButton1 = new QPushButton(u"取消登记(&A)"_s, this);
-    CoolButton1->setObjectName(u"CoolButton1"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
+    cmdOk = NamedButton(this, u"cmdOk"_s, u"强行通过(&O)"_s);
+    CoolButton1 = NamedButton(this, u"CoolButton1"_s, u"取消登记(&A)"_s);
+    cmdClose = NamedButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);

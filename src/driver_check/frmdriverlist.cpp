@@ -104,10 +104,8 @@ frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *p
     causes->setColumnStretch(0, 1);
     causes->setColumnStretch(1, 2);
 
-    cmdForcePass = new QPushButton(u"确定(&O)"_s, this);
-    cmdForcePass->setObjectName(u"cmdForcePass"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
+    cmdForcePass = NamedButton(this, u"cmdForcePass"_s, u"确定(&O)"_s);
+    cmdClose = NamedButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(heading);
