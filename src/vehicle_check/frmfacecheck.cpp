@@ -83,16 +83,8 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     lblDate->setText(chineseDate(today));
 
     SelectAllOnFocus(this, {txtBusID, txtLicenseID});
-    connect(cmdQuery, &QPushButton::clicked, this, &frmFaceCheck::cmdQuery_Click);
     connect(cmdTodayBus, &QPushButton::clicked, this, &frmFaceCheck::cmdTodayBus_Click);
-    connect(cmdStartCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdStartCheck_Click);
-    connect(cmdCheckList, &QPushButton::clicked, this, &frmFaceCheck::cmdCheckList_Click);
-    connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdRemoveCheck_Click);
-    connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
-    new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
-                        {Qt::Key_F5, [this] { quickVerdict(false); }},
-                        {Qt::Key_F8, [this] { cmdQuery_Click(); }},
-                        {Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
+    connectControls({{Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
 
     moMsg = new CheckNotifier(*m_station.db, this);
     moMsg->Subscribe(m_station.stationCode());

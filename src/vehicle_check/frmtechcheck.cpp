@@ -84,15 +84,8 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     vsList->setColHidden(ColReturn, true);
     vsList->setColHidden(ColReturnTime, true);
 
-    connect(cmdQuery, &QPushButton::clicked, this, &frmTechCheck::cmdQuery_Click);
-    connect(cmdStartCheck, &QPushButton::clicked, this, &frmTechCheck::cmdStartCheck_Click);
-    connect(cmdCheckList, &QPushButton::clicked, this, &frmTechCheck::cmdCheckList_Click);
-    connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmTechCheck::cmdRemoveCheck_Click);
     connect(txtLicense, &QLineEdit::returnPressed, this, &frmTechCheck::txtLicense_Enter);
-    connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
-    new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
-                        {Qt::Key_F5, [this] { quickVerdict(false); }},
-                        {Qt::Key_F8, [this] { cmdQuery_Click(); }}});
+    connectControls();
 
     moMsg = new CheckNotifier(*m_station.db, this);
     moMsg->Subscribe(m_station.stationCode());
