@@ -1,5 +1,6 @@
 #include "frmcheckpass.h"
 #include "widgets/buttons.h"
+#include "widgets/namedtimer.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -49,10 +50,7 @@ frmCheckPass::frmCheckPass(const QString &exitPassword, QWidget *parent)
     layout->addLayout(row);
     layout->addLayout(RightAlignedRow({cmdOK, cmdClose}));
 
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(u"Timer1"_s);
-    m_timer->setInterval(1000);
-    connect(m_timer, &QTimer::timeout, this, &frmCheckPass::Timer1_Timer);
+    m_timer = NamedTimer(this, u"Timer1"_s, 1000, &frmCheckPass::Timer1_Timer);
     connect(cmdOK, &QPushButton::clicked, this, &frmCheckPass::cmdOK_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmCheckPass::cmdClose_Click);
     connect(cmdKey, &QPushButton::clicked, this, &frmCheckPass::cmdKey_Click);

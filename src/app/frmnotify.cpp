@@ -1,4 +1,5 @@
 #include "frmnotify.h"
+#include "widgets/namedtimer.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -44,14 +45,8 @@ frmNotify::frmNotify(QWidget *parent) : QDialog(parent)
     layout->addWidget(lblMessage, 1);
     layout->addLayout(buttons);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(u"Timer1"_s);
-    m_timer1->setInterval(7000);
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(u"Timer2"_s);
-    m_timer2->setInterval(1000);
-    connect(m_timer1, &QTimer::timeout, this, &frmNotify::Timer1_Timer);
-    connect(m_timer2, &QTimer::timeout, this, &frmNotify::Timer2_Timer);
+    m_timer1 = NamedTimer(this, u"Timer1"_s, 7000, &frmNotify::Timer1_Timer);
+    m_timer2 = NamedTimer(this, u"Timer2"_s, 1000, &frmNotify::Timer2_Timer);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 

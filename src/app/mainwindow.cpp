@@ -608,34 +608,34 @@ QList<QMdiSubWindow *> arrangeable(QMdiArea *area)
             list.append(w);
     return list;
 }
+
+// The open windows share the frame equally: side by side, or one above the other.
+void tile(QMdiArea *mdi, bool sideBySide)
+{
+    const QList<QMdiSubWindow *> list = arrangeable(mdi);
+    if (list.isEmpty())
+        return;
+    const QRect area = mdi->viewport()->rect();
+    const int n = int(list.size());
+    const int w = sideBySide ? area.width() / n : area.width();
+    const int h = sideBySide ? area.height() : area.height() / n;
+    for (int i = 0; i < n; ++i) {
+        list[i]->showNormal();
+        list[i]->setGeometry(sideBySide ? i * w : 0, sideBySide ? 0 : i * h, w, h);
+    }
+}
 } // namespace
 
 void mdiMain::tileHorizontally()
 {
     // One above the other, each the full width of the frame.
-    const QList<QMdiSubWindow *> list = arrangeable(m_mdi);
-    if (list.isEmpty())
-        return;
-    const QRect area = m_mdi->viewport()->rect();
-    const int h = area.height() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        list[i]->showNormal();
-        list[i]->setGeometry(0, i * h, area.width(), h);
-    }
+    tile(m_mdi, false);
 }
 
 void mdiMain::tileVertically()
 {
     // Side by side, each the full height of the frame.
-    const QList<QMdiSubWindow *> list = arrangeable(m_mdi);
-    if (list.isEmpty())
-        return;
-    const QRect area = m_mdi->viewport()->rect();
-    const int w = area.width() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        list[i]->showNormal();
-        list[i]->setGeometry(i * w, 0, w, area.height());
-    }
+    tile(m_mdi, true);
 }
 
 void mdiMain::arrangeIcons()

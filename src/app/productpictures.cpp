@@ -120,22 +120,20 @@ QPixmap DrawProductPicture(const QString &tag, const QString &state, int size)
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
 
-    const QRectF frame(0.5, 0.5, size - 1, size - 1);
-    if (state == u"Hover") {
+    // A hovered or pressed button: a rounded frame shaded from top to bottom.
+    const auto drawFrame = [&](const QColor &top, const QColor &bottom, const QColor &border) {
+        const QRectF frame(0.5, 0.5, size - 1, size - 1);
         QLinearGradient g(frame.topLeft(), frame.bottomLeft());
-        g.setColorAt(0, QColor(0xff, 0xf6, 0xd5));
-        g.setColorAt(1, QColor(0xff, 0xdc, 0x8a));
+        g.setColorAt(0, top);
+        g.setColorAt(1, bottom);
         p.setBrush(g);
-        p.setPen(QColor(0xe0, 0xa8, 0x30));
+        p.setPen(border);
         p.drawRoundedRect(frame, 4, 4);
-    } else if (state == u"Down") {
-        QLinearGradient g(frame.topLeft(), frame.bottomLeft());
-        g.setColorAt(0, QColor(0xf0, 0xb8, 0x50));
-        g.setColorAt(1, QColor(0xf8, 0xd8, 0x90));
-        p.setBrush(g);
-        p.setPen(QColor(0xb0, 0x78, 0x20));
-        p.drawRoundedRect(frame, 4, 4);
-    }
+    };
+    if (state == u"Hover")
+        drawFrame(QColor(0xff, 0xf6, 0xd5), QColor(0xff, 0xdc, 0x8a), QColor(0xe0, 0xa8, 0x30));
+    else if (state == u"Down")
+        drawFrame(QColor(0xf0, 0xb8, 0x50), QColor(0xf8, 0xd8, 0x90), QColor(0xb0, 0x78, 0x20));
     const qreal margin = size * 0.16;
     QRectF iconRect(margin, margin, size - 2 * margin, size - 2 * margin);
     if (state == u"Down")

@@ -10,6 +10,7 @@
 #include "widgets/listexport.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "widgets/namedtimer.h"
 #include "services/checks/checknotifier.h"
 #include "services/checks/checkservice.h"
 #include "services/station/coreservices.h"
@@ -67,10 +68,7 @@ frmEnvBusDesk::frmEnvBusDesk(const Env &env, StationContext &station, QWidget *p
     }
     fillRegular();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(u"Timer1"_s);
-    Timer1->setInterval(60000);
-    connect(Timer1, &QTimer::timeout, this, &frmEnvBusDesk::Timer1_Timer);
+    Timer1 = NamedTimer(this, u"Timer1"_s, 60000, &frmEnvBusDesk::Timer1_Timer);
     Timer1->start();
 }
 

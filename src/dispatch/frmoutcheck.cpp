@@ -8,6 +8,7 @@
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
+#include "widgets/namedtimer.h"
 #include "core/sqlliteral.h"
 #include "services/checks/checknotifier.h"
 #include "services/checks/checkservice.h"
@@ -99,10 +100,7 @@ frmOutCheck::frmOutCheck(const Env &env, StationContext &station, QWidget *paren
     FillRegular();
     FillRolling();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(u"Timer1"_s);
-    Timer1->setInterval(60000);
-    connect(Timer1, &QTimer::timeout, this, &frmOutCheck::Timer1_Timer);
+    Timer1 = NamedTimer(this, u"Timer1"_s, 60000, &frmOutCheck::Timer1_Timer);
     Timer1->start();
 }
 

@@ -1,6 +1,7 @@
 #include "fingerprintsimulator.h"
 
 #include "services/fingerprint/simulatedfingerprintengine.h"
+#include "widgets/buttons.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -45,12 +46,9 @@ FingerprintSimulator::FingerprintSimulator(SimulatedFingerReader *reader, const 
     listDrivers(driversIn);
 
     auto *buttons = new QHBoxLayout;
-    cmdFormal = new QPushButton(u"按正式指纹"_s, this);
-    cmdFormal->setObjectName(u"cmdFormal"_s);
-    cmdBackup = new QPushButton(u"按备用指纹"_s, this);
-    cmdBackup->setObjectName(u"cmdBackup"_s);
-    cmdUnknown = new QPushButton(u"未登记手指"_s, this);
-    cmdUnknown->setObjectName(u"cmdUnknown"_s);
+    cmdFormal = NamedButton(this, u"cmdFormal"_s, u"按正式指纹"_s);
+    cmdBackup = NamedButton(this, u"cmdBackup"_s, u"按备用指纹"_s);
+    cmdUnknown = NamedButton(this, u"cmdUnknown"_s, u"未登记手指"_s);
     for (QPushButton *b : {cmdFormal, cmdBackup, cmdUnknown}) {
         b->setFocusPolicy(Qt::NoFocus);
         buttons->addWidget(b);

@@ -42,11 +42,7 @@ QLabel *valueLabel(const QString &name, QWidget *parent)
 frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(u"frmDriverCheckList"_s);
-    setWindowTitle(u"驾驶员身份识别记录"_s);
-    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setModal(true);
-    resize(560, 460);
+    BeginDriverListWindow(this, u"frmDriverCheckList"_s, u"驾驶员身份识别记录"_s, QSize(560, 460));
 
     QLabel *title = LargeLabel(this, u"lblTitle"_s, u"驾驶员身份识别记录"_s, 15, true);
     title->setAlignment(Qt::AlignCenter);
@@ -89,12 +85,9 @@ frmDriverCheckList::frmDriverCheckList(const Env &env, StationContext &station, 
     vsList->setSelectionMode(QAbstractItemView::SingleSelection);
     ResetGrid();
 
-    cmdOk = new QPushButton(u"强行通过(&O)"_s, this);
-    cmdOk->setObjectName(u"cmdOk"_s);
-    CoolButton1 = new QPushButton(u"取消登记(&A)"_s, this);
-    CoolButton1->setObjectName(u"CoolButton1"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
+    cmdOk = NamedButton(this, u"cmdOk"_s, u"强行通过(&O)"_s);
+    CoolButton1 = NamedButton(this, u"CoolButton1"_s, u"取消登记(&A)"_s);
+    cmdClose = NamedButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);

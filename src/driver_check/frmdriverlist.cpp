@@ -48,14 +48,19 @@ QString validityText(const RecordSet &rs)
 
 } // namespace
 
+void BeginDriverListWindow(QDialog *window, const QString &formName, const QString &title, QSize size)
+{
+    window->setObjectName(formName);
+    window->setWindowTitle(title);
+    window->setWindowFlags(window->windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setModal(true);
+    window->resize(size);
+}
+
 frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *parent)
     : QDialog(parent), m_env(env), m_station(station)
 {
-    setObjectName(u"frmDriverList"_s);
-    setWindowTitle(u"驾驶员检验"_s);
-    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setModal(true);
-    resize(620, 540);
+    BeginDriverListWindow(this, u"frmDriverList"_s, u"驾驶员检验"_s, QSize(620, 540));
 
     const auto caption = [this](const QString &text) { return new QLabel(text, this); };
     const auto value = [this](const QString &name) {
@@ -99,10 +104,8 @@ frmDriverList::frmDriverList(const Env &env, StationContext &station, QWidget *p
     causes->setColumnStretch(0, 1);
     causes->setColumnStretch(1, 2);
 
-    cmdForcePass = new QPushButton(u"确定(&O)"_s, this);
-    cmdForcePass->setObjectName(u"cmdForcePass"_s);
-    cmdClose = new QPushButton(u"关闭(&C)"_s, this);
-    cmdClose->setObjectName(u"cmdClose"_s);
+    cmdForcePass = NamedButton(this, u"cmdForcePass"_s, u"确定(&O)"_s);
+    cmdClose = NamedButton(this, u"cmdClose"_s, u"关闭(&C)"_s);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(heading);

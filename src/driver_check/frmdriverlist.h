@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QSize>
 
 class QComboBox;
 class QLabel;
@@ -14,6 +15,11 @@ class QPushButton;
 namespace cg {
 
 class FlexGrid;
+
+// How the driver check's two list windows (this one and
+// frmDriverCheckList) begin: named formName, titled, modal, with the
+// minimise and close buttons in their title bar, at size.
+void BeginDriverListWindow(QDialog *window, const QString &formName, const QString &title, QSize size);
 
 // The forced driver check ("驾驶员检验"): the drivers who may drive the
 // trip's route — its regular drivers (black), the unit's mobile drivers

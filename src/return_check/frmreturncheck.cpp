@@ -308,21 +308,24 @@ void frmReturnCheck::txtLicense_Enter()
     ShowNotice(*m_env.messages, u"车牌号：["_s + done.license + u"]回场报班成功！"_s);
 }
 
-bool frmReturnCheck::confirmed(const QString &question)
-{
-    return m_env.messages->show({kAskTitle, question, MsgIcon::Question, MsgButtons::OkCancel}, this) ==
-           MsgAnswer::Ok;
-}
-
-void frmReturnCheck::cmdStartCheck_Click()
+void frmReturnCheck::withConfirmedRow(const QString &whereabouts,
+                                      const std::function<void(int row, const QString &plate)> &action)
 {
     const int row = selectedRow();
     if (row < 0)
         return;
     Trap(*m_env.messages, [&] {
         const QString plate = vsList->textMatrix(row, ColLicense).trimmed();
-        if (!confirmed(u"您确认是车牌号为［"_s + plate + u"］回到场内吗？"_s))
-            return;
+        if (m_env.messages->show({kAskTitle, u"您确认是车牌号为［"_s + plate + u"］"_s + whereabouts + u"吗？"_s,
+                                  MsgIcon::Question, MsgButtons::OkCancel},
+                                 this) == MsgAnswer::Ok)
+            action(row, plate);
+    });
+}
+
+void frmReturnCheck::cmdStartCheck_Click()
+{
+    withConfirmedRow(u"回到场内"_s, [&](int row, const QString &plate) {
         const QString code = vsList->textMatrix(row, ColLicenseId).trimmed();
         const QString card = vsList->textMatrix(row, ColCard);
         const QDateTime now = m_env.clock->now();
@@ -336,13 +339,7 @@ void frmReturnCheck::cmdStartCheck_Click()
 
 void frmReturnCheck::cmdRemoveCheck_Click()
 {
-    const int row = selectedRow();
-    if (row < 0)
-        return;
-    Trap(*m_env.messages, [&] {
-        const QString plate = vsList->textMatrix(row, ColLicense).trimmed();
-        if (!confirmed(u"您确认是车牌号为［"_s + plate + u"］未回场内吗？"_s))
-            return;
+    withConfirmedRow(u"未回场内"_s, [&](int row, const QString &plate) {
         m_checks->SetReturnStatus(m_station.context, vsList->textMatrix(row, ColLicenseId).trimmed(), NoDate(),
                                   false, QString(), plate);
         drawReturn(row, 0, NoDate(), QString());

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -59,7 +60,10 @@ private:
     void showRecent();
     void registered(const Recent &entry);
     int selectedRow() const;
-    bool confirmed(const QString &question);
+    // Runs action on the selected row once the operator confirms that its
+    // vehicle is in the given whereabouts (回到场内, 未回场内); failures are
+    // shown in a box.
+    void withConfirmedRow(const QString &whereabouts, const std::function<void(int row, const QString &plate)> &action);
     void updateButtons();
     void resetPlateBox();
     void drawReturn(int row, int status, const QDateTime &returnTime, const QString &checker);

@@ -3,7 +3,6 @@
 // outside tables (titles, notes) takes a row of its own.
 
 #include "sheetprinter.h"
-#include "core/files.h"
 
 #include "sheettemplate.h"
 
@@ -140,11 +139,7 @@ bool SheetPrinter::exportToXlsx(const QString &path) const
         QFile::remove(part);
         return false;
     }
-    if (QString why; !ReplaceFileWith(path, part, &why)) {
-        qCWarning(lcSheetPrinter) << "cannot replace" << path << why;
-        return false;
-    }
-    return true;
+    return replaceWithPart(path, part);
 }
 
 } // namespace cg

@@ -193,7 +193,12 @@ bool SheetPrinter::renderToPdf(const QString &path) const
         QFile::remove(temp);
         return false;
     }
-    if (QString why; !ReplaceFileWith(path, temp, &why)) {
+    return replaceWithPart(path, temp);
+}
+
+bool SheetPrinter::replaceWithPart(const QString &path, const QString &part)
+{
+    if (QString why; !ReplaceFileWith(path, part, &why)) {
         qCWarning(lcSheetPrinter) << "cannot replace" << path << why;
         return false;
     }

@@ -109,6 +109,9 @@ public:
 private:
     SheetPrinterBackend *backend() const;
     std::unique_ptr<QTextDocument> makeDocument() const;
+    // Puts the complete file part, written beside path, in path's place;
+    // false, with the reason in the log, when it cannot.
+    static bool replaceWithPart(const QString &path, const QString &part);
 
     QString m_templateFile;
     QString m_html;

@@ -79,6 +79,14 @@ void CheckRecordList::setupGrid(const QStringList &captions)
         vsList->setTextMatrix(0, c, captions.at(c));
 }
 
+int CheckRecordList::addCheckRow(int status)
+{
+    const int r = vsList->addRow();
+    SetLampCell(vsList, r, 0, status);
+    SetThreeColourLamp(lblStatus, status);
+    return r;
+}
+
 void CheckRecordList::forcePass(const std::function<void()> &write)
 {
     Trap(*m_env.messages, [&] {
@@ -146,12 +154,9 @@ void frmTeckCheckList::Form_Load()
     if (rs.RecordCount() == 0)
         SetThreeColourLamp(lblStatus, 0);
     for (int i = 0; i < rs.RecordCount(); ++i) {
-        const int r = vsList->addRow();
-        const int status = rs.valueAt(i, u"cond_status"_s).toInt();
-        SetLampCell(vsList, r, 0, status);
+        const int r = addCheckRow(rs.valueAt(i, u"cond_status"_s).toInt());
         vsList->setTextMatrix(r, 2, rs.valueAt(i, u"cond_checker"_s).toString());
         vsList->setTextMatrix(r, 3, LongDateTime(rs.valueAt(i, u"cond_time"_s).toDateTime()));
-        SetThreeColourLamp(lblStatus, status);
         if (fromStation) {
             vsList->setTextMatrix(r, 1, rs.valueAt(i, u"cond_index"_s).toString());
             vsList->setTextMatrix(r, 4, rs.valueAt(i, u"check_cause"_s).toString());
@@ -212,13 +217,10 @@ void frmFaceCheckList::Form_Load()
         const RecordSet rs = checks.QueryTripAppearanceChecks(m_station.context, m_dtBusDate, m_szBusID);
         SetThreeColourLamp(lblStatus, 0);
         for (int i = 0; i < rs.RecordCount(); ++i) {
-            const int r = vsList->addRow();
-            const int status = rs.valueAt(i, u"check_status"_s).toInt();
-            SetLampCell(vsList, r, 0, status);
+            const int r = addCheckRow(rs.valueAt(i, u"check_status"_s).toInt());
             vsList->setTextMatrix(r, 1, rs.valueAt(i, u"face_index"_s).toString());
             vsList->setTextMatrix(r, 2, rs.valueAt(i, u"checker"_s).toString());
             vsList->setTextMatrix(r, 3, ShortDateTime(rs.valueAt(i, u"check_time"_s).toDateTime()));
-            SetThreeColourLamp(lblStatus, status);
         }
         vsList->autoSize(0, vsList->cols() - 1);
     }

@@ -46,6 +46,9 @@ protected:
     // Fills the header and the records (called on the first show).
     virtual void Form_Load() = 0;
     void setupGrid(const QStringList &captions);
+    // A new record row with the lamp of status in column 0; the header lamp
+    // follows it, so that it ends showing the last record's status.
+    int addCheckRow(int status);
     // The forced pass: question, the write, then closing (the window stays
     // open when the write fails).
     void forcePass(const std::function<void()> &write);

@@ -83,16 +83,8 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     lblDate->setText(chineseDate(today));
 
     SelectAllOnFocus(this, {txtBusID, txtLicenseID});
-    connect(cmdQuery, &QPushButton::clicked, this, &frmFaceCheck::cmdQuery_Click);
     connect(cmdTodayBus, &QPushButton::clicked, this, &frmFaceCheck::cmdTodayBus_Click);
-    connect(cmdStartCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdStartCheck_Click);
-    connect(cmdCheckList, &QPushButton::clicked, this, &frmFaceCheck::cmdCheckList_Click);
-    connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmFaceCheck::cmdRemoveCheck_Click);
-    connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
-    new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
-                        {Qt::Key_F5, [this] { quickVerdict(false); }},
-                        {Qt::Key_F8, [this] { cmdQuery_Click(); }},
-                        {Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
+    connectControls({{Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
 
     moMsg = new CheckNotifier(*m_station.db, this);
     moMsg->Subscribe(m_station.stationCode());
@@ -107,12 +99,6 @@ QString frmFaceCheck::filterText(const QLineEdit *box, const QString &placeholde
 {
     const QString t = box->text().trimmed();
     return t == placeholder ? QString() : t;
-}
-
-int frmFaceCheck::selectedRow() const
-{
-    const int r = vsList->row();
-    return r >= vsList->fixedRows() && r < vsList->rows() ? r : -1;
 }
 
 QDateTime frmFaceCheck::rowDate(int row) const
@@ -172,10 +158,7 @@ void frmFaceCheck::vsList_Click()
 
 void frmFaceCheck::cmdStartCheck_Click()
 {
-    const int row = selectedRow();
-    if (row < 0)
-        return;
-    Trap(*m_env.messages, [&] {
+    withSelectedRow([&](int row) {
         frmRegFaceCheck dialog(m_env, m_station, this);
         dialog.m_szBusID = vsList->textMatrix(row, ColBusId);
         dialog.m_dtBusDate = rowDate(row);
@@ -187,14 +170,8 @@ void frmFaceCheck::cmdStartCheck_Click()
 
 void frmFaceCheck::quickVerdict(bool passed)
 {
-    const int row = selectedRow();
-    if (row < 0)
-        return;
-    Trap(*m_env.messages, [&] {
-        const MessageBoxSpec ask = passed
-            ? MessageBoxSpec{u"车容门检"_s, u"您确认车容门检合格吗？"_s, MsgIcon::Question, MsgButtons::YesNo}
-            : MessageBoxSpec{u"车容门检"_s, u"您确认车容门检不合格吗？"_s, MsgIcon::Critical, MsgButtons::YesNo};
-        if (m_env.messages->show(ask, this) != MsgAnswer::Yes)
+    withSelectedRow([&](int row) {
+        if (!confirmVerdict(u"车容门检"_s, u"车容门检"_s, passed))
             return;
         CheckService checks(*m_station.db, *m_env.clock);
         const QString checker = m_station.session->GetOperatorName();
@@ -212,10 +189,7 @@ void frmFaceCheck::quickVerdict(bool passed)
 void frmFaceCheck::cmdRemoveCheck_Click()
 {
     Trap(*m_env.messages, [&] {
-        if (m_env.messages->show({u"车容门检撤消"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::OkCancel},
-                                 this) == MsgAnswer::Cancel)
-            return;
-        const int row = selectedRow();
+        const int row = rowToWithdraw(u"车容门检撤消"_s);
         if (row < 0)
             return;
         CheckService checks(*m_station.db, *m_env.clock);
@@ -226,10 +200,7 @@ void frmFaceCheck::cmdRemoveCheck_Click()
 
 void frmFaceCheck::cmdCheckList_Click()
 {
-    const int row = selectedRow();
-    if (row < 0)
-        return;
-    Trap(*m_env.messages, [&] {
+    withSelectedRow([&](int row) {
         frmFaceCheckList list(m_env, m_station, this);
         list.m_szBusID = vsList->textMatrix(row, ColBusId);
         list.m_dtBusDate = rowDate(row);

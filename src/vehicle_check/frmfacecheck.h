@@ -33,18 +33,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void cmdQuery_Click();
+    void cmdQuery_Click() override;
     void cmdTodayBus_Click();
-    void cmdStartCheck_Click();
-    void cmdCheckList_Click();
-    void cmdRemoveCheck_Click();
-    void vsList_Click();
-    void quickVerdict(bool passed); // F4 / F5
+    void cmdStartCheck_Click() override;
+    void cmdCheckList_Click() override;
+    void cmdRemoveCheck_Click() override;
+    void vsList_Click() override;
+    void quickVerdict(bool passed) override;
     void moMsg_FaceCheck(const QString &busId, const QDateTime &busDate, int status, int count,
                          const QDateTime &checkTime, const QString &checker);
     void loadList();
     QString filterText(const QLineEdit *box, const QString &placeholder) const;
-    int selectedRow() const;
     QDateTime rowDate(int row) const;
 
     QLabel *lblDate = nullptr;

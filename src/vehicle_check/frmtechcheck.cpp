@@ -84,15 +84,8 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     vsList->setColHidden(ColReturn, true);
     vsList->setColHidden(ColReturnTime, true);
 
-    connect(cmdQuery, &QPushButton::clicked, this, &frmTechCheck::cmdQuery_Click);
-    connect(cmdStartCheck, &QPushButton::clicked, this, &frmTechCheck::cmdStartCheck_Click);
-    connect(cmdCheckList, &QPushButton::clicked, this, &frmTechCheck::cmdCheckList_Click);
-    connect(cmdRemoveCheck, &QPushButton::clicked, this, &frmTechCheck::cmdRemoveCheck_Click);
     connect(txtLicense, &QLineEdit::returnPressed, this, &frmTechCheck::txtLicense_Enter);
-    connect(vsList, &QTableWidget::cellClicked, this, [this] { vsList_Click(); });
-    new FormKeys(this, {{Qt::Key_F4, [this] { quickVerdict(true); }},
-                        {Qt::Key_F5, [this] { quickVerdict(false); }},
-                        {Qt::Key_F8, [this] { cmdQuery_Click(); }}});
+    connectControls();
 
     moMsg = new CheckNotifier(*m_station.db, this);
     moMsg->Subscribe(m_station.stationCode());
@@ -103,8 +96,6 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
 }
 
 frmTechCheck::~frmTechCheck() = default;
-
-int frmTechCheck::selectedRow() const { return CurrentDataRow(vsList); }
 
 int frmTechCheck::condLamp(int row) const
 {
@@ -276,10 +267,7 @@ void frmTechCheck::quickVerdict(bool passed)
     if (!cmdStartCheck->isEnabled() || row < 0)
         return;
     Trap(*m_env.messages, [&] {
-        const MessageBoxSpec ask = passed
-            ? MessageBoxSpec{u"车况门检"_s, u"您确认车况合格吗？"_s, MsgIcon::Question, MsgButtons::YesNo}
-            : MessageBoxSpec{u"车况门检"_s, u"您确认车况不合格吗？"_s, MsgIcon::Critical, MsgButtons::YesNo};
-        if (m_env.messages->show(ask, this) != MsgAnswer::Yes)
+        if (!confirmVerdict(u"车况门检"_s, u"车况"_s, passed))
             return;
         const QString plate = vsList->textMatrix(row, ColLicense);
         const QString checker = m_station.session->GetOperatorName();
@@ -294,10 +282,7 @@ void frmTechCheck::quickVerdict(bool passed)
 void frmTechCheck::cmdRemoveCheck_Click()
 {
     Trap(*m_env.messages, [&] {
-        if (m_env.messages->show({u"车况门检撤消"_s, u"您确认本次操作吗？"_s, MsgIcon::Question, MsgButtons::OkCancel},
-                                 this) == MsgAnswer::Cancel)
-            return;
-        const int row = selectedRow();
+        const int row = rowToWithdraw(u"车况门检撤消"_s);
         if (row < 0)
             return;
         const QDateTime checked = ParseDateTime(vsList->textMatrix(row, ColTime));
@@ -311,10 +296,7 @@ void frmTechCheck::cmdRemoveCheck_Click()
 
 void frmTechCheck::cmdCheckList_Click()
 {
-    const int row = selectedRow();
-    if (row < 0)
-        return;
-    Trap(*m_env.messages, [&] {
+    withSelectedRow([&](int row) {
         frmTeckCheckList list(m_env, m_station, this);
         list.m_szParentForm = u"frmTechCheck"_s;
         list.m_szLicense = vsList->textMatrix(row, ColLicense);

@@ -36,20 +36,19 @@ public:
     enum Col { ColLicense, ColCard, ColCompany, ColReturn, ColCond, ColReturnTime, ColCount, ColChecker, ColTime };
 
 private:
-    void cmdQuery_Click();
-    void cmdStartCheck_Click();
-    void cmdCheckList_Click();
-    void cmdRemoveCheck_Click();
+    void cmdQuery_Click() override;
+    void cmdStartCheck_Click() override;
+    void cmdCheckList_Click() override;
+    void cmdRemoveCheck_Click() override;
     void txtLicense_Enter();
-    void vsList_Click();
-    void quickVerdict(bool passed); // F4 / F5
+    void vsList_Click() override;
+    void quickVerdict(bool passed) override;
     void moMsg_TechCheck(const QString &license, const QDateTime &checkDate, int status, int count,
                          const QDateTime &checkTime, const QString &checker);
     void loadList();
     QString buildFilter() const;
     void fillRow(int row, const RecordSet &rs, int record);
     void startCheck(const RecordSet &vehicle);
-    int selectedRow() const;
     // The condition lamp code of a row as it was last written (-1 none).
     int condLamp(int row) const;
     void setCondLamp(int row, int status);

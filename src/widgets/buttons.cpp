@@ -5,10 +5,16 @@
 
 namespace cg {
 
-QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QString &caption)
+QPushButton *NamedButton(QWidget *parent, const QString &objectName, const QString &caption)
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(objectName);
+    return b;
+}
+
+QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QString &caption)
+{
+    QPushButton *b = NamedButton(parent, objectName, caption);
     b->setAutoDefault(false);
     return b;
 }

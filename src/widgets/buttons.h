@@ -10,6 +10,10 @@ class QWidget;
 
 namespace cg {
 
+// A push button named objectName (the control name tests and layouts find
+// it by).
+QPushButton *NamedButton(QWidget *parent, const QString &objectName, const QString &caption);
+
 // A push button named objectName that Enter in a dialog never presses
 // (not an auto-default button).
 QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QString &caption);
