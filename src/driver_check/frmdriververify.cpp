@@ -152,13 +152,13 @@ void frmDriverVerify::buildUi()
     cmdRefreshBus->hide();
     cmdRefreshFinger->hide();
 
-    connect(cmdPrev, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [&] { previousPage(); }); });
-    connect(cmdNext, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [&] { nextPage(); }); });
-    connect(cmdRefresh, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [&] { toggleRefreshOptions(); }); });
-    connect(cmdRefreshBus, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [&] { refreshTrips(); }); });
+    connect(cmdPrev, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverVerify::previousPage));
+    connect(cmdNext, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverVerify::nextPage));
+    connect(cmdRefresh, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverVerify::toggleRefreshOptions));
+    connect(cmdRefreshBus, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverVerify::refreshTrips));
     connect(cmdRefreshFinger, &QPushButton::clicked, this,
-            [this] { Trap(*m_env.messages, [&] { refreshFingers(); }); });
-    connect(cmdReturn, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [&] { returnClicked(); }); });
+            TrappedSlot(*m_env.messages, this, &frmDriverVerify::refreshFingers));
+    connect(cmdReturn, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmDriverVerify::returnClicked));
 
     // The card reader types into whatever has the focus: every key of the
     // screen and its controls is card input.

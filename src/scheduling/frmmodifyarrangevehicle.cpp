@@ -54,7 +54,7 @@ frmModifyArrangeVehicle::frmModifyArrangeVehicle(const Env &env, StationContext 
     connect(dtpEndDate, &QDateEdit::dateChanged, this, enableSave);
     BindByteLimit(txtMemo, 255);
     connect(txtMemo, &QLineEdit::textChanged, this, enableSave);
-    connect(cmdSave, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [this] { cmdSave_Click(); }); });
+    connect(cmdSave, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmModifyArrangeVehicle::cmdSave_Click));
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -65,7 +65,7 @@ frmSchmeChange::frmSchmeChange(const Env &env, StationContext &station, QWidget 
     root->addLayout(RightAlignedRow({cmdSave, cmdClose}));
 
     connect(txtDriver, &QLineEdit::returnPressed, this,
-            [this] { Trap(*m_env.messages, [this] { txtDriver_Enter(); }); });
+            TrappedSlot(*m_env.messages, this, &frmSchmeChange::txtDriver_Enter));
     // Editing the name forgets the driver found: the one saved is always
     // the one shown.
     connect(txtDriver, &QLineEdit::textEdited, this, [this] {
@@ -74,7 +74,7 @@ frmSchmeChange::frmSchmeChange(const Env &env, StationContext &station, QWidget 
         m_substitute.clear();
         cmdSave->setEnabled(false);
     });
-    connect(cmdSave, &QPushButton::clicked, this, [this] { Trap(*m_env.messages, [this] { cmdSave_Click(); }); });
+    connect(cmdSave, &QPushButton::clicked, this, TrappedSlot(*m_env.messages, this, &frmSchmeChange::cmdSave_Click));
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     cmdSave->setEnabled(false);
 }
