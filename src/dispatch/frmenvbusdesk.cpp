@@ -6,6 +6,7 @@
 #include "core/clock.h"
 #include "widgets/env.h"
 #include "widgets/grid.h"
+#include "widgets/formfields.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/listexport.h"
 #include "widgets/messages.h"
@@ -129,10 +130,7 @@ void frmEnvBusDesk::buildUi()
     cboCheckGate->setEditable(true);
     cboCheckGate->lineEdit()->setPlaceholderText(u"(检票口)"_s);
     cboCheckGate->setMaximumWidth(110);
-    dtpDate = new QDateEdit(this);
-    dtpDate->setObjectName(u"dtpDate"_s);
-    dtpDate->setCalendarPopup(true);
-    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
+    dtpDate = DatePicker(u"dtpDate"_s, this);
     lblDate = new QLabel(this);
     lblDate->setObjectName(u"lblDate"_s);
     QFont dateFont = lblDate->font();

@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/dates.h"
 #include "widgets/grid.h"
+#include "widgets/formfields.h"
 #include "widgets/listexport.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
@@ -121,10 +122,7 @@ void frmOutCheck::buildUi()
     cboCheckGate->setObjectName(u"cboCheckGate"_s);
     cboCheckGate->setEditable(true);
     cboCheckGate->addItem(kGatePlaceholder);
-    dtpDate = new QDateEdit(this);
-    dtpDate->setObjectName(u"dtpDate"_s);
-    dtpDate->setCalendarPopup(true);
-    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
+    dtpDate = DatePicker(u"dtpDate"_s, this);
     txtLicenseID = new QLineEdit(this);
     txtLicenseID->setObjectName(u"txtLicenseID"_s);
     txtLicenseID->setMinimumWidth(120);

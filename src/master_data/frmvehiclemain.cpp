@@ -7,6 +7,7 @@
 #include "core/sqlliteral.h"
 #include "core/text.h"
 #include "services/masterdata/vehicleservice.h"
+#include "stationui/recordscreen.h"
 #include "stationui/stationscreen.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
@@ -25,7 +26,6 @@ const QString kAnyNature = u"车辆性质"_s;
 const QString kAllVehicles = u"全部车辆"_s;
 const QString kNotArranged = u"未排班"_s;
 const QString kArranged = u"已排班"_s;
-const QDate kNoDay(1900, 1, 1);
 } // namespace
 
 frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget *parent)
@@ -46,11 +46,7 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
     cboArrange->setObjectName(u"cboArrange"_s);
     cboArrange->addItems({kAllVehicles, kNotArranged, kArranged});
     addFilterWidget(u"是否排班:"_s, cboArrange);
-    dtpArrangeDate = new QDateEdit(this);
-    dtpArrangeDate->setObjectName(u"dtpArrangeDate"_s);
-    dtpArrangeDate->setDisplayFormat(u"yyyy-MM-dd"_s);
-    dtpArrangeDate->setCalendarPopup(true);
-    dtpArrangeDate->setMinimumDate(kNoDay);
+    dtpArrangeDate = RecordDatePicker(u"dtpArrangeDate"_s, this);
     addFilterWidget(u"排班日期:"_s, dtpArrangeDate);
 
     addRegisterButtons();
@@ -66,7 +62,7 @@ frmVehicleMain::frmVehicleMain(const Env &env, StationContext &station, QWidget 
     // date, so the choice is never silently ignored for want of one.
     connect(cboArrange, &QComboBox::currentIndexChanged, this, [this] {
         if (cboArrange->currentText() == kAllVehicles) {
-            dtpArrangeDate->setDate(kNoDay);
+            dtpArrangeDate->setDate(NoDate().date());
             dtpArrangeDate->setEnabled(false);
         } else {
             dtpArrangeDate->setEnabled(true);
@@ -87,7 +83,7 @@ void frmVehicleMain::resetFilters()
     cboStatus->addItem(u"停班"_s, 1);
     cboStatus->setCurrentIndex(0);
     cboArrange->setCurrentIndex(0);
-    dtpArrangeDate->setDate(kNoDay);
+    dtpArrangeDate->setDate(NoDate().date());
     dtpArrangeDate->setEnabled(false);
     m_presetFragment.clear();
     FillCodeCombo(cboServiceKind, m_station, 5, kAnyNature);
@@ -131,7 +127,7 @@ void frmVehicleMain::cmdQuery_Click()
 {
     QDateTime day = NoDate();
     bool arranged = false;
-    if (cboArrange->currentText() != kAllVehicles && dtpArrangeDate->date() != kNoDay) {
+    if (cboArrange->currentText() != kAllVehicles && dtpArrangeDate->date() != NoDate().date()) {
         day = QDateTime(dtpArrangeDate->date(), QTime(0, 0));
         arranged = cboArrange->currentText() == kArranged;
     }

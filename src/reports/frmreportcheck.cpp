@@ -11,7 +11,7 @@
 #include "services/station/coreservices.h"
 #include "sheetprinter/sheetprinter.h"
 #include "widgets/buttons.h"
-#include "widgets/formgrid.h"
+#include "widgets/formfields.h"
 #include "widgets/filechooser.h"
 #include "widgets/listexport.h"
 #include "widgets/messages.h"

@@ -9,6 +9,7 @@
 #include "services/reports/reportservice.h"
 #include "widgets/buttons.h"
 #include "widgets/grid.h"
+#include "widgets/formfields.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "stationui/listquery.h"
@@ -44,15 +45,6 @@ QString timeText(const QVariant &v)
 }
 
 } // namespace
-
-QDateEdit *DatePicker(const QString &name, QWidget *parent)
-{
-    auto *picker = new QDateEdit(parent);
-    picker->setObjectName(name);
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(u"yyyy-MM-dd"_s);
-    return picker;
-}
 
 PeriodQuery::PeriodQuery(const Env &env, StationContext &station, const QString &formName, const QString &caption,
                          const QStringList &headings, const QString &progressText, QWidget *parent)

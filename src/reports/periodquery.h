@@ -16,8 +16,6 @@ namespace cg {
 class FlexGrid;
 class RecordSet;
 
-// A date picker of the query screens: a calendar pop-up, yyyy-MM-dd.
-QDateEdit *DatePicker(const QString &name, QWidget *parent);
 
 // The frame the two period queries share: a top band with its decorative
 // bar, and a main panel with the query bar (start date, end date, 查询) and

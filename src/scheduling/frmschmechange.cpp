@@ -9,7 +9,7 @@
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 #include "widgets/buttons.h"
-#include "widgets/formgrid.h"
+#include "widgets/formfields.h"
 
 #include <QDateEdit>
 #include <QGridLayout>

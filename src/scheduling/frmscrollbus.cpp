@@ -4,6 +4,7 @@
 
 #include "core/clock.h"
 #include "services/scheduling/rollingtripservice.h"
+#include "stationui/recordscreen.h"
 #include "widgets/grid.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
@@ -19,11 +20,7 @@ namespace cg {
 frmScrollBus::frmScrollBus(const Env &env, StationContext &station, QWidget *parent)
     : RegisterScreen(env, station, u"frmScrollBus"_s, u"滚动班次车辆排班"_s, parent)
 {
-    dtpBusDate = new QDateEdit(this);
-    dtpBusDate->setObjectName(u"dtpBusDate"_s);
-    dtpBusDate->setDisplayFormat(u"yyyy-MM-dd"_s);
-    dtpBusDate->setCalendarPopup(true);
-    dtpBusDate->setMinimumDate(QDate(1900, 1, 1));
+    dtpBusDate = RecordDatePicker(u"dtpBusDate"_s, this);
     dtpBusDate->setDate(m_env.clock->today());
     addFilterWidget(u"车次日期:"_s, dtpBusDate);
 

@@ -1,8 +1,11 @@
 #include "stationui/recordscreen.h"
 
+#include "core/dates.h"
+
 #include "stationui/registerscreen.h"
 
 #include "widgets/gridhelpers.h"
+#include "widgets/formfields.h"
 #include "widgets/messages.h"
 #include "widgets/buttons.h"
 
@@ -215,11 +218,8 @@ bool RecordScreen::trapped(const std::function<void()> &fn)
 
 QDateEdit *RecordDatePicker(const QString &objectName, QWidget *parent)
 {
-    auto *d = new QDateEdit(parent);
-    d->setObjectName(objectName);
-    d->setDisplayFormat(u"yyyy-MM-dd"_s);
-    d->setCalendarPopup(true);
-    d->setMinimumDate(QDate(1900, 1, 1));
+    QDateEdit *d = DatePicker(objectName, parent);
+    d->setMinimumDate(NoDate().date());
     return d;
 }
 

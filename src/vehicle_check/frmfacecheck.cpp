@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/dates.h"
 #include "widgets/grid.h"
+#include "widgets/formfields.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
@@ -41,10 +42,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     // A window of its own even when the main window is its parent.
     setWindowFlag(Qt::Window);
     QHBoxLayout *filterRow = this->filterRow();
-    dtpDate = new QDateEdit;
-    dtpDate->setObjectName(u"dtpDate"_s);
-    dtpDate->setDisplayFormat(u"yyyy-MM-dd"_s);
-    dtpDate->setCalendarPopup(true);
+    dtpDate = DatePicker(u"dtpDate"_s, nullptr);
     txtBusID = new QLineEdit(kBusPlaceholder);
     txtBusID->setObjectName(u"txtBusID"_s);
     txtLicenseID = new QLineEdit(kPlatePlaceholder);

@@ -1,7 +1,10 @@
-#include "widgets/formgrid.h"
+#include "widgets/formfields.h"
 
+#include <QDateEdit>
 #include <QGridLayout>
 #include <QLabel>
+
+using namespace Qt::StringLiterals;
 
 namespace cg {
 
@@ -18,6 +21,15 @@ void AddCaptionedFields(QGridLayout *grid, QWidget *parent, std::initializer_lis
         grid->addWidget(f.field, row, column + 1);
         ++i;
     }
+}
+
+QDateEdit *DatePicker(const QString &objectName, QWidget *parent)
+{
+    auto *picker = new QDateEdit(parent);
+    picker->setObjectName(objectName);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(u"yyyy-MM-dd"_s);
+    return picker;
 }
 
 } // namespace cg

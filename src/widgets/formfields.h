@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+class QDateEdit;
 class QGridLayout;
 class QWidget;
 
@@ -20,5 +21,9 @@ struct CaptionedField {
 // whose buddy is its field.
 void AddCaptionedFields(QGridLayout *grid, QWidget *parent, std::initializer_list<CaptionedField> fields,
                         int perLine = 1, int firstRow = 0);
+
+// A date field named objectName showing "yyyy-MM-dd", with a calendar to
+// pick from.
+QDateEdit *DatePicker(const QString &objectName, QWidget *parent);
 
 } // namespace cg
