@@ -72,11 +72,17 @@ void CheckRecordList::showEvent(QShowEvent *event)
 
 void CheckRecordList::setupGrid(const QStringList &captions)
 {
-    ResetGridSize(vsList, 1, int(captions.size()));
+    m_captions = captions;
+    clearRecords();
+}
+
+void CheckRecordList::clearRecords()
+{
+    ResetGridSize(vsList, 1, int(m_captions.size()));
     vsList->setFixedCols(0);
     vsList->setAllCentered();
-    for (int c = 0; c < captions.size(); ++c)
-        vsList->setTextMatrix(0, c, captions.at(c));
+    for (int c = 0; c < m_captions.size(); ++c)
+        vsList->setTextMatrix(0, c, m_captions.at(c));
 }
 
 int CheckRecordList::addCheckRow(int status)
@@ -117,7 +123,6 @@ QPushButton *CheckRecordList::addForcePassButton(const char *name, const std::fu
 frmTeckCheckList::frmTeckCheckList(const Env &env, StationContext &station, QWidget *parent)
     : CheckRecordList(env, station, u"frmTeckCheckList"_s, u"车况检验记录"_s, parent)
 {
-    setWindowTitle(u"车况检验记录"_s);
     lblLicenseID = AddCaptionedLabel(this, m_header, 0, 0, u"车牌号:"_s, u"lblLicenseID"_s);
     lblBusKind = AddCaptionedLabel(this, m_header, 0, 2, u"车型:"_s, u"lblBusKind"_s);
     lblCompany = AddCaptionedLabel(this, m_header, 1, 0, u"车属公司:"_s, u"lblCompany"_s);
@@ -133,7 +138,7 @@ frmTeckCheckList::frmTeckCheckList(const Env &env, StationContext &station, QWid
 
 void frmTeckCheckList::Form_Load()
 {
-    setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"  检测时间"_s, u"备注"_s});
+    clearRecords();
     cmdOk->setVisible(fromDispatchCentre());
     VehicleService vehicles(*m_station.db, *m_env.clock);
     const RecordSet v = vehicles.QueryVehicles(m_station.context, u" license = "_s + SqlLiteral(m_szLicense),
@@ -211,7 +216,7 @@ frmFaceCheckList::frmFaceCheckList(const Env &env, StationContext &station, QWid
 
 void frmFaceCheckList::Form_Load()
 {
-    setupGrid({u"状态"_s, u"序号"_s, u"检测人"_s, u"检测时间"_s});
+    clearRecords();
     if (loadTrip(QString(), nullptr)) {
         CheckService checks(*m_station.db, *m_env.clock);
         const RecordSet rs = checks.QueryTripAppearanceChecks(m_station.context, m_dtBusDate, m_szBusID);
@@ -232,13 +237,12 @@ void frmFaceCheckList::Form_Load()
 frmLugCheckList::frmLugCheckList(const Env &env, StationContext &station, QWidget *parent)
     : TripRecordList(env, station, u"frmLugCheckList"_s, u"行包件数核对记录"_s, parent)
 {
-    setWindowTitle(u"行包件数核对记录"_s);
     setupGrid({u"站点"_s, u"受理件数"_s, u"签发件数"_s});
 }
 
 void frmLugCheckList::Form_Load()
 {
-    setupGrid({u"站点"_s, u"受理件数"_s, u"签发件数"_s});
+    clearRecords();
     int luggage = 0;
     if (loadTrip(m_station.session->GetUnitCode(), &luggage))
         SetThreeColourLamp(lblStatus, luggage);

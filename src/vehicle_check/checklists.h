@@ -45,7 +45,10 @@ protected:
     void showEvent(QShowEvent *event) override;
     // Fills the header and the records (called on the first show).
     virtual void Form_Load() = 0;
+    // Sets the grid's columns up (called once, from the constructor) ...
     void setupGrid(const QStringList &captions);
+    // ... and cuts it back to its header row (on each load).
+    void clearRecords();
     // A new record row with the lamp of status in column 0; the header lamp
     // follows it, so that it ends showing the last record's status.
     int addCheckRow(int status);
@@ -65,6 +68,9 @@ protected:
 
     FlexGrid *vsList = nullptr;
     QLabel *lblStatus = nullptr;
+
+private:
+    QStringList m_captions;
 };
 
 // 车况检验记录: one vehicle's condition checks.

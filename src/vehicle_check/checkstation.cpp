@@ -2,10 +2,9 @@
 
 #include "checkhelpers.h"
 #include "stationui/titledwindow.h"
+#include "widgets/grid.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
-
-#include "widgets/grid.h"
 
 #include <QDialog>
 #include <QPushButton>
