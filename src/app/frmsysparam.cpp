@@ -13,14 +13,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -156,8 +154,7 @@ frmSysParam::frmSysParam(const Env &env, SysParamStore &store, QWidget *parent)
     touchForm->addRow(m_check[12]);
     tabParam->addTab(touch, u"触摸屏"_s);
 
-    for (int index : {2, 3, 4})
-        m_text[index]->installEventFilter(this);
+    SelectAllOnFocus({m_text[2], m_text[3], m_text[4]});
 
     for (int index = 12; index <= 14; ++index)
         connect(m_check[index], &QCheckBox::clicked, this, [this, index] { markChanged(index); });
@@ -202,17 +199,6 @@ QLineEdit *frmSysParam::addText(int index, const QString &name)
         markChanged(index);
     });
     return edit;
-}
-
-bool frmSysParam::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        if (auto *edit = qobject_cast<QLineEdit *>(watched)) {
-            // After the click that gave the focus has placed the caret.
-            QTimer::singleShot(0, edit, [edit] { SelectAllText(edit); });
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void frmSysParam::Form_Load()

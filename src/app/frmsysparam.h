@@ -29,9 +29,6 @@ public:
     // The numeric value of a text: its leading number, 0 when there is none.
     static double LeadingNumber(const QString &text);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void cmdSave_Click();
     void cmdClose_Click();

@@ -196,6 +196,7 @@ void frmEnvBusDesk::buildUi()
     });
     txtBusID->installEventFilter(this);
     txtLicenseID->installEventFilter(this);
+    SelectAllOnFocus({txtBusID, txtLicenseID});
     resize(1100, 640);
 }
 
@@ -296,13 +297,9 @@ void frmEnvBusDesk::keyPressEvent(QKeyEvent *event)
 
 bool frmEnvBusDesk::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && (watched == txtBusID || watched == txtLicenseID)) {
-        auto *edit = static_cast<QLineEdit *>(watched);
-        QTimer::singleShot(0, edit, [edit] { SelectAllText(edit); });
-    } else if (event->type() == QEvent::KeyPress) {
-        if (handleKey(static_cast<QKeyEvent *>(event)->key()))
-            return true;
-    }
+    // The function keys work while the operator types in a filter box.
+    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent *>(event)->key()))
+        return true;
     return QWidget::eventFilter(watched, event);
 }
 

@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/dates.h"
 #include "widgets/grid.h"
+#include "widgets/buttons.h"
 #include "widgets/formfields.h"
 #include "widgets/listexport.h"
 #include "widgets/gridhelpers.h"
@@ -16,16 +17,14 @@
 #include "services/station/coreservices.h"
 #include "services/masterdata/vehicleservice.h"
 #include "stationui/listquery.h"
+#include "stationui/stationscreen.h"
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFocusEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -109,15 +108,10 @@ frmOutCheck::~frmOutCheck() = default;
 
 void frmOutCheck::buildUi()
 {
-    const auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
     txtBusID = new QLineEdit(kBusPlaceholder, this);
     txtBusID->setObjectName(u"txtBusID"_s);
     txtBusID->setMaximumWidth(110);
-    txtBusID->installEventFilter(this);
+    SelectAllOnFocus({txtBusID});
     cboCheckGate = new QComboBox(this);
     cboCheckGate->setObjectName(u"cboCheckGate"_s);
     cboCheckGate->setEditable(true);
@@ -126,14 +120,14 @@ void frmOutCheck::buildUi()
     txtLicenseID = new QLineEdit(this);
     txtLicenseID->setObjectName(u"txtLicenseID"_s);
     txtLicenseID->setMinimumWidth(120);
-    cmdQuery = button("cmdQuery", u"查询"_s);
-    cmdTodayBus = button("cmdTodayBus", u"今日车次"_s);
-    cmdDriver = button("cmdDriver", u"驾驶员"_s);
-    cmdFaceCheck = button("cmdFaceCheck", u"车容门检"_s);
-    cmdAllow = button("cmdAllow", u"允许发车"_s);
-    cmdTechCheck = button("cmdTechCheck", u"车容车况"_s);
-    cmdLug = button("cmdLug", u"行包件数"_s);
-    cmdEngage = button("cmdEngage", u"禁止发车"_s);
+    cmdQuery = NamedButton(this, u"cmdQuery"_s, u"查询"_s);
+    cmdTodayBus = NamedButton(this, u"cmdTodayBus"_s, u"今日车次"_s);
+    cmdDriver = NamedButton(this, u"cmdDriver"_s, u"驾驶员"_s);
+    cmdFaceCheck = NamedButton(this, u"cmdFaceCheck"_s, u"车容门检"_s);
+    cmdAllow = NamedButton(this, u"cmdAllow"_s, u"允许发车"_s);
+    cmdTechCheck = NamedButton(this, u"cmdTechCheck"_s, u"车容车况"_s);
+    cmdLug = NamedButton(this, u"cmdLug"_s, u"行包件数"_s);
+    cmdEngage = NamedButton(this, u"cmdEngage"_s, u"禁止发车"_s);
 
     auto *top = new QHBoxLayout;
     top->addWidget(txtBusID);
@@ -193,6 +187,9 @@ void frmOutCheck::buildUi()
         if (row >= kHeaderRows)
             SelectRow(row);
     });
+    // F8 lists the timetable trips of the chosen day again, F9 today's trips.
+    new FormKeys(this, {{Qt::Key_F8, [this] { setListDate(dtpDate->date()); FillRegular(); }},
+                        {Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
 }
 
 void frmOutCheck::buildHeader()
@@ -356,29 +353,6 @@ void frmOutCheck::cmdTodayBus_Click()
     setListDate(dtpDate->date());
     FillRegular();
     FillRolling();
-}
-
-void frmOutCheck::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_F8) {
-        setListDate(dtpDate->date());
-        FillRegular();
-        event->accept();
-        return;
-    }
-    if (event->key() == Qt::Key_F9) {
-        cmdTodayBus_Click();
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-bool frmOutCheck::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == txtBusID && event->type() == QEvent::FocusIn)
-        QTimer::singleShot(0, txtBusID, [this] { SelectAllText(txtBusID); });
-    return QWidget::eventFilter(watched, event);
 }
 
 void frmOutCheck::closeEvent(QCloseEvent *event)

@@ -52,9 +52,7 @@ public:
     QDate listDate() const { return m_listDate; }
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void cmdQuery_Click();

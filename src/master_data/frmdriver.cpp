@@ -93,9 +93,8 @@ void frmDriver::buildUi()
     chkIsDriver = new QCheckBox(u"是否机动驾驶员"_s, this);
     chkIsDriver->setObjectName(u"chkIsDriver"_s);
     txtMemo = recordField(u"txtMemo"_s, 255);
-    for (QLineEdit *e : {txtDriverID, txtDriverName, txtCredit, txtLinkPhone, txtHomePhone, txtAddress, txtJobCertID,
-                         txtPostCertID, txtCompany, txtMemo})
-        selectAllOnFocus(e);
+    SelectAllOnFocus({txtDriverID, txtDriverName, txtCredit, txtLinkPhone, txtHomePhone, txtAddress, txtJobCertID,
+                      txtPostCertID, txtCompany, txtMemo});
 
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(txtDriverName, 1);

@@ -67,8 +67,7 @@ void frmVehicle::buildUi()
     txtDriverNum = recordField(u"txtDriverNum"_s, 1);
     dtpCreateDate = RecordDatePicker(u"dtpCreateDate"_s, this);
     txtMemo = recordField(u"txtMemo"_s, 255);
-    for (QLineEdit *e : {txtLicenseID, txtLicense, txtSeat, txtMemo})
-        selectAllOnFocus(e);
+    SelectAllOnFocus({txtLicenseID, txtLicense, txtSeat, txtMemo});
 
     layFields(fields, {{u"车辆代码:"_s, txtLicenseID},
                        {u"车牌号:"_s, txtLicense},

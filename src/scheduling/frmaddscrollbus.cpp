@@ -6,6 +6,7 @@
 #include "services/masterdata/lookupservices.h"
 #include "services/scheduling/rollingtripservice.h"
 #include "stationui/picklist.h"
+#include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
 #include "widgets/messagesink.h"
 
@@ -74,8 +75,7 @@ void frmAddScrollBus::buildUi()
     txtSeat = pickedField(u"txtSeat"_s);
     txtVehicleType = pickedField(u"txtVehicleType"_s);
     txtCompany = pickedField(u"txtCompany"_s);
-    for (QLineEdit *e : {txtBusID, txtBusSerialNo})
-        selectAllOnFocus(e);
+    SelectAllOnFocus({txtBusID, txtBusSerialNo});
 
     layFields(fields, {{u"车次日期:"_s, dtpBusDate, nullptr, FieldCell::EndsLine},
                        {u"车次代码:"_s, txtBusID},

@@ -62,23 +62,6 @@ QGridLayout *RecordScreen::addFieldFrame(QBoxLayout *root, const QString &title)
     return new QGridLayout(frame);
 }
 
-void RecordScreen::selectAllOnFocus(QWidget *control)
-{
-    control->installEventFilter(this);
-}
-
-bool RecordScreen::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        if (auto *w = qobject_cast<QWidget *>(watched)) {
-            // After the focus change has finished, or the click would undo it.
-            QMetaObject::invokeMethod(this, [w = QPointer<QWidget>(w)] { if (w) SelectAllText(w); },
-                                      Qt::QueuedConnection);
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 QLineEdit *RecordScreen::recordField(const QString &objectName, int maxBytes)
 {
     auto *e = new QLineEdit(this);

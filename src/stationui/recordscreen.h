@@ -94,8 +94,6 @@ protected:
     // 关闭(&C), which closes the window.
     QHBoxLayout *recordButtons(QLabel **status, QPushButton **add, QPushButton **save, QPushButton **close);
 
-    // Entering a control selects its whole text.
-    void selectAllOnFocus(QWidget *control);
     // The save button and the key field the two states switch, and the
     // status line under the form.
     void setStateControls(QPushButton *save, QWidget *keyField, QLabel *status);
@@ -119,7 +117,6 @@ protected:
 
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
     Env m_env;
     StationContext &m_station;

@@ -8,16 +8,12 @@
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 
-#include <QEvent>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QHBoxLayout>
 #include <QDateEdit>
-#include <QLineEdit>
 #include <QTimeEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -136,28 +132,6 @@ QPushButton *AddNamedButton(QHBoxLayout *row, const char *name, const QString &c
     b->setObjectName(QString::fromLatin1(name));
     row->addWidget(b);
     return b;
-}
-
-namespace {
-class SelectAllFilter : public QObject {
-public:
-    using QObject::QObject;
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::FocusIn)
-            if (auto *edit = qobject_cast<QLineEdit *>(watched))
-                QTimer::singleShot(0, edit, [edit] { SelectAllText(edit); });
-        return QObject::eventFilter(watched, event);
-    }
-};
-} // namespace
-
-void SelectAllOnFocus(QObject *owner, const QList<QLineEdit *> &boxes)
-{
-    auto *filter = new SelectAllFilter(owner);
-    for (QLineEdit *box : boxes)
-        box->installEventFilter(filter);
 }
 
 } // namespace cg

@@ -10,7 +10,6 @@
 
 class QGridLayout;
 class QHBoxLayout;
-class QLineEdit;
 class QPushButton;
 class QToolButton;
 class QVBoxLayout;
@@ -69,10 +68,5 @@ void AddReadOnlyDateTime(QHBoxLayout *row, const QString &caption, QDateEdit **d
 
 // A push button with its control name, appended to row.
 QPushButton *AddNamedButton(QHBoxLayout *row, const char *name, const QString &caption);
-
-// Filter boxes select their whole text when the operator clicks or tabs
-// into them: deferred until the click has placed the cursor, so that typing
-// replaces the text.
-void SelectAllOnFocus(QObject *owner, const QList<QLineEdit *> &boxes);
 
 } // namespace cg

@@ -80,7 +80,7 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     dtpDate->setDate(today);
     lblDate->setText(chineseDate(today));
 
-    SelectAllOnFocus(this, {txtBusID, txtLicenseID});
+    SelectAllOnFocus({txtBusID, txtLicenseID});
     connect(cmdTodayBus, &QPushButton::clicked, this, &frmFaceCheck::cmdTodayBus_Click);
     connectControls({{Qt::Key_F9, [this] { cmdTodayBus_Click(); }}});
 

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -313,6 +314,28 @@ void SelectAllText(QWidget *control)
         plain->selectAll();
     else if (auto *rich = qobject_cast<QTextEdit *>(control))
         rich->selectAll();
+}
+
+namespace {
+class SelectAllFilter : public QObject {
+public:
+    using QObject::QObject;
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
+            auto *control = static_cast<QWidget *>(watched);
+            QTimer::singleShot(0, control, [control] { SelectAllText(control); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+void SelectAllOnFocus(std::initializer_list<QWidget *> controls)
+{
+    for (QWidget *control : controls)
+        control->installEventFilter(new SelectAllFilter(control));
 }
 
 int FindComboItem(const QComboBox *combo, const QString &text)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <initializer_list>
+
 class QComboBox;
 class QLabel;
 class QTreeWidget;
@@ -112,6 +114,10 @@ void BindByteLimit(QWidget *control, int maxBytes);
 int ControlByteLimit(const QWidget *control);
 // Selects the whole text (focus-in handlers).
 void SelectAllText(QWidget *control);
+// From now on each control selects its whole text when the operator clicks
+// or tabs into it: deferred until the click has placed the caret, so that
+// typing replaces the text. The filter doing it belongs to the control.
+void SelectAllOnFocus(std::initializer_list<QWidget *> controls);
 // Index of the first item whose text equals text ignoring case; -1 if none.
 int FindComboItem(const QComboBox *combo, const QString &text);
 

@@ -3,6 +3,7 @@
 #include "widgets/gridhelpers.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <functional>
 
 using namespace cg;
 using namespace Qt::StringLiterals;
@@ -51,6 +54,9 @@ private slots:
     void cleanNumericControl_data();
     void cleanNumericControl();
     void sortListViewByColumn();
+    void selectAllOnFocus_data();
+    void selectAllOnFocus();
+    void selectAllOnFocusAfterTheControlWent();
 
 private:
     QTemporaryDir m_dir;
@@ -468,6 +474,62 @@ void TstGridHelpers::sortListViewByColumn()
     QCOMPARE(list.property("Tag").toInt(), 1);
     SortListViewByColumn(&list, 1); // back to the first column: ascending
     QCOMPARE(column(0), (QStringList{u"粤A"_s, u"粤B"_s, u"粤C"_s}));
+}
+
+void TstGridHelpers::selectAllOnFocus_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addRow("line edit") << u"line"_s;
+    QTest::addRow("editable combo box") << u"combo"_s;
+    QTest::addRow("plain text box") << u"plain"_s;
+}
+
+// Entering the control selects its text only once the click that gave the
+// focus has been handled: the selection is deferred to the event loop.
+void TstGridHelpers::selectAllOnFocus()
+{
+    QFETCH(QString, kind);
+    const QString text = u"(车牌号)"_s;
+    QWidget form;
+    QWidget *control = nullptr;
+    std::function<QString()> selected;
+    if (kind == u"line"_s) {
+        auto *edit = new QLineEdit(text, &form);
+        selected = [edit] { return edit->selectedText(); };
+        control = edit;
+    } else if (kind == u"combo"_s) {
+        auto *combo = new QComboBox(&form);
+        combo->setEditable(true);
+        combo->setEditText(text);
+        selected = [combo] { return combo->lineEdit()->selectedText(); };
+        control = combo;
+    } else {
+        auto *plain = new QPlainTextEdit(text, &form);
+        selected = [plain] { return plain->textCursor().selectedText(); };
+        control = plain;
+    }
+    auto *other = new QLineEdit(u"不选"_s, &form);
+    SelectAllOnFocus({control});
+
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QCoreApplication::sendEvent(control, &in);
+    QCOMPARE(selected(), QString());
+    QTRY_COMPARE(selected(), text);
+    // Only the controls named are watched.
+    QCoreApplication::sendEvent(other, &in);
+    QCoreApplication::processEvents();
+    QCOMPARE(other->selectedText(), QString());
+}
+
+void TstGridHelpers::selectAllOnFocusAfterTheControlWent()
+{
+    auto *edit = new QLineEdit(u"K101"_s);
+    SelectAllOnFocus({edit});
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(edit, &in);
+    delete edit;
+    // The deferred selection of a control that is gone is dropped.
+    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TstGridHelpers)
