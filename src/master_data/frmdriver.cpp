@@ -401,10 +401,7 @@ void frmDriver::txtCredit_LostFocus()
 
 void frmDriver::cmdCompany_Click()
 {
-    const Array2D picked = PickCompany(this, m_station);
-    if (picked.rows() < 1)
-        return;
-    txtCompany->setText(JoinCodeName(picked.at(1, 1).toString().trimmed(), picked.at(1, 2).toString().trimmed()));
+    PutPicked(txtCompany, PickCompany(this, m_station));
 }
 
 void frmDriver::closeEvent(QCloseEvent *event)

@@ -301,18 +301,12 @@ void frmVehicle::cmdAdd_Click()
 
 void frmVehicle::cmdCompany_Click()
 {
-    const Array2D picked = PickCompany(this, m_station);
-    if (picked.rows() < 1)
-        return;
-    txtCompany->setText(JoinCodeName(picked.at(1, 1).toString().trimmed(), picked.at(1, 2).toString().trimmed()));
+    PutPicked(txtCompany, PickCompany(this, m_station));
 }
 
 void frmVehicle::cmdOwner_Click()
 {
-    const Array2D picked = PickOwner(this, m_station, BracketHead(txtCompany->text().trimmed()));
-    if (picked.rows() < 1)
-        return;
-    txtOwner->setText(JoinCodeName(picked.at(1, 1).toString().trimmed(), picked.at(1, 2).toString().trimmed()));
+    PutPicked(txtOwner, PickOwner(this, m_station, BracketHead(txtCompany->text().trimmed())));
 }
 
 void frmVehicle::cmdModel_Click()

@@ -36,11 +36,6 @@ QString shown(const RecordSet &rs, const QString &codeField, const QString &name
     return code.isEmpty() && name.isEmpty() ? QString() : JoinCodeName(code, name);
 }
 
-QString pickedText(const Array2D &picked, int col)
-{
-    return picked.at(1, col).toString().trimmed();
-}
-
 } // namespace
 
 frmAddScrollBus::frmAddScrollBus(const Env &env, StationContext &station, QWidget *parent)
@@ -250,14 +245,12 @@ void frmAddScrollBus::cmdAdd_Click()
 
 void frmAddScrollBus::cmdRoute_Click()
 {
-    const Array2D picked = PickRoute(this, m_station);
-    if (picked.rows() < 1)
-        return;
     const QString before = BracketHead(txtRoute->text()).trimmed();
-    const QString code = pickedText(picked, 1);
-    txtRoute->setText(JoinCodeName(code, pickedText(picked, 2)));
+    const Array2D picked = PickRoute(this, m_station);
+    if (!PutPicked(txtRoute, picked))
+        return;
     // Re-picking the same route keeps its destination.
-    if (code != before)
+    if (PickedText(picked, 1) != before)
         fetchDestination();
     updateSaveEnabled();
 }
@@ -282,21 +275,17 @@ void frmAddScrollBus::fetchDestination()
 
 void frmAddScrollBus::cmdCheckGate_Click()
 {
-    const Array2D picked = PickCheckGate(this, m_station);
-    if (picked.rows() < 1)
-        return;
-    txtCheckGate->setText(JoinCodeName(pickedText(picked, 1), pickedText(picked, 2)));
+    PutPicked(txtCheckGate, PickCheckGate(this, m_station));
 }
 
 void frmAddScrollBus::cmdVehicle_Click()
 {
     const Array2D picked = PickVehicle(this, m_station);
-    if (picked.rows() < 1)
+    if (!PutPicked(txtVehicle, picked))
         return;
-    txtVehicle->setText(JoinCodeName(pickedText(picked, 1), pickedText(picked, 2)));
-    txtSeat->setText(pickedText(picked, 6));
-    txtVehicleType->setText(pickedText(picked, 5));
-    txtCompany->setText(pickedText(picked, 3));
+    txtSeat->setText(PickedText(picked, 6));
+    txtVehicleType->setText(PickedText(picked, 5));
+    txtCompany->setText(PickedText(picked, 3));
 }
 
 } // namespace cg

@@ -1,6 +1,7 @@
 #include "stationui/picklist.h"
 
 #include "core/apperror.h"
+#include "core/text.h"
 #include "services/masterdata/lookupservices.h"
 #include "stationui/stationcontext.h"
 
@@ -217,6 +218,19 @@ Array2D PickDriver(QWidget *parent, const StationContext &station)
 {
     return runPick(parent, u"选择驾驶员"_s, {u"驾驶员编号"_s, u"姓名"_s, u"参运公司"_s},
                    lookup(station).DriverList(station.context));
+}
+
+QString PickedText(const Array2D &picked, int col)
+{
+    return picked.at(1, col).toString().trimmed();
+}
+
+bool PutPicked(QLineEdit *field, const Array2D &picked)
+{
+    if (picked.rows() < 1)
+        return false;
+    field->setText(JoinCodeName(PickedText(picked, 1), PickedText(picked, 2)));
+    return true;
 }
 
 } // namespace cg

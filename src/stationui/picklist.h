@@ -67,6 +67,12 @@ Array2D PickCheckGate(QWidget *parent, const StationContext &station);
 Array2D PickVehicle(QWidget *parent, const StationContext &station);
 Array2D PickDriver(QWidget *parent, const StationContext &station);
 
+// Column col of a picked entry, without surrounding spaces.
+QString PickedText(const Array2D &picked, int col);
+// Writes a picked entry into its field as "code[name]" (both trimmed);
+// false, with the field left as it was, when nothing was picked.
+bool PutPicked(QLineEdit *field, const Array2D &picked);
+
 // Runs a pick-list dialog; the workstation shows it modally, tests replace
 // it to answer without a window (restore with an empty function).
 using PickListRunner = std::function<Array2D(PickListDialog &dialog)>;

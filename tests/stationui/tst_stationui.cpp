@@ -44,6 +44,8 @@ private slots:
     void pickListSearch();
     void pickListKeys();
     void pickListNothingToPick();
+    void putPicked_data();
+    void putPicked();
 };
 
 void TstStationUi::listQueryStatusLine_data()
@@ -165,6 +167,30 @@ void TstStationUi::pickListNothingToPick()
     QVERIFY(!dialog.cmdOK->isEnabled());
     QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
     QVERIFY(!dialog.result().isAllocated());
+}
+
+void TstStationUi::putPicked_data()
+{
+    QTest::addColumn<Array2D>("picked");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("field");
+    Array2D entry(1, 3);
+    entry.set(1, 1, u" C02 "_s);
+    entry.set(1, 2, u" 白云客运 "_s);
+    entry.set(1, 3, u"45"_s);
+    QTest::newRow("an entry, trimmed") << entry << true << u"C02[白云客运]"_s;
+    QTest::newRow("cancelled") << Array2D() << false << u"C01[旧公司]"_s;
+    QTest::newRow("no rows") << Array2D(0, 2) << false << u"C01[旧公司]"_s;
+}
+
+void TstStationUi::putPicked()
+{
+    QFETCH(Array2D, picked);
+    QFETCH(bool, written);
+    QFETCH(QString, field);
+    QLineEdit company(u"C01[旧公司]"_s);
+    QCOMPARE(PutPicked(&company, picked), written);
+    QCOMPARE(company.text(), field);
 }
 
 QTEST_MAIN(TstStationUi)
