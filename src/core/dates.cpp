@@ -46,6 +46,11 @@ QString FormatDateTime(const QDateTime &d)
 
 // Both month helpers give midnight of the day: the date is rebuilt from its
 // year and month text, which carries no time. An invalid date stays invalid.
+QDateTime DayOf(const QDateTime &d)
+{
+    return QDateTime(d.date(), QTime(0, 0));
+}
+
 QDateTime FirstDayOfMonth(const QDateTime &d)
 {
     if (!d.isValid())

@@ -18,6 +18,9 @@ bool IsEmptyDate(const QDateTime &d);
 QString FormatDateOrDefault(const QDateTime &d);
 // "yyyy-MM-dd HH:mm:ss", 24-hour clock; "" for an invalid value.
 QString FormatDateTime(const QDateTime &d);
+// The day of d as days are stored and compared: its date at 00:00:00; an
+// invalid value stays invalid.
+QDateTime DayOf(const QDateTime &d);
 // The first and last day of the date's month at 00:00:00; an invalid value
 // stays invalid.
 QDateTime FirstDayOfMonth(const QDateTime &d);

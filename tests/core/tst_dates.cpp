@@ -13,8 +13,8 @@ private slots:
     void emptyAndNoDate_data();
     void emptyAndNoDate();
     void formats();
-    void monthBounds_data();
-    void monthBounds();
+    void dayAndMonthBounds_data();
+    void dayAndMonthBounds();
     void parse_data();
     void parse();
     void pinnedZoneKeepsLocalTimes();
@@ -60,26 +60,34 @@ void TstDates::formats()
     QCOMPARE(FormatDateTime(QDateTime()), QString());
 }
 
-void TstDates::monthBounds_data()
+void TstDates::dayAndMonthBounds_data()
 {
     QTest::addColumn<QDateTime>("date");
+    QTest::addColumn<QDateTime>("day");
     QTest::addColumn<QDateTime>("first");
     QTest::addColumn<QDateTime>("last");
-    QTest::newRow("leap february") << dt(2024, 2, 10, 15, 30) << dt(2024, 2, 1) << dt(2024, 2, 29);
-    QTest::newRow("plain february") << dt(2026, 2, 28, 23, 59, 59) << dt(2026, 2, 1) << dt(2026, 2, 28);
-    QTest::newRow("century not leap") << dt(2100, 2, 5) << dt(2100, 2, 1) << dt(2100, 2, 28);
-    QTest::newRow("400 years leap") << dt(2000, 2, 5) << dt(2000, 2, 1) << dt(2000, 2, 29);
-    QTest::newRow("year end") << dt(2026, 12, 31, 23, 59, 59) << dt(2026, 12, 1) << dt(2026, 12, 31);
-    QTest::newRow("year start") << dt(2027, 1, 1) << dt(2027, 1, 1) << dt(2027, 1, 31);
-    QTest::newRow("30-day month") << dt(2026, 4, 30, 6) << dt(2026, 4, 1) << dt(2026, 4, 30);
-    QTest::newRow("invalid") << QDateTime() << QDateTime() << QDateTime();
+    QTest::newRow("leap february") << dt(2024, 2, 10, 15, 30) << dt(2024, 2, 10) << dt(2024, 2, 1) << dt(2024, 2, 29);
+    QTest::newRow("plain february") << dt(2026, 2, 28, 23, 59, 59) << dt(2026, 2, 28) << dt(2026, 2, 1)
+                                    << dt(2026, 2, 28);
+    QTest::newRow("century not leap") << dt(2100, 2, 5) << dt(2100, 2, 5) << dt(2100, 2, 1) << dt(2100, 2, 28);
+    QTest::newRow("400 years leap") << dt(2000, 2, 5) << dt(2000, 2, 5) << dt(2000, 2, 1) << dt(2000, 2, 29);
+    QTest::newRow("year end") << dt(2026, 12, 31, 23, 59, 59) << dt(2026, 12, 31) << dt(2026, 12, 1)
+                              << dt(2026, 12, 31);
+    QTest::newRow("year start") << dt(2027, 1, 1) << dt(2027, 1, 1) << dt(2027, 1, 1) << dt(2027, 1, 31);
+    QTest::newRow("30-day month") << dt(2026, 4, 30, 6) << dt(2026, 4, 30) << dt(2026, 4, 1) << dt(2026, 4, 30);
+    QTest::newRow("last millisecond") << dt(2026, 3, 7, 23, 59, 59).addMSecs(999) << dt(2026, 3, 7) << dt(2026, 3, 1)
+                                      << dt(2026, 3, 31);
+    QTest::newRow("no-date value") << NoDate() << NoDate() << NoDate() << dt(1900, 1, 31);
+    QTest::newRow("invalid") << QDateTime() << QDateTime() << QDateTime() << QDateTime();
 }
 
-void TstDates::monthBounds()
+void TstDates::dayAndMonthBounds()
 {
     QFETCH(QDateTime, date);
+    QFETCH(QDateTime, day);
     QFETCH(QDateTime, first);
     QFETCH(QDateTime, last);
+    QCOMPARE(DayOf(date), day);
     QCOMPARE(FirstDayOfMonth(date), first);
     QCOMPARE(LastDayOfMonth(date), last);
 }

@@ -12,8 +12,6 @@ namespace cg {
 
 namespace {
 
-QDateTime dayOf(const QDateTime &t) { return QDateTime(t.date(), QTime(0, 0)); }
-
 // Takes the trip's row lock for the rest of the transaction. Every
 // appearance write takes it first, so the state written to the trip row is
 // worked out after any other station's write of the same trip, and two undos
@@ -85,7 +83,7 @@ void insertAppearanceCheck(Database &db, const QString &context, const QDateTime
                            const QString &license, const QDateTime &now, int status, const QString &checker)
 {
     const QString station = SessionContext::parse(context).stationCode;
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(db, [&] {
         lockExistingTrip(db, station, day, id);
@@ -114,7 +112,7 @@ QString CheckService::CancelAppearanceCheck(const QString &context, const QDateT
                                             const QString &)
 {
     const QString station = SessionContext::parse(context).stationCode;
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     const QString id = busId.trimmed();
     QString message;
     m_db.transact([&] {
@@ -137,7 +135,7 @@ QString CheckService::ForcePassAppearanceCheck(const QString &context, const QDa
 {
     requireForcedPass(u"车容门检"_s, kind, 1, operatorName);
     const QString station = SessionContext::parse(context).stationCode;
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     const QString id = busId.trimmed();
     transactWithIndexRetry(m_db, [&] {
         lockExistingTrip(m_db, station, day, id);
@@ -161,7 +159,7 @@ RecordSet CheckService::QueryTripAppearanceChecks(const QString &context, const 
     RecordSet rs = m_db.select(
         u"SELECT check_status, face_index, checker, check_time, license FROM appearance_checks "
         u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND cancelled = 0 ORDER BY face_index"_s,
-        {station, dayOf(busDate), busId.trimmed()},
+        {station, DayOf(busDate), busId.trimmed()},
         {{u"check_status"_s, FieldType::Integer, 0}, {u"face_index"_s, FieldType::Integer, 0},
          {u"checker"_s, FieldType::Text, 20}, {u"check_time"_s, FieldType::DateTime, 0},
          {u"license"_s, FieldType::Text, 10}});
@@ -177,7 +175,7 @@ RecordSet CheckService::QueryLuggageCounts(const QString &context, const QDateTi
     const QString station = SessionContext::parse(context).stationCode;
     return m_db.select(u"SELECT station_name, accept_count, send_count FROM luggage_counts "
                        u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? ORDER BY seq"_s,
-                       {station, dayOf(busDate), busId.trimmed()},
+                       {station, DayOf(busDate), busId.trimmed()},
                        {{u"station_name"_s, FieldType::Text, 50}, {u"accept_count"_s, FieldType::Integer, 0},
                         {u"send_count"_s, FieldType::Integer, 0}});
 }

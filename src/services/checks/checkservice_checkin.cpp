@@ -18,8 +18,6 @@ namespace {
 
 const QString kAlreadyCheckedIn = u"指纹已通过，请勿重试！"_s;
 
-QDateTime dayOf(const QDateTime &d) { return QDateTime(d.date(), QTime(0, 0)); }
-
 bool validCheckInExists(Database &db, const QString &station, const QDateTime &busDate, const QString &busId,
                         const QString &driverNo)
 {
@@ -58,7 +56,7 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
     if (const QString refusal = driverOnTripRefusal(busId, driverNo, busDateIn, u"没有识别出驾驶员，请重按指纹！"_s);
         !refusal.isEmpty())
         return refusal;
-    const QDateTime busDate = dayOf(busDateIn);
+    const QDateTime busDate = DayOf(busDateIn);
     const QDateTime reportTime = now.isValid() ? now : m_clock.now();
     const QString station = SessionContext::parse(context).stationCode;
 
@@ -141,7 +139,7 @@ RecordSet CheckService::QueryTripDriverRecords(const QString &context, const QDa
     if (busDate.isValid() && !IsNoDate(busDate)) {
         return m_db.select(columns + u"WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND is_driver = 1 "
                                      u"ORDER BY driver_report_time, id"_s,
-                           {station, dayOf(busDate), busId.trimmed()}, shape);
+                           {station, DayOf(busDate), busId.trimmed()}, shape);
     }
     // The range compares days: the time of day of from and to is ignored,
     // and the last day counts whole.
@@ -149,11 +147,11 @@ RecordSet CheckService::QueryTripDriverRecords(const QString &context, const QDa
     QVariantList binds{station};
     if (from.isValid() && !IsNoDate(from)) {
         sql += u" AND driver_report_time >= ?"_s;
-        binds << dayOf(from);
+        binds << DayOf(from);
     }
     if (to.isValid() && !IsNoDate(to)) {
         sql += u" AND driver_report_time < ?"_s;
-        binds << dayOf(to).addDays(1);
+        binds << DayOf(to).addDays(1);
     }
     sql += u" ORDER BY driver_report_time, id"_s;
     return m_db.select(sql, binds, shape);

@@ -14,8 +14,6 @@ namespace cg {
 
 namespace {
 
-QDateTime dayOf(const QDateTime &t) { return QDateTime(t.date(), QTime(0, 0)); }
-
 // The columns of the condition list a screen may filter and order by. The
 // list is a derived table q, so v.license and license name the same column.
 ColumnMap conditionListColumns()
@@ -108,7 +106,7 @@ VehicleRow findVehicle(Database &db, const QString &license)
 int insertCheck(Database &db, const QString &station, const VehicleRow &v, const QDateTime &now, int status,
                 const QString &checker, const QDateTime &condTime, const QString &cause)
 {
-    const QDateTime day = dayOf(now);
+    const QDateTime day = DayOf(now);
     const int index = db.scalar(u"SELECT COALESCE(MAX(cond_index), 0) + 1 FROM condition_checks "
                                 u"WHERE station_code = ? AND license = ? AND check_date = ?"_s,
                                 {station, v.license, day})
@@ -138,7 +136,7 @@ void sendTechCheck(Database &db, const QString &context, const QString &license,
         {station, license},
         {{u"check_date"_s, FieldType::DateTime, 0}, {u"cond_time"_s, FieldType::DateTime, 0},
          {u"cond_checker"_s, FieldType::Text, 20}});
-    QDateTime checkDate = dayOf(now), checkTime = NoDate();
+    QDateTime checkDate = DayOf(now), checkTime = NoDate();
     QString checker;
     int count = 0;
     if (last.RecordCount()) {
@@ -173,7 +171,7 @@ QString recordVerdict(Database &db, const QString &context, const QString &licen
         const QVariant id = db.scalar(
             u"SELECT id FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? "
             u"AND cancelled = 0 AND cond_status = 0 ORDER BY cond_index DESC LIMIT 1"_s,
-            {station, plate, dayOf(now)});
+            {station, plate, DayOf(now)});
         if (id.isValid() && !id.isNull()) {
             // Only while it is still open: a station that answered first
             // keeps its verdict, and this one becomes a check of its own.
@@ -238,7 +236,7 @@ WHERE 1 = 1)"_s
     if (checkedToday) {
         sql += u" AND EXISTS (SELECT 1 FROM condition_checks c4 WHERE c4.station_code = ? AND c4.license = q.license "
                u"AND c4.cancelled = 0 AND c4.cond_status IN (1, 2, 5) AND c4.check_date = ?)"_s;
-        binds << station << dayOf(today);
+        binds << station << DayOf(today);
     }
     sql += order.isEmpty() ? u" ORDER BY q.license"_s : u" ORDER BY "_s + order + u", q.license"_s;
     RecordSet rs = m_db.select(sql, binds, conditionListShape());
@@ -287,7 +285,7 @@ QString CheckService::CancelConditionCheck(const QString &context, const QDateTi
         // other is told there was nothing left to undo and sends nothing.
         if (!undoNewestCheck(m_db, u"condition_checks"_s, u"cond_index"_s,
                              u"station_code = ? AND license = ? AND check_date = ? AND cond_status IN (1, 2, 5)"_s,
-                             {station, plate, dayOf(checkDay)})) {
+                             {station, plate, DayOf(checkDay)})) {
             message = u"该车辆当天没有可撤消的检查！"_s;
             return;
         }
@@ -304,7 +302,7 @@ RecordSet CheckService::QueryConditionCheckRecords(const QString &context, const
         u"SELECT cond_status, cond_index, cond_checker, cond_time, check_cause, check_date, license "
         u"FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? AND cancelled = 0 "
         u"AND cond_status IN (1, 2, 5) ORDER BY cond_index"_s,
-        {SessionContext::parse(context).stationCode, license.trimmed(), dayOf(date)}, conditionRecordShape());
+        {SessionContext::parse(context).stationCode, license.trimmed(), DayOf(date)}, conditionRecordShape());
     fillNoDates(rs, {u"cond_time"_s});
     return rs;
 }
@@ -316,14 +314,14 @@ RecordSet CheckService::QueryTripConditionChecks(const QString &context, const Q
     QString plate = license.trimmed();
     if (plate.isEmpty()) {
         plate = m_db.scalar(u"SELECT license_tag_no FROM trips WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
-                            {station, dayOf(busDate), busId.trimmed()})
+                            {station, DayOf(busDate), busId.trimmed()})
                     .toString();
     }
     RecordSet rs = m_db.select(
         u"SELECT cond_status, cond_index, cond_checker, cond_time, check_cause, check_date, license "
         u"FROM condition_checks WHERE station_code = ? AND license = ? AND check_date = ? AND cancelled = 0 "
         u"AND cond_status IN (1, 2, 5) ORDER BY cond_index"_s,
-        {station, plate, dayOf(busDate)}, conditionRecordShape());
+        {station, plate, DayOf(busDate)}, conditionRecordShape());
     fillNoDates(rs, {u"cond_time"_s});
     return rs;
 }
@@ -340,7 +338,7 @@ QString CheckService::ForcePassConditionCheck(const QString &context, const QDat
         const VehicleRow v = findVehicle(m_db, license);
         m_db.exec(u"INSERT INTO forced_releases (station_code, bus_date, bus_id, license_id, pass_type, "
                   u"operator_name, operate_time, cause, unit_code) VALUES (?, ?, ?, ?, 2, ?, ?, ?, ?)"_s,
-                  {station, dayOf(busDate), busId.trimmed(), v.licenseId, operatorName, now, cause, unitCode});
+                  {station, DayOf(busDate), busId.trimmed(), v.licenseId, operatorName, now, cause, unitCode});
         insertCheck(m_db, station, v, now, 5, operatorName, now, cause.trimmed().isEmpty() ? u"强行通过"_s : cause);
         sendTechCheck(m_db, context, v.license, now);
     });

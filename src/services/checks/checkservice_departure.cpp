@@ -29,8 +29,6 @@ struct DepartingTrip {
     QString plate;
 };
 
-QDateTime dayOf(const QDateTime &d) { return QDateTime(d.date(), QTime(0, 0)); }
-
 QDateTime wholeSeconds(const QDateTime &d)
 {
     return QDateTime(d.date(), QTime(d.time().hour(), d.time().minute(), d.time().second()));
@@ -266,7 +264,7 @@ RecordSet CheckService::QueryDepartureTrip(const QString &context, const QDateTi
     QString plate = license.trimmed();
     if (plate.isEmpty() && !icCard.trimmed().isEmpty())
         plate = plateOfCard(m_db, icCard);
-    RecordSet rs = departingTrips(m_db, SessionContext::parse(context).stationCode, dayOf(busDate), plate,
+    RecordSet rs = departingTrips(m_db, SessionContext::parse(context).stationCode, DayOf(busDate), plate,
                                   m_clock.now(), qMax(0, beforeMinute), unitCode);
     // Only the trip at the gate: callers read the first record.
     RecordSet first = CloneRecordsetShape(rs);
@@ -283,7 +281,7 @@ QString CheckService::GetDepartureCheckText(const QString &context, const QDateT
     const QString station = SessionContext::parse(context).stationCode;
     if (!busDate.isValid() || IsNoDate(busDate))
         throw ServiceError(svcerr::BadArgument, u"出站检查缺少车次日期"_s);
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     QString plate = license.trimmed();
     if (plate.isEmpty() && !icCard.trimmed().isEmpty()) {
         plate = plateOfCard(m_db, icCard);
@@ -362,7 +360,7 @@ QString CheckService::SetDepartureStatus(const QString &context, const QDateTime
         throw ServiceError(svcerr::BadArgument,
                            u"当前时间“%1”不是有效的日期时间（应为 yyyy-MM-dd HH:mm:ss）"_s.arg(now));
     decided = wholeSeconds(decided);
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     const QString code = busId.trimmed();
     const int minutes = code.isEmpty() ? minutesOf(beforeMinute) : 0;
     const bool gateConfirmation = status == 1 && !manual;

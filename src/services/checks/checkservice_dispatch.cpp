@@ -1,4 +1,5 @@
 #include "core/clock.h"
+#include "core/dates.h"
 #include "services/checks/checkservice.h"
 
 #include "services/checks/checknotifier.h"
@@ -67,7 +68,7 @@ bool CheckService::IssueRouteSheet(const QString &context, const QDateTime &busD
     const QString code = busId.trimmed();
     if (code.isEmpty())
         return false;
-    const QDateTime day(busDate.date(), QTime(0, 0));
+    const QDateTime day = DayOf(busDate);
     QDateTime issued = now.isValid() ? now : m_clock.now();
     issued = QDateTime(issued.date(), QTime(issued.time().hour(), issued.time().minute(), issued.time().second()));
     const QString op = operatorName.isValid() ? operatorName.toString().trimmed() : QString();

@@ -21,8 +21,6 @@ namespace {
 constexpr int kDriverPassKind = 3;
 constexpr int kLampDrawnPassed = 5;
 
-QDateTime dayOf(const QDateTime &d) { return QDateTime(d.date(), QTime(0, 0)); }
-
 // The trip a driver list works on. A timetable trip is named by its code; a
 // rolling run by "code-serial" as the lists show it (the serial is what
 // follows the last "-", trip codes may contain "-" themselves), or by its
@@ -151,7 +149,7 @@ QString CheckService::CancelDriverCheckIn(const QString &context, const QString 
     const QString driverNo = driverNoIn.trimmed();
     if (busId.isEmpty() || driverNo.isEmpty() || !busDate.isValid() || IsNoDate(busDate))
         return u"没有选择车次或驾驶员，无法取消报班登记！"_s;
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     const SessionContext session = SessionContext::parse(context);
 
     QString answer;
@@ -240,7 +238,7 @@ QString CheckService::ForceDriverPass(const QString &context, const QString &bus
     if (const QString refusal = driverOnTripRefusal(busId, driverNo, busDate, u"没有选择驾驶员，请重新选择！"_s);
         !refusal.isEmpty())
         return refusal;
-    const QDateTime day = dayOf(busDate);
+    const QDateTime day = DayOf(busDate);
     QDateTime now = nowIn.isValid() ? nowIn : m_clock.now();
     now = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     const SessionContext session = SessionContext::parse(context);

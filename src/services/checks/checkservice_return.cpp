@@ -19,8 +19,6 @@ namespace cg {
 
 namespace {
 
-QDateTime dayOf(const QDateTime &t) { return QDateTime(t.date(), QTime(0, 0)); }
-
 // Times are kept to the second: what is stored is what the event carries.
 QDateTime toSecond(const QDateTime &t)
 {
@@ -85,7 +83,7 @@ void recordReturn(Database &db, const QString &station, const ReturnVehicle &v, 
     db.insert(u"INSERT INTO vehicle_returns (station_code, license_id, license, ic_card_id, return_time, returned, "
               u"checker) VALUES (?, ?, ?, ?, ?, 1, ?)"_s,
               {station, v.licenseId, v.license, v.icCard, when, checker});
-    CheckEvents::returnCheck(db, station, v.license, dayOf(when), 1, when, checker);
+    CheckEvents::returnCheck(db, station, v.license, DayOf(when), 1, when, checker);
 }
 
 QDateTime requireTime(const QDateTime &t)
@@ -156,7 +154,7 @@ void CheckService::SetReturnStatus(const QString &context, const QString &licens
                         u"returned, checker) VALUES (?, ?, ?, ?, ?, 0, ?)"_s,
                         {station, v.licenseId, v.license, v.icCard, now,
                          checker.trimmed().isEmpty() ? QVariant() : QVariant(checker.trimmed())});
-            CheckEvents::returnCheck(m_db, station, v.license, dayOf(now), 0, NoDate(), QString());
+            CheckEvents::returnCheck(m_db, station, v.license, DayOf(now), 0, NoDate(), QString());
         },
         Database::TxRetry::OnConflict);
 }

@@ -86,7 +86,7 @@ void addCommonFilters(const TripFilter &f, const QString &alias, QString &where,
     };
     add(u" AND %1.station_code = ?"_s, f.station);
     if (f.busDate.isValid() && !IsNoDate(f.busDate))
-        add(u" AND %1.bus_date = ?"_s, QDateTime(f.busDate.date(), QTime(0, 0)));
+        add(u" AND %1.bus_date = ?"_s, DayOf(f.busDate));
     if (!f.busId.isEmpty())
         add(u" AND %1.bus_id = ?"_s, f.busId);
     if (f.from.isValid())

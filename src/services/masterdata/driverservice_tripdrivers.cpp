@@ -73,7 +73,7 @@ RecordSet DriverService::QueryTripDrivers(const QString &context, const QString 
     } else {
         vehicleId = m_db.scalar(u"SELECT license_id FROM vehicles WHERE license = ?"_s, {plate}).toString();
     }
-    day = QDateTime(day.date(), QTime(0, 0));
+    day = DayOf(day);
 
     const QString fingers = u"COALESCE(d.fng_value, '') AS finger_value1, COALESCE(d.fng_value1, '') AS finger_value2, "
                             u"'' AS finger_value3, '' AS finger_value4"_s;

@@ -75,7 +75,7 @@ WHERE 1 = 1)"_s.arg(condState);
         // (a start stored with a time of day still counts for its day).
         sql += u" (SELECT 1 FROM arrangements a WHERE a.license_id = v.license_id"
                u" AND a.start_date < ? AND a.end_date >= ?)"_s;
-        const QDateTime day(arrangeDate.date(), QTime(0, 0));
+        const QDateTime day = DayOf(arrangeDate);
         binds << day.addDays(1) << day;
     }
     sql += order.isEmpty() ? u" ORDER BY v.license_id"_s : u" ORDER BY "_s + order;

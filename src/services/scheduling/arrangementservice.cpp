@@ -55,7 +55,7 @@ WHERE 1 = 1)"_s.arg(kDriverName);
     }
     if (startDate.isValid() && !IsNoDate(startDate)) {
         // The day the arrangement starts, whatever time of day was stored.
-        const QDateTime day(startDate.date(), QTime(0, 0));
+        const QDateTime day = DayOf(startDate);
         sql += u" AND vd.start_date >= ? AND vd.start_date < ?"_s;
         binds << day << day.addDays(1);
     }

@@ -11,11 +11,6 @@ namespace cg {
 
 namespace {
 
-QDateTime dayOf(const QDateTime &t)
-{
-    return QDateTime(t.date(), QTime(0, 0));
-}
-
 QString dayText(const QDateTime &t)
 {
     return t.date().toString(u"yyyy-MM-dd"_s);
@@ -49,8 +44,8 @@ QList<Row> readRows(const RecordSet &rows, const QString &driverId)
             throw Refused{u"第%1行的驾驶员[%2]不是[%3]"_s.arg(r + 1).arg(d, driverId)};
         if (!row.start.isValid() || !row.end.isValid() || IsNoDate(row.start))
             throw Refused{u"车辆[%1]的排班没有开始或结束日期"_s.arg(row.vehicle)};
-        row.start = dayOf(row.start);
-        row.end = dayOf(row.end);
+        row.start = DayOf(row.start);
+        row.end = DayOf(row.end);
         if (row.end < row.start)
             throw Refused{u"车辆[%1]的排班结束日期%2早于开始日期%3"_s.arg(row.vehicle, dayText(row.end),
                                                                              dayText(row.start))};
@@ -103,7 +98,7 @@ bool ArrangementService::SaveArrangements(const QString &, const QString &driver
             for (const Row &row : list) {
                 // The arrangement this row replaces: the one being modified,
                 // else the one with the same vehicle and start day.
-                const QDateTime replacedDay = modifying ? dayOf(originalStart) : row.start;
+                const QDateTime replacedDay = modifying ? DayOf(originalStart) : row.start;
                 const QVariant replaced = m_db.scalar(
                     u"SELECT start_date FROM arrangements WHERE license_id = ? AND driver_id = ? "
                     u"AND start_date >= ? AND start_date < ?"_s,
@@ -148,7 +143,7 @@ bool ArrangementService::DeleteArrangement(const QString &, const QString &vehic
 {
     QString why;
     m_db.transact([&] {
-        const QDateTime day = dayOf(startDate);
+        const QDateTime day = DayOf(startDate);
         const QVariant start = m_db.scalar(u"SELECT start_date FROM arrangements WHERE license_id = ? AND "
                                            u"driver_id = ? AND start_date >= ? AND start_date < ?"_s,
                                            {vehicleCode, driverId, day, day.addDays(1)});
@@ -175,7 +170,7 @@ bool ArrangementService::SubstituteDriver(const QString &, const QString &driver
     QString why;
     try {
         m_db.transact([&] {
-            const QDateTime day = dayOf(arrangementStart);
+            const QDateTime day = DayOf(arrangementStart);
             const RecordSet arr = m_db.select(
                 u"SELECT start_date, end_date FROM arrangements WHERE license_id = ? AND driver_id = ? "
                 u"AND start_date >= ? AND start_date < ?"_s,
@@ -190,13 +185,13 @@ bool ArrangementService::SubstituteDriver(const QString &, const QString &driver
                 throw Refused{u"顶班驾驶员不能是排班驾驶员本人"_s};
             if (!start.isValid() || !end.isValid())
                 throw Refused{u"顶班没有开始或结束日期"_s};
-            const QDateTime from = dayOf(start);
-            const QDateTime to = dayOf(end);
+            const QDateTime from = DayOf(start);
+            const QDateTime to = DayOf(end);
             if (to < from)
                 throw Refused{u"顶班结束日期%1早于开始日期%2"_s.arg(dayText(to), dayText(from))};
             const QDateTime arrStart = arr.valueAt(0, u"start_date"_s).toDateTime();
             const QDateTime arrEnd = arr.valueAt(0, u"end_date"_s).toDateTime();
-            if (from < dayOf(arrStart) || to > dayOf(arrEnd))
+            if (from < DayOf(arrStart) || to > DayOf(arrEnd))
                 throw Refused{u"顶班时间%1至%2不在排班时间%3至%4之内"_s.arg(dayText(from), dayText(to), dayText(arrStart),
                                                                            dayText(arrEnd))};
             const QVariant other = m_db.scalar(

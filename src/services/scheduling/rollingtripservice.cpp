@@ -48,16 +48,11 @@ ServiceError refused(const QString &text)
     return ServiceError(svcerr::BadArgument, text);
 }
 
-QDateTime dayOf(const QDateTime &d)
-{
-    return QDateTime(d.date(), QTime(0, 0));
-}
-
 QDateTime requireDay(const QDateTime &d)
 {
     if (!d.isValid() || IsNoDate(d))
         throw refused(u"滚动车次缺少车次日期"_s);
-    return dayOf(d);
+    return DayOf(d);
 }
 
 QString unitOf(const QString &context)
