@@ -361,8 +361,7 @@ void frmEnvBusDesk::cmdOK_Click()
         const bool ok = service().IssueRouteSheet(
             m_station.context, QDateTime(m_listDate, QTime(0, 0)), vsList->textMatrix(row, ColBusId).trimmed(),
             vsList->textMatrix(row, ColLicense).trimmed(), m_env.clock->now(), 1,
-            QVariant(m_station.session ? m_station.session->GetOperatorName() : QString()),
-            m_station.session ? m_station.session->GetUnitCode() : QString());
+            QVariant(m_station.operatorName()), m_station.unitCode());
         ShowNotice(*m_env.messages, ok ? u"签发成功!"_s : u"签发不成功!"_s);
     });
 }

@@ -123,9 +123,7 @@ void frmEnvBusDesk::fill(bool rolling)
         RecordSet rs = rolling ? service().QueryRollingTrips(m_station.context, day, busIdFilter(), licenseFilter(),
                                                              QVariant(), QVariant(), QVariant(), 1)
                                : service().QueryDayTrips(m_station.context, day, busIdFilter(), licenseFilter(),
-                                                         QString(), QString(), QVariant(), 1,
-                                                         m_station.session ? m_station.session->GetUnitCode()
-                                                                           : QString());
+                                                         QString(), QString(), QVariant(), 1, m_station.unitCode());
         for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
             writeRow(vsList->addRow(), rs, rolling);
         return rs.RecordCount();
@@ -177,7 +175,7 @@ void frmEnvBusDesk::ListTimeBusInfo()
         const RecordSet rs = service().QueryDayTrips(
             m_station.context, QDateTime(m_listDate, QTime(0, 0)), QString(), QString(),
             now.addSecs(-60LL * before).toString(format), now.addSecs(60LL * before).toString(format), QVariant(), 1,
-            m_station.session ? m_station.session->GetUnitCode() : QString());
+            m_station.unitCode());
         refreshRows(rs, false);
     });
 }

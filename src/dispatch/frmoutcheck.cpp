@@ -311,8 +311,7 @@ void frmOutCheck::FillRegular()
         const FlexGrid::BulkFill bulk(vsList);
         const RecordSet rs = service().QueryDayTrips(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                      busFilter(), txtLicenseID->text().trimmed(), QString(),
-                                                     QString(), QVariant(), 1,
-                                                     m_station.session ? m_station.session->GetUnitCode() : QString());
+                                                     QString(), QVariant(), 1, m_station.unitCode());
         // The rows are made in one step, then filled.
         vsList->setRows(kHeaderRows);
         vsList->setRows(kHeaderRows + rs.RecordCount());
@@ -420,13 +419,9 @@ void frmOutCheck::decide(int status)
         const QString answer = service()
                                    .SetDepartureStatus(m_station.context, QDateTime(m_listDate, QTime(0, 0)),
                                                        rowCode(row), vsList->textMatrix(row, ColPlate),
-                                                       m_station.session ? m_station.session->GetOperatorName()
-                                                                         : QString(),
-                                                       FormatDateTime(m_env.clock->now()), QVariant(), QVariant(),
-                                                       status, QString(), m_station.params.BeforeMinute,
-                                                       m_station.session ? m_station.session->GetUnitCode()
-                                                                         : QString(),
-                                                       allow)
+                                                       m_station.operatorName(), FormatDateTime(m_env.clock->now()),
+                                                       QVariant(), QVariant(), status, QString(),
+                                                       m_station.params.BeforeMinute, m_station.unitCode(), allow)
                                    .trimmed();
         // A refusal is the operator's to read, never a success.
         const bool refused = answer.startsWith(u'#');
@@ -473,7 +468,7 @@ void frmOutCheck::txtLicenseID_Enter()
 void frmOutCheck::Identify(const QString &text)
 {
     const QDateTime day(m_listDate, QTime(0, 0));
-    const QString unit = m_station.session ? m_station.session->GetUnitCode() : QString();
+    const QString unit = m_station.unitCode();
     const QString entry = text.trimmed();
     VehicleService vehicles(*m_station.db, *m_env.clock);
     // A card reader types exactly ten characters; anything else is a plate
@@ -545,7 +540,7 @@ void frmOutCheck::Identify(const QString &text)
     if (confirmed) {
         const QString result = service().SetDepartureStatus(
             m_station.context, day, tripCode, card ? QString() : txtLicenseID->text(),
-            m_station.session ? m_station.session->GetOperatorName() : QString(), FormatDateTime(m_env.clock->now()),
+            m_station.operatorName(), FormatDateTime(m_env.clock->now()),
             QVariant(), QVariant(), 1, card ? entry : QString(), m_station.params.BeforeMinute, unit, false);
         if (result.startsWith(u'#'))
             m_env.messages->notify(result.mid(1), this);
@@ -587,7 +582,7 @@ void frmOutCheck::ListTimeBusInfo()
     const RecordSet rs = service().QueryDayTrips(
         m_station.context, QDateTime(m_listDate, QTime(0, 0)), QString(), QString(),
         FormatDateTime(now.addSecs(-window)), FormatDateTime(now.addSecs(window)), QVariant(), 1,
-        m_station.session ? m_station.session->GetUnitCode() : QString());
+        m_station.unitCode());
     refreshRows(rs, false);
 }
 

@@ -142,7 +142,7 @@ bool frmDriverCheckList::LoadTrip()
 {
     CheckService checks(*m_station.db, *m_env.clock);
     const QString code = m_szBusID.trimmed();
-    const QString unit = m_station.session ? m_station.session->GetUnitCode() : QString();
+    const QString unit = m_station.unitCode();
     // An empty code or a missing date would not restrict the queries at
     // all: they name no trip.
     RecordSet trip;

@@ -207,7 +207,7 @@ void frmDriverList::cmdForcePass_Click()
     QString refusal;
     Trap(*m_env.messages, [&] {
         CheckService checks(*m_station.db, *m_env.clock);
-        const QString op = m_station.session ? m_station.session->GetOperatorName() : QString();
+        const QString op = m_station.operatorName();
         refusal = checks.ForceDriverPass(m_station.context, lblBusID->text(), QDateTime(m_dtBusDate.date(), QTime(0, 0)),
                                          vsList->textMatrix(row, 0).trimmed(),
                                          m_env.clock ? m_env.clock->now() : QDateTime::currentDateTime(), op,
