@@ -50,6 +50,7 @@ private Q_SLOTS:
     void conflictRetryOnlyWhenAsked_data() { test::TestDatabase::addBackendRows(); }
     void conflictRetryOnlyWhenAsked();
     void deadlockIsAConflict();
+    void lockedRowsWaitForTheCommit();
     void constraintNamesTheRecord_data() { test::TestDatabase::addBackendRows(); }
     void constraintNamesTheRecord();
     void twoDatabasesAndThreads_data() { test::TestDatabase::addBackendRows(); }
@@ -359,6 +360,41 @@ void TstDatabase::deadlockIsAConflict()
     delete other;
     QCOMPARE(aConflicts + bConflicts, 1);
     QCOMPARE(a.scalar(u"SELECT sum(n) FROM t"_s).toInt(), 2); // the survivor's two updates only
+}
+
+// A verdict worked out under lockRows is the last word on its rows: a
+// writer of the same row waits for the commit and then builds on what was
+// written, while the other rows stay free.
+void TstDatabase::lockedRowsWaitForTheCommit()
+{
+    test::TestDatabase env(u"postgres"_s);
+    if (!env.available())
+        QSKIP(qPrintable(env.skipReason()));
+    Database a(env.config());
+    Database b(env.config());
+    a.exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER)"_s);
+    a.exec(u"INSERT INTO t VALUES (1, 0), (2, 0)"_s);
+    QSemaphore locked, otherRowWritten, lockedRowWritten;
+    QThread *other = QThread::create([&] {
+        locked.acquire();
+        b.exec(u"UPDATE t SET n = n + 1 WHERE id = 2"_s);
+        otherRowWritten.release();
+        b.exec(u"UPDATE t SET n = n + 1 WHERE id = 1"_s);
+        lockedRowWritten.release();
+    });
+    other->start();
+    a.transact([&] {
+        a.lockRows(u"t"_s, u"n"_s, u"id = ?"_s, {1});
+        locked.release();
+        QVERIFY(otherRowWritten.tryAcquire(1, 30000));
+        QVERIFY(!lockedRowWritten.tryAcquire(1, 300));
+        a.exec(u"UPDATE t SET n = 10 WHERE id = 1"_s);
+    });
+    QVERIFY(lockedRowWritten.tryAcquire(1, 30000));
+    QVERIFY(other->wait(30000));
+    delete other;
+    QCOMPARE(a.scalar(u"SELECT n FROM t WHERE id = 1"_s).toInt(), 11);
+    QCOMPARE(a.scalar(u"SELECT n FROM t WHERE id = 2"_s).toInt(), 1);
 }
 
 // ------------------------------------------------------------ transactions

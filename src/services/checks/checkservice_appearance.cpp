@@ -18,9 +18,8 @@ namespace {
 // at once undo two checks, as they would one after the other.
 void lockTrip(Database &db, const QString &station, const QDateTime &day, const QString &busId)
 {
-    db.exec(u"UPDATE trips SET appearance_status = appearance_status WHERE station_code = ? AND bus_date = ? "
-            u"AND bus_id = ?"_s,
-            {station, day, busId});
+    db.lockRows(u"trips"_s, u"appearance_status"_s, u"station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                {station, day, busId});
 }
 
 // Takes the trip's row lock, then refuses a trip that does not exist.

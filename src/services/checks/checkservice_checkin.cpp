@@ -65,9 +65,8 @@ QString CheckService::CheckInDriver(const QString &context, const QString &busId
         answer.clear();
         // The trip's row lock first: a cancellation at the same moment
         // works its lamp out after this check-in, or this one after it.
-        m_db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status "
-                  u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
-                  {station, busDate, busId});
+        m_db.lockRows(u"trips"_s, u"driver_verify_status"_s, u"station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                      {station, busDate, busId});
         RecordSet trip = m_db.select(
             u"SELECT license_id, license_tag_no, route_id, driver_verify_status FROM trips "
             u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,

@@ -86,7 +86,7 @@ struct VehicleRow {
 // each TechCheck carries the state its own write left.
 void lockVehicleRow(Database &db, const QString &license)
 {
-    db.exec(u"UPDATE vehicles SET is_cond = is_cond WHERE license = ?"_s, {license.trimmed()});
+    db.lockRows(u"vehicles"_s, u"is_cond"_s, u"license = ?"_s, {license.trimmed()});
 }
 
 VehicleRow findVehicle(Database &db, const QString &license)

@@ -221,12 +221,12 @@ void lockTrip(Database &db, const QString &station, const QDateTime &day, const 
 // gate is worked out.
 void lockVehicleTrips(Database &db, const QString &station, const QDateTime &day, const QString &plate)
 {
-    db.exec(u"UPDATE trips SET out_status = out_status WHERE station_code = ? AND bus_date = ? "
-            u"AND license_tag_no = ?"_s,
-            {station, day, plate});
-    db.exec(u"UPDATE rolling_trips SET out_status = out_status WHERE station_code = ? AND bus_date = ? "
-            u"AND license_id IN (SELECT license_id FROM vehicles WHERE license = ?)"_s,
-            {station, day, plate});
+    db.lockRows(u"trips"_s, u"out_status"_s, u"station_code = ? AND bus_date = ? AND license_tag_no = ?"_s,
+                {station, day, plate});
+    db.lockRows(u"rolling_trips"_s, u"out_status"_s,
+                u"station_code = ? AND bus_date = ? "
+                u"AND license_id IN (SELECT license_id FROM vehicles WHERE license = ?)"_s,
+                {station, day, plate});
 }
 
 QString lampMeaning(int code)

@@ -86,12 +86,11 @@ ListTrip findListTrip(Database &db, const QString &station, const QDateTime &day
 // run as code-serial or by its bare code) for the rest of the transaction.
 void lockTripRow(Database &db, const QString &station, const QDateTime &day, const QString &busId)
 {
-    db.exec(u"UPDATE trips SET driver_verify_status = driver_verify_status "
-            u"WHERE station_code = ? AND bus_date = ? AND bus_id = ?"_s,
-            {station, day, busId});
-    db.exec(u"UPDATE rolling_trips SET driver_verify_status = driver_verify_status "
-            u"WHERE station_code = ? AND bus_date = ? AND (bus_id = ? OR bus_id || '-' || bus_serial_no = ?)"_s,
-            {station, day, busId, busId});
+    db.lockRows(u"trips"_s, u"driver_verify_status"_s, u"station_code = ? AND bus_date = ? AND bus_id = ?"_s,
+                {station, day, busId});
+    db.lockRows(u"rolling_trips"_s, u"driver_verify_status"_s,
+                u"station_code = ? AND bus_date = ? AND (bus_id = ? OR bus_id || '-' || bus_serial_no = ?)"_s,
+                {station, day, busId, busId});
 }
 
 void storeLamp(Database &db, const QString &station, const QDateTime &day, const ListTrip &trip, int lamp)

@@ -42,7 +42,7 @@ struct ReturnVehicle {
 // after the other.
 ReturnVehicle lockVehicle(Database &db, const QString &station, const QString &column, const QString &value)
 {
-    db.exec(u"UPDATE vehicles SET status = status WHERE %1 = ?"_s.arg(column), {value});
+    db.lockRows(u"vehicles"_s, u"status"_s, column + u" = ?"_s, {value});
     const RecordSet rs = db.select(
         u"SELECT v.license_id, v.license, v.ic_card_id, COALESCE(s.return_status, 0) AS return_status, "
         u"s.return_time, s.return_checker FROM vehicles v "

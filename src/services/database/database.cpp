@@ -352,6 +352,12 @@ void Database::exec(const QString &sql, const QVariantList &binds)
     });
 }
 
+void Database::lockRows(const QString &table, const QString &column, const QString &condition,
+                        const QVariantList &binds)
+{
+    exec(u"UPDATE "_s + table + u" SET "_s + column + u" = "_s + column + u" WHERE "_s + condition, binds);
+}
+
 RecordSet Database::select(const QString &sql, const QVariantList &binds, const QList<RecordSet::Field> &shape)
 {
     return againIfDropped(sql, [&] { return selectOnce(sql, binds, shape); });

@@ -127,6 +127,14 @@ public:
 
     // Runs one statement with positional (?) bound values; throws ServiceError.
     void exec(const QString &sql, const QVariantList &binds = {});
+    // Inside transact(): takes the row locks of the rows of table matching
+    // condition (the text after WHERE, bound with binds) until the
+    // transaction ends, by writing column to itself. On PostgreSQL a writer
+    // of the same rows waits for this transaction and then reads what it
+    // wrote (READ COMMITTED); SQLite runs write transactions one at a time.
+    // The names and the condition are our own SQL, never the operator's.
+    void lockRows(const QString &table, const QString &column, const QString &condition,
+                  const QVariantList &binds);
     // Runs a query and returns its rows as a record set whose fields take the
     // given types (by column name, case-insensitive; columns the shape does
     // not name are Text). Null stays an invalid QVariant.

@@ -41,7 +41,7 @@ QString unitClause(const QString &prefix)
 }
 
 // One trip of this station by its key, for rewriting or deleting it.
-const QString kKeyWhere = u" WHERE station_code = ? AND bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s;
+const QString kKey = u"station_code = ? AND bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s;
 
 ServiceError refused(const QString &text)
 {
@@ -124,13 +124,13 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
 // The trip of this key exists for this unit and has not left the station:
 // a departed trip is part of the day's record, its vehicle and route are
 // what the gate let out.
-void requireWaiting(Database &db, const QString &where, const QVariantList &key, const QString &name,
+void requireWaiting(Database &db, const QString &condition, const QVariantList &key, const QString &name,
                     const QString &action)
 {
     // The row lock first (a write that changes nothing), so that a departure
     // recorded at the gate meanwhile is seen, never overwritten.
-    db.exec(u"UPDATE rolling_trips SET out_status = out_status"_s + where, key);
-    const QVariant out = db.scalar(u"SELECT out_status FROM rolling_trips"_s + where, key);
+    db.lockRows(u"rolling_trips"_s, u"out_status"_s, condition, key);
+    const QVariant out = db.scalar(u"SELECT out_status FROM rolling_trips WHERE "_s + condition, key);
     if (!out.isValid())
         throw ServiceError(svcerr::NotFound, u"滚动车次 %1 不存在，可能已被删除"_s.arg(name));
     if (out.toInt() == 1)
@@ -212,9 +212,9 @@ void RollingTripService::UpdateRollingTrip(const QString &context, const RecordS
         QVariantList values = writtenValues(m_db, row);
         const QDateTime day = values.at(Day).toDateTime();
         const QString code = values.at(Code).toString(), serial = values.at(Serial).toString();
-        const QString where = kKeyWhere + unitClause(QString());
+        const QString condition = kKey + unitClause(QString());
         const QVariantList key{stationOf(context), day, code, serial, unit};
-        requireWaiting(m_db, where, key, tripName(code, serial, day), u"修改"_s);
+        requireWaiting(m_db, condition, key, tripName(code, serial, day), u"修改"_s);
         QStringList sets;
         QVariantList binds;
         for (int i = 0; i < int(std::size(kWritten)); ++i) {
@@ -224,7 +224,7 @@ void RollingTripService::UpdateRollingTrip(const QString &context, const RecordS
             binds << values.at(i);
         }
         binds += key;
-        m_db.exec(u"UPDATE rolling_trips SET %1"_s.arg(sets.join(u", "_s)) + where, binds);
+        m_db.exec(u"UPDATE rolling_trips SET %1 WHERE "_s.arg(sets.join(u", "_s)) + condition, binds);
     });
 }
 
@@ -235,10 +235,10 @@ void RollingTripService::DeleteRollingTrip(const QString &context, const QString
     const QDateTime day = requireDay(busDate);
     const QString code = busId.trimmed(), serial = serialNo.trimmed();
     m_db.transact([&] {
-        const QString where = kKeyWhere + unitClause(QString());
+        const QString condition = kKey + unitClause(QString());
         const QVariantList key{stationOf(context), day, code, serial, unit};
-        requireWaiting(m_db, where, key, tripName(code, serial, day), u"删除"_s);
-        m_db.exec(u"DELETE FROM rolling_trips"_s + where, key);
+        requireWaiting(m_db, condition, key, tripName(code, serial, day), u"删除"_s);
+        m_db.exec(u"DELETE FROM rolling_trips WHERE "_s + condition, key);
     });
 }
 
