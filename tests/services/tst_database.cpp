@@ -19,12 +19,35 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace cg;
 using test::catchError;
 using test::writeFile;
+
+namespace {
+
+// Two workstations' connections to the test server, sharing table t (id, n)
+// with rows 1 and 2 at 0. open() is false without a server.
+struct TwoWorkstations {
+    test::TestDatabase env{u"postgres"_s};
+    std::unique_ptr<Database> a, b;
+
+    bool open()
+    {
+        if (!env.available())
+            return false;
+        a = std::make_unique<Database>(env.config());
+        b = std::make_unique<Database>(env.config());
+        a->exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER)"_s);
+        a->exec(u"INSERT INTO t VALUES (1, 0), (2, 0)"_s);
+        return true;
+    }
+};
+
+} // namespace
 
 class TstDatabase : public QObject {
     Q_OBJECT
@@ -331,13 +354,10 @@ void TstDatabase::insertReturnsNewIds()
 // ends one transaction, which must surface as a retryable conflict.
 void TstDatabase::deadlockIsAConflict()
 {
-    test::TestDatabase env(u"postgres"_s);
-    if (!env.available())
-        QSKIP(qPrintable(env.skipReason()));
-    Database a(env.config());
-    Database b(env.config());
-    a.exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER)"_s);
-    a.exec(u"INSERT INTO t VALUES (1, 0), (2, 0)"_s);
+    TwoWorkstations two;
+    if (!two.open())
+        QSKIP(qPrintable(two.env.skipReason()));
+    Database &a = *two.a, &b = *two.b;
     const auto crosswise = [](Database &db, int first, int second, QSemaphore &mine, QSemaphore &theirs) {
         try {
             db.transact([&] {
@@ -367,13 +387,10 @@ void TstDatabase::deadlockIsAConflict()
 // written, while the other rows stay free.
 void TstDatabase::lockedRowsWaitForTheCommit()
 {
-    test::TestDatabase env(u"postgres"_s);
-    if (!env.available())
-        QSKIP(qPrintable(env.skipReason()));
-    Database a(env.config());
-    Database b(env.config());
-    a.exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER)"_s);
-    a.exec(u"INSERT INTO t VALUES (1, 0), (2, 0)"_s);
+    TwoWorkstations two;
+    if (!two.open())
+        QSKIP(qPrintable(two.env.skipReason()));
+    Database &a = *two.a, &b = *two.b;
     QSemaphore locked, otherRowWritten, lockedRowWritten;
     QThread *other = QThread::create([&] {
         locked.acquire();
