@@ -34,4 +34,8 @@ constexpr int Sql = 10008;              // any other database failure
 constexpr int Config = 10009;           // database configuration unusable
 }
 
+// The error of an operation that refuses what it was asked (BadArgument),
+// with the reason for the operator.
+inline ServiceError ArgumentRefused(const QString &why) { return ServiceError(svcerr::BadArgument, why); }
+
 } // namespace cg

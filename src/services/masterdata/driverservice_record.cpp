@@ -37,11 +37,6 @@ constexpr WrittenField kWritten[] = {
     {u"finger_id1", u"finger_id1", FieldType::Integer, 0},
 };
 
-ServiceError refused(const QString &text)
-{
-    return ServiceError(svcerr::BadArgument, text);
-}
-
 // The values of the written columns from the row, checked.
 QVariantList writtenValues(Database &db, const RecordSet &row)
 {
@@ -50,20 +45,20 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
     const QString number = values.at(0).toString().trimmed();
     const QString name = values.at(1).toString().trimmed();
     if (number.isEmpty())
-        throw refused(u"驾驶员编号不能为空"_s);
+        throw ArgumentRefused(u"驾驶员编号不能为空"_s);
     if (name.isEmpty())
-        throw refused(u"驾驶员姓名不能为空"_s);
+        throw ArgumentRefused(u"驾驶员姓名不能为空"_s);
     values[0] = number;
     values[1] = name;
     if (const int over = FirstOverByteLimit(kWritten, values); over >= 0)
-        throw refused(u"驾驶员资料的%1超过%2个字节"_s.arg(kWritten[over].fieldName()).arg(kWritten[over].size));
+        throw ArgumentRefused(u"驾驶员资料的%1超过%2个字节"_s.arg(kWritten[over].fieldName()).arg(kWritten[over].size));
     // The three picture ids must name stored pictures (0 = none).
     for (int i = int(std::size(kWritten)) - 3; i < int(std::size(kWritten)); ++i) {
         const qint64 id = values.at(i).toLongLong();
         if (id < 0)
             values[i] = qint64(0);
         else if (id > 0 && !db.scalar(u"SELECT id FROM pictures WHERE id = ?"_s, {id}).isValid())
-            throw refused(u"图片[%1]不存在，驾驶员资料没有保存"_s.arg(id));
+            throw ArgumentRefused(u"图片[%1]不存在，驾驶员资料没有保存"_s.arg(id));
     }
     return values;
 }
@@ -71,7 +66,7 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
 void requireDriver(Database &db, const QString &id)
 {
     if (id.trimmed().isEmpty())
-        throw refused(u"没有驾驶员编号，请先保存驾驶员资料"_s);
+        throw ArgumentRefused(u"没有驾驶员编号，请先保存驾驶员资料"_s);
     if (!db.scalar(u"SELECT driver_id FROM drivers WHERE driver_id = ?"_s, {id}).isValid())
         throw ServiceError(svcerr::NotFound, u"驾驶员[%1]不存在"_s.arg(id));
 }
@@ -93,7 +88,7 @@ QString DriverService::AddDriver(const QString &, const RecordSet &row)
         const QVariantList values = writtenValues(m_db, row);
         number = values.at(0).toString();
         if (m_db.scalar(u"SELECT driver_id FROM drivers WHERE driver_id = ?"_s, {number}).isValid())
-            throw refused(u"驾驶员编号[%1]已经存在"_s.arg(number));
+            throw ArgumentRefused(u"驾驶员编号[%1]已经存在"_s.arg(number));
         const QStringList marks(qsizetype(std::size(kWritten)), u"?"_s);
         m_db.exec(u"INSERT INTO drivers (%1) VALUES (%2)"_s.arg(WrittenColumnList(kWritten), marks.join(u", "_s)),
                   values);
@@ -107,7 +102,7 @@ void DriverService::UpdateDriver(const QString &, const QString &id, const Recor
         requireDriver(m_db, id);
         QVariantList values = writtenValues(m_db, row);
         if (values.at(0).toString() != id)
-            throw refused(u"驾驶员编号不能修改（[%1]不是[%2]）"_s.arg(values.at(0).toString(), id));
+            throw ArgumentRefused(u"驾驶员编号不能修改（[%1]不是[%2]）"_s.arg(values.at(0).toString(), id));
         QStringList sets;
         for (const WrittenField &c : kWritten)
             sets << c.columnName() + u" = ?"_s;

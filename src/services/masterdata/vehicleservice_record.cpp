@@ -37,29 +37,24 @@ QString mark(const WrittenField &c)
     return c.type == FieldType::Text ? u"COALESCE(?, '')"_s : u"?"_s;
 }
 
-ServiceError refused(const QString &text)
-{
-    return ServiceError(svcerr::BadArgument, text);
-}
-
 // The values of the written columns from the row, checked.
 QVariantList writtenValues(const RecordSet &row)
 {
     const QVariantList values =
         WrittenValues(kWritten, row, WrittenTexts::Trimmed, WrittenNumbers::Whole, u"车辆资料为空，无法保存"_s);
     if (values.at(Code).toString().isEmpty())
-        throw refused(u"车辆代码不能为空"_s);
+        throw ArgumentRefused(u"车辆代码不能为空"_s);
     if (values.at(Plate).toString().isEmpty())
-        throw refused(u"车牌号不能为空"_s);
+        throw ArgumentRefused(u"车牌号不能为空"_s);
     if (const int over = FirstOverByteLimit(kWritten, values); over >= 0)
-        throw refused(u"车辆资料的%1超过%2个字节"_s.arg(kWritten[over].fieldName()).arg(kWritten[over].size));
+        throw ArgumentRefused(u"车辆资料的%1超过%2个字节"_s.arg(kWritten[over].fieldName()).arg(kWritten[over].size));
     const qint64 status = values.at(Status).toLongLong();
     if (status != 0 && status != 1)
-        throw refused(u"车辆状态只能是正常(0)或停班(1)，不能是%1"_s.arg(status));
+        throw ArgumentRefused(u"车辆状态只能是正常(0)或停班(1)，不能是%1"_s.arg(status));
     if (values.at(Seats).toLongLong() < 0)
-        throw refused(u"座位数不能是负数"_s);
+        throw ArgumentRefused(u"座位数不能是负数"_s);
     if (values.at(Drivers).toLongLong() < 1)
-        throw refused(u"驾驶人数至少为1"_s);
+        throw ArgumentRefused(u"驾驶人数至少为1"_s);
     return values;
 }
 
@@ -72,14 +67,14 @@ void requireUnused(Database &db, const QVariantList &values, const QString &self
     };
     const QString plate = values.at(Plate).toString();
     if (const QString other = holder(u"license"_s, plate); !other.isEmpty())
-        throw refused(u"车牌号[%1]已被车辆[%2]使用，不能重复"_s.arg(plate, other));
+        throw ArgumentRefused(u"车牌号[%1]已被车辆[%2]使用，不能重复"_s.arg(plate, other));
     const QString card = values.at(Card).toString();
     if (card.isEmpty())
         return;
     if (const QString other = holder(u"ic_card_id"_s, card); !other.isEmpty()) {
         const QString otherPlate =
             db.scalar(u"SELECT license FROM vehicles WHERE license_id = ?"_s, {other}).toString();
-        throw refused(u"IC卡号[%1]已被车辆[%2]（%3）使用，不能重复"_s.arg(card, other, otherPlate));
+        throw ArgumentRefused(u"IC卡号[%1]已被车辆[%2]（%3）使用，不能重复"_s.arg(card, other, otherPlate));
     }
 }
 
@@ -98,7 +93,7 @@ QString VehicleService::AddVehicle(const QString &, const RecordSet &row)
         code = values.at(Code).toString();
         const QVariant taken = m_db.scalar(u"SELECT license FROM vehicles WHERE license_id = ?"_s, {code});
         if (taken.isValid())
-            throw refused(u"车辆代码[%1]已经存在（车牌号%2）"_s.arg(code, taken.toString()));
+            throw ArgumentRefused(u"车辆代码[%1]已经存在（车牌号%2）"_s.arg(code, taken.toString()));
         requireUnused(m_db, values, code);
         QStringList marks;
         for (const WrittenField &c : kWritten)
@@ -113,12 +108,12 @@ void VehicleService::UpdateVehicle(const QString &, const QString &id, const Rec
 {
     m_db.transact([&] {
         if (id.trimmed().isEmpty())
-            throw refused(u"没有车辆代码，请先保存车辆资料"_s);
+            throw ArgumentRefused(u"没有车辆代码，请先保存车辆资料"_s);
         if (!m_db.scalar(u"SELECT license_id FROM vehicles WHERE license_id = ?"_s, {id}).isValid())
             throw ServiceError(svcerr::NotFound, u"车辆[%1]不存在，可能已被删除"_s.arg(id));
         QVariantList values = writtenValues(row);
         if (values.at(Code).toString() != id)
-            throw refused(u"车辆代码不能修改（[%1]不是[%2]）"_s.arg(values.at(Code).toString(), id));
+            throw ArgumentRefused(u"车辆代码不能修改（[%1]不是[%2]）"_s.arg(values.at(Code).toString(), id));
         requireUnused(m_db, values, id);
         QStringList sets;
         for (const WrittenField &c : kWritten)

@@ -43,15 +43,10 @@ QString unitClause(const QString &prefix)
 // One trip of this station by its key, for rewriting or deleting it.
 const QString kKey = u"station_code = ? AND bus_date = ? AND bus_id = ? AND bus_serial_no = ?"_s;
 
-ServiceError refused(const QString &text)
-{
-    return ServiceError(svcerr::BadArgument, text);
-}
-
 QDateTime requireDay(const QDateTime &d)
 {
     if (!d.isValid() || IsNoDate(d))
-        throw refused(u"滚动车次缺少车次日期"_s);
+        throw ArgumentRefused(u"滚动车次缺少车次日期"_s);
     return DayOf(d);
 }
 
@@ -82,20 +77,20 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
     const QString code = values.at(Code).toString();
     const QString serial = values.at(Serial).toString();
     if (code.isEmpty())
-        throw refused(u"车次代码不能为空"_s);
+        throw ArgumentRefused(u"车次代码不能为空"_s);
     if (serial.isEmpty())
-        throw refused(u"车次序号不能为空"_s);
+        throw ArgumentRefused(u"车次序号不能为空"_s);
     if (serial.contains(u'-'))
-        throw refused(u"车次序号[%1]不能含有“-”"_s.arg(serial));
+        throw ArgumentRefused(u"车次序号[%1]不能含有“-”"_s.arg(serial));
     if (const int over = FirstOverByteLimit(kWritten, values); over >= 0)
-        throw refused(u"滚动车次的%1[%2]超过%3个字节"_s.arg(kWritten[over].fieldName(), values.at(over).toString())
+        throw ArgumentRefused(u"滚动车次的%1[%2]超过%3个字节"_s.arg(kWritten[over].fieldName(), values.at(over).toString())
                           .arg(kWritten[over].size));
     const QVariant seats = values.at(Seats);
     bool ok = true;
     const qint64 n = !seats.isValid() || seats.toString().trimmed().isEmpty() ? 0
                                                                               : seats.toString().trimmed().toLongLong(&ok);
     if (!ok || n < 0 || n > 32767)
-        throw refused(u"座位数[%1]不是有效的座位数"_s.arg(seats.toString()));
+        throw ArgumentRefused(u"座位数[%1]不是有效的座位数"_s.arg(seats.toString()));
     values[Seats] = n;
     const QDateTime start = values.at(Start).toDateTime();
     values[Start] = start.isValid() && !IsNoDate(start) ? QVariant(start) : QVariant();
@@ -105,19 +100,19 @@ QVariantList writtenValues(Database &db, const RecordSet &row)
     };
     const QString route = values.at(Route).toString();
     if (route.isEmpty())
-        throw refused(u"请选择滚动车次的运行线路"_s);
+        throw ArgumentRefused(u"请选择滚动车次的运行线路"_s);
     if (!exists(u"SELECT 1 FROM routes WHERE route_id = ?"_s, route))
-        throw refused(u"线路[%1]不存在"_s.arg(route));
+        throw ArgumentRefused(u"线路[%1]不存在"_s.arg(route));
     const QString gate = values.at(Gate).toString();
     if (gate.isEmpty())
-        throw refused(u"请选择滚动车次的检票口"_s);
+        throw ArgumentRefused(u"请选择滚动车次的检票口"_s);
     if (!exists(u"SELECT 1 FROM check_gates WHERE gate_id = ?"_s, gate))
-        throw refused(u"检票口[%1]不存在"_s.arg(gate));
+        throw ArgumentRefused(u"检票口[%1]不存在"_s.arg(gate));
     const QString vehicle = values.at(Vehicle).toString();
     if (vehicle.isEmpty())
-        throw refused(u"请选择滚动车次的运行车辆"_s);
+        throw ArgumentRefused(u"请选择滚动车次的运行车辆"_s);
     if (!exists(u"SELECT 1 FROM vehicles WHERE license_id = ?"_s, vehicle))
-        throw refused(u"车辆[%1]不存在"_s.arg(vehicle));
+        throw ArgumentRefused(u"车辆[%1]不存在"_s.arg(vehicle));
     return values;
 }
 
@@ -134,7 +129,7 @@ void requireWaiting(Database &db, const QString &condition, const QVariantList &
     if (!out.isValid())
         throw ServiceError(svcerr::NotFound, u"滚动车次 %1 不存在，可能已被删除"_s.arg(name));
     if (out.toInt() == 1)
-        throw refused(u"滚动车次 %1 已出站，不能%2"_s.arg(name, action));
+        throw ArgumentRefused(u"滚动车次 %1 已出站，不能%2"_s.arg(name, action));
 }
 
 } // namespace
