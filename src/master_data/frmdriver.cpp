@@ -297,11 +297,6 @@ bool frmDriver::canSave() const
     return !loadFailed() && !txtDriverID->text().trimmed().isEmpty() && !txtDriverName->text().trimmed().isEmpty();
 }
 
-void frmDriver::updateSaveEnabled()
-{
-    cmdSave->setEnabled(canSave());
-}
-
 void frmDriver::cmdAdd_Click()
 {
     clearRecord();

@@ -78,7 +78,7 @@ public:
 protected:
     void start() override;
     void clearRecord() override;
-    void updateSaveEnabled() override;
+    bool canSave() const override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -96,7 +96,6 @@ private:
     void fillCodeLists();
     void startEngine();
     void loadRecord();
-    bool canSave() const;
     void showPicture(PictureBox *box, qint64 pictureId);
     // Stores a picture under *pictureId (replacing it, or adding and
     // keeping the new id).

@@ -224,11 +224,6 @@ bool frmVehicle::canSave() const
     return true;
 }
 
-void frmVehicle::updateSaveEnabled()
-{
-    cmdSave->setEnabled(canSave());
-}
-
 RecordSet frmVehicle::recordFromForm() const
 {
     RecordSet row = CloneRecordsetShape(VehicleService::GetVehicleTemplate());

@@ -26,7 +26,7 @@ public:
 protected:
     void start() override;
     void clearRecord() override;
-    void updateSaveEnabled() override;
+    bool canSave() const override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -43,7 +43,6 @@ private:
     void selectDefaultNature();
     void loadRecord();
     void listArrangedDrivers();
-    bool canSave() const;
     // Asks whether to save changes when save is enabled; false when the
     // answer was Yes and the save failed.
     bool settleChanges();

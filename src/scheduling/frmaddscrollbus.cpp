@@ -168,11 +168,6 @@ bool frmAddScrollBus::canSave() const
     return true;
 }
 
-void frmAddScrollBus::updateSaveEnabled()
-{
-    cmdSave->setEnabled(canSave());
-}
-
 RecordSet frmAddScrollBus::recordFromForm() const
 {
     RecordSet row = CloneRecordsetShape(RollingTripService::GetRollingTripTemplate());

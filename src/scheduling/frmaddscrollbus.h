@@ -32,7 +32,7 @@ public:
 protected:
     void start() override;
     void clearRecord() override;
-    void updateSaveEnabled() override;
+    bool canSave() const override;
 
 private:
     // What the buttons do (connected in buildUi).
@@ -46,7 +46,6 @@ private:
     void buildUi();
     void loadRecord();
     void enterState(int status);
-    bool canSave() const;
     RecordSet recordFromForm() const;
     // The destination of the route now in the route field: its last stop,
     // or nothing when the route has no stops.

@@ -123,6 +123,12 @@ void RecordScreen::addCaption(QGridLayout *grid, int row, int col, const QString
     grid->addWidget(l, row, col);
 }
 
+void RecordScreen::updateSaveEnabled()
+{
+    if (m_save)
+        m_save->setEnabled(canSave());
+}
+
 QHBoxLayout *RecordScreen::recordButtons(QLabel **status, QPushButton **add, QPushButton **save,
                                          QPushButton **close)
 {

@@ -60,8 +60,10 @@ protected:
     virtual void start() = 0;
     // Empties the form for a new record.
     virtual void clearRecord() = 0;
-    // Enables save by the screen's rule (after every change of a field).
-    virtual void updateSaveEnabled() = 0;
+    // Whether the form holds what a save needs (never after a failed load).
+    virtual bool canSave() const = 0;
+    // Enables save by canSave (after every change of a field).
+    void updateSaveEnabled();
 
     // ---- building the form ------------------------------------------------
     // A titled frame added to root, and the grid in it for the form's fields.
