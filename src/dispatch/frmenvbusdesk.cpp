@@ -5,6 +5,7 @@
 #include "core/apperror.h"
 #include "core/clock.h"
 #include "widgets/env.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/formfields.h"
 #include "widgets/gridhelpers.h"
@@ -35,8 +36,7 @@ namespace cg {
 namespace {
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
 {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
+    QPushButton *b = NamedButton(parent, name, caption);
     b->setFocusPolicy(Qt::TabFocus);
     b->setMinimumHeight(30);
     return b;

@@ -42,8 +42,7 @@ QDateTime parseBusDate(const QString &text)
         if (d.isValid())
             return QDateTime(d, QTime(0, 0));
     }
-    const QDateTime dt = ParseDateTime(t);
-    return dt.isValid() ? QDateTime(dt.date(), QTime(0, 0)) : QDateTime();
+    return DayOf(ParseDateTime(t));
 }
 
 } // namespace

@@ -208,7 +208,7 @@ void frmDriverList::cmdForcePass_Click()
     Trap(*m_env.messages, [&] {
         CheckService checks(*m_station.db, *m_env.clock);
         const QString op = m_station.operatorName();
-        refusal = checks.ForceDriverPass(m_station.context, lblBusID->text(), QDateTime(m_dtBusDate.date(), QTime(0, 0)),
+        refusal = checks.ForceDriverPass(m_station.context, lblBusID->text(), DayOf(m_dtBusDate),
                                          vsList->textMatrix(row, 0).trimmed(),
                                          m_env.clock ? m_env.clock->now() : QDateTime::currentDateTime(), op,
                                          m_szLicense.trimmed(), txtCause->text().trimmed(), kDriverPassKind);

@@ -3,6 +3,7 @@
 #include "core/apperror.h"
 #include "core/clock.h"
 #include "core/dates.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
@@ -50,8 +51,7 @@ const QString kWindowText = u"yyyy-MM-dd HH:mm:ss"_s;
 
 QPushButton *touchButton(QWidget *parent, const QString &name, const QString &text)
 {
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
+    QPushButton *b = NamedButton(parent, name, text);
     QFont f = b->font();
     f.setPointSize(18);
     f.setBold(true);

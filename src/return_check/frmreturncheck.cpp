@@ -10,6 +10,7 @@
 #include "services/station/coreservices.h"
 #include "stationui/listquery.h"
 #include "stationui/stationscreen.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/messages.h"
@@ -79,16 +80,10 @@ frmReturnCheck::frmReturnCheck(const Env &env, StationContext &station, QWidget 
     txtLicense->setObjectName(u"txtLicense"_s);
     txtLicense->setMaximumWidth(180);
     filterRow->addWidget(txtLicense);
-    const auto button = [filterRow](const QString &name, const QString &caption) {
-        auto *b = new QPushButton(caption);
-        b->setObjectName(name);
-        filterRow->addWidget(b);
-        return b;
-    };
-    cmdQuery = button(u"cmdQuery"_s, u"查询"_s);
-    cmdStartCheck = button(u"cmdStartCheck"_s, u"回场确认"_s);
-    cmdRemoveCheck = button(u"cmdRemoveCheck"_s, u"回场取消"_s);
-    cmdAddVehicle = button(u"cmdAddVehicle"_s, u"车辆增加"_s);
+    cmdQuery = AddNamedButton(filterRow, u"cmdQuery"_s, u"查询"_s);
+    cmdStartCheck = AddNamedButton(filterRow, u"cmdStartCheck"_s, u"回场确认"_s);
+    cmdRemoveCheck = AddNamedButton(filterRow, u"cmdRemoveCheck"_s, u"回场取消"_s);
+    cmdAddVehicle = AddNamedButton(filterRow, u"cmdAddVehicle"_s, u"车辆增加"_s);
     filterRow->addStretch();
     layout->addLayout(filterRow);
 

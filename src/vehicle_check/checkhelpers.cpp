@@ -126,12 +126,4 @@ void AddReadOnlyDateTime(QHBoxLayout *row, const QString &caption, QDateEdit **d
     *dtpTime = time;
 }
 
-QPushButton *AddNamedButton(QHBoxLayout *row, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(name));
-    row->addWidget(b);
-    return b;
-}
-
 } // namespace cg

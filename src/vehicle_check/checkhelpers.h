@@ -66,7 +66,4 @@ StationFrame BuildStationFrame(QVBoxLayout *layout, const QString &keyLegend);
 // check dialog, appended to row.
 void AddReadOnlyDateTime(QHBoxLayout *row, const QString &caption, QDateEdit **dtpDate, QTimeEdit **dtpTime);
 
-// A push button with its control name, appended to row.
-QPushButton *AddNamedButton(QHBoxLayout *row, const char *name, const QString &caption);
-
 } // namespace cg

@@ -206,7 +206,7 @@ frmFaceCheckList::frmFaceCheckList(const Env &env, StationContext &station, QWid
         const QDateTime start = ParseDateTime(m_trip.lblStartTime->text());
         if (!start.isValid())
             throw ServiceError(svcerr::BadArgument, u"车次的发车时间不明，不能强行通过"_s);
-        checks.ForcePassAppearanceCheck(m_station.context, QDateTime(start.date(), QTime(0, 0)),
+        checks.ForcePassAppearanceCheck(m_station.context, DayOf(start),
                                         m_trip.lblBusID->text(), m_trip.lblLicenseID->text(), m_env.clock->now(), 1,
                                         m_station.session->GetOperatorName(), QString(),
                                         m_station.session->GetUnitCode());

@@ -3,6 +3,7 @@
 #include "checklists.h"
 #include "core/clock.h"
 #include "core/dates.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/formfields.h"
 #include "widgets/gridhelpers.h"
@@ -50,11 +51,11 @@ frmFaceCheck::frmFaceCheck(const Env &env, StationContext &station, QWidget *par
     filterRow->addWidget(dtpDate);
     filterRow->addWidget(txtBusID);
     filterRow->addWidget(txtLicenseID);
-    cmdQuery = AddNamedButton(filterRow, "cmdQuery", u"查询"_s);
-    cmdTodayBus = AddNamedButton(filterRow, "cmdTodayBus", u"今日车次"_s);
-    cmdStartCheck = AddNamedButton(filterRow, "cmdStartCheck", u"开始检查"_s);
-    cmdCheckList = AddNamedButton(filterRow, "cmdCheckList", u"检查明细"_s);
-    cmdRemoveCheck = AddNamedButton(filterRow, "cmdRemoveCheck", u"撤消检查"_s);
+    cmdQuery = AddNamedButton(filterRow, u"cmdQuery"_s, u"查询"_s);
+    cmdTodayBus = AddNamedButton(filterRow, u"cmdTodayBus"_s, u"今日车次"_s);
+    cmdStartCheck = AddNamedButton(filterRow, u"cmdStartCheck"_s, u"开始检查"_s);
+    cmdCheckList = AddNamedButton(filterRow, u"cmdCheckList"_s, u"检查明细"_s);
+    cmdRemoveCheck = AddNamedButton(filterRow, u"cmdRemoveCheck"_s, u"撤消检查"_s);
     filterRow->addStretch();
 
     auto *captionRow = new QHBoxLayout;
@@ -101,8 +102,7 @@ QString frmFaceCheck::filterText(const QLineEdit *box, const QString &placeholde
 
 QDateTime frmFaceCheck::rowDate(int row) const
 {
-    const QDateTime d = ParseDateTime(vsList->textMatrix(row, ColDate));
-    return d.isValid() ? QDateTime(d.date(), QTime(0, 0)) : d;
+    return DayOf(ParseDateTime(vsList->textMatrix(row, ColDate)));
 }
 
 void frmFaceCheck::loadList()

@@ -4,6 +4,7 @@
 #include "core/apperror.h"
 #include "core/clock.h"
 #include "core/dates.h"
+#include "widgets/buttons.h"
 #include "widgets/grid.h"
 #include "widgets/gridhelpers.h"
 #include "widgets/listexport.h"
@@ -64,10 +65,10 @@ frmTechCheck::frmTechCheck(const Env &env, StationContext &station, QWidget *par
     dtpDate->setObjectName(u"dtpDate"_s);
     dtpDate->setDisplayFormat(u"yyyy年MM月dd日"_s);
     filterRow->addWidget(dtpDate);
-    cmdQuery = AddNamedButton(filterRow, "cmdQuery", u"查询"_s);
-    cmdStartCheck = AddNamedButton(filterRow, "cmdStartCheck", u"开始检查"_s);
-    cmdCheckList = AddNamedButton(filterRow, "cmdCheckList", u"检查明细"_s);
-    cmdRemoveCheck = AddNamedButton(filterRow, "cmdRemoveCheck", u"撤消检查"_s);
+    cmdQuery = AddNamedButton(filterRow, u"cmdQuery"_s, u"查询"_s);
+    cmdStartCheck = AddNamedButton(filterRow, u"cmdStartCheck"_s, u"开始检查"_s);
+    cmdCheckList = AddNamedButton(filterRow, u"cmdCheckList"_s, u"检查明细"_s);
+    cmdRemoveCheck = AddNamedButton(filterRow, u"cmdRemoveCheck"_s, u"撤消检查"_s);
     filterRow->addStretch();
 
     // Grid: 18 rows and 9 columns at first, widths in twips.
@@ -290,7 +291,7 @@ void frmTechCheck::cmdRemoveCheck_Click()
             throw AppError(errnum::TypeMismatch, u"类型不匹配：检测通过时间为空，不能撤消"_s);
         m_checks->CancelConditionCheck(m_station.context, QDateTime(m_env.clock->today(), QTime(0, 0)),
                                        vsList->textMatrix(row, ColLicense),
-                                       QDateTime(checked.date(), QTime(0, 0)));
+                                       DayOf(checked));
     });
 }
 

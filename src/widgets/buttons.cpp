@@ -19,6 +19,13 @@ QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QStri
     return b;
 }
 
+QPushButton *AddNamedButton(QHBoxLayout *row, const QString &objectName, const QString &caption)
+{
+    QPushButton *b = NamedButton(nullptr, objectName, caption);
+    row->addWidget(b);
+    return b;
+}
+
 QHBoxLayout *RightAlignedRow(std::initializer_list<QWidget *> widgets)
 {
     auto *row = new QHBoxLayout;

@@ -18,6 +18,9 @@ QPushButton *NamedButton(QWidget *parent, const QString &objectName, const QStri
 // (not an auto-default button).
 QPushButton *PlainButton(QWidget *parent, const QString &objectName, const QString &caption);
 
+// A named push button appended to row.
+QPushButton *AddNamedButton(QHBoxLayout *row, const QString &objectName, const QString &caption);
+
 // The buttons of a dialog's bottom line, right-aligned, in the order given.
 QHBoxLayout *RightAlignedRow(std::initializer_list<QWidget *> widgets);
 
